@@ -1,0 +1,40 @@
+// Cutting and reading the command line: pure routines, tested on every platform.
+#pragma once
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Text.h"
+
+namespace tvx {
+
+// Parameters 1..N of a Windows command line (the program name, parameter 0,
+// is cut off): bytes 0x01-0x20 separate, double quotes group and vanish, a
+// leading "" pair is skipped, and counting stops at the first empty one.
+std::vector<std::string> CutParameters(std::string_view commandLine);
+
+// Highest position (from 1) whose whole parameter equals a spelling, ASCII
+// letter case ignored; 0 when none does.
+std::size_t FindSwitch(const std::vector<std::string>& params,
+                       std::initializer_list<std::string_view> spellings);
+
+using TextEquality = std::function<bool(std::string_view, std::string_view)>;
+
+// The value after the first "=" of the first line whose name equals name.
+std::string LookupValue(const std::vector<std::string>& lines, std::string_view name,
+                        const TextEquality& equal);
+
+// The first non-empty NAME=VALUE value among the parameters, spelling by spelling.
+std::string GetSwitchValue(const std::vector<std::string>& params,
+                           std::initializer_list<std::string_view> spellings,
+                           const TextEquality& equal);
+
+// Replaces every %NAME% whose variable has a non-empty value.
+std::string ExpandEnvRefs(std::string_view text,
+                          const std::function<std::string(std::string_view)>& getEnv,
+                          const CodePage& code);
+
+}  // namespace tvx

@@ -1,0 +1,75 @@
+// Date, time and number forms: the locale settings read once at start-up and
+// the pure formatters that use them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tvx {
+
+// A point in local time: seconds since 30 December 1899 00:00, kept at
+// 2-second resolution (always even). DayCount gives the classic day count.
+using DateTime = std::int64_t;
+
+struct DateParts {
+  int Year = 1899, Month = 12, Day = 30;
+  int Hour = 0, Minute = 0, Second = 0;
+  int DayOfWeek = 6;  // 0 = Sunday
+};
+
+// Seconds are cut to even, as the packed file time keeps them.
+DateTime MakeDateTime(int year, int month, int day, int hour, int minute, int second);
+DateParts SplitDateTime(DateTime value);
+double DayCount(DateTime value);
+
+struct LocaleSettings {
+  char DateSeparator = '/';
+  char TimeSeparator = ':';
+  char ThousandSeparator = ',';
+  std::string ShortDateFormat = "m/d/yy";
+  std::string LongTimeFormat = "h:mm:ss AMPM";
+  std::string TimeAmString = "am";
+  std::string TimePmString = "pm";
+  std::array<std::string, 12> ShortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",
+                                              "May",     "June",     "July",      "August",
+                                              "September", "October", "November", "December"};
+  std::array<std::string, 7> ShortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  std::array<std::string, 7> LongDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                           "Thursday", "Friday", "Saturday"};
+};
+
+// The long time form: "h" or "hh", then ":mm:ss", then the marker " AMPM"
+// behind or "AMPM " in front on a 12-hour clock.
+std::string BuildLongTimeFormat(bool hourLeadingZero, bool twelveHour, bool markerInFront);
+
+// A one-character setting, or its default when the locale gives none or more.
+char OneCharSetting(std::string_view text, char fallback);
+
+// POSIX nl_langinfo(D_FMT) turned into a date picture; the first literal
+// separator found becomes the date separator (left unchanged when none).
+std::string TranslateStrftimeDate(std::string_view format, char& dateSeparator);
+
+// Formats value by a picture (d, dd, ddd, dddd, m..mmmm, n, nn, yy, yyyy, h,
+// hh, s, ss, AMPM, "/", ":", quoted literals).
+std::string FormatDateTime(std::string_view picture, DateTime value, const LocaleSettings& locale);
+
+std::string DateText(DateTime value, const LocaleSettings& locale);
+std::string TimeText(DateTime value, const LocaleSettings& locale);
+// The date alone at exactly midnight.
+std::string DateTimeText(DateTime value, const LocaleSettings& locale);
+// "YYYY/MM/DD HH:NN:SS" with the locale's separators.
+std::string DirStampText(DateTime value, const LocaleSettings& locale);
+
+// "#,##0": groups of three with the thousands separator.
+std::string FormatNumber(std::int64_t value, const LocaleSettings& locale);
+std::string FormatNumber(std::uint64_t value, const LocaleSettings& locale);
+
+// Appends text padded with blanks to width bytes: after it (left-aligned) or
+// before it. A longer text is kept whole.
+void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned);
+
+}  // namespace tvx

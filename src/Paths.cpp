@@ -1,0 +1,134 @@
+#include "Paths.h"
+
+#include <vector>
+
+namespace tvx {
+
+namespace {
+
+bool IsSep(char c, PathStyle style) { return c == '/' || (style == PathStyle::Windows && c == '\\'); }
+
+bool IsUnc(std::string_view path, PathStyle style) {
+  return style == PathStyle::Windows && path.size() >= 2 && IsSep(path[0], style) &&
+         IsSep(path[1], style);
+}
+
+bool HasDrive(std::string_view path, PathStyle style) {
+  return style == PathStyle::Windows && path.size() >= 2 && path[1] == ':';
+}
+
+// Cuts path into its components, never splitting a double-byte character.
+std::vector<std::string> Components(std::string_view path, PathStyle style, const CodePage& code) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (std::size_t i = 0; i < path.size();) {
+    std::size_t len = code.CharLength(path, i);
+    if (len == 1 && IsSep(path[i], style)) {
+      if (!current.empty()) parts.push_back(std::move(current));
+      current.clear();
+    } else {
+      current.append(path.substr(i, len));
+    }
+    i += len;
+  }
+  if (!current.empty()) parts.push_back(std::move(current));
+  return parts;
+}
+
+// Applies "." and ".." to the components, never climbing above the root.
+void Resolve(std::vector<std::string>& out, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!out.empty()) out.pop_back();
+      continue;
+    }
+    out.push_back(part);
+  }
+}
+
+}  // namespace
+
+char Separator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
+
+std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code) {
+  std::string result(path);
+  if (!EndsWithChar(path, Separator(style), code)) result += Separator(style);
+  return result;
+}
+
+std::string RootPrefix(std::string_view path, PathStyle style, const CodePage& code) {
+  if (style == PathStyle::Posix) return !path.empty() && path[0] == '/' ? "/" : "";
+  if (HasDrive(path, style)) return std::string(path.substr(0, 2));
+  if (!IsUnc(path, style)) return {};
+  // \\server\share: the two components after the leading separators.
+  std::size_t i = 2;
+  int seps = 0;
+  while (i < path.size()) {
+    std::size_t len = code.CharLength(path, i);
+    if (len == 1 && IsSep(path[i], style) && ++seps == 2) break;
+    i += len;
+  }
+  return std::string(path.substr(0, i));
+}
+
+std::string LexicalFullPath(std::string_view path, std::string_view cwd, PathStyle style,
+                            const CodePage& code) {
+  const char sep = Separator(style);
+  std::string root;
+  std::vector<std::string> parts;
+
+  if (style == PathStyle::Posix) {
+    root = "/";
+    if (path.empty() || path[0] != '/') Resolve(parts, Components(cwd, style, code));
+    Resolve(parts, Components(path, style, code));
+  } else if (IsUnc(path, style)) {
+    root = RootPrefix(path, style, code);
+    for (char& c : root) {
+      if (c == '/') c = '\\';
+    }
+    Resolve(parts, Components(path.substr(root.size()), style, code));
+  } else {
+    std::string cwdRoot = RootPrefix(cwd, style, code);
+    std::string_view rest = path;
+    if (HasDrive(path, style)) {
+      root = std::string(path.substr(0, 2));
+      rest = path.substr(2);
+      bool sameDrive = EqualIgnoringAsciiCase(root, cwdRoot);
+      // "C:name" is relative to the current directory when C: is its drive.
+      if (sameDrive && (rest.empty() || !IsSep(rest[0], style)))
+        Resolve(parts, Components(std::string_view(cwd).substr(cwdRoot.size()), style, code));
+    } else {
+      root = cwdRoot;
+      if (path.empty() || !IsSep(path[0], style))
+        Resolve(parts, Components(std::string_view(cwd).substr(cwdRoot.size()), style, code));
+    }
+    Resolve(parts, Components(rest, style, code));
+    root += sep;
+  }
+
+  std::string full = root;
+  if (IsUnc(root, style) && !parts.empty()) full += sep;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) full += sep;
+    full += parts[i];
+  }
+  return full;
+}
+
+DirLocation LocateDirectory(std::string_view dir, PathStyle style, const CodePage& code) {
+  DirLocation where;
+  where.Drive = dir.empty() ? 0 : dir[0];
+  where.FullPrefix = std::string(dir);
+  if (style == PathStyle::Posix) {
+    where.DirPart = dir.size() > 1 ? std::string(dir.substr(0, dir.size() - 1)) : std::string(dir);
+    return where;
+  }
+  std::string root = HasDrive(dir, style) ? std::string(dir.substr(0, 2)) : RootPrefix(dir, style, code);
+  std::string_view rest = dir.substr(root.size());
+  std::string part = rest == "\\" || rest.empty() ? std::string(rest) : std::string(rest.substr(0, rest.size() - 1));
+  where.DirPart = IsUnc(dir, style) ? root + part : part;
+  return where;
+}
+
+}  // namespace tvx

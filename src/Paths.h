@@ -1,0 +1,38 @@
+// Path rules for both path syntaxes, free of I/O so that each can be tested
+// anywhere: Windows (drive letters, "\", UNC shares) and POSIX ("/").
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Text.h"
+
+namespace tvx {
+
+enum class PathStyle { Windows, Posix };
+
+char Separator(PathStyle style);
+
+// path with the separator appended unless its last character is one.
+std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code);
+
+// The root prefix: "C:" for a drive path, "\\server\share" for a UNC path,
+// "/" for an absolute POSIX path, else empty.
+std::string RootPrefix(std::string_view path, PathStyle style, const CodePage& code);
+
+// path made absolute against cwd (itself absolute), with "." and ".."
+// components and doubled separators resolved lexically, as the Windows
+// full-path call does. No final separator except at a root.
+std::string LexicalFullPath(std::string_view path, std::string_view cwd, PathStyle style,
+                            const CodePage& code);
+
+// Where a scanned directory's entries live: dir is a full path ending in a
+// separator.
+struct DirLocation {
+  char Drive = 0;           // first character of the path
+  std::string DirPart;      // "\data\logs", "\" at a drive root, "\\srv\share\dir", "/home/x"
+  std::string FullPrefix;   // what precedes an entry's name in its full name
+};
+DirLocation LocateDirectory(std::string_view dir, PathStyle style, const CodePage& code);
+
+}  // namespace tvx

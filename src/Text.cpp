@@ -1,0 +1,138 @@
+#include "Text.h"
+
+#include <algorithm>
+
+namespace tvx {
+
+namespace {
+
+// Stops a pathological pattern/replacement pair (one whose repeated
+// replacement keeps re-forming the pattern) from running or growing forever.
+constexpr std::size_t kMaxReplacements = 1'000'000;
+constexpr std::size_t kMaxReplacedSize = 64u << 20;
+
+bool IsAsciiLower(char c) { return c >= 'a' && c <= 'z'; }
+bool IsAsciiUpper(char c) { return c >= 'A' && c <= 'Z'; }
+
+// First occurrence of pattern at or after from, starting on a character
+// boundary; from must itself be a boundary.
+std::size_t FindFrom(std::string_view text, std::string_view pattern, std::size_t from,
+                     const CodePage& code) {
+  if (!code.IsDoubleByte()) return text.find(pattern, from);
+  for (std::size_t pos = from; pos + pattern.size() <= text.size(); pos += code.CharLength(text, pos)) {
+    if (text.compare(pos, pattern.size(), pattern) == 0) return pos;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+CodePage CodePage::ShiftJis() {
+  std::array<bool, 256> lead{};
+  for (int b = 0; b < 256; ++b) lead[b] = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  return CodePage(lead);
+}
+
+CodePage::CodePage(const std::array<bool, 256>& lead)
+    : lead_(lead), doubleByte_(std::any_of(lead.begin(), lead.end(), [](bool b) { return b; })) {}
+
+std::size_t CountChar(std::string_view text, char c) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
+}
+
+std::string ExtractField(std::size_t index, char separator, std::string_view text) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < index; ++i) {
+    std::size_t next = text.find(separator, start);
+    if (next == std::string_view::npos) return {};
+    start = next + 1;
+  }
+  std::size_t end = text.find(separator, start);
+  return std::string(text.substr(start, end == std::string_view::npos ? text.npos : end - start));
+}
+
+std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
+                       std::string_view text, const CodePage& code) {
+  std::string result(text);
+  if (pattern.empty()) return result;
+  std::size_t pos = FindFrom(result, pattern, 0, code);
+  if (pos == std::string::npos) return result;
+
+  if (replacement.find(pattern) != std::string_view::npos) {
+    // One left-to-right pass: inserted text is not searched again.
+    while (pos != std::string::npos) {
+      result.replace(pos, pattern.size(), replacement);
+      pos = FindFrom(result, pattern, pos + replacement.size(), code);
+    }
+    return result;
+  }
+
+  // Searching again from the start finds nothing before pos - pattern + 1,
+  // since the text there is unchanged and held no occurrence; resuming there
+  // gives the same result without the quadratic rescan. Under a double-byte
+  // code page the boundaries before pos are not known, so start over.
+  for (std::size_t count = 0; pos != std::string::npos; ++count) {
+    if (count >= kMaxReplacements || result.size() > kMaxReplacedSize) break;
+    result.replace(pos, pattern.size(), replacement);
+    std::size_t from = 0;
+    if (!code.IsDoubleByte() && pos + 1 > pattern.size()) from = pos + 1 - pattern.size();
+    pos = FindFrom(result, pattern, from, code);
+  }
+  return result;
+}
+
+void UpperAscii(std::string& text, const CodePage& code) {
+  for (std::size_t i = 0; i < text.size(); i += code.CharLength(text, i)) {
+    if (IsAsciiLower(text[i])) text[i] = static_cast<char>(text[i] - 'a' + 'A');
+  }
+}
+
+void LowerAscii(std::string& text, const CodePage& code) {
+  for (std::size_t i = 0; i < text.size(); i += code.CharLength(text, i)) {
+    if (IsAsciiUpper(text[i])) text[i] = static_cast<char>(text[i] - 'A' + 'a');
+  }
+}
+
+std::string UpperAsciiCopy(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (IsAsciiLower(c)) c = static_cast<char>(c - 'a' + 'A');
+  }
+  return result;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = IsAsciiLower(a[i]) ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
+    char y = IsAsciiLower(b[i]) ? static_cast<char>(b[i] - 'a' + 'A') : b[i];
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool EndsWithChar(std::string_view text, char c, const CodePage& code) {
+  if (text.empty()) return false;
+  std::size_t last = 0;
+  if (code.IsDoubleByte()) {
+    for (std::size_t i = 0; i < text.size(); i += code.CharLength(text, i)) last = i;
+  } else {
+    last = text.size() - 1;
+  }
+  return last == text.size() - 1 && text[last] == c;
+}
+
+void QuoteIfBlank(std::string& name) {
+  if (name.find(' ') == std::string::npos) return;
+  std::string quoted;
+  quoted.reserve(name.size() + 2);
+  quoted += '"';
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  quoted += '"';
+  name.swap(quoted);
+}
+
+}  // namespace tvx

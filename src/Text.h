@@ -1,0 +1,58 @@
+// Byte-string routines shared by the front end and the commands. Texts are
+// 8-bit strings in the system's code page; where that code page is double-byte,
+// no routine here looks at a trail byte as a character of its own.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tvx {
+
+// Which bytes open a double-byte character in the system's code page.
+class CodePage {
+ public:
+  CodePage() { lead_.fill(false); }
+  explicit CodePage(const std::array<bool, 256>& lead);
+  static CodePage SingleByte() { return CodePage(); }
+  // Shift-JIS (Windows code page 932): lead bytes 0x81-0x9F and 0xE0-0xFC.
+  static CodePage ShiftJis();
+
+  bool IsLead(unsigned char byte) const { return lead_[byte]; }
+  bool IsDoubleByte() const { return doubleByte_; }
+  // Length of the character starting at text[pos]: 2 for a lead byte followed
+  // by a trail byte, else 1.
+  std::size_t CharLength(std::string_view text, std::size_t pos) const {
+    return lead_[static_cast<unsigned char>(text[pos])] && pos + 1 < text.size() ? 2 : 1;
+  }
+
+ private:
+  std::array<bool, 256> lead_;
+  bool doubleByte_ = false;
+};
+
+// Positions counted from 0 here, as C++ does.
+std::size_t CountChar(std::string_view text, char c);
+std::string ExtractField(std::size_t index, char separator, std::string_view text);
+
+// Replaces the pattern until it no longer occurs, searching again from the
+// start, so text formed by a replacement is searched too. When the
+// replacement contains the pattern that would never end: then each occurrence
+// of the original text is replaced once, left to right.
+std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
+                       std::string_view text, const CodePage& code);
+
+// ASCII-only case mapping that leaves double-byte characters whole.
+void UpperAscii(std::string& text, const CodePage& code);
+void LowerAscii(std::string& text, const CodePage& code);
+std::string UpperAsciiCopy(std::string_view text);
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// Whether the last character (not a trail byte) is c.
+bool EndsWithChar(std::string_view text, char c, const CodePage& code);
+
+// Puts a name holding a blank in double quotes, doubling the quotes inside.
+void QuoteIfBlank(std::string& name);
+
+}  // namespace tvx

@@ -1,0 +1,95 @@
+// The operating-system boundary. Everything the logic needs from the system goes
+// through this interface; posix/ and win32/ each implement it, and CMake picks one.
+// Only tvx's own types cross it, so no platform header leaks into the logic.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Locale.h"
+#include "Paths.h"
+#include "Text.h"
+
+namespace tvx {
+
+// One entry as a directory read reports it. Name points into the reader's own
+// buffer and is valid only during the callback.
+struct RawEntry {
+  std::string_view Name;
+  bool IsDir = false;   // a real directory, to be entered by a recursive scan
+  bool IsLink = false;  // a symbolic link or reparse point: listed, never entered
+  std::uint64_t Size = 0;     // whole size in bytes; 0 for directories and links
+  std::int64_t DateTime = 0;  // local time, see DateTime in Locale.h
+};
+
+class EntrySink {
+ public:
+  virtual ~EntrySink() = default;
+  virtual void Add(const RawEntry& entry) = 0;
+};
+
+// Where lines go. Write raises IoFailure when the bytes cannot be written.
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  virtual bool IsInteractive() const = 0;  // a console or terminal: flush per line
+  virtual void Write(const char* data, std::size_t size) = 0;
+};
+
+struct VersionStrings {
+  std::string ProductVersion;
+  std::string LegalCopyright;
+  std::string Comments;
+};
+
+struct DiskSpace {
+  std::uint64_t Total = 0;
+  std::uint64_t FreeForCaller = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual PathStyle Style() const = 0;
+  virtual const CodePage& Code() const = 0;
+  virtual std::string_view LineBreak() const = 0;
+
+  // Parameters 1..N of the command line (parameter 0 is OwnFile).
+  virtual std::vector<std::string> Parameters() = 0;
+  virtual std::string OwnFile() = 0;
+  // NAME=VALUE lines in the order the system stores them, read afresh.
+  virtual std::vector<std::string> Environment() = 0;
+  // Equality of two names ignoring letter case, by the system's rules.
+  virtual bool SameTextIgnoringCase(std::string_view a, std::string_view b) = 0;
+
+  virtual std::string CurrentDirectory() = 0;
+  // The path made absolute against the current directory, lexically.
+  virtual std::string FullPath(const std::string& path) = 0;
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  // Checks that the directory (a full path ending in a separator) can be
+  // entered; raises IoFailure with the system's error number when not.
+  virtual void CheckEnter(const std::string& dir) = 0;
+  // Reports every entry of the directory but "." and "..", in the system's
+  // order. withDetails: Size and DateTime are wanted; otherwise they may be
+  // left 0. A directory that cannot be read reports nothing.
+  virtual void ReadDirectory(const std::string& dir, bool withDetails, EntrySink& sink) = 0;
+
+  virtual VersionStrings ReadVersion() = 0;
+  // Capacity of the volume holding path and the space free for the caller;
+  // false when the query fails.
+  virtual bool GetDiskSpace(const std::string& path, DiskSpace& space) = 0;
+  virtual LocaleSettings ReadLocale() = 0;
+
+  virtual OutputSink& StandardOutput() = 0;
+  // A fixed message (UTF-8 in the source) in the system's text encoding.
+  virtual std::string FromUtf8(std::string_view text) = 0;
+};
+
+// The platform this program was built for.
+std::unique_ptr<Platform> MakePlatform(int argc, char** argv);
+
+}  // namespace tvx
