@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "Text.h"
+
 namespace tvx {
 
 // A point in local time: seconds since 30 December 1899 00:00, kept at
 // 2-second resolution (always even). DayCount gives the classic day count.
-using DateTime = std::int64_t;
+using TDateTime = std::int64_t;
 
 struct DateParts {
   int Year = 1899, Month = 12, Day = 30;
@@ -20,9 +22,9 @@ struct DateParts {
 };
 
 // Seconds are cut to even, as the packed file time keeps them.
-DateTime MakeDateTime(int year, int month, int day, int hour, int minute, int second);
-DateParts SplitDateTime(DateTime value);
-double DayCount(DateTime value);
+TDateTime MakeDateTime(int year, int month, int day, int hour, int minute, int second);
+DateParts SplitDateTime(TDateTime value);
+double DayCount(TDateTime value);
 
 struct LocaleSettings {
   char DateSeparator = '/';
@@ -33,13 +35,15 @@ struct LocaleSettings {
   std::string TimeAmString = "am";
   std::string TimePmString = "pm";
   std::array<std::string, 12> ShortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",
-                                              "May",     "June",     "July",      "August",
-                                              "September", "October", "November", "December"};
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::array<std::string, 12> LongMonthNames{"January",   "February", "March",    "April",
+                                             "May",       "June",     "July",     "August",
+                                             "September", "October",  "November", "December"};
   std::array<std::string, 7> ShortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   std::array<std::string, 7> LongDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                           "Thursday", "Friday", "Saturday"};
+                                          "Thursday", "Friday", "Saturday"};
+  // Literal double-byte characters in a picture are copied whole.
+  CodePage Code;
 };
 
 // The long time form: "h" or "hh", then ":mm:ss", then the marker " AMPM"
@@ -55,14 +59,14 @@ std::string TranslateStrftimeDate(std::string_view format, char& dateSeparator);
 
 // Formats value by a picture (d, dd, ddd, dddd, m..mmmm, n, nn, yy, yyyy, h,
 // hh, s, ss, AMPM, "/", ":", quoted literals).
-std::string FormatDateTime(std::string_view picture, DateTime value, const LocaleSettings& locale);
+std::string FormatDateTime(std::string_view picture, TDateTime value, const LocaleSettings& locale);
 
-std::string DateText(DateTime value, const LocaleSettings& locale);
-std::string TimeText(DateTime value, const LocaleSettings& locale);
+std::string DateText(TDateTime value, const LocaleSettings& locale);
+std::string TimeText(TDateTime value, const LocaleSettings& locale);
 // The date alone at exactly midnight.
-std::string DateTimeText(DateTime value, const LocaleSettings& locale);
+std::string DateTimeText(TDateTime value, const LocaleSettings& locale);
 // "YYYY/MM/DD HH:NN:SS" with the locale's separators.
-std::string DirStampText(DateTime value, const LocaleSettings& locale);
+std::string DirStampText(TDateTime value, const LocaleSettings& locale);
 
 // "#,##0": groups of three with the thousands separator.
 std::string FormatNumber(std::int64_t value, const LocaleSettings& locale);

@@ -6,7 +6,9 @@ namespace tvx {
 
 namespace {
 
-bool IsSep(char c, PathStyle style) { return c == '/' || (style == PathStyle::Windows && c == '\\'); }
+bool IsSep(char c, PathStyle style) {
+  return c == '/' || (style == PathStyle::Windows && c == '\\');
+}
 
 bool IsUnc(std::string_view path, PathStyle style) {
   return style == PathStyle::Windows && path.size() >= 2 && IsSep(path[0], style) &&
@@ -49,12 +51,21 @@ void Resolve(std::vector<std::string>& out, const std::vector<std::string>& part
 
 }  // namespace
 
-char Separator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
+char Separator(PathStyle style) {
+  return style == PathStyle::Windows ? '\\' : '/';
+}
 
 std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code) {
   std::string result(path);
   if (!EndsWithChar(path, Separator(style), code)) result += Separator(style);
   return result;
+}
+
+std::string WithoutFinalSeparator(std::string_view dir, PathStyle style, const CodePage& code) {
+  if (!EndsWithChar(dir, Separator(style), code)) return std::string(dir);
+  if (dir.size() == RootPrefix(dir, style, code).size() + (style == PathStyle::Posix ? 0 : 1))
+    return std::string(dir);
+  return std::string(dir.substr(0, dir.size() - 1));
 }
 
 std::string RootPrefix(std::string_view path, PathStyle style, const CodePage& code) {
@@ -124,9 +135,11 @@ DirLocation LocateDirectory(std::string_view dir, PathStyle style, const CodePag
     where.DirPart = dir.size() > 1 ? std::string(dir.substr(0, dir.size() - 1)) : std::string(dir);
     return where;
   }
-  std::string root = HasDrive(dir, style) ? std::string(dir.substr(0, 2)) : RootPrefix(dir, style, code);
+  std::string root =
+      HasDrive(dir, style) ? std::string(dir.substr(0, 2)) : RootPrefix(dir, style, code);
   std::string_view rest = dir.substr(root.size());
-  std::string part = rest == "\\" || rest.empty() ? std::string(rest) : std::string(rest.substr(0, rest.size() - 1));
+  std::string part = rest == "\\" || rest.empty() ? std::string(rest)
+                                                  : std::string(rest.substr(0, rest.size() - 1));
   where.DirPart = IsUnc(dir, style) ? root + part : part;
   return where;
 }

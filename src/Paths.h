@@ -16,6 +16,10 @@ char Separator(PathStyle style);
 // path with the separator appended unless its last character is one.
 std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code);
 
+// A full directory path ending in a separator, shown without it unless it
+// is a root ("C:\", "\\srv\share\", "/").
+std::string WithoutFinalSeparator(std::string_view dir, PathStyle style, const CodePage& code);
+
 // The root prefix: "C:" for a drive path, "\\server\share" for a UNC path,
 // "/" for an absolute POSIX path, else empty.
 std::string RootPrefix(std::string_view path, PathStyle style, const CodePage& code);
@@ -29,9 +33,9 @@ std::string LexicalFullPath(std::string_view path, std::string_view cwd, PathSty
 // Where a scanned directory's entries live: dir is a full path ending in a
 // separator.
 struct DirLocation {
-  char Drive = 0;           // first character of the path
-  std::string DirPart;      // "\data\logs", "\" at a drive root, "\\srv\share\dir", "/home/x"
-  std::string FullPrefix;   // what precedes an entry's name in its full name
+  char Drive = 0;          // first character of the path
+  std::string DirPart;     // "\data\logs", "\" at a drive root, "\\srv\share\dir", "/home/x"
+  std::string FullPrefix;  // what precedes an entry's name in its full name
 };
 DirLocation LocateDirectory(std::string_view dir, PathStyle style, const CodePage& code);
 

@@ -11,15 +11,20 @@ namespace {
 constexpr std::size_t kMaxReplacements = 1'000'000;
 constexpr std::size_t kMaxReplacedSize = 64u << 20;
 
-bool IsAsciiLower(char c) { return c >= 'a' && c <= 'z'; }
-bool IsAsciiUpper(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsAsciiLower(char c) {
+  return c >= 'a' && c <= 'z';
+}
+bool IsAsciiUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
 
 // First occurrence of pattern at or after from, starting on a character
 // boundary; from must itself be a boundary.
 std::size_t FindFrom(std::string_view text, std::string_view pattern, std::size_t from,
                      const CodePage& code) {
   if (!code.IsDoubleByte()) return text.find(pattern, from);
-  for (std::size_t pos = from; pos + pattern.size() <= text.size(); pos += code.CharLength(text, pos)) {
+  for (std::size_t pos = from; pos + pattern.size() <= text.size();
+       pos += code.CharLength(text, pos)) {
     if (text.compare(pos, pattern.size(), pattern) == 0) return pos;
   }
   return std::string_view::npos;

@@ -19,10 +19,10 @@ namespace tvx {
 // buffer and is valid only during the callback.
 struct RawEntry {
   std::string_view Name;
-  bool IsDir = false;   // carries the directory attribute (a Windows directory link does too)
-  bool IsLink = false;  // a symbolic link or reparse point: listed, never entered
-  std::uint64_t Size = 0;     // whole size in bytes; 0 for directories and links
-  std::int64_t DateTime = 0;  // local time, see DateTime in Locale.h
+  bool IsDir = false;      // carries the directory attribute (a Windows directory link does too)
+  bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
+  std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
+  TDateTime DateTime = 0;  // local time
 };
 
 class EntrySink {

@@ -1,0 +1,99 @@
+#include "CommandLine.h"
+
+namespace tvx {
+
+namespace {
+
+bool IsSeparator(char c) {
+  unsigned char b = static_cast<unsigned char>(c);
+  return b >= 0x01 && b <= 0x20;
+}
+
+// Reads one parameter starting at pos; returns it and moves pos past it.
+std::string NextParameter(std::string_view line, std::size_t& pos) {
+  for (;;) {
+    while (pos < line.size() && IsSeparator(line[pos])) ++pos;
+    if (pos + 1 < line.size() && line[pos] == '"' && line[pos + 1] == '"') {
+      pos += 2;
+      continue;
+    }
+    break;
+  }
+  std::string param;
+  while (pos < line.size() && !IsSeparator(line[pos]) && line[pos] != '\0') {
+    if (line[pos] == '"') {
+      ++pos;
+      while (pos < line.size() && line[pos] != '"' && line[pos] != '\0') param += line[pos++];
+      if (pos < line.size() && line[pos] == '"') ++pos;
+    } else {
+      param += line[pos++];
+    }
+  }
+  return param;
+}
+
+}  // namespace
+
+std::vector<std::string> CutParameters(std::string_view commandLine) {
+  std::size_t end = commandLine.find('\0');
+  if (end != std::string_view::npos) commandLine = commandLine.substr(0, end);
+  std::size_t pos = 0;
+  NextParameter(commandLine, pos);  // the program name
+  std::vector<std::string> params;
+  for (;;) {
+    std::string param = NextParameter(commandLine, pos);
+    if (param.empty()) break;
+    params.push_back(std::move(param));
+  }
+  return params;
+}
+
+std::size_t FindSwitch(const std::vector<std::string>& params,
+                       std::initializer_list<std::string_view> spellings) {
+  std::size_t result = 0;
+  for (std::size_t p = 0; p < params.size(); ++p) {
+    if (params[p].empty()) continue;
+    for (std::string_view spelling : spellings) {
+      if (EqualIgnoringAsciiCase(params[p], spelling)) {
+        result = p + 1;
+        break;
+      }
+    }
+  }
+  return result;
+}
+
+std::string LookupValue(const std::vector<std::string>& lines, std::string_view name,
+                        const TextEquality& equal) {
+  for (const std::string& line : lines) {
+    std::size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    if (equal(std::string_view(line).substr(0, eq), name)) return line.substr(eq + 1);
+  }
+  return {};
+}
+
+std::string GetSwitchValue(const std::vector<std::string>& params,
+                           std::initializer_list<std::string_view> spellings,
+                           const TextEquality& equal) {
+  for (std::string_view spelling : spellings) {
+    std::string value = LookupValue(params, spelling, equal);
+    if (!value.empty()) return value;
+  }
+  return {};
+}
+
+std::string ExpandEnvRefs(std::string_view text,
+                          const std::function<std::string(std::string_view)>& getEnv,
+                          const CodePage& code) {
+  std::string result(text);
+  std::size_t percents = CountChar(text, '%');
+  for (std::size_t i = 1; i < percents; ++i) {
+    std::string name = ExtractField(i, '%', text);
+    std::string value = getEnv(name);
+    if (!value.empty()) result = ReplaceAll("%" + name + "%", value, result, code);
+  }
+  return result;
+}
+
+}  // namespace tvx

@@ -1,0 +1,38 @@
+// The output commands: LIST, DIR and STAT turn the entry list into lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Locale.h"
+#include "Options.h"
+
+namespace tvx {
+
+class EntryList;
+class LineWriter;
+struct DiskSpace;
+
+// Whether LIST's prefix or suffix holds a macro (only then are macros expanded,
+// and only then can a date be needed).
+bool HasMacros(const ListOptions& options);
+
+// Replaces the macros in prefix and suffix for one entry, in the fixed order
+// $SELF, $FULL, $SHORT, $DATETIME, $DATE, $TIME.
+void ExpandMacros(std::string& prefix, std::string& suffix, std::string_view self, TDateTime time,
+                  std::string_view shortText, std::string_view fullText,
+                  const LocaleSettings& locale);
+
+void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
+                 LineWriter& out);
+
+// space is null when the drive query failed: the drive lines then show 0.
+void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
+                const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
+                LineWriter& out);
+
+void StatCommand(const std::string& fullPath, const EntryList& list, const std::string& banner,
+                 LineWriter& out);
+
+}  // namespace tvx

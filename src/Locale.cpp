@@ -1,0 +1,370 @@
+#include "Locale.h"
+
+#include <cstdlib>
+
+namespace tvx {
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
+}
+
+const std::int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
+
+void AppendNumber(std::string& out, long long value, int minDigits) {
+  char buf[24];
+  int n = 0;
+  bool negative = value < 0;
+  unsigned long long v = negative ? 0ull - static_cast<unsigned long long>(value)
+                                  : static_cast<unsigned long long>(value);
+  do {
+    buf[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  while (n < minDigits) buf[n++] = '0';
+  if (negative) out += '-';
+  while (n > 0) out += buf[--n];
+}
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithAmPm(std::string_view text, std::size_t pos) {
+  static constexpr std::string_view kMarker = "ampm";
+  if (pos + kMarker.size() > text.size()) return false;
+  for (std::size_t i = 0; i < kMarker.size(); ++i) {
+    if (Lower(text[pos + i]) != kMarker[i]) return false;
+  }
+  return true;
+}
+
+// Whether the picture holds an "AMPM" token outside quoted text.
+bool HasAmPm(std::string_view picture, const CodePage& code) {
+  for (std::size_t i = 0; i < picture.size();) {
+    char c = picture[i];
+    if (c == '"' || c == '\'') {
+      std::size_t close = picture.find(c, i + 1);
+      i = close == std::string_view::npos ? picture.size() : close + 1;
+      continue;
+    }
+    if (StartsWithAmPm(picture, i)) return true;
+    i += code.CharLength(picture, i);
+  }
+  return false;
+}
+
+std::string GroupDigits(unsigned long long magnitude, bool negative, char separator) {
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  std::string out;
+  out.reserve(static_cast<std::size_t>(n + n / 3 + 1));
+  if (negative) out += '-';
+  for (int i = n - 1; i >= 0; --i) {
+    out += digits[i];
+    if (i > 0 && i % 3 == 0) out += separator;
+  }
+  return out;
+}
+
+}  // namespace
+
+TDateTime MakeDateTime(int year, int month, int day, int hour, int minute, int second) {
+  std::int64_t days =
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochDays;
+  std::int64_t seconds = days * kSecondsPerDay + hour * 3600 + minute * 60 + (second & ~1);
+  return seconds;
+}
+
+DateParts SplitDateTime(TDateTime value) {
+  std::int64_t days = value / kSecondsPerDay;
+  std::int64_t rest = value % kSecondsPerDay;
+  if (rest < 0) {
+    rest += kSecondsPerDay;
+    --days;
+  }
+  DateParts parts;
+  CivilFromDays(days + kEpochDays, parts.Year, parts.Month, parts.Day);
+  parts.Hour = static_cast<int>(rest / 3600);
+  parts.Minute = static_cast<int>(rest / 60 % 60);
+  parts.Second = static_cast<int>(rest % 60);
+  // 1899-12-30 was a Saturday.
+  parts.DayOfWeek = static_cast<int>(((days + 6) % 7 + 7) % 7);
+  return parts;
+}
+
+double DayCount(TDateTime value) {
+  return static_cast<double>(value) / kSecondsPerDay;
+}
+
+std::string BuildLongTimeFormat(bool hourLeadingZero, bool twelveHour, bool markerInFront) {
+  std::string form = hourLeadingZero ? "hh:mm:ss" : "h:mm:ss";
+  if (!twelveHour) return form;
+  return markerInFront ? "AMPM " + form : form + " AMPM";
+}
+
+char OneCharSetting(std::string_view text, char fallback) {
+  return text.size() == 1 ? text[0] : fallback;
+}
+
+std::string TranslateStrftimeDate(std::string_view format, char& dateSeparator) {
+  std::string picture;
+  bool separatorFound = false;
+  auto literal = [&](char c) {
+    if (!separatorFound && (static_cast<unsigned char>(c) < 0x80) &&
+        !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ')) {
+      separatorFound = true;
+      dateSeparator = c;
+    }
+    if (separatorFound && c == dateSeparator) {
+      picture += '/';
+    } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == ':' ||
+               c == '\'') {
+      picture += '"';
+      picture += c;
+      picture += '"';
+    } else if (c == '"') {
+      picture += "'\"'";
+    } else {
+      picture += c;
+    }
+  };
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%' || i + 1 >= format.size()) {
+      literal(format[i]);
+      continue;
+    }
+    char spec = format[++i];
+    // Flags and field widths of glibc's extended forms (%-d, %_m, %Ey) are skipped.
+    while ((spec == '-' || spec == '_' || spec == '0' || spec == '^' || spec == '#' ||
+            spec == 'E' || spec == 'O') &&
+           i + 1 < format.size()) {
+      spec = format[++i];
+    }
+    switch (spec) {
+      case 'd':
+        picture += "dd";
+        break;
+      case 'e':
+        picture += "d";
+        break;
+      case 'm':
+        picture += "mm";
+        break;
+      case 'y':
+        picture += "yy";
+        break;
+      case 'Y':
+        picture += "yyyy";
+        break;
+      case 'b':
+      case 'h':
+        picture += "mmm";
+        break;
+      case 'B':
+        picture += "mmmm";
+        break;
+      case 'a':
+        picture += "ddd";
+        break;
+      case 'A':
+        picture += "dddd";
+        break;
+      case 'D':
+        picture += TranslateStrftimeDate("%m/%d/%y", dateSeparator);
+        separatorFound = true;
+        break;
+      case 'F':
+        picture += TranslateStrftimeDate("%Y-%m-%d", dateSeparator);
+        separatorFound = true;
+        break;
+      case '%':
+        literal('%');
+        break;
+      default:
+        break;  // no date field we can show: dropped
+    }
+  }
+  return picture;
+}
+
+std::string FormatDateTime(std::string_view picture, TDateTime value,
+                           const LocaleSettings& locale) {
+  const DateParts t = SplitDateTime(value);
+  const bool twelveHour = HasAmPm(picture, locale.Code);
+  std::string out;
+  bool afterHour = false;
+  for (std::size_t i = 0; i < picture.size();) {
+    const char c = picture[i];
+    const char lc = Lower(c);
+    if (locale.Code.CharLength(picture, i) == 2) {
+      out.append(picture.substr(i, 2));
+      i += 2;
+      continue;
+    }
+    std::size_t run = 1;
+    while (i + run < picture.size() && Lower(picture[i + run]) == lc) ++run;
+    switch (lc) {
+      case 'd': {
+        std::size_t used = run > 4 ? 4 : run;
+        if (used == 1)
+          AppendNumber(out, t.Day, 1);
+        else if (used == 2)
+          AppendNumber(out, t.Day, 2);
+        else if (used == 3)
+          out += locale.ShortDayNames[t.DayOfWeek];
+        else
+          out += locale.LongDayNames[t.DayOfWeek];
+        i += used;
+        afterHour = false;
+        continue;
+      }
+      case 'm': {
+        std::size_t used = run > 4 ? 4 : run;
+        if (afterHour && used <= 2) {
+          AppendNumber(out, t.Minute, static_cast<int>(used));
+        } else if (used <= 2) {
+          AppendNumber(out, t.Month, static_cast<int>(used));
+        } else if (used == 3) {
+          out += locale.ShortMonthNames[t.Month - 1];
+        } else {
+          out += locale.LongMonthNames[t.Month - 1];
+        }
+        i += used;
+        afterHour = false;
+        continue;
+      }
+      case 'y':
+        if (run <= 2)
+          AppendNumber(out, t.Year % 100, 2);
+        else
+          AppendNumber(out, t.Year, 4);
+        i += run;
+        afterHour = false;
+        continue;
+      case 'h': {
+        std::size_t used = run > 2 ? 2 : run;
+        int hour = t.Hour;
+        if (twelveHour) {
+          hour %= 12;
+          if (hour == 0) hour = 12;
+        }
+        AppendNumber(out, hour, static_cast<int>(used));
+        i += used;
+        afterHour = true;
+        continue;
+      }
+      case 'n':
+      case 's': {
+        std::size_t used = run > 2 ? 2 : run;
+        AppendNumber(out, lc == 'n' ? t.Minute : t.Second, static_cast<int>(used));
+        i += used;
+        afterHour = false;
+        continue;
+      }
+      default:
+        break;
+    }
+    if (lc == 'a' && StartsWithAmPm(picture, i)) {
+      out += t.Hour < 12 ? locale.TimeAmString : locale.TimePmString;
+      i += 4;
+      afterHour = false;
+    } else if (c == '"' || c == '\'') {
+      std::size_t close = picture.find(c, i + 1);
+      if (close == std::string_view::npos) close = picture.size();
+      out.append(picture.substr(i + 1, close - i - 1));
+      i = close + 1;
+    } else if (c == '/') {
+      out += locale.DateSeparator;
+      ++i;
+    } else if (c == ':') {
+      out += locale.TimeSeparator;
+      ++i;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string DateText(TDateTime value, const LocaleSettings& locale) {
+  return FormatDateTime(locale.ShortDateFormat, value, locale);
+}
+
+std::string TimeText(TDateTime value, const LocaleSettings& locale) {
+  return FormatDateTime(locale.LongTimeFormat, value, locale);
+}
+
+std::string DateTimeText(TDateTime value, const LocaleSettings& locale) {
+  std::string text = DateText(value, locale);
+  std::int64_t timeOfDay = value % kSecondsPerDay;
+  if (timeOfDay != 0) {
+    text += ' ';
+    text += TimeText(value, locale);
+  }
+  return text;
+}
+
+std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
+  const DateParts t = SplitDateTime(value);
+  std::string out;
+  out.reserve(19);
+  AppendNumber(out, t.Year, 4);
+  out += locale.DateSeparator;
+  AppendNumber(out, t.Month, 2);
+  out += locale.DateSeparator;
+  AppendNumber(out, t.Day, 2);
+  out += ' ';
+  AppendNumber(out, t.Hour, 2);
+  out += locale.TimeSeparator;
+  AppendNumber(out, t.Minute, 2);
+  out += locale.TimeSeparator;
+  AppendNumber(out, t.Second, 2);
+  return out;
+}
+
+std::string FormatNumber(std::int64_t value, const LocaleSettings& locale) {
+  bool negative = value < 0;
+  unsigned long long magnitude = negative ? 0ull - static_cast<unsigned long long>(value)
+                                          : static_cast<unsigned long long>(value);
+  return GroupDigits(magnitude, negative, locale.ThousandSeparator);
+}
+
+std::string FormatNumber(std::uint64_t value, const LocaleSettings& locale) {
+  return GroupDigits(value, false, locale.ThousandSeparator);
+}
+
+void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned) {
+  std::size_t pad = text.size() < width ? width - text.size() : 0;
+  if (!leftAligned) out.append(pad, ' ');
+  out.append(text);
+  if (leftAligned) out.append(pad, ' ');
+}
+
+}  // namespace tvx

@@ -1,0 +1,23 @@
+// The run state: what the command line asked for.
+#pragma once
+
+#include <string>
+
+namespace tvx {
+
+enum class CommandKind { None, List, Stat, Dir };
+
+struct ListOptions {
+  CommandKind Command = CommandKind::None;
+  std::string Directory;  // as typed, or the current directory
+  bool FileNameOnly = false;
+  bool NoDir = false;
+  bool Recursive = false;
+  bool NoQuote = false;
+  bool Upper = false;
+  bool Lower = false;
+  std::string Prefix;  // expanded, with its trailing blank; empty when absent
+  std::string Suffix;  // expanded, with its leading blank; empty when absent
+};
+
+}  // namespace tvx

@@ -1,0 +1,55 @@
+#include "Output.h"
+
+#include "Platform.h"
+
+namespace tvx {
+
+namespace {
+constexpr std::size_t kBufferSize = 1 << 16;
+}
+
+LineWriter::LineWriter(OutputSink& sink, std::string_view lineBreak)
+    : sink_(sink), lineBreak_(lineBreak), interactive_(sink.IsInteractive()) {
+  buffer_.reserve(kBufferSize + 4096);
+}
+
+LineWriter::~LineWriter() {
+  try {
+    Flush();
+  } catch (...) {
+  }
+}
+
+void LineWriter::WriteText(std::string_view text) {
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t brk = text.find("\r\n", start);
+    if (brk == std::string_view::npos) break;
+    buffer_.append(text.substr(start, brk - start));
+    buffer_.append(lineBreak_);
+    start = brk + 2;
+  }
+  WriteLine(text.substr(start));
+}
+
+void LineWriter::WriteLine(std::string_view line) {
+  buffer_.append(line);
+  buffer_.append(lineBreak_);
+  Written();
+}
+
+void LineWriter::Written() {
+  if (interactive_ || buffer_.size() >= kBufferSize) Flush();
+}
+
+void LineWriter::Flush() {
+  if (buffer_.empty()) return;
+  // After a failed write the bytes are dropped: nothing would take them.
+  struct ClearOnExit {
+    std::string& buffer;
+    ~ClearOnExit() { buffer.clear(); }
+  } clear{buffer_};
+  sink_.Write(buffer_.data(), buffer_.size());
+}
+
+}  // namespace tvx

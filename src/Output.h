@@ -1,0 +1,38 @@
+// The one way lines leave the program: each text is followed by the
+// platform's line break; output is flushed per line on a console or terminal
+// and collected into large writes otherwise.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tvx {
+
+class OutputSink;
+
+class LineWriter {
+ public:
+  LineWriter(OutputSink& sink, std::string_view lineBreak);
+  ~LineWriter();  // flushes what is left, ignoring a failure (use Flush to see it)
+  LineWriter(const LineWriter&) = delete;
+  LineWriter& operator=(const LineWriter&) = delete;
+
+  // Writes text and a line break. "\r\n" inside text becomes the platform's break.
+  void WriteText(std::string_view text);
+  // Writes one line whose text holds no line breaks of its own.
+  void WriteLine(std::string_view line);
+  // Raises IoFailure when the bytes cannot be written.
+  void Flush();
+  // Forgets buffered bytes (after a failed write, nothing more is tried).
+  void Discard() { buffer_.clear(); }
+
+ private:
+  void Written();
+
+  OutputSink& sink_;
+  std::string lineBreak_;
+  std::string buffer_;
+  bool interactive_;
+};
+
+}  // namespace tvx

@@ -1,0 +1,88 @@
+// The entry list and the directory scan that fills it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Locale.h"
+#include "Paths.h"
+
+namespace tvx {
+
+class Platform;
+
+// One listed entry. Records are compact, as trees of millions of entries are
+// common: the name lives in the list's arena and the directory it was found
+// in is shared by its siblings.
+class TTarvixFileInfo {
+ public:
+  const char* NameData = nullptr;
+  std::uint32_t NameLength = 0;
+  std::uint32_t DirIndex = 0;  // into EntryList's directories
+  std::uint64_t Size = 0;      // whole size in bytes; 0 for directories and links
+  TDateTime DateTime = 0;      // last write, local time
+  bool IsDir = false;
+
+  std::string_view Name() const { return {NameData, NameLength}; }
+  // Names from a directory read have no path component: it equals Name.
+  std::string_view ShortName() const { return Name(); }
+};
+
+// The records in scan order, and the directories they were found in. The list
+// owns all of it; nothing is freed entry by entry.
+class EntryList {
+ public:
+  EntryList();
+  ~EntryList();
+  EntryList(const EntryList&) = delete;
+  EntryList& operator=(const EntryList&) = delete;
+
+  std::size_t Count() const { return count_; }
+  const TTarvixFileInfo& operator[](std::size_t index) const {
+    return chunks_[index / kChunk][index % kChunk];
+  }
+  const DirLocation& Directory(const TTarvixFileInfo& entry) const { return dirs_[entry.DirIndex]; }
+  char Drive(const TTarvixFileInfo& entry) const { return dirs_[entry.DirIndex].Drive; }
+  const std::string& DirPart(const TTarvixFileInfo& entry) const {
+    return dirs_[entry.DirIndex].DirPart;
+  }
+
+  std::uint32_t AddDirectory(DirLocation where);
+  void Add(std::string_view name, std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
+           bool isDir);
+  void Clear();
+
+  template <typename F>
+  void ForEach(F&& f) const {
+    for (std::size_t i = 0; i < count_; ++i) f(chunks_[i / kChunk][i % kChunk]);
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 4096;
+  static constexpr std::size_t kArenaBlock = 1 << 20;
+
+  const char* Store(std::string_view name);
+
+  std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
+  std::size_t count_ = 0;
+  std::vector<std::unique_ptr<char[]>> arena_;
+  std::vector<std::unique_ptr<char[]>> large_;
+  std::size_t arenaUsed_ = kArenaBlock;
+  std::vector<DirLocation> dirs_;
+};
+
+// dir as the scan sees it: a full path ending in a separator. The separator
+// goes on first, so a bare drive "C:" names its root.
+std::string ScanRootPath(Platform& platform, const std::string& dir);
+
+// Scans dir (made a full path first) into list, in pre-order: each
+// directory's record comes right before its contents. Links are listed but
+// never entered. withDetails: sizes and times will be read. Returns the total
+// size of the listed entries.
+std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
+                            bool recursive, bool withDetails);
+
+}  // namespace tvx

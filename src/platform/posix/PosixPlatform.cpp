@@ -1,0 +1,288 @@
+// The POSIX (Linux) side of the platform boundary.
+#include <dirent.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Failure.h"
+#include "Platform.h"
+
+extern char** environ;
+
+namespace tvx {
+
+namespace {
+
+// errno onto the error numbers whose messages the program knows.
+int MapErrno(int error) {
+  switch (error) {
+    case ENOENT:
+      return 2;
+    case ENOTDIR:
+      return 3;
+    case EMFILE:
+    case ENFILE:
+      return 4;
+    case EACCES:
+    case EPERM:
+      return 5;
+    case ENOSPC:
+      return 101;
+    default:
+      return error;
+  }
+}
+
+[[noreturn]] void RaiseErrno(int error) {
+  throw IoFailure(MapErrno(error));
+}
+
+class DirHandle {
+ public:
+  explicit DirHandle(const std::string& path) : dir_(opendir(path.c_str())) {}
+  ~DirHandle() {
+    if (dir_) closedir(dir_);
+  }
+  DirHandle(const DirHandle&) = delete;
+  DirHandle& operator=(const DirHandle&) = delete;
+  DIR* get() const { return dir_; }
+
+ private:
+  DIR* dir_;
+};
+
+TDateTime LocalDateTime(time_t when) {
+  struct tm local;
+  if (!localtime_r(&when, &local)) return 0;
+  return MakeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                      local.tm_min, local.tm_sec);
+}
+
+class StdoutSink : public OutputSink {
+ public:
+  StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {}
+  bool IsInteractive() const override { return interactive_; }
+  void Write(const char* data, std::size_t size) override {
+    while (size > 0) {
+      ssize_t n = write(STDOUT_FILENO, data, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        RaiseErrno(errno);
+      }
+      if (n == 0) throw IoFailure(101);
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  bool interactive_;
+};
+
+std::string Langinfo(nl_item item) {
+  const char* text = nl_langinfo(item);
+  return text ? text : "";
+}
+
+bool Contains(const std::string& text, const char* what) {
+  return text.find(what) != std::string::npos;
+}
+
+// Keeps a name from the locale unless it gives none.
+void TakeName(std::string& target, nl_item item) {
+  std::string name = Langinfo(item);
+  if (!name.empty()) target = name;
+}
+
+class PosixPlatform : public Platform {
+ public:
+  PosixPlatform(int argc, char** argv) {
+    // A closed pipe must come back as a write error, not end the process.
+    signal(SIGPIPE, SIG_IGN);
+    for (int i = 1; i < argc; ++i) {
+      if (argv[i][0] != '\0') params_.emplace_back(argv[i]);
+    }
+    argv0_ = argc > 0 ? argv[0] : "tvx";
+  }
+
+  PathStyle Style() const override { return PathStyle::Posix; }
+  const CodePage& Code() const override { return code_; }
+  std::string_view LineBreak() const override { return "\n"; }
+
+  std::vector<std::string> Parameters() override { return params_; }
+
+  std::string OwnFile() override {
+    std::vector<char> buf(4096);
+    for (;;) {
+      ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+      if (n < 0) return argv0_;
+      if (static_cast<std::size_t>(n) < buf.size())
+        return std::string(buf.data(), static_cast<std::size_t>(n));
+      buf.resize(buf.size() * 2);
+    }
+  }
+
+  std::vector<std::string> Environment() override {
+    std::vector<std::string> lines;
+    for (char** env = environ; env && *env; ++env) lines.emplace_back(*env);
+    return lines;
+  }
+
+  bool SameTextIgnoringCase(std::string_view a, std::string_view b) override {
+    return EqualIgnoringAsciiCase(a, b);
+  }
+
+  std::string CurrentDirectory() override {
+    std::vector<char> buf(4096);
+    while (!getcwd(buf.data(), buf.size())) {
+      if (errno != ERANGE) RaiseErrno(errno);
+      buf.resize(buf.size() * 2);
+    }
+    return buf.data();
+  }
+
+  std::string FullPath(const std::string& path) override {
+    if (!path.empty() && path[0] == '/') return LexicalFullPath(path, "/", PathStyle::Posix, code_);
+    return LexicalFullPath(path, CurrentDirectory(), PathStyle::Posix, code_);
+  }
+
+  bool DirectoryExists(const std::string& path) override {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  void CheckEnter(const std::string& dir) override {
+    if (access(dir.c_str(), X_OK) != 0) RaiseErrno(errno);
+  }
+
+  void ReadDirectory(const std::string& dir, bool withDetails, EntrySink& sink) override {
+    DirHandle handle(dir);
+    if (!handle.get()) return;
+    const int fd = dirfd(handle.get());
+    RawEntry entry;
+    for (;;) {
+      errno = 0;
+      struct dirent* d = readdir(handle.get());
+      if (!d) break;
+      const char* name = d->d_name;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      entry = RawEntry{};
+      entry.Name = name;
+      unsigned char type = d->d_type;
+      struct stat st;
+      bool haveStat = false;
+      if (withDetails || type == DT_UNKNOWN) {
+        haveStat = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (haveStat) type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+      }
+      entry.IsDir = type == DT_DIR;
+      entry.IsLink = type == DT_LNK;
+      if (haveStat) {
+        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st.st_size);
+        entry.DateTime = LocalDateTime(st.st_mtime);
+      }
+      sink.Add(entry);
+    }
+  }
+
+  VersionStrings ReadVersion() override {
+    return {"1.02", "Copyright (C) 2026 The tvx developers",
+            "Directory lister and command-line generator"};
+  }
+
+  bool GetDiskSpace(const std::string& path, DiskSpace& space) override {
+    struct statvfs vfs;
+    if (statvfs(path.c_str(), &vfs) != 0) return false;
+    space.Total = static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize;
+    space.FreeForCaller = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+    return true;
+  }
+
+  LocaleSettings ReadLocale() override {
+    LocaleSettings locale;
+    const std::string oldTime = std::setlocale(LC_TIME, nullptr);
+    const std::string oldNumeric = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_TIME, "")) std::setlocale(LC_TIME, "C");
+    if (!std::setlocale(LC_NUMERIC, "")) std::setlocale(LC_NUMERIC, "C");
+
+    const std::string dateFormat = Langinfo(D_FMT);
+    if (!dateFormat.empty()) {
+      char separator = locale.DateSeparator;
+      std::string picture = TranslateStrftimeDate(dateFormat, separator);
+      if (!picture.empty()) locale.ShortDateFormat = picture;
+      locale.DateSeparator = separator;
+    }
+
+    std::string timeFormat = Langinfo(T_FMT);
+    if (Contains(timeFormat, "%r")) timeFormat = Langinfo(T_FMT_AMPM);
+    if (!timeFormat.empty()) {
+      if (Contains(timeFormat, "%T")) timeFormat = "%H:%M:%S";
+      const bool twelve = Contains(timeFormat, "%I") || Contains(timeFormat, "%l");
+      const bool zero = Contains(timeFormat, "%H") || Contains(timeFormat, "%I");
+      std::size_t hour = timeFormat.find_first_of("HIkl");
+      std::size_t marker = timeFormat.find("%p");
+      const bool front = marker != std::string::npos && hour != std::string::npos && marker < hour;
+      locale.LongTimeFormat = BuildLongTimeFormat(zero, twelve, front);
+      // The time separator: the first character after the hour field.
+      std::size_t afterHour = hour == std::string::npos ? hour : hour + 1;
+      // Only a one-byte separator can stand for ":" (not a multibyte character).
+      if (afterHour + 1 < timeFormat.size() && timeFormat[afterHour] != '%' &&
+          static_cast<unsigned char>(timeFormat[afterHour]) < 0x80 &&
+          timeFormat[afterHour + 1] == '%')
+        locale.TimeSeparator = timeFormat[afterHour];
+    }
+    const std::string am = Langinfo(AM_STR);
+    const std::string pm = Langinfo(PM_STR);
+    if (!am.empty()) locale.TimeAmString = am;
+    if (!pm.empty()) locale.TimePmString = pm;
+
+    static const nl_item kAbMon[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
+                                       ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
+    static const nl_item kMon[12] = {MON_1, MON_2, MON_3, MON_4,  MON_5,  MON_6,
+                                     MON_7, MON_8, MON_9, MON_10, MON_11, MON_12};
+    static const nl_item kAbDay[7] = {ABDAY_1, ABDAY_2, ABDAY_3, ABDAY_4,
+                                      ABDAY_5, ABDAY_6, ABDAY_7};
+    static const nl_item kDay[7] = {DAY_1, DAY_2, DAY_3, DAY_4, DAY_5, DAY_6, DAY_7};
+    for (int i = 0; i < 12; ++i) {
+      TakeName(locale.ShortMonthNames[i], kAbMon[i]);
+      TakeName(locale.LongMonthNames[i], kMon[i]);
+    }
+    for (int i = 0; i < 7; ++i) {
+      TakeName(locale.ShortDayNames[i], kAbDay[i]);
+      TakeName(locale.LongDayNames[i], kDay[i]);
+    }
+
+    locale.ThousandSeparator = OneCharSetting(Langinfo(THOUSEP), ',');
+
+    std::setlocale(LC_TIME, oldTime.c_str());
+    std::setlocale(LC_NUMERIC, oldNumeric.c_str());
+    return locale;
+  }
+
+  OutputSink& StandardOutput() override { return out_; }
+  std::string FromUtf8(std::string_view text) override { return std::string(text); }
+
+ private:
+  std::vector<std::string> params_;
+  std::string argv0_;
+  CodePage code_;
+  StdoutSink out_;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> MakePlatform(int argc, char** argv) {
+  return std::make_unique<PosixPlatform>(argc, argv);
+}
+
+}  // namespace tvx

@@ -1,0 +1,379 @@
+// The Win32 side of the platform boundary, on the ANSI ("A") API so that every
+// text is in the system's ANSI code page, as the output is.
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "CommandLine.h"
+#include "Failure.h"
+#include "Platform.h"
+#include "VerRes.h"
+
+namespace tvx {
+
+namespace {
+
+// Where GetDiskSpace's assertion failures say they come from.
+constexpr const char* kDriveQuerySource = "Utils";
+constexpr int kVersionQueryLine = 309;
+constexpr int kLoadLibraryLine = 322;
+constexpr int kGetProcAddressLine = 327;
+
+// Not named by every header set; the marker position of the time format.
+constexpr LCTYPE kTimeMarkerPosition = 0x1005;
+
+constexpr DWORD kErrorDiskFull = 101;
+constexpr DWORD kErrorInvalidHandle = 6;
+
+struct FindCloser {
+  void operator()(HANDLE handle) const { FindClose(handle); }
+};
+using FindHandle = std::unique_ptr<void, FindCloser>;
+
+struct LibraryFreer {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using LibraryHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
+
+struct EnvironmentFreer {
+  void operator()(char* block) const { FreeEnvironmentStringsA(block); }
+};
+using EnvironmentBlock = std::unique_ptr<char, EnvironmentFreer>;
+
+// Calls a Win32 function of the shape "fill buf of size n, return the length
+// written, or the size needed including the zero when n is too small".
+template <typename Fill>
+std::string ReadGrowing(Fill fill) {
+  std::string buffer(MAX_PATH, '\0');
+  for (;;) {
+    DWORD n = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(std::max<std::size_t>(n, buffer.size() * 2));
+  }
+}
+
+std::string LocaleText(LCID locale, LCTYPE type) {
+  int needed = GetLocaleInfoA(locale, type, nullptr, 0);
+  if (needed <= 0) return {};
+  std::string text(static_cast<std::size_t>(needed), '\0');
+  int got = GetLocaleInfoA(locale, type, text.data(), needed);
+  if (got <= 0) return {};
+  text.resize(static_cast<std::size_t>(got));
+  // The count includes the terminating zero.
+  while (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
+bool LocaleFlag(LCID locale, LCTYPE type, bool fallback) {
+  std::string text = LocaleText(locale, type);
+  if (text.empty()) return fallback;
+  return text[0] != '0';
+}
+
+void ReadNames(LCID locale, const LCTYPE* types, std::string* names, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string text = LocaleText(locale, types[i]);
+    if (!text.empty()) names[i] = std::move(text);
+  }
+}
+
+LocaleSettings ReadLocaleSettings() {
+  LCID locale = GetThreadLocale();
+  LocaleSettings settings;
+  settings.DateSeparator = OneCharSetting(LocaleText(locale, LOCALE_SDATE), '/');
+  settings.TimeSeparator = OneCharSetting(LocaleText(locale, LOCALE_STIME), ':');
+  settings.ThousandSeparator = OneCharSetting(LocaleText(locale, LOCALE_STHOUSAND), ',');
+
+  std::string shortDate = LocaleText(locale, LOCALE_SSHORTDATE);
+  settings.ShortDateFormat = shortDate.empty() ? "m/d/yy" : shortDate;
+
+  // Built from the three clock settings; the locale's own time format is
+  // deliberately not used. Missing settings give the default form "h:mm:ss AMPM".
+  bool hourLeadingZero = LocaleFlag(locale, LOCALE_ITLZERO, false);
+  bool twentyFourHour = LocaleFlag(locale, LOCALE_ITIME, false);
+  bool markerInFront = LocaleText(locale, kTimeMarkerPosition) == "1";
+  settings.LongTimeFormat = BuildLongTimeFormat(hourLeadingZero, !twentyFourHour, markerInFront);
+
+  std::string am = LocaleText(locale, LOCALE_S1159);
+  std::string pm = LocaleText(locale, LOCALE_S2359);
+  settings.TimeAmString = am.empty() ? "am" : am;
+  settings.TimePmString = pm.empty() ? "pm" : pm;
+
+  static constexpr LCTYPE kShortMonths[12] = {
+      LOCALE_SABBREVMONTHNAME1,  LOCALE_SABBREVMONTHNAME2,  LOCALE_SABBREVMONTHNAME3,
+      LOCALE_SABBREVMONTHNAME4,  LOCALE_SABBREVMONTHNAME5,  LOCALE_SABBREVMONTHNAME6,
+      LOCALE_SABBREVMONTHNAME7,  LOCALE_SABBREVMONTHNAME8,  LOCALE_SABBREVMONTHNAME9,
+      LOCALE_SABBREVMONTHNAME10, LOCALE_SABBREVMONTHNAME11, LOCALE_SABBREVMONTHNAME12};
+  static constexpr LCTYPE kLongMonths[12] = {
+      LOCALE_SMONTHNAME1, LOCALE_SMONTHNAME2,  LOCALE_SMONTHNAME3,  LOCALE_SMONTHNAME4,
+      LOCALE_SMONTHNAME5, LOCALE_SMONTHNAME6,  LOCALE_SMONTHNAME7,  LOCALE_SMONTHNAME8,
+      LOCALE_SMONTHNAME9, LOCALE_SMONTHNAME10, LOCALE_SMONTHNAME11, LOCALE_SMONTHNAME12};
+  // Our arrays start on Sunday; Windows numbers the days from Monday.
+  static constexpr LCTYPE kShortDays[7] = {
+      LOCALE_SABBREVDAYNAME7, LOCALE_SABBREVDAYNAME1, LOCALE_SABBREVDAYNAME2,
+      LOCALE_SABBREVDAYNAME3, LOCALE_SABBREVDAYNAME4, LOCALE_SABBREVDAYNAME5,
+      LOCALE_SABBREVDAYNAME6};
+  static constexpr LCTYPE kLongDays[7] = {LOCALE_SDAYNAME7, LOCALE_SDAYNAME1, LOCALE_SDAYNAME2,
+                                          LOCALE_SDAYNAME3, LOCALE_SDAYNAME4, LOCALE_SDAYNAME5,
+                                          LOCALE_SDAYNAME6};
+  ReadNames(locale, kShortMonths, settings.ShortMonthNames.data(), 12);
+  ReadNames(locale, kLongMonths, settings.LongMonthNames.data(), 12);
+  ReadNames(locale, kShortDays, settings.ShortDayNames.data(), 7);
+  ReadNames(locale, kLongDays, settings.LongDayNames.data(), 7);
+  return settings;
+}
+
+std::int64_t ToLocalDateTime(const FILETIME& utc) {
+  FILETIME local;
+  SYSTEMTIME parts;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
+  return MakeDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
+                      parts.wSecond);
+}
+
+// Starts an enumeration of pattern; null when it cannot be started.
+FindHandle StartFind(const std::string& pattern, WIN32_FIND_DATAA& data) {
+  // Skipping the short names and fetching in larger batches makes big
+  // directories faster; systems before Windows 7 refuse both flags.
+  HANDLE handle = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+    handle = FindFirstFileA(pattern.c_str(), &data);
+  }
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return FindHandle(handle);
+}
+
+class StandardOutputSink final : public OutputSink {
+ public:
+  StandardOutputSink() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+    interactive_ = IsValid() && GetFileType(handle_) == FILE_TYPE_CHAR;
+  }
+
+  bool IsInteractive() const override { return interactive_; }
+
+  void Write(const char* data, std::size_t size) override {
+    if (!IsValid()) throw IoFailure(kErrorInvalidHandle);
+    // Old consoles refuse large single writes; files and pipes take big ones.
+    const std::size_t maxChunk = interactive_ ? (8u << 10) : (1u << 20);
+    while (size > 0) {
+      DWORD chunk = static_cast<DWORD>(std::min(size, maxChunk));
+      DWORD written = 0;
+      if (!WriteFile(handle_, data, chunk, &written, nullptr)) throw IoFailure(GetLastError());
+      if (written == 0) throw IoFailure(kErrorDiskFull);
+      data += written;
+      size -= written;
+    }
+  }
+
+ private:
+  bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+  HANDLE handle_;
+  bool interactive_ = false;
+};
+
+class Win32Platform final : public Platform {
+ public:
+  Win32Platform() {
+    std::array<bool, 256> lead{};
+    for (int b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != FALSE;
+    code_ = CodePage(lead);
+  }
+
+  PathStyle Style() const override { return PathStyle::Windows; }
+  const CodePage& Code() const override { return code_; }
+  std::string_view LineBreak() const override { return "\r\n"; }
+
+  std::vector<std::string> Parameters() override {
+    const char* line = GetCommandLineA();
+    return CutParameters(line != nullptr ? line : "");
+  }
+
+  std::string OwnFile() override {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+      DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+      if (n == 0) return {};
+      // A full buffer means the name may have been cut (and, on old systems,
+      // left without its zero): try again with more room.
+      if (n < buffer.size()) return std::string(buffer.data(), n);
+      if (buffer.size() >= (1u << 16)) return std::string(buffer.data(), n);
+      buffer.resize(buffer.size() * 2);
+    }
+  }
+
+  std::vector<std::string> Environment() override {
+    std::vector<std::string> lines;
+    EnvironmentBlock block(GetEnvironmentStringsA());
+    if (!block) return lines;
+    // NAME=VALUE\0NAME=VALUE\0...\0
+    for (const char* p = block.get(); *p != '\0';) {
+      std::string line(p);
+      p += line.size() + 1;
+      lines.push_back(std::move(line));
+    }
+    return lines;
+  }
+
+  bool SameTextIgnoringCase(std::string_view a, std::string_view b) override {
+    if (a.size() > INT_MAX || b.size() > INT_MAX) return false;
+    // An empty text is given as a zero count; a null pointer would be refused.
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.empty() ? "" : a.data(),
+                          static_cast<int>(a.size()), b.empty() ? "" : b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
+  }
+
+  std::string CurrentDirectory() override {
+    return ReadGrowing([](char* buf, DWORD n) { return GetCurrentDirectoryA(n, buf); });
+  }
+
+  std::string FullPath(const std::string& path) override {
+    std::string full = ReadGrowing(
+        [&path](char* buf, DWORD n) { return GetFullPathNameA(path.c_str(), n, buf, nullptr); });
+    // The system refuses some texts (an empty one, for instance); the lexical
+    // rule it follows gives an answer for every text.
+    if (full.empty()) return LexicalFullPath(path, CurrentDirectory(), PathStyle::Windows, code_);
+    return full;
+  }
+
+  bool DirectoryExists(const std::string& path) override {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  void CheckEnter(const std::string& dir) override {
+    // Entering is only a test: the previous current directory is put back
+    // whatever happens, as long as it still exists.
+    struct Restore {
+      std::string previous;
+      ~Restore() {
+        if (!previous.empty()) SetCurrentDirectoryA(previous.c_str());
+      }
+    } restore{CurrentDirectory()};
+    if (!SetCurrentDirectoryA(dir.c_str())) throw IoFailure(static_cast<int>(GetLastError()));
+  }
+
+  void ReadDirectory(const std::string& dir, bool withDetails, EntrySink& sink) override {
+    WIN32_FIND_DATAA data;
+    FindHandle find = StartFind(dir + "*.*", data);
+    if (!find) return;
+    do {
+      std::string_view name(data.cFileName);
+      if (name == "." || name == "..") continue;
+      RawEntry entry;
+      entry.Name = name;
+      entry.IsDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      // Junctions and directory symbolic links: entering them could loop.
+      entry.IsLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      if (withDetails) {
+        if (!entry.IsDir) {
+          entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
+        entry.DateTime = ToLocalDateTime(data.ftLastWriteTime);
+      }
+      sink.Add(entry);
+    } while (FindNextFileA(find.get(), &data));
+  }
+
+  VersionStrings ReadVersion() override {
+    TVerRes info(OwnFile());
+    return {info.ProductVersion(), info.LegalCopyright(), info.Comments()};
+  }
+
+  bool GetDiskSpace(const std::string& path, DiskSpace& space) override {
+    OSVERSIONINFOA version{};
+    static_assert(sizeof version == 148, "the classic version record");
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) {
+      throw AssertionFailure("GetVersionEx() Error!", kDriveQuerySource, kVersionQueryLine);
+    }
+    bool nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    bool win9x = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    bool hasExtendedQuery = (nt && version.dwMajorVersion >= 4) ||
+                            (win9x && version.dwMajorVersion > 4) ||
+                            (win9x && (version.dwBuildNumber & 0xFFFF) > 1000);
+    if (hasExtendedQuery) return QueryExtended(path, space);
+
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+    if (!GetDiskFreeSpaceA(path.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &totalClusters)) {
+      return false;
+    }
+    std::uint64_t clusterBytes = static_cast<std::uint64_t>(sectorsPerCluster) * bytesPerSector;
+    space.Total = totalClusters * clusterBytes;
+    space.FreeForCaller = freeClusters * clusterBytes;
+    return true;
+  }
+
+  LocaleSettings ReadLocale() override {
+    if (!locale_) locale_ = ReadLocaleSettings();
+    return *locale_;
+  }
+
+  OutputSink& StandardOutput() override {
+    if (!output_) output_ = std::make_unique<StandardOutputSink>();
+    return *output_;
+  }
+
+  std::string FromUtf8(std::string_view text) override {
+    if (text.empty() || text.size() > INT_MAX) return std::string(text);
+    int size = static_cast<int>(text.size());
+    int wide = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    if (wide <= 0) return std::string(text);
+    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, utf16.data(), wide);
+    int ansi = WideCharToMultiByte(CP_ACP, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (ansi <= 0) return std::string(text);
+    std::string result(static_cast<std::size_t>(ansi), '\0');
+    WideCharToMultiByte(CP_ACP, 0, utf16.data(), wide, result.data(), ansi, nullptr, nullptr);
+    return result;
+  }
+
+ private:
+  // GetDiskFreeSpaceExA is looked up at run time: the first Windows 95
+  // releases do not have it.
+  static bool QueryExtended(const std::string& path, DiskSpace& space) {
+    using Query = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    LibraryHandle kernel(LoadLibraryA("KERNEL32.DLL"));
+    if (!kernel) {
+      throw AssertionFailure("LoadLibrary(\"KERNEL32.DLL\") Error!", kDriveQuerySource,
+                             kLoadLibraryLine);
+    }
+    FARPROC entry = GetProcAddress(kernel.get(), "GetDiskFreeSpaceExA");
+    if (entry == nullptr) {
+      throw AssertionFailure("GetProcAddress(\"GetDiskFreeSpaceExA\") Error", kDriveQuerySource,
+                             kGetProcAddressLine);
+    }
+    // Through the generic function type, which the compiler accepts as a
+    // stand-in for any other.
+    auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(entry));
+    ULARGE_INTEGER freeForCaller{}, total{}, totalFree{};
+    if (!query(path.c_str(), &freeForCaller, &total, &totalFree)) return false;
+    space.Total = total.QuadPart;
+    space.FreeForCaller = freeForCaller.QuadPart;
+    return true;
+  }
+
+  CodePage code_;
+  std::optional<LocaleSettings> locale_;
+  std::unique_ptr<StandardOutputSink> output_;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> MakePlatform(int, char**) { return std::make_unique<Win32Platform>(); }
+
+}  // namespace tvx
