@@ -1,0 +1,117 @@
+// An in-memory platform for unit tests: a scripted directory tree in a fixed
+// order, either path syntax, scripted failures, and counters of what the
+// logic asked for.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Failure.h"
+#include "Platform.h"
+
+namespace tvx::test {
+
+struct FakeEntry {
+  std::string Name;
+  bool IsDir = false;
+  bool IsLink = false;
+  std::uint64_t Size = 0;
+  TDateTime Time = 0;
+};
+
+class CaptureSink : public OutputSink {
+ public:
+  bool IsInteractive() const override { return interactive; }
+  void Write(const char* data, std::size_t size) override {
+    ++writes;
+    if (failWithCode != 0) throw IoFailure(failWithCode);
+    text.append(data, size);
+  }
+  std::string text;
+  bool interactive = false;
+  int writes = 0;
+  int failWithCode = 0;
+};
+
+class FakePlatform : public Platform {
+ public:
+  explicit FakePlatform(PathStyle style = PathStyle::Posix)
+      : style_(style), cwd_(style == PathStyle::Posix ? "/work" : "C:\\work") {}
+
+  // Directories are keyed by their full path ending in the separator.
+  void AddDir(const std::string& dir, std::vector<FakeEntry> entries) {
+    tree[dir] = std::move(entries);
+  }
+
+  PathStyle Style() const override { return style_; }
+  const CodePage& Code() const override { return code; }
+  std::string_view LineBreak() const override { return style_ == PathStyle::Posix ? "\n" : "\r\n"; }
+  std::vector<std::string> Parameters() override { return params; }
+  std::string OwnFile() override { return "tvx"; }
+  std::vector<std::string> Environment() override {
+    ++environmentReads;
+    return environment;
+  }
+  bool SameTextIgnoringCase(std::string_view a, std::string_view b) override {
+    return EqualIgnoringAsciiCase(a, b);
+  }
+  std::string CurrentDirectory() override { return cwd_; }
+  std::string FullPath(const std::string& path) override {
+    return LexicalFullPath(path, cwd_, style_, code);
+  }
+  bool DirectoryExists(const std::string& path) override {
+    return tree.count(WithSeparator(FullPath(path), style_, code)) > 0;
+  }
+  void CheckEnter(const std::string& dir) override {
+    entered.push_back(dir);
+    if (auto it = enterFailures.find(dir); it != enterFailures.end()) throw IoFailure(it->second);
+  }
+  void ReadDirectory(const std::string& dir, bool withDetails, EntrySink& sink) override {
+    reads.push_back(dir);
+    if (withDetails) ++detailedReads;
+    auto it = tree.find(dir);
+    if (it == tree.end()) return;
+    for (const FakeEntry& e : it->second) {
+      RawEntry raw;
+      raw.Name = e.Name;
+      raw.IsDir = e.IsDir;
+      raw.IsLink = e.IsLink;
+      raw.Size = withDetails ? e.Size : 0;
+      raw.DateTime = withDetails ? e.Time : 0;
+      sink.Add(raw);
+    }
+  }
+  VersionStrings ReadVersion() override { return version; }
+  bool GetDiskSpace(const std::string&, DiskSpace& space) override {
+    if (!diskKnown) return false;
+    space = disk;
+    return true;
+  }
+  LocaleSettings ReadLocale() override {
+    ++localeReads;
+    return locale;
+  }
+  OutputSink& StandardOutput() override { return out; }
+  std::string FromUtf8(std::string_view text) override { return "<" + std::string(text) + ">"; }
+
+  std::map<std::string, std::vector<FakeEntry>> tree;
+  std::map<std::string, int> enterFailures;
+  std::vector<std::string> params;
+  std::vector<std::string> environment;
+  std::vector<std::string> entered, reads;
+  int detailedReads = 0, environmentReads = 0, localeReads = 0;
+  VersionStrings version{"1.02", "(C) us", "tests"};
+  DiskSpace disk{};
+  bool diskKnown = true;
+  LocaleSettings locale;
+  CodePage code;
+  CaptureSink out;
+
+ private:
+  PathStyle style_;
+  std::string cwd_;
+};
+
+}  // namespace tvx::test

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "Scan.h"
+
+namespace tvx::test {
+namespace {
+
+std::vector<std::string> Names(const EntryList& list) {
+  std::vector<std::string> names;
+  list.ForEach([&](const TTarvixFileInfo& e) {
+    names.push_back(list.Directory(e).FullPrefix + std::string(e.Name()));
+  });
+  return names;
+}
+
+FakePlatform BasicTree() {
+  FakePlatform p;
+  p.AddDir("/d/", {{"f", false, false, 10}, {"s", true}, {"t", false, false, 20}});
+  p.AddDir("/d/s/", {{"g", false, false, 5}, {"u", true}});
+  p.AddDir("/d/s/u/", {{"h"}});
+  return p;
+}
+
+TEST(ScanTest, RecursiveScanIsPreOrderWithSubtreesRightAfterTheirDirectory) {
+  FakePlatform p = BasicTree();
+  EntryList list;
+  std::uint64_t total = ScanDirectory(p, "/d", list, true, true);
+  EXPECT_EQ(Names(list),
+            (std::vector<std::string>{"/d/f", "/d/s", "/d/s/g", "/d/s/u", "/d/s/u/h", "/d/t"}));
+  EXPECT_EQ(total, 35u);
+  EXPECT_EQ(list.DirPart(list[2]), "/d/s");
+  EXPECT_TRUE(list[1].IsDir);
+  EXPECT_EQ(list[1].Size, 0u);
+}
+
+TEST(ScanTest, NonRecursiveScanListsSubdirectoriesWithoutEnteringThem) {
+  FakePlatform p = BasicTree();
+  EntryList list;
+  ScanDirectory(p, "/d/", list, false, false);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s", "/d/t"}));
+  EXPECT_EQ(p.reads, (std::vector<std::string>{"/d/"}));
+}
+
+TEST(ScanTest, AskForDetailsOnlyWhenTheCommandNeedsThem) {
+  FakePlatform p = BasicTree();
+  EntryList list;
+  ScanDirectory(p, "/d", list, true, false);
+  EXPECT_EQ(p.detailedReads, 0);
+  ScanDirectory(p, "/d", list, true, true);
+  EXPECT_EQ(p.detailedReads, 3);
+}
+
+TEST(ScanTest, LinksAreListedButNeverEntered) {
+  FakePlatform p(PathStyle::Windows);
+  // A directory link reports the directory bit too; a cycle must not be followed.
+  p.AddDir("C:\\d\\", {{"loop", true, true}, {"real", true}});
+  p.AddDir("C:\\d\\loop\\", {{"never"}});
+  p.AddDir("C:\\d\\real\\", {{"inside"}});
+  EntryList list;
+  ScanDirectory(p, "C:\\d", list, true, false);
+  EXPECT_EQ(Names(list),
+            (std::vector<std::string>{"C:\\d\\loop", "C:\\d\\real", "C:\\d\\real\\inside"}));
+  EXPECT_TRUE(list[0].IsDir);
+}
+
+TEST(ScanTest, ScanClearsTheListAndSeesRelativeDirectoriesAsFullPaths) {
+  FakePlatform p = BasicTree();
+  p.AddDir("/work/rel/", {{"x"}});
+  EntryList list;
+  ScanDirectory(p, "/d", list, false, false);
+  ScanDirectory(p, "rel", list, false, false);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"/work/rel/x"}));
+}
+
+TEST(ScanTest, BareDriveNamesItsRoot) {
+  FakePlatform p(PathStyle::Windows);
+  p.AddDir("D:\\", {{"top"}});
+  EntryList list;
+  ScanDirectory(p, "D:", list, false, false);
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_EQ(list.Directory(list[0]).FullPrefix, "D:\\");
+  EXPECT_EQ(list.DirPart(list[0]), "\\");
+  EXPECT_EQ(list.Drive(list[0]), 'D');
+}
+
+TEST(ScanTest, SizesAreWholeAndTheTotalDoesNotWrap) {
+  FakePlatform p;
+  const std::uint64_t threeGiB = 3ull << 30;
+  p.AddDir(
+      "/big/",
+      {{"a", false, false, threeGiB}, {"b", false, false, threeGiB}, {"dir", true, false, 4096}});
+  EntryList list;
+  EXPECT_EQ(ScanDirectory(p, "/big", list, false, true), 2 * threeGiB);
+  EXPECT_EQ(list[0].Size, threeGiB);
+  EXPECT_EQ(list[2].Size, 0u);  // a directory's own size never counts
+}
+
+TEST(ScanTest, DirectoryThatCannotBeEnteredStopsTheScan) {
+  FakePlatform p = BasicTree();
+  p.enterFailures["/d/s/"] = 5;
+  EntryList list;
+  try {
+    ScanDirectory(p, "/d", list, true, false);
+    FAIL() << "expected an I/O failure";
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.Code(), 5);
+  }
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s"}));
+}
+
+TEST(ScanTest, VeryDeepTreeNeedsNoDeepRecursion) {
+  FakePlatform p;
+  std::string dir = "/deep/";
+  const int depth = 5000;
+  for (int i = 0; i < depth; ++i) {
+    p.AddDir(dir, {{"d", true}, {"f"}});
+    dir += "d/";
+  }
+  EntryList list;
+  ScanDirectory(p, "/deep", list, true, false);
+  ASSERT_EQ(list.Count(), 2u * depth);
+  // Pre-order: all the "d" records nest first, the files follow innermost first.
+  EXPECT_EQ(list[depth - 1].Name(), "d");
+  EXPECT_EQ(list[depth].Name(), "f");
+  EXPECT_EQ(list.DirPart(list[depth]).size(), std::string("/deep").size() + 2 * (depth - 1));
+}
+
+TEST(ScanTest, ManyEntriesAndLongNamesSurviveTheArena) {
+  FakePlatform p;
+  std::vector<FakeEntry> entries;
+  for (int i = 0; i < 10000; ++i) entries.push_back({"name" + std::to_string(i)});
+  entries.push_back({std::string(400000, 'x')});
+  entries.push_back({"after"});
+  p.AddDir("/many/", entries);
+  EntryList list;
+  ScanDirectory(p, "/many", list, false, false);
+  ASSERT_EQ(list.Count(), 10002u);
+  EXPECT_EQ(list[9999].Name(), "name9999");
+  EXPECT_EQ(list[10000].Name().size(), 400000u);
+  EXPECT_EQ(list[10001].Name(), "after");
+}
+
+}  // namespace
+}  // namespace tvx::test
