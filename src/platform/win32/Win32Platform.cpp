@@ -89,9 +89,11 @@ void ReadNames(LCID locale, const LCTYPE* types, std::string* names, std::size_t
   }
 }
 
-LocaleSettings ReadLocaleSettings() {
+LocaleSettings ReadLocaleSettings(const CodePage& code) {
   LCID locale = GetThreadLocale();
   LocaleSettings settings;
+  // Pictures and names are in the ANSI code page, double-byte or not.
+  settings.Code = code;
   settings.DateSeparator = OneCharSetting(LocaleText(locale, LOCALE_SDATE), '/');
   settings.TimeSeparator = OneCharSetting(LocaleText(locale, LOCALE_STIME), ':');
   settings.ThousandSeparator = OneCharSetting(LocaleText(locale, LOCALE_STHOUSAND), ',');
@@ -121,10 +123,10 @@ LocaleSettings ReadLocaleSettings() {
       LOCALE_SMONTHNAME5, LOCALE_SMONTHNAME6,  LOCALE_SMONTHNAME7,  LOCALE_SMONTHNAME8,
       LOCALE_SMONTHNAME9, LOCALE_SMONTHNAME10, LOCALE_SMONTHNAME11, LOCALE_SMONTHNAME12};
   // Our arrays start on Sunday; Windows numbers the days from Monday.
-  static constexpr LCTYPE kShortDays[7] = {
-      LOCALE_SABBREVDAYNAME7, LOCALE_SABBREVDAYNAME1, LOCALE_SABBREVDAYNAME2,
-      LOCALE_SABBREVDAYNAME3, LOCALE_SABBREVDAYNAME4, LOCALE_SABBREVDAYNAME5,
-      LOCALE_SABBREVDAYNAME6};
+  static constexpr LCTYPE kShortDays[7] = {LOCALE_SABBREVDAYNAME7, LOCALE_SABBREVDAYNAME1,
+                                           LOCALE_SABBREVDAYNAME2, LOCALE_SABBREVDAYNAME3,
+                                           LOCALE_SABBREVDAYNAME4, LOCALE_SABBREVDAYNAME5,
+                                           LOCALE_SABBREVDAYNAME6};
   static constexpr LCTYPE kLongDays[7] = {LOCALE_SDAYNAME7, LOCALE_SDAYNAME1, LOCALE_SDAYNAME2,
                                           LOCALE_SDAYNAME3, LOCALE_SDAYNAME4, LOCALE_SDAYNAME5,
                                           LOCALE_SDAYNAME6};
@@ -135,7 +137,7 @@ LocaleSettings ReadLocaleSettings() {
   return settings;
 }
 
-std::int64_t ToLocalDateTime(const FILETIME& utc) {
+TDateTime ToLocalDateTime(const FILETIME& utc) {
   FILETIME local;
   SYSTEMTIME parts;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
@@ -305,10 +307,12 @@ class Win32Platform final : public Platform {
     bool hasExtendedQuery = (nt && version.dwMajorVersion >= 4) ||
                             (win9x && version.dwMajorVersion > 4) ||
                             (win9x && (version.dwBuildNumber & 0xFFFF) > 1000);
-    if (hasExtendedQuery) return QueryExtended(path, space);
+    // A share is only accepted with its final separator ("\\srv\share\").
+    const std::string dir = WithSeparator(path, PathStyle::Windows, code_);
+    if (hasExtendedQuery) return QueryExtended(dir, space);
 
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    if (!GetDiskFreeSpaceA(path.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+    if (!GetDiskFreeSpaceA(dir.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
                            &totalClusters)) {
       return false;
     }
@@ -319,7 +323,7 @@ class Win32Platform final : public Platform {
   }
 
   LocaleSettings ReadLocale() override {
-    if (!locale_) locale_ = ReadLocaleSettings();
+    if (!locale_) locale_ = ReadLocaleSettings(code_);
     return *locale_;
   }
 
@@ -374,6 +378,8 @@ class Win32Platform final : public Platform {
 
 }  // namespace
 
-std::unique_ptr<Platform> MakePlatform(int, char**) { return std::make_unique<Win32Platform>(); }
+std::unique_ptr<Platform> MakePlatform(int, char**) {
+  return std::make_unique<Win32Platform>();
+}
 
 }  // namespace tvx

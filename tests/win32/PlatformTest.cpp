@@ -1,0 +1,522 @@
+// Checks the Win32 platform layer against the real system calls (run under
+// Wine on Linux). A plain program rather than GoogleTest, which is not built
+// for the Windows target. Exit code 0 when every check holds.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Failure.h"
+#include "Platform.h"
+#include "VerRes.h"
+
+namespace {
+
+int g_failures = 0;
+int g_checks = 0;
+
+#define CHECK(condition)                                               \
+  do {                                                                 \
+    ++g_checks;                                                        \
+    if (!(condition)) {                                                \
+      ++g_failures;                                                    \
+      std::printf("FAIL %s:%d: %s\n", __FILE__, __LINE__, #condition); \
+    }                                                                  \
+  } while (0)
+
+#define CHECK_EQ(actual, expected)                                                   \
+  do {                                                                               \
+    ++g_checks;                                                                      \
+    if (!((actual) == (expected))) {                                                 \
+      ++g_failures;                                                                  \
+      std::printf("FAIL %s:%d: %s == %s\n", __FILE__, __LINE__, #actual, #expected); \
+    }                                                                                \
+  } while (0)
+
+struct Entry {
+  std::string Name;
+  bool IsDir;
+  bool IsLink;
+  std::uint64_t Size;
+  tvx::TDateTime Stamp;
+};
+
+class Collect : public tvx::EntrySink {
+ public:
+  void Add(const tvx::RawEntry& e) override {
+    entries.push_back({std::string(e.Name), e.IsDir, e.IsLink, e.Size, e.DateTime});
+  }
+  const Entry* Find(const std::string& name) const {
+    for (const Entry& e : entries) {
+      if (e.Name == name) return &e;
+    }
+    return nullptr;
+  }
+  std::vector<Entry> entries;
+};
+
+std::string g_root;  // the test tree, a full path ending in "\"
+
+std::string LocaleText(LCTYPE type) {
+  char buffer[256] = {};
+  if (GetLocaleInfoA(GetThreadLocale(), type, buffer, sizeof buffer) <= 0) return {};
+  return buffer;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  if (h == INVALID_HANDLE_VALUE) return;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(h);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  HANDLE h =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(h);
+  return bytes;
+}
+
+// Sets a file's last-write time to a local time.
+bool SetLocalWriteTime(const std::string& path, WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s) {
+  SYSTEMTIME local{};
+  local.wYear = y;
+  local.wMonth = mo;
+  local.wDay = d;
+  local.wHour = h;
+  local.wMinute = mi;
+  local.wSecond = s;
+  FILETIME localTime, utc;
+  if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc)) {
+    return false;
+  }
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = SetFileTime(file, nullptr, nullptr, &utc) != FALSE;
+  CloseHandle(file);
+  return ok;
+}
+
+// Runs fn with standard output pointing at handle, on a fresh platform (the
+// sink takes the handle when it is first asked for).
+void WithStdOut(HANDLE handle, const std::function<void(tvx::OutputSink&)>& fn) {
+  HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetStdHandle(STD_OUTPUT_HANDLE, handle);
+  auto platform = tvx::MakePlatform(0, nullptr);
+  tvx::OutputSink& sink = platform->StandardOutput();
+  SetStdHandle(STD_OUTPUT_HANDLE, saved);
+  fn(sink);
+}
+
+int IoCodeOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const tvx::IoFailure& failure) {
+    return failure.Code();
+  }
+  return -1;
+}
+
+void MakeTree() {
+  char temp[MAX_PATH + 1];
+  GetTempPathA(sizeof temp, temp);
+  g_root = std::string(temp) + "tvx-platform-" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(g_root.c_str(), nullptr);
+  WriteFileBytes(g_root + "plain.txt", "hello");
+  WriteFileBytes(g_root + "a b.txt", "");
+  WriteFileBytes(g_root + "hidden.sys", "xy");
+  CreateDirectoryA((g_root + "sub").c_str(), nullptr);
+  WriteFileBytes(g_root + "sub\\inner.txt", "inner");
+  // Only the normal attribute: the old enumeration filter lost such files.
+  SetFileAttributesA((g_root + "plain.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesA((g_root + "hidden.sys").c_str(),
+                     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA((g_root + "sub").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+}
+
+void RemoveTree() {
+  SetFileAttributesA((g_root + "hidden.sys").c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesA((g_root + "sub").c_str(), FILE_ATTRIBUTE_NORMAL);
+  const char* files[] = {"plain.txt",      "a b.txt",     "hidden.sys",   "big.bin",
+                         "sub\\inner.txt", "stamped.txt", "readonly.out", "out.bin"};
+  for (const char* f : files) DeleteFileA((g_root + f).c_str());
+  RemoveDirectoryA((g_root + "link").c_str());
+  RemoveDirectoryA((g_root + "sub").c_str());
+  RemoveDirectoryA(g_root.c_str());
+}
+
+void TestReadDirectoryListsEverything(tvx::Platform& p) {
+  Collect c;
+  p.ReadDirectory(g_root, true, c);
+  CHECK(c.Find(".") == nullptr);
+  CHECK(c.Find("..") == nullptr);
+  const Entry* plain = c.Find("plain.txt");
+  const Entry* blank = c.Find("a b.txt");
+  const Entry* hidden = c.Find("hidden.sys");
+  const Entry* sub = c.Find("sub");
+  CHECK(plain != nullptr);
+  CHECK(blank != nullptr);
+  CHECK(hidden != nullptr);
+  CHECK(sub != nullptr);
+  CHECK(c.Find("inner.txt") == nullptr);  // one level only
+  if (plain) {
+    CHECK_EQ(plain->Size, 5u);
+    CHECK(!plain->IsDir);
+    CHECK(!plain->IsLink);
+  }
+  if (hidden) CHECK_EQ(hidden->Size, 2u);
+  if (blank) CHECK_EQ(blank->Size, 0u);
+  if (sub) {
+    CHECK(sub->IsDir);
+    CHECK(!sub->IsLink);
+    CHECK_EQ(sub->Size, 0u);
+  }
+}
+
+void TestReadDirectoryWithoutDetails(tvx::Platform& p) {
+  Collect c;
+  p.ReadDirectory(g_root, false, c);
+  const Entry* sub = c.Find("sub");
+  CHECK(sub != nullptr && sub->IsDir);
+  CHECK(c.Find("plain.txt") != nullptr);
+}
+
+void TestReadDirectoryMissing(tvx::Platform& p) {
+  Collect c;
+  p.ReadDirectory(g_root + "no such dir\\", true, c);
+  CHECK(c.entries.empty());
+}
+
+void TestTimesAreLocalAndEven(tvx::Platform& p) {
+  std::string path = g_root + "stamped.txt";
+  WriteFileBytes(path, "t");
+  CHECK(SetLocalWriteTime(path, 2021, 6, 15, 13, 45, 27));
+  Collect c;
+  p.ReadDirectory(g_root, true, c);
+  const Entry* e = c.Find("stamped.txt");
+  CHECK(e != nullptr);
+  if (e) CHECK_EQ(e->Stamp, tvx::MakeDateTime(2021, 6, 15, 13, 45, 26));
+  DeleteFileA(path.c_str());
+}
+
+void TestSizesAre64Bit(tvx::Platform& p) {
+  std::string path = g_root + "big.bin";
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  CHECK(h != INVALID_HANDLE_VALUE);
+  if (h == INVALID_HANDLE_VALUE) return;
+  LARGE_INTEGER size;
+  // Above 4 GiB, so that a lost high word shows; sparse where the file
+  // system allows it.
+  size.QuadPart = 5LL << 30;
+  bool sized = SetFilePointerEx(h, size, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+  CloseHandle(h);
+  CHECK(sized);
+  Collect c;
+  p.ReadDirectory(g_root, true, c);
+  const Entry* e = c.Find("big.bin");
+  CHECK(e != nullptr);
+  if (e) CHECK_EQ(e->Size, 5368709120ull);
+  DeleteFileA(path.c_str());
+}
+
+void TestDirectoryLinkIsNotToBeEntered(tvx::Platform& p) {
+  std::string link = g_root + "link";
+  // Some systems (Wine among them) report success without making the link.
+  if (!CreateSymbolicLinkA(link.c_str(), (g_root + "sub").c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+      GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::printf("skipped: this system makes no directory symbolic links\n");
+    return;
+  }
+  Collect c;
+  p.ReadDirectory(g_root, true, c);
+  const Entry* e = c.Find("link");
+  CHECK(e != nullptr);
+  if (e) {
+    CHECK(e->IsDir);
+    CHECK(e->IsLink);
+    CHECK_EQ(e->Size, 0u);
+  }
+  RemoveDirectoryA(link.c_str());
+}
+
+void TestCheckEnterRestoresCurrentDirectory(tvx::Platform& p) {
+  std::string before = p.CurrentDirectory();
+  p.CheckEnter(g_root + "sub\\");
+  CHECK_EQ(p.CurrentDirectory(), before);
+
+  int code = IoCodeOf([&] { p.CheckEnter(g_root + "missing\\"); });
+  CHECK(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND);
+  CHECK_EQ(p.CurrentDirectory(), before);
+
+  // A file cannot be entered either.
+  code = IoCodeOf([&] { p.CheckEnter(g_root + "plain.txt\\"); });
+  CHECK(code > 0);
+  CHECK_EQ(p.CurrentDirectory(), before);
+}
+
+void TestFullPath(tvx::Platform& p) {
+  std::string before = p.CurrentDirectory();
+  std::string root = g_root.substr(0, g_root.size() - 1);
+  CHECK(SetCurrentDirectoryA(g_root.c_str()));
+  CHECK_EQ(p.CurrentDirectory(), root);
+  CHECK_EQ(p.FullPath("sub\\..\\x"), root + "\\x");
+  CHECK_EQ(p.FullPath("sub"), root + "\\sub");
+  CHECK_EQ(p.FullPath(""), root);
+  // Longer than the classic 260-byte buffers.
+  std::string longName =
+      std::string(120, 'a') + "\\" + std::string(120, 'b') + "\\" + std::string(120, 'c');
+  CHECK_EQ(p.FullPath(longName), root + "\\" + longName);
+  SetCurrentDirectoryA(before.c_str());
+  CHECK_EQ(p.FullPath("C:\\one\\.\\two\\..\\three"), std::string("C:\\one\\three"));
+}
+
+void TestDirectoryExists(tvx::Platform& p) {
+  CHECK(p.DirectoryExists(g_root));
+  CHECK(p.DirectoryExists(g_root + "sub"));
+  CHECK(!p.DirectoryExists(g_root + "plain.txt"));
+  CHECK(!p.DirectoryExists(g_root + "missing"));
+}
+
+void TestEnvironment(tvx::Platform& p) {
+  SetEnvironmentVariableA("TVX_PLATFORM_TEST", "x=1 y");
+  std::vector<std::string> lines = p.Environment();
+  bool found = false;
+  for (const std::string& line : lines) {
+    CHECK(!line.empty());
+    if (line == "TVX_PLATFORM_TEST=x=1 y") found = true;
+  }
+  CHECK(found);
+  SetEnvironmentVariableA("TVX_PLATFORM_TEST", nullptr);
+  for (const std::string& line : p.Environment()) CHECK(line.rfind("TVX_PLATFORM_TEST=", 0) != 0);
+}
+
+void TestSameTextIgnoringCase(tvx::Platform& p) {
+  CHECK(p.SameTextIgnoringCase("Path", "PATH"));
+  CHECK(p.SameTextIgnoringCase("", ""));
+  CHECK(!p.SameTextIgnoringCase("abc", "abd"));
+  CHECK(!p.SameTextIgnoringCase("a", ""));
+  CHECK(!p.SameTextIgnoringCase("abc", "abcd"));
+  // Only the given bytes count, not what follows them in memory.
+  std::string_view prefix("TEMPX", 4);
+  CHECK(p.SameTextIgnoringCase(prefix, "temp"));
+}
+
+void TestOwnFileAndParameters(tvx::Platform& p, const std::vector<std::string>& args) {
+  std::string own = p.OwnFile();
+  CHECK(own.size() > 4);
+  CHECK(p.SameTextIgnoringCase(own.substr(own.size() - 4), ".exe"));
+  CHECK(own.size() > 2 && (own[1] == ':' || own.rfind("\\\\", 0) == 0));
+  CHECK(GetFileAttributesA(own.c_str()) != INVALID_FILE_ATTRIBUTES);
+  std::vector<std::string> params = p.Parameters();
+  // Plain arguments are cut the same way by the C runtime.
+  CHECK(params == args);
+}
+
+void TestVersion(tvx::Platform& p) {
+  tvx::VersionStrings v = p.ReadVersion();
+  CHECK_EQ(v.ProductVersion, std::string("1.02"));
+  CHECK_EQ(v.LegalCopyright, std::string("Copyright (C) 2026 The tvx developers"));
+  CHECK_EQ(v.Comments, std::string("Directory lister and command-line generator"));
+
+  tvx::TVerRes own(p.OwnFile());
+  CHECK(own.Handle != nullptr);
+  CHECK_EQ(own.Language, 0x0411);
+  CHECK_EQ(own.CodePage, 932);
+  CHECK_EQ(own.LangCharset, std::string("041103A4"));
+  CHECK_EQ(own.QueryString("ProductName"), std::string("Tarvix"));
+  CHECK(own.QueryString("NoSuchValue").empty());
+
+  tvx::TVerRes plain(g_root + "plain.txt");
+  CHECK(plain.Handle == nullptr);
+  CHECK(plain.ProductVersion().empty());
+  tvx::TVerRes missing(g_root + "missing.exe");
+  CHECK(missing.Handle == nullptr);
+  CHECK(missing.Comments().empty());
+}
+
+void TestDiskSpace(tvx::Platform& p) {
+  tvx::DiskSpace space;
+  CHECK(p.GetDiskSpace(g_root, space));
+  CHECK(space.Total > 0);
+  CHECK(space.FreeForCaller <= space.Total);
+  ULARGE_INTEGER caller, total, free;
+  CHECK(GetDiskFreeSpaceExA(g_root.c_str(), &caller, &total, &free));
+  CHECK_EQ(space.Total, total.QuadPart);
+  // Also without the final separator, as a directory is typed.
+  tvx::DiskSpace typed;
+  CHECK(p.GetDiskSpace(g_root.substr(0, g_root.size() - 1), typed));
+  CHECK_EQ(typed.Total, space.Total);
+
+  tvx::DiskSpace untouched{7, 9};
+  CHECK(!p.GetDiskSpace(g_root + "missing\\", untouched));
+  CHECK(untouched.Total == 7 && untouched.FreeForCaller == 9);
+}
+
+void TestOutputToFile() {
+  std::string path = g_root + "out.bin";
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  CHECK(h != INVALID_HANDLE_VALUE);
+  // Bytes go out unchanged: no line-end or code-page conversion, and a large
+  // block arrives whole.
+  std::string bytes = "line\r\n\x83\x5C\n";
+  for (int i = 0; bytes.size() < 3u << 20; ++i) bytes += static_cast<char>(i * 7);
+  WithStdOut(h, [&](tvx::OutputSink& sink) {
+    CHECK(!sink.IsInteractive());
+    sink.Write(bytes.data(), bytes.size());
+    sink.Write("", 0);
+  });
+  CloseHandle(h);
+  CHECK(ReadFileBytes(path) == bytes);
+  DeleteFileA(path.c_str());
+}
+
+void TestOutputFailures() {
+  WithStdOut(INVALID_HANDLE_VALUE,
+             [](tvx::OutputSink& sink) { CHECK_EQ(IoCodeOf([&] { sink.Write("x", 1); }), 6); });
+  WithStdOut(nullptr,
+             [](tvx::OutputSink& sink) { CHECK_EQ(IoCodeOf([&] { sink.Write("x", 1); }), 6); });
+
+  HANDLE readEnd, writeEnd;
+  CHECK(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
+  CloseHandle(readEnd);
+  WithStdOut(writeEnd, [](tvx::OutputSink& sink) {
+    int code = IoCodeOf([&] { sink.Write("lost\r\n", 6); });
+    CHECK(code > 0);
+  });
+  CloseHandle(writeEnd);
+
+  std::string path = g_root + "readonly.out";
+  WriteFileBytes(path, "");
+  HANDLE readOnly =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  WithStdOut(readOnly, [](tvx::OutputSink& sink) {
+    CHECK_EQ(IoCodeOf([&] { sink.Write("x", 1); }), ERROR_ACCESS_DENIED);
+  });
+  CloseHandle(readOnly);
+  DeleteFileA(path.c_str());
+}
+
+void TestLocale(tvx::Platform& p) {
+  tvx::LocaleSettings s = p.ReadLocale();
+  // Our arrays begin on Sunday, the system's on Monday.
+  CHECK_EQ(s.LongDayNames[0], LocaleText(LOCALE_SDAYNAME7));
+  CHECK_EQ(s.LongDayNames[1], LocaleText(LOCALE_SDAYNAME1));
+  CHECK_EQ(s.ShortDayNames[6], LocaleText(LOCALE_SABBREVDAYNAME6));
+  CHECK_EQ(s.LongMonthNames[0], LocaleText(LOCALE_SMONTHNAME1));
+  CHECK_EQ(s.ShortMonthNames[11], LocaleText(LOCALE_SABBREVMONTHNAME12));
+  CHECK(!s.ShortDateFormat.empty());
+  // The forms must know the double-byte characters of the code page.
+  CHECK_EQ(s.Code.IsDoubleByte(), p.Code().IsDoubleByte());
+  CHECK_EQ(s.Code.IsLead(0x83), p.Code().IsLead(0x83));
+  CHECK(!s.TimeAmString.empty() && !s.TimePmString.empty());
+
+  switch (PRIMARYLANGID(LANGIDFROMLCID(GetThreadLocale()))) {
+    case LANG_ENGLISH:
+      CHECK_EQ(s.LongDayNames[0], std::string("Sunday"));
+      CHECK_EQ(s.ShortMonthNames[0], std::string("Jan"));
+      CHECK_EQ(s.LongTimeFormat, std::string("h:mm:ss AMPM"));
+      CHECK_EQ(s.DateSeparator, '/');
+      CHECK_EQ(s.ThousandSeparator, ',');
+      CHECK_EQ(s.TimeAmString, std::string("AM"));
+      break;
+    case LANG_GERMAN:
+      CHECK_EQ(s.LongDayNames[0], std::string("Sonntag"));
+      CHECK_EQ(s.LongTimeFormat, std::string("hh:mm:ss"));
+      CHECK_EQ(s.DateSeparator, '.');
+      CHECK_EQ(s.ThousandSeparator, '.');
+      break;
+    case LANG_JAPANESE:
+      // The 24-hour clock without a leading zero.
+      CHECK_EQ(s.LongTimeFormat, std::string("h:mm:ss"));
+      CHECK_EQ(s.DateSeparator, '/');
+      break;
+    default:
+      std::printf("note: no fixed expectations for locale %04lx\n", GetThreadLocale());
+  }
+  tvx::LocaleSettings again = p.ReadLocale();
+  CHECK_EQ(again.LongTimeFormat, s.LongTimeFormat);
+}
+
+void TestCodePageAndMessages(tvx::Platform& p) {
+  CHECK(p.Style() == tvx::PathStyle::Windows);
+  CHECK_EQ(p.LineBreak(), std::string_view("\r\n"));
+  CHECK_EQ(p.FromUtf8("Specified directory [x] is not found."),
+           std::string("Specified directory [x] is not found."));
+  CHECK(p.FromUtf8("").empty());
+  const tvx::CodePage& code = p.Code();
+  CHECK(!code.IsLead('A'));
+  CHECK(!code.IsLead(0x5C));
+  switch (GetACP()) {
+    case 932:
+      CHECK(code.IsDoubleByte());
+      CHECK(code.IsLead(0x81));
+      CHECK(code.IsLead(0x83));
+      CHECK(code.IsLead(0xE0));
+      CHECK(!code.IsLead(0xA1));  // half-width katakana are single bytes
+      CHECK_EQ(p.FromUtf8("I/O ｴﾗｰ"), std::string("I/O \xB4\xD7\xB0"));
+      CHECK_EQ(p.FromUtf8("ソ 行"), std::string("\x83\x5C \x8D\x73"));
+      break;
+    case 1252:
+      CHECK(!code.IsDoubleByte());
+      CHECK_EQ(p.FromUtf8("caf\xC3\xA9"), std::string("caf\xE9"));
+      break;
+    default:
+      std::printf("note: no fixed expectations for code page %u\n", GetACP());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  auto platform = tvx::MakePlatform(0, nullptr);
+  tvx::Platform& p = *platform;
+  MakeTree();
+  const std::pair<const char*, std::function<void()>> tests[] = {
+      {"ReadDirectoryListsEverything", [&] { TestReadDirectoryListsEverything(p); }},
+      {"ReadDirectoryWithoutDetails", [&] { TestReadDirectoryWithoutDetails(p); }},
+      {"ReadDirectoryMissing", [&] { TestReadDirectoryMissing(p); }},
+      {"TimesAreLocalAndEven", [&] { TestTimesAreLocalAndEven(p); }},
+      {"SizesAre64Bit", [&] { TestSizesAre64Bit(p); }},
+      {"DirectoryLinkIsNotToBeEntered", [&] { TestDirectoryLinkIsNotToBeEntered(p); }},
+      {"CheckEnterRestoresCurrentDirectory", [&] { TestCheckEnterRestoresCurrentDirectory(p); }},
+      {"FullPath", [&] { TestFullPath(p); }},
+      {"DirectoryExists", [&] { TestDirectoryExists(p); }},
+      {"Environment", [&] { TestEnvironment(p); }},
+      {"SameTextIgnoringCase", [&] { TestSameTextIgnoringCase(p); }},
+      {"OwnFileAndParameters", [&] { TestOwnFileAndParameters(p, args); }},
+      {"Version", [&] { TestVersion(p); }},
+      {"DiskSpace", [&] { TestDiskSpace(p); }},
+      {"OutputToFile", [] { TestOutputToFile(); }},
+      {"OutputFailures", [] { TestOutputFailures(); }},
+      {"Locale", [&] { TestLocale(p); }},
+      {"CodePageAndMessages", [&] { TestCodePageAndMessages(p); }},
+  };
+  for (const auto& [name, run] : tests) {
+    int before = g_failures;
+    try {
+      run();
+    } catch (const std::exception& e) {
+      ++g_failures;
+      std::printf("FAIL %s: unexpected exception: %s\n", name, e.what());
+    }
+    std::printf("%s %s\n", g_failures == before ? "ok  " : "FAIL", name);
+  }
+  RemoveTree();
+  std::printf("%d checks, %d failed\n", g_checks, g_failures);
+  return g_failures == 0 ? 0 : 1;
+}
