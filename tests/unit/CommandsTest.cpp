@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "Commands.h"
+#include "FakePlatform.h"
+#include "Output.h"
+#include "Scan.h"
+
+namespace tvx::test {
+namespace {
+
+// A tree in either syntax, scanned, then printed by one command.
+class CommandsTest : public ::testing::Test {
+ protected:
+  std::string List(FakePlatform& p, const std::string& dir, ListOptions options,
+                   bool recursive = false) {
+    EntryList list;
+    ScanDirectory(p, dir, list, recursive, true);
+    LineWriter out(p.out, p.LineBreak());
+    ListCommand(options, list, p.locale, out);
+    out.Flush();
+    return p.out.text;
+  }
+  std::string Dir(FakePlatform& p, const std::string& dir, ListOptions options) {
+    EntryList list;
+    std::uint64_t total = ScanDirectory(p, dir, list, false, true);
+    LineWriter out(p.out, p.LineBreak());
+    DirCommand(options, list, total, p.diskKnown ? &p.disk : nullptr, p.locale, "<banner>", out);
+    out.Flush();
+    return p.out.text;
+  }
+};
+
+const TDateTime kTime = MakeDateTime(1999, 11, 14, 14, 46, 25);
+
+TEST_F(CommandsTest, FullNamesOnWindowsDrivesRootsAndShares) {
+  struct Row {
+    std::string dir, expected;
+  } rows[] = {
+      {"C:\\", "C:\\a.txt\r\n"},
+      {"C:", "C:\\a.txt\r\n"},
+      {"c:\\data", "c:\\data\\a.txt\r\n"},
+      {"\\\\srv\\share\\dir", "\\\\srv\\share\\dir\\a.txt\r\n"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p(PathStyle::Windows);
+    for (const char* d : {"C:\\", "c:\\data\\", "\\\\srv\\share\\dir\\"}) p.AddDir(d, {{"a.txt"}});
+    EXPECT_EQ(List(p, row.dir, {}), row.expected) << row.dir;
+  }
+}
+
+TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
+  struct Row {
+    ListOptions options;
+    std::string expected;
+  } rows[] = {
+      {{}, "\"/d/My \"\"Doc\"\".txt\"\n/d/Plain\n"},
+      {{.NoQuote = true}, "/d/My \"Doc\".txt\n/d/Plain\n"},
+      {{.FileNameOnly = true}, "\"My \"\"Doc\"\".txt\"\nPlain\n"},
+      {{.Upper = true}, "\"/D/MY \"\"DOC\"\".TXT\"\n/D/PLAIN\n"},
+      {{.Upper = true, .Lower = true}, "\"/d/my \"\"doc\"\".txt\"\n/d/plain\n"},
+      {{.NoDir = true}, "\"/d/My \"\"Doc\"\".txt\"\n"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p;
+    p.AddDir("/d/", {{"My \"Doc\".txt"}, {"Plain", true}});
+    EXPECT_EQ(List(p, "/d", row.options), row.expected);
+  }
+}
+
+TEST_F(CommandsTest, NoDirLeavesOutDirectoriesButKeepsTheirContents) {
+  FakePlatform p;
+  p.AddDir("/d/", {{"s", true}});
+  p.AddDir("/d/s/", {{"f"}});
+  EXPECT_EQ(List(p, "/d", {.NoDir = true}, true), "/d/s/f\n");
+}
+
+TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
+  struct Row {
+    std::string prefix, suffix, name, expected;
+  } rows[] = {
+      {"copy ", " D:\\backup", "a.txt", "copy /d/a.txt D:\\backup"},
+      {"echo $SHORT ", "", "a b", "echo a b \"/d/a b\""},
+      {"[$FULL] ", " [$SELF]", "a b", "[/d/a b] \"/d/a b\" [\"/d/a b\"]"},
+      {"$DATETIME|$DATE|$TIME ", "", "f", "11/14/99 2:46:24 pm|11/14/99|2:46:24 pm /d/f"},
+      {"$self $Date $DATETIMES ", "", "f", "$self $Date 11/14/99 2:46:24 pmS /d/f"},
+      // Text inserted by $SELF is searched by the later macros; the name itself is not.
+      {"$SELF ", "", "x$DATEy", "/d/x11/14/99y /d/x$DATEy"},
+      // A name holding the macro it replaces is inserted once.
+      {"$SHORT ", "", "$SHORT", "$SHORT /d/$SHORT"},
+      {"$PATH ", "", "f", "$PATH /d/f"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p;
+    p.AddDir("/d/", {{row.name, false, false, 0, kTime}});
+    EXPECT_EQ(List(p, "/d", {.Prefix = row.prefix, .Suffix = row.suffix}), row.expected + "\n")
+        << row.prefix;
+  }
+}
+
+TEST_F(CommandsTest, MidnightDateTimeShowsTheDateAlone) {
+  FakePlatform p;
+  p.AddDir("/d/", {{"m", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 0)},
+                   {"n", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 2)}});
+  std::string out = List(p, "/d", {.Prefix = "$DATETIME "});
+  EXPECT_NE(out.find("2/3/01 /d/m\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("2/3/01 12:00:02 am /d/n\n"), std::string::npos) << out;
+}
+
+TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
+  FakePlatform p(PathStyle::Windows);
+  p.code = CodePage::ShiftJis();
+  p.locale.Code = p.code;
+  // "ソ" ends in 0x5C; "ャ" (0x83 0x83) and "ア" (0x83 0x41) carry trail bytes a case map must not
+  // touch.
+  p.AddDir("C:\\\x83\x5C\\", {{"\x83\x41\x83\x61 a b"}});
+  EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Upper = true}), "\"C:\\\x83\x5C\\\x83\x41\x83\x61 A B\"\r\n");
+  p.out.text.clear();
+  EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Lower = true, .Prefix = "$SHORT "}),
+            "\x83\x41\x83\x61 a b \"c:\\\x83\x5C\\\x83\x41\x83\x61 a b\"\r\n");
+}
+
+TEST_F(CommandsTest, DirTableAndSummary) {
+  FakePlatform p;
+  p.disk = {5ull << 40, 3ull << 30};
+  p.AddDir("/d/", {{"a file name longer than thirty bytes", false, false, 1536, kTime},
+                   {"sub", true, false, 0, kTime}});
+  std::string out = Dir(p, "/d", {});
+  EXPECT_EQ(out, "1999/11/14 14:46:24" + std::string(17, ' ') +
+                     "1,536  \"a file name longer than thirty bytes\"\n"
+                     "1999/11/14 14:46:24" +
+                     std::string(21, ' ') +
+                     "0  sub                           \n"
+                     "\n 2 files exists. 1 KB (1,536 bytes)\n"
+                     "\n - DRIVE INFO\n"
+                     " 5,368,709,120 KB (5,497,558,138,880 bytes)\n"
+                     " 3,145,728 KB (3,221,225,472 bytes) free\n"
+                     "<banner>\n");
+}
+
+TEST_F(CommandsTest, DirUnitFollowsTheListedTotal) {
+  struct Row {
+    std::uint64_t size;
+    std::string figures;
+  } rows[] = {
+      {1048000, "1,023 KB (1,048,000 bytes)"},
+      {1048001, "1 MB (1,048,001 bytes)"},
+      {3ull << 30, "3,073 MB (3,221,225,472 bytes)"},
+      {0, "0 KB (0 bytes)"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p;
+    p.diskKnown = false;
+    p.AddDir("/d/", {{"f", false, false, row.size, kTime}});
+    std::string out = Dir(p, "/d", {.FileNameOnly = true, .NoDir = true, .Lower = true});
+    EXPECT_NE(out.find(" 1 files exists. " + row.figures + "\n"), std::string::npos) << out;
+    // A failed drive query shows zeros in the same unit.
+    std::string unit = row.figures.substr(row.figures.find(' '), 3);
+    EXPECT_NE(out.find("\n 0" + unit + " (0 bytes)\n 0" + unit + " (0 bytes) free\n"),
+              std::string::npos)
+        << out;
+  }
+}
+
+TEST_F(CommandsTest, DirUsesTheLocaleSeparators) {
+  FakePlatform p;
+  p.locale.DateSeparator = '-';
+  p.locale.TimeSeparator = '.';
+  p.locale.ThousandSeparator = '.';
+  p.AddDir("/d/", {{"F", false, false, 1234567, kTime}});
+  std::string out = Dir(p, "/d", {.Lower = true});
+  EXPECT_EQ(out.substr(0, out.find('\n')), "1999-11-14 14.46.24" + std::string(13, ' ') +
+                                               "1.234.567  f                             ");
+}
+
+}  // namespace
+}  // namespace tvx::test
