@@ -56,10 +56,11 @@ void ListCommand(const ListOptions& options, const EntryList& list, const Locale
   const bool macros = HasMacros(options);
   // Reused across entries so the loop allocates only when a text outgrows them.
   std::string fullText, display, prefix, suffix, line;
+  FullPrefixCache prefixes(list);
   list.ForEach([&](const TTarvixFileInfo& entry) {
     if (options.NoDir && entry.IsDir) return;
     const std::string_view shortText = entry.ShortName();
-    fullText.assign(list.Directory(entry).FullPrefix);
+    fullText.assign(prefixes.For(entry.DirIndex));
     fullText.append(shortText);
     display.assign(options.FileNameOnly ? shortText : std::string_view(fullText));
     MakeDisplay(display, options, locale.Code);

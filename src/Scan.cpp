@@ -1,5 +1,6 @@
 #include "Scan.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -9,11 +10,6 @@ namespace tvx {
 
 EntryList::EntryList() = default;
 EntryList::~EntryList() = default;
-
-std::uint32_t EntryList::AddDirectory(DirLocation where) {
-  dirs_.push_back(std::move(where));
-  return static_cast<std::uint32_t>(dirs_.size() - 1);
-}
 
 const char* EntryList::Store(std::string_view name) {
   if (name.size() > kArenaBlock / 4) {
@@ -32,10 +28,26 @@ const char* EntryList::Store(std::string_view name) {
   return at;
 }
 
-void EntryList::Add(std::string_view name, std::uint32_t dirIndex, std::uint64_t size,
-                    TDateTime time, bool isDir) {
+std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const CodePage& code) {
+  root_ = std::move(fullPath);
+  style_ = style;
+  code_ = code;
+  dirs_.clear();
+  dirs_.push_back({nullptr, 0, 0, static_cast<std::uint32_t>(root_.size())});
+  return 0;
+}
+
+std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry) {
+  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + entry.NameLength + 1;
+  if (length > UINT32_MAX || dirs_.size() >= UINT32_MAX) throw std::bad_alloc();
+  dirs_.push_back({entry.NameData, entry.NameLength, parent, static_cast<std::uint32_t>(length)});
+  return static_cast<std::uint32_t>(dirs_.size() - 1);
+}
+
+const TTarvixFileInfo& EntryList::Add(std::string_view name, std::uint32_t dirIndex,
+                                      std::uint64_t size, TDateTime time, bool isDir) {
   if (name.size() > UINT32_MAX) throw std::bad_alloc();
-  if (count_ % kChunk == 0 && count_ / kChunk == chunks_.size()) {
+  if (count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = chunks_[count_ / kChunk][count_ % kChunk];
@@ -46,6 +58,7 @@ void EntryList::Add(std::string_view name, std::uint32_t dirIndex, std::uint64_t
   entry.DateTime = time;
   entry.IsDir = isDir;
   ++count_;
+  return entry;
 }
 
 void EntryList::Clear() {
@@ -55,12 +68,53 @@ void EntryList::Clear() {
   large_.clear();
   arenaUsed_ = kArenaBlock;
   dirs_.clear();
+  root_.clear();
+}
+
+std::string EntryList::FullPrefix(std::uint32_t dirIndex) const {
+  FullPrefixCache cache(*this);
+  return cache.For(dirIndex);
+}
+
+DirLocation EntryList::Location(const TTarvixFileInfo& entry) const {
+  return LocateDirectory(FullPrefix(entry.DirIndex), style_, code_);
+}
+
+const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
+  if (dirIndex == current_) return text_;
+  const auto& dirs = list_.dirs_;
+  const char sep = Separator(list_.style_);
+  const auto& target = dirs[dirIndex];
+  if (current_ != UINT32_MAX && dirIndex != 0 && target.Parent == current_) {
+    // One level down.
+    text_.append(target.Name, target.NameLength);
+    text_ += sep;
+  } else {
+    // Up to an ancestor of the current one: its prefix is already there.
+    std::uint32_t walk = current_;
+    while (walk != UINT32_MAX && walk != dirIndex && walk != 0) walk = dirs[walk].Parent;
+    if (walk == dirIndex) {
+      text_.resize(target.PrefixLength);
+    } else {
+      std::vector<std::uint32_t> chain;
+      for (std::uint32_t d = dirIndex; d != 0; d = dirs[d].Parent) chain.push_back(d);
+      text_ = list_.root_;
+      text_.reserve(target.PrefixLength);
+      for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        text_.append(dirs[*it].Name, dirs[*it].NameLength);
+        text_ += sep;
+      }
+    }
+  }
+  current_ = dirIndex;
+  return text_;
 }
 
 namespace {
 
 // One directory's entries, read whole before any of its subdirectories is
-// entered, so only one directory is open at a time however deep the tree.
+// entered, so the walk needs no more than the entries of the directories on
+// the current path.
 struct Batch : EntrySink {
   struct Item {
     std::size_t NameStart;
@@ -74,8 +128,8 @@ struct Batch : EntrySink {
   std::vector<Item> items;
 
   void Add(const RawEntry& e) override {
-    items.push_back({names.size(), e.Name.size(), e.IsDir ? 0 : e.Size, e.DateTime, e.IsDir,
-                     e.IsDir && !e.IsLink});
+    items.push_back({names.size(), e.Name.size(), e.IsDir || e.IsLink ? 0 : e.Size, e.DateTime,
+                     e.IsDir, e.IsDir && !e.IsLink});
     names.append(e.Name);
   }
   std::string_view Name(const Item& item) const {
@@ -83,10 +137,13 @@ struct Batch : EntrySink {
   }
 };
 
-// A directory being walked: its batch and how far it has been emitted.
+// A directory being walked: its handle, its batch and how far it has been
+// emitted. The full path is not kept per frame: it is the shared path string
+// cut to pathLength.
 struct Frame {
-  std::string path;  // full, ending in a separator
-  std::uint32_t dirIndex;
+  std::unique_ptr<DirHandle> handle;
+  std::uint32_t dirIndex = 0;
+  std::size_t pathLength = 0;
   Batch batch;
   std::size_t next = 0;
 };
@@ -101,26 +158,25 @@ std::string ScanRootPath(Platform& platform, const std::string& dir) {
 
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails) {
-  const PathStyle style = platform.Style();
-  const CodePage& code = platform.Code();
-  const char sep = Separator(style);
+  const char sep = Separator(platform.Style());
   std::uint64_t total = 0;
 
   list.Clear();
-  std::string top = ScanRootPath(platform, dir);
+  std::string path = ScanRootPath(platform, dir);
+  list.SetRoot(path, platform.Style(), platform.Code());
 
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
   std::vector<Frame> stack;
-  auto open = [&](std::string path) {
-    platform.CheckEnter(path);
+  auto open = [&](DirHandle* parent, std::string_view name, std::uint32_t dirIndex) {
     Frame frame;
-    frame.dirIndex = list.AddDirectory(LocateDirectory(path, style, code));
-    platform.ReadDirectory(path, withDetails, frame.batch);
-    frame.path = std::move(path);
+    frame.handle = platform.Enter(parent, name, path);
+    frame.dirIndex = dirIndex;
+    frame.pathLength = path.size();
+    platform.ReadDirectory(*frame.handle, path, withDetails, frame.batch);
     stack.push_back(std::move(frame));
   };
-  open(std::move(top));
+  open(nullptr, {}, 0);
 
   while (!stack.empty()) {
     Frame& frame = stack.back();
@@ -129,14 +185,14 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
       continue;
     }
     const Batch::Item& item = frame.batch.items[frame.next++];
-    std::string_view name = frame.batch.Name(item);
-    list.Add(name, frame.dirIndex, item.Size, item.Time, item.IsDir);
+    const std::string_view name = frame.batch.Name(item);
+    const TTarvixFileInfo& entry = list.Add(name, frame.dirIndex, item.Size, item.Time, item.IsDir);
     total += item.Size;
     if (recursive && item.Enter) {
-      std::string child = frame.path;
-      child.append(name);
-      child += sep;
-      open(std::move(child));  // invalidates frame
+      path.resize(frame.pathLength);
+      path.append(name);
+      path += sep;
+      open(frame.handle.get(), name, list.AddSubdirectory(frame.dirIndex, entry));  // moves frame
     }
   }
   return total;

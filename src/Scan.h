@@ -21,7 +21,7 @@ class TTarvixFileInfo {
  public:
   const char* NameData = nullptr;
   std::uint32_t NameLength = 0;
-  std::uint32_t DirIndex = 0;  // into EntryList's directories
+  std::uint32_t DirIndex = 0;  // the directory it was found in, see EntryList
   std::uint64_t Size = 0;      // whole size in bytes; 0 for directories and links
   TDateTime DateTime = 0;      // last write, local time
   bool IsDir = false;
@@ -32,7 +32,8 @@ class TTarvixFileInfo {
 };
 
 // The records in scan order, and the directories they were found in. The list
-// owns all of it; nothing is freed entry by entry.
+// owns all of it; nothing is freed entry by entry. A directory is kept as its
+// parent and name, so a deep tree costs no more than a flat one.
 class EntryList {
  public:
   EntryList();
@@ -44,23 +45,36 @@ class EntryList {
   const TTarvixFileInfo& operator[](std::size_t index) const {
     return chunks_[index / kChunk][index % kChunk];
   }
-  const DirLocation& Directory(const TTarvixFileInfo& entry) const { return dirs_[entry.DirIndex]; }
-  char Drive(const TTarvixFileInfo& entry) const { return dirs_[entry.DirIndex].Drive; }
-  const std::string& DirPart(const TTarvixFileInfo& entry) const {
-    return dirs_[entry.DirIndex].DirPart;
-  }
-
-  std::uint32_t AddDirectory(DirLocation where);
-  void Add(std::string_view name, std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
-           bool isDir);
-  void Clear();
-
   template <typename F>
   void ForEach(F&& f) const {
-    for (std::size_t i = 0; i < count_; ++i) f(chunks_[i / kChunk][i % kChunk]);
+    for (std::size_t c = 0; c * kChunk < count_; ++c) {
+      const std::size_t n = std::min(kChunk, count_ - c * kChunk);
+      const TTarvixFileInfo* chunk = chunks_[c].get();
+      for (std::size_t i = 0; i < n; ++i) f(chunk[i]);
+    }
   }
 
+  // The scanned directory: a full path ending in its separator.
+  std::uint32_t SetRoot(std::string fullPath, PathStyle style, const CodePage& code);
+  std::uint32_t AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry);
+  const TTarvixFileInfo& Add(std::string_view name, std::uint32_t dirIndex, std::uint64_t size,
+                             TDateTime time, bool isDir);
+  void Clear();
+
+  // What the classic record held per entry, worked out on demand.
+  std::string FullPrefix(std::uint32_t dirIndex) const;
+  DirLocation Location(const TTarvixFileInfo& entry) const;
+  char Drive(const TTarvixFileInfo&) const { return root_.empty() ? 0 : root_[0]; }
+  std::string DirPart(const TTarvixFileInfo& entry) const { return Location(entry).DirPart; }
+
  private:
+  friend class FullPrefixCache;
+  struct DirRecord {
+    const char* Name;
+    std::uint32_t NameLength;
+    std::uint32_t Parent;
+    std::uint32_t PrefixLength;  // of the full prefix ending in the separator
+  };
   static constexpr std::size_t kChunk = 4096;
   static constexpr std::size_t kArenaBlock = 1 << 20;
 
@@ -71,7 +85,23 @@ class EntryList {
   std::vector<std::unique_ptr<char[]>> arena_;
   std::vector<std::unique_ptr<char[]>> large_;
   std::size_t arenaUsed_ = kArenaBlock;
-  std::vector<DirLocation> dirs_;
+  std::vector<DirRecord> dirs_;
+  std::string root_;
+  PathStyle style_ = PathStyle::Posix;
+  CodePage code_;
+};
+
+// Full prefixes ("/home/x/", "C:\data\") of the directories in list order,
+// built incrementally: a scan's order moves one level at a time.
+class FullPrefixCache {
+ public:
+  explicit FullPrefixCache(const EntryList& list) : list_(list) {}
+  const std::string& For(std::uint32_t dirIndex);
+
+ private:
+  const EntryList& list_;
+  std::uint32_t current_ = UINT32_MAX;
+  std::string text_;
 };
 
 // dir as the scan sees it: a full path ending in a separator. The separator

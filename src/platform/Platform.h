@@ -31,6 +31,12 @@ class EntrySink {
   virtual void Add(const RawEntry& entry) = 0;
 };
 
+// A directory entered by a scan; what it holds is the platform's affair.
+class DirHandle {
+ public:
+  virtual ~DirHandle() = default;
+};
+
 // Where lines go. Write raises IoFailure when the bytes cannot be written.
 class OutputSink {
  public:
@@ -70,13 +76,17 @@ class Platform {
   // The path made absolute against the current directory, lexically.
   virtual std::string FullPath(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
-  // Checks that the directory (a full path ending in a separator) can be
-  // entered; raises IoFailure with the system's error number when not.
-  virtual void CheckEnter(const std::string& dir) = 0;
-  // Reports every entry of the directory but "." and "..", in the system's
-  // order. withDetails: Size and DateTime are wanted; otherwise they may be
-  // left 0. A directory that cannot be read reports nothing.
-  virtual void ReadDirectory(const std::string& dir, bool withDetails, EntrySink& sink) = 0;
+  // Enters a directory for a scan: the scanned one when parent is null, else
+  // the subdirectory name of parent. fullPath is its full path ending in a
+  // separator. Raises IoFailure with the system's error number when the
+  // directory cannot be entered.
+  virtual std::unique_ptr<DirHandle> Enter(DirHandle* parent, std::string_view name,
+                                           const std::string& fullPath) = 0;
+  // Reports every entry of an entered directory but "." and "..", in the
+  // system's order. withDetails: Size and DateTime are wanted; otherwise they
+  // may be left 0. A directory that cannot be read reports nothing.
+  virtual void ReadDirectory(DirHandle& dir, const std::string& fullPath, bool withDetails,
+                             EntrySink& sink) = 0;
 
   virtual VersionStrings ReadVersion() = 0;
   // Capacity of the volume holding path and the space free for the caller;

@@ -3,6 +3,8 @@
 // logic asked for.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <set>
 #include <string>
@@ -64,11 +66,23 @@ class FakePlatform : public Platform {
   bool DirectoryExists(const std::string& path) override {
     return tree.count(WithSeparator(FullPath(path), style_, code)) > 0;
   }
-  void CheckEnter(const std::string& dir) override {
+  struct Handle : DirHandle {
+    std::string path;
+  };
+  std::unique_ptr<DirHandle> Enter(DirHandle* parent, std::string_view name,
+                                   const std::string& dir) override {
+    // A subdirectory's full path is its parent's and its name.
+    if (parent) {
+      EXPECT_EQ(static_cast<Handle*>(parent)->path + std::string(name) + dir.back(), dir);
+    }
     entered.push_back(dir);
     if (auto it = enterFailures.find(dir); it != enterFailures.end()) throw IoFailure(it->second);
+    auto handle = std::make_unique<Handle>();
+    handle->path = dir;
+    return handle;
   }
-  void ReadDirectory(const std::string& dir, bool withDetails, EntrySink& sink) override {
+  void ReadDirectory(DirHandle&, const std::string& dir, bool withDetails,
+                     EntrySink& sink) override {
     reads.push_back(dir);
     if (withDetails) ++detailedReads;
     auto it = tree.find(dir);

@@ -9,7 +9,7 @@ namespace {
 std::vector<std::string> Names(const EntryList& list) {
   std::vector<std::string> names;
   list.ForEach([&](const TTarvixFileInfo& e) {
-    names.push_back(list.Directory(e).FullPrefix + std::string(e.Name()));
+    names.push_back(list.FullPrefix(e.DirIndex) + std::string(e.Name()));
   });
   return names;
 }
@@ -79,7 +79,7 @@ TEST(ScanTest, BareDriveNamesItsRoot) {
   EntryList list;
   ScanDirectory(p, "D:", list, false, false);
   ASSERT_EQ(list.Count(), 1u);
-  EXPECT_EQ(list.Directory(list[0]).FullPrefix, "D:\\");
+  EXPECT_EQ(list.FullPrefix(list[0].DirIndex), "D:\\");
   EXPECT_EQ(list.DirPart(list[0]), "\\");
   EXPECT_EQ(list.Drive(list[0]), 'D');
 }

@@ -60,6 +60,8 @@ class Collect : public tvx::EntrySink {
 };
 
 std::string g_root;  // the test tree, a full path ending in "\"
+// The Windows layer enumerates by full path; any handle will do.
+tvx::DirHandle g_anyHandle;
 
 std::string LocaleText(LCTYPE type) {
   char buffer[256] = {};
@@ -159,7 +161,7 @@ void RemoveTree() {
 
 void TestReadDirectoryListsEverything(tvx::Platform& p) {
   Collect c;
-  p.ReadDirectory(g_root, true, c);
+  p.ReadDirectory(g_anyHandle, g_root, true, c);
   CHECK(c.Find(".") == nullptr);
   CHECK(c.Find("..") == nullptr);
   const Entry* plain = c.Find("plain.txt");
@@ -187,7 +189,7 @@ void TestReadDirectoryListsEverything(tvx::Platform& p) {
 
 void TestReadDirectoryWithoutDetails(tvx::Platform& p) {
   Collect c;
-  p.ReadDirectory(g_root, false, c);
+  p.ReadDirectory(g_anyHandle, g_root, false, c);
   const Entry* sub = c.Find("sub");
   CHECK(sub != nullptr && sub->IsDir);
   CHECK(c.Find("plain.txt") != nullptr);
@@ -195,7 +197,7 @@ void TestReadDirectoryWithoutDetails(tvx::Platform& p) {
 
 void TestReadDirectoryMissing(tvx::Platform& p) {
   Collect c;
-  p.ReadDirectory(g_root + "no such dir\\", true, c);
+  p.ReadDirectory(g_anyHandle, g_root + "no such dir\\", true, c);
   CHECK(c.entries.empty());
 }
 
@@ -204,7 +206,7 @@ void TestTimesAreLocalAndEven(tvx::Platform& p) {
   WriteFileBytes(path, "t");
   CHECK(SetLocalWriteTime(path, 2021, 6, 15, 13, 45, 27));
   Collect c;
-  p.ReadDirectory(g_root, true, c);
+  p.ReadDirectory(g_anyHandle, g_root, true, c);
   const Entry* e = c.Find("stamped.txt");
   CHECK(e != nullptr);
   if (e) CHECK_EQ(e->Stamp, tvx::MakeDateTime(2021, 6, 15, 13, 45, 26));
@@ -225,7 +227,7 @@ void TestSizesAre64Bit(tvx::Platform& p) {
   CloseHandle(h);
   CHECK(sized);
   Collect c;
-  p.ReadDirectory(g_root, true, c);
+  p.ReadDirectory(g_anyHandle, g_root, true, c);
   const Entry* e = c.Find("big.bin");
   CHECK(e != nullptr);
   if (e) CHECK_EQ(e->Size, 5368709120ull);
@@ -241,7 +243,7 @@ void TestDirectoryLinkIsNotToBeEntered(tvx::Platform& p) {
     return;
   }
   Collect c;
-  p.ReadDirectory(g_root, true, c);
+  p.ReadDirectory(g_anyHandle, g_root, true, c);
   const Entry* e = c.Find("link");
   CHECK(e != nullptr);
   if (e) {
@@ -252,17 +254,17 @@ void TestDirectoryLinkIsNotToBeEntered(tvx::Platform& p) {
   RemoveDirectoryA(link.c_str());
 }
 
-void TestCheckEnterRestoresCurrentDirectory(tvx::Platform& p) {
+void TestEnterRestoresCurrentDirectory(tvx::Platform& p) {
   std::string before = p.CurrentDirectory();
-  p.CheckEnter(g_root + "sub\\");
+  p.Enter(nullptr, {}, g_root + "sub\\");
   CHECK_EQ(p.CurrentDirectory(), before);
 
-  int code = IoCodeOf([&] { p.CheckEnter(g_root + "missing\\"); });
+  int code = IoCodeOf([&] { p.Enter(nullptr, {}, g_root + "missing\\"); });
   CHECK(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND);
   CHECK_EQ(p.CurrentDirectory(), before);
 
   // A file cannot be entered either.
-  code = IoCodeOf([&] { p.CheckEnter(g_root + "plain.txt\\"); });
+  code = IoCodeOf([&] { p.Enter(nullptr, {}, g_root + "plain.txt\\"); });
   CHECK(code > 0);
   CHECK_EQ(p.CurrentDirectory(), before);
 }
@@ -493,7 +495,7 @@ int main(int argc, char** argv) {
       {"TimesAreLocalAndEven", [&] { TestTimesAreLocalAndEven(p); }},
       {"SizesAre64Bit", [&] { TestSizesAre64Bit(p); }},
       {"DirectoryLinkIsNotToBeEntered", [&] { TestDirectoryLinkIsNotToBeEntered(p); }},
-      {"CheckEnterRestoresCurrentDirectory", [&] { TestCheckEnterRestoresCurrentDirectory(p); }},
+      {"CheckEnterRestoresCurrentDirectory", [&] { TestEnterRestoresCurrentDirectory(p); }},
       {"FullPath", [&] { TestFullPath(p); }},
       {"DirectoryExists", [&] { TestDirectoryExists(p); }},
       {"Environment", [&] { TestEnvironment(p); }},

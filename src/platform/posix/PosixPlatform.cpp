@@ -5,12 +5,14 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <clocale>
 #include <cstring>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -47,18 +49,73 @@ int MapErrno(int error) {
   throw IoFailure(MapErrno(error));
 }
 
-class DirHandle {
+struct LinuxDirent64 {
+  ino64_t d_ino;
+  off64_t d_off;
+  unsigned short d_reclen;
+  unsigned char d_type;
+  char d_name[1];
+};
+
+class PosixDir;
+
+// The directories of a scan hold descriptors while their subdirectories are
+// walked. A deep tree would need one per level, so past a limit the oldest
+// are closed and opened again, relative to their parent, when next needed.
+// Opening relative to the parent also keeps paths longer than PATH_MAX working.
+class OpenDirs {
  public:
-  explicit DirHandle(const std::string& path) : dir_(opendir(path.c_str())) {}
-  ~DirHandle() {
-    if (dir_) closedir(dir_);
+  static constexpr std::size_t kLimit = 256;
+  std::list<PosixDir*> open;
+};
+
+class PosixDir : public DirHandle {
+ public:
+  PosixDir(OpenDirs& dirs, PosixDir* parent, std::string name)
+      : dirs_(dirs), parent_(parent), name_(std::move(name)) {}
+  ~PosixDir() override { Close(); }
+
+  // The descriptor, opened (again) when needed; -1 when it cannot be.
+  int Fd() {
+    if (fd_ >= 0) return fd_;
+    // Find the nearest open ancestor, then open downwards from there.
+    std::vector<PosixDir*> chain;
+    for (PosixDir* d = this; d && d->fd_ < 0; d = d->parent_) chain.push_back(d);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      PosixDir* d = *it;
+      // A subdirectory must not be swapped for a link while the scan runs.
+      d->fd_ = d->parent_ ? openat(d->parent_->fd_, d->name_.c_str(),
+                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                          : open(d->name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (d->fd_ < 0) return -1;
+      d->Opened();
+    }
+    return fd_;
   }
-  DirHandle(const DirHandle&) = delete;
-  DirHandle& operator=(const DirHandle&) = delete;
-  DIR* get() const { return dir_; }
 
  private:
-  DIR* dir_;
+  void Opened() {
+    dirs_.open.push_back(this);
+    self_ = std::prev(dirs_.open.end());
+    if (dirs_.open.size() > OpenDirs::kLimit) {
+      // The oldest descriptor belongs to a directory near the top of the walk:
+      // it is needed again only when the walk comes back up to it.
+      PosixDir* oldest = dirs_.open.front();
+      if (oldest != this && oldest != parent_) oldest->Close();
+    }
+  }
+  void Close() {
+    if (fd_ < 0) return;
+    close(fd_);
+    fd_ = -1;
+    dirs_.open.erase(self_);
+  }
+
+  OpenDirs& dirs_;
+  PosixDir* parent_;
+  std::string name_;  // the full path for the scanned directory itself
+  int fd_ = -1;
+  std::list<PosixDir*>::iterator self_;
 };
 
 TDateTime LocalDateTime(time_t when) {
@@ -161,37 +218,50 @@ class PosixPlatform : public Platform {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
-  void CheckEnter(const std::string& dir) override {
-    if (access(dir.c_str(), X_OK) != 0) RaiseErrno(errno);
+  std::unique_ptr<DirHandle> Enter(DirHandle* parent, std::string_view name,
+                                   const std::string& fullPath) override {
+    if (!parent) {
+      if (access(fullPath.c_str(), X_OK) != 0) RaiseErrno(errno);
+      return std::make_unique<PosixDir>(fds_, nullptr, fullPath);
+    }
+    auto& up = static_cast<PosixDir&>(*parent);
+    std::string child(name);
+    if (faccessat(up.Fd(), child.c_str(), X_OK, 0) != 0) RaiseErrno(errno);
+    return std::make_unique<PosixDir>(fds_, &up, std::move(child));
   }
 
-  void ReadDirectory(const std::string& dir, bool withDetails, EntrySink& sink) override {
-    DirHandle handle(dir);
-    if (!handle.get()) return;
-    const int fd = dirfd(handle.get());
+  void ReadDirectory(DirHandle& handle, const std::string&, bool withDetails,
+                     EntrySink& sink) override {
+    auto& dir = static_cast<PosixDir&>(handle);
+    const int fd = dir.Fd();
+    if (fd < 0) return;
+    // Straight from the kernel in large batches: no per-entry library work.
     RawEntry entry;
     for (;;) {
-      errno = 0;
-      struct dirent* d = readdir(handle.get());
-      if (!d) break;
-      const char* name = d->d_name;
-      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-      entry = RawEntry{};
-      entry.Name = name;
-      unsigned char type = d->d_type;
-      struct stat st;
-      bool haveStat = false;
-      if (withDetails || type == DT_UNKNOWN) {
-        haveStat = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-        if (haveStat) type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+      long got = syscall(SYS_getdents64, fd, buffer_.data(), buffer_.size());
+      if (got <= 0) break;
+      for (long pos = 0; pos < got;) {
+        auto* d = reinterpret_cast<const LinuxDirent64*>(buffer_.data() + pos);
+        pos += d->d_reclen;
+        const char* name = d->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        entry = RawEntry{};
+        entry.Name = name;
+        unsigned char type = d->d_type;
+        struct stat st;
+        bool haveStat = false;
+        if (withDetails || type == DT_UNKNOWN) {
+          haveStat = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+          if (haveStat) type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+        }
+        entry.IsDir = type == DT_DIR;
+        entry.IsLink = type == DT_LNK;
+        if (haveStat) {
+          if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st.st_size);
+          entry.DateTime = LocalDateTime(st.st_mtime);
+        }
+        sink.Add(entry);
       }
-      entry.IsDir = type == DT_DIR;
-      entry.IsLink = type == DT_LNK;
-      if (haveStat) {
-        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st.st_size);
-        entry.DateTime = LocalDateTime(st.st_mtime);
-      }
-      sink.Add(entry);
     }
   }
 
@@ -277,6 +347,8 @@ class PosixPlatform : public Platform {
   std::string argv0_;
   CodePage code_;
   StdoutSink out_;
+  OpenDirs fds_;
+  std::vector<char> buffer_ = std::vector<char>(1 << 16);
 };
 
 }  // namespace

@@ -256,9 +256,10 @@ class Win32Platform final : public Platform {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
-  void CheckEnter(const std::string& dir) override {
+  std::unique_ptr<DirHandle> Enter(DirHandle*, std::string_view, const std::string& dir) override {
     // Entering is only a test: the previous current directory is put back
-    // whatever happens, as long as it still exists.
+    // whatever happens, as long as it still exists. The enumeration itself
+    // works on the full path.
     struct Restore {
       std::string previous;
       ~Restore() {
@@ -266,9 +267,11 @@ class Win32Platform final : public Platform {
       }
     } restore{CurrentDirectory()};
     if (!SetCurrentDirectoryA(dir.c_str())) throw IoFailure(static_cast<int>(GetLastError()));
+    return std::make_unique<DirHandle>();
   }
 
-  void ReadDirectory(const std::string& dir, bool withDetails, EntrySink& sink) override {
+  void ReadDirectory(DirHandle&, const std::string& dir, bool withDetails,
+                     EntrySink& sink) override {
     WIN32_FIND_DATAA data;
     FindHandle find = StartFind(dir + "*.*", data);
     if (!find) return;
