@@ -41,6 +41,7 @@ void RunCommand(Platform& platform, const ListOptions& options, LineWriter& out)
       const PathStyle style = platform.Style();
       std::string root =
           WithoutFinalSeparator(ScanRootPath(platform, options.Directory), style, platform.Code());
+      ShowControlChars(root);
       StatCommand(root, list, BannerText(platform.ReadVersion()), out);
       break;
     }

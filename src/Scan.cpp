@@ -30,6 +30,7 @@ const char* EntryList::Store(std::string_view name) {
 
 std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const CodePage& code) {
   root_ = std::move(fullPath);
+  ShowControlChars(root_);
   style_ = style;
   code_ = code;
   dirs_.clear();
@@ -51,7 +52,14 @@ const TTarvixFileInfo& EntryList::Add(std::string_view name, std::uint32_t dirIn
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = chunks_[count_ / kChunk][count_ % kChunk];
-  entry.NameData = Store(name);
+  // Records hold names as they are shown; the walk keeps the real ones.
+  if (HasControlChars(name)) {
+    std::string shown(name);
+    ShowControlChars(shown);
+    entry.NameData = Store(shown);
+  } else {
+    entry.NameData = Store(name);
+  }
   entry.NameLength = static_cast<std::uint32_t>(name.size());
   entry.DirIndex = dirIndex;
   entry.Size = size;

@@ -127,6 +127,23 @@ bool EndsWithChar(std::string_view text, char c, const CodePage& code) {
   return last == text.size() - 1 && text[last] == c;
 }
 
+namespace {
+bool IsControl(char c) {
+  unsigned char b = static_cast<unsigned char>(c);
+  return (b >= 0x01 && b <= 0x1F) || b == 0x7F;
+}
+}  // namespace
+
+bool HasControlChars(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), IsControl);
+}
+
+void ShowControlChars(std::string& text) {
+  for (char& c : text) {
+    if (IsControl(c)) c = '?';
+  }
+}
+
 void QuoteIfBlank(std::string& name) {
   if (name.find(' ') == std::string::npos) return;
   std::string quoted;

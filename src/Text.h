@@ -52,6 +52,11 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 // Whether the last character (not a trail byte) is c.
 bool EndsWithChar(std::string_view text, char c, const CodePage& code);
 
+// Shows control bytes (0x01-0x1F, 0x7F) as "?", so that a name holding a line
+// break cannot split one entry's line in two.
+void ShowControlChars(std::string& text);
+bool HasControlChars(std::string_view text);
+
 // Puts a name holding a blank in double quotes, doubling the quotes inside.
 void QuoteIfBlank(std::string& name);
 
