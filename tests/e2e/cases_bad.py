@@ -1,0 +1,109 @@
+"""Bad input and hostile surroundings: odd parameters, unreadable directories, broken output."""
+
+from __future__ import annotations
+
+import os
+import shutil
+
+from e2e_base import E2E, only
+from harness import MSG_ACCESS_DENIED
+from trees import MANY_FILES
+
+
+class OddParameters(E2E):
+    def one_line(self, prefix="", suffix=""):
+        return prefix + self.c.full("one/only.txt") + suffix + "\n"
+
+    def test_over_long_prefix_is_kept_whole(self):
+        value = "".join(chr(ord("a") + i % 26) for i in range(1000))
+        self.assert_output(["LIST", self.c.abs("one"), "/P=" + value, "/S=" + value[::-1]],
+                           self.one_line(value + " ", " " + value[::-1]))
+
+    def test_over_long_directory_is_reported_whole(self):
+        name = "n" * 300
+        self.assert_output(["LIST", name], f"Specified directory [{name}] is not found.\n", rc=1)
+
+    def test_percent_in_odd_places(self):
+        env = {"TVX_E2E_VAR": "hello"}
+        d = self.c.abs("one")
+        for value, prefix in [("%", "%"), ("%TVX_E2E_VAR", "%TVX_E2E_VAR"),
+                              ("TVX_E2E_VAR%", "TVX_E2E_VAR%"),
+                              ("%TVX_E2E_VAR%x%TVX_E2E_VAR%", "helloxhello"),
+                              ("a%TVX_E2E_VAR%-%TVX_E2E_NONE%b", "ahello-%TVX_E2E_NONE%b")]:
+            with self.subTest(value=value):
+                self.assert_output(["LIST", d, "/P=" + value], self.one_line(prefix + " "), env=env)
+
+    @only("native", "a double quote cannot reach a Windows parameter")
+    def test_quotes_in_values(self):
+        self.assert_output(["LIST", self.c.abs("one"), '/P=say "hi"', '/S="'],
+                           self.one_line('say "hi" ', ' "'))
+
+    def test_option_like_names(self):
+        # Names that look like switches stay names; only parameters are switches.
+        res = self.c.run(["LIST", self.c.abs("dollars"), "/F", "/Q"])
+        self.c.check_entries(res, [(f"dollars/{n}", n) for n in
+                                   ["$DATE.txt", "$SHORT", "100%.txt", "%TVX_E2E_VAR%.txt", "a%b%c",
+                                    "-R", "--help", "-h", "-dash"]])
+
+
+class LargeOutput(E2E):
+    PAD = "p" * 2000
+
+    def expected(self):
+        return [(f"many/file-{i:04d}.txt", f"{self.PAD} {self.c.full(f'many/file-{i:04d}.txt')}")
+                for i in range(MANY_FILES)]
+
+    def test_large_output_is_written_whole(self):
+        res = self.c.run(["LIST", self.c.abs("many"), "/P=" + self.PAD])
+        self.c.check_entries(res, self.expected())
+
+    def test_closed_pipe_ends_with_status_1(self):
+        # About 600 KB into `head -n 1`: the writes after head has gone fail;
+        # the program must end with status 1, not die of SIGPIPE.
+        res = self.c.run(["LIST", self.c.abs("many"), "/P=" + self.PAD], head_lines=1)
+        self.c.check_status(res, 1)
+        lines = self.c.split_lines(res)
+        want = {self.c.encode(line) for _, line in self.expected()}
+        self.assertTrue(len(lines) == 1 and lines[0] in want,
+                        "head did not get one whole listing line\n" + res.describe())
+
+    def test_full_disk_ends_with_status_1(self):
+        res = self.c.run(["LIST", self.c.abs("many"), "/P=" + self.PAD], stdout_path="/dev/full")
+        self.c.check_status(res, 1)
+        res = self.c.run(["LIST", self.c.abs("one")], stdout_path="/dev/full")
+        self.c.check_status(res, 1)
+        res = self.c.run([], stdout_path="/dev/full")
+        self.c.check_status(res, 1)
+
+
+@only("native", "needs a user without access rights; the Wine prefix belongs to root")
+class Unreadable(E2E):
+    """Runs as an unprivileged user (natively, when the suite runs as root)."""
+
+    def nobody(self, args, **kw):
+        if os.geteuid() != 0:
+            return self.c.run(args, **kw)  # already unprivileged
+        if shutil.which("setpriv") is None:
+            raise AssertionError("setpriv not found (Debian package util-linux): cannot drop privileges")
+        # The run's copy of the program lies where user 65534 can reach it.
+        return self.c.run(args, as_nobody=True, **kw)
+
+    def test_subdirectory_that_cannot_be_entered_stops_the_run(self):
+        res = self.nobody(["LIST", self.c.abs("perm"), "/R"])
+        self.c.check_exact(res, MSG_ACCESS_DENIED + "\n", rc=1)
+        res = self.nobody(["DIR", self.c.abs("perm"), "/R"])
+        self.c.check_exact(res, MSG_ACCESS_DENIED + "\n", rc=1)
+        res = self.nobody(["STAT", self.c.abs("perm"), "/R"])
+        self.c.check_exact(res, MSG_ACCESS_DENIED + "\n", rc=1)
+
+    def test_closed_directory_itself(self):
+        res = self.nobody(["LIST", self.c.abs("perm/closed")])
+        self.c.check_exact(res, MSG_ACCESS_DENIED + "\n", rc=1)
+
+    def test_non_recursive_lists_the_closed_directory(self):
+        res = self.nobody(["LIST", self.c.abs("perm")])
+        self.c.check_entries(res, self.lines_of("perm", ["a.txt", "closed"]))
+
+    def test_enterable_but_unreadable_directory_adds_nothing(self):
+        res = self.nobody(["LIST", self.c.abs("perm2"), "/R"])
+        self.c.check_entries(res, self.lines_of("perm2", ["a.txt", "unreadable"]))

@@ -1,0 +1,218 @@
+"""LIST: displayed names, quoting, letter case, macros, dates and times per locale."""
+
+from __future__ import annotations
+
+from e2e_base import E2E, only
+from harness import BANNER, ascii_lower, ascii_upper, quoted
+from trees import (BASIC_ALL, DOLLAR_NAMES, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_UPPER_TRAIL,
+                   blanks_entries)
+
+
+def short(path: str) -> str:
+    return path.rsplit("/", 1)[1]
+
+
+def default_date(c) -> str:
+    """The date text of the trees' default time in the run's default locale."""
+    return "3/5/2023" if c.wine else "03/05/23"
+
+
+class Quoting(E2E):
+    def test_full_names_with_blanks_are_quoted(self):
+        self.assert_listing(["LIST", self.c.abs("blanks"), "/R"], "blanks", blanks_entries(self.c.mode),
+                            fmt=lambda p: quoted(self.c.full(p)))
+
+    def test_noquote(self):
+        for sw in ("/Q", "/NOQUOTE", "/q"):
+            with self.subTest(switch=sw):
+                self.assert_listing(["LIST", self.c.abs("blanks"), "/R", sw], "blanks",
+                                    blanks_entries(self.c.mode), fmt=self.c.full)
+
+    def test_bare_names(self):
+        self.assert_listing(["LIST", self.c.abs("blanks"), "/R", "/F"], "blanks", blanks_entries(self.c.mode),
+                            fmt=lambda p: quoted(short(p)))
+        self.assert_listing(["LIST", self.c.abs("blanks"), "/R", "/FILENAMEONLY", "/Q"], "blanks",
+                            blanks_entries(self.c.mode), fmt=short)
+
+    @only("native", "a Windows file name cannot hold a double quote")
+    def test_inner_quotes_are_doubled(self):
+        d = self.c.abs("blanks")
+        res = self.c.run(["LIST", d, "/F"])
+        self.c.check_entries(res, [("blanks/a b.txt", '"a b.txt"'), ("blanks/plain.txt", "plain.txt"),
+                                   ("blanks/blank dir", '"blank dir"'),
+                                   ("blanks/say \"hi\" now.txt", '"say ""hi"" now.txt"'),
+                                   ("blanks/q\"x.txt", 'q"x.txt')])
+
+    def test_full_and_short_macros_are_never_quoted(self):
+        res = self.c.run(["LIST", self.c.abs("oneblank"), "/P=[$FULL][$SHORT][$SELF]", "/S=<$SHORT>"])
+        full = self.c.full("oneblank/x y.txt")
+        q = quoted(full)
+        self.c.check_exact(res, f"[{full}][x y.txt][{q}] {q} <x y.txt>\n")
+
+
+class LetterCase(E2E):
+    def test_upper_lower_and_both(self):
+        d = self.c.abs("basic")
+        up = lambda p: ascii_upper(self.c.full(p))
+        low = lambda p: ascii_lower(self.c.full(p))
+        self.assert_listing(["LIST", d, "/R", "/U"], "basic", BASIC_ALL, fmt=up)
+        self.assert_listing(["LIST", d, "/R", "/UPPER"], "basic", BASIC_ALL, fmt=up)
+        self.assert_listing(["LIST", d, "/R", "/L"], "basic", BASIC_ALL, fmt=low)
+        self.assert_listing(["LIST", d, "/R", "/U", "/L"], "basic", BASIC_ALL, fmt=low)
+        self.assert_listing(["LIST", d, "/R", "/LOWER", "/UPPER"], "basic", BASIC_ALL, fmt=low)
+
+    def test_case_then_quote_with_bare_names(self):
+        self.assert_listing(["LIST", self.c.abs("blanks"), "/R", "/F", "/U"], "blanks",
+                            blanks_entries(self.c.mode), fmt=lambda p: quoted(ascii_upper(short(p))))
+
+    def test_macros_other_than_self_keep_the_case(self):
+        res = self.c.run(["LIST", self.c.abs("basic"), "/U", "/P=$SHORT|$FULL|$SELF"])
+        fmt = lambda p: f"{short(p)}|{self.c.full(p)}|{ascii_upper(self.c.full(p))} {ascii_upper(self.c.full(p))}"
+        self.c.check_entries(res, self.lines_of("basic", ["a.txt", "MiXeD.Txt", ".hidden", "ro.txt",
+                                                          "plain.txt", "sub"], fmt))
+
+
+class Macros(E2E):
+    def one(self, args, expected_prefix="", expected_suffix="", d="one", name="only.txt", **kw):
+        res = self.c.run(["LIST", self.c.abs(d)] + args, **kw)
+        self.c.check_exact(res, expected_prefix + self.c.full(f"{d}/{name}") + expected_suffix + "\n")
+
+    def test_self_full_short(self):
+        full = self.c.full("one/only.txt")
+        self.one(["/P=$SELF", "/S=$SHORT"], full + " ", " only.txt")
+        res = self.c.run(["LIST", self.c.abs("one"), "/F", "/P=$SELF|$FULL|$SHORT"])
+        self.c.check_exact(res, f"only.txt|{full}|only.txt only.txt\n")
+
+    def test_copy_command_line(self):
+        res = self.c.run(["LIST", self.c.abs("one"), "/F", "/P=echo $SHORT"])
+        self.c.check_exact(res, "echo only.txt only.txt\n")
+
+    def test_other_words_and_other_case_stay(self):
+        self.one(["/P=$self $Date $FOO $ $SHORTY"], "$self $Date $FOO $ only.txtY ")
+
+    def test_names_from_self_are_searched_by_later_macros(self):
+        # The prefix gets the name with "$DATE" replaced; the middle keeps it.
+        full = self.c.full("onedate/r$DATE.txt")
+        date = default_date(self.c)
+        res = self.c.run(["LIST", self.c.abs("onedate"), "/P=$SELF"])
+        self.c.check_exact(res, full.replace("$DATE", date) + " " + full + "\n")
+
+    def test_name_holding_its_own_macro_ends(self):
+        full = self.c.full("oneself/$SELF.txt")
+        res = self.c.run(["LIST", self.c.abs("oneself"), "/P=$SELF", "/S=$SELF"])
+        self.c.check_exact(res, f"{full} {full} {full}\n")
+
+    def test_dollar_and_percent_names_are_shown_as_they_are(self):
+        res = self.c.run(["LIST", self.c.abs("dollars"), "/F", "/P=$SHORT:"], env={"TVX_E2E_VAR": "hello"})
+        entries = DOLLAR_NAMES + ["-dash"]
+        # "$SHORT" inserts the name, and a "$DATE" in it is then replaced too.
+        prefix = lambda n: n.replace("$DATE", default_date(self.c))
+        self.c.check_entries(res, [(f"dollars/{n}", f"{prefix(n)}: {n}") for n in entries])
+
+
+# The default time has an odd second: 09:05:07 is shown as 09:05:06.
+NATIVE_C = {
+    "one": ("03/05/23", "09:05:06"),
+    "onepm": ("11/14/23", "14:46:24"),
+    "onemid": ("01/02/21", "00:00:00"),
+    "oneearly": ("07/08/22", "00:00:02"),
+    "onenoon": ("07/08/22", "12:00:10"),
+}
+WINE_EN_US = {
+    "one": ("3/5/2023", "9:05:06 AM"),
+    "onepm": ("11/14/2023", "2:46:24 PM"),
+    "onemid": ("1/2/2021", "12:00:00 AM"),
+    "oneearly": ("7/8/2022", "12:00:02 AM"),
+    "onenoon": ("7/8/2022", "12:00:10 PM"),
+}
+FILES = {"one": "only.txt", "onepm": "pm.txt", "onemid": "mid.txt", "oneearly": "early.txt",
+         "onenoon": "noon.txt", "onede": "de.txt"}
+
+
+class DatesAndTimes(E2E):
+    MACROS = "/P=[$DATETIME][$DATE][$TIME]"
+
+    def check_dates(self, table, locale=None):
+        for d, (date, time) in table.items():
+            with self.subTest(directory=d, locale=locale):
+                res = self.c.run(["LIST", self.c.abs(d), self.MACROS], locale=locale)
+                # Exactly midnight gives the date alone.
+                dt = date if time in ("00:00:00", "12:00:00 AM") else f"{date} {time}"
+                self.c.check_exact(res, f"[{dt}][{date}][{time}] {self.c.full(d + '/' + FILES[d])}\n",
+                                   locale=locale)
+
+    def test_default_locale(self):
+        # Natively LC_ALL=C: D_FMT "%m/%d/%y" and T_FMT "%H:%M:%S" (24-hour, zero-padded).
+        # Under Wine en_US: M/d/yyyy and h:mm:ss with AM/PM behind.
+        self.check_dates(WINE_EN_US if self.c.wine else NATIVE_C)
+
+    def test_german(self):
+        self.check_dates({"onede": ("14.11.2023", "09:05:06"), "onepm": ("14.11.2023", "14:46:24")},
+                         locale="de_DE.UTF-8")
+
+    @only("native", "a glibc locale property")
+    def test_german_leading_zeros(self):
+        # D_FMT "%d.%m.%Y": day and month with leading zeros.
+        self.check_dates({"one": ("05.03.2023", "09:05:06"), "onemid": ("02.01.2021", "00:00:00")},
+                         locale="de_DE.UTF-8")
+
+    def test_japanese(self):
+        if self.c.wine:
+            table = {"one": ("2023/3/5", "9:05:06"), "onepm": ("2023/11/14", "14:46:24")}
+        else:
+            # D_FMT "%Y年%m月%d日", T_FMT "%H時%M分%S秒": only the 24-hour clock is taken.
+            table = {"one": ("2023年03月05日", "09:05:06"), "onepm": ("2023年11月14日", "14:46:24")}
+        self.check_dates(table, locale="ja_JP.UTF-8")
+
+    def test_datetime_is_one_macro(self):
+        date, time = (WINE_EN_US if self.c.wine else NATIVE_C)["one"]
+        res = self.c.run(["LIST", self.c.abs("one"), "/P=$DATETIMEX", "/S=$DATEX$TIMEX"])
+        self.c.check_exact(res, f"{date} {time}X {self.c.full('one/only.txt')} {date}X{time}X\n")
+
+
+class DoubleByteNames(E2E):
+    """Names whose Shift-JIS trail byte is "\\", "a" or "A" (compared as bytes under Wine)."""
+
+    JA = "ja_JP.UTF-8"
+    ENTRIES = [SJIS_DIR, f"{SJIS_DIR}/f.txt", f"{SJIS_LOWER_TRAIL}a.txt", f"{SJIS_UPPER_TRAIL}B.txt"]
+
+    def test_recursive_full_names(self):
+        self.assert_listing(["LIST", self.c.abs("sjis"), "/R"], "sjis", self.ENTRIES, locale=self.JA)
+
+    def test_directory_ending_in_a_trail_backslash(self):
+        d = f"sjis/{SJIS_DIR}"
+        self.assert_output(["LIST", self.c.abs(d)], self.c.full(d + "/f.txt") + "\n", locale=self.JA)
+        self.assert_output(["LIST", self.c.abs(d), "/P=$FULL|$SHORT|"],
+                           f"{self.c.full(d + '/f.txt')}|f.txt| {self.c.full(d + '/f.txt')}\n",
+                           locale=self.JA)
+        res = self.c.run(["STAT", self.c.abs(d)], locale=self.JA)
+        self.c.check_exact(res, f"{BANNER}\nROOT {self.c.full(d)} FileCount=1\n")
+
+    def test_case_mapping_keeps_trail_bytes(self):
+        d = self.c.abs("sjis")
+        self.assert_listing(["LIST", d, "/R", "/U"], "sjis", self.ENTRIES, locale=self.JA,
+                            fmt=lambda p: ascii_upper(self.c.full(p)))
+        self.assert_listing(["LIST", d, "/R", "/L"], "sjis", self.ENTRIES, locale=self.JA,
+                            fmt=lambda p: ascii_lower(self.c.full(p)))
+        self.assert_listing(["LIST", d, "/R", "/F", "/U", "/L"], "sjis", self.ENTRIES, locale=self.JA,
+                            fmt=lambda p: ascii_lower(short(p)))
+
+    def test_relative_directory_from_inside(self):
+        self.assert_listing(["LIST", SJIS_DIR], f"sjis/{SJIS_DIR}", ["f.txt"], locale=self.JA,
+                            cwd=self.c.unix("sjis"))
+        self.assert_listing(["LIST", "."], f"sjis/{SJIS_DIR}", ["f.txt"], locale=self.JA,
+                            cwd=self.c.unix(f"sjis/{SJIS_DIR}"))
+
+    def test_missing_directory_message_keeps_the_name(self):
+        missing = self.c.abs(f"sjis/{SJIS_DIR}/{SJIS_UPPER_TRAIL}")
+        self.assert_output(["LIST", missing], f"Specified directory [{missing}] is not found.\n", rc=1,
+                           locale=self.JA)
+
+    def test_name_outside_the_code_page(self):
+        if self.c.wine:
+            # The ANSI name of "€dir" is "?dir", a path Windows refuses to enter
+            # (error 123); the message reaches the output in Shift-JIS.
+            self.assert_output(["LIST", self.c.abs("euro"), "/R"], "I/O ｴﾗｰ (123)\n", rc=1, locale=self.JA)
+        else:
+            self.assert_listing(["LIST", self.c.abs("euro"), "/R"], "euro", ["a.txt", "€dir", "€dir/x.txt"],
+                                locale=self.JA)

@@ -1,0 +1,111 @@
+"""The directory scan as LIST shows it: which entries, in what order, under which full names."""
+
+from __future__ import annotations
+
+import os
+
+from e2e_base import E2E, only
+from trees import BASIC_ALL, BASIC_TOP, NESTED_ALL, NESTED_DIRS
+
+
+class Entries(E2E):
+    def test_empty_directory_gives_no_lines(self):
+        self.assert_output(["LIST", self.c.abs("empty")], "")
+        self.assert_output(["LIST", self.c.abs("empty"), "/R"], "")
+
+    def test_non_recursive_lists_subdirectories_but_not_their_content(self):
+        self.assert_listing(["LIST", self.c.abs("nested")], "nested", ["top.txt", "x", "w", "v"])
+
+    def test_recursive_is_pre_order(self):
+        self.assert_listing(["LIST", self.c.abs("nested"), "/R"], "nested", NESTED_ALL)
+
+    def test_nodir_leaves_out_directories_but_keeps_their_content(self):
+        files = [r for r in NESTED_ALL if r not in NESTED_DIRS]
+        self.assert_listing(["LIST", self.c.abs("nested"), "/R", "/D"], "nested", files)
+        self.assert_listing(["LIST", self.c.abs("nested"), "/NODIR"], "nested", ["top.txt"])
+
+    def test_hidden_read_only_and_plain_files_are_listed(self):
+        # No attribute filter: dot files (hidden under Wine), read-only and
+        # owner-only files all appear.
+        self.assert_listing(["LIST", self.c.abs("basic"), "/R"], "basic", BASIC_ALL)
+
+    def test_single_entry_directory_exact(self):
+        self.assert_output(["LIST", self.c.abs("one")], self.c.full("one/only.txt") + "\n")
+        self.assert_output(["LIST", self.c.abs("one") + self.c.sep], self.c.full("one/only.txt") + "\n")
+
+
+class Links(E2E):
+    def expected(self, nodir: bool):
+        if self.c.wine:
+            # Wine shows a link to a directory as a directory with the reparse
+            # bit (0x410) and leaves a dangling link out.
+            entries = ["target", "target/t.txt", "dlink", "flink", "loop"]
+            dirs = {"target", "dlink", "loop"}
+        else:
+            # A symbolic link is a non-directory entry of its own.
+            entries = ["target", "target/t.txt", "dlink", "flink", "dangling", "loop"]
+            dirs = {"target"}
+        if nodir:
+            entries = [e for e in entries if e not in dirs]
+        return entries
+
+    def test_links_are_listed_but_not_entered(self):
+        # "loop" points at its own directory: entering it would never end.
+        self.assert_listing(["LIST", self.c.abs("links"), "/R"], "links", self.expected(False))
+
+    def test_links_with_nodir(self):
+        self.assert_listing(["LIST", self.c.abs("links"), "/R", "/D"], "links", self.expected(True))
+
+    def test_listing_through_a_link(self):
+        # The directory parameter itself may be a link to a directory.
+        self.assert_listing(["LIST", self.c.abs("links/dlink")], "links/dlink", ["t.txt"])
+
+
+class FullNames(E2E):
+    def test_relative_directory_is_made_full(self):
+        cwd = self.c.unix("basic")
+        self.assert_listing(["LIST", "sub"], "basic/sub", ["s1.txt", "deeper"], cwd=cwd)
+        self.assert_listing(["LIST", self.c.rel("sub/deeper")], "basic/sub/deeper", ["d1.txt"], cwd=cwd)
+        self.assert_listing(["LIST", self.c.rel("sub/../sub"), "/R"], "basic/sub",
+                            ["s1.txt", "deeper", "deeper/d1.txt"], cwd=cwd)
+        self.assert_listing(["LIST", ".."], "", os.listdir(self.c.root), cwd=self.c.unix("nested"),
+                            fmt=lambda p: self.c.host(os.path.join(self.c.root, p.lstrip("/"))))
+
+    def test_leading_dash_directory(self):
+        cwd = self.c.unix("dollars")
+        self.assert_listing(["LIST", "-dash"], "dollars/-dash", ["x.txt"], cwd=cwd)
+
+    @only("native", "POSIX root")
+    def test_entries_directly_under_root(self):
+        names = os.listdir("/")
+        res = self.c.run(["LIST", "/"])
+        self.c.check_entries(res, [(n, "/" + n) for n in names])
+
+    @only("wine", "drive roots exist only on Windows")
+    def test_entries_directly_under_a_drive_root(self):
+        for typed in ("Z:\\", "Z:"):
+            with self.subTest(directory=typed):
+                # A bare drive with colon names the drive's root, not the
+                # current directory on that drive.
+                res = self.c.run(["LIST", typed], cwd=self.c.unix("basic"))
+                self.c.check_status(res, 0)
+                lines = self.c.split_lines(res)
+                for must in (b"Z:\\tmp", b"Z:\\usr"):
+                    self.assertIn(must, lines, f"{must!r} missing from the listing of {typed}\n"
+                                  + res.describe())
+                bad = [l for l in lines if not l.startswith(b"Z:\\") or l.count(b"\\") != 1]
+                self.assertFalse(bad, f"malformed root entries {bad[:5]!r}\n" + res.describe())
+
+    @only("wine", "drive letters exist only on Windows")
+    def test_drive_letter_keeps_the_case_typed(self):
+        typed = "z" + self.c.abs("nested")[1:]
+        self.assert_listing(["LIST", typed, "/R"], "nested", NESTED_ALL,
+                            fmt=lambda p: "z" + self.c.full(p)[1:])
+        # Upper-casing still applies to the whole displayed name.
+        self.assert_listing(["LIST", typed, "/U"], "nested", ["top.txt", "x", "w", "v"],
+                            fmt=lambda p: self.c.full(p).upper())
+
+    def test_trailing_separator_and_dot_components(self):
+        self.assert_listing(["LIST", self.c.abs("basic") + self.c.sep], "basic", BASIC_TOP)
+        self.assert_listing(["LIST", self.c.abs("basic/sub/..")], "basic", BASIC_TOP)
+        self.assert_listing(["LIST", self.c.abs("basic/./sub")], "basic/sub", ["s1.txt", "deeper"])

@@ -1,0 +1,61 @@
+"""Base class of the end-to-end cases: one shared Ctx, small shorthands."""
+
+from __future__ import annotations
+
+import functools
+import unittest
+
+from harness import Ctx
+
+
+class NotApplicable(unittest.SkipTest):
+    """A case that cannot exist on this platform (reported, never silent)."""
+
+
+def only(mode: str, why: str):
+    """Marks a case (or every case of a class) as existing in one mode only."""
+    def wrap(fn):
+        if isinstance(fn, type):
+            for name in list(vars(fn)):
+                if name.startswith("test"):
+                    setattr(fn, name, wrap(getattr(fn, name)))
+            return fn
+
+        @functools.wraps(fn)
+        def inner(self, *a, **k):
+            if self.ctx.mode != mode:
+                raise NotApplicable(why)
+            return fn(self, *a, **k)
+        return inner
+    return wrap
+
+
+class E2E(unittest.TestCase):
+    ctx: Ctx = None  # set by run_e2e.py before the cases run
+
+    maxDiff = None
+
+    @property
+    def c(self) -> Ctx:
+        return self.ctx
+
+    def run_tvx(self, *args, **kw):
+        return self.ctx.run(list(args), **kw)
+
+    def lines_of(self, tree_dir: str, rels, fmt=None):
+        """(tree path, expected line) for entries of tree_dir; by default the full name."""
+        out = []
+        for r in rels:
+            path = f"{tree_dir}/{r}"
+            out.append((path, fmt(path) if fmt else self.c.full(path)))
+        return out
+
+    def assert_listing(self, args, tree_dir, rels, fmt=None, rc=0, **kw):
+        res = self.ctx.run(list(args), **kw)
+        self.ctx.check_entries(res, self.lines_of(tree_dir, rels, fmt), rc=rc)
+        return res
+
+    def assert_output(self, args, expected: str, rc=0, **kw):
+        res = self.ctx.run(list(args), **kw)
+        self.ctx.check_exact(res, expected, rc=rc)
+        return res

@@ -1,0 +1,243 @@
+"""The directory trees the cases list, built once per test run.
+
+Every entry gets a known last-write time (UTC; the runs pin TZ=UTC, so local
+time is the same). Unless a builder says otherwise that time is T_DEFAULT,
+which has an odd second: the program keeps 2-second resolution and shows it
+one second earlier.
+"""
+
+from __future__ import annotations
+
+import calendar
+import os
+
+
+def utc(y, mo, d, h=0, mi=0, s=0) -> int:
+    return calendar.timegm((y, mo, d, h, mi, s, 0, 0, 0))
+
+
+T_DEFAULT = utc(2023, 3, 5, 9, 5, 7)      # shown as 09:05:06
+T_PM = utc(2023, 11, 14, 14, 46, 25)      # shown as 14:46:24
+T_MIDNIGHT = utc(2021, 1, 2, 0, 0, 0)
+T_EARLY = utc(2022, 7, 8, 0, 0, 3)        # shown as 00:00:02, not midnight
+T_NOON = utc(2022, 7, 8, 12, 0, 10)
+T_DE = utc(2023, 11, 14, 9, 5, 7)         # two-digit day and month
+
+# Names with a double-byte trail byte that means something in ASCII under
+# Shift-JIS (code page 932).
+SJIS_DIR = "ソ"        # 0x83 0x5C: the trail byte is "\"
+SJIS_LOWER_TRAIL = "ヂ"  # 0x83 0x61: the trail byte is "a"
+SJIS_UPPER_TRAIL = "ア"  # 0x83 0x41: the trail byte is "A"
+
+NAME31 = "thirty-one-bytes-long-name.data"  # 31 bytes
+NAME35 = "abcdefghijklmnopqrstuvwxyz01234.dat"  # 35 bytes
+MANY_FILES = 300
+
+
+class Builder:
+    def __init__(self, root: str, mode: str):
+        self.root = root
+        self.mode = mode
+        self.times: dict[str, int] = {}
+
+    def p(self, rel: str) -> str:
+        return os.path.join(self.root, rel)
+
+    def dir(self, rel: str, t: int = T_DEFAULT):
+        os.makedirs(self.p(rel), exist_ok=True)
+        os.chmod(self.p(rel), 0o755)
+        self.times[rel] = t
+
+    def file(self, rel: str, size: int = 1, t: int = T_DEFAULT, mode: int = 0o644):
+        with open(self.p(rel), "wb") as f:
+            f.write(b"x" * size)
+        os.chmod(self.p(rel), mode)
+        self.times[rel] = t
+
+    def sparse(self, rel: str, size: int, t: int = T_DEFAULT):
+        with open(self.p(rel), "wb"):
+            pass
+        os.truncate(self.p(rel), size)
+        self.times[rel] = t
+
+    def link(self, rel: str, target: str):
+        os.symlink(target, self.p(rel))
+
+    def finish(self):
+        # Directory times last: creating entries inside a directory moves its own.
+        for rel, t in sorted(self.times.items(), key=lambda kv: -kv[0].count("/")):
+            os.utime(self.p(rel), (t, t), follow_symlinks=False)
+
+
+def basic(b: Builder):
+    b.dir("basic")
+    b.file("basic/a.txt", 10)
+    b.file("basic/MiXeD.Txt", 3)
+    b.file("basic/.hidden", 1)
+    b.file("basic/ro.txt", 2, mode=0o444)
+    b.file("basic/plain.txt", 4, mode=0o600)
+    b.dir("basic/sub")
+    b.file("basic/sub/s1.txt", 5)
+    b.dir("basic/sub/deeper")
+    b.file("basic/sub/deeper/d1.txt", 6)
+
+
+BASIC_TOP = ["a.txt", "MiXeD.Txt", ".hidden", "ro.txt", "plain.txt", "sub"]
+BASIC_ALL = BASIC_TOP + ["sub/s1.txt", "sub/deeper", "sub/deeper/d1.txt"]
+
+
+def blanks_and_quotes(b: Builder):
+    b.dir("blanks")
+    b.file("blanks/a b.txt")
+    b.file("blanks/plain.txt")
+    b.dir("blanks/blank dir")
+    b.file("blanks/blank dir/in.txt")
+    if b.mode == "native":
+        # A Windows file name cannot hold a double quote.
+        b.file('blanks/say "hi" now.txt')
+        b.file('blanks/q"x.txt')
+
+
+def blanks_entries(mode: str) -> list[str]:
+    names = ["a b.txt", "plain.txt", "blank dir", "blank dir/in.txt"]
+    if mode == "native":
+        names += ['say "hi" now.txt', 'q"x.txt']
+    return names
+
+
+def dollar_and_percent(b: Builder):
+    b.dir("dollars")
+    for name in DOLLAR_NAMES:
+        b.file("dollars/" + name)
+    b.dir("dollars/-dash")
+    b.file("dollars/-dash/x.txt")
+    # Single-entry directories: the exact line of one name.
+    b.dir("onedate")
+    b.file("onedate/r$DATE.txt")
+    b.dir("oneself")
+    b.file("oneself/$SELF.txt")
+    b.dir("onepct")
+    b.file("onepct/%TVX_E2E_VAR%.txt")
+
+
+DOLLAR_NAMES = ["$DATE.txt", "$SHORT", "100%.txt", "%TVX_E2E_VAR%.txt", "a%b%c", "-R", "--help", "-h"]
+
+
+def nested(b: Builder):
+    b.dir("nested")
+    b.file("nested/top.txt")
+    b.dir("nested/x")
+    b.file("nested/x/f1.txt")
+    b.dir("nested/x/y")
+    b.file("nested/x/y/f2.txt")
+    b.dir("nested/x/y/z")
+    b.file("nested/x/y/z/f3.txt")
+    b.dir("nested/x/y2")
+    b.file("nested/x/y2/g.txt")
+    b.dir("nested/w")
+    b.dir("nested/v")
+    b.file("nested/v/h.txt")
+    b.dir("nested/v/u")
+    b.file("nested/v/u/i.txt")
+
+
+NESTED_ALL = ["top.txt", "x", "x/f1.txt", "x/y", "x/y/f2.txt", "x/y/z", "x/y/z/f3.txt", "x/y2",
+              "x/y2/g.txt", "w", "v", "v/h.txt", "v/u", "v/u/i.txt"]
+NESTED_DIRS = {"x", "x/y", "x/y/z", "x/y2", "w", "v", "v/u"}
+
+
+def empty(b: Builder):
+    b.dir("empty")
+
+
+def single_entries(b: Builder):
+    for d, name, t in [("one", "only.txt", T_DEFAULT), ("onepm", "pm.txt", T_PM),
+                       ("onemid", "mid.txt", T_MIDNIGHT), ("oneearly", "early.txt", T_EARLY),
+                       ("onenoon", "noon.txt", T_NOON), ("onede", "de.txt", T_DE),
+                       ("oneblank", "x y.txt", T_DEFAULT)]:
+        b.dir(d)
+        b.file(f"{d}/{name}", 10, t=t)
+
+
+def links(b: Builder):
+    b.dir("links")
+    b.dir("links/target")
+    b.file("links/target/t.txt")
+    b.link("links/dlink", "target")
+    b.link("links/flink", "target/t.txt")
+    b.link("links/dangling", "nowhere")
+    b.link("links/loop", ".")
+
+
+def dir_trees(b: Builder):
+    b.dir("dkb")
+    b.file("dkb/k.bin", 1536)
+    b.dir("d1048000")
+    b.file("d1048000/f.bin", 1048000)
+    b.dir("d1048001")
+    b.file("d1048001/f.bin", 1048001)
+    b.dir("dbig")
+    b.sparse("dbig/big.bin", 3 * 1024 ** 3)
+    b.dir("dmix")
+    b.file("dmix/short.txt", 1234567, t=T_PM)
+    b.file("dmix/" + NAME35, 999)
+    b.file("dmix/" + NAME31, 7)
+    b.file("dmix/a name with blanks.txt", 5)
+    b.file("dmix/MiXeD.TXT", 0)
+    b.dir("dmix/sub")
+    b.file("dmix/sub/in.txt", 100)
+    b.dir("dde")
+    b.file("dde/de.bin", 1234567, t=T_DE)
+
+
+def sjis(b: Builder):
+    b.dir("sjis")
+    b.dir("sjis/" + SJIS_DIR)
+    b.file(f"sjis/{SJIS_DIR}/f.txt")
+    b.file(f"sjis/{SJIS_LOWER_TRAIL}a.txt")
+    b.file(f"sjis/{SJIS_UPPER_TRAIL}B.txt")
+
+
+def outside_code_page(b: Builder):
+    # "€" has no Shift-JIS form: under code page 932 Windows shows it as "?".
+    b.dir("euro")
+    b.file("euro/a.txt")
+    b.dir("euro/€dir")
+    b.file("euro/€dir/x.txt")
+
+
+def permissions(b: Builder):
+    # Used natively by an unprivileged user: "closed" cannot be entered,
+    # "unreadable" can be entered but not read.
+    b.dir("perm")
+    b.file("perm/a.txt")
+    b.dir("perm/closed")
+    b.file("perm/closed/hidden.txt")
+    b.dir("perm2")
+    b.file("perm2/a.txt")
+    b.dir("perm2/unreadable")
+    b.file("perm2/unreadable/inside.txt")
+
+
+def lock_permissions(root: str):
+    os.chmod(os.path.join(root, "perm/closed"), 0o000)
+    os.chmod(os.path.join(root, "perm2/unreadable"), 0o311)
+
+
+def many(b: Builder):
+    b.dir("many")
+    for i in range(MANY_FILES):
+        b.file(f"many/file-{i:04d}.txt", 1)
+
+
+BUILDERS = [basic, blanks_and_quotes, dollar_and_percent, nested, empty, single_entries, links,
+            dir_trees, sjis, outside_code_page, permissions, many]
+
+
+def build_all(root: str, mode: str):
+    os.makedirs(root)
+    b = Builder(root, mode)
+    for build in BUILDERS:
+        build(b)
+    b.finish()
+    lock_permissions(root)
