@@ -520,7 +520,10 @@ def prepare_wine(ctx: Ctx) -> None:
     os.makedirs(prefix)
     ctx.wineprefix = prefix
     env, _ = ctx._env(ctx.default_locale, None)
-    subprocess.run(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
+    # Persistent while the cases run (a wineserver started by a case would hold
+    # that case's output open), yet gone a minute after the last Wine process
+    # should this run be killed before it can stop the server itself.
+    subprocess.run(["wineserver", "-p60"], env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
     t = time.time()
     # Output to a file: the services wineboot starts keep running (and would
