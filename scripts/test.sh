@@ -16,6 +16,10 @@ have i686-w64-mingw32-g++ || missing+=(g++-mingw-w64-i686)
 have wine || missing+=(wine)
 dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
 have localedef || missing+=(locales)
+have clang++ || missing+=(clang)
+[ -n "$(ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null)" ] ||
+  missing+=(libclang-rt-14-dev)
+have valgrind || missing+=(valgrind)
 
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
@@ -34,4 +38,17 @@ cmake --build --preset native
 cmake --preset windows
 cmake --build --preset windows
 
+# Everything against the release builds: unit, end-to-end native and under
+# Wine, the Win32 layer checks, memcheck and the packages.
 ctest --test-dir build/native --output-on-failure
+
+# The native unit and end-to-end suites again under AddressSanitizer and
+# UndefinedBehaviorSanitizer: any report fails them.
+cmake --preset asan
+cmake --build --preset asan
+ctest --test-dir build/asan -L 'unit|native' --output-on-failure
+
+# Each fuzz target for a bounded time.
+cmake --preset fuzz
+cmake --build --preset fuzz
+scripts/fuzz.sh 45

@@ -8,8 +8,11 @@ namespace {
 
 // Stops a pathological pattern/replacement pair (one whose repeated
 // replacement keeps re-forming the pattern) from running or growing forever.
+// The budget counts the bytes each replacement rewrites; far more than any
+// command line or file name needs.
 constexpr std::size_t kMaxReplacements = 1'000'000;
-constexpr std::size_t kMaxReplacedSize = 64u << 20;
+constexpr std::size_t kMaxReplacedSize = 1u << 20;
+constexpr std::size_t kMaxWork = 256u << 20;
 
 bool IsAsciiLower(char c) {
   return c >= 'a' && c <= 'z';
@@ -76,8 +79,10 @@ std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
   // since the text there is unchanged and held no occurrence; resuming there
   // gives the same result without the quadratic rescan. Under a double-byte
   // code page the boundaries before pos are not known, so start over.
+  std::size_t work = 0;
   for (std::size_t count = 0; pos != std::string::npos; ++count) {
-    if (count >= kMaxReplacements || result.size() > kMaxReplacedSize) break;
+    work += result.size() - pos;
+    if (count >= kMaxReplacements || result.size() > kMaxReplacedSize || work > kMaxWork) break;
     result.replace(pos, pattern.size(), replacement);
     std::size_t from = 0;
     if (!code.IsDoubleByte() && pos + 1 > pattern.size()) from = pos + 1 - pattern.size();

@@ -22,9 +22,13 @@ class CodePage {
   bool IsLead(unsigned char byte) const { return lead_[byte]; }
   bool IsDoubleByte() const { return doubleByte_; }
   // Length of the character starting at text[pos]: 2 for a lead byte followed
-  // by a trail byte, else 1.
+  // by a trail byte, else 1. No double-byte code page has trail bytes below
+  // 0x40, so a lead byte never swallows a following "/", ":" or digit.
   std::size_t CharLength(std::string_view text, std::size_t pos) const {
-    return lead_[static_cast<unsigned char>(text[pos])] && pos + 1 < text.size() ? 2 : 1;
+    return lead_[static_cast<unsigned char>(text[pos])] && pos + 1 < text.size() &&
+                   static_cast<unsigned char>(text[pos + 1]) >= 0x40
+               ? 2
+               : 1;
   }
 
  private:
