@@ -58,9 +58,9 @@ void ListCommand(const ListOptions& options, const EntryList& list, const Locale
   std::string fullText, display, prefix, suffix, line;
   FullPrefixCache prefixes(list);
   list.ForEach([&](const TTarvixFileInfo& entry) {
-    if (options.NoDir && entry.IsDir) return;
+    if (options.NoDir && entry.IsDir()) return;
     const std::string_view shortText = entry.ShortName();
-    fullText.assign(prefixes.For(entry.DirIndex));
+    fullText.assign(prefixes.For(entry.DirIndex()));
     fullText.append(shortText);
     display.assign(options.FileNameOnly ? shortText : std::string_view(fullText));
     MakeDisplay(display, options, locale.Code);
@@ -68,7 +68,7 @@ void ListCommand(const ListOptions& options, const EntryList& list, const Locale
     if (macros) {
       prefix = options.Prefix;
       suffix = options.Suffix;
-      ExpandMacros(prefix, suffix, display, entry.DateTime, shortText, fullText, locale);
+      ExpandMacros(prefix, suffix, display, entry.DateTime(), shortText, fullText, locale);
       line.append(prefix).append(display).append(suffix);
     } else {
       line.append(options.Prefix).append(display).append(options.Suffix);
@@ -85,9 +85,9 @@ void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t
     name.assign(entry.Name());
     MakeDisplay(name, options, locale.Code);
     line.clear();
-    AppendPadded(line, DirStampText(entry.DateTime, locale), 20, true);
+    AppendPadded(line, DirStampText(entry.DateTime(), locale), 20, true);
     line += ' ';
-    AppendPadded(line, FormatNumber(entry.Size, locale), 20, false);
+    AppendPadded(line, FormatNumber(entry.Size(), locale), 20, false);
     line += "  ";
     AppendPadded(line, name, 30, true);
     out.WriteLine(line);

@@ -12,19 +12,23 @@ EntryList::EntryList() = default;
 EntryList::~EntryList() = default;
 
 const char* EntryList::Store(std::string_view name) {
-  if (name.size() > kArenaBlock / 4) {
+  const std::size_t size = name.size() + 1;
+  if (size > kArenaBlock / 4) {
     // A rare long name gets a block of its own so the shared block is not wasted.
-    large_.push_back(std::make_unique<char[]>(name.size()));
-    std::memcpy(large_.back().get(), name.data(), name.size());
-    return large_.back().get();
+    large_.push_back(std::make_unique<char[]>(size));
+    char* own = large_.back().get();
+    std::memcpy(own, name.data(), name.size());
+    own[name.size()] = '\0';
+    return own;
   }
-  if (kArenaBlock - arenaUsed_ < name.size()) {
+  if (kArenaBlock - arenaUsed_ < size) {
     arena_.push_back(std::make_unique<char[]>(kArenaBlock));
     arenaUsed_ = 0;
   }
   char* at = arena_.back().get() + arenaUsed_;
   std::memcpy(at, name.data(), name.size());
-  arenaUsed_ += name.size();
+  at[name.size()] = '\0';
+  arenaUsed_ += size;
   return at;
 }
 
@@ -34,20 +38,21 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const Co
   style_ = style;
   code_ = code;
   dirs_.clear();
-  dirs_.push_back({nullptr, 0, 0, static_cast<std::uint32_t>(root_.size())});
+  dirs_.push_back({"", 0, static_cast<std::uint32_t>(root_.size())});
   return 0;
 }
 
 std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry) {
-  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + entry.NameLength + 1;
-  if (length > UINT32_MAX || dirs_.size() >= UINT32_MAX) throw std::bad_alloc();
-  dirs_.push_back({entry.NameData, entry.NameLength, parent, static_cast<std::uint32_t>(length)});
+  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + entry.Name().size() + 1;
+  if (length > UINT32_MAX || dirs_.size() >= TTarvixFileInfo::kDirFlag) throw std::bad_alloc();
+  dirs_.push_back({entry.NameData, parent, static_cast<std::uint32_t>(length)});
   return static_cast<std::uint32_t>(dirs_.size() - 1);
 }
 
 const TTarvixFileInfo& EntryList::Add(std::string_view name, std::uint32_t dirIndex,
                                       std::uint64_t size, TDateTime time, bool isDir) {
-  if (name.size() > UINT32_MAX) throw std::bad_alloc();
+  // Names hold no zero byte on any system; one would cut the stored name short.
+  if (name.size() >= kArenaBlock) throw std::bad_alloc();
   if (count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
@@ -60,11 +65,10 @@ const TTarvixFileInfo& EntryList::Add(std::string_view name, std::uint32_t dirIn
   } else {
     entry.NameData = Store(name);
   }
-  entry.NameLength = static_cast<std::uint32_t>(name.size());
-  entry.DirIndex = dirIndex;
-  entry.Size = size;
-  entry.DateTime = time;
-  entry.IsDir = isDir;
+  entry.SizeBytes = size;
+  entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0);
+  const TDateTime units = time / 2;
+  entry.TimeUnits = units <= 0 ? 0 : units >= UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(units);
   ++count_;
   return entry;
 }
@@ -85,7 +89,7 @@ std::string EntryList::FullPrefix(std::uint32_t dirIndex) const {
 }
 
 DirLocation EntryList::Location(const TTarvixFileInfo& entry) const {
-  return LocateDirectory(FullPrefix(entry.DirIndex), style_, code_);
+  return LocateDirectory(FullPrefix(entry.DirIndex()), style_, code_);
 }
 
 const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
@@ -95,7 +99,7 @@ const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
   const auto& target = dirs[dirIndex];
   if (current_ != UINT32_MAX && dirIndex != 0 && target.Parent == current_) {
     // One level down.
-    text_.append(target.Name, target.NameLength);
+    text_.append(target.Name);
     text_ += sep;
   } else {
     // Up to an ancestor of the current one: its prefix is already there.
@@ -109,7 +113,7 @@ const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
       text_ = list_.root_;
       text_.reserve(target.PrefixLength);
       for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        text_.append(dirs[*it].Name, dirs[*it].NameLength);
+        text_.append(dirs[*it].Name);
         text_ += sep;
       }
     }

@@ -15,20 +15,29 @@ namespace tvx {
 class Platform;
 
 // One listed entry. Records are compact, as trees of millions of entries are
-// common: the name lives in the list's arena and the directory it was found
-// in is shared by its siblings.
+// common: 24 bytes each. The name lives zero-terminated in the list's arena,
+// the directory it was found in is shared by its siblings, and the time is
+// kept in 2-second units (the resolution of the classic file time) from
+// 30 December 1899 up to the year 2171, earlier and later times being held at
+// those ends.
 class TTarvixFileInfo {
  public:
-  const char* NameData = nullptr;
-  std::uint32_t NameLength = 0;
-  std::uint32_t DirIndex = 0;  // the directory it was found in, see EntryList
-  std::uint64_t Size = 0;      // whole size in bytes; 0 for directories and links
-  TDateTime DateTime = 0;      // last write, local time
-  bool IsDir = false;
-
-  std::string_view Name() const { return {NameData, NameLength}; }
+  std::string_view Name() const { return NameData; }
   // Names from a directory read have no path component: it equals Name.
   std::string_view ShortName() const { return Name(); }
+  std::uint64_t Size() const { return SizeBytes; }  // 0 for directories and links
+  TDateTime DateTime() const { return static_cast<TDateTime>(TimeUnits) * 2; }
+  bool IsDir() const { return (DirAndFlag & kDirFlag) != 0; }
+  std::uint32_t DirIndex() const { return DirAndFlag & ~kDirFlag; }
+
+ private:
+  friend class EntryList;
+  static constexpr std::uint32_t kDirFlag = 0x80000000u;
+
+  const char* NameData = "";
+  std::uint64_t SizeBytes = 0;
+  std::uint32_t DirAndFlag = 0;
+  std::uint32_t TimeUnits = 0;
 };
 
 // The records in scan order, and the directories they were found in. The list
@@ -70,8 +79,7 @@ class EntryList {
  private:
   friend class FullPrefixCache;
   struct DirRecord {
-    const char* Name;
-    std::uint32_t NameLength;
+    const char* Name;  // the directory's own record's name
     std::uint32_t Parent;
     std::uint32_t PrefixLength;  // of the full prefix ending in the separator
   };

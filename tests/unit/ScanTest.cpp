@@ -9,7 +9,7 @@ namespace {
 std::vector<std::string> Names(const EntryList& list) {
   std::vector<std::string> names;
   list.ForEach([&](const TTarvixFileInfo& e) {
-    names.push_back(list.FullPrefix(e.DirIndex) + std::string(e.Name()));
+    names.push_back(list.FullPrefix(e.DirIndex()) + std::string(e.Name()));
   });
   return names;
 }
@@ -30,8 +30,8 @@ TEST(ScanTest, RecursiveScanIsPreOrderWithSubtreesRightAfterTheirDirectory) {
             (std::vector<std::string>{"/d/f", "/d/s", "/d/s/g", "/d/s/u", "/d/s/u/h", "/d/t"}));
   EXPECT_EQ(total, 35u);
   EXPECT_EQ(list.DirPart(list[2]), "/d/s");
-  EXPECT_TRUE(list[1].IsDir);
-  EXPECT_EQ(list[1].Size, 0u);
+  EXPECT_TRUE(list[1].IsDir());
+  EXPECT_EQ(list[1].Size(), 0u);
 }
 
 TEST(ScanTest, NonRecursiveScanListsSubdirectoriesWithoutEnteringThem) {
@@ -61,7 +61,7 @@ TEST(ScanTest, LinksAreListedButNeverEntered) {
   ScanDirectory(p, "C:\\d", list, true, false);
   EXPECT_EQ(Names(list),
             (std::vector<std::string>{"C:\\d\\loop", "C:\\d\\real", "C:\\d\\real\\inside"}));
-  EXPECT_TRUE(list[0].IsDir);
+  EXPECT_TRUE(list[0].IsDir());
 }
 
 TEST(ScanTest, ScanClearsTheListAndSeesRelativeDirectoriesAsFullPaths) {
@@ -79,7 +79,7 @@ TEST(ScanTest, BareDriveNamesItsRoot) {
   EntryList list;
   ScanDirectory(p, "D:", list, false, false);
   ASSERT_EQ(list.Count(), 1u);
-  EXPECT_EQ(list.FullPrefix(list[0].DirIndex), "D:\\");
+  EXPECT_EQ(list.FullPrefix(list[0].DirIndex()), "D:\\");
   EXPECT_EQ(list.DirPart(list[0]), "\\");
   EXPECT_EQ(list.Drive(list[0]), 'D');
 }
@@ -92,8 +92,8 @@ TEST(ScanTest, SizesAreWholeAndTheTotalDoesNotWrap) {
       {{"a", false, false, threeGiB}, {"b", false, false, threeGiB}, {"dir", true, false, 4096}});
   EntryList list;
   EXPECT_EQ(ScanDirectory(p, "/big", list, false, true), 2 * threeGiB);
-  EXPECT_EQ(list[0].Size, threeGiB);
-  EXPECT_EQ(list[2].Size, 0u);  // a directory's own size never counts
+  EXPECT_EQ(list[0].Size(), threeGiB);
+  EXPECT_EQ(list[2].Size(), 0u);  // a directory's own size never counts
 }
 
 TEST(ScanTest, DirectoryThatCannotBeEnteredStopsTheScan) {
