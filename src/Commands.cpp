@@ -57,10 +57,36 @@ void ListCommand(const ListOptions& options, const EntryList& list, const Locale
   // Reused across entries so the loop allocates only when a text outgrows them.
   std::string fullText, display, prefix, suffix, line;
   FullPrefixCache prefixes(list);
+  // Without macros or case mapping most lines are just copied pieces.
+  const bool plain = !macros && !options.Upper && !options.Lower;
+  std::uint32_t lastDir = UINT32_MAX;
+  bool dirHasBlank = false, dirHasQuote = false;
   list.ForEach([&](const TTarvixFileInfo& entry) {
     if (options.NoDir && entry.IsDir()) return;
     const std::string_view shortText = entry.ShortName();
-    fullText.assign(prefixes.For(entry.DirIndex()));
+    const std::string& dirText = prefixes.For(entry.DirIndex());
+    if (plain) {
+      if (entry.DirIndex() != lastDir) {
+        lastDir = entry.DirIndex();
+        dirHasBlank = dirText.find(' ') != std::string::npos;
+        dirHasQuote = dirText.find('"') != std::string::npos;
+      }
+      const bool full = !options.FileNameOnly;
+      const bool quote = !options.NoQuote &&
+                         (shortText.find(' ') != std::string_view::npos || (full && dirHasBlank));
+      // Quotes inside a quoted name are doubled: that case takes the long way.
+      if (!quote || (shortText.find('"') == std::string_view::npos && !(full && dirHasQuote))) {
+        out.Append(options.Prefix);
+        if (quote) out.Append("\"");
+        if (full) out.Append(dirText);
+        out.Append(shortText);
+        if (quote) out.Append("\"");
+        out.Append(options.Suffix);
+        out.EndLine();
+        return;
+      }
+    }
+    fullText.assign(dirText);
     fullText.append(shortText);
     display.assign(options.FileNameOnly ? shortText : std::string_view(fullText));
     MakeDisplay(display, options, locale.Code);

@@ -5,8 +5,9 @@
 namespace tvx {
 
 namespace {
-constexpr std::size_t kBufferSize = 1 << 16;
-}
+// Large writes: a listing of a million entries is a few dozen system calls.
+constexpr std::size_t kBufferSize = 1 << 20;
+}  // namespace
 
 LineWriter::LineWriter(OutputSink& sink, std::string_view lineBreak)
     : sink_(sink), lineBreak_(lineBreak), interactive_(sink.IsInteractive()) {

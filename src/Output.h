@@ -21,6 +21,12 @@ class LineWriter {
   void WriteText(std::string_view text);
   // Writes one line whose text holds no line breaks of its own.
   void WriteLine(std::string_view line);
+  // A line made of pieces: Append them, then EndLine.
+  void Append(std::string_view piece) { buffer_.append(piece); }
+  void EndLine() {
+    buffer_.append(lineBreak_);
+    Written();
+  }
   // Raises IoFailure when the bytes cannot be written.
   void Flush();
   // Forgets buffered bytes (after a failed write, nothing more is tried).

@@ -68,7 +68,9 @@ const TTarvixFileInfo& EntryList::Add(std::string_view name, std::uint32_t dirIn
   entry.SizeBytes = size;
   entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0);
   const TDateTime units = time / 2;
-  entry.TimeUnits = units <= 0 ? 0 : units >= UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(units);
+  entry.TimeUnits = units <= 0            ? 0
+                    : units >= UINT32_MAX ? UINT32_MAX
+                                          : static_cast<std::uint32_t>(units);
   ++count_;
   return entry;
 }

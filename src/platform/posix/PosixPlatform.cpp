@@ -9,11 +9,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cstring>
+#include <functional>
 #include <list>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Failure.h"
@@ -118,12 +121,109 @@ class PosixDir : public DirHandle {
   std::list<PosixDir*>::iterator self_;
 };
 
-TDateTime LocalDateTime(time_t when) {
-  struct tm local;
-  if (!localtime_r(&when, &local)) return 0;
-  return MakeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                      local.tm_min, local.tm_sec);
-}
+// File times to local time. localtime_r takes a lock and walks the zone
+// rules on every call; offsets only change on quarter-hour boundaries (for
+// any date since 1900), so the offset of each quarter hour seen is kept.
+class LocalClock {
+ public:
+  TDateTime Convert(time_t when) {
+    const long long window = FloorDiv(static_cast<long long>(when), kWindow);
+    Slot& slot = slots_[static_cast<std::size_t>(window) & (kSlots - 1)];
+    if (!slot.valid || slot.window != window) {
+      slot.valid = true;
+      slot.window = window;
+      slot.offset = OffsetAt(static_cast<time_t>(window * kWindow));
+    }
+    long long local = static_cast<long long>(when) + slot.offset + kUnixEpoch;
+    return local - (local % 2 + 2) % 2;  // 2-second resolution, also before 1899
+  }
+
+ private:
+  static constexpr long long kWindow = 900;
+  static constexpr std::size_t kSlots = 1024;
+  // Seconds from 30 December 1899 to 1 January 1970.
+  static constexpr long long kUnixEpoch = 25569LL * 86400;
+
+  struct Slot {
+    bool valid = false;
+    long long window = 0;
+    long long offset = 0;
+  };
+
+  static long long FloorDiv(long long a, long long b) { return a / b - (a % b < 0 ? 1 : 0); }
+
+  static long long OffsetAt(time_t when) {
+    struct tm local;
+    if (!localtime_r(&when, &local)) return 0;
+    long long seconds = MakeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                     local.tm_hour, local.tm_min, 0) +
+                        local.tm_sec;
+    return seconds - (static_cast<long long>(when) + kUnixEpoch);
+  }
+
+  Slot slots_[kSlots];
+};
+
+// Takes half of a directory's stat calls onto the second core, so that DIR
+// waits on the file system with both. Started on first use.
+class StatHelper {
+ public:
+  ~StatHelper() {
+    if (!thread_.joinable()) return;
+    state_.store(kQuit);
+    state_.notify_one();
+    thread_.join();
+  }
+
+  // Runs work(begin, end) over [0, n): the upper half on the helper thread.
+  template <typename Work>
+  void Split(std::size_t n, Work&& work) {
+    if (n < kMinimum || !Start()) {
+      work(0, n);
+      return;
+    }
+    const std::size_t half = n / 2;
+    job_ = [&work, half, n] { work(half, n); };
+    state_.store(kJob);
+    state_.notify_one();
+    work(0, half);
+    for (int s = state_.load(); s != kIdle; s = state_.load()) state_.wait(s);
+  }
+
+ private:
+  static constexpr int kIdle = 0, kJob = 1, kQuit = 2;
+  static constexpr std::size_t kMinimum = 24;
+
+  bool Start() {
+    if (thread_.joinable()) return true;
+    if (failed_) return false;
+    try {
+      thread_ = std::thread([this] { Loop(); });
+    } catch (...) {
+      failed_ = true;  // no second thread: everything on this one
+      return false;
+    }
+    return true;
+  }
+
+  void Loop() {
+    for (;;) {
+      state_.wait(kIdle);
+      int s = state_.load();
+      if (s == kQuit) return;
+      if (s == kJob) {
+        job_();
+        state_.store(kIdle);
+        state_.notify_one();
+      }
+    }
+  }
+
+  std::thread thread_;
+  bool failed_ = false;
+  std::atomic<int> state_{kIdle};
+  std::function<void()> job_;
+};
 
 class StdoutSink : public OutputSink {
  public:
@@ -236,7 +336,8 @@ class PosixPlatform : public Platform {
     const int fd = dir.Fd();
     if (fd < 0) return;
     // Straight from the kernel in large batches: no per-entry library work.
-    RawEntry entry;
+    names_.clear();
+    found_.clear();
     for (;;) {
       long got = syscall(SYS_getdents64, fd, buffer_.data(), buffer_.size());
       if (got <= 0) break;
@@ -245,23 +346,41 @@ class PosixPlatform : public Platform {
         pos += d->d_reclen;
         const char* name = d->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        entry = RawEntry{};
-        entry.Name = name;
-        unsigned char type = d->d_type;
-        struct stat st;
-        bool haveStat = false;
-        if (withDetails || type == DT_UNKNOWN) {
-          haveStat = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-          if (haveStat) type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
-        }
-        entry.IsDir = type == DT_DIR;
-        entry.IsLink = type == DT_LNK;
-        if (haveStat) {
-          if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st.st_size);
-          entry.DateTime = LocalDateTime(st.st_mtime);
-        }
-        sink.Add(entry);
+        found_.push_back({names_.size(), d->d_type, false, {}});
+        names_.append(name);
+        names_ += '\0';
       }
+    }
+
+    // Only what must be asked is asked: the type when the directory read did
+    // not give it, sizes and times when the command shows them.
+    auto stat = [&](std::size_t begin, std::size_t end) {
+      for (std::size_t i = begin; i < end; ++i) {
+        Found& f = found_[i];
+        if (!withDetails && f.type != DT_UNKNOWN) continue;
+        f.haveStat = fstatat(fd, names_.data() + f.nameAt, &f.st, AT_SYMLINK_NOFOLLOW) == 0;
+      }
+    };
+    if (withDetails) {
+      helper_.Split(found_.size(), stat);
+    } else {
+      stat(0, found_.size());
+    }
+
+    RawEntry entry;
+    for (const Found& f : found_) {
+      entry = RawEntry{};
+      entry.Name = names_.data() + f.nameAt;
+      unsigned char type = f.type;
+      if (f.haveStat)
+        type = S_ISDIR(f.st.st_mode) ? DT_DIR : S_ISLNK(f.st.st_mode) ? DT_LNK : DT_REG;
+      entry.IsDir = type == DT_DIR;
+      entry.IsLink = type == DT_LNK;
+      if (f.haveStat && withDetails) {
+        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(f.st.st_size);
+        entry.DateTime = clock_.Convert(f.st.st_mtime);
+      }
+      sink.Add(entry);
     }
   }
 
@@ -349,6 +468,17 @@ class PosixPlatform : public Platform {
   StdoutSink out_;
   OpenDirs fds_;
   std::vector<char> buffer_ = std::vector<char>(1 << 16);
+  // One directory's entries between reading and reporting, reused.
+  struct Found {
+    std::size_t nameAt;
+    unsigned char type;
+    bool haveStat;
+    struct stat st;
+  };
+  std::string names_;
+  std::vector<Found> found_;
+  LocalClock clock_;
+  StatHelper helper_;
 };
 
 }  // namespace
