@@ -20,6 +20,9 @@ have clang++ || missing+=(clang)
 [ -n "$(ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null)" ] ||
   missing+=(libclang-rt-14-dev)
 have valgrind || missing+=(valgrind)
+have groff || missing+=(groff-base)
+have dpkg-shlibdeps || missing+=(dpkg-dev)
+have gzip || missing+=(gzip)
 
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
