@@ -145,6 +145,15 @@ TDateTime ToLocalDateTime(const FILETIME& utc) {
                       parts.wSecond);
 }
 
+// Paths of MAX_PATH bytes or more reach the system only in the extended
+// form "\\?\C:\..." (or "\\?\UNC\server\share\..."), which skips the
+// classic length limit; full paths from GetFullPathNameA need no other change.
+std::string Extended(const std::string& fullPath) {
+  if (fullPath.size() < MAX_PATH - 12 || fullPath.rfind("\\\\?\\", 0) == 0) return fullPath;
+  if (fullPath.rfind("\\\\", 0) == 0) return "\\\\?\\UNC\\" + fullPath.substr(2);
+  return "\\\\?\\" + fullPath;
+}
+
 // Starts an enumeration of pattern; null when it cannot be started.
 FindHandle StartFind(const std::string& pattern, WIN32_FIND_DATAA& data) {
   // Skipping the short names and fetching in larger batches makes big
@@ -252,11 +261,20 @@ class Win32Platform final : public Platform {
   }
 
   bool DirectoryExists(const std::string& path) override {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::string asked = path.size() < MAX_PATH - 12 ? path : Extended(FullPath(path));
+    DWORD attributes = GetFileAttributesA(asked.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
   std::unique_ptr<DirHandle> Enter(DirHandle*, std::string_view, const std::string& dir) override {
+    if (dir.size() >= MAX_PATH - 12) {
+      // The current directory cannot be that long: a directory that can be
+      // read as one is taken as enterable.
+      DWORD attributes = GetFileAttributesA(Extended(dir).c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES) throw IoFailure(static_cast<int>(GetLastError()));
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) throw IoFailure(ERROR_DIRECTORY);
+      return std::make_unique<DirHandle>();
+    }
     // Entering is only a test: the previous current directory is put back
     // whatever happens, as long as it still exists. The enumeration itself
     // works on the full path.
@@ -273,7 +291,7 @@ class Win32Platform final : public Platform {
   void ReadDirectory(DirHandle&, const std::string& dir, bool withDetails,
                      EntrySink& sink) override {
     WIN32_FIND_DATAA data;
-    FindHandle find = StartFind(dir + "*.*", data);
+    FindHandle find = StartFind(Extended(dir) + "*.*", data);
     if (!find) return;
     do {
       std::string_view name(data.cFileName);
