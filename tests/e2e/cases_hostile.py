@@ -1,0 +1,136 @@
+"""Hostile trees: deep, wide, long and odd names. Each built by its case and
+removed after it (with rm -rf: a tree deeper than PATH_MAX defeats most tools)."""
+
+from __future__ import annotations
+
+import os
+import subprocess
+
+from e2e_base import E2E, only
+
+
+IO_ERROR_FMT = "I/O ｴﾗｰ ({})"
+
+
+def make_chain(root: str, name: str, depth: int, leaf: str | None = None):
+    """root/name/name/... depth levels, created relative to each parent so no
+    path length limit applies; leaf: a file in the innermost directory."""
+    os.makedirs(root, exist_ok=True)
+    fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY)
+    try:
+        for _ in range(depth):
+            os.mkdir(name, dir_fd=fd)
+            child = os.open(name, os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
+            os.close(fd)
+            fd = child
+        if leaf:
+            os.close(os.open(leaf, os.O_CREAT | os.O_WRONLY, 0o644, dir_fd=fd))
+    finally:
+        os.close(fd)
+
+
+class HostileTree(E2E):
+    def setUp(self):
+        self.base = self.c.unix(f"hostile-{self.id().rsplit('.', 1)[-1]}")
+        os.makedirs(self.base)
+
+    def tearDown(self):
+        subprocess.run(["rm", "-rf", self.base], check=False)
+
+    def host(self, rel=""):
+        return self.c.host(os.path.join(self.base, rel) if rel else self.base)
+
+
+class DeepTrees(HostileTree):
+    @only("native", "Windows paths end at 32767 characters; the Wine case is below")
+    def test_path_longer_than_path_max(self):
+        name = "d" * 100
+        make_chain(self.base, name, 60, leaf="leaf.txt")  # about 6 KB of path
+        res = self.c.run(["LIST", self.host(), "/R"])
+        expected, path = [], self.base
+        for _ in range(60):
+            path += "/" + name
+            expected.append(path)
+        expected.append(path + "/leaf.txt")
+        self.c.check_exact(res, "".join(line + "\n" for line in expected))
+
+    @only("native", "Windows paths end at 32767 characters")
+    def test_ten_thousand_levels(self):
+        make_chain(self.base, "d", 10000, leaf="f")
+        res = self.c.run(["LIST", self.host(), "/R", "/F"])
+        self.c.check_exact(res, "d\n" * 10000 + "f\n")
+        res = self.c.run(["STAT", self.host(), "/R"])
+        self.assertTrue(res.out.endswith(f"ROOT {self.base} FileCount=10001\n".encode()), res.describe())
+
+    @only("wine", "the POSIX case is above")
+    def test_path_beyond_max_path_under_wine(self):
+        # Wine's ANSI calls refuse names beyond MAX_PATH even in their
+        # extended form: the scan stops there with the system's error 206.
+        name = "d" * 50
+        make_chain(self.base, name, 6, leaf="leaf.txt")  # about 300 characters
+        # Nothing is printed before the scan ends; the message in code page 932.
+        res = self.c.run(["LIST", self.host(), "/R"], locale="ja_JP.UTF-8")
+        self.c.check_exact(res, IO_ERROR_FMT.format(206) + "\n", rc=1)
+
+
+class WideAndOddNames(HostileTree):
+    def test_hundred_thousand_entries_in_one_directory(self):
+        fd = os.open(self.base, os.O_RDONLY | os.O_DIRECTORY)
+        try:
+            for i in range(100000):
+                os.close(os.open(f"f{i:06d}", os.O_CREAT | os.O_WRONLY, 0o644, dir_fd=fd))
+        finally:
+            os.close(fd)
+        res = self.c.run(["LIST", self.host(), "/F"])
+        self.c.check_status(res, 0)
+        lines = self.c.split_lines(res)
+        self.assertEqual(sorted(lines), [f"f{i:06d}".encode() for i in range(100000)])
+
+    def test_names_of_255_bytes(self):
+        long_name = "n" * 251 + ".txt"
+        with open(os.path.join(self.base, long_name), "wb"):
+            pass
+        os.mkdir(os.path.join(self.base, "b" * 255))
+        res = self.c.run(["LIST", self.host(), "/F"])
+        self.c.check_entries(res, [("x", long_name), ("y", "b" * 255)])
+
+    @only("native", "Windows names cannot hold these bytes")
+    def test_invalid_utf8_names_are_written_unchanged(self):
+        raw = b"bad-\xff\xfe-\xc3(.bin"
+        with open(os.path.join(os.fsencode(self.base), raw), "wb"):
+            pass
+        res = self.c.run(["LIST", self.host(), "/F", "/U"])
+        self.c.check_status(res, 0)
+        self.assertEqual(res.out, b"BAD-\xff\xfe-\xc3(.BIN\n")
+
+    @only("native", "Windows names cannot hold control characters")
+    def test_control_characters_are_shown_as_question_marks(self):
+        for name in ["line\nbreak", "cr\rhere", "tab\there", "bell\x07\x7f"]:
+            with open(os.path.join(self.base, name), "wb"):
+                pass
+        os.mkdir(os.path.join(self.base, "sub\ndir"))
+        with open(os.path.join(self.base, "sub\ndir", "in"), "wb"):
+            pass
+        res = self.c.run(["LIST", self.host(), "/R", "/P=$SHORT|$FULL|"])
+        b = self.base
+        self.c.check_entries(res, [
+            ("line", f"line?break|{b}/line?break| {b}/line?break"),
+            ("cr", f"cr?here|{b}/cr?here| {b}/cr?here"),
+            ("tab", f"tab?here|{b}/tab?here| {b}/tab?here"),
+            ("bell", f"bell??|{b}/bell??| {b}/bell??"),
+            ("sub", f"sub?dir|{b}/sub?dir| {b}/sub?dir"),
+            ("sub/in", f"in|{b}/sub?dir/in| {b}/sub?dir/in"),
+        ])
+        res = self.c.run(["DIR", self.host()])
+        self.c.check_status(res, 0)
+        self.assertIn(b"  line?break ", res.out)
+        self.assertNotIn(b"line\nbreak", res.out)
+
+    def test_names_that_look_like_options_or_macros(self):
+        for name in ["-R", "--help", "-P=x", "$SELF", "%PATH%"]:
+            with open(os.path.join(self.base, name), "wb"):
+                pass
+        res = self.c.run(["LIST", self.host(), "/F", "/P=[$SELF]"], env={"PATH": os.environ["PATH"]})
+        # Inserted text that holds the macro it replaces is not searched again.
+        self.c.check_entries(res, [("1", "[-R] -R"), ("2", "[--help] --help"), ("3", "[-P=x] -P=x"),
+                                   ("4", "[$SELF] $SELF"), ("5", "[%PATH%] %PATH%")])
