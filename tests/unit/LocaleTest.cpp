@@ -1,0 +1,435 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "Locale.h"
+
+namespace tvx {
+namespace {
+
+// Tuesday 5 March 2024, 14:07:09; the odd second is kept as 08.
+const TDateTime kAfternoon = MakeDateTime(2024, 3, 5, 14, 7, 9);
+// Wednesday 25 December 2024, 09:05:04: single-digit hour, minute, second.
+const TDateTime kMorning = MakeDateTime(2024, 12, 25, 9, 5, 4);
+
+TDateTime At(int hour, int minute, int second) {
+  return MakeDateTime(2024, 3, 5, hour, minute, second);
+}
+
+TEST(LocaleTest, DateTimeRoundTripAndDayOfWeek) {
+  struct Row {
+    int year, month, day, hour, minute, second;
+    std::int64_t days;  // since 30 December 1899
+    int dayOfWeek;      // 0 = Sunday
+    int keptSecond;
+  };
+  const std::vector<Row> rows = {
+      {1899, 12, 30, 0, 0, 0, 0, 6, 0},           {1900, 1, 1, 0, 0, 0, 2, 1, 0},
+      {1980, 1, 1, 0, 0, 2, 29221, 2, 2},         {2000, 1, 1, 23, 59, 59, 36526, 6, 58},
+      {2024, 3, 5, 14, 7, 9, 45356, 2, 8},        {1899, 12, 29, 23, 59, 59, -1, 5, 58},
+      {1800, 1, 1, 6, 30, 1, -36522, 3, 0},       {1601, 1, 1, 0, 0, 0, -109205, 1, 0},
+      {2108, 1, 1, 12, 0, 0, 75972, 0, 0},        {2400, 2, 29, 8, 15, 31, 182682, 2, 30},
+      {9999, 12, 31, 23, 59, 58, 2958465, 5, 58},
+  };
+  for (const Row& row : rows) {
+    const TDateTime value =
+        MakeDateTime(row.year, row.month, row.day, row.hour, row.minute, row.second);
+    EXPECT_EQ(value, row.days * 86400 + row.hour * 3600 + row.minute * 60 + row.keptSecond)
+        << row.year << "-" << row.month << "-" << row.day;
+    const DateParts parts = SplitDateTime(value);
+    EXPECT_EQ(parts.Year, row.year);
+    EXPECT_EQ(parts.Month, row.month);
+    EXPECT_EQ(parts.Day, row.day);
+    EXPECT_EQ(parts.Hour, row.hour);
+    EXPECT_EQ(parts.Minute, row.minute);
+    EXPECT_EQ(parts.Second, row.keptSecond);
+    EXPECT_EQ(parts.DayOfWeek, row.dayOfWeek) << row.year << "-" << row.month << "-" << row.day;
+  }
+  EXPECT_DOUBLE_EQ(DayCount(MakeDateTime(1899, 12, 30, 0, 0, 0)), 0.0);
+  EXPECT_DOUBLE_EQ(DayCount(MakeDateTime(2024, 3, 5, 12, 0, 0)), 45356.5);
+  EXPECT_DOUBLE_EQ(DayCount(MakeDateTime(2024, 3, 5, 18, 0, 0)), 45356.75);
+}
+
+TEST(LocaleTest, DefaultSettings) {
+  const LocaleSettings locale;
+  EXPECT_EQ(locale.DateSeparator, '/');
+  EXPECT_EQ(locale.TimeSeparator, ':');
+  EXPECT_EQ(locale.ThousandSeparator, ',');
+  EXPECT_EQ(locale.ShortDateFormat, "m/d/yy");
+  EXPECT_EQ(locale.LongTimeFormat, BuildLongTimeFormat(false, true, false));
+  EXPECT_EQ(locale.TimeAmString, "am");
+  EXPECT_EQ(locale.TimePmString, "pm");
+}
+
+struct FormatRow {
+  std::string picture;
+  TDateTime value;
+  std::string expected;
+};
+
+TEST(LocaleTest, FormatDateTimeTokens) {
+  const LocaleSettings locale;
+  const std::vector<FormatRow> rows = {
+      {"d", kAfternoon, "5"},
+      {"dd", kAfternoon, "05"},
+      {"d", kMorning, "25"},
+      {"ddd", kAfternoon, "Tue"},
+      {"dddd", kAfternoon, "Tuesday"},
+      {"dddd", kMorning, "Wednesday"},
+      {"m", kAfternoon, "3"},
+      {"mm", kAfternoon, "03"},
+      {"m", kMorning, "12"},
+      {"mmm", kAfternoon, "Mar"},
+      {"mmmm", kAfternoon, "March"},
+      {"mmmm", kMorning, "December"},
+      {"yy", kAfternoon, "24"},
+      {"yy", MakeDateTime(2007, 1, 1, 0, 0, 0), "07"},
+      {"yyyy", kAfternoon, "2024"},
+      {"yyyy", MakeDateTime(1850, 1, 1, 0, 0, 0), "1850"},
+      {"h", kAfternoon, "14"},
+      {"h", kMorning, "9"},
+      {"hh", kMorning, "09"},
+      {"h", At(0, 30, 0), "0"},
+      {"n", kMorning, "5"},
+      {"nn", kMorning, "05"},
+      {"nn", kAfternoon, "07"},
+      {"s", kMorning, "4"},
+      {"ss", kMorning, "04"},
+      {"ss", kAfternoon, "08"},
+      // "m" and "mm" right after an hour token are minutes, also across ":".
+      {"h:m", kAfternoon, "14:7"},
+      {"hh:mm", kMorning, "09:05"},
+      {"hh:mm:ss", kAfternoon, "14:07:08"},
+      {"hmm", kAfternoon, "1407"},
+      {"hh'h'mm", kAfternoon, "14h07"},
+      {"mm hh", kAfternoon, "03 14"},
+      {"hh:nn:ss mm", kAfternoon, "14:07:08 03"},
+      {"hh:nn mm", kAfternoon, "14:07 03"},
+      {"d mmm yyyy", kMorning, "25 Dec 2024"},
+      {"dddd, mmmm d, yyyy", kAfternoon, "Tuesday, March 5, 2024"},
+      // Letters in any case.
+      {"DD/MM/YYYY", kAfternoon, "05/03/2024"},
+      {"HH:NN:SS", kMorning, "09:05:04"},
+      {"Dddd", kAfternoon, "Tuesday"},
+      {"MMM", kAfternoon, "Mar"},
+      {"H:MM", kMorning, "9:05"},
+      {"h:mm ampm", kAfternoon, "2:07 pm"},
+      {"h:mm AmPm", kMorning, "9:05 am"},
+      // Other characters are literal.
+      {"d.m.yyyy", kAfternoon, "5.3.2024"},
+      {"yyyy-mm-dd", kAfternoon, "2024-03-05"},
+      {"[d]", kAfternoon, "[5]"},
+      {"x", kAfternoon, "x"},
+      {"", kAfternoon, ""},
+  };
+  for (const FormatRow& row : rows) {
+    EXPECT_EQ(FormatDateTime(row.picture, row.value, locale), row.expected) << row.picture;
+  }
+}
+
+TEST(LocaleTest, FormatDateTimeTwelveHourClock) {
+  const LocaleSettings locale;
+  const std::vector<FormatRow> rows = {
+      {"h AMPM", At(0, 0, 0), "12 am"},
+      {"h:mm AMPM", At(0, 5, 0), "12:05 am"},
+      {"h AMPM", At(1, 0, 0), "1 am"},
+      {"h AMPM", At(11, 59, 59), "11 am"},
+      {"h:mm AMPM", At(12, 0, 0), "12:00 pm"},
+      {"h:mm AMPM", At(12, 30, 0), "12:30 pm"},
+      {"h AMPM", At(13, 0, 0), "1 pm"},
+      {"hh AMPM", At(13, 0, 0), "01 pm"},
+      {"h AMPM", At(23, 59, 59), "11 pm"},
+      {"AMPM hh:mm:ss", At(9, 5, 4), "am 09:05:04"},
+      {"ampm h", At(0, 1, 0), "am 12"},
+      // No marker: the 24-hour clock.
+      {"h", At(0, 0, 0), "0"},
+      {"h", At(12, 0, 0), "12"},
+      {"hh", At(23, 0, 0), "23"},
+      // A quoted "AMPM" is text, not the marker.
+      {"'AMPM' h", At(14, 0, 0), "AMPM 14"},
+  };
+  for (const FormatRow& row : rows) {
+    EXPECT_EQ(FormatDateTime(row.picture, row.value, locale), row.expected) << row.picture;
+  }
+  LocaleSettings upper;
+  upper.TimeAmString = "AM";
+  upper.TimePmString = "PM";
+  EXPECT_EQ(FormatDateTime("h:mm AMPM", At(0, 7, 0), upper), "12:07 AM");
+  EXPECT_EQ(FormatDateTime("h:mm AMPM", At(18, 7, 0), upper), "6:07 PM");
+}
+
+TEST(LocaleTest, FormatDateTimeSeparatorsAndLiterals) {
+  LocaleSettings locale;
+  locale.DateSeparator = '-';
+  locale.TimeSeparator = '.';
+  const std::vector<FormatRow> rows = {
+      {"d/m/yy h:nn", kAfternoon, "5-3-24 14.07"},
+      {"yyyy/mm/dd hh:nn:ss", kMorning, "2024-12-25 09.05.04"},
+      {"hh:mm", kMorning, "09.05"},
+      {"'h' h", kAfternoon, "h 14"},
+      {"\"d/m\" d", kAfternoon, "d/m 5"},
+      {"'yyyy:' yyyy", kAfternoon, "yyyy: 2024"},
+      {"d '\"' m", kAfternoon, "5 \" 3"},
+      {"d \"'\" m", kAfternoon, "5 ' 3"},
+      {"'open", kAfternoon, "open"},
+      {"d\"x", kAfternoon, "5x"},
+  };
+  for (const FormatRow& row : rows) {
+    EXPECT_EQ(FormatDateTime(row.picture, row.value, locale), row.expected) << row.picture;
+  }
+}
+
+TEST(LocaleTest, FormatDateTimeKeepsDoubleByteCharactersWhole) {
+  LocaleSettings locale;
+  locale.Code = CodePage::ShiftJis();
+  // "年" 0x94 0x4E ends in "N", "ム" 0x83 0x80, "ャ" 0x83 0x83; "\x83\x6D"
+  // ends in "m" and "\x83\x64" in "d": none of those trail bytes is a token.
+  const std::vector<FormatRow> rows = {
+      {"yyyy\x94\x4Emm\x8C\x8E"
+       "dd\x93\xFA",
+       kAfternoon,
+       "2024\x94\x4E"
+       "03\x8C\x8E"
+       "05\x93\xFA"},
+      {"d\x83\x6D", kAfternoon, "5\x83\x6D"},
+      {"\x83\x64m", kAfternoon,
+       "\x83\x64"
+       "3"},
+      {"hh\x83\x6D"
+       "ss",
+       kAfternoon,
+       "14\x83\x6D"
+       "08"},
+  };
+  for (const FormatRow& row : rows) {
+    EXPECT_EQ(FormatDateTime(row.picture, row.value, locale), row.expected) << row.picture;
+  }
+}
+
+TEST(LocaleTest, DateTimeText) {
+  const LocaleSettings us;
+  LocaleSettings de;
+  de.DateSeparator = '.';
+  de.ShortDateFormat = "dd/mm/yyyy";
+  de.LongTimeFormat = BuildLongTimeFormat(true, false, false);
+  struct Row {
+    const LocaleSettings* locale;
+    TDateTime value;
+    std::string date;
+    std::string time;
+    std::string dateTime;
+  };
+  const std::vector<Row> rows = {
+      {&us, At(0, 0, 0), "3/5/24", "12:00:00 am", "3/5/24"},
+      {&us, At(0, 0, 1), "3/5/24", "12:00:00 am", "3/5/24"},
+      {&us, At(0, 0, 2), "3/5/24", "12:00:02 am", "3/5/24 12:00:02 am"},
+      {&us, At(0, 1, 0), "3/5/24", "12:01:00 am", "3/5/24 12:01:00 am"},
+      {&us, At(12, 0, 0), "3/5/24", "12:00:00 pm", "3/5/24 12:00:00 pm"},
+      {&us, kAfternoon, "3/5/24", "2:07:08 pm", "3/5/24 2:07:08 pm"},
+      {&us, MakeDateTime(1850, 1, 1, 0, 0, 0), "1/1/50", "12:00:00 am", "1/1/50"},
+      {&us, MakeDateTime(1850, 1, 1, 6, 0, 0), "1/1/50", "6:00:00 am", "1/1/50 6:00:00 am"},
+      {&us, MakeDateTime(1899, 12, 30, 0, 0, 0), "12/30/99", "12:00:00 am", "12/30/99"},
+      {&de, At(0, 0, 0), "05.03.2024", "00:00:00", "05.03.2024"},
+      {&de, kMorning, "25.12.2024", "09:05:04", "25.12.2024 09:05:04"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(DateText(row.value, *row.locale), row.date) << row.dateTime;
+    EXPECT_EQ(TimeText(row.value, *row.locale), row.time) << row.dateTime;
+    EXPECT_EQ(DateTimeText(row.value, *row.locale), row.dateTime);
+  }
+}
+
+TEST(LocaleTest, DirStampText) {
+  const LocaleSettings plain;
+  LocaleSettings dashed;
+  dashed.DateSeparator = '-';
+  dashed.TimeSeparator = '.';
+  struct Row {
+    const LocaleSettings* locale;
+    TDateTime value;
+    std::string expected;
+  };
+  const std::vector<Row> rows = {
+      {&plain, kAfternoon, "2024/03/05 14:07:08"},
+      {&plain, MakeDateTime(2024, 1, 2, 3, 4, 6), "2024/01/02 03:04:06"},
+      {&plain, At(0, 0, 0), "2024/03/05 00:00:00"},
+      {&plain, MakeDateTime(1999, 11, 14, 23, 59, 59), "1999/11/14 23:59:58"},
+      {&plain, MakeDateTime(1850, 6, 7, 8, 9, 10), "1850/06/07 08:09:10"},
+      {&dashed, MakeDateTime(1999, 11, 14, 14, 46, 24), "1999-11-14 14.46.24"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(DirStampText(row.value, *row.locale), row.expected);
+}
+
+TEST(LocaleTest, FormatNumber) {
+  const LocaleSettings comma;
+  LocaleSettings dot;
+  dot.ThousandSeparator = '.';
+  struct Row {
+    std::int64_t value;
+    std::string expected;
+  };
+  const std::vector<Row> rows = {
+      {0, "0"},
+      {7, "7"},
+      {999, "999"},
+      {1000, "1,000"},
+      {12345, "12,345"},
+      {999999, "999,999"},
+      {1000000, "1,000,000"},
+      {1234567, "1,234,567"},
+      {3221225472, "3,221,225,472"},
+      {-1, "-1"},
+      {-999, "-999"},
+      {-1000, "-1,000"},
+      {-1234567, "-1,234,567"},
+      {std::numeric_limits<std::int64_t>::max(), "9,223,372,036,854,775,807"},
+      {std::numeric_limits<std::int64_t>::min(), "-9,223,372,036,854,775,808"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FormatNumber(row.value, comma), row.expected);
+
+  EXPECT_EQ(FormatNumber(std::uint64_t{0}, comma), "0");
+  EXPECT_EQ(FormatNumber(std::uint64_t{1000}, comma), "1,000");
+  EXPECT_EQ(FormatNumber(std::numeric_limits<std::uint64_t>::max(), comma),
+            "18,446,744,073,709,551,615");
+  EXPECT_EQ(FormatNumber(std::int64_t{1234567}, dot), "1.234.567");
+  EXPECT_EQ(FormatNumber(std::uint64_t{1234567}, dot), "1.234.567");
+  EXPECT_EQ(FormatNumber(std::int64_t{-1234}, dot), "-1.234");
+}
+
+TEST(LocaleTest, AppendPadded) {
+  struct Row {
+    std::string before;
+    std::string text;
+    std::size_t width;
+    bool left;
+    std::string expected;
+  };
+  const std::vector<Row> rows = {
+      {"", "ab", 5, true, "ab   "},
+      {"", "ab", 5, false, "   ab"},
+      {"x", "ab", 4, true, "xab  "},
+      {"x", "ab", 4, false, "x  ab"},
+      {"", "abcde", 5, true, "abcde"},
+      {"", "abcdef", 3, true, "abcdef"},
+      {"", "abcdef", 3, false, "abcdef"},
+      {"", "", 3, true, "   "},
+      {"", "ab", 0, false, "ab"},
+      // Width counts bytes: a double-byte character fills two.
+      {"", "\x83\x5C", 4, true, "\x83\x5C  "},
+      {"", std::string(31, 'n'), 30, true, std::string(31, 'n')},
+  };
+  for (const Row& row : rows) {
+    std::string out = row.before;
+    AppendPadded(out, row.text, row.width, row.left);
+    EXPECT_EQ(out, row.expected) << row.text << " in " << row.width;
+  }
+}
+
+TEST(LocaleTest, BuildLongTimeFormat) {
+  struct Row {
+    bool leadingZero, twelveHour, markerInFront;
+    std::string expected;
+    std::string atFiveAfterMidnight;
+  };
+  const std::vector<Row> rows = {
+      {false, false, false, "h:mm:ss", "0:05:00"},
+      {false, false, true, "h:mm:ss", "0:05:00"},
+      {true, false, false, "hh:mm:ss", "00:05:00"},
+      {true, false, true, "hh:mm:ss", "00:05:00"},
+      {false, true, false, "h:mm:ss AMPM", "12:05:00 am"},
+      {false, true, true, "AMPM h:mm:ss", "am 12:05:00"},
+      {true, true, false, "hh:mm:ss AMPM", "12:05:00 am"},
+      {true, true, true, "AMPM hh:mm:ss", "am 12:05:00"},
+  };
+  const LocaleSettings locale;
+  for (const Row& row : rows) {
+    const std::string form =
+        BuildLongTimeFormat(row.leadingZero, row.twelveHour, row.markerInFront);
+    EXPECT_EQ(form, row.expected);
+    EXPECT_EQ(FormatDateTime(form, At(0, 5, 0), locale), row.atFiveAfterMidnight) << form;
+  }
+}
+
+TEST(LocaleTest, OneCharSetting) {
+  struct Row {
+    std::string text;
+    char fallback;
+    char expected;
+  };
+  const std::vector<Row> rows = {
+      {"", '/', '/'},
+      {"-", '/', '-'},
+      {".", ',', '.'},
+      {"--", '/', '/'},
+      {"\xE2\x80\xAF", ',', ','},  // narrow no-break space in UTF-8
+      {"\xC2\xA0", ',', ','},      // no-break space in UTF-8
+      {" ", ',', ' '},
+  };
+  for (const Row& row : rows) EXPECT_EQ(OneCharSetting(row.text, row.fallback), row.expected);
+}
+
+TEST(LocaleTest, TranslateStrftimeDate) {
+  struct Row {
+    std::string format;
+    char separatorBefore;
+    std::string picture;  // empty: only the formatted text is checked
+    char separatorAfter;
+    std::string formatted;  // kAfternoon, Tuesday 5 March 2024
+  };
+  const std::vector<Row> rows = {
+      {"%d", '/', "dd", '/', "05"},
+      {"%e", '/', "d", '/', "5"},
+      {"%m", '/', "mm", '/', "03"},
+      {"%y", '/', "yy", '/', "24"},
+      {"%Y", '/', "yyyy", '/', "2024"},
+      {"%b", '/', "mmm", '/', "Mar"},
+      {"%B", '/', "mmmm", '/', "March"},
+      {"%a", '/', "ddd", '/', "Tue"},
+      {"%A", '/', "dddd", '/', "Tuesday"},
+      {"%D", '.', "mm/dd/yy", '/', "03/05/24"},
+      {"%F", '/', "", '-', "2024-03-05"},
+      {"%d.%m.%Y", '/', "dd/mm/yyyy", '.', "05.03.2024"},
+      {"%m/%d/%y", '/', "mm/dd/yy", '/', "03/05/24"},
+      {"%m/%d/%Y", '/', "mm/dd/yyyy", '/', "03/05/2024"},
+      {"%d/%m/%y", '/', "dd/mm/yy", '/', "05/03/24"},
+      {"%Y-%m-%d", '/', "", '-', "2024-03-05"},
+      {"%d:%m", '/', "", ':', "05:03"},
+      // Only the first literal separator becomes the date separator.
+      {"%d.%m/%Y", '/', "", '.', "05.03/2024"},
+      {"%e. %B %Y", '/', "", '.', "5. March 2024"},
+      // No separator: the one given is kept.
+      {"%d %B %Y", '/', "", '/', "05 March 2024"},
+      {"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", '/',
+       "yyyy\xE5\xB9\xB4mm\xE6\x9C\x88"
+       "dd\xE6\x97\xA5",
+       '/',
+       "2024\xE5\xB9\xB4"
+       "03\xE6\x9C\x88"
+       "05\xE6\x97\xA5"},
+      // Literal letters stay letters, never read as tokens.
+      {"%d de %B de %Y", '/', "", '/', "05 de March de 2024"},
+      {"Day %d, %Y", '/', "", ',', "Day 05, 2024"},
+      {"%A %d %B %Y h", '/', "", '/', "Tuesday 05 March 2024 h"},
+      {"%Y.%m.%d.", '/', "", '.', "2024.03.05."},
+      {"%Y'%m", '/', "", '\'', "2024'03"},
+  };
+  const LocaleSettings base;
+  for (const Row& row : rows) {
+    char separator = row.separatorBefore;
+    const std::string picture = TranslateStrftimeDate(row.format, separator);
+    if (!row.picture.empty()) {
+      EXPECT_EQ(picture, row.picture) << row.format;
+    }
+    EXPECT_EQ(separator, row.separatorAfter) << row.format;
+    LocaleSettings locale = base;
+    locale.DateSeparator = separator;
+    EXPECT_EQ(FormatDateTime(picture, kAfternoon, locale), row.formatted)
+        << row.format << " as " << picture;
+  }
+}
+
+}  // namespace
+}  // namespace tvx

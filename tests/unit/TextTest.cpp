@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Text.h"
+
+namespace tvx {
+namespace {
+
+struct ReplaceRow {
+  const char* what;
+  std::string pattern;
+  std::string replacement;
+  std::string text;
+  std::string expected;
+};
+
+TEST(TextTest, ReplaceAllSingleByte) {
+  const std::vector<ReplaceRow> rows = {
+      {"no match", "$DATE", "x", "copy a.txt", "copy a.txt"},
+      {"every occurrence", "$SHORT", "a.txt", "$SHORT-$SHORT", "a.txt-a.txt"},
+      {"letter case exact", "$SELF", "x", "$self $Self $SELF", "$self $Self x"},
+      {"empty pattern", "", "x", "abc", "abc"},
+      {"empty text", "ab", "x", "", ""},
+      {"replacement empty", "ab", "", "xaby", "xy"},
+      // The search starts again from the beginning, so text formed across
+      // the seam of a replacement is replaced as well.
+      {"formed across a replacement", "ab", "a", "aabb", "aa"},
+      {"formed across, to nothing", "ab", "", "aaabbb", ""},
+      {"formed to the left of the seam", "abc", "bc", "aabcc", "bcc"},
+      {"shrinks repeatedly", "xx", "x", "xxxxxxxx", "x"},
+      {"swap re-forms to the left", "ba", "ab", "bbba", "abbb"},
+      {"pattern at both ends", "%", "#", "%a%", "#a#"},
+      // A replacement holding the pattern: one left-to-right pass.
+      {"replacement holds pattern", "%X%", "a%X%b", "%X%", "a%X%b"},
+      {"replacement holds pattern, twice", "%X%", "a%X%b", "1%X%2%X%3", "1a%X%b2a%X%b3"},
+      {"doubling pattern", "X", "XX", "XXX", "XXXXXX"},
+      {"replacement equals pattern", "ab", "ab", "abab", "abab"},
+  };
+  for (const ReplaceRow& row : rows) {
+    EXPECT_EQ(ReplaceAll(row.pattern, row.replacement, row.text, CodePage::SingleByte()),
+              row.expected)
+        << row.what;
+    // Without double-byte characters in play both code pages agree.
+    EXPECT_EQ(ReplaceAll(row.pattern, row.replacement, row.text, CodePage::ShiftJis()),
+              row.expected)
+        << row.what << " (Shift-JIS)";
+  }
+}
+
+TEST(TextTest, ReplaceAllShiftJisNeverMatchesFromTrailByte) {
+  const CodePage sjis = CodePage::ShiftJis();
+  const std::vector<ReplaceRow> rows = {
+      {"trail 0x5C is not a backslash", "\\", "/", "\x83\x5C", "\x83\x5C"},
+      {"real backslash after it", "\\", "/", "\x83\x5C\\", "\x83\x5C/"},
+      {"trail a-z is not a letter", "a", "X", "\x83\x61", "\x83\x61"},
+      {"letter after a double-byte char", "a", "X",
+       "\x83\x61"
+       "a",
+       "\x83\x61X"},
+      {"pattern starting on a trail byte", "\x5C\x83", "!", "\x83\x5C\x83\x5C", "\x83\x5C\x83\x5C"},
+      {"whole double-byte char", "\x83\x5C", "\\",
+       "a\x83\x5C"
+       "b",
+       "a\\b"},
+      {"macro after a name ending in 0x5C", "$SHORT", "x", "\x83\x5C$SHORT", "\x83\x5Cx"},
+      {"replacement holds pattern", "\\", "\\\\", "\x83\x5C\\", "\x83\x5C\\\\"},
+  };
+  for (const ReplaceRow& row : rows) {
+    EXPECT_EQ(ReplaceAll(row.pattern, row.replacement, row.text, sjis), row.expected) << row.what;
+  }
+  // In single-byte mode the same bytes are two characters of their own.
+  EXPECT_EQ(ReplaceAll("\\", "/", "\x83\x5C", CodePage::SingleByte()), "\x83/");
+}
+
+TEST(TextTest, ReplaceAllStopsOnPairThatNeverSettles) {
+  // "ab" -> "b...ba...a" does not contain the pattern, yet every replacement
+  // forms a new occurrence across its seam: repeated to the letter this
+  // would never end. The long replacement makes the run reach any bound on
+  // size quickly.
+  const std::size_t half = std::size_t{1} << 20;
+  const std::string replacement = std::string(half, 'b') + std::string(half, 'a');
+  for (const CodePage& code : {CodePage::SingleByte(), CodePage::ShiftJis()}) {
+    const std::string result = ReplaceAll("ab", replacement, "abab", code);
+    EXPECT_GT(result.size(), replacement.size());
+    EXPECT_LT(result.size(), std::size_t{1} << 30);
+  }
+}
+
+TEST(TextTest, CountChar) {
+  struct Row {
+    std::string text;
+    char c;
+    std::size_t expected;
+  };
+  const std::vector<Row> rows = {
+      {"", '%', 0},    {"100%", '%', 1},         {"%A%%B%", '%', 4}, {"abc", '%', 0},
+      {"%%%", '%', 3}, {"a\x83\x5C\\", '\\', 2}, {"AaA", 'a', 1},
+  };
+  for (const Row& row : rows) EXPECT_EQ(CountChar(row.text, row.c), row.expected) << row.text;
+}
+
+TEST(TextTest, ExtractField) {
+  struct Row {
+    std::size_t index;
+    std::string text;
+    std::string expected;
+  };
+  const std::vector<Row> rows = {
+      {0, "a%b%c", "a"}, {1, "a%b%c", "b"},  {2, "a%b%c", "c"},     {3, "a%b%c", ""},
+      {9, "a%b%c", ""},  {0, "%A%", ""},     {1, "%A%", "A"},       {2, "%A%", ""},
+      {2, "%A%%B%", ""}, {3, "%A%%B%", "B"}, {0, "plain", "plain"}, {1, "plain", ""},
+      {0, "", ""},       {1, "", ""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ExtractField(row.index, '%', row.text), row.expected)
+        << row.index << " of " << row.text;
+  }
+}
+
+TEST(TextTest, AsciiCaseMapping) {
+  struct Row {
+    const char* what;
+    std::string text;
+    bool shiftJis;
+    std::string upper;
+    std::string lower;
+  };
+  const std::vector<Row> rows = {
+      {"ascii", "Ab.Txt", false, "AB.TXT", "ab.txt"},
+      {"digits and signs", "a1_$Z", false, "A1_$Z", "a1_$z"},
+      {"high bytes untouched", "\xE0\xC0x", false, "\xE0\xC0X", "\xE0\xC0x"},
+      {"single byte: 0x83 then a letter", "\x83\x61", false, "\x83\x41", "\x83\x61"},
+      {"trail byte in a-z", "\x83\x61", true, "\x83\x61", "\x83\x61"},
+      {"trail byte in A-Z", "\x83\x41", true, "\x83\x41", "\x83\x41"},
+      {"letters around a double-byte char", "a\x83\x61z", true, "A\x83\x61Z", "a\x83\x61z"},
+      {"half-width katakana is single byte",
+       "\xB1"
+       "a",
+       true,
+       "\xB1"
+       "A",
+       "\xB1"
+       "a"},
+      {"lone lead byte at the end", "a\x83", true, "A\x83", "a\x83"},
+  };
+  for (const Row& row : rows) {
+    const CodePage code = row.shiftJis ? CodePage::ShiftJis() : CodePage::SingleByte();
+    std::string upper = row.text;
+    UpperAscii(upper, code);
+    EXPECT_EQ(upper, row.upper) << row.what;
+    std::string lower = row.text;
+    LowerAscii(lower, code);
+    EXPECT_EQ(lower, row.lower) << row.what;
+    if (!row.shiftJis) {
+      EXPECT_EQ(UpperAsciiCopy(row.text), row.upper) << row.what;
+    }
+  }
+}
+
+TEST(TextTest, EqualIgnoringAsciiCase) {
+  struct Row {
+    std::string a;
+    std::string b;
+    bool expected;
+  };
+  const std::vector<Row> rows = {
+      {"/r", "/R", true},
+      {"/Recursive", "/RECURSIVE", true},
+      {"/REC", "/RECURSIVE", false},
+      {"-R", "/R", false},
+      {"", "", true},
+      {"\xE0", "\xC0", false},
+      {"a", "a ", false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(EqualIgnoringAsciiCase(row.a, row.b), row.expected) << row.a << " vs " << row.b;
+  }
+}
+
+TEST(TextTest, EndsWithChar) {
+  struct Row {
+    const char* what;
+    std::string text;
+    bool shiftJis;
+    bool expected;
+  };
+  const std::vector<Row> rows = {
+      {"drive root", "C:\\", false, true},
+      {"no separator", "C:\\data", false, false},
+      {"empty", "", false, false},
+      {"single byte: 0x5C after 0x83", "C:\\\x83\x5C", false, true},
+      {"trail byte 0x5C", "C:\\\x83\x5C", true, false},
+      {"separator after a double-byte char", "C:\\\x83\x5C\\", true, true},
+      {"plain path under Shift-JIS", "C:\\data\\", true, true},
+      {"half-width katakana then separator", "\xB1\\", true, true},
+  };
+  for (const Row& row : rows) {
+    const CodePage code = row.shiftJis ? CodePage::ShiftJis() : CodePage::SingleByte();
+    EXPECT_EQ(EndsWithChar(row.text, '\\', code), row.expected) << row.what;
+  }
+}
+
+TEST(TextTest, QuoteIfBlank) {
+  struct Row {
+    std::string name;
+    std::string expected;
+  };
+  const std::vector<Row> rows = {
+      {"C:\\data\\a.txt", "C:\\data\\a.txt"},
+      {"C:\\my data\\a.txt", "\"C:\\my data\\a.txt\""},
+      {"a b\"c", "\"a b\"\"c\""},
+      {"\"a b\"", "\"\"\"a b\"\"\""},
+      {"a\"b", "a\"b"},
+      {"\"quoted\"", "\"quoted\""},
+      {" ", "\" \""},
+      {"", ""},
+  };
+  for (const Row& row : rows) {
+    std::string name = row.name;
+    QuoteIfBlank(name);
+    EXPECT_EQ(name, row.expected) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace tvx
