@@ -115,7 +115,8 @@ std::string LexicalFullPath(std::string_view path, std::string_view cwd, PathSty
         Resolve(parts, Components(std::string_view(cwd).substr(cwdRoot.size()), style, code));
     }
     Resolve(parts, Components(rest, style, code));
-    root += sep;
+    // A drive root keeps its separator ("C:\"); a share gets one before its first component.
+    if (!IsUnc(root, style)) root += sep;
   }
 
   std::string full = root;

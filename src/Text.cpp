@@ -8,11 +8,12 @@ namespace {
 
 // Stops a pathological pattern/replacement pair (one whose repeated
 // replacement keeps re-forming the pattern) from running or growing forever.
-// The budget counts the bytes each replacement rewrites; far more than any
-// command line or file name needs.
-constexpr std::size_t kMaxReplacements = 1'000'000;
-constexpr std::size_t kMaxReplacedSize = 1u << 20;
-constexpr std::size_t kMaxWork = 256u << 20;
+// The budget counts the bytes each replacement rewrites and searches; far
+// more than any command line or file name needs, and small enough that a
+// hostile name costs each of its lines no more than a millisecond or so.
+constexpr std::size_t kMaxReplacements = 100'000;
+constexpr std::size_t kMaxReplacedSize = 64u << 10;
+constexpr std::size_t kMaxWork = 4u << 20;
 
 bool IsAsciiLower(char c) {
   return c >= 'a' && c <= 'z';
@@ -81,7 +82,7 @@ std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
   // code page the boundaries before pos are not known, so start over.
   std::size_t work = 0;
   for (std::size_t count = 0; pos != std::string::npos; ++count) {
-    work += result.size() - pos;
+    work += result.size();
     if (count >= kMaxReplacements || result.size() > kMaxReplacedSize || work > kMaxWork) break;
     result.replace(pos, pattern.size(), replacement);
     std::size_t from = 0;
