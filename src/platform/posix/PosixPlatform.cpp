@@ -346,7 +346,7 @@ class PosixPlatform : public Platform {
         pos += d->d_reclen;
         const char* name = d->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        found_.push_back({names_.size(), d->d_type, false, {}});
+        found_.push_back({names_.size(), d->d_type, false, 0, 0});
         names_.append(name);
         names_ += '\0';
       }
@@ -358,7 +358,13 @@ class PosixPlatform : public Platform {
       for (std::size_t i = begin; i < end; ++i) {
         Found& f = found_[i];
         if (!withDetails && f.type != DT_UNKNOWN) continue;
-        f.haveStat = fstatat(fd, names_.data() + f.nameAt, &f.st, AT_SYMLINK_NOFOLLOW) == 0;
+        struct stat st;
+        f.haveStat = fstatat(fd, names_.data() + f.nameAt, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (f.haveStat) {
+          f.type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+          f.size = st.st_size;
+          f.mtime = st.st_mtime;
+        }
       }
     };
     if (withDetails) {
@@ -371,14 +377,11 @@ class PosixPlatform : public Platform {
     for (const Found& f : found_) {
       entry = RawEntry{};
       entry.Name = names_.data() + f.nameAt;
-      unsigned char type = f.type;
-      if (f.haveStat)
-        type = S_ISDIR(f.st.st_mode) ? DT_DIR : S_ISLNK(f.st.st_mode) ? DT_LNK : DT_REG;
-      entry.IsDir = type == DT_DIR;
-      entry.IsLink = type == DT_LNK;
+      entry.IsDir = f.type == DT_DIR;
+      entry.IsLink = f.type == DT_LNK;
       if (f.haveStat && withDetails) {
-        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(f.st.st_size);
-        entry.DateTime = clock_.Convert(f.st.st_mtime);
+        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(f.size);
+        entry.DateTime = clock_.Convert(f.mtime);
       }
       sink.Add(entry);
     }
@@ -473,7 +476,8 @@ class PosixPlatform : public Platform {
     std::size_t nameAt;
     unsigned char type;
     bool haveStat;
-    struct stat st;
+    off_t size;
+    time_t mtime;
   };
   std::string names_;
   std::vector<Found> found_;
