@@ -21,16 +21,16 @@ void ExpandOne(std::string& text, std::string_view self, TDateTime time, std::st
                std::string_view fullText, const LocaleSettings& locale) {
   if (text.find('$') == std::string::npos) return;
   const CodePage& code = locale.Code;
-  text = ReplaceAll(kMacros[0], self, text, code);
-  text = ReplaceAll(kMacros[1], fullText, text, code);
-  text = ReplaceAll(kMacros[2], shortText, text, code);
+  ReplaceAllIn(text, kMacros[0], self, code);
+  ReplaceAllIn(text, kMacros[1], fullText, code);
+  ReplaceAllIn(text, kMacros[2], shortText, code);
   // Each date text is only made when its macro occurs.
   if (text.find("$DATETIME") != std::string::npos)
-    text = ReplaceAll(kMacros[3], DateTimeText(time, locale), text, code);
+    ReplaceAllIn(text, kMacros[3], DateTimeText(time, locale), code);
   if (text.find("$DATE") != std::string::npos)
-    text = ReplaceAll(kMacros[4], DateText(time, locale), text, code);
+    ReplaceAllIn(text, kMacros[4], DateText(time, locale), code);
   if (text.find("$TIME") != std::string::npos)
-    text = ReplaceAll(kMacros[5], TimeText(time, locale), text, code);
+    ReplaceAllIn(text, kMacros[5], TimeText(time, locale), code);
 }
 
 }  // namespace

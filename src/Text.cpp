@@ -63,9 +63,15 @@ std::string ExtractField(std::size_t index, char separator, std::string_view tex
 std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
                        std::string_view text, const CodePage& code) {
   std::string result(text);
-  if (pattern.empty()) return result;
+  ReplaceAllIn(result, pattern, replacement, code);
+  return result;
+}
+
+void ReplaceAllIn(std::string& result, std::string_view pattern, std::string_view replacement,
+                  const CodePage& code) {
+  if (pattern.empty()) return;
   std::size_t pos = FindFrom(result, pattern, 0, code);
-  if (pos == std::string::npos) return result;
+  if (pos == std::string::npos) return;
 
   if (replacement.find(pattern) != std::string_view::npos) {
     // One left-to-right pass: inserted text is not searched again.
@@ -73,7 +79,7 @@ std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
       result.replace(pos, pattern.size(), replacement);
       pos = FindFrom(result, pattern, pos + replacement.size(), code);
     }
-    return result;
+    return;
   }
 
   // Searching again from the start finds nothing before pos - pattern + 1,
@@ -89,7 +95,6 @@ std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
     if (!code.IsDoubleByte() && pos + 1 > pattern.size()) from = pos + 1 - pattern.size();
     pos = FindFrom(result, pattern, from, code);
   }
-  return result;
 }
 
 void UpperAscii(std::string& text, const CodePage& code) {

@@ -46,6 +46,10 @@ std::string ExtractField(std::size_t index, char separator, std::string_view tex
 // of the original text is replaced once, left to right.
 std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
                        std::string_view text, const CodePage& code);
+// The same on text itself, which costs nothing when the pattern does not
+// occur. replacement must not point into text.
+void ReplaceAllIn(std::string& text, std::string_view pattern, std::string_view replacement,
+                  const CodePage& code);
 
 // ASCII-only case mapping that leaves double-byte characters whole.
 void UpperAscii(std::string& text, const CodePage& code);
