@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Prints the benchmark report (Markdown) from a results folder of bench/run.sh.
+
+    report.py RESULTS_DIR
+
+Reads times.json (hyperfine), rss.tsv (peak RSS) and meta.txt.
+"""
+
+import json
+import os
+import sys
+
+MIB = 1024  # KiB per MiB
+
+
+def main():
+    d = sys.argv[1]
+    with open(os.path.join(d, "times.json")) as f:
+        runs = {r["command"]: r for r in json.load(f)["results"]}
+    meta = {}
+    with open(os.path.join(d, "meta.txt")) as f:
+        for line in f:
+            k, _, v = line.rstrip("\n").partition("=")
+            meta[k] = v
+    rss = {}
+    try:
+        with open(os.path.join(d, "rss.tsv")) as f:
+            for line in f:
+                label, tree, kib = line.rstrip("\n").split("\t")
+                rss[(label, tree)] = int(kib) if kib else None
+    except FileNotFoundError:
+        pass
+
+    med = {name: r["median"] for name, r in runs.items()}
+    mins = {name: r["min"] for name, r in runs.items()}
+    out = []
+    p = out.append
+
+    p(f"Tree: {meta.get('tree')} ({meta.get('entries')} entries); tvx {meta.get('tvx')} "
+      f"(commit {meta.get('commit')}); {meta.get('warmup')} warm-up runs and {meta.get('runs')} "
+      f"runs per command; load average before {meta.get('load_before')}, after {meta.get('load_after')}.")
+    p("")
+    p("### Targets (medians, one run)")
+    p("")
+    p("| tvx figure | tvx s | compared with | its s | ratio | target | result | ratio of minima |")
+    p("|---|---:|---|---:|---:|---|---|---:|")
+
+    def row(a, b, target, op="<=", note=""):
+        if a not in med or b not in med:
+            return
+        ratio = med[a] / med[b]
+        ok = ratio <= target if op == "<=" else ratio < target
+        p(f"| {a} | {med[a]:.3f} | {b} | {med[b]:.3f} | {ratio:.2f} | {op} {target:.2f}{note} "
+          f"| {'PASS' if ok else 'FAIL'} | {mins[a] / mins[b]:.2f} |")
+
+    row("tvx LIST /R", "find", 0.85)
+    row("tvx DIR /R", "bfs -printf", 0.75)
+    row("tvx DIR /R", "du -a", 1.00, "<", " (better still)")
+    row("tvx STAT /R", "find", 0.85)
+    row("tvx LIST /R $DATETIME", "tvx DIR /R", 1.00)
+    row("tvx LIST /R (pipe)", "tvx LIST /R", 1.10)
+    row("tvx DIR /R (pipe)", "tvx DIR /R", 1.10)
+    p("")
+    p("DIR /R against du -a is the stronger goal (stat work on both cores). For comparison, the peers' "
+      "own pipe costs: " + ", ".join(
+          f"{a} {med[a] / med[b]:.2f}x" for a, b in (("find (pipe)", "find"),
+                                                     ("bfs -printf (pipe)", "bfs -printf"))
+          if a in med and b in med) + ".")
+    p("")
+
+    p("### Peak RSS")
+    p("")
+    small_n = int(meta["small_entries"]) if meta.get("small_entries") else None
+    big_n = int(meta["entries"])
+    p(f"| tvx command | {small_n or '-'} entries | {big_n} entries | growth per entry | "
+      f"target | result |")
+    p("|---|---:|---:|---:|---|---|")
+    for label in ("tvx LIST /R", "tvx DIR /R"):
+        big = rss.get((label, "big"))
+        small = rss.get((label, "small"))
+        if big is None:
+            continue
+        ok = big <= 64 * MIB
+        growth = "-"
+        cond = "<= 64 MiB"
+        if small is not None and small_n:
+            per = (big - small) * 1024 / (big_n - small_n)
+            growth = f"{per:.0f} B"
+            # Linear (or better): no more than the entry ratio times the small figure.
+            linear = big <= small * big_n / small_n
+            ok = ok and linear
+            cond += ", at most linear"
+        p(f"| {label} | {fmt_kib(small)} | {fmt_kib(big)} | {growth} | {cond} | "
+          f"{'PASS' if ok else 'FAIL'} |")
+    p("")
+
+    p("### Every command")
+    p("")
+    p("| command | median s | mean s ± sd | min s | max s | user s | system s | peak RSS |")
+    p("|---|---:|---:|---:|---:|---:|---:|---:|")
+    for name, r in runs.items():
+        p(f"| {name} | {r['median']:.3f} | {r['mean']:.3f} ± {r['stddev']:.3f} | {r['min']:.3f} | "
+          f"{r['max']:.3f} | {r['user']:.3f} | {r['system']:.3f} | {fmt_kib(rss.get((name, 'big')))} |")
+    print("\n".join(out))
+
+
+def fmt_kib(kib):
+    if kib is None:
+        return "-"
+    return f"{kib / MIB:.1f} MiB"
+
+
+if __name__ == "__main__":
+    main()
