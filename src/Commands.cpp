@@ -1,5 +1,8 @@
 #include "Commands.h"
 
+#include <utility>
+#include <vector>
+
 #include "Output.h"
 #include "Platform.h"
 #include "Scan.h"
@@ -18,20 +21,122 @@ void MakeDisplay(std::string& name, const ListOptions& options, const CodePage& 
 }
 
 void ExpandOne(std::string& text, std::string_view self, TDateTime time, std::string_view shortText,
-               std::string_view fullText, const LocaleSettings& locale) {
+               std::string_view fullText, const DateForms& forms, const CodePage& code,
+               std::string& scratch) {
   if (text.find('$') == std::string::npos) return;
-  const CodePage& code = locale.Code;
   ReplaceAllIn(text, kMacros[0], self, code);
   ReplaceAllIn(text, kMacros[1], fullText, code);
   ReplaceAllIn(text, kMacros[2], shortText, code);
   // Each date text is only made when its macro occurs.
-  if (text.find("$DATETIME") != std::string::npos)
-    ReplaceAllIn(text, kMacros[3], DateTimeText(time, locale), code);
-  if (text.find("$DATE") != std::string::npos)
-    ReplaceAllIn(text, kMacros[4], DateText(time, locale), code);
-  if (text.find("$TIME") != std::string::npos)
-    ReplaceAllIn(text, kMacros[5], TimeText(time, locale), code);
+  if (text.find("$DATETIME") != std::string::npos) {
+    scratch.clear();
+    forms.AppendDateTime(scratch, time);
+    ReplaceAllIn(text, kMacros[3], scratch, code);
+  }
+  if (text.find("$DATE") != std::string::npos) {
+    scratch.clear();
+    forms.AppendDate(scratch, time);
+    ReplaceAllIn(text, kMacros[4], scratch, code);
+  }
+  if (text.find("$TIME") != std::string::npos) {
+    scratch.clear();
+    forms.AppendTime(scratch, time);
+    ReplaceAllIn(text, kMacros[5], scratch, code);
+  }
 }
+
+// A prefix or suffix cut once per run into literal text and macros. Used
+// for an entry when none of the texts it inserts holds a "$": then no
+// replacement can form a new macro, the literal parts hold no "$" either, and
+// copying the pieces gives exactly what replacing macro after macro gives.
+class MacroTemplate {
+ public:
+  enum class Kind { Literal, Self, Full, Short, DateTime, Date, Time };
+
+  explicit MacroTemplate(std::string_view text) {
+    static constexpr std::pair<std::string_view, Kind> kNames[] = {
+        {"$SELF", Kind::Self},         {"$FULL", Kind::Full}, {"$SHORT", Kind::Short},
+        {"$DATETIME", Kind::DateTime}, {"$DATE", Kind::Date}, {"$TIME", Kind::Time}};
+    std::size_t start = 0;
+    for (std::size_t pos = text.find('$'); pos != std::string_view::npos;
+         pos = text.find('$', start)) {
+      Kind kind = Kind::Literal;
+      std::size_t length = 0;
+      for (const auto& [name, k] : kNames) {
+        if (text.substr(pos, name.size()) == name) {
+          kind = k;
+          length = name.size();
+          break;
+        }
+      }
+      if (kind == Kind::Literal) {
+        usable_ = false;  // a "$" of its own could join with inserted text
+        return;
+      }
+      if (pos > start)
+        parts_.push_back({Kind::Literal, std::string(text.substr(start, pos - start))});
+      parts_.push_back({kind, {}});
+      usesDate_ = usesDate_ || kind == Kind::DateTime || kind == Kind::Date || kind == Kind::Time;
+      start = pos + length;
+    }
+    if (start < text.size()) parts_.push_back({Kind::Literal, std::string(text.substr(start))});
+  }
+
+  bool Usable() const { return usable_; }
+  bool UsesDate() const { return usesDate_; }
+
+  struct Part {
+    Kind kind;
+    std::string text;
+  };
+  const std::vector<Part>& Parts() const { return parts_; }
+
+ private:
+  std::vector<Part> parts_;
+  bool usable_ = true;
+  bool usesDate_ = false;
+};
+
+// The date texts that the templates use, made once per distinct time:
+// neighbours in a tree often share their time.
+class EntryDates {
+ public:
+  EntryDates(const DateForms& forms, const MacroTemplate& a, const MacroTemplate& b)
+      : forms_(forms) {
+    for (const MacroTemplate* t : {&a, &b}) {
+      for (const MacroTemplate::Part& part : t->Parts()) {
+        wantDateTime_ |= part.kind == MacroTemplate::Kind::DateTime;
+        wantDate_ |= part.kind == MacroTemplate::Kind::Date;
+        wantTime_ |= part.kind == MacroTemplate::Kind::Time;
+      }
+    }
+  }
+  // Makes the texts for time; false when one of them holds a "$".
+  bool For(TDateTime time) {
+    if (made_ && time == time_) return clean_;
+    time_ = time;
+    made_ = true;
+    dateTime_.clear();
+    date_.clear();
+    timeText_.clear();
+    if (wantDateTime_) forms_.AppendDateTime(dateTime_, time);
+    if (wantDate_) forms_.AppendDate(date_, time);
+    if (wantTime_) forms_.AppendTime(timeText_, time);
+    clean_ = dateTime_.find('$') == std::string::npos && date_.find('$') == std::string::npos &&
+             timeText_.find('$') == std::string::npos;
+    return clean_;
+  }
+  const std::string& DateTime() const { return dateTime_; }
+  const std::string& Date() const { return date_; }
+  const std::string& Time() const { return timeText_; }
+
+ private:
+  const DateForms& forms_;
+  bool wantDateTime_ = false, wantDate_ = false, wantTime_ = false;
+  bool made_ = false, clean_ = true;
+  TDateTime time_ = 0;
+  std::string dateTime_, date_, timeText_;
+};
 
 }  // namespace
 
@@ -47,59 +152,120 @@ bool HasMacros(const ListOptions& options) {
 void ExpandMacros(std::string& prefix, std::string& suffix, std::string_view self, TDateTime time,
                   std::string_view shortText, std::string_view fullText,
                   const LocaleSettings& locale) {
-  ExpandOne(prefix, self, time, shortText, fullText, locale);
-  ExpandOne(suffix, self, time, shortText, fullText, locale);
+  const DateForms forms(locale);
+  std::string scratch;
+  ExpandOne(prefix, self, time, shortText, fullText, forms, locale.Code, scratch);
+  ExpandOne(suffix, self, time, shortText, fullText, forms, locale.Code, scratch);
 }
 
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out) {
   const bool macros = HasMacros(options);
-  // Reused across entries so the loop allocates only when a text outgrows them.
-  std::string fullText, display, prefix, suffix, line;
+  const bool full = !options.FileNameOnly;
+  const bool caseMapped = options.Upper || options.Lower;
+  const DateForms forms(locale);
+  const MacroTemplate prefixParts(options.Prefix), suffixParts(options.Suffix);
+  const bool templated = !macros || (prefixParts.Usable() && suffixParts.Usable());
+  const bool datesNeeded = prefixParts.UsesDate() || suffixParts.UsesDate();
+  EntryDates dates(forms, prefixParts, suffixParts);
   FullPrefixCache prefixes(list);
-  // Without macros or case mapping most lines are just copied pieces.
-  const bool plain = !macros && !options.Upper && !options.Lower;
+  // Reused across entries so the loop allocates only when a text outgrows them.
+  std::string fullText, display, prefix, suffix, scratch;
   std::uint32_t lastDir = UINT32_MAX;
-  bool dirHasBlank = false, dirHasQuote = false;
+  bool dirHasBlank = false, dirHasQuote = false, dirHasDollar = false;
+
   list.ForEach([&](const TTarvixFileInfo& entry) {
     if (options.NoDir && entry.IsDir()) return;
     const std::string_view shortText = entry.ShortName();
     const std::string& dirText = prefixes.For(entry.DirIndex());
-    if (plain) {
-      if (entry.DirIndex() != lastDir) {
-        lastDir = entry.DirIndex();
-        dirHasBlank = dirText.find(' ') != std::string::npos;
-        dirHasQuote = dirText.find('"') != std::string::npos;
-      }
-      const bool full = !options.FileNameOnly;
-      const bool quote = !options.NoQuote &&
-                         (shortText.find(' ') != std::string_view::npos || (full && dirHasBlank));
-      // Quotes inside a quoted name are doubled: that case takes the long way.
-      if (!quote || (shortText.find('"') == std::string_view::npos && !(full && dirHasQuote))) {
-        out.Append(options.Prefix);
-        if (quote) out.Append("\"");
-        if (full) out.Append(dirText);
-        out.Append(shortText);
-        if (quote) out.Append("\"");
-        out.Append(options.Suffix);
-        out.EndLine();
+    if (entry.DirIndex() != lastDir) {
+      lastDir = entry.DirIndex();
+      dirHasBlank = dirText.find(' ') != std::string::npos;
+      dirHasQuote = dirText.find('"') != std::string::npos;
+      dirHasDollar = dirText.find('$') != std::string::npos;
+    }
+
+    // Most lines are copied piece by piece: the displayed name is made as a
+    // text of its own only for case mapping or quotes to be doubled.
+    const bool quote = !options.NoQuote &&
+                       (shortText.find(' ') != std::string_view::npos || (full && dirHasBlank));
+    const bool piecewise =
+        !caseMapped &&
+        (!quote || (shortText.find('"') == std::string_view::npos && !(full && dirHasQuote)));
+    if (!piecewise) {
+      display.assign(full ? dirText : std::string());
+      display.append(shortText);
+      MakeDisplay(display, options, locale.Code);
+    }
+    auto emitDisplay = [&] {
+      if (!piecewise) {
+        out.Append(display);
         return;
       }
+      if (quote) out.Append("\"");
+      if (full) out.Append(dirText);
+      out.Append(shortText);
+      if (quote) out.Append("\"");
+    };
+
+    if (templated && (!macros || (shortText.find('$') == std::string_view::npos && !dirHasDollar &&
+                                  (!datesNeeded || dates.For(entry.DateTime()))))) {
+      auto emit = [&](const MacroTemplate& parts) {
+        for (const MacroTemplate::Part& part : parts.Parts()) {
+          switch (part.kind) {
+            case MacroTemplate::Kind::Literal:
+              out.Append(part.text);
+              break;
+            case MacroTemplate::Kind::Self:
+              emitDisplay();
+              break;
+            case MacroTemplate::Kind::Full:
+              out.Append(dirText);
+              out.Append(shortText);
+              break;
+            case MacroTemplate::Kind::Short:
+              out.Append(shortText);
+              break;
+            case MacroTemplate::Kind::DateTime:
+              out.Append(dates.DateTime());
+              break;
+            case MacroTemplate::Kind::Date:
+              out.Append(dates.Date());
+              break;
+            case MacroTemplate::Kind::Time:
+              out.Append(dates.Time());
+              break;
+          }
+        }
+      };
+      if (macros) {
+        emit(prefixParts);
+        emitDisplay();
+        emit(suffixParts);
+      } else {
+        out.Append(options.Prefix);
+        emitDisplay();
+        out.Append(options.Suffix);
+      }
+      out.EndLine();
+      return;
     }
+
+    // Inserted text that holds a "$": replace macro after macro.
     fullText.assign(dirText);
     fullText.append(shortText);
-    display.assign(options.FileNameOnly ? shortText : std::string_view(fullText));
-    MakeDisplay(display, options, locale.Code);
-    line.clear();
-    if (macros) {
-      prefix = options.Prefix;
-      suffix = options.Suffix;
-      ExpandMacros(prefix, suffix, display, entry.DateTime(), shortText, fullText, locale);
-      line.append(prefix).append(display).append(suffix);
-    } else {
-      line.append(options.Prefix).append(display).append(options.Suffix);
+    if (piecewise) {
+      display.assign(full ? std::string_view(fullText) : shortText);
+      MakeDisplay(display, options, locale.Code);
     }
-    out.WriteLine(line);
+    prefix = options.Prefix;
+    suffix = options.Suffix;
+    ExpandOne(prefix, display, entry.DateTime(), shortText, fullText, forms, locale.Code, scratch);
+    ExpandOne(suffix, display, entry.DateTime(), shortText, fullText, forms, locale.Code, scratch);
+    out.Append(prefix);
+    out.Append(display);
+    out.Append(suffix);
+    out.EndLine();
   });
 }
 

@@ -213,17 +213,22 @@ std::string TranslateStrftimeDate(std::string_view format, char& dateSeparator) 
   return picture;
 }
 
-std::string FormatDateTime(std::string_view picture, TDateTime value,
-                           const LocaleSettings& locale) {
-  const DateParts t = SplitDateTime(value);
-  const bool twelveHour = HasAmPm(picture, locale.Code);
-  std::string out;
+DatePicture::DatePicture(std::string_view picture, const CodePage& code)
+    : twelveHour_(HasAmPm(picture, code)) {
+  auto literal = [this](std::string_view text) {
+    if (!steps_.empty() && steps_.back().kind == Kind::Literal) {
+      steps_.back().text.append(text);
+    } else {
+      steps_.push_back({Kind::Literal, std::string(text)});
+    }
+  };
+  auto step = [this](Kind kind) { steps_.push_back({kind, {}}); };
   bool afterHour = false;
   for (std::size_t i = 0; i < picture.size();) {
     const char c = picture[i];
     const char lc = Lower(c);
-    if (locale.Code.CharLength(picture, i) == 2) {
-      out.append(picture.substr(i, 2));
+    if (code.CharLength(picture, i) == 2) {
+      literal(picture.substr(i, 2));
       i += 2;
       continue;
     }
@@ -231,58 +236,45 @@ std::string FormatDateTime(std::string_view picture, TDateTime value,
     while (i + run < picture.size() && Lower(picture[i + run]) == lc) ++run;
     switch (lc) {
       case 'd': {
-        std::size_t used = run > 4 ? 4 : run;
-        if (used == 1)
-          AppendNumber(out, t.Day, 1);
-        else if (used == 2)
-          AppendNumber(out, t.Day, 2);
-        else if (used == 3)
-          out += locale.ShortDayNames[t.DayOfWeek];
-        else
-          out += locale.LongDayNames[t.DayOfWeek];
+        static constexpr Kind kDays[] = {Kind::Day, Kind::Day2, Kind::DayShort, Kind::DayLong};
+        const std::size_t used = run > 4 ? 4 : run;
+        step(kDays[used - 1]);
         i += used;
         afterHour = false;
         continue;
       }
       case 'm': {
-        std::size_t used = run > 4 ? 4 : run;
+        const std::size_t used = run > 4 ? 4 : run;
         if (afterHour && used <= 2) {
-          AppendNumber(out, t.Minute, static_cast<int>(used));
-        } else if (used <= 2) {
-          AppendNumber(out, t.Month, static_cast<int>(used));
-        } else if (used == 3) {
-          out += locale.ShortMonthNames[t.Month - 1];
+          step(used == 1 ? Kind::Minute : Kind::Minute2);
         } else {
-          out += locale.LongMonthNames[t.Month - 1];
+          static constexpr Kind kMonths[] = {Kind::Month, Kind::Month2, Kind::MonthShort,
+                                             Kind::MonthLong};
+          step(kMonths[used - 1]);
         }
         i += used;
         afterHour = false;
         continue;
       }
       case 'y':
-        if (run <= 2)
-          AppendNumber(out, t.Year % 100, 2);
-        else
-          AppendNumber(out, t.Year, 4);
+        step(run <= 2 ? Kind::Year2 : Kind::Year4);
         i += run;
         afterHour = false;
         continue;
       case 'h': {
-        std::size_t used = run > 2 ? 2 : run;
-        int hour = t.Hour;
-        if (twelveHour) {
-          hour %= 12;
-          if (hour == 0) hour = 12;
-        }
-        AppendNumber(out, hour, static_cast<int>(used));
+        const std::size_t used = run > 2 ? 2 : run;
+        step(used == 1 ? Kind::Hour : Kind::Hour2);
         i += used;
         afterHour = true;
         continue;
       }
       case 'n':
       case 's': {
-        std::size_t used = run > 2 ? 2 : run;
-        AppendNumber(out, lc == 'n' ? t.Minute : t.Second, static_cast<int>(used));
+        const std::size_t used = run > 2 ? 2 : run;
+        if (lc == 'n')
+          step(used == 1 ? Kind::Minute : Kind::Minute2);
+        else
+          step(used == 1 ? Kind::Second : Kind::Second2);
         i += used;
         afterHour = false;
         continue;
@@ -291,44 +283,145 @@ std::string FormatDateTime(std::string_view picture, TDateTime value,
         break;
     }
     if (lc == 'a' && StartsWithAmPm(picture, i)) {
-      out += t.Hour < 12 ? locale.TimeAmString : locale.TimePmString;
+      step(Kind::AmPm);
       i += 4;
       afterHour = false;
     } else if (c == '"' || c == '\'') {
       std::size_t close = picture.find(c, i + 1);
       if (close == std::string_view::npos) close = picture.size();
-      out.append(picture.substr(i + 1, close - i - 1));
+      literal(picture.substr(i + 1, close - i - 1));
       i = close + 1;
     } else if (c == '/') {
-      out += locale.DateSeparator;
+      step(Kind::DateSeparator);
       ++i;
     } else if (c == ':') {
-      out += locale.TimeSeparator;
+      step(Kind::TimeSeparator);
       ++i;
     } else {
-      out += c;
+      literal(picture.substr(i, 1));
       ++i;
     }
   }
+}
+
+void DatePicture::AppendTo(std::string& out, const DateParts& t,
+                           const LocaleSettings& locale) const {
+  int hour = t.Hour;
+  if (twelveHour_) {
+    hour %= 12;
+    if (hour == 0) hour = 12;
+  }
+  for (const Step& s : steps_) {
+    switch (s.kind) {
+      case Kind::Literal:
+        out += s.text;
+        break;
+      case Kind::Day:
+        AppendNumber(out, t.Day, 1);
+        break;
+      case Kind::Day2:
+        AppendNumber(out, t.Day, 2);
+        break;
+      case Kind::DayShort:
+        out += locale.ShortDayNames[t.DayOfWeek];
+        break;
+      case Kind::DayLong:
+        out += locale.LongDayNames[t.DayOfWeek];
+        break;
+      case Kind::Month:
+        AppendNumber(out, t.Month, 1);
+        break;
+      case Kind::Month2:
+        AppendNumber(out, t.Month, 2);
+        break;
+      case Kind::MonthShort:
+        out += locale.ShortMonthNames[t.Month - 1];
+        break;
+      case Kind::MonthLong:
+        out += locale.LongMonthNames[t.Month - 1];
+        break;
+      case Kind::Year2:
+        AppendNumber(out, t.Year % 100, 2);
+        break;
+      case Kind::Year4:
+        AppendNumber(out, t.Year, 4);
+        break;
+      case Kind::Hour:
+        AppendNumber(out, hour, 1);
+        break;
+      case Kind::Hour2:
+        AppendNumber(out, hour, 2);
+        break;
+      case Kind::Minute:
+        AppendNumber(out, t.Minute, 1);
+        break;
+      case Kind::Minute2:
+        AppendNumber(out, t.Minute, 2);
+        break;
+      case Kind::Second:
+        AppendNumber(out, t.Second, 1);
+        break;
+      case Kind::Second2:
+        AppendNumber(out, t.Second, 2);
+        break;
+      case Kind::AmPm:
+        out += t.Hour < 12 ? locale.TimeAmString : locale.TimePmString;
+        break;
+      case Kind::DateSeparator:
+        out += locale.DateSeparator;
+        break;
+      case Kind::TimeSeparator:
+        out += locale.TimeSeparator;
+        break;
+    }
+  }
+}
+
+std::string FormatDateTime(std::string_view picture, TDateTime value,
+                           const LocaleSettings& locale) {
+  std::string out;
+  DatePicture(picture, locale.Code).AppendTo(out, SplitDateTime(value), locale);
   return out;
 }
 
+DateForms::DateForms(const LocaleSettings& locale)
+    : locale_(locale),
+      date_(locale.ShortDateFormat, locale.Code),
+      time_(locale.LongTimeFormat, locale.Code) {}
+
+void DateForms::AppendDate(std::string& out, TDateTime value) const {
+  date_.AppendTo(out, SplitDateTime(value), locale_);
+}
+
+void DateForms::AppendTime(std::string& out, TDateTime value) const {
+  time_.AppendTo(out, SplitDateTime(value), locale_);
+}
+
+void DateForms::AppendDateTime(std::string& out, TDateTime value) const {
+  const DateParts parts = SplitDateTime(value);
+  date_.AppendTo(out, parts, locale_);
+  if (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0) {
+    out += ' ';
+    time_.AppendTo(out, parts, locale_);
+  }
+}
+
 std::string DateText(TDateTime value, const LocaleSettings& locale) {
-  return FormatDateTime(locale.ShortDateFormat, value, locale);
+  std::string out;
+  DateForms(locale).AppendDate(out, value);
+  return out;
 }
 
 std::string TimeText(TDateTime value, const LocaleSettings& locale) {
-  return FormatDateTime(locale.LongTimeFormat, value, locale);
+  std::string out;
+  DateForms(locale).AppendTime(out, value);
+  return out;
 }
 
 std::string DateTimeText(TDateTime value, const LocaleSettings& locale) {
-  std::string text = DateText(value, locale);
-  std::int64_t timeOfDay = value % kSecondsPerDay;
-  if (timeOfDay != 0) {
-    text += ' ';
-    text += TimeText(value, locale);
-  }
-  return text;
+  std::string out;
+  DateForms(locale).AppendDateTime(out, value);
+  return out;
 }
 
 std::string DirStampText(TDateTime value, const LocaleSettings& locale) {

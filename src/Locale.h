@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Text.h"
 
@@ -56,6 +57,61 @@ char OneCharSetting(std::string_view text, char fallback);
 // POSIX nl_langinfo(D_FMT) turned into a date picture; the first literal
 // separator found becomes the date separator (left unchanged when none).
 std::string TranslateStrftimeDate(std::string_view format, char& dateSeparator);
+
+// A date or time picture read once, then applied to many values: d, dd, ddd,
+// dddd, m..mmmm ("m" and "mm" right after an "h" token are minutes), n, nn, yy,
+// yyyy, h, hh, s, ss, AMPM (the 12-hour clock wherever the picture holds it),
+// "/" and ":" for the locale's separators, '...' and "..." literal.
+class DatePicture {
+ public:
+  DatePicture(std::string_view picture, const CodePage& code);
+  void AppendTo(std::string& out, const DateParts& parts, const LocaleSettings& locale) const;
+
+ private:
+  enum class Kind {
+    Literal,
+    Day,
+    Day2,
+    DayShort,
+    DayLong,
+    Month,
+    Month2,
+    MonthShort,
+    MonthLong,
+    Year2,
+    Year4,
+    Hour,
+    Hour2,
+    Minute,
+    Minute2,
+    Second,
+    Second2,
+    AmPm,
+    DateSeparator,
+    TimeSeparator
+  };
+  struct Step {
+    Kind kind;
+    std::string text;
+  };
+  std::vector<Step> steps_;
+  bool twelveHour_;
+};
+
+// The locale's date text, time text and date-and-time text, pictures read once.
+class DateForms {
+ public:
+  explicit DateForms(const LocaleSettings& locale);
+  void AppendDate(std::string& out, TDateTime value) const;
+  void AppendTime(std::string& out, TDateTime value) const;
+  // The date alone at exactly midnight.
+  void AppendDateTime(std::string& out, TDateTime value) const;
+
+ private:
+  const LocaleSettings& locale_;
+  DatePicture date_;
+  DatePicture time_;
+};
 
 // Formats value by a picture (d, dd, ddd, dddd, m..mmmm, n, nn, yy, yyyy, h,
 // hh, s, ss, AMPM, "/", ":", quoted literals).

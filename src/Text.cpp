@@ -157,8 +157,13 @@ void ShowControlChars(std::string& text) {
 
 void QuoteIfBlank(std::string& name) {
   if (name.find(' ') == std::string::npos) return;
+  if (name.find('"') == std::string::npos) {
+    name.insert(name.begin(), '"');
+    name += '"';
+    return;
+  }
   std::string quoted;
-  quoted.reserve(name.size() + 2);
+  quoted.reserve(name.size() + 8);
   quoted += '"';
   for (char c : name) {
     quoted += c;

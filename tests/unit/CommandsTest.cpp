@@ -97,6 +97,25 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
   }
 }
 
+TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextAreReplacedToo) {
+  struct Row {
+    std::string prefix, name, expected;
+  } rows[] = {
+      // "$SHOR" + "T" forms "$SHORT" after $SELF: replaced by the later $SHORT.
+      {"$SHOR$SELF ", "T", "T T"},
+      {"$DA$SHORT ", "TE", "11/14/99 TE"},
+      // Quoted, case-mapped and dollar-bearing names in every macro.
+      {"<$SELF|$SHORT|$FULL> ", "a $b", "<\"a $b\"|a $b|/d/a $b> \"a $b\""},
+      {"<$SELF|$TIME> ", "x y", "<\"x y\"|2:46:24 pm> \"x y\""},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p;
+    p.AddDir("/d/", {{row.name, false, false, 0, kTime}});
+    EXPECT_EQ(List(p, "/d", {.FileNameOnly = true, .Prefix = row.prefix}), row.expected + "\n")
+        << row.prefix;
+  }
+}
+
 TEST_F(CommandsTest, MidnightDateTimeShowsTheDateAlone) {
   FakePlatform p;
   p.AddDir("/d/", {{"m", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 0)},

@@ -9,14 +9,11 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cstring>
-#include <functional>
 #include <list>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Failure.h"
@@ -164,67 +161,6 @@ class LocalClock {
   Slot slots_[kSlots];
 };
 
-// Takes half of a directory's stat calls onto the second core, so that DIR
-// waits on the file system with both. Started on first use.
-class StatHelper {
- public:
-  ~StatHelper() {
-    if (!thread_.joinable()) return;
-    state_.store(kQuit);
-    state_.notify_one();
-    thread_.join();
-  }
-
-  // Runs work(begin, end) over [0, n): the upper half on the helper thread.
-  template <typename Work>
-  void Split(std::size_t n, Work&& work) {
-    if (n < kMinimum || !Start()) {
-      work(0, n);
-      return;
-    }
-    const std::size_t half = n / 2;
-    job_ = [&work, half, n] { work(half, n); };
-    state_.store(kJob);
-    state_.notify_one();
-    work(0, half);
-    for (int s = state_.load(); s != kIdle; s = state_.load()) state_.wait(s);
-  }
-
- private:
-  static constexpr int kIdle = 0, kJob = 1, kQuit = 2;
-  static constexpr std::size_t kMinimum = 24;
-
-  bool Start() {
-    if (thread_.joinable()) return true;
-    if (failed_) return false;
-    try {
-      thread_ = std::thread([this] { Loop(); });
-    } catch (...) {
-      failed_ = true;  // no second thread: everything on this one
-      return false;
-    }
-    return true;
-  }
-
-  void Loop() {
-    for (;;) {
-      state_.wait(kIdle);
-      int s = state_.load();
-      if (s == kQuit) return;
-      if (s == kJob) {
-        job_();
-        state_.store(kIdle);
-        state_.notify_one();
-      }
-    }
-  }
-
-  std::thread thread_;
-  bool failed_ = false;
-  std::atomic<int> state_{kIdle};
-  std::function<void()> job_;
-};
-
 class StdoutSink : public OutputSink {
  public:
   StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {}
@@ -335,9 +271,10 @@ class PosixPlatform : public Platform {
     auto& dir = static_cast<PosixDir&>(handle);
     const int fd = dir.Fd();
     if (fd < 0) return;
-    // Straight from the kernel in large batches: no per-entry library work.
-    names_.clear();
-    found_.clear();
+    // Straight from the kernel in large batches: no per-entry library work,
+    // and a stat call only for what must be asked: the type when the directory
+    // read did not give it, sizes and times when the command shows them.
+    RawEntry entry;
     for (;;) {
       long got = syscall(SYS_getdents64, fd, buffer_.data(), buffer_.size());
       if (got <= 0) break;
@@ -346,44 +283,21 @@ class PosixPlatform : public Platform {
         pos += d->d_reclen;
         const char* name = d->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        found_.push_back({names_.size(), d->d_type, false, 0, 0});
-        names_.append(name);
-        names_ += '\0';
-      }
-    }
-
-    // Only what must be asked is asked: the type when the directory read did
-    // not give it, sizes and times when the command shows them.
-    auto stat = [&](std::size_t begin, std::size_t end) {
-      for (std::size_t i = begin; i < end; ++i) {
-        Found& f = found_[i];
-        if (!withDetails && f.type != DT_UNKNOWN) continue;
+        entry = RawEntry{};
+        entry.Name = name;
+        unsigned char type = d->d_type;
         struct stat st;
-        f.haveStat = fstatat(fd, names_.data() + f.nameAt, &st, AT_SYMLINK_NOFOLLOW) == 0;
-        if (f.haveStat) {
-          f.type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
-          f.size = st.st_size;
-          f.mtime = st.st_mtime;
+        const bool haveStat =
+            (withDetails || type == DT_UNKNOWN) && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (haveStat) type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+        entry.IsDir = type == DT_DIR;
+        entry.IsLink = type == DT_LNK;
+        if (haveStat && withDetails) {
+          if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st.st_size);
+          entry.DateTime = clock_.Convert(st.st_mtime);
         }
+        sink.Add(entry);
       }
-    };
-    if (withDetails) {
-      helper_.Split(found_.size(), stat);
-    } else {
-      stat(0, found_.size());
-    }
-
-    RawEntry entry;
-    for (const Found& f : found_) {
-      entry = RawEntry{};
-      entry.Name = names_.data() + f.nameAt;
-      entry.IsDir = f.type == DT_DIR;
-      entry.IsLink = f.type == DT_LNK;
-      if (f.haveStat && withDetails) {
-        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(f.size);
-        entry.DateTime = clock_.Convert(f.mtime);
-      }
-      sink.Add(entry);
     }
   }
 
@@ -471,18 +385,7 @@ class PosixPlatform : public Platform {
   StdoutSink out_;
   OpenDirs fds_;
   std::vector<char> buffer_ = std::vector<char>(1 << 16);
-  // One directory's entries between reading and reporting, reused.
-  struct Found {
-    std::size_t nameAt;
-    unsigned char type;
-    bool haveStat;
-    off_t size;
-    time_t mtime;
-  };
-  std::string names_;
-  std::vector<Found> found_;
   LocalClock clock_;
-  StatHelper helper_;
 };
 
 }  // namespace
