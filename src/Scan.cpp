@@ -49,22 +49,32 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFile
   return static_cast<std::uint32_t>(dirs_.size() - 1);
 }
 
-const TTarvixFileInfo& EntryList::Add(std::string_view name, std::uint32_t dirIndex,
-                                      std::uint64_t size, TDateTime time, bool isDir) {
+const char* EntryList::StoreName(std::string_view name, bool* shownDiffers) {
   // Names hold no zero byte on any system; one would cut the stored name short.
   if (name.size() >= kArenaBlock) throw std::bad_alloc();
+  // Records hold names as they are shown; the walk keeps the real ones.
+  const bool differs = HasControlChars(name);
+  if (shownDiffers) *shownDiffers = differs;
+  if (differs) {
+    std::string shown(name);
+    ShowControlChars(shown);
+    return Store(shown);
+  }
+  return Store(name);
+}
+
+const TTarvixFileInfo& EntryList::Add(std::string_view name, std::uint32_t dirIndex,
+                                      std::uint64_t size, TDateTime time, bool isDir) {
+  return AddStored(StoreName(name), dirIndex, size, time, isDir);
+}
+
+const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::uint32_t dirIndex,
+                                            std::uint64_t size, TDateTime time, bool isDir) {
   if (count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = chunks_[count_ / kChunk][count_ % kChunk];
-  // Records hold names as they are shown; the walk keeps the real ones.
-  if (HasControlChars(name)) {
-    std::string shown(name);
-    ShowControlChars(shown);
-    entry.NameData = Store(shown);
-  } else {
-    entry.NameData = Store(name);
-  }
+  entry.NameData = stored;
   entry.SizeBytes = size;
   entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0);
   const TDateTime units = time / 2;
@@ -128,33 +138,55 @@ namespace {
 
 // One directory's entries, read whole before any of its subdirectories is
 // entered, so the walk needs no more than the entries of the directories on
-// the current path.
+// the current path. Names go straight into the list's arena; the few whose
+// shown form differs (control bytes) keep their real name here for the walk.
 struct Batch : EntrySink {
   struct Item {
-    std::size_t NameStart;
-    std::size_t NameLength;
-    std::uint64_t Size;
-    TDateTime Time;
-    bool IsDir;
-    bool Enter;
+    const char* shown;
+    std::size_t realStart;  // into real, or npos when the shown name is the real one
+    std::size_t realLength;
+    std::uint64_t size;
+    TDateTime time;
+    bool isDir;
+    bool enter;
   };
-  std::string names;
+  explicit Batch(EntryList& list) : list(&list) {}
+
+  EntryList* list;
+  std::string real;
   std::vector<Item> items;
 
   void Add(const RawEntry& e) override {
-    items.push_back({names.size(), e.Name.size(), e.IsDir || e.IsLink ? 0 : e.Size, e.DateTime,
-                     e.IsDir, e.IsDir && !e.IsLink});
-    names.append(e.Name);
+    bool shownDiffers = false;
+    Item item{list->StoreName(e.Name, &shownDiffers),
+              std::string::npos,
+              0,
+              e.IsDir || e.IsLink ? 0 : e.Size,
+              e.DateTime,
+              e.IsDir,
+              e.IsDir && !e.IsLink};
+    if (shownDiffers) {
+      item.realStart = real.size();
+      item.realLength = e.Name.size();
+      real.append(e.Name);
+    }
+    items.push_back(item);
   }
-  std::string_view Name(const Item& item) const {
-    return std::string_view(names).substr(item.NameStart, item.NameLength);
+  std::string_view RealName(const Item& item) const {
+    if (item.realStart == std::string::npos) return item.shown;
+    return std::string_view(real).substr(item.realStart, item.realLength);
+  }
+  void Clear() {
+    real.clear();
+    items.clear();
   }
 };
 
 // A directory being walked: its handle, its batch and how far it has been
 // emitted. The full path is not kept per frame: it is the shared path string
-// cut to pathLength.
+// cut to pathLength. Frames are reused level by level, with their buffers.
 struct Frame {
+  explicit Frame(EntryList& list) : batch(list) {}
   std::unique_ptr<DirHandle> handle;
   std::uint32_t dirIndex = 0;
   std::size_t pathLength = 0;
@@ -181,32 +213,38 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
 
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
-  std::vector<Frame> stack;
+  std::vector<std::unique_ptr<Frame>> stack;
+  std::size_t depth = 0;
   auto open = [&](DirHandle* parent, std::string_view name, std::uint32_t dirIndex) {
-    Frame frame;
+    if (depth == stack.size()) stack.push_back(std::make_unique<Frame>(list));
+    Frame& frame = *stack[depth];
+    frame.batch.Clear();
+    frame.next = 0;
     frame.handle = platform.Enter(parent, name, path);
     frame.dirIndex = dirIndex;
     frame.pathLength = path.size();
+    ++depth;
     platform.ReadDirectory(*frame.handle, path, withDetails, frame.batch);
-    stack.push_back(std::move(frame));
   };
   open(nullptr, {}, 0);
 
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
+  while (depth > 0) {
+    Frame& frame = *stack[depth - 1];
     if (frame.next == frame.batch.items.size()) {
-      stack.pop_back();
+      frame.handle.reset();
+      --depth;
       continue;
     }
     const Batch::Item& item = frame.batch.items[frame.next++];
-    const std::string_view name = frame.batch.Name(item);
-    const TTarvixFileInfo& entry = list.Add(name, frame.dirIndex, item.Size, item.Time, item.IsDir);
-    total += item.Size;
-    if (recursive && item.Enter) {
+    const TTarvixFileInfo& entry =
+        list.AddStored(item.shown, frame.dirIndex, item.size, item.time, item.isDir);
+    total += item.size;
+    if (recursive && item.enter) {
+      const std::string_view name = frame.batch.RealName(item);
       path.resize(frame.pathLength);
       path.append(name);
       path += sep;
-      open(frame.handle.get(), name, list.AddSubdirectory(frame.dirIndex, entry));  // moves frame
+      open(frame.handle.get(), name, list.AddSubdirectory(frame.dirIndex, entry));
     }
   }
   return total;

@@ -68,6 +68,11 @@ class EntryList {
   std::uint32_t AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry);
   const TTarvixFileInfo& Add(std::string_view name, std::uint32_t dirIndex, std::uint64_t size,
                              TDateTime time, bool isDir);
+  // The same in two steps: the name (in its shown form) into the arena, then
+  // the record pointing at it.
+  const char* StoreName(std::string_view name, bool* shownDiffers = nullptr);
+  const TTarvixFileInfo& AddStored(const char* storedName, std::uint32_t dirIndex,
+                                   std::uint64_t size, TDateTime time, bool isDir);
   void Clear();
 
   // What the classic record held per entry, worked out on demand.

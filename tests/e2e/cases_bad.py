@@ -47,7 +47,7 @@ class OddParameters(E2E):
 
 
 class LargeOutput(E2E):
-    PAD = "p" * 2000
+    PAD = "p" * 12000
 
     def expected(self):
         return [(f"many/file-{i:04d}.txt", f"{self.PAD} {self.c.full(f'many/file-{i:04d}.txt')}")
@@ -58,7 +58,8 @@ class LargeOutput(E2E):
         self.c.check_entries(res, self.expected())
 
     def test_closed_pipe_ends_with_status_1(self):
-        # About 600 KB into `head -n 1`: the writes after head has gone fail;
+        # About 3.6 MB into `head -n 1` (more than a pipe can hold even when the
+        # program enlarges it): the writes after head has gone fail;
         # the program must end with status 1, not die of SIGPIPE.
         res = self.c.run(["LIST", self.c.abs("many"), "/P=" + self.PAD], head_lines=1)
         self.c.check_status(res, 1)
