@@ -134,3 +134,47 @@ class WideAndOddNames(HostileTree):
         # Inserted text that holds the macro it replaces is not searched again.
         self.c.check_entries(res, [("1", "[-R] -R"), ("2", "[--help] --help"), ("3", "[-P=x] -P=x"),
                                    ("4", "[$SELF] $SELF"), ("5", "[%PATH%] %PATH%")])
+
+
+class ChangingTree(HostileTree):
+    @only("native", "the race needs the scan and the changes on one file system view")
+    def test_directories_removed_or_replaced_while_scanned(self):
+        # While the program walks, another thread removes directories and puts
+        # files in their place. Whatever it meets, the run ends with a listing
+        # (status 0) or one known message (status 1): never a crash.
+        import threading
+
+        for d in range(150):
+            os.makedirs(os.path.join(self.base, f"d{d:03d}", "inner"))
+            for f in range(40):
+                with open(os.path.join(self.base, f"d{d:03d}", f"f{f:02d}"), "wb"):
+                    pass
+        stop = threading.Event()
+
+        def churn():
+            n = 0
+            while not stop.is_set():
+                d = os.path.join(self.base, f"d{n % 150:03d}")
+                subprocess.run(["rm", "-rf", d], check=False)
+                if n % 2:
+                    with open(d, "wb"):
+                        pass
+                else:
+                    os.makedirs(os.path.join(d, "inner"), exist_ok=True)
+                n += 1
+
+        worker = threading.Thread(target=churn)
+        worker.start()
+        try:
+            known = [b"", "ﾌｧｲﾙが見つかりません".encode(), "不正なﾌｧｲﾙ名です".encode(),
+                     "ﾌｧｲﾙへのｱｸｾｽが拒否されました".encode()]
+            for command in ["LIST", "DIR", "STAT"] * 3:
+                res = self.c.run([command, self.host(), "/R"])
+                self.assertIn(res.rc, (0, 1), res.describe())
+                self.assertEqual(res.err, b"", res.describe())
+                if res.rc == 1:
+                    last = res.out.rstrip(b"\n").rsplit(b"\n", 1)[-1]
+                    self.assertIn(last, known, res.describe())
+        finally:
+            stop.set()
+            worker.join()
