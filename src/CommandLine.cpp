@@ -88,7 +88,9 @@ std::string ExpandEnvRefs(std::string_view text,
                           const CodePage& code) {
   std::string result(text);
   std::size_t percents = CountChar(text, '%');
-  for (std::size_t i = 1; i < percents; ++i) {
+  // Each expansion may insert further "%" characters; past the size bound
+  // nothing more is expanded, so repeated references cannot grow forever.
+  for (std::size_t i = 1; i < percents && result.size() <= kMaxReplacedSize; ++i) {
     std::string name = ExtractField(i, '%', text);
     std::string value = getEnv(name);
     if (!value.empty()) result = ReplaceAll("%" + name + "%", value, result, code);

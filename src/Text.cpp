@@ -12,7 +12,6 @@ namespace {
 // more than any command line or file name needs, and small enough that a
 // hostile name costs each of its lines no more than a millisecond or so.
 constexpr std::size_t kMaxReplacements = 100'000;
-constexpr std::size_t kMaxReplacedSize = 64u << 10;
 constexpr std::size_t kMaxWork = 4u << 20;
 
 bool IsAsciiLower(char c) {
@@ -75,7 +74,7 @@ void ReplaceAllIn(std::string& result, std::string_view pattern, std::string_vie
 
   if (replacement.find(pattern) != std::string_view::npos) {
     // One left-to-right pass: inserted text is not searched again.
-    while (pos != std::string::npos) {
+    while (pos != std::string::npos && result.size() <= kMaxReplacedSize) {
       result.replace(pos, pattern.size(), replacement);
       pos = FindFrom(result, pattern, pos + replacement.size(), code);
     }

@@ -40,6 +40,10 @@ class CodePage {
 std::size_t CountChar(std::string_view text, char c);
 std::string ExtractField(std::size_t index, char separator, std::string_view text);
 
+// Replacement stops once a text grows past this size: far beyond any command
+// line (a Windows one ends at 32 KiB), it keeps repeated expansion bounded.
+constexpr std::size_t kMaxReplacedSize = 64u << 10;
+
 // Replaces the pattern until it no longer occurs, searching again from the
 // start, so text formed by a replacement is searched too. When the
 // replacement contains the pattern that would never end: then each occurrence

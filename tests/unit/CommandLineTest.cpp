@@ -199,6 +199,17 @@ TEST(CommandLineTest, ExpandEnvRefs) {
   }
 }
 
+TEST(CommandLineTest, ExpandEnvRefsStaysBoundedWhenValuesMultiplyReferences) {
+  // Each pass turns every "%%" into ten of them: unbounded, it would grow
+  // tenfold per remaining "%" (Windows keeps such empty-named variables).
+  const auto getEnv = [](std::string_view name) -> std::string {
+    return name.empty() ? std::string(20, '%') : std::string();
+  };
+  const std::string result = ExpandEnvRefs(std::string(60, '%'), getEnv, CodePage::SingleByte());
+  EXPECT_GT(result.size(), 60u);
+  EXPECT_LE(result.size(), kMaxReplacedSize * 11);
+}
+
 TEST(CommandLineTest, ExpandEnvRefsUnderShiftJis) {
   const auto getEnv = [](std::string_view name) -> std::string {
     return name == "D" ? "C:\\\x83\x5C" : std::string();
