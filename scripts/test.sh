@@ -45,6 +45,9 @@ cmake --build --preset windows
 # Wine, the Win32 layer checks, memcheck and the packages.
 ctest --test-dir build/native --output-on-failure
 
+# The Windows zip: tvx.exe and a README with CR LF line ends.
+python3 tests/package/windows_zip.py build/windows
+
 # The native unit and end-to-end suites again under AddressSanitizer and
 # UndefinedBehaviorSanitizer: any report fails them.
 cmake --preset asan
