@@ -210,6 +210,7 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
   list.Clear();
   std::string path = ScanRootPath(platform, dir);
   list.SetRoot(path, platform.Style(), platform.Code());
+  if (recursive) platform.ExpectRecursion();
 
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.

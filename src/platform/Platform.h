@@ -82,6 +82,9 @@ class Platform {
   // directory cannot be entered.
   virtual std::unique_ptr<DirHandle> Enter(DirHandle* parent, std::string_view name,
                                            const std::string& fullPath) = 0;
+  // Says that the scan will enter every subdirectory it finds, so the
+  // platform may read them ahead.
+  virtual void ExpectRecursion() {}
   // Reports every entry of an entered directory but "." and "..", in the
   // system's order. withDetails: Size and DateTime are wanted; otherwise they
   // may be left 0. A directory that cannot be read reports nothing.

@@ -9,11 +9,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <clocale>
+#include <condition_variable>
 #include <cstring>
 #include <list>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Failure.h"
@@ -57,6 +61,204 @@ struct LinuxDirent64 {
   char d_name[1];
 };
 
+// One directory as the kernel reports it: names and what was asked of each.
+struct Listing {
+  struct Item {
+    std::size_t nameAt;
+    unsigned char type;
+    bool haveStat;
+    off_t size;
+    time_t mtime;
+  };
+  bool readable = false;
+  std::string names;  // each name followed by a zero byte
+  std::vector<Item> items;
+
+  void Clear() {
+    readable = false;
+    names.clear();
+    items.clear();
+  }
+};
+
+// Reads the open directory fd whole. Straight from the kernel in large
+// batches, with a stat call only for what must be asked: the type when the
+// directory read did not give it, sizes and times when the command shows them.
+void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& out) {
+  out.Clear();
+  out.readable = true;
+  for (;;) {
+    long got = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
+    if (got <= 0) break;
+    for (long pos = 0; pos < got;) {
+      auto* d = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);
+      pos += d->d_reclen;
+      const char* name = d->d_name;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      Listing::Item item{out.names.size(), d->d_type, false, 0, 0};
+      if (withDetails || item.type == DT_UNKNOWN) {
+        struct stat st;
+        item.haveStat = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (item.haveStat) {
+          item.type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+          item.size = st.st_size;
+          item.mtime = st.st_mtime;
+        }
+      }
+      out.items.push_back(item);
+      out.names.append(name);
+      out.names += '\0';
+    }
+  }
+}
+
+// Reading ahead on the second core. When a recursive walk has read a
+// directory, the subdirectories it will enter next are known; a helper
+// thread enters and reads them (from the front) while the walk goes on,
+// and the walk, when it must wait, reads from the back itself. Results are
+// handed over in the walk's order, so the listing is the same as without it.
+// Every descriptor is used by one thread at a time: the helper works through a
+// descriptor of its own for the parent directory.
+class ReadAhead {
+ public:
+  enum : int { kFree = 0, kWorking = 1, kDone = 2, kTaken = 3 };
+
+  struct Slot {
+    std::atomic<int> state{kFree};
+    int enterError = 0;  // errno of the search-permission test; 0 when it passed
+    Listing listing;
+  };
+
+  // The subdirectories of one directory, in the order the walk enters them.
+  struct Job {
+    explicit Job(std::atomic<int>& liveJobs) : live(liveJobs) { ++live; }
+    ~Job() {
+      if (fd >= 0) close(fd);
+      --live;
+    }
+    std::atomic<int>& live;
+    int fd = -1;  // the parent directory, opened for this job alone
+    bool withDetails = false;
+    std::vector<std::string> names;
+    std::unique_ptr<Slot[]> slots;
+  };
+
+  ~ReadAhead() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+      jobs_.clear();
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Each job holds a descriptor until its directory is left: a limit keeps
+  // deep or wide trees within the process's descriptors.
+  static constexpr int kMaxLiveJobs = 128;
+  static constexpr std::size_t kMaxQueued = 32;
+
+  std::shared_ptr<Job> NewJob() {
+    if (failed_ || live_ >= kMaxLiveJobs) return nullptr;
+    return std::make_shared<Job>(live_);
+  }
+
+  // Queues a job; false when no helper can run (then the walk does it all).
+  bool Post(const std::shared_ptr<Job>& job) {
+    if (failed_) return false;
+    if (!thread_.joinable()) {
+      try {
+        thread_ = std::thread([this] { Loop(); });
+      } catch (...) {
+        failed_ = true;
+        return false;
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      // The oldest queued jobs are the furthest from the walk: the walk does
+      // them itself.
+      if (jobs_.size() >= kMaxQueued) jobs_.erase(jobs_.begin());
+      jobs_.push_back(job);
+    }
+    wake_.notify_one();
+    return true;
+  }
+
+  // Runs one slot: the same calls the walk itself would make.
+  static void Run(Job& job, std::size_t i, std::vector<char>& buffer) {
+    Slot& slot = job.slots[i];
+    const char* name = job.names[i].c_str();
+    if (faccessat(job.fd, name, X_OK, 0) != 0) {
+      slot.enterError = errno;
+    } else {
+      int fd = openat(job.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (fd >= 0) {
+        ReadListing(fd, job.withDetails, buffer, slot.listing);
+        close(fd);
+      }
+    }
+    slot.state.store(kDone, std::memory_order_release);
+    slot.state.notify_all();
+  }
+
+  // The walk's side: slot i done, by whoever gets to it; the walk helps from
+  // the back of the job while the helper holds the slot it needs.
+  static Slot& Claim(Job& job, std::size_t i, std::vector<char>& buffer) {
+    Slot& slot = job.slots[i];
+    int expected = kFree;
+    if (slot.state.compare_exchange_strong(expected, kWorking, std::memory_order_acq_rel)) {
+      Run(job, i, buffer);
+      return slot;
+    }
+    for (std::size_t j = job.names.size(); j > i + 1;) {
+      --j;
+      if (slot.state.load(std::memory_order_acquire) == kDone) break;
+      int free = kFree;
+      if (job.slots[j].state.compare_exchange_strong(free, kWorking, std::memory_order_acq_rel)) {
+        Run(job, j, buffer);
+      }
+    }
+    for (int s = slot.state.load(std::memory_order_acquire); s != kDone;
+         s = slot.state.load(std::memory_order_acquire)) {
+      slot.state.wait(s, std::memory_order_acquire);
+    }
+    return slot;
+  }
+
+ private:
+  void Loop() {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+      std::shared_ptr<Job> job;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
+        if (quit_) return;
+        // The newest job is the one the walk is about to need.
+        job = std::move(jobs_.back());
+        jobs_.pop_back();
+      }
+      for (std::size_t i = 0; i < job->names.size(); ++i) {
+        if (quit_.load(std::memory_order_relaxed)) return;
+        int free = kFree;
+        if (job->slots[i].state.compare_exchange_strong(free, kWorking,
+                                                        std::memory_order_acq_rel)) {
+          Run(*job, i, buffer);
+        }
+      }
+    }
+  }
+
+  std::thread thread_;
+  bool failed_ = false;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::atomic<bool> quit_{false};
+  std::atomic<int> live_{0};
+  std::vector<std::shared_ptr<Job>> jobs_;
+};
+
 class PosixDir;
 
 // The directories of a scan hold descriptors while their subdirectories are
@@ -74,6 +276,13 @@ class PosixDir : public DirHandle {
   PosixDir(OpenDirs& dirs, PosixDir* parent, std::string name)
       : dirs_(dirs), parent_(parent), name_(std::move(name)) {}
   ~PosixDir() override { Close(); }
+
+  // Read ahead: the job for this directory's subdirectories and how many of
+  // them the walk has entered; for this directory itself, its slot when it
+  // was read ahead.
+  std::shared_ptr<ReadAhead::Job> job;
+  std::size_t nextSlot = 0;
+  ReadAhead::Slot* prefetched = nullptr;
 
   // The descriptor, opened (again) when needed; -1 when it cannot be.
   int Fd() {
@@ -261,6 +470,8 @@ class PosixPlatform : public Platform {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
+  void ExpectRecursion() override { readAheadWanted_ = true; }
+
   std::unique_ptr<DirHandle> Enter(DirHandle* parent, std::string_view name,
                                    const std::string& fullPath) override {
     if (!parent) {
@@ -269,43 +480,49 @@ class PosixPlatform : public Platform {
     }
     auto& up = static_cast<PosixDir&>(*parent);
     std::string child(name);
-    if (faccessat(up.Fd(), child.c_str(), X_OK, 0) != 0) RaiseErrno(errno);
+    if (up.job && up.nextSlot < up.job->names.size() && up.job->names[up.nextSlot] == child) {
+      ReadAhead::Slot& slot = ReadAhead::Claim(*up.job, up.nextSlot++, buffer_);
+      if (slot.enterError != 0) RaiseErrno(slot.enterError);
+      auto dir = std::make_unique<PosixDir>(fds_, &up, std::move(child));
+      dir->prefetched = &slot;
+      return dir;
+    }
+    // The parent may have to be opened again, and may be gone by now.
+    const int parentFd = up.Fd();
+    if (parentFd < 0 || faccessat(parentFd, child.c_str(), X_OK, 0) != 0) RaiseErrno(errno);
     return std::make_unique<PosixDir>(fds_, &up, std::move(child));
   }
 
   void ReadDirectory(DirHandle& handle, const std::string&, bool withDetails,
                      EntrySink& sink) override {
     auto& dir = static_cast<PosixDir&>(handle);
-    const int fd = dir.Fd();
-    if (fd < 0) return;
-    // Straight from the kernel in large batches: no per-entry library work,
-    // and a stat call only for what must be asked: the type when the directory
-    // read did not give it, sizes and times when the command shows them.
-    RawEntry entry;
-    for (;;) {
-      long got = syscall(SYS_getdents64, fd, buffer_.data(), buffer_.size());
-      if (got <= 0) break;
-      for (long pos = 0; pos < got;) {
-        auto* d = reinterpret_cast<const LinuxDirent64*>(buffer_.data() + pos);
-        pos += d->d_reclen;
-        const char* name = d->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        entry = RawEntry{};
-        entry.Name = name;
-        unsigned char type = d->d_type;
-        struct stat st;
-        const bool haveStat =
-            (withDetails || type == DT_UNKNOWN) && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-        if (haveStat) type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
-        entry.IsDir = type == DT_DIR;
-        entry.IsLink = type == DT_LNK;
-        if (haveStat && withDetails) {
-          if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st.st_size);
-          entry.DateTime = clock_.Convert(st.st_mtime);
-        }
-        sink.Add(entry);
-      }
+    Listing* listing = &listing_;
+    if (dir.prefetched) {
+      listing = &dir.prefetched->listing;
+    } else {
+      const int fd = dir.Fd();
+      if (fd < 0) return;
+      ReadListing(fd, withDetails, buffer_, listing_);
     }
+    if (!listing->readable) return;
+
+    RawEntry entry;
+    std::size_t subdirectories = 0;
+    for (const Listing::Item& item : listing->items) {
+      entry = RawEntry{};
+      entry.Name = listing->names.data() + item.nameAt;
+      entry.IsDir = item.type == DT_DIR;
+      entry.IsLink = item.type == DT_LNK;
+      if (item.haveStat && withDetails) {
+        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
+        entry.DateTime = clock_.Convert(item.mtime);
+      }
+      if (entry.IsDir && !entry.IsLink) ++subdirectories;
+      sink.Add(entry);
+    }
+    if (readAheadWanted_ && subdirectories > 1)
+      PlanReadAhead(dir, *listing, subdirectories, withDetails);
+    if (dir.prefetched) dir.prefetched->listing = Listing{};  // handed over: free it
   }
 
   VersionStrings ReadVersion() override {
@@ -383,6 +600,24 @@ class PosixPlatform : public Platform {
   }
 
   OutputSink& StandardOutput() override { return out_; }
+
+  // Queues the subdirectories the walk will enter next (those of a directory
+  // the walk just read), with a descriptor of the helper's own.
+  void PlanReadAhead(PosixDir& dir, const Listing& listing, std::size_t count, bool withDetails) {
+    const int fd = dir.Fd();
+    if (fd < 0) return;
+    std::shared_ptr<ReadAhead::Job> job = readAhead_.NewJob();
+    if (!job) return;
+    job->fd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (job->fd < 0) return;
+    job->withDetails = withDetails;
+    job->names.reserve(count);
+    for (const Listing::Item& item : listing.items) {
+      if (item.type == DT_DIR) job->names.emplace_back(listing.names.data() + item.nameAt);
+    }
+    job->slots = std::make_unique<ReadAhead::Slot[]>(job->names.size());
+    if (readAhead_.Post(job)) dir.job = std::move(job);
+  }
   std::string FromUtf8(std::string_view text) override { return std::string(text); }
 
  private:
@@ -392,7 +627,11 @@ class PosixPlatform : public Platform {
   StdoutSink out_;
   OpenDirs fds_;
   std::vector<char> buffer_ = std::vector<char>(1 << 16);
+  Listing listing_;
   LocalClock clock_;
+  bool readAheadWanted_ = false;
+  // Last: its thread stops before anything it could touch is gone.
+  ReadAhead readAhead_;
 };
 
 }  // namespace
