@@ -54,6 +54,12 @@ cmake --preset asan
 cmake --build --preset asan
 ctest --test-dir build/asan -L 'unit|native' --output-on-failure
 
+# The end-to-end suite under ThreadSanitizer: the POSIX walk reads ahead on a
+# second thread.
+cmake --preset tsan
+cmake --build --preset tsan --target tvx
+ctest --test-dir build/tsan -L native --output-on-failure
+
 # Each fuzz target for a bounded time.
 cmake --preset fuzz
 cmake --build --preset fuzz
