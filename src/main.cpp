@@ -1,6 +1,8 @@
 // tvx: lists a directory (or its tree) as names, command lines, a table or a
 // count. The program's map:
 //   Run         the main block: command line, one scan, one command, one handler
+//   Options     the run state the command line fills
+//   Failure     the failures that end a run and their messages
 //   CommandLine parameter cutting, switches, NAME=VALUE, %ENV% references
 //   Scan        the entry list and the pre-order directory scan
 //   Commands    LIST, DIR and STAT
@@ -8,7 +10,8 @@
 //   Texts       banner, usage and unknown-command texts
 //   Output      the line writer
 //   Text, Paths byte-string and path rules (both platforms' syntax)
-//   platform/   the operating-system boundary: posix/ and win32/
+//   platform/   the operating-system boundary (Platform.h): posix/ (with the
+//               read-ahead of a recursive walk) and win32/ (with TVerRes)
 #include "Platform.h"
 #include "Run.h"
 
