@@ -97,12 +97,12 @@ class MacroTemplate {
   bool usesDate_ = false;
 };
 
-// The date texts that the templates use, made once per distinct time:
-// neighbours in a tree often share their time.
+// The date texts that the templates use, kept for the last few hundred
+// distinct times: files of a tree were mostly written in batches.
 class EntryDates {
  public:
   EntryDates(const DateForms& forms, const MacroTemplate& a, const MacroTemplate& b)
-      : forms_(forms) {
+      : forms_(forms), slots_(kSlots) {
     for (const MacroTemplate* t : {&a, &b}) {
       for (const MacroTemplate::Part& part : t->Parts()) {
         wantDateTime_ |= part.kind == MacroTemplate::Kind::DateTime;
@@ -113,29 +113,38 @@ class EntryDates {
   }
   // Makes the texts for time; false when one of them holds a "$".
   bool For(TDateTime time) {
-    if (made_ && time == time_) return clean_;
-    time_ = time;
-    made_ = true;
-    dateTime_.clear();
-    date_.clear();
-    timeText_.clear();
-    if (wantDateTime_) forms_.AppendDateTime(dateTime_, time);
-    if (wantDate_) forms_.AppendDate(date_, time);
-    if (wantTime_) forms_.AppendTime(timeText_, time);
-    clean_ = dateTime_.find('$') == std::string::npos && date_.find('$') == std::string::npos &&
-             timeText_.find('$') == std::string::npos;
-    return clean_;
+    Slot& slot = slots_[static_cast<std::uint64_t>(time / 2) % kSlots];
+    current_ = &slot;
+    if (slot.made && slot.time == time) return slot.clean;
+    slot.time = time;
+    slot.made = true;
+    slot.dateTime.clear();
+    slot.date.clear();
+    slot.timeText.clear();
+    if (wantDateTime_) forms_.AppendDateTime(slot.dateTime, time);
+    if (wantDate_) forms_.AppendDate(slot.date, time);
+    if (wantTime_) forms_.AppendTime(slot.timeText, time);
+    slot.clean = slot.dateTime.find('$') == std::string::npos &&
+                 slot.date.find('$') == std::string::npos &&
+                 slot.timeText.find('$') == std::string::npos;
+    return slot.clean;
   }
-  const std::string& DateTime() const { return dateTime_; }
-  const std::string& Date() const { return date_; }
-  const std::string& Time() const { return timeText_; }
+  // The texts of the time last given to For.
+  const std::string& DateTime() const { return current_->dateTime; }
+  const std::string& Date() const { return current_->date; }
+  const std::string& Time() const { return current_->timeText; }
 
  private:
+  static constexpr std::size_t kSlots = 509;  // prime: times often differ by round amounts
+  struct Slot {
+    bool made = false, clean = true;
+    TDateTime time = 0;
+    std::string dateTime, date, timeText;
+  };
   const DateForms& forms_;
   bool wantDateTime_ = false, wantDate_ = false, wantTime_ = false;
-  bool made_ = false, clean_ = true;
-  TDateTime time_ = 0;
-  std::string dateTime_, date_, timeText_;
+  std::vector<Slot> slots_;
+  Slot* current_ = nullptr;
 };
 
 }  // namespace

@@ -116,6 +116,22 @@ TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextAreReplacedToo) {
   }
 }
 
+TEST_F(CommandsTest, DateTextsOfDifferentTimesNeverMix) {
+  // Times kept for reuse must not be confused when they share a place.
+  FakePlatform p;
+  std::vector<FakeEntry> entries;
+  for (int i = 0; i < 6; ++i) {
+    entries.push_back({"f" + std::to_string(i), false, false, 0, kTime + (i % 3) * 1018 * (i + 1)});
+  }
+  p.AddDir("/d/", entries);
+  const std::string out = List(p, "/d", {.FileNameOnly = true, .Prefix = "$TIME "});
+  for (int i = 0; i < 6; ++i) {
+    const std::string line =
+        TimeText(kTime + (i % 3) * 1018 * (i + 1), p.locale) + " f" + std::to_string(i) + "\n";
+    EXPECT_NE(out.find(line), std::string::npos) << line << out;
+  }
+}
+
 TEST_F(CommandsTest, MidnightDateTimeShowsTheDateAlone) {
   FakePlatform p;
   p.AddDir("/d/", {{"m", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 0)},
