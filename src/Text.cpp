@@ -145,14 +145,15 @@ bool IsControl(char c) {
 }  // namespace
 
 bool HasControlChars(std::string_view text) {
-  // Branch-free so that the compiler can test many bytes at a time: this runs
-  // for every name of every scan.
-  bool found = false;
-  for (char c : text) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    found |= static_cast<unsigned char>(b - 1) < 0x1F || b == 0x7F;
+  // Written so that the compiler tests many bytes at a time: this runs for
+  // every name of every scan.
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  unsigned found = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned b = p[i];
+    found |= static_cast<unsigned>(b - 1u < 0x1Fu) | static_cast<unsigned>(b == 0x7Fu);
   }
-  return found;
+  return found != 0;
 }
 
 void ShowControlChars(std::string& text) {
