@@ -159,14 +159,14 @@ std::string TranslateStrftimeDate(std::string_view format, char& dateSeparator) 
       literal(format[i]);
       continue;
     }
-    char spec = format[++i];
+    char conversion = format[++i];
     // Flags and field widths of glibc's extended forms (%-d, %_m, %Ey) are skipped.
-    while ((spec == '-' || spec == '_' || spec == '0' || spec == '^' || spec == '#' ||
-            spec == 'E' || spec == 'O') &&
+    while ((conversion == '-' || conversion == '_' || conversion == '0' || conversion == '^' ||
+            conversion == '#' || conversion == 'E' || conversion == 'O') &&
            i + 1 < format.size()) {
-      spec = format[++i];
+      conversion = format[++i];
     }
-    switch (spec) {
+    switch (conversion) {
       case 'd':
         picture += "dd";
         break;
