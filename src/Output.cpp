@@ -40,17 +40,27 @@ void LineWriter::WriteLine(std::string_view line) {
 }
 
 void LineWriter::Written() {
-  if (interactive_ || buffer_.size() >= kBufferSize) Flush();
+  if (interactive_) {
+    Flush();
+  } else if (buffer_.size() >= kBufferSize) {
+    // After a failed write the bytes are dropped: nothing would take them.
+    try {
+      sink_.Pass(buffer_);
+    } catch (...) {
+      buffer_.clear();
+      throw;
+    }
+    buffer_.reserve(kBufferSize + 4096);  // the sink may have handed back a fresh one
+  }
 }
 
 void LineWriter::Flush() {
-  if (buffer_.empty()) return;
-  // After a failed write the bytes are dropped: nothing would take them.
   struct ClearOnExit {
     std::string& buffer;
     ~ClearOnExit() { buffer.clear(); }
   } clear{buffer_};
-  sink_.Write(buffer_.data(), buffer_.size());
+  sink_.Drain();
+  if (!buffer_.empty()) sink_.Write(buffer_.data(), buffer_.size());
 }
 
 }  // namespace tvx

@@ -42,7 +42,17 @@ class OutputSink {
  public:
   virtual ~OutputSink() = default;
   virtual bool IsInteractive() const = 0;  // a console or terminal: flush per line
+  // Writes the bytes before returning; raises IoFailure when they cannot be.
   virtual void Write(const char* data, std::size_t size) = 0;
+  // Takes a full buffer while more will follow and leaves `bytes` empty. A
+  // sink may write it later on a thread of its own; a failure then surfaces
+  // from a later call.
+  virtual void Pass(std::string& bytes) {
+    Write(bytes.data(), bytes.size());
+    bytes.clear();
+  }
+  // Returns once everything passed is written; raises the failure if not.
+  virtual void Drain() {}
 };
 
 struct VersionStrings {

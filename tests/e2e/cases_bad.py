@@ -57,6 +57,16 @@ class LargeOutput(E2E):
         res = self.c.run(["LIST", self.c.abs("many"), "/P=" + self.PAD])
         self.c.check_entries(res, self.expected())
 
+    def test_large_output_into_a_file_is_written_whole(self):
+        # Into a file the large writes may go out from a second thread; the
+        # file must hold every line, in the order a pipe gets them.
+        path = os.path.join(self.c.tmp, "large-output.txt")
+        res = self.c.run(["LIST", self.c.abs("many"), "/P=" + self.PAD], stdout_path=path)
+        with open(path, "rb") as f:
+            res.out = f.read()
+        self.c.check_entries(res, self.expected())
+        self.assertGreater(len(res.out), 3 << 20)
+
     def test_closed_pipe_ends_with_status_1(self):
         # About 3.6 MB into `head -n 1` (more than a pipe can hold even when the
         # program enlarges it): the writes after head has gone fail;

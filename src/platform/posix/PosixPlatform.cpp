@@ -370,6 +370,9 @@ class LocalClock {
   Slot slots_[kSlots];
 };
 
+// Standard output. Into a pipe or a file, full buffers are written by a
+// thread of its own, so the copy into the kernel overlaps the walk; the order
+// of the bytes is the order they were passed in.
 class StdoutSink : public OutputSink {
  public:
   StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {
@@ -380,22 +383,86 @@ class StdoutSink : public OutputSink {
       fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
     }
   }
+  ~StdoutSink() override {
+    if (!writer_.joinable()) return;
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    writer_.join();  // after writing what is still pending
+  }
+  StdoutSink(const StdoutSink&) = delete;
+  StdoutSink& operator=(const StdoutSink&) = delete;
+
   bool IsInteractive() const override { return interactive_; }
+
   void Write(const char* data, std::size_t size) override {
+    Drain();
+    if (const int failure = WriteAll(data, size)) throw IoFailure(failure);
+  }
+
+  void Pass(std::string& bytes) override {
+    if (interactive_) return OutputSink::Pass(bytes);
+    if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !busy_; });
+    if (failure_ != 0) throw IoFailure(failure_);
+    pending_.swap(bytes);  // bytes gets the spare buffer, emptied below
+    bytes.clear();
+    busy_ = true;
+    lock.unlock();
+    wake_.notify_one();
+  }
+
+  void Drain() override {
+    if (!writer_.joinable()) return;
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !busy_; });
+    if (failure_ != 0) throw IoFailure(failure_);
+  }
+
+ private:
+  // Returns 0, or the failure code once the bytes cannot all be written.
+  static int WriteAll(const char* data, std::size_t size) {
     while (size > 0) {
       ssize_t n = write(STDOUT_FILENO, data, size);
       if (n < 0) {
         if (errno == EINTR) continue;
-        RaiseErrno(errno);
+        return MapErrno(errno);
       }
-      if (n == 0) throw IoFailure(101);
+      if (n == 0) return 101;
       data += n;
       size -= static_cast<std::size_t>(n);
     }
+    return 0;
   }
 
- private:
+  void WriterLoop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return busy_ || stopping_; });
+      if (!busy_) return;
+      lock.unlock();
+      // Once a write failed nothing more is passed, so nothing is skipped here.
+      const int failure = WriteAll(pending_.data(), pending_.size());
+      lock.lock();
+      failure_ = failure;
+      pending_.clear();
+      busy_ = false;
+      idle_.notify_one();
+    }
+  }
+
   bool interactive_;
+  std::thread writer_;
+  std::mutex mutex_;
+  std::condition_variable wake_;  // the writer: work, or stop
+  std::condition_variable idle_;  // the walk: the writer is free again
+  std::string pending_;           // owned by the writer while busy_
+  bool busy_ = false;
+  bool stopping_ = false;
+  int failure_ = 0;  // sticky: every later call raises it again
 };
 
 std::string Langinfo(nl_item item) {
