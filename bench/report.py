@@ -3,11 +3,14 @@
 
     report.py RESULTS_DIR
 
-Reads times.json (hyperfine), rss.tsv (peak RSS) and meta.txt.
+Reads times.json (hyperfine; times-1.json, times-2.json, ... after several
+rounds, whose runs are pooled), rss.tsv (peak RSS) and meta.txt.
 """
 
+import glob
 import json
 import os
+import statistics
 import sys
 
 MIB = 1024  # KiB per MiB
@@ -15,8 +18,7 @@ MIB = 1024  # KiB per MiB
 
 def main():
     d = sys.argv[1]
-    with open(os.path.join(d, "times.json")) as f:
-        runs = {r["command"]: r for r in json.load(f)["results"]}
+    runs = load_times(d)
     meta = {}
     with open(os.path.join(d, "meta.txt")) as f:
         for line in f:
@@ -38,7 +40,7 @@ def main():
 
     p(f"Tree: {meta.get('tree')} ({meta.get('entries')} entries); tvx {meta.get('tvx')} "
       f"(commit {meta.get('commit')}); {meta.get('warmup')} warm-up runs and {meta.get('runs')} "
-      f"runs per command; load average before {meta.get('load_before')}, after {meta.get('load_after')}.")
+      f"runs per command{rounds_text(meta)}; load average before {meta.get('load_before')}, after {meta.get('load_after')}.")
     p("")
     p("### Targets (medians, one run)")
     p("")
@@ -102,6 +104,35 @@ def main():
         p(f"| {name} | {r['median']:.3f} | {r['mean']:.3f} ± {r['stddev']:.3f} | {r['min']:.3f} | "
           f"{r['max']:.3f} | {r['user']:.3f} | {r['system']:.3f} | {fmt_kib(rss.get((name, 'big')))} |")
     print("\n".join(out))
+
+
+def load_times(d):
+    """Per command: the hyperfine figures, over the runs of every round."""
+    files = sorted(glob.glob(os.path.join(d, "times-*.json")),
+                   key=lambda f: int(f.rsplit("-", 1)[1].split(".")[0]))
+    if not files:
+        files = [os.path.join(d, "times.json")]
+    pooled = {}
+    for path in files:
+        with open(path) as f:
+            for r in json.load(f)["results"]:
+                entry = pooled.setdefault(r["command"], {"times": [], "user": [], "system": []})
+                entry["times"] += r["times"]
+                entry["user"].append(r["user"])
+                entry["system"].append(r["system"])
+    runs = {}
+    for name, e in pooled.items():
+        t = e["times"]
+        runs[name] = {"median": statistics.median(t), "mean": statistics.mean(t),
+                      "stddev": statistics.stdev(t) if len(t) > 1 else 0.0,
+                      "min": min(t), "max": max(t),
+                      "user": statistics.mean(e["user"]), "system": statistics.mean(e["system"])}
+    return runs
+
+
+def rounds_text(meta):
+    rounds = int(meta.get("rounds") or 1)
+    return f" in each of {rounds} rounds, pooled" if rounds > 1 else ""
 
 
 def fmt_kib(kib):

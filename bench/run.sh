@@ -13,6 +13,10 @@ to its peer, with the targets and PASS/FAIL.
   -t, --tvx PATH        tvx binary (default: build/native/tvx of this repo)
   -r, --runs N          measured runs per command (default 10)
   -w, --warmup N        warm-up runs per command (default 3)
+      --rounds K        time every command in K rounds of N runs, one round
+                        after the other, and pool the runs (default 1); on a
+                        machine whose speed drifts, every command then sees
+                        the drift alike
   -s, --small TREE      a tree of about a tenth of the entries, for the
                         memory-scaling check (skipped when not given)
   -o, --results DIR     where the JSON and the report go
@@ -36,6 +40,7 @@ REPO=$(cd "$HERE/.." && pwd)
 TVX="$REPO/build/native/tvx"
 RUNS=10
 WARMUP=3
+ROUNDS=1
 SMALL=""
 RESULTS=""
 GENERATE=0
@@ -51,6 +56,7 @@ while [ $# -gt 0 ]; do
     -t|--tvx) TVX=$2; shift 2 ;;
     -r|--runs) RUNS=$2; shift 2 ;;
     -w|--warmup) WARMUP=$2; shift 2 ;;
+    --rounds) ROUNDS=$2; shift 2 ;;
     -s|--small) SMALL=$2; shift 2 ;;
     -o|--results) RESULTS=$2; shift 2 ;;
     -g|--generate) GENERATE=1; shift ;;
@@ -144,6 +150,7 @@ fi
   echo "commit=$COMMIT"
   echo "runs=$RUNS"
   echo "warmup=$WARMUP"
+  echo "rounds=$ROUNDS"
   echo "nproc=$(nproc)"
   echo "cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
     "$(sed -n 's/^cpu MHz[[:space:]]*: //p' /proc/cpuinfo | head -1) MHz" \
@@ -165,12 +172,16 @@ echo "entries=$((nfind - 1))" >> "$RESULTS/meta.txt"
 echo "tvx_lines=$ntvx" >> "$RESULTS/meta.txt"
 [ "$ntvx" = $((nfind - 1)) ] || echo "run.sh: WARNING: tvx LIST /R printed $ntvx lines, find $((nfind - 1)) entries" >&2
 
-# Timing: all commands in one hyperfine run.
+# Timing: all commands in one hyperfine run per round.
 args=()
 for c in "${COMMANDS[@]}"; do args+=(--command-name "${c%%|*}" "${c#*|}"); done
-echo "== timing ($WARMUP warm-up runs, $RUNS runs each)"
-hyperfine --warmup "$WARMUP" --runs "$RUNS" --style basic \
-  --export-json "$RESULTS/times.json" "${args[@]}"
+rm -f "$RESULTS"/times*.json
+for round in $(seq "$ROUNDS"); do
+  echo "== timing, round $round of $ROUNDS ($WARMUP warm-up runs, $RUNS runs each)"
+  json="$RESULTS/times.json"
+  [ "$ROUNDS" = 1 ] || json="$RESULTS/times-$round.json"
+  hyperfine --warmup "$WARMUP" --runs "$RUNS" --style basic --export-json "$json" "${args[@]}"
+done
 
 # Peak RSS (median of 3) of each command printing to /dev/null.
 peak_rss() {  # label tree command... ; prints "label<TAB>tree<TAB>KiB"
