@@ -17,6 +17,9 @@ to its peer, with the targets and PASS/FAIL.
                         after the other, and pool the runs (default 1); on a
                         machine whose speed drifts, every command then sees
                         the drift alike
+  -p, --paired N        then time each target's two commands N times in
+                        turn and take the median of the paired ratios
+                        (default 10; 0 skips it)
   -s, --small TREE      a tree of about a tenth of the entries, for the
                         memory-scaling check (skipped when not given)
   -o, --results DIR     where the JSON and the report go
@@ -41,6 +44,7 @@ TVX="$REPO/build/native/tvx"
 RUNS=10
 WARMUP=3
 ROUNDS=1
+PAIRED=10
 SMALL=""
 RESULTS=""
 GENERATE=0
@@ -57,6 +61,7 @@ while [ $# -gt 0 ]; do
     -r|--runs) RUNS=$2; shift 2 ;;
     -w|--warmup) WARMUP=$2; shift 2 ;;
     --rounds) ROUNDS=$2; shift 2 ;;
+    -p|--paired) PAIRED=$2; shift 2 ;;
     -s|--small) SMALL=$2; shift 2 ;;
     -o|--results) RESULTS=$2; shift 2 ;;
     -g|--generate) GENERATE=1; shift ;;
@@ -151,6 +156,7 @@ fi
   echo "runs=$RUNS"
   echo "warmup=$WARMUP"
   echo "rounds=$ROUNDS"
+  echo "paired=$PAIRED"
   echo "nproc=$(nproc)"
   echo "cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
     "$(sed -n 's/^cpu MHz[[:space:]]*: //p' /proc/cpuinfo | head -1) MHz" \
@@ -182,6 +188,28 @@ for round in $(seq "$ROUNDS"); do
   [ "$ROUNDS" = 1 ] || json="$RESULTS/times-$round.json"
   hyperfine --warmup "$WARMUP" --runs "$RUNS" --style basic --export-json "$json" "${args[@]}"
 done
+
+# The targets again, each pair of commands run in turn.
+cmd_of() {
+  local c
+  for c in "${COMMANDS[@]}"; do
+    [ "${c%%|*}" = "$1" ] && { printf '%s\n' "${c#*|}"; return; }
+  done
+  echo "run.sh: no command named $1" >&2
+  exit 1
+}
+rm -f "$RESULTS/paired.json"
+if [ "$PAIRED" -gt 0 ]; then
+  pargs=()
+  for p in "tvx LIST /R|find" "tvx DIR /R|bfs -printf" "tvx DIR /R|du -a" "tvx STAT /R|find" \
+    "tvx LIST /R \$DATETIME|tvx DIR /R" "tvx LIST /R (pipe)|tvx LIST /R" \
+    "tvx DIR /R (pipe)|tvx DIR /R"; do
+    a=${p%%|*} b=${p#*|}
+    pargs+=(--pair "$a" "$(cmd_of "$a")" "$b" "$(cmd_of "$b")")
+  done
+  echo "== paired ($PAIRED turns per target)"
+  python3 "$HERE/paired.py" --runs "$PAIRED" --out "$RESULTS/paired.json" "${pargs[@]}"
+fi
 
 # Peak RSS (median of 3) of each command printing to /dev/null.
 peak_rss() {  # label tree command... ; prints "label<TAB>tree<TAB>KiB"

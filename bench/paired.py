@@ -1,0 +1,64 @@
+#!/usr/bin/env python3
+"""Times pairs of commands run in turn and prints the median of their ratios.
+
+    paired.py --runs N --out FILE [--pair NAME_A CMD_A NAME_B CMD_B]...
+
+For each pair, after one warm-up run of each, runs A and B N times in turn
+(A B, then B A, so that a machine speeding up or slowing down during the
+pair favours neither) and takes the ratio A/B of each turn. On a virtual
+machine whose speed drifts over seconds, the median of these paired ratios
+varies far less between runs than a ratio of two medians taken minutes
+apart. Commands run through /bin/sh -c, as hyperfine runs them. Writes
+FILE as JSON: a list of {a, b, runs, ratios, median_ratio, a_times, b_times}.
+"""
+
+import argparse
+import json
+import statistics
+import subprocess
+import sys
+import time
+
+
+def timed(cmd):
+    start = time.perf_counter()
+    rc = subprocess.run(["/bin/sh", "-c", cmd]).returncode
+    took = time.perf_counter() - start
+    if rc != 0:
+        sys.exit(f"paired.py: command failed with status {rc}: {cmd}")
+    return took
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--runs", type=int, default=10)
+    ap.add_argument("--out", required=True)
+    ap.add_argument("--pair", nargs=4, action="append", default=[],
+                    metavar=("NAME_A", "CMD_A", "NAME_B", "CMD_B"))
+    args = ap.parse_args()
+    results = []
+    for name_a, cmd_a, name_b, cmd_b in args.pair:
+        timed(cmd_a)
+        timed(cmd_b)
+        a_times, b_times, ratios = [], [], []
+        for i in range(args.runs):
+            if i % 2 == 0:
+                ta = timed(cmd_a)
+                tb = timed(cmd_b)
+            else:
+                tb = timed(cmd_b)
+                ta = timed(cmd_a)
+            a_times.append(ta)
+            b_times.append(tb)
+            ratios.append(ta / tb)
+        median = statistics.median(ratios)
+        print(f"{name_a} / {name_b}: paired ratio {median:.3f} "
+              f"(range {min(ratios):.3f} to {max(ratios):.3f}, {args.runs} turns)", flush=True)
+        results.append({"a": name_a, "b": name_b, "runs": args.runs, "ratios": ratios,
+                        "median_ratio": median, "a_times": a_times, "b_times": b_times})
+    with open(args.out, "w") as f:
+        json.dump(results, f, indent=1)
+
+
+if __name__ == "__main__":
+    main()
