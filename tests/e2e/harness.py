@@ -192,7 +192,8 @@ class Ctx:
         return os.path.join(self.tmp, "io", f"run{self._seq:04d}")
 
     def run(self, args, *, cwd=None, locale=None, env=None, wincmd=None,
-            stdout_path=None, as_nobody=False, head_lines=None, exe=None) -> Result:
+            stdout_path=None, as_nobody=False, head_lines=None, exe=None,
+            max_processes=None) -> Result:
         """Runs the program once.
 
         args: the parameters (natively argv[1:]; under Wine passed through
@@ -203,6 +204,8 @@ class Ctx:
         stdout_path: write standard output there instead of capturing it.
         head_lines: pipe standard output into `head -n N` and keep its output.
         as_nobody: natively, run as user 65534.
+        max_processes: natively, the user's process and thread limit
+        (RLIMIT_NPROC; root ignores it, so use it with as_nobody).
         """
         exe = exe or self.exe
         locale = locale or self.default_locale
@@ -228,6 +231,8 @@ class Ctx:
             argv = [exe] + list(args)
             if as_nobody:
                 argv = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + argv
+            if max_processes is not None:
+                argv = ["prlimit", f"--nproc={max_processes}"] + argv
         err_path = stem + ".err"
         out_path = stdout_path or stem + ".out"
         try:

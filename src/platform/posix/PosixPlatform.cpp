@@ -17,6 +17,7 @@
 #include <list>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -403,8 +404,16 @@ class StdoutSink : public OutputSink {
   }
 
   void Pass(std::string& bytes) override {
-    if (interactive_) return OutputSink::Pass(bytes);
-    if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
+    if (!writer_.joinable()) {
+      // Without a thread (a process limit, say) the bytes go out here.
+      if (noThread_) return OutputSink::Pass(bytes);
+      try {
+        writer_ = std::thread([this] { WriterLoop(); });
+      } catch (const std::system_error&) {
+        noThread_ = true;
+        return OutputSink::Pass(bytes);
+      }
+    }
     std::unique_lock lock(mutex_);
     idle_.wait(lock, [this] { return !busy_; });
     if (failure_ != 0) throw IoFailure(failure_);
@@ -447,7 +456,7 @@ class StdoutSink : public OutputSink {
       // Once a write failed nothing more is passed, so nothing is skipped here.
       const int failure = WriteAll(pending_.data(), pending_.size());
       lock.lock();
-      failure_ = failure;
+      if (failure != 0) failure_ = failure;
       pending_.clear();
       busy_ = false;
       idle_.notify_one();
@@ -455,6 +464,7 @@ class StdoutSink : public OutputSink {
   }
 
   bool interactive_;
+  bool noThread_ = false;  // the writer could not be started: write in place
   std::thread writer_;
   std::mutex mutex_;
   std::condition_variable wake_;  // the writer: work, or stop
