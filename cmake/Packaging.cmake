@@ -3,6 +3,7 @@
 #   cmake --install build/native --prefix /usr/local   bin/tvx and share/man/man1/tvx.1.gz
 #   cpack --config build/native/CPackConfig.cmake      tvx_<version>_<arch>.deb
 #   cpack --config build/windows/CPackConfig.cmake     tvx-<version>-win32.zip
+#   cpack --config build/windows64/CPackConfig.cmake   tvx-<version>-win64.zip
 #
 # The Debian package follows the Linux file system layout; the Windows zip is
 # flat: a folder holding tvx.exe and README.txt (CR LF line ends), as Windows
@@ -65,7 +66,11 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   set(CPACK_GENERATOR "ZIP")
-  set(CPACK_PACKAGE_FILE_NAME "tvx-${PROJECT_VERSION}-win32")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME "tvx-${PROJECT_VERSION}-win64")
+  else()
+    set(CPACK_PACKAGE_FILE_NAME "tvx-${PROJECT_VERSION}-win32")
+  endif()
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   set(CPACK_GENERATOR "DEB")
@@ -93,9 +98,8 @@ endif()
 include(CPack)
 
 # ---- Tests of the install, the packages and the manual page ----
-if(BUILD_TESTING AND NOT CMAKE_CROSSCOMPILING)
+if(BUILD_TESTING AND NOT CMAKE_CROSSCOMPILING AND Python3_FOUND)
   find_program(TVX_BASH bash REQUIRED)
-  find_package(Python3 REQUIRED COMPONENTS Interpreter)
   set(TVX_PACKAGE_TESTS "${PROJECT_SOURCE_DIR}/tests/package")
 
   # The .deb made from this build, unpacked into a temporary root and run.
@@ -106,12 +110,10 @@ if(BUILD_TESTING AND NOT CMAKE_CROSSCOMPILING)
   add_test(NAME man_page
            COMMAND "${TVX_BASH}" "${TVX_PACKAGE_TESTS}/man_page.sh" "${TVX_MAN_SOURCE}")
   # The native program and the Windows program under Wine list the same tree alike.
-  if(NOT DEFINED TVX_WINDOWS_EXE)
-    set(TVX_WINDOWS_EXE "${PROJECT_SOURCE_DIR}/build/windows/tvx.exe")
-  endif()
   add_test(NAME same_listing
            COMMAND "${Python3_EXECUTABLE}" "${TVX_PACKAGE_TESTS}/same_listing.py"
-                   --native $<TARGET_FILE:tvx> --windows "${TVX_WINDOWS_EXE}")
+                   --native $<TARGET_FILE:tvx> --windows "${TVX_WINDOWS_BUILD_DIR}/tvx.exe"
+                   --wine "${TVX_WINE}")
   set_tests_properties(deb_install man_page PROPERTIES TIMEOUT 300)
   set_tests_properties(same_listing PROPERTIES TIMEOUT 600)
 endif()

@@ -111,9 +111,12 @@ class Result:
 
 
 class Ctx:
-    def __init__(self, mode: str, exe: str, tmp: str):
+    def __init__(self, mode: str, exe: str, tmp: str, wine_loader: str = "wine"):
         self.mode = mode
         self.exe = exe
+        # "wine" picks the loader itself; a 64-bit program on a machine that
+        # runs no 32-bit code needs the 64-bit loader named directly.
+        self.wine_loader = wine_loader
         self.tmp = tmp  # the run's own folder: trees, batch files, captures
         self.root = os.path.join(tmp, "t")  # where the trees live
         self.locpath = None  # set when the run had to build its own locales
@@ -178,6 +181,9 @@ class Ctx:
         if self.wine:
             pins["WINEPREFIX"] = self.wineprefix
             pins["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+            if self.wine_loader != "wine":
+                # Programs Wine starts itself (cmd starting tvx.exe) use it too.
+                pins["WINELOADER"] = self.wine_loader
         base.update(pins)
         for k, v in (env or {}).items():
             if v is None:
@@ -220,13 +226,13 @@ class Ctx:
                 line = '@"%s" %s\r\n' % (self.host(exe), wincmd.replace("%", "%%"))
                 with open(bat, "wb") as f:
                     f.write(line.encode(self.encoding(locale)))
-                argv = ["wine", "cmd", "/c", self.host(bat)]
+                argv = [self.wine_loader, "cmd", "/c", self.host(bat)]
                 note = f"batch line: {line.rstrip()}"
             else:
                 for a in args:
                     if '"' in a:
                         raise HarnessError("a double quote cannot pass through Wine's argv: use wincmd")
-                argv = ["wine", exe] + list(args)
+                argv = [self.wine_loader, exe] + list(args)
         else:
             argv = [exe] + list(args)
             if as_nobody:
@@ -518,9 +524,10 @@ def prepare_locales(ctx: Ctx) -> list[str]:
 
 def prepare_wine(ctx: Ctx) -> None:
     """A private Wine prefix for this run with a persistent wineserver."""
-    for tool in ("wine", "wineserver"):
+    for tool in (ctx.wine_loader, "wineserver"):
         if shutil.which(tool) is None:
-            raise HarnessError(f"{tool} not found: install wine and wine32 (dpkg --add-architecture i386)")
+            raise HarnessError(f"{tool} not found: install wine, wine32 and wine64 "
+                               "(dpkg --add-architecture i386)")
     prefix = os.path.join(ctx.tmp, "wineprefix")
     os.makedirs(prefix)
     ctx.wineprefix = prefix
@@ -535,7 +542,7 @@ def prepare_wine(ctx: Ctx) -> None:
     # hold a pipe open) until the wineserver ends.
     log = os.path.join(ctx.tmp, "wineboot.log")
     with open(log, "wb") as f:
-        subprocess.run(["wine", "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
+        subprocess.run([ctx.wine_loader, "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
                        stdout=f, stderr=f, timeout=300)
     if not os.path.isdir(os.path.join(prefix, "dosdevices")):
         raise HarnessError("wineboot could not create a Wine prefix: "

@@ -4,6 +4,8 @@ against the Windows program under Wine.
 
     python3 tests/e2e/run_e2e.py --exe build/native/tvx --mode native
     python3 tests/e2e/run_e2e.py --exe build/windows/tvx.exe --mode wine
+    python3 tests/e2e/run_e2e.py --exe build/windows64/tvx.exe --mode wine \
+        --wine /usr/lib/wine/wine64
 
 Builds its trees in a fresh folder under /tmp, pins TZ=UTC, LC_ALL and
 WINEDEBUG for every run, and under Wine uses a Wine prefix of its own with a
@@ -117,6 +119,8 @@ def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--exe", required=True, help="tvx (native) or tvx.exe (wine)")
     ap.add_argument("--mode", required=True, choices=["native", "wine"])
+    ap.add_argument("--wine", default="wine",
+                    help="the Wine loader (default: wine; /usr/lib/wine/wine64 for a 64-bit build)")
     ap.add_argument("-k", dest="pattern", help="run only cases whose name contains this text")
     ap.add_argument("-v", "--verbose", action="store_true", help="print every case")
     ap.add_argument("--keep", action="store_true", help="keep the run's folder under /tmp")
@@ -152,7 +156,7 @@ def main() -> int:
     run_exe = os.path.join(tmp, "bin", os.path.basename(exe))
     shutil.copy2(exe, run_exe)
     os.chmod(run_exe, 0o755)
-    ctx = harness.Ctx(opts.mode, run_exe, tmp)
+    ctx = harness.Ctx(opts.mode, run_exe, tmp, opts.wine)
     E2E.ctx = ctx
     try:
         try:

@@ -129,20 +129,22 @@ def check_preorder(text, tree, who):
         seen.add(path)
 
 
-def start_wine(tmp, env):
-    for tool in ("wine", "wineserver"):
+def start_wine(tmp, env, loader):
+    for tool in (loader, "wineserver"):
         if shutil.which(tool) is None:
-            raise Failure(f"{tool} not found: install wine and wine32 "
+            raise Failure(f"{tool} not found: install wine, wine32 and wine64 "
                           "(dpkg --add-architecture i386)")
     prefix = os.path.join(tmp, "wineprefix")
     os.makedirs(prefix)
     env["WINEPREFIX"] = prefix
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    if loader != "wine":
+        env["WINELOADER"] = loader
     subprocess.run(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
     log = os.path.join(tmp, "wineboot.log")
     with open(log, "wb") as f:
-        subprocess.run(["wine", "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
+        subprocess.run([loader, "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
                        stdout=f, stderr=f, timeout=300, check=False)
     z = os.path.join(prefix, "dosdevices", "z:")
     if os.path.realpath(z) != "/":
@@ -165,6 +167,8 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--native", required=True, help="the native program")
     ap.add_argument("--windows", required=True, help="tvx.exe")
+    ap.add_argument("--wine", default="wine",
+                    help="the Wine loader (default: wine; /usr/lib/wine/wine64 for a 64-bit build)")
     opts = ap.parse_args()
 
     if not os.access(opts.native, os.X_OK):
@@ -182,7 +186,7 @@ def main():
     try:
         tree = os.path.join(tmp, "tree")
         make_tree(tree)
-        start_wine(tmp, env)
+        start_wine(tmp, env, opts.wine)
         for i, args in enumerate(CASES):
             what = f"LIST {tree} {' '.join(args)}"
             try:
@@ -190,7 +194,7 @@ def main():
                     [opts.native, "LIST", tree] + args, env,
                     os.path.join(tmp, f"native{i}.out"), f"native {what}"), what)
                 windows = windows_to_posix(run_to_file(
-                    ["wine", opts.windows, "LIST", to_wine_path(tree)] + args, env,
+                    [opts.wine, opts.windows, "LIST", to_wine_path(tree)] + args, env,
                     os.path.join(tmp, f"wine{i}.out"), f"Wine {what}"), what)
                 compare(native, windows, args, tree)
                 if args == ["/R"]:
