@@ -183,13 +183,11 @@ struct Batch : EntrySink {
 };
 
 // A directory being walked: its handle, its batch and how far it has been
-// emitted. The full path is not kept per frame: it is the shared path string
-// cut to pathLength. Frames are reused level by level, with their buffers.
+// emitted. Frames are reused level by level, with their buffers.
 struct Frame {
   explicit Frame(EntryList& list) : batch(list) {}
   std::unique_ptr<DirHandle> handle;
   std::uint32_t dirIndex = 0;
-  std::size_t pathLength = 0;
   Batch batch;
   std::size_t next = 0;
 };
@@ -204,30 +202,28 @@ std::string ScanRootPath(Platform& platform, const std::string& dir) {
 
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails) {
-  const char sep = Separator(platform.Style());
   std::uint64_t total = 0;
 
   list.Clear();
-  std::string path = ScanRootPath(platform, dir);
-  list.SetRoot(path, platform.Style(), platform.Code());
+  const std::string root = ScanRootPath(platform, dir);
+  list.SetRoot(root, platform.Style(), platform.Code());
   if (recursive) platform.ExpectRecursion();
 
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
   std::vector<std::unique_ptr<Frame>> stack;
   std::size_t depth = 0;
-  auto open = [&](DirHandle* parent, std::string_view name, std::uint32_t dirIndex) {
+  auto open = [&](std::unique_ptr<DirHandle> handle, std::uint32_t dirIndex) {
     if (depth == stack.size()) stack.push_back(std::make_unique<Frame>(list));
     Frame& frame = *stack[depth];
     frame.batch.Clear();
     frame.next = 0;
-    frame.handle = platform.Enter(parent, name, path);
+    frame.handle = std::move(handle);
     frame.dirIndex = dirIndex;
-    frame.pathLength = path.size();
     ++depth;
-    platform.ReadDirectory(*frame.handle, path, withDetails, frame.batch);
+    platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
   };
-  open(nullptr, {}, 0);
+  open(platform.EnterRoot(root), 0);
 
   while (depth > 0) {
     Frame& frame = *stack[depth - 1];
@@ -241,11 +237,8 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
         list.AddStored(item.shown, frame.dirIndex, item.size, item.time, item.isDir);
     total += item.size;
     if (recursive && item.enter) {
-      const std::string_view name = frame.batch.RealName(item);
-      path.resize(frame.pathLength);
-      path.append(name);
-      path += sep;
-      open(frame.handle.get(), name, list.AddSubdirectory(frame.dirIndex, entry));
+      std::unique_ptr<DirHandle> handle = platform.Enter(*frame.handle, frame.batch.RealName(item));
+      open(std::move(handle), list.AddSubdirectory(frame.dirIndex, entry));
     }
   }
   return total;

@@ -86,20 +86,19 @@ class Platform {
   // The path made absolute against the current directory, lexically.
   virtual std::string FullPath(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
-  // Enters a directory for a scan: the scanned one when parent is null, else
-  // the subdirectory name of parent. fullPath is its full path ending in a
+  // Enters the scanned directory, given as its full path ending in a
   // separator. Raises IoFailure with the system's error number when the
   // directory cannot be entered.
-  virtual std::unique_ptr<DirHandle> Enter(DirHandle* parent, std::string_view name,
-                                           const std::string& fullPath) = 0;
+  virtual std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) = 0;
+  // Enters subdirectory `name` of an entered directory; fails as EnterRoot.
+  virtual std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) = 0;
   // Says that the scan will enter every subdirectory it finds, so the
   // platform may read them ahead.
   virtual void ExpectRecursion() {}
   // Reports every entry of an entered directory but "." and "..", in the
   // system's order. withDetails: Size and DateTime are wanted; otherwise they
   // may be left 0. A directory that cannot be read reports nothing.
-  virtual void ReadDirectory(DirHandle& dir, const std::string& fullPath, bool withDetails,
-                             EntrySink& sink) = 0;
+  virtual void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink) = 0;
 
   virtual VersionStrings ReadVersion() = 0;
   // Capacity of the volume holding path and the space free for the caller;

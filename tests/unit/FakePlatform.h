@@ -69,20 +69,20 @@ class FakePlatform : public Platform {
   struct Handle : DirHandle {
     std::string path;
   };
-  std::unique_ptr<DirHandle> Enter(DirHandle* parent, std::string_view name,
-                                   const std::string& dir) override {
-    // A subdirectory's full path is its parent's and its name.
-    if (parent) {
-      EXPECT_EQ(static_cast<Handle*>(parent)->path + std::string(name) + dir.back(), dir);
-    }
+  std::unique_ptr<DirHandle> EnterRoot(const std::string& dir) override { return EnterPath(dir); }
+  // A subdirectory's full path is its parent's and its name.
+  std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) override {
+    return EnterPath(static_cast<Handle&>(parent).path + std::string(name) + Separator(style_));
+  }
+  std::unique_ptr<DirHandle> EnterPath(const std::string& dir) {
     entered.push_back(dir);
     if (auto it = enterFailures.find(dir); it != enterFailures.end()) throw IoFailure(it->second);
     auto handle = std::make_unique<Handle>();
     handle->path = dir;
     return handle;
   }
-  void ReadDirectory(DirHandle&, const std::string& dir, bool withDetails,
-                     EntrySink& sink) override {
+  void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
+    const std::string& dir = static_cast<Handle&>(handle).path;
     reads.push_back(dir);
     if (withDetails) ++detailedReads;
     auto it = tree.find(dir);

@@ -29,6 +29,7 @@ TEST(ScanTest, RecursiveScanIsPreOrderWithSubtreesRightAfterTheirDirectory) {
   EXPECT_EQ(Names(list),
             (std::vector<std::string>{"/d/f", "/d/s", "/d/s/g", "/d/s/u", "/d/s/u/h", "/d/t"}));
   EXPECT_EQ(total, 35u);
+  EXPECT_EQ(p.entered, (std::vector<std::string>{"/d/", "/d/s/", "/d/s/u/"}));
   EXPECT_EQ(list.DirPart(list[2]), "/d/s");
   EXPECT_TRUE(list[1].IsDir());
   EXPECT_EQ(list[1].Size(), 0u);

@@ -60,8 +60,6 @@ class Collect : public tvx::EntrySink {
 };
 
 std::string g_root;  // the test tree, a full path ending in "\"
-// The Windows layer enumerates by full path; any handle will do.
-tvx::DirHandle g_anyHandle;
 
 std::string LocaleText(LCTYPE type) {
   char buffer[256] = {};
@@ -161,7 +159,7 @@ void RemoveTree() {
 
 void TestReadDirectoryListsEverything(tvx::Platform& p) {
   Collect c;
-  p.ReadDirectory(g_anyHandle, g_root, true, c);
+  p.ReadDirectory(*p.EnterRoot(g_root), true, c);
   CHECK(c.Find(".") == nullptr);
   CHECK(c.Find("..") == nullptr);
   const Entry* plain = c.Find("plain.txt");
@@ -189,15 +187,20 @@ void TestReadDirectoryListsEverything(tvx::Platform& p) {
 
 void TestReadDirectoryWithoutDetails(tvx::Platform& p) {
   Collect c;
-  p.ReadDirectory(g_anyHandle, g_root, false, c);
+  p.ReadDirectory(*p.EnterRoot(g_root), false, c);
   const Entry* sub = c.Find("sub");
   CHECK(sub != nullptr && sub->IsDir);
   CHECK(c.Find("plain.txt") != nullptr);
 }
 
 void TestReadDirectoryMissing(tvx::Platform& p) {
+  // Entered, then removed before it is read.
+  const std::string gone = g_root + "gone\\";
+  CHECK(CreateDirectoryA(gone.c_str(), nullptr));
+  auto dir = p.EnterRoot(gone);
+  CHECK(RemoveDirectoryA(gone.c_str()));
   Collect c;
-  p.ReadDirectory(g_anyHandle, g_root + "no such dir\\", true, c);
+  p.ReadDirectory(*dir, true, c);
   CHECK(c.entries.empty());
 }
 
@@ -206,7 +209,7 @@ void TestTimesAreLocalAndEven(tvx::Platform& p) {
   WriteFileBytes(path, "t");
   CHECK(SetLocalWriteTime(path, 2021, 6, 15, 13, 45, 27));
   Collect c;
-  p.ReadDirectory(g_anyHandle, g_root, true, c);
+  p.ReadDirectory(*p.EnterRoot(g_root), true, c);
   const Entry* e = c.Find("stamped.txt");
   CHECK(e != nullptr);
   if (e) CHECK_EQ(e->Stamp, tvx::MakeDateTime(2021, 6, 15, 13, 45, 26));
@@ -227,7 +230,7 @@ void TestSizesAre64Bit(tvx::Platform& p) {
   CloseHandle(h);
   CHECK(sized);
   Collect c;
-  p.ReadDirectory(g_anyHandle, g_root, true, c);
+  p.ReadDirectory(*p.EnterRoot(g_root), true, c);
   const Entry* e = c.Find("big.bin");
   CHECK(e != nullptr);
   if (e) CHECK_EQ(e->Size, 5368709120ull);
@@ -243,7 +246,7 @@ void TestDirectoryLinkIsNotToBeEntered(tvx::Platform& p) {
     return;
   }
   Collect c;
-  p.ReadDirectory(g_anyHandle, g_root, true, c);
+  p.ReadDirectory(*p.EnterRoot(g_root), true, c);
   const Entry* e = c.Find("link");
   CHECK(e != nullptr);
   if (e) {
@@ -256,15 +259,15 @@ void TestDirectoryLinkIsNotToBeEntered(tvx::Platform& p) {
 
 void TestEnterRestoresCurrentDirectory(tvx::Platform& p) {
   std::string before = p.CurrentDirectory();
-  p.Enter(nullptr, {}, g_root + "sub\\");
+  p.Enter(*p.EnterRoot(g_root), "sub");
   CHECK_EQ(p.CurrentDirectory(), before);
 
-  int code = IoCodeOf([&] { p.Enter(nullptr, {}, g_root + "missing\\"); });
+  int code = IoCodeOf([&] { p.EnterRoot(g_root + "missing\\"); });
   CHECK(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND);
   CHECK_EQ(p.CurrentDirectory(), before);
 
   // A file cannot be entered either.
-  code = IoCodeOf([&] { p.Enter(nullptr, {}, g_root + "plain.txt\\"); });
+  code = IoCodeOf([&] { p.EnterRoot(g_root + "plain.txt\\"); });
   CHECK(code > 0);
   CHECK_EQ(p.CurrentDirectory(), before);
 }

@@ -549,13 +549,13 @@ class PosixPlatform : public Platform {
 
   void ExpectRecursion() override { readAheadWanted_ = true; }
 
-  std::unique_ptr<DirHandle> Enter(DirHandle* parent, std::string_view name,
-                                   const std::string& fullPath) override {
-    if (!parent) {
-      if (access(fullPath.c_str(), X_OK) != 0) RaiseErrno(errno);
-      return std::make_unique<PosixDir>(fds_, nullptr, fullPath);
-    }
-    auto& up = static_cast<PosixDir&>(*parent);
+  std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
+    if (access(fullPath.c_str(), X_OK) != 0) RaiseErrno(errno);
+    return std::make_unique<PosixDir>(fds_, nullptr, fullPath);
+  }
+
+  std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) override {
+    auto& up = static_cast<PosixDir&>(parent);
     std::string child(name);
     if (up.job && up.nextSlot < up.job->names.size() && up.job->names[up.nextSlot] == child) {
       ReadAhead::Slot& slot = ReadAhead::Claim(*up.job, up.nextSlot++, buffer_);
@@ -570,8 +570,7 @@ class PosixPlatform : public Platform {
     return std::make_unique<PosixDir>(fds_, &up, std::move(child));
   }
 
-  void ReadDirectory(DirHandle& handle, const std::string&, bool withDetails,
-                     EntrySink& sink) override {
+  void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
     auto& dir = static_cast<PosixDir&>(handle);
     Listing* listing = &listing_;
     if (dir.prefetched) {

@@ -266,14 +266,31 @@ class Win32Platform final : public Platform {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
-  std::unique_ptr<DirHandle> Enter(DirHandle*, std::string_view, const std::string& dir) override {
+  // A directory is found again by its full path.
+  struct Win32Dir : DirHandle {
+    explicit Win32Dir(std::string fullPath) : path(std::move(fullPath)) {}
+    std::string path;
+  };
+
+  std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
+    return EnterPath(fullPath);
+  }
+
+  std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) override {
+    std::string path = static_cast<Win32Dir&>(parent).path;
+    path.append(name);
+    path += '\\';
+    return EnterPath(path);
+  }
+
+  std::unique_ptr<DirHandle> EnterPath(const std::string& dir) {
     if (dir.size() >= MAX_PATH - 12) {
       // The current directory cannot be that long: a directory that can be
       // read as one is taken as enterable.
       DWORD attributes = GetFileAttributesA(Extended(dir).c_str());
       if (attributes == INVALID_FILE_ATTRIBUTES) throw IoFailure(static_cast<int>(GetLastError()));
       if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) throw IoFailure(ERROR_DIRECTORY);
-      return std::make_unique<DirHandle>();
+      return std::make_unique<Win32Dir>(dir);
     }
     // Entering is only a test: the previous current directory is put back
     // whatever happens, as long as it still exists. The enumeration itself
@@ -285,11 +302,11 @@ class Win32Platform final : public Platform {
       }
     } restore{CurrentDirectory()};
     if (!SetCurrentDirectoryA(dir.c_str())) throw IoFailure(static_cast<int>(GetLastError()));
-    return std::make_unique<DirHandle>();
+    return std::make_unique<Win32Dir>(dir);
   }
 
-  void ReadDirectory(DirHandle&, const std::string& dir, bool withDetails,
-                     EntrySink& sink) override {
+  void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
+    const std::string& dir = static_cast<Win32Dir&>(handle).path;
     WIN32_FIND_DATAA data;
     FindHandle find = StartFind(Extended(dir) + "*.*", data);
     if (!find) return;
