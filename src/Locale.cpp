@@ -213,6 +213,44 @@ std::string TranslateStrftimeDate(std::string_view format, char& dateSeparator) 
   return picture;
 }
 
+namespace {
+
+bool IsStrftimeFlag(char c) {
+  return c == '-' || c == '_' || c == '0' || c == '^' || c == '#' || c == 'E' || c == 'O';
+}
+
+}  // namespace
+
+std::string TranslateStrftimeTime(std::string_view format, char& timeSeparator) {
+  bool twelve = false, zero = false, hourSeen = false, markerFirst = false;
+  for (std::size_t i = 0; i + 1 < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    char conversion = format[++i];
+    bool unpadded = false;  // %-I and %_H drop the leading zero
+    while (IsStrftimeFlag(conversion) && i + 1 < format.size()) {
+      unpadded = unpadded || conversion == '-' || conversion == '_';
+      conversion = format[++i];
+    }
+    if ((conversion == 'p' || conversion == 'P') && !hourSeen) markerFirst = true;
+    // %T and %R are "%H:%M:%S" and "%H:%M".
+    const bool whole = conversion == 'T' || conversion == 'R';
+    if (!whole && conversion != 'H' && conversion != 'I' && conversion != 'k' && conversion != 'l')
+      continue;
+    twelve = twelve || conversion == 'I' || conversion == 'l';
+    zero = zero || whole || (!unpadded && (conversion == 'H' || conversion == 'I'));
+    if (hourSeen) continue;
+    hourSeen = true;
+    // Only a one-byte separator can stand for ":" (not a multibyte character).
+    if (whole) {
+      timeSeparator = ':';
+    } else if (i + 2 < format.size() && format[i + 1] != '%' &&
+               static_cast<unsigned char>(format[i + 1]) < 0x80 && format[i + 2] == '%') {
+      timeSeparator = format[i + 1];
+    }
+  }
+  return BuildLongTimeFormat(zero, twelve, markerFirst && hourSeen);
+}
+
 DatePicture::DatePicture(std::string_view picture, const CodePage& code)
     : twelveHour_(HasAmPm(picture, code)) {
   auto literal = [this](std::string_view text) {

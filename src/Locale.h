@@ -58,6 +58,13 @@ char OneCharSetting(std::string_view text, char fallback);
 // separator found becomes the date separator (left unchanged when none).
 std::string TranslateStrftimeDate(std::string_view format, char& dateSeparator);
 
+// POSIX nl_langinfo(T_FMT) turned into the long time form (hour with or
+// without leading zero, 12- or 24-hour clock, marker in front or behind).
+// Only conversions count: the byte right after the first hour conversion
+// becomes the time separator when a conversion follows it (left unchanged
+// otherwise).
+std::string TranslateStrftimeTime(std::string_view format, char& timeSeparator);
+
 // A date or time picture read once, then applied to many values: d, dd, ddd,
 // dddd, m..mmmm ("m" and "mm" right after an "h" token are minutes), n, nn, yy,
 // yyyy, h, hh, s, ss, AMPM (the 12-hour clock wherever the picture holds it),

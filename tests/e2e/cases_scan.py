@@ -59,6 +59,8 @@ class Links(E2E):
     def test_listing_through_a_link(self):
         # The directory parameter itself may be a link to a directory.
         self.assert_listing(["LIST", self.c.abs("links/dlink")], "links/dlink", ["t.txt"])
+        # ".." after a link goes back up the path as typed, as the scan does.
+        self.assert_listing(["LIST", self.c.abs("links/loop/../target")], "links/target", ["t.txt"])
 
 
 class FullNames(E2E):

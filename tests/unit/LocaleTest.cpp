@@ -431,5 +431,34 @@ TEST(LocaleTest, TranslateStrftimeDate) {
   }
 }
 
+TEST(LocaleTest, TranslateStrftimeTime) {
+  struct Row {
+    std::string format;
+    std::string form;
+    char separator;  // ':' before every row
+  };
+  const std::vector<Row> rows = {
+      {"%H:%M:%S", "hh:mm:ss", ':'},
+      {"%T", "hh:mm:ss", ':'},
+      {"%I:%M:%S %p", "hh:mm:ss AMPM", ':'},
+      {"%p %I:%M:%S", "AMPM hh:mm:ss", ':'},
+      {"%l:%M:%S %P", "h:mm:ss AMPM", ':'},
+      {"%k.%M.%S", "h:mm:ss", '.'},
+      {"%-I.%M %p", "h:mm:ss AMPM", '.'},
+      {"%_H:%M", "h:mm:ss", ':'},
+      // nb_NO: the letters of the literal "kl." are no hour conversion.
+      {"kl. %H.%M %z", "hh:mm:ss", '.'},
+      // A multibyte separator cannot stand for ":".
+      {"%H\xE6\x99\x82%M\xE5\x88\x86%S\xE7\xA7\x92", "hh:mm:ss", ':'},
+      {"%H%M", "hh:mm:ss", ':'},
+      {"%M:%S", "h:mm:ss", ':'},
+  };
+  for (const Row& row : rows) {
+    char separator = ':';
+    EXPECT_EQ(TranslateStrftimeTime(row.format, separator), row.form) << row.format;
+    EXPECT_EQ(separator, row.separator) << row.format;
+  }
+}
+
 }  // namespace
 }  // namespace tvx

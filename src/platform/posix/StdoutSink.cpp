@@ -1,0 +1,100 @@
+#include "StdoutSink.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "PosixErrors.h"
+
+namespace tvx {
+
+namespace {
+
+// Returns 0, or the failure code once the bytes cannot all be written.
+int WriteAll(const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = write(STDOUT_FILENO, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return MapErrno(errno);
+    }
+    if (n == 0) return 101;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+StdoutSink::StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {
+  // Into a pipe, a buffer as large as our writes lets the reader take a
+  // whole write at once instead of waking us every 64 KiB. Only a wish.
+  struct stat st;
+  if (fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode)) {
+    fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
+  }
+}
+
+StdoutSink::~StdoutSink() {
+  if (!writer_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  writer_.join();
+}
+
+void StdoutSink::Write(const char* data, std::size_t size) {
+  Drain();
+  if (const int failure = WriteAll(data, size)) throw IoFailure(failure);
+}
+
+void StdoutSink::Pass(std::string& bytes) {
+  if (!writer_.joinable()) {
+    // Without a thread (a process limit, say) the bytes go out here.
+    if (noThread_) return OutputSink::Pass(bytes);
+    try {
+      writer_ = std::thread([this] { WriterLoop(); });
+    } catch (const std::system_error&) {
+      noThread_ = true;
+      return OutputSink::Pass(bytes);
+    }
+  }
+  std::unique_lock lock(mutex_);
+  idle_.wait(lock, [this] { return !busy_; });
+  if (failure_ != 0) throw IoFailure(failure_);
+  pending_.swap(bytes);  // bytes gets the spare buffer, emptied below
+  bytes.clear();
+  busy_ = true;
+  lock.unlock();
+  wake_.notify_one();
+}
+
+void StdoutSink::Drain() {
+  if (!writer_.joinable()) return;
+  std::unique_lock lock(mutex_);
+  idle_.wait(lock, [this] { return !busy_; });
+  if (failure_ != 0) throw IoFailure(failure_);
+}
+
+void StdoutSink::WriterLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return busy_ || stopping_; });
+    if (!busy_) return;
+    lock.unlock();
+    // Once a write failed nothing more is passed, so nothing is skipped here.
+    const int failure = WriteAll(pending_.data(), pending_.size());
+    lock.lock();
+    if (failure != 0) failure_ = failure;
+    pending_.clear();
+    busy_ = false;
+    idle_.notify_one();
+  }
+}
+
+}  // namespace tvx
