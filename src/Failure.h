@@ -1,5 +1,5 @@
 // The failures that end a run. Each carries what its message needs; the one
-// handler in Run.cpp turns it into the line the user sees.
+// handler in Run.cpp turns it into the line the user sees (texts in Messages).
 #pragma once
 
 #include <exception>
@@ -45,12 +45,5 @@ class AssertionFailure : public std::exception {
   std::string source_;
   int line_;
 };
-
-// The message for an I/O error number, in UTF-8.
-std::string IoFailureText(int code);
-// "text (source, line 行)", in UTF-8.
-std::string AssertionFailureText(const AssertionFailure& failure);
-// The out-of-memory message, in UTF-8.
-std::string OutOfMemoryText();
 
 }  // namespace tvx

@@ -8,7 +8,7 @@
 #include "Output.h"
 #include "Platform.h"
 #include "Scan.h"
-#include "Texts.h"
+#include "Messages.h"
 
 namespace tvx {
 
@@ -70,7 +70,7 @@ ListOptions ParseCommandLine(Platform& platform) {
   if (options.Directory.empty() || options.Directory == ".")
     options.Directory = platform.CurrentDirectory();
   if (!platform.DirectoryExists(options.Directory))
-    throw Failure("Specified directory [" + options.Directory + "] is not found.");
+    throw Failure(NotFoundText(options.Directory));
 
   options.FileNameOnly = FindSwitch(params, {"/F", "/FILENAMEONLY"}) > 0;
   options.NoDir = FindSwitch(params, {"/D", "/NODIR"}) > 0;

@@ -2,12 +2,13 @@
 // count. The program's map:
 //   Run         the main block: command line, one scan, one command, one handler
 //   Options     the run state the command line fills
-//   Failure     the failures that end a run and their messages
+//   Failure     the failures that end a run
 //   CommandLine parameter cutting, switches, NAME=VALUE, %ENV% references
 //   Scan        the entry list and the pre-order directory scan
 //   Commands    LIST, DIR and STAT
 //   Locale      date, time and number forms
-//   Texts       banner, usage and unknown-command texts
+//   Messages    every text shown besides listings: banner, usage, unknown
+//               command, failure messages
 //   Output      the line writer
 //   Text, Paths byte-string and path rules (both platforms' syntax)
 //   platform/   the operating-system boundary (Platform.h): posix/ (with the
