@@ -5,10 +5,10 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Failure.h"
+#include "Messages.h"
 #include "Output.h"
 #include "Platform.h"
 #include "Scan.h"
-#include "Messages.h"
 
 namespace tvx {
 
@@ -69,8 +69,7 @@ ListOptions ParseCommandLine(Platform& platform) {
   options.Directory = params.size() >= 2 ? params[1] : std::string();
   if (options.Directory.empty() || options.Directory == ".")
     options.Directory = platform.CurrentDirectory();
-  if (!platform.DirectoryExists(options.Directory))
-    throw Failure(NotFoundText(options.Directory));
+  if (!platform.DirectoryExists(options.Directory)) throw Failure(NotFoundText(options.Directory));
 
   options.FileNameOnly = FindSwitch(params, {"/F", "/FILENAMEONLY"}) > 0;
   options.NoDir = FindSwitch(params, {"/D", "/NODIR"}) > 0;
