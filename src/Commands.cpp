@@ -158,15 +158,6 @@ bool HasMacros(const ListOptions& options) {
   return false;
 }
 
-void ExpandMacros(std::string& prefix, std::string& suffix, std::string_view self, TDateTime time,
-                  std::string_view shortText, std::string_view fullText,
-                  const LocaleSettings& locale) {
-  const DateForms forms(locale);
-  std::string scratch;
-  ExpandOne(prefix, self, time, shortText, fullText, forms, locale.Code, scratch);
-  ExpandOne(suffix, self, time, shortText, fullText, forms, locale.Code, scratch);
-}
-
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out) {
   const bool macros = HasMacros(options);

@@ -18,12 +18,6 @@ struct DiskSpace;
 // and only then can a date be needed).
 bool HasMacros(const ListOptions& options);
 
-// Replaces the macros in prefix and suffix for one entry, in the fixed order
-// $SELF, $FULL, $SHORT, $DATETIME, $DATE, $TIME.
-void ExpandMacros(std::string& prefix, std::string& suffix, std::string_view self, TDateTime time,
-                  std::string_view shortText, std::string_view fullText,
-                  const LocaleSettings& locale);
-
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out);
 

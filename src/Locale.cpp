@@ -118,10 +118,6 @@ DateParts SplitDateTime(TDateTime value) {
   return parts;
 }
 
-double DayCount(TDateTime value) {
-  return static_cast<double>(value) / kSecondsPerDay;
-}
-
 std::string BuildLongTimeFormat(bool hourLeadingZero, bool twelveHour, bool markerInFront) {
   std::string form = hourLeadingZero ? "hh:mm:ss" : "h:mm:ss";
   if (!twelveHour) return form;

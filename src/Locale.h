@@ -13,7 +13,7 @@
 namespace tvx {
 
 // A point in local time: seconds since 30 December 1899 00:00, kept at
-// 2-second resolution (always even). DayCount gives the classic day count.
+// 2-second resolution (always even), the resolution of a FAT file time.
 using TDateTime = std::int64_t;
 
 struct DateParts {
@@ -25,7 +25,6 @@ struct DateParts {
 // Seconds are cut to even, as the packed file time keeps them.
 TDateTime MakeDateTime(int year, int month, int day, int hour, int minute, int second);
 DateParts SplitDateTime(TDateTime value);
-double DayCount(TDateTime value);
 
 struct LocaleSettings {
   char DateSeparator = '/';

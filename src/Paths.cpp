@@ -128,21 +128,4 @@ std::string LexicalFullPath(std::string_view path, std::string_view cwd, PathSty
   return full;
 }
 
-DirLocation LocateDirectory(std::string_view dir, PathStyle style, const CodePage& code) {
-  DirLocation where;
-  where.Drive = dir.empty() ? 0 : dir[0];
-  where.FullPrefix = std::string(dir);
-  if (style == PathStyle::Posix) {
-    where.DirPart = dir.size() > 1 ? std::string(dir.substr(0, dir.size() - 1)) : std::string(dir);
-    return where;
-  }
-  std::string root =
-      HasDrive(dir, style) ? std::string(dir.substr(0, 2)) : RootPrefix(dir, style, code);
-  std::string_view rest = dir.substr(root.size());
-  std::string part = rest == "\\" || rest.empty() ? std::string(rest)
-                                                  : std::string(rest.substr(0, rest.size() - 1));
-  where.DirPart = IsUnc(dir, style) ? root + part : part;
-  return where;
-}
-
 }  // namespace tvx

@@ -30,13 +30,4 @@ std::string RootPrefix(std::string_view path, PathStyle style, const CodePage& c
 std::string LexicalFullPath(std::string_view path, std::string_view cwd, PathStyle style,
                             const CodePage& code);
 
-// Where a scanned directory's entries live: dir is a full path ending in a
-// separator.
-struct DirLocation {
-  char Drive = 0;          // first character of the path
-  std::string DirPart;     // "\data\logs", "\" at a drive root, "\\srv\share\dir", "/home/x"
-  std::string FullPrefix;  // what precedes an entry's name in its full name
-};
-DirLocation LocateDirectory(std::string_view dir, PathStyle style, const CodePage& code);
-
 }  // namespace tvx

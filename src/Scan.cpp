@@ -32,11 +32,10 @@ const char* EntryList::Store(std::string_view name) {
   return at;
 }
 
-std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const CodePage& code) {
+std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
   root_ = std::move(fullPath);
   ShowControlChars(root_);
   style_ = style;
-  code_ = code;
   dirs_.clear();
   dirs_.push_back({"", 0, static_cast<std::uint32_t>(root_.size())});
   return 0;
@@ -61,11 +60,6 @@ const char* EntryList::StoreName(std::string_view name, bool* shownDiffers) {
     return Store(shown);
   }
   return Store(name);
-}
-
-const TTarvixFileInfo& EntryList::Add(std::string_view name, std::uint32_t dirIndex,
-                                      std::uint64_t size, TDateTime time, bool isDir) {
-  return AddStored(StoreName(name), dirIndex, size, time, isDir);
 }
 
 const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::uint32_t dirIndex,
@@ -93,15 +87,6 @@ void EntryList::Clear() {
   arenaUsed_ = kArenaBlock;
   dirs_.clear();
   root_.clear();
-}
-
-std::string EntryList::FullPrefix(std::uint32_t dirIndex) const {
-  FullPrefixCache cache(*this);
-  return cache.For(dirIndex);
-}
-
-DirLocation EntryList::Location(const TTarvixFileInfo& entry) const {
-  return LocateDirectory(FullPrefix(entry.DirIndex()), style_, code_);
 }
 
 const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
@@ -206,7 +191,7 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
 
   list.Clear();
   const std::string root = ScanRootPath(platform, dir);
-  list.SetRoot(root, platform.Style(), platform.Code());
+  list.SetRoot(root, platform.Style());
   if (recursive) platform.ExpectRecursion();
 
   // An explicit stack rather than recursion: a tree thousands of levels deep

@@ -17,9 +17,9 @@ class Platform;
 // One listed entry. Records are compact, as trees of millions of entries are
 // common: 24 bytes each. The name lives zero-terminated in the list's arena,
 // the directory it was found in is shared by its siblings, and the time is
-// kept in 2-second units (the resolution of the classic file time) from
-// 30 December 1899 up to the year 2171, earlier and later times being held at
-// those ends.
+// kept in 2-second units (the DOS date and time that listings show have no
+// finer resolution) from 30 December 1899 up to the year 2171, earlier and
+// later times being held at those ends.
 class TTarvixFileInfo {
  public:
   std::string_view Name() const { return NameData; }
@@ -64,22 +64,16 @@ class EntryList {
   }
 
   // The scanned directory: a full path ending in its separator.
-  std::uint32_t SetRoot(std::string fullPath, PathStyle style, const CodePage& code);
+  std::uint32_t SetRoot(std::string fullPath, PathStyle style);
+  // The path syntax of the scanned system, which also picks the quoting rule.
+  PathStyle Style() const { return style_; }
   std::uint32_t AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry);
-  const TTarvixFileInfo& Add(std::string_view name, std::uint32_t dirIndex, std::uint64_t size,
-                             TDateTime time, bool isDir);
-  // The same in two steps: the name (in its shown form) into the arena, then
+  // An entry in two steps: the name (in its shown form) into the arena, then
   // the record pointing at it.
   const char* StoreName(std::string_view name, bool* shownDiffers = nullptr);
   const TTarvixFileInfo& AddStored(const char* storedName, std::uint32_t dirIndex,
                                    std::uint64_t size, TDateTime time, bool isDir);
   void Clear();
-
-  // What the classic record held per entry, worked out on demand.
-  std::string FullPrefix(std::uint32_t dirIndex) const;
-  DirLocation Location(const TTarvixFileInfo& entry) const;
-  char Drive(const TTarvixFileInfo&) const { return root_.empty() ? 0 : root_[0]; }
-  std::string DirPart(const TTarvixFileInfo& entry) const { return Location(entry).DirPart; }
 
  private:
   friend class FullPrefixCache;
@@ -101,7 +95,6 @@ class EntryList {
   std::vector<DirRecord> dirs_;
   std::string root_;
   PathStyle style_ = PathStyle::Posix;
-  CodePage code_;
 };
 
 // Full prefixes ("/home/x/", "C:\data\") of the directories in list order,

@@ -108,14 +108,6 @@ void LowerAscii(std::string& text, const CodePage& code) {
   }
 }
 
-std::string UpperAsciiCopy(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (IsAsciiLower(c)) c = static_cast<char>(c - 'a' + 'A');
-  }
-  return result;
-}
-
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {

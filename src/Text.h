@@ -58,7 +58,6 @@ void ReplaceAllIn(std::string& text, std::string_view pattern, std::string_view 
 // ASCII-only case mapping that leaves double-byte characters whole.
 void UpperAscii(std::string& text, const CodePage& code);
 void LowerAscii(std::string& text, const CodePage& code);
-std::string UpperAsciiCopy(std::string_view text);
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // Whether the last character (not a trail byte) is c.

@@ -129,40 +129,6 @@ TEST(PathsTest, BareDriveNamesItsRoot) {
   EXPECT_EQ(LexicalFullPath(WithSeparator("d:", kWin, code), "C:\\work", kWin, code), "d:\\");
 }
 
-TEST(PathsTest, LocateDirectory) {
-  struct Row {
-    const char* what;
-    PathStyle style;
-    bool shiftJis;
-    std::string dir;
-    char drive;
-    std::string dirPart;
-    std::string fullPrefix;
-  };
-  const std::vector<Row> rows = {
-      {"drive root", kWin, false, "C:\\", 'C', "\\", "C:\\"},
-      {"nested", kWin, false, "C:\\data\\logs\\", 'C', "\\data\\logs", "C:\\data\\logs\\"},
-      {"drive letter case kept", kWin, false, "c:\\data\\", 'c', "\\data", "c:\\data\\"},
-      {"relative", kWin, false, "sub\\dir\\", 's', "sub\\dir", "sub\\dir\\"},
-      {"UNC directory", kWin, false, "\\\\srv\\share\\dir\\", '\\', "\\\\srv\\share\\dir",
-       "\\\\srv\\share\\dir\\"},
-      {"UNC share root", kWin, false, "\\\\srv\\share\\", '\\', "\\\\srv\\share\\",
-       "\\\\srv\\share\\"},
-      {"trail byte 0x5C", kWin, true, "C:\\\x83\x5C\\", 'C', "\\\x83\x5C", "C:\\\x83\x5C\\"},
-      {"trail byte 0x5C nested", kWin, true, "C:\\\x83\x5C\\\x83\x5C\\", 'C',
-       "\\\x83\x5C\\\x83\x5C", "C:\\\x83\x5C\\\x83\x5C\\"},
-      {"POSIX root", kPosix, false, "/", '/', "/", "/"},
-      {"POSIX nested", kPosix, false, "/home/u/", '/', "/home/u", "/home/u/"},
-      {"POSIX top level", kPosix, false, "/tmp/", '/', "/tmp", "/tmp/"},
-  };
-  for (const Row& row : rows) {
-    const DirLocation where = LocateDirectory(row.dir, row.style, CodeFor(row.shiftJis));
-    EXPECT_EQ(where.Drive, row.drive) << row.what;
-    EXPECT_EQ(where.DirPart, row.dirPart) << row.what;
-    EXPECT_EQ(where.FullPrefix, row.fullPrefix) << row.what;
-  }
-}
-
 TEST(PathsTest, TypedDirectoryBecomesEntryPrefix) {
   // The way a typed directory becomes the prefix of its entries' full names:
   // separator appended, made full, separator appended again.
@@ -188,7 +154,7 @@ TEST(PathsTest, TypedDirectoryBecomesEntryPrefix) {
     const std::string full = WithSeparator(
         LexicalFullPath(WithSeparator(row.typed, row.style, code), row.cwd, row.style, code),
         row.style, code);
-    EXPECT_EQ(LocateDirectory(full, row.style, code).FullPrefix, row.fullPrefix) << row.what;
+    EXPECT_EQ(full, row.fullPrefix) << row.what;
   }
 }
 

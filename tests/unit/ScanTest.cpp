@@ -6,10 +6,15 @@
 namespace tvx::test {
 namespace {
 
+std::string FullPrefix(const EntryList& list, std::uint32_t dirIndex) {
+  return FullPrefixCache(list).For(dirIndex);
+}
+
 std::vector<std::string> Names(const EntryList& list) {
   std::vector<std::string> names;
+  FullPrefixCache prefixes(list);
   list.ForEach([&](const TTarvixFileInfo& e) {
-    names.push_back(list.FullPrefix(e.DirIndex()) + std::string(e.Name()));
+    names.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
   });
   return names;
 }
@@ -30,7 +35,7 @@ TEST(ScanTest, RecursiveScanIsPreOrderWithSubtreesRightAfterTheirDirectory) {
             (std::vector<std::string>{"/d/f", "/d/s", "/d/s/g", "/d/s/u", "/d/s/u/h", "/d/t"}));
   EXPECT_EQ(total, 35u);
   EXPECT_EQ(p.entered, (std::vector<std::string>{"/d/", "/d/s/", "/d/s/u/"}));
-  EXPECT_EQ(list.DirPart(list[2]), "/d/s");
+  EXPECT_EQ(FullPrefix(list, list[2].DirIndex()), "/d/s/");
   EXPECT_TRUE(list[1].IsDir());
   EXPECT_EQ(list[1].Size(), 0u);
 }
@@ -80,9 +85,7 @@ TEST(ScanTest, BareDriveNamesItsRoot) {
   EntryList list;
   ScanDirectory(p, "D:", list, false, false);
   ASSERT_EQ(list.Count(), 1u);
-  EXPECT_EQ(list.FullPrefix(list[0].DirIndex()), "D:\\");
-  EXPECT_EQ(list.DirPart(list[0]), "\\");
-  EXPECT_EQ(list.Drive(list[0]), 'D');
+  EXPECT_EQ(FullPrefix(list, list[0].DirIndex()), "D:\\");
 }
 
 TEST(ScanTest, SizesAreWholeAndTheTotalDoesNotWrap) {
@@ -124,7 +127,8 @@ TEST(ScanTest, VeryDeepTreeNeedsNoDeepRecursion) {
   // Pre-order: all the "d" records nest first, the files follow innermost first.
   EXPECT_EQ(list[depth - 1].Name(), "d");
   EXPECT_EQ(list[depth].Name(), "f");
-  EXPECT_EQ(list.DirPart(list[depth]).size(), std::string("/deep").size() + 2 * (depth - 1));
+  EXPECT_EQ(FullPrefix(list, list[depth].DirIndex()).size(),
+            std::string("/deep/").size() + 2 * (depth - 1));
 }
 
 TEST(ScanTest, ManyEntriesAndLongNamesSurviveTheArena) {
