@@ -269,6 +269,13 @@ void ListCommand(const ListOptions& options, const EntryList& list, const Locale
   });
 }
 
+void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned) {
+  std::size_t pad = text.size() < width ? width - text.size() : 0;
+  if (!leftAligned) out.append(pad, ' ');
+  out.append(text);
+  if (leftAligned) out.append(pad, ' ');
+}
+
 void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
                 const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
                 LineWriter& out) {

@@ -74,32 +74,18 @@ class DatePicture {
   void AppendTo(std::string& out, const DateParts& parts, const LocaleSettings& locale) const;
 
  private:
-  enum class Kind {
-    Literal,
-    Day,
-    Day2,
-    DayShort,
-    DayLong,
-    Month,
-    Month2,
-    MonthShort,
-    MonthLong,
-    Year2,
-    Year4,
-    Hour,
-    Hour2,
-    Minute,
-    Minute2,
-    Second,
-    Second2,
-    AmPm,
-    DateSeparator,
-    TimeSeparator
-  };
+  enum class Kind { Literal, Number, DayName, MonthName, AmPm, DateSeparator, TimeSeparator };
+  enum class Part { Day, Month, Year, YearOfCentury, Hour, Minute, Second };
   struct Step {
     Kind kind;
-    std::string text;
+    Part part = Part::Day;
+    int width = 0;  // digits of a number; 3 (short) or 4 (long) for a name
+    std::string text = {};
   };
+  static Step FieldStep(char letter, std::size_t used, bool afterHour);
+  void AddLiteral(std::string_view text);
+  int ValueOf(Part part, const DateParts& t) const;
+
   std::vector<Step> steps_;
   bool twelveHour_;
 };
@@ -133,9 +119,5 @@ std::string DirStampText(TDateTime value, const LocaleSettings& locale);
 // "#,##0": groups of three with the thousands separator.
 std::string FormatNumber(std::int64_t value, const LocaleSettings& locale);
 std::string FormatNumber(std::uint64_t value, const LocaleSettings& locale);
-
-// Appends text padded with blanks to width bytes: after it (left-aligned) or
-// before it. A longer text is kept whole.
-void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned);
 
 }  // namespace tvx

@@ -6,7 +6,8 @@
 //   CommandLine parameter cutting, switches, NAME=VALUE, %ENV% references
 //   Scan        the entry list and the pre-order directory scan
 //   Commands    LIST, DIR and STAT
-//   Locale      date, time and number forms
+//   Locale      calendar, locale settings and number forms; DateForms.cpp
+//               the date and time pictures
 //   Messages    every text shown besides listings: banner, usage, unknown
 //               command, failure messages
 //   Output      the line writer

@@ -296,35 +296,6 @@ TEST(LocaleTest, FormatNumber) {
   EXPECT_EQ(FormatNumber(std::int64_t{-1234}, dot), "-1.234");
 }
 
-TEST(LocaleTest, AppendPadded) {
-  struct Row {
-    std::string before;
-    std::string text;
-    std::size_t width;
-    bool left;
-    std::string expected;
-  };
-  const std::vector<Row> rows = {
-      {"", "ab", 5, true, "ab   "},
-      {"", "ab", 5, false, "   ab"},
-      {"x", "ab", 4, true, "xab  "},
-      {"x", "ab", 4, false, "x  ab"},
-      {"", "abcde", 5, true, "abcde"},
-      {"", "abcdef", 3, true, "abcdef"},
-      {"", "abcdef", 3, false, "abcdef"},
-      {"", "", 3, true, "   "},
-      {"", "ab", 0, false, "ab"},
-      // Width counts bytes: a double-byte character fills two.
-      {"", "\x83\x5C", 4, true, "\x83\x5C  "},
-      {"", std::string(31, 'n'), 30, true, std::string(31, 'n')},
-  };
-  for (const Row& row : rows) {
-    std::string out = row.before;
-    AppendPadded(out, row.text, row.width, row.left);
-    EXPECT_EQ(out, row.expected) << row.text << " in " << row.width;
-  }
-}
-
 TEST(LocaleTest, BuildLongTimeFormat) {
   struct Row {
     bool leadingZero, twelveHour, markerInFront;

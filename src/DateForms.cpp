@@ -1,0 +1,254 @@
+// Date and time pictures: read once into steps, then applied to many values.
+#include "Locale.h"
+
+namespace tvx {
+
+namespace {
+
+void AppendNumber(std::string& out, long long value, int minDigits) {
+  char buf[24];
+  int n = 0;
+  bool negative = value < 0;
+  unsigned long long v = negative ? 0ull - static_cast<unsigned long long>(value)
+                                  : static_cast<unsigned long long>(value);
+  do {
+    buf[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  while (n < minDigits) buf[n++] = '0';
+  if (negative) out += '-';
+  while (n > 0) out += buf[--n];
+}
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithAmPm(std::string_view text, std::size_t pos) {
+  static constexpr std::string_view kMarker = "ampm";
+  if (pos + kMarker.size() > text.size()) return false;
+  for (std::size_t i = 0; i < kMarker.size(); ++i) {
+    if (Lower(text[pos + i]) != kMarker[i]) return false;
+  }
+  return true;
+}
+
+// Whether the picture holds an "AMPM" token outside quoted text.
+bool HasAmPm(std::string_view picture, const CodePage& code) {
+  for (std::size_t i = 0; i < picture.size();) {
+    char c = picture[i];
+    if (c == '"' || c == '\'') {
+      std::size_t close = picture.find(c, i + 1);
+      i = close == std::string_view::npos ? picture.size() : close + 1;
+      continue;
+    }
+    if (StartsWithAmPm(picture, i)) return true;
+    i += code.CharLength(picture, i);
+  }
+  return false;
+}
+
+// How many letters of the run at pos one field token takes: up to four of
+// "d" and "m", two of "h", "n" and "s", every "y"; 0 when no field starts there.
+std::size_t FieldLength(std::string_view picture, std::size_t pos) {
+  const char letter = Lower(picture[pos]);
+  std::size_t longest = 0;
+  switch (letter) {
+    case 'd':
+    case 'm':
+      longest = 4;
+      break;
+    case 'h':
+    case 'n':
+    case 's':
+      longest = 2;
+      break;
+    case 'y':
+      longest = picture.size();
+      break;
+    default:
+      return 0;
+  }
+  std::size_t run = 1;
+  while (pos + run < picture.size() && run < longest && Lower(picture[pos + run]) == letter) ++run;
+  return run;
+}
+
+}  // namespace
+
+DatePicture::Step DatePicture::FieldStep(char letter, std::size_t used, bool afterHour) {
+  const int width = static_cast<int>(used);
+  switch (letter) {
+    case 'd':
+      return used <= 2 ? Step{Kind::Number, Part::Day, width} : Step{Kind::DayName, {}, width};
+    case 'm':
+      if (afterHour && used <= 2) return {Kind::Number, Part::Minute, width};
+      return used <= 2 ? Step{Kind::Number, Part::Month, width} : Step{Kind::MonthName, {}, width};
+    case 'y':
+      return used <= 2 ? Step{Kind::Number, Part::YearOfCentury, 2}
+                       : Step{Kind::Number, Part::Year, 4};
+    case 'h':
+      return {Kind::Number, Part::Hour, width};
+    case 'n':
+      return {Kind::Number, Part::Minute, width};
+    default:
+      return {Kind::Number, Part::Second, width};
+  }
+}
+
+void DatePicture::AddLiteral(std::string_view text) {
+  if (!steps_.empty() && steps_.back().kind == Kind::Literal) {
+    steps_.back().text.append(text);
+  } else {
+    steps_.push_back({Kind::Literal, {}, 0, std::string(text)});
+  }
+}
+
+DatePicture::DatePicture(std::string_view picture, const CodePage& code)
+    : twelveHour_(HasAmPm(picture, code)) {
+  bool afterHour = false;  // "m" and "mm" right after an hour are minutes
+  for (std::size_t i = 0; i < picture.size();) {
+    const char c = picture[i];
+    const std::size_t length = code.CharLength(picture, i);
+    const std::size_t field = length == 1 ? FieldLength(picture, i) : 0;
+    if (length > 1) {
+      AddLiteral(picture.substr(i, length));
+      i += length;
+    } else if (field > 0) {
+      steps_.push_back(FieldStep(Lower(c), field, afterHour));
+      afterHour = Lower(c) == 'h';
+      i += field;
+    } else if (StartsWithAmPm(picture, i)) {
+      steps_.push_back({Kind::AmPm});
+      afterHour = false;
+      i += 4;
+    } else if (c == '"' || c == '\'') {
+      std::size_t close = picture.find(c, i + 1);
+      if (close == std::string_view::npos) close = picture.size();
+      AddLiteral(picture.substr(i + 1, close - i - 1));
+      i = close + 1;
+    } else {
+      if (c == '/' || c == ':')
+        steps_.push_back({c == '/' ? Kind::DateSeparator : Kind::TimeSeparator});
+      else
+        AddLiteral(picture.substr(i, 1));
+      ++i;
+    }
+  }
+}
+
+int DatePicture::ValueOf(Part part, const DateParts& t) const {
+  switch (part) {
+    case Part::Day:
+      return t.Day;
+    case Part::Month:
+      return t.Month;
+    case Part::Year:
+      return t.Year;
+    case Part::YearOfCentury:
+      return t.Year % 100;
+    case Part::Hour:
+      return twelveHour_ ? (t.Hour % 12 == 0 ? 12 : t.Hour % 12) : t.Hour;
+    case Part::Minute:
+      return t.Minute;
+    case Part::Second:
+      break;
+  }
+  return t.Second;
+}
+
+void DatePicture::AppendTo(std::string& out, const DateParts& t,
+                           const LocaleSettings& locale) const {
+  for (const Step& s : steps_) {
+    switch (s.kind) {
+      case Kind::Literal:
+        out += s.text;
+        break;
+      case Kind::Number:
+        AppendNumber(out, ValueOf(s.part, t), s.width);
+        break;
+      case Kind::DayName:
+        out += (s.width == 3 ? locale.ShortDayNames : locale.LongDayNames)[t.DayOfWeek];
+        break;
+      case Kind::MonthName:
+        out += (s.width == 3 ? locale.ShortMonthNames : locale.LongMonthNames)[t.Month - 1];
+        break;
+      case Kind::AmPm:
+        out += t.Hour < 12 ? locale.TimeAmString : locale.TimePmString;
+        break;
+      case Kind::DateSeparator:
+        out += locale.DateSeparator;
+        break;
+      case Kind::TimeSeparator:
+        out += locale.TimeSeparator;
+        break;
+    }
+  }
+}
+
+std::string FormatDateTime(std::string_view picture, TDateTime value,
+                           const LocaleSettings& locale) {
+  std::string out;
+  DatePicture(picture, locale.Code).AppendTo(out, SplitDateTime(value), locale);
+  return out;
+}
+
+DateForms::DateForms(const LocaleSettings& locale)
+    : locale_(locale),
+      date_(locale.ShortDateFormat, locale.Code),
+      time_(locale.LongTimeFormat, locale.Code) {}
+
+void DateForms::AppendDate(std::string& out, TDateTime value) const {
+  date_.AppendTo(out, SplitDateTime(value), locale_);
+}
+
+void DateForms::AppendTime(std::string& out, TDateTime value) const {
+  time_.AppendTo(out, SplitDateTime(value), locale_);
+}
+
+void DateForms::AppendDateTime(std::string& out, TDateTime value) const {
+  const DateParts parts = SplitDateTime(value);
+  date_.AppendTo(out, parts, locale_);
+  if (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0) {
+    out += ' ';
+    time_.AppendTo(out, parts, locale_);
+  }
+}
+
+std::string DateText(TDateTime value, const LocaleSettings& locale) {
+  std::string out;
+  DateForms(locale).AppendDate(out, value);
+  return out;
+}
+
+std::string TimeText(TDateTime value, const LocaleSettings& locale) {
+  std::string out;
+  DateForms(locale).AppendTime(out, value);
+  return out;
+}
+
+std::string DateTimeText(TDateTime value, const LocaleSettings& locale) {
+  std::string out;
+  DateForms(locale).AppendDateTime(out, value);
+  return out;
+}
+
+std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
+  const DateParts t = SplitDateTime(value);
+  std::string out;
+  out.reserve(19);
+  AppendNumber(out, t.Year, 4);
+  out += locale.DateSeparator;
+  AppendNumber(out, t.Month, 2);
+  out += locale.DateSeparator;
+  AppendNumber(out, t.Day, 2);
+  out += ' ';
+  AppendNumber(out, t.Hour, 2);
+  out += locale.TimeSeparator;
+  AppendNumber(out, t.Minute, 2);
+  out += locale.TimeSeparator;
+  AppendNumber(out, t.Second, 2);
+  return out;
+}
+
+}  // namespace tvx
