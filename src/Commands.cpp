@@ -1,8 +1,9 @@
 #include "Commands.h"
 
-#include <utility>
+#include <array>
 #include <vector>
 
+#include "Macros.h"
 #include "Output.h"
 #include "Platform.h"
 #include "Scan.h"
@@ -11,8 +12,6 @@ namespace tvx {
 
 namespace {
 
-constexpr std::string_view kMacros[] = {"$SELF", "$FULL", "$SHORT", "$DATETIME", "$DATE", "$TIME"};
-
 // The displayed form of a name: case mapping, then quoting.
 void MakeDisplay(std::string& name, const ListOptions& options, const CodePage& code) {
   if (options.Upper) UpperAscii(name, code);
@@ -20,137 +19,171 @@ void MakeDisplay(std::string& name, const ListOptions& options, const CodePage& 
   if (!options.NoQuote) QuoteIfBlank(name);
 }
 
-void ExpandOne(std::string& text, std::string_view self, TDateTime time, std::string_view shortText,
-               std::string_view fullText, const DateForms& forms, const CodePage& code,
-               std::string& scratch) {
-  if (text.find('$') == std::string::npos) return;
-  ReplaceAllIn(text, kMacros[0], self, code);
-  ReplaceAllIn(text, kMacros[1], fullText, code);
-  ReplaceAllIn(text, kMacros[2], shortText, code);
-  // Each date text is only made when its macro occurs.
-  if (text.find("$DATETIME") != std::string::npos) {
-    scratch.clear();
-    forms.AppendDateTime(scratch, time);
-    ReplaceAllIn(text, kMacros[3], scratch, code);
-  }
-  if (text.find("$DATE") != std::string::npos) {
-    scratch.clear();
-    forms.AppendDate(scratch, time);
-    ReplaceAllIn(text, kMacros[4], scratch, code);
-  }
-  if (text.find("$TIME") != std::string::npos) {
-    scratch.clear();
-    forms.AppendTime(scratch, time);
-    ReplaceAllIn(text, kMacros[5], scratch, code);
-  }
-}
-
-// A prefix or suffix cut once per run into literal text and macros. Used
-// for an entry when none of the texts it inserts holds a "$": then no
-// replacement can form a new macro, the literal parts hold no "$" either, and
-// copying the pieces gives exactly what replacing macro after macro gives.
-class MacroTemplate {
+// The date texts the steps of a prefix and suffix use, kept for the last few
+// hundred distinct times: files of a tree were mostly written in batches.
+class DateCache {
  public:
-  enum class Kind { Literal, Self, Full, Short, DateTime, Date, Time };
-
-  explicit MacroTemplate(std::string_view text) {
-    static constexpr std::pair<std::string_view, Kind> kNames[] = {
-        {"$SELF", Kind::Self},         {"$FULL", Kind::Full}, {"$SHORT", Kind::Short},
-        {"$DATETIME", Kind::DateTime}, {"$DATE", Kind::Date}, {"$TIME", Kind::Time}};
-    std::size_t start = 0;
-    for (std::size_t pos = text.find('$'); pos != std::string_view::npos;
-         pos = text.find('$', start)) {
-      Kind kind = Kind::Literal;
-      std::size_t length = 0;
-      for (const auto& [name, k] : kNames) {
-        if (text.substr(pos, name.size()) == name) {
-          kind = k;
-          length = name.size();
-          break;
-        }
-      }
-      if (kind == Kind::Literal) {
-        usable_ = false;  // a "$" of its own could join with inserted text
-        return;
-      }
-      if (pos > start)
-        parts_.push_back({Kind::Literal, std::string(text.substr(start, pos - start))});
-      parts_.push_back({kind, {}});
-      usesDate_ = usesDate_ || kind == Kind::DateTime || kind == Kind::Date || kind == Kind::Time;
-      start = pos + length;
-    }
-    if (start < text.size()) parts_.push_back({Kind::Literal, std::string(text.substr(start))});
-  }
-
-  bool Usable() const { return usable_; }
-  bool UsesDate() const { return usesDate_; }
-
-  struct Part {
-    Kind kind;
-    std::string text;
-  };
-  const std::vector<Part>& Parts() const { return parts_; }
-
- private:
-  std::vector<Part> parts_;
-  bool usable_ = true;
-  bool usesDate_ = false;
-};
-
-// The date texts that the templates use, kept for the last few hundred
-// distinct times: files of a tree were mostly written in batches.
-class EntryDates {
- public:
-  EntryDates(const DateForms& forms, const MacroTemplate& a, const MacroTemplate& b)
+  DateCache(const DateForms& forms, const MacroText& prefix, const MacroText& suffix)
       : forms_(forms), slots_(kSlots) {
-    for (const MacroTemplate* t : {&a, &b}) {
-      for (const MacroTemplate::Part& part : t->Parts()) {
-        wantDateTime_ |= part.kind == MacroTemplate::Kind::DateTime;
-        wantDate_ |= part.kind == MacroTemplate::Kind::Date;
-        wantTime_ |= part.kind == MacroTemplate::Kind::Time;
-      }
-    }
+    for (std::size_t m = static_cast<std::size_t>(Macro::DateTime); m < kMacroCount; ++m)
+      wanted_[m] = prefix.Uses(static_cast<Macro>(m)) || suffix.Uses(static_cast<Macro>(m));
   }
-  // Makes the texts for time; false when one of them holds a "$".
-  bool For(TDateTime time) {
+  bool Wanted() const { return wanted_[3] || wanted_[4] || wanted_[5]; }
+  // The date texts of time, in the places of their macros.
+  void Fill(TDateTime time, MacroValues& values) {
     Slot& slot = slots_[static_cast<std::uint64_t>(time / 2) % kSlots];
-    current_ = &slot;
-    if (slot.made && slot.time == time) return slot.clean;
-    slot.time = time;
-    slot.made = true;
-    slot.dateTime.clear();
-    slot.date.clear();
-    slot.timeText.clear();
-    if (wantDateTime_) forms_.AppendDateTime(slot.dateTime, time);
-    if (wantDate_) forms_.AppendDate(slot.date, time);
-    if (wantTime_) forms_.AppendTime(slot.timeText, time);
-    slot.clean = slot.dateTime.find('$') == std::string::npos &&
-                 slot.date.find('$') == std::string::npos &&
-                 slot.timeText.find('$') == std::string::npos;
-    return slot.clean;
+    if (!slot.made || slot.time != time) Make(slot, time);
+    for (std::size_t m = 3; m < kMacroCount; ++m) values[m].Pieces = {slot.texts[m - 3]};
   }
-  // The texts of the time last given to For.
-  const std::string& DateTime() const { return current_->dateTime; }
-  const std::string& Date() const { return current_->date; }
-  const std::string& Time() const { return current_->timeText; }
 
  private:
   static constexpr std::size_t kSlots = 509;  // prime: times often differ by round amounts
   struct Slot {
-    bool made = false, clean = true;
+    bool made = false;
     TDateTime time = 0;
-    std::string dateTime, date, timeText;
+    std::array<std::string, 3> texts;
   };
+  void Make(Slot& slot, TDateTime time) {
+    slot.made = true;
+    slot.time = time;
+    for (std::string& text : slot.texts) text.clear();
+    if (wanted_[3]) forms_.AppendDateTime(slot.texts[0], time);
+    if (wanted_[4]) forms_.AppendDate(slot.texts[1], time);
+    if (wanted_[5]) forms_.AppendTime(slot.texts[2], time);
+  }
   const DateForms& forms_;
-  bool wantDateTime_ = false, wantDate_ = false, wantTime_ = false;
+  std::array<bool, kMacroCount> wanted_{};
   std::vector<Slot> slots_;
-  Slot* current_ = nullptr;
+};
+
+// Writes LIST's lines. Most lines are copied piece by piece from the steps
+// of prefix and suffix; a line whose texts could form macros is made by the
+// replace-in-turn rule, which the steps only shortcut.
+class ListLines : public MacroSource {
+ public:
+  ListLines(const ListOptions& options, const LocaleSettings& locale)
+      : options_(options),
+        code_(locale.Code),
+        forms_(locale),
+        prefix_(options.Prefix),
+        suffix_(options.Suffix),
+        dates_(forms_, prefix_, suffix_),
+        macros_(HasMacros(options)) {}
+
+  void Write(std::uint32_t dirIndex, const std::string& dir, const TTarvixFileInfo& entry,
+             LineWriter& out) {
+    if (dirIndex != dirIndex_) EnterDirectory(dirIndex, dir);
+    name_ = entry.ShortName();
+    time_ = entry.DateTime();
+    SetValues();
+    bool bySteps = !macros_;
+    if (macros_ && !dirHasDollar_ && !values_[2].Holds('$')) {
+      if (dates_.Wanted()) dates_.Fill(time_, values_);
+      bySteps = !DatesHoldDollar() && prefix_.StepsExact(values_) && suffix_.StepsExact(values_);
+    }
+    if (bySteps) {
+      prefix_.AppendTo(out, values_);
+      for (std::string_view piece : values_[0].Pieces) out.Append(piece);
+      suffix_.AppendTo(out, values_);
+    } else {
+      WriteInTurn(out);
+    }
+    out.EndLine();
+  }
+
+  std::string_view Text(Macro macro) override {
+    switch (macro) {
+      case Macro::Self:
+      case Macro::Full:
+      case Macro::Short:
+        return whole_[static_cast<std::size_t>(macro)];
+      case Macro::DateTime:
+        return DateText(&DateForms::AppendDateTime);
+      case Macro::Date:
+        return DateText(&DateForms::AppendDate);
+      case Macro::Time:
+        break;
+    }
+    return DateText(&DateForms::AppendTime);
+  }
+
+ private:
+  void EnterDirectory(std::uint32_t dirIndex, const std::string& dir) {
+    dirIndex_ = dirIndex;
+    dir_ = dir;
+    dirNeedsQuotes_ = dir.find(' ') != std::string::npos;
+    dirHasQuote_ = dir.find('"') != std::string::npos;
+    dirHasDollar_ = dir.find('$') != std::string::npos;
+  }
+
+  // The texts of $SELF, $FULL and $SHORT as pieces. The displayed name is made
+  // as a text of its own only for case mapping or quotes to be escaped.
+  void SetValues() {
+    const bool full = !options_.FileNameOnly;
+    const std::string_view dir = full ? dir_ : std::string_view();
+    const bool quote = !options_.NoQuote &&
+                       (name_.find(' ') != std::string_view::npos || (full && dirNeedsQuotes_));
+    const bool escaped = name_.find('"') != std::string_view::npos || (full && dirHasQuote_);
+    if (!options_.Upper && !options_.Lower && (!quote || !escaped)) {
+      const std::string_view mark = quote ? std::string_view("\"") : std::string_view();
+      values_[0].Pieces = {mark, dir, name_, mark};
+    } else {
+      display_.assign(dir);
+      display_.append(name_);
+      MakeDisplay(display_, options_, code_);
+      values_[0].Pieces = {display_};
+    }
+    values_[1].Pieces = {dir_, name_};
+    values_[2].Pieces = {name_};
+  }
+
+  bool DatesHoldDollar() const {
+    for (std::size_t m = 3; m < kMacroCount; ++m) {
+      if (values_[m].Holds('$')) return true;
+    }
+    return false;
+  }
+
+  void WriteInTurn(LineWriter& out) {
+    for (std::size_t m = 0; m < 3; ++m) {
+      whole_[m].clear();
+      values_[m].AppendTo(whole_[m]);
+    }
+    for (const MacroText* text : {&prefix_, &suffix_}) {
+      line_ = text->Typed();
+      if (macros_) ReplaceMacrosInTurn(line_, *this, code_);
+      out.Append(line_);
+      if (text == &prefix_) out.Append(whole_[0]);
+    }
+  }
+
+  std::string_view DateText(void (DateForms::*append)(std::string&, TDateTime) const) {
+    date_.clear();
+    (forms_.*append)(date_, time_);
+    return date_;
+  }
+
+  const ListOptions& options_;
+  const CodePage& code_;
+  const DateForms forms_;
+  const MacroText prefix_, suffix_;
+  DateCache dates_;
+  const bool macros_;
+  std::uint32_t dirIndex_ = UINT32_MAX;
+  std::string_view dir_;
+  bool dirNeedsQuotes_ = false, dirHasQuote_ = false, dirHasDollar_ = false;
+  std::string_view name_;
+  TDateTime time_ = 0;
+  MacroValues values_;
+  // Reused across entries so the loop allocates only when a text outgrows them.
+  std::string display_, line_, date_;
+  std::array<std::string, 3> whole_;
 };
 
 }  // namespace
 
 bool HasMacros(const ListOptions& options) {
-  for (std::string_view macro : kMacros) {
+  for (std::string_view macro : kMacroNames) {
     if (options.Prefix.find(macro) != std::string::npos ||
         options.Suffix.find(macro) != std::string::npos)
       return true;
@@ -160,112 +193,11 @@ bool HasMacros(const ListOptions& options) {
 
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out) {
-  const bool macros = HasMacros(options);
-  const bool full = !options.FileNameOnly;
-  const bool caseMapped = options.Upper || options.Lower;
-  const DateForms forms(locale);
-  const MacroTemplate prefixParts(options.Prefix), suffixParts(options.Suffix);
-  const bool templated = !macros || (prefixParts.Usable() && suffixParts.Usable());
-  const bool datesNeeded = prefixParts.UsesDate() || suffixParts.UsesDate();
-  EntryDates dates(forms, prefixParts, suffixParts);
+  ListLines lines(options, locale);
   FullPrefixCache prefixes(list);
-  // Reused across entries so the loop allocates only when a text outgrows them.
-  std::string fullText, display, prefix, suffix, scratch;
-  std::uint32_t lastDir = UINT32_MAX;
-  bool dirHasBlank = false, dirHasQuote = false, dirHasDollar = false;
-
   list.ForEach([&](const TTarvixFileInfo& entry) {
     if (options.NoDir && entry.IsDir()) return;
-    const std::string_view shortText = entry.ShortName();
-    const std::string& dirText = prefixes.For(entry.DirIndex());
-    if (entry.DirIndex() != lastDir) {
-      lastDir = entry.DirIndex();
-      dirHasBlank = dirText.find(' ') != std::string::npos;
-      dirHasQuote = dirText.find('"') != std::string::npos;
-      dirHasDollar = dirText.find('$') != std::string::npos;
-    }
-
-    // Most lines are copied piece by piece: the displayed name is made as a
-    // text of its own only for case mapping or quotes to be doubled.
-    const bool quote = !options.NoQuote &&
-                       (shortText.find(' ') != std::string_view::npos || (full && dirHasBlank));
-    const bool piecewise =
-        !caseMapped &&
-        (!quote || (shortText.find('"') == std::string_view::npos && !(full && dirHasQuote)));
-    if (!piecewise) {
-      display.assign(full ? dirText : std::string());
-      display.append(shortText);
-      MakeDisplay(display, options, locale.Code);
-    }
-    auto emitDisplay = [&] {
-      if (!piecewise) {
-        out.Append(display);
-        return;
-      }
-      if (quote) out.Append("\"");
-      if (full) out.Append(dirText);
-      out.Append(shortText);
-      if (quote) out.Append("\"");
-    };
-
-    if (templated && (!macros || (shortText.find('$') == std::string_view::npos && !dirHasDollar &&
-                                  (!datesNeeded || dates.For(entry.DateTime()))))) {
-      auto emit = [&](const MacroTemplate& parts) {
-        for (const MacroTemplate::Part& part : parts.Parts()) {
-          switch (part.kind) {
-            case MacroTemplate::Kind::Literal:
-              out.Append(part.text);
-              break;
-            case MacroTemplate::Kind::Self:
-              emitDisplay();
-              break;
-            case MacroTemplate::Kind::Full:
-              out.Append(dirText);
-              out.Append(shortText);
-              break;
-            case MacroTemplate::Kind::Short:
-              out.Append(shortText);
-              break;
-            case MacroTemplate::Kind::DateTime:
-              out.Append(dates.DateTime());
-              break;
-            case MacroTemplate::Kind::Date:
-              out.Append(dates.Date());
-              break;
-            case MacroTemplate::Kind::Time:
-              out.Append(dates.Time());
-              break;
-          }
-        }
-      };
-      if (macros) {
-        emit(prefixParts);
-        emitDisplay();
-        emit(suffixParts);
-      } else {
-        out.Append(options.Prefix);
-        emitDisplay();
-        out.Append(options.Suffix);
-      }
-      out.EndLine();
-      return;
-    }
-
-    // Inserted text that holds a "$": replace macro after macro.
-    fullText.assign(dirText);
-    fullText.append(shortText);
-    if (piecewise) {
-      display.assign(full ? std::string_view(fullText) : shortText);
-      MakeDisplay(display, options, locale.Code);
-    }
-    prefix = options.Prefix;
-    suffix = options.Suffix;
-    ExpandOne(prefix, display, entry.DateTime(), shortText, fullText, forms, locale.Code, scratch);
-    ExpandOne(suffix, display, entry.DateTime(), shortText, fullText, forms, locale.Code, scratch);
-    out.Append(prefix);
-    out.Append(display);
-    out.Append(suffix);
-    out.EndLine();
+    lines.Write(entry.DirIndex(), prefixes.For(entry.DirIndex()), entry, out);
   });
 }
 

@@ -96,6 +96,12 @@ void ReplaceAllIn(std::string& result, std::string_view pattern, std::string_vie
   }
 }
 
+bool ReplaceAllFinishes(std::size_t replacements, std::size_t largestSize) {
+  // The work counted before each replacement is at most the text's size.
+  return largestSize <= kMaxReplacedSize && replacements < kMaxReplacements &&
+         replacements <= kMaxWork / std::max<std::size_t>(largestSize, 1);
+}
+
 void UpperAscii(std::string& text, const CodePage& code) {
   for (std::size_t i = 0; i < text.size(); i += code.CharLength(text, i)) {
     if (IsAsciiLower(text[i])) text[i] = static_cast<char>(text[i] - 'a' + 'A');

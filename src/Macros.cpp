@@ -1,0 +1,78 @@
+#include "Macros.h"
+
+#include "Output.h"
+
+namespace tvx {
+
+std::size_t MacroValue::Size() const {
+  std::size_t size = 0;
+  for (std::string_view piece : Pieces) size += piece.size();
+  return size;
+}
+
+bool MacroValue::Holds(char c) const {
+  for (std::string_view piece : Pieces) {
+    if (piece.find(c) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+void MacroValue::AppendTo(std::string& out) const {
+  for (std::string_view piece : Pieces) out.append(piece);
+}
+
+MacroText::MacroText(std::string_view text) : typed_(text) {
+  const std::size_t kLiteral = kMacroCount;
+  std::size_t start = 0;
+  for (std::size_t pos = text.find('$'); pos != std::string_view::npos;
+       pos = text.find('$', pos + 1)) {
+    std::size_t macro = 0;
+    while (macro < kMacroCount && text.substr(pos, kMacroNames[macro].size()) != kMacroNames[macro])
+      ++macro;
+    if (macro == kMacroCount) {
+      formsMacros_ = true;
+      continue;
+    }
+    if (pos > start) steps_.push_back({kLiteral, start, pos - start});
+    const bool afterDate = !steps_.empty() && pos == start &&
+                           steps_.back().macro == static_cast<std::size_t>(Macro::Date);
+    if (afterDate && macro <= static_cast<std::size_t>(Macro::Short)) formsMacros_ = true;
+    steps_.push_back({macro, 0, 0});
+    uses_[macro] = true;
+    ++macroSteps_;
+    start = pos + kMacroNames[macro].size();
+    pos = start - 1;
+  }
+  if (start < text.size()) steps_.push_back({kLiteral, start, text.size() - start});
+}
+
+bool MacroText::StepsExact(const MacroValues& values) const {
+  if (formsMacros_) return false;
+  // ReplaceAll stops past its size and work limits: the steps may be taken
+  // only where it would not, so that a long text gives one result either way.
+  std::size_t largest = typed_.size();
+  for (const Step& step : steps_) {
+    if (step.macro < kMacroCount) largest += values[step.macro].Size();
+  }
+  return ReplaceAllFinishes(macroSteps_, largest);
+}
+
+void MacroText::AppendTo(LineWriter& out, const MacroValues& values) const {
+  for (const Step& step : steps_) {
+    if (step.macro == kMacroCount) {
+      out.Append(std::string_view(typed_).substr(step.start, step.length));
+      continue;
+    }
+    for (std::string_view piece : values[step.macro].Pieces) out.Append(piece);
+  }
+}
+
+void ReplaceMacrosInTurn(std::string& text, MacroSource& source, const CodePage& code) {
+  for (std::size_t macro = 0; macro < kMacroCount; ++macro) {
+    // A text is only made (a date formatted) when its macro occurs.
+    if (text.find(kMacroNames[macro]) == std::string::npos) continue;
+    ReplaceAllIn(text, kMacroNames[macro], source.Text(static_cast<Macro>(macro)), code);
+  }
+}
+
+}  // namespace tvx

@@ -1,0 +1,72 @@
+// LIST's per-entry macros: one table of names, and a prefix or suffix cut
+// once per run into literal text and macro steps.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Text.h"
+
+namespace tvx {
+
+class LineWriter;
+
+// In the order the replace-in-turn rule replaces them: "$DATETIME" before
+// "$DATE", so the longer name is never cut in two.
+enum class Macro { Self, Full, Short, DateTime, Date, Time };
+inline constexpr std::size_t kMacroCount = 6;
+inline constexpr std::array<std::string_view, kMacroCount> kMacroNames = {
+    "$SELF", "$FULL", "$SHORT", "$DATETIME", "$DATE", "$TIME"};
+
+// A macro's text for one entry, in up to four pieces (a quote, a directory, a
+// name, a quote), so that it is written without being put together first.
+struct MacroValue {
+  std::array<std::string_view, 4> Pieces{};
+  std::size_t Size() const;
+  bool Holds(char c) const;
+  void AppendTo(std::string& out) const;
+};
+using MacroValues = std::array<MacroValue, kMacroCount>;
+
+// Hands out an entry's macro texts whole, each made when first asked for.
+class MacroSource {
+ public:
+  virtual ~MacroSource() = default;
+  virtual std::string_view Text(Macro macro) = 0;
+};
+
+class MacroText {
+ public:
+  explicit MacroText(std::string_view text);
+
+  const std::string& Typed() const { return typed_; }
+  bool Uses(Macro macro) const { return uses_[static_cast<std::size_t>(macro)]; }
+  // Whether writing the steps gives what replacing in turn gives, for an
+  // entry none of whose texts holds a "$" (a name right after "$DATE" could
+  // still spell "$DATETIME"), within the limits of ReplaceAll.
+  bool StepsExact(const MacroValues& values) const;
+  void AppendTo(LineWriter& out, const MacroValues& values) const;
+
+ private:
+  struct Step {
+    std::size_t macro;          // kMacroCount for literal text
+    std::size_t start, length;  // the literal text in typed_
+  };
+  std::string typed_;
+  std::vector<Step> steps_;
+  std::array<bool, kMacroCount> uses_{};
+  std::size_t macroSteps_ = 0;
+  // A "$" that starts no macro, or "$DATE" right before a name: inserted text
+  // can then form a macro that the steps would not replace.
+  bool formsMacros_ = false;
+};
+
+// The replace-in-turn rule, the reference for every line: each macro of the
+// table in turn replaced by ReplaceAll on the result of the previous one, so
+// that macros formed by inserted text are replaced too.
+void ReplaceMacrosInTurn(std::string& text, MacroSource& source, const CodePage& code);
+
+}  // namespace tvx
