@@ -12,11 +12,16 @@ namespace tvx {
 
 namespace {
 
+QuoteRule QuoteRuleFor(PathStyle style) {
+  return style == PathStyle::Windows ? QuoteRule::CommandPrompt : QuoteRule::PosixShell;
+}
+
 // The displayed form of a name: case mapping, then quoting.
-void MakeDisplay(std::string& name, const ListOptions& options, const CodePage& code) {
+void MakeDisplay(std::string& name, const ListOptions& options, QuoteRule rule,
+                 const CodePage& code) {
   if (options.Upper) UpperAscii(name, code);
   if (options.Lower) LowerAscii(name, code);
-  if (!options.NoQuote) QuoteIfBlank(name);
+  if (!options.NoQuote) QuoteForShell(name, rule, code);
 }
 
 // The date texts the steps of a prefix and suffix use, kept for the last few
@@ -61,8 +66,9 @@ class DateCache {
 // replace-in-turn rule, which the steps only shortcut.
 class ListLines : public MacroSource {
  public:
-  ListLines(const ListOptions& options, const LocaleSettings& locale)
+  ListLines(const ListOptions& options, PathStyle style, const LocaleSettings& locale)
       : options_(options),
+        rule_(QuoteRuleFor(style)),
         code_(locale.Code),
         forms_(locale),
         prefix_(options.Prefix),
@@ -111,8 +117,8 @@ class ListLines : public MacroSource {
   void EnterDirectory(std::uint32_t dirIndex, const std::string& dir) {
     dirIndex_ = dirIndex;
     dir_ = dir;
-    dirNeedsQuotes_ = dir.find(' ') != std::string::npos;
-    dirHasQuote_ = dir.find('"') != std::string::npos;
+    dirNeedsQuotes_ = NeedsQuotes(dir, rule_, code_);
+    dirHasQuote_ = dir.find(QuoteChar(rule_)) != std::string::npos;
     dirHasDollar_ = dir.find('$') != std::string::npos;
   }
 
@@ -121,21 +127,24 @@ class ListLines : public MacroSource {
   void SetValues() {
     const bool full = !options_.FileNameOnly;
     const std::string_view dir = full ? dir_ : std::string_view();
-    const bool quote = !options_.NoQuote &&
-                       (name_.find(' ') != std::string_view::npos || (full && dirNeedsQuotes_));
-    const bool escaped = name_.find('"') != std::string_view::npos || (full && dirHasQuote_);
+    const bool quote =
+        !options_.NoQuote && (NeedsQuotes(name_, rule_, code_) || (full && dirNeedsQuotes_));
+    const bool escaped =
+        name_.find(QuoteChar(rule_)) != std::string_view::npos || (full && dirHasQuote_);
     if (!options_.Upper && !options_.Lower && (!quote || !escaped)) {
-      const std::string_view mark = quote ? std::string_view("\"") : std::string_view();
+      const std::string_view mark = quote ? QuoteMark() : std::string_view();
       values_[0].Pieces = {mark, dir, name_, mark};
     } else {
       display_.assign(dir);
       display_.append(name_);
-      MakeDisplay(display_, options_, code_);
+      MakeDisplay(display_, options_, rule_, code_);
       values_[0].Pieces = {display_};
     }
     values_[1].Pieces = {dir_, name_};
     values_[2].Pieces = {name_};
   }
+
+  std::string_view QuoteMark() const { return rule_ == QuoteRule::CommandPrompt ? "\"" : "'"; }
 
   bool DatesHoldDollar() const {
     for (std::size_t m = 3; m < kMacroCount; ++m) {
@@ -164,6 +173,7 @@ class ListLines : public MacroSource {
   }
 
   const ListOptions& options_;
+  const QuoteRule rule_;
   const CodePage& code_;
   const DateForms forms_;
   const MacroText prefix_, suffix_;
@@ -193,7 +203,7 @@ bool HasMacros(const ListOptions& options) {
 
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out) {
-  ListLines lines(options, locale);
+  ListLines lines(options, list.Style(), locale);
   FullPrefixCache prefixes(list);
   list.ForEach([&](const TTarvixFileInfo& entry) {
     if (options.NoDir && entry.IsDir()) return;
@@ -211,10 +221,11 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width, bo
 void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
                 const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
                 LineWriter& out) {
+  const QuoteRule rule = QuoteRuleFor(list.Style());
   std::string name, line;
   list.ForEach([&](const TTarvixFileInfo& entry) {
     name.assign(entry.Name());
-    MakeDisplay(name, options, locale.Code);
+    MakeDisplay(name, options, rule, locale.Code);
     line.clear();
     AppendPadded(line, DirStampText(entry.DateTime(), locale), 20, true);
     line += ' ';

@@ -160,21 +160,75 @@ void ShowControlChars(std::string& text) {
   }
 }
 
-void QuoteIfBlank(std::string& name) {
-  if (name.find(' ') == std::string::npos) return;
-  if (name.find('"') == std::string::npos) {
-    name.insert(name.begin(), '"');
-    name += '"';
-    return;
+namespace {
+
+// The bytes that ask for quotes under each rule. Built once: the check runs
+// for every name LIST prints.
+struct QuoteTables {
+  std::array<bool, 256> commandPrompt{};
+  std::array<bool, 256> posixShell{};
+  QuoteTables() {
+    for (unsigned char c : std::string_view(" &()[]{}^=;!'+,`~")) commandPrompt[c] = true;
+    for (int b = 0; b < 0x80; ++b) {
+      const char c = static_cast<char>(b);
+      const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') ||
+                        std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+      posixShell[b] = !safe;
+    }
   }
+};
+
+const std::array<bool, 256>& SpecialBytes(QuoteRule rule) {
+  static const QuoteTables tables;
+  return rule == QuoteRule::CommandPrompt ? tables.commandPrompt : tables.posixShell;
+}
+
+}  // namespace
+
+bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code) {
+  const std::array<bool, 256>& special = SpecialBytes(rule);
+  if (!code.IsDoubleByte()) {
+    for (char c : name) {
+      if (special[static_cast<unsigned char>(c)]) return true;
+    }
+    return false;
+  }
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t length = code.CharLength(name, i);
+    if (length == 1 && special[static_cast<unsigned char>(name[i])]) return true;
+    i += length;
+  }
+  return false;
+}
+
+char QuoteChar(QuoteRule rule) {
+  return rule == QuoteRule::CommandPrompt ? '"' : '\'';
+}
+
+void AppendQuoted(std::string& out, std::string_view name, QuoteRule rule) {
+  // No trail byte is below 0x40, so a quote byte is always a quote character.
+  const char quote = QuoteChar(rule);
+  const std::string_view escaped = rule == QuoteRule::CommandPrompt ? "\"\"" : "'\\''";
+  out.reserve(out.size() + name.size() + 2);
+  out += quote;
+  for (std::size_t start = 0;;) {
+    const std::size_t at = name.find(quote, start);
+    if (at == std::string_view::npos) {
+      out.append(name.substr(start));
+      break;
+    }
+    out.append(name.substr(start, at - start));
+    out.append(escaped);
+    start = at + 1;
+  }
+  out += quote;
+}
+
+void QuoteForShell(std::string& name, QuoteRule rule, const CodePage& code) {
+  if (!NeedsQuotes(name, rule, code)) return;
   std::string quoted;
-  quoted.reserve(name.size() + 8);
-  quoted += '"';
-  for (char c : name) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  quoted += '"';
+  AppendQuoted(quoted, name, rule);
   name.swap(quoted);
 }
 

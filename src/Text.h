@@ -72,7 +72,25 @@ bool EndsWithChar(std::string_view text, char c, const CodePage& code);
 void ShowControlChars(std::string& text);
 bool HasControlChars(std::string_view text);
 
-// Puts a name holding a blank in double quotes, doubling the quotes inside.
-void QuoteIfBlank(std::string& name);
+// The command interpreter that displayed names are quoted for, so that a
+// generated batch runs each name as one word whatever it holds.
+enum class QuoteRule {
+  // Windows' cmd: a blank or any of & ( ) [ ] { } ^ = ; ! ' + , ` ~ asks for
+  // double quotes; a double quote inside is doubled.
+  CommandPrompt,
+  // A POSIX shell: any byte but ASCII letters and digits, _ @ % + = : , . / -
+  // and bytes 0x80 and above asks for single quotes; a ' inside is '\''.
+  PosixShell,
+};
+
+// Whether rule wants name quoted: one pass, no allocation. Only whole
+// characters count, so a trail byte never asks for quotes.
+bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code);
+// The character that rule puts around a name (and escapes inside it).
+char QuoteChar(QuoteRule rule);
+// Appends name in rule's quotes, its own quote characters escaped.
+void AppendQuoted(std::string& out, std::string_view name, QuoteRule rule);
+// Quotes name in place when rule wants it.
+void QuoteForShell(std::string& name, QuoteRule rule, const CodePage& code);
 
 }  // namespace tvx

@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 from e2e_base import E2E
-from harness import BANNER, ascii_lower, ascii_upper, quoted
+from harness import BANNER, ascii_lower, ascii_upper
 from trees import BASIC_ALL, BASIC_TOP, NAME31, NAME35, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_UPPER_TRAIL
 
 STAMP = "2023/03/05 09:05:06"      # the trees' default time, odd second cut
@@ -20,7 +20,7 @@ DMIX = [  # tree path, stamp, size, name as listed
 DMIX_SUB = [("dmix/sub/in.txt", STAMP, 100, "in.txt")]
 
 
-def shown(rows, display=quoted):
+def shown(rows, display):
     return [(p, stamp, size, display(name)) for p, stamp, size, name in rows]
 
 
@@ -61,20 +61,20 @@ class DirTable(E2E):
     def test_table_non_recursive(self):
         # Directories show size 0; short names are padded to 30 bytes, longer
         # ones printed whole; names with blanks quoted.
-        self.dir([], shown(DMIX), 6, 1235578)
+        self.dir([], shown(DMIX, self.c.quoted), 6, 1235578)
 
     def test_table_recursive(self):
-        self.dir(["/R"], shown(DMIX + DMIX_SUB), 7, 1235678)
+        self.dir(["/R"], shown(DMIX + DMIX_SUB, self.c.quoted), 7, 1235678)
 
     def test_letter_case_and_quoting(self):
-        self.dir(["/L"], shown(DMIX, lambda n: quoted(ascii_lower(n))), 6, 1235578)
-        self.dir(["/U"], shown(DMIX, lambda n: quoted(ascii_upper(n))), 6, 1235578)
-        self.dir(["/U", "/L"], shown(DMIX, lambda n: quoted(ascii_lower(n))), 6, 1235578)
+        self.dir(["/L"], shown(DMIX, lambda n: self.c.quoted(ascii_lower(n))), 6, 1235578)
+        self.dir(["/U"], shown(DMIX, lambda n: self.c.quoted(ascii_upper(n))), 6, 1235578)
+        self.dir(["/U", "/L"], shown(DMIX, lambda n: self.c.quoted(ascii_lower(n))), 6, 1235578)
         self.dir(["/Q"], shown(DMIX, lambda n: n), 6, 1235578)
 
     def test_list_only_switches_change_nothing(self):
-        self.dir(["/F", "/D", "/P=echo", "/S=$SHORT"], shown(DMIX), 6, 1235578)
-        self.dir(["/NODIR", "/R", "/FILENAMEONLY"], shown(DMIX + DMIX_SUB), 7, 1235678)
+        self.dir(["/F", "/D", "/P=echo", "/S=$SHORT"], shown(DMIX, self.c.quoted), 6, 1235578)
+        self.dir(["/NODIR", "/R", "/FILENAMEONLY"], shown(DMIX + DMIX_SUB, self.c.quoted), 7, 1235678)
 
     def test_german_separators(self):
         res = self.c.run(["DIR", self.c.abs("dde")], locale="de_DE.UTF-8")

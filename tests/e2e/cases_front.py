@@ -74,7 +74,7 @@ class DirectoryParameter(E2E):
 
     def test_directory_with_blanks(self):
         self.assert_listing(["LIST", self.c.abs("blanks/blank dir")], "blanks/blank dir", ["in.txt"],
-                            fmt=lambda p: '"%s"' % self.c.full(p))
+                            fmt=lambda p: self.c.quoted(self.c.full(p)))
 
 
 class WindowsCommandLine(E2E):
@@ -87,7 +87,7 @@ class WindowsCommandLine(E2E):
     def test_quoted_parameters_keep_blanks(self):
         d = self.c.abs("blanks/blank dir")
         res = self.c.run(["LIST", d, "/P=echo it"], wincmd=f'LIST "{d}" /P="echo it"')
-        self.c.check_exact(res, 'echo it "%s"\n' % self.c.full("blanks/blank dir/in.txt"))
+        self.c.check_exact(res, "echo it %s\n" % self.c.quoted(self.c.full("blanks/blank dir/in.txt")))
 
     def test_quoted_and_unquoted_runs_join(self):
         d = self.c.abs("one")

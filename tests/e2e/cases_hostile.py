@@ -101,7 +101,8 @@ class WideAndOddNames(HostileTree):
             pass
         res = self.c.run(["LIST", self.host(), "/F", "/U"])
         self.c.check_status(res, 0)
-        self.assertEqual(res.out, b"BAD-\xff\xfe-\xc3(.BIN\n")
+        # "(" asks for quotes; the bytes of no character are safe as they are.
+        self.assertEqual(res.out, b"'BAD-\xff\xfe-\xc3(.BIN'\n")
 
     @only("native", "Windows names cannot hold control characters")
     def test_control_characters_are_shown_as_question_marks(self):
@@ -113,17 +114,18 @@ class WideAndOddNames(HostileTree):
             pass
         res = self.c.run(["LIST", self.host(), "/R", "/P=$SHORT|$FULL|"])
         b = self.base
+        # The "?" that stands for a control byte is inside quotes: never a wildcard.
         self.c.check_entries(res, [
-            ("line", f"line?break|{b}/line?break| {b}/line?break"),
-            ("cr", f"cr?here|{b}/cr?here| {b}/cr?here"),
-            ("tab", f"tab?here|{b}/tab?here| {b}/tab?here"),
-            ("bell", f"bell??|{b}/bell??| {b}/bell??"),
-            ("sub", f"sub?dir|{b}/sub?dir| {b}/sub?dir"),
-            ("sub/in", f"in|{b}/sub?dir/in| {b}/sub?dir/in"),
+            ("line", f"line?break|{b}/line?break| '{b}/line?break'"),
+            ("cr", f"cr?here|{b}/cr?here| '{b}/cr?here'"),
+            ("tab", f"tab?here|{b}/tab?here| '{b}/tab?here'"),
+            ("bell", f"bell??|{b}/bell??| '{b}/bell??'"),
+            ("sub", f"sub?dir|{b}/sub?dir| '{b}/sub?dir'"),
+            ("sub/in", f"in|{b}/sub?dir/in| '{b}/sub?dir/in'"),
         ])
         res = self.c.run(["DIR", self.host()])
         self.c.check_status(res, 0)
-        self.assertIn(b"  line?break ", res.out)
+        self.assertIn(b"  'line?break' ", res.out)
         self.assertNotIn(b"line\nbreak", res.out)
 
     def test_names_that_look_like_options_or_macros(self):
@@ -132,8 +134,56 @@ class WideAndOddNames(HostileTree):
                 pass
         res = self.c.run(["LIST", self.host(), "/F", "/P=[$SELF]"], env={"PATH": os.environ["PATH"]})
         # Inserted text that holds the macro it replaces is not searched again.
-        self.c.check_entries(res, [("1", "[-R] -R"), ("2", "[--help] --help"), ("3", "[-P=x] -P=x"),
-                                   ("4", "[$SELF] $SELF"), ("5", "[%PATH%] %PATH%")])
+        q = self.c.quoted
+        self.c.check_entries(res, [(str(i), f"[{q(n)}] {q(n)}") for i, n in
+                                   enumerate(["-R", "--help", "-P=x", "$SELF", "%PATH%"])])
+
+
+class SafeBatches(HostileTree):
+    # Names each command interpreter would misread unquoted; some would run a
+    # command or make a file of their own.
+    NAMES = ["a b.txt", "it's.txt", "dollar$HOME.txt", "$(touch PWNED1).txt", "back`touch PWNED2`.txt",
+             "semi;touch PWNED3.txt", "R&D.txt", "[x].txt", "x.txt", "bang!.txt", "a,b.txt", "a=b.txt",
+             "caret^.txt", "~tilde.txt", "-dash.txt", "plain.txt", "sub dir (1)/in&echo PWNED4.txt"]
+    POSIX_NAMES = ["100%.txt", 'say "hi".txt', "star*.txt", "what?.txt", "out>PWNED5.txt"]
+
+    def tree(self) -> list[str]:
+        names = self.NAMES + (self.POSIX_NAMES if not self.c.wine else [])
+        for name in names:
+            path = os.path.join(self.base, "src", name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w") as f:
+                f.write(name)
+        os.makedirs(os.path.join(self.base, "dest"))
+        os.makedirs(os.path.join(self.base, "work"))
+        return names
+
+    def everything(self) -> set[str]:
+        found = set()
+        for top, dirs, files in os.walk(self.base):
+            found.update(os.path.relpath(os.path.join(top, n), self.base) for n in dirs + files)
+        return found
+
+    def test_copy_batch_copies_every_file_under_its_own_name(self):
+        names = self.tree()
+        prefix = "/P=copy" if self.c.wine else "/P=cp"
+        dest = self.host("dest") + self.c.sep
+        res = self.c.run(["LIST", self.host("src"), "/R", "/D", prefix, "/S=" + dest])
+        self.c.check_status(res, 0)
+        batch = os.path.join(self.base, "copy.bat" if self.c.wine else "copy.sh")
+        with open(batch, "wb") as f:
+            f.write(res.out)
+        before = self.everything()
+        ran = self.c.run_batch(batch, cwd=os.path.join(self.base, "work"))
+        problem = f"batch:\n{res.out.decode('latin-1')}\n{ran.describe()}  output: {ran.out!r}\n  errors: {ran.err!r}"
+        self.assertEqual(ran.rc, 0, problem)
+        if not self.c.wine:
+            self.assertEqual((ran.out, ran.err), (b"", b""), problem)
+        made = self.everything() - before
+        self.assertEqual(made, {"dest/" + os.path.basename(n) for n in names}, problem)
+        for name in names:
+            with open(os.path.join(self.base, "dest", os.path.basename(name))) as f:
+                self.assertEqual(f.read(), name, problem)
 
 
 class ChangingTree(HostileTree):

@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 from e2e_base import E2E, only
-from harness import BANNER, ascii_lower, ascii_upper, quoted
+from harness import BANNER, ascii_lower, ascii_upper
 from trees import (BASIC_ALL, DOLLAR_NAMES, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_UPPER_TRAIL,
                    blanks_entries)
 
@@ -20,7 +20,7 @@ def default_date(c) -> str:
 class Quoting(E2E):
     def test_full_names_with_blanks_are_quoted(self):
         self.assert_listing(["LIST", self.c.abs("blanks"), "/R"], "blanks", blanks_entries(self.c.mode),
-                            fmt=lambda p: quoted(self.c.full(p)))
+                            fmt=lambda p: self.c.quoted(self.c.full(p)))
 
     def test_noquote(self):
         for sw in ("/Q", "/NOQUOTE", "/q"):
@@ -30,23 +30,23 @@ class Quoting(E2E):
 
     def test_bare_names(self):
         self.assert_listing(["LIST", self.c.abs("blanks"), "/R", "/F"], "blanks", blanks_entries(self.c.mode),
-                            fmt=lambda p: quoted(short(p)))
+                            fmt=lambda p: self.c.quoted(short(p)))
         self.assert_listing(["LIST", self.c.abs("blanks"), "/R", "/FILENAMEONLY", "/Q"], "blanks",
                             blanks_entries(self.c.mode), fmt=short)
 
     @only("native", "a Windows file name cannot hold a double quote")
-    def test_inner_quotes_are_doubled(self):
+    def test_double_quotes_are_quoted_whole(self):
         d = self.c.abs("blanks")
         res = self.c.run(["LIST", d, "/F"])
-        self.c.check_entries(res, [("blanks/a b.txt", '"a b.txt"'), ("blanks/plain.txt", "plain.txt"),
-                                   ("blanks/blank dir", '"blank dir"'),
-                                   ("blanks/say \"hi\" now.txt", '"say ""hi"" now.txt"'),
-                                   ("blanks/q\"x.txt", 'q"x.txt')])
+        self.c.check_entries(res, [("blanks/a b.txt", "'a b.txt'"), ("blanks/plain.txt", "plain.txt"),
+                                   ("blanks/blank dir", "'blank dir'"),
+                                   ("blanks/say \"hi\" now.txt", "'say \"hi\" now.txt'"),
+                                   ("blanks/q\"x.txt", "'q\"x.txt'")])
 
     def test_full_and_short_macros_are_never_quoted(self):
         res = self.c.run(["LIST", self.c.abs("oneblank"), "/P=[$FULL][$SHORT][$SELF]", "/S=<$SHORT>"])
         full = self.c.full("oneblank/x y.txt")
-        q = quoted(full)
+        q = self.c.quoted(full)
         self.c.check_exact(res, f"[{full}][x y.txt][{q}] {q} <x y.txt>\n")
 
 
@@ -63,7 +63,7 @@ class LetterCase(E2E):
 
     def test_case_then_quote_with_bare_names(self):
         self.assert_listing(["LIST", self.c.abs("blanks"), "/R", "/F", "/U"], "blanks",
-                            blanks_entries(self.c.mode), fmt=lambda p: quoted(ascii_upper(short(p))))
+                            blanks_entries(self.c.mode), fmt=lambda p: self.c.quoted(ascii_upper(short(p))))
 
     def test_macros_other_than_self_keep_the_case(self):
         res = self.c.run(["LIST", self.c.abs("basic"), "/U", "/P=$SHORT|$FULL|$SELF"])
@@ -92,22 +92,22 @@ class Macros(E2E):
 
     def test_names_from_self_are_searched_by_later_macros(self):
         # The prefix gets the name with "$DATE" replaced; the middle keeps it.
-        full = self.c.full("onedate/r$DATE.txt")
+        shown = self.c.quoted(self.c.full("onedate/r$DATE.txt"))
         date = default_date(self.c)
         res = self.c.run(["LIST", self.c.abs("onedate"), "/P=$SELF"])
-        self.c.check_exact(res, full.replace("$DATE", date) + " " + full + "\n")
+        self.c.check_exact(res, shown.replace("$DATE", date) + " " + shown + "\n")
 
     def test_name_holding_its_own_macro_ends(self):
-        full = self.c.full("oneself/$SELF.txt")
+        shown = self.c.quoted(self.c.full("oneself/$SELF.txt"))
         res = self.c.run(["LIST", self.c.abs("oneself"), "/P=$SELF", "/S=$SELF"])
-        self.c.check_exact(res, f"{full} {full} {full}\n")
+        self.c.check_exact(res, f"{shown} {shown} {shown}\n")
 
     def test_dollar_and_percent_names_are_shown_as_they_are(self):
         res = self.c.run(["LIST", self.c.abs("dollars"), "/F", "/P=$SHORT:"], env={"TVX_E2E_VAR": "hello"})
         entries = DOLLAR_NAMES + ["-dash"]
         # "$SHORT" inserts the name, and a "$DATE" in it is then replaced too.
         prefix = lambda n: n.replace("$DATE", default_date(self.c))
-        self.c.check_entries(res, [(f"dollars/{n}", f"{prefix(n)}: {n}") for n in entries])
+        self.c.check_entries(res, [(f"dollars/{n}", f"{prefix(n)}: {self.c.quoted(n)}") for n in entries])
 
 
 # The default time has an odd second: 09:05:07 is shown as 09:05:06.

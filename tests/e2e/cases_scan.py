@@ -81,7 +81,7 @@ class FullNames(E2E):
     def test_entries_directly_under_root(self):
         names = os.listdir("/")
         res = self.c.run(["LIST", "/"])
-        self.c.check_entries(res, [(n, "/" + n) for n in names])
+        self.c.check_entries(res, [(n, self.c.quoted("/" + n)) for n in names])
 
     @only("wine", "drive roots exist only on Windows")
     def test_entries_directly_under_a_drive_root(self):
@@ -89,7 +89,8 @@ class FullNames(E2E):
             with self.subTest(directory=typed):
                 # A bare drive with colon names the drive's root, not the
                 # current directory on that drive.
-                res = self.c.run(["LIST", typed], cwd=self.c.unix("basic"))
+                # /Q: a plain list, whatever names the machine's root holds.
+                res = self.c.run(["LIST", typed, "/Q"], cwd=self.c.unix("basic"))
                 self.c.check_status(res, 0)
                 lines = self.c.split_lines(res)
                 for must in (b"Z:\\tmp", b"Z:\\usr"):

@@ -13,6 +13,7 @@ import os
 import re
 import shlex
 import shutil
+import string
 import subprocess
 import time
 
@@ -79,11 +80,23 @@ def ascii_lower(text: str) -> str:
     return "".join(chr(ord(c) + 32) if "A" <= c <= "Z" else c for c in text)
 
 
-def quoted(name: str) -> str:
-    """A displayed name as LIST and DIR quote it when it holds a blank."""
-    if " " in name:
-        return '"' + name.replace('"', '""') + '"'
-    return name
+# What asks for quotes: for cmd, a blank or one of its special characters;
+# for a POSIX shell, anything but these ASCII characters (bytes 0x80 and
+# above are safe too).
+CMD_SPECIAL = frozenset(" &()[]{}^=;!'+,`~")
+SH_SAFE = frozenset(string.ascii_letters + string.digits + "_@%+=:,./-")
+
+
+def quoted(name: str, mode: str) -> str:
+    """A displayed name as LIST and DIR quote it for the platform's command
+    interpreter. Compares characters, so a Shift-JIS trail byte never counts."""
+    if mode == "wine":
+        if any(c in CMD_SPECIAL for c in name):
+            return '"' + name.replace('"', '""') + '"'
+        return name
+    if all(c in SH_SAFE or ord(c) >= 0x80 for c in name):
+        return name
+    return "'" + name.replace("'", "'\\''") + "'"
 
 
 def group(n: int, sep: str = ",") -> str:
@@ -154,6 +167,10 @@ class Ctx:
         return self.host(self.unix(rel))
 
     full = abs  # the full name the program prints for a tree entry
+
+    def quoted(self, name: str) -> str:
+        """name as the program shows it, quoted for its platform's interpreter."""
+        return quoted(name, self.mode)
 
     def rel(self, rel: str) -> str:
         """A relative path written with the platform's separator."""
@@ -264,6 +281,21 @@ class Ctx:
         except FileNotFoundError as e:
             raise HarnessError(f"cannot start {argv[0]}: {e}")
         return Result(argv, cwd, pins, rc, out, _read(err_path), note)
+
+    def run_batch(self, batch: str, cwd: str) -> Result:
+        """Runs a batch file the program wrote: by sh natively, by cmd /c under Wine."""
+        full_env, pins = self._env(self.default_locale, None)
+        argv = ["wine", "cmd", "/c", self.host(batch)] if self.wine else ["sh", batch]
+        stem = self._next()
+        os.makedirs(os.path.dirname(stem), exist_ok=True)
+        try:
+            with open(stem + ".out", "wb") as out_f, open(stem + ".err", "wb") as err_f:
+                rc = subprocess.run(argv, cwd=cwd, env=full_env, stdin=subprocess.DEVNULL,
+                                    stdout=out_f, stderr=err_f, timeout=RUN_TIMEOUT).returncode
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"batch did not end within {RUN_TIMEOUT} s\n"
+                                 + Result(argv, cwd, pins, None, b"", b"").describe())
+        return Result(argv, cwd, pins, rc, _read(stem + ".out"), _read(stem + ".err"))
 
     def _run_into_head(self, argv, cwd, env, err_f, n):
         prog = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,

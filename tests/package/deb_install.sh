@@ -69,7 +69,7 @@ expect_list() {  # expect_list <expected lines, sorted> <args...>
   [ "$got" = "$expected" ] \
     || fail "tvx $* printed:"$'\n'"$out"$'\n'"expected (in any order):"$'\n'"$expected"
 }
-expect_list "$(printf '%s\n' "\"$tree/sub/b c.txt\"" "$tree/a.txt" "$tree/sub" | LC_ALL=C sort)" \
+expect_list "$(printf '%s\n' "'$tree/sub/b c.txt'" "$tree/a.txt" "$tree/sub" | LC_ALL=C sort)" \
   LIST "$tree" /R
 expect_list "$(printf '%s\n' "cp a.txt $tree/a.txt /backup" "cp b c.txt $tree/sub/b c.txt /backup" \
                  | LC_ALL=C sort)" \

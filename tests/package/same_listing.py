@@ -21,7 +21,8 @@ import tempfile
 
 # The same options on both sides. LIST with no options, recursive; with bare
 # names and a prefix holding a macro; only files, quoting off, upper case;
-# a prefix and a suffix around the full path, quoted where it holds a blank.
+# a prefix and a suffix around the full path, quoted where it holds a blank
+# (in double quotes for cmd, in single quotes for a POSIX shell).
 CASES = [
     ["/R"],
     ["/R", "/F", "/P=echo $SHORT"],
@@ -83,7 +84,8 @@ def to_wine_path(posix_path):
 
 
 def windows_to_posix(data, what):
-    """CR LF line ends to LF, Z:\\... paths to /... paths."""
+    """CR LF line ends to LF, Z:\\... paths to /... paths, cmd's double quotes
+    to a POSIX shell's single quotes (no name here holds either)."""
     text = data.decode("ascii")
     if text and not text.endswith("\r\n"):
         raise Failure(f"{what}: the output does not end in CR LF: {data[-40:]!r}")
@@ -91,7 +93,7 @@ def windows_to_posix(data, what):
     if "\r" in body:
         raise Failure(f"{what}: a CR that is not part of a CR LF: {data!r}")
     # /L lower-cases the drive letter along with the rest of the path.
-    return body.replace("Z:\\", "/").replace("z:\\", "/").replace("\\", "/")
+    return body.replace("Z:\\", "/").replace("z:\\", "/").replace("\\", "/").replace('"', "'")
 
 
 def posix_text(data, what):
@@ -122,7 +124,7 @@ def check_preorder(text, tree, who):
     """In a plain recursive listing every directory comes before its contents."""
     seen = set()
     for line in text.splitlines():
-        path = line[1:-1] if line.startswith('"') and line.endswith('"') else line
+        path = line[1:-1] if line[:1] in "'\"" and line[-1:] == line[:1] else line
         parent = os.path.dirname(path)
         if parent != tree and parent not in seen:
             raise Failure(f"{who}: {path} is listed before its directory {parent}:\n{text}")

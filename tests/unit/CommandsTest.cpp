@@ -53,17 +53,32 @@ TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
     ListOptions options;
     std::string expected;
   } rows[] = {
-      {{}, "\"/d/My \"\"Doc\"\".txt\"\n/d/Plain\n"},
-      {{.NoQuote = true}, "/d/My \"Doc\".txt\n/d/Plain\n"},
-      {{.FileNameOnly = true}, "\"My \"\"Doc\"\".txt\"\nPlain\n"},
-      {{.Upper = true}, "\"/D/MY \"\"DOC\"\".TXT\"\n/D/PLAIN\n"},
-      {{.Upper = true, .Lower = true}, "\"/d/my \"\"doc\"\".txt\"\n/d/plain\n"},
-      {{.NoDir = true}, "\"/d/My \"\"Doc\"\".txt\"\n"},
+      {{}, "'/d/It'\\''s \"Doc\".txt'\n/d/Plain\n"},
+      {{.NoQuote = true}, "/d/It's \"Doc\".txt\n/d/Plain\n"},
+      {{.FileNameOnly = true}, "'It'\\''s \"Doc\".txt'\nPlain\n"},
+      {{.Upper = true}, "'/D/IT'\\''S \"DOC\".TXT'\n/D/PLAIN\n"},
+      {{.Upper = true, .Lower = true}, "'/d/it'\\''s \"doc\".txt'\n/d/plain\n"},
+      {{.NoDir = true}, "'/d/It'\\''s \"Doc\".txt'\n"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
-    p.AddDir("/d/", {{"My \"Doc\".txt"}, {"Plain", true}});
+    p.AddDir("/d/", {{"It's \"Doc\".txt"}, {"Plain", true}});
     EXPECT_EQ(List(p, "/d", row.options), row.expected);
+  }
+  // On Windows: double quotes, inner ones doubled, for a blank or a character
+  // cmd treats specially; a quote in the directory alone quotes every name.
+  struct WindowsRow {
+    std::string dir, name, expected;
+  } windowsRows[] = {
+      {"C:\\d\\", "a b\"c", "\"C:\\d\\a b\"\"c\"\r\n"},
+      {"C:\\d\\", "R&D", "\"C:\\d\\R&D\"\r\n"},
+      {"C:\\d\\", "$x%y%", "C:\\d\\$x%y%\r\n"},
+      {"C:\\(1)\\", "a", "\"C:\\(1)\\a\"\r\n"},
+  };
+  for (const WindowsRow& row : windowsRows) {
+    FakePlatform p(PathStyle::Windows);
+    p.AddDir(row.dir, {{row.name}});
+    EXPECT_EQ(List(p, row.dir, {}), row.expected) << row.name;
   }
 }
 
@@ -79,19 +94,19 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
     std::string prefix, suffix, name, expected;
   } rows[] = {
       {"copy ", " D:\\backup", "a.txt", "copy /d/a.txt D:\\backup"},
-      {"echo $SHORT ", "", "a b", "echo a b \"/d/a b\""},
-      {"[$FULL] ", " [$SELF]", "a b", "[/d/a b] \"/d/a b\" [\"/d/a b\"]"},
+      {"echo $SHORT ", "", "a b", "echo a b '/d/a b'"},
+      {"[$FULL] ", " [$SELF]", "a b", "[/d/a b] '/d/a b' ['/d/a b']"},
       {"$DATETIME|$DATE|$TIME ", "", "f", "11/14/99 2:46:24 pm|11/14/99|2:46:24 pm /d/f"},
       {"$self $Date $DATETIMES ", "", "f", "$self $Date 11/14/99 2:46:24 pmS /d/f"},
       // Text inserted by $SELF is searched by the later macros; the name itself is not.
-      {"$SELF ", "", "x$DATEy", "/d/x11/14/99y /d/x$DATEy"},
+      {"$SELF ", "", "x$DATEy", "'/d/x11/14/99y' '/d/x$DATEy'"},
       // A name holding the macro it replaces is inserted once.
-      {"$SHORT ", "", "$SHORT", "$SHORT /d/$SHORT"},
+      {"$SHORT ", "", "$SHORT", "$SHORT '/d/$SHORT'"},
       // A name right after "$DATE" that spells "$DATETIME" with it.
       {"$DATE$SHORT ", "", "TIME", "11/14/99 2:46:24 pm /d/TIME"},
       // Past 64 KiB a text keeps its macros, whether or not the name holds a "$".
       {std::string(65536, 'x') + "$SHORT ", "", "a", std::string(65536, 'x') + "$SHORT /d/a"},
-      {std::string(65536, 'x') + "$SHORT ", "", "a$", std::string(65536, 'x') + "$SHORT /d/a$"},
+      {std::string(65536, 'x') + "$SHORT ", "", "a$", std::string(65536, 'x') + "$SHORT '/d/a$'"},
       {"$PATH ", "", "f", "$PATH /d/f"},
   };
   for (const Row& row : rows) {
@@ -110,8 +125,8 @@ TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextAreReplacedToo) {
       {"$SHOR$SELF ", "T", "T T"},
       {"$DA$SHORT ", "TE", "11/14/99 TE"},
       // Quoted, case-mapped and dollar-bearing names in every macro.
-      {"<$SELF|$SHORT|$FULL> ", "a $b", "<\"a $b\"|a $b|/d/a $b> \"a $b\""},
-      {"<$SELF|$TIME> ", "x y", "<\"x y\"|2:46:24 pm> \"x y\""},
+      {"<$SELF|$SHORT|$FULL> ", "a $b", "<'a $b'|a $b|/d/a $b> 'a $b'"},
+      {"<$SELF|$TIME> ", "x y", "<'x y'|2:46:24 pm> 'x y'"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
@@ -166,7 +181,7 @@ TEST_F(CommandsTest, DirTableAndSummary) {
                    {"sub", true, false, 0, kTime}});
   std::string out = Dir(p, "/d", {});
   EXPECT_EQ(out, "1999/11/14 14:46:24" + std::string(17, ' ') +
-                     "1,536  \"a file name longer than thirty bytes\"\n"
+                     "1,536  'a file name longer than thirty bytes'\n"
                      "1999/11/14 14:46:24" +
                      std::string(21, ' ') +
                      "0  sub                           \n"
