@@ -30,15 +30,18 @@ class DateCache {
  public:
   DateCache(const DateForms& forms, const MacroText& prefix, const MacroText& suffix)
       : forms_(forms), slots_(kSlots) {
-    for (std::size_t m = static_cast<std::size_t>(Macro::DateTime); m < kMacroCount; ++m)
-      wanted_[m] = prefix.Uses(static_cast<Macro>(m)) || suffix.Uses(static_cast<Macro>(m));
+    for (std::size_t m = kFirstDateMacro; m < kMacroCount; ++m) {
+      wanted_[m - kFirstDateMacro] =
+          prefix.Uses(static_cast<Macro>(m)) || suffix.Uses(static_cast<Macro>(m));
+    }
   }
-  bool Wanted() const { return wanted_[3] || wanted_[4] || wanted_[5]; }
+  bool Wanted() const { return wanted_[0] || wanted_[1] || wanted_[2]; }
   // The date texts of time, in the places of their macros.
   void Fill(TDateTime time, MacroValues& values) {
     Slot& slot = slots_[static_cast<std::uint64_t>(time / 2) % kSlots];
     if (!slot.made || slot.time != time) Make(slot, time);
-    for (std::size_t m = 3; m < kMacroCount; ++m) values[m].Pieces = {slot.texts[m - 3]};
+    for (std::size_t m = kFirstDateMacro; m < kMacroCount; ++m)
+      values[m].Pieces = {slot.texts[m - kFirstDateMacro]};
   }
 
  private:
@@ -52,12 +55,12 @@ class DateCache {
     slot.made = true;
     slot.time = time;
     for (std::string& text : slot.texts) text.clear();
-    if (wanted_[3]) forms_.AppendDateTime(slot.texts[0], time);
-    if (wanted_[4]) forms_.AppendDate(slot.texts[1], time);
-    if (wanted_[5]) forms_.AppendTime(slot.texts[2], time);
+    if (wanted_[0]) forms_.AppendDateTime(slot.texts[0], time);
+    if (wanted_[1]) forms_.AppendDate(slot.texts[1], time);
+    if (wanted_[2]) forms_.AppendTime(slot.texts[2], time);
   }
   const DateForms& forms_;
-  std::array<bool, kMacroCount> wanted_{};
+  std::array<bool, 3> wanted_{};  // $DATETIME, $DATE, $TIME
   std::vector<Slot> slots_;
 };
 
@@ -83,13 +86,13 @@ class ListLines : public MacroSource {
     time_ = entry.DateTime();
     SetValues();
     bool bySteps = !macros_;
-    if (macros_ && !dirHasDollar_ && !values_[2].Holds('$')) {
+    if (macros_ && !dirHasDollar_ && !values_[MacroIndex(Macro::Short)].Holds('$')) {
       if (dates_.Wanted()) dates_.Fill(time_, values_);
       bySteps = !DatesHoldDollar() && prefix_.StepsExact(values_) && suffix_.StepsExact(values_);
     }
     if (bySteps) {
       prefix_.AppendTo(out, values_);
-      for (std::string_view piece : values_[0].Pieces) out.Append(piece);
+      for (std::string_view piece : values_[MacroIndex(Macro::Self)].Pieces) out.Append(piece);
       suffix_.AppendTo(out, values_);
     } else {
       WriteInTurn(out);
@@ -102,7 +105,7 @@ class ListLines : public MacroSource {
       case Macro::Self:
       case Macro::Full:
       case Macro::Short:
-        return whole_[static_cast<std::size_t>(macro)];
+        return whole_[MacroIndex(macro)];
       case Macro::DateTime:
         return DateText(&DateForms::AppendDateTime);
       case Macro::Date:
@@ -133,36 +136,36 @@ class ListLines : public MacroSource {
         name_.find(QuoteChar(rule_)) != std::string_view::npos || (full && dirHasQuote_);
     if (!options_.Upper && !options_.Lower && (!quote || !escaped)) {
       const std::string_view mark = quote ? QuoteMark() : std::string_view();
-      values_[0].Pieces = {mark, dir, name_, mark};
+      values_[MacroIndex(Macro::Self)].Pieces = {mark, dir, name_, mark};
     } else {
       display_.assign(dir);
       display_.append(name_);
       MakeDisplay(display_, options_, rule_, code_);
-      values_[0].Pieces = {display_};
+      values_[MacroIndex(Macro::Self)].Pieces = {display_};
     }
-    values_[1].Pieces = {dir_, name_};
-    values_[2].Pieces = {name_};
+    values_[MacroIndex(Macro::Full)].Pieces = {dir_, name_};
+    values_[MacroIndex(Macro::Short)].Pieces = {name_};
   }
 
   std::string_view QuoteMark() const { return rule_ == QuoteRule::CommandPrompt ? "\"" : "'"; }
 
   bool DatesHoldDollar() const {
-    for (std::size_t m = 3; m < kMacroCount; ++m) {
+    for (std::size_t m = kFirstDateMacro; m < kMacroCount; ++m) {
       if (values_[m].Holds('$')) return true;
     }
     return false;
   }
 
   void WriteInTurn(LineWriter& out) {
-    for (std::size_t m = 0; m < 3; ++m) {
+    for (std::size_t m = 0; m < kFirstDateMacro; ++m) {
       whole_[m].clear();
       values_[m].AppendTo(whole_[m]);
     }
     for (const MacroText* text : {&prefix_, &suffix_}) {
       line_ = text->Typed();
-      if (macros_) ReplaceMacrosInTurn(line_, *this, code_);
+      ReplaceMacrosInTurn(line_, *this, code_);
       out.Append(line_);
-      if (text == &prefix_) out.Append(whole_[0]);
+      if (text == &prefix_) out.Append(whole_[MacroIndex(Macro::Self)]);
     }
   }
 
@@ -187,7 +190,7 @@ class ListLines : public MacroSource {
   MacroValues values_;
   // Reused across entries so the loop allocates only when a text outgrows them.
   std::string display_, line_, date_;
-  std::array<std::string, 3> whole_;
+  std::array<std::string, kFirstDateMacro> whole_;  // $SELF, $FULL, $SHORT whole
 };
 
 }  // namespace

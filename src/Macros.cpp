@@ -34,9 +34,8 @@ MacroText::MacroText(std::string_view text) : typed_(text) {
       continue;
     }
     if (pos > start) steps_.push_back({kLiteral, start, pos - start});
-    const bool afterDate = !steps_.empty() && pos == start &&
-                           steps_.back().macro == static_cast<std::size_t>(Macro::Date);
-    if (afterDate && macro <= static_cast<std::size_t>(Macro::Short)) formsMacros_ = true;
+    const bool afterDate = !steps_.empty() && steps_.back().macro == MacroIndex(Macro::Date);
+    if (afterDate && macro <= MacroIndex(Macro::Short)) formsMacros_ = true;
     steps_.push_back({macro, 0, 0});
     uses_[macro] = true;
     ++macroSteps_;

@@ -20,6 +20,11 @@ enum class Macro { Self, Full, Short, DateTime, Date, Time };
 inline constexpr std::size_t kMacroCount = 6;
 inline constexpr std::array<std::string_view, kMacroCount> kMacroNames = {
     "$SELF", "$FULL", "$SHORT", "$DATETIME", "$DATE", "$TIME"};
+constexpr std::size_t MacroIndex(Macro macro) {
+  return static_cast<std::size_t>(macro);
+}
+// The date macros come last: the names' texts are known before them.
+inline constexpr std::size_t kFirstDateMacro = MacroIndex(Macro::DateTime);
 
 // A macro's text for one entry, in up to four pieces (a quote, a directory, a
 // name, a quote), so that it is written without being put together first.
@@ -43,7 +48,7 @@ class MacroText {
   explicit MacroText(std::string_view text);
 
   const std::string& Typed() const { return typed_; }
-  bool Uses(Macro macro) const { return uses_[static_cast<std::size_t>(macro)]; }
+  bool Uses(Macro macro) const { return uses_[MacroIndex(macro)]; }
   // Whether writing the steps gives what replacing in turn gives, for an
   // entry none of whose texts holds a "$" (a name right after "$DATE" could
   // still spell "$DATETIME"), within the limits of ReplaceAll.
