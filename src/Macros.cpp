@@ -24,6 +24,7 @@ void MacroValue::AppendTo(std::string& out) const {
 MacroText::MacroText(std::string_view text) : typed_(text) {
   const std::size_t kLiteral = kMacroCount;
   std::size_t start = 0;
+  std::size_t afterDate = std::string_view::npos;  // where the last "$DATE" step ended
   for (std::size_t pos = text.find('$'); pos != std::string_view::npos;
        pos = text.find('$', pos + 1)) {
     std::size_t macro = 0;
@@ -33,13 +34,17 @@ MacroText::MacroText(std::string_view text) : typed_(text) {
       formsMacros_ = true;
       continue;
     }
+    // "$DATE", fewer than four typed bytes, then a macro replaced before
+    // "$DATETIME": its text could complete "TIME".
+    if (afterDate != std::string_view::npos && pos - afterDate < 4 &&
+        macro <= MacroIndex(Macro::DateTime))
+      formsMacros_ = true;
     if (pos > start) steps_.push_back({kLiteral, start, pos - start});
-    const bool afterDate = !steps_.empty() && steps_.back().macro == MacroIndex(Macro::Date);
-    if (afterDate && macro <= MacroIndex(Macro::Short)) formsMacros_ = true;
     steps_.push_back({macro, 0, 0});
     uses_[macro] = true;
     ++macroSteps_;
     start = pos + kMacroNames[macro].size();
+    afterDate = macro == MacroIndex(Macro::Date) ? start : std::string_view::npos;
     pos = start - 1;
   }
   if (start < text.size()) steps_.push_back({kLiteral, start, text.size() - start});

@@ -50,7 +50,7 @@ class MacroText {
   const std::string& Typed() const { return typed_; }
   bool Uses(Macro macro) const { return uses_[MacroIndex(macro)]; }
   // Whether writing the steps gives what replacing in turn gives, for an
-  // entry none of whose texts holds a "$" (a name right after "$DATE" could
+  // entry none of whose texts holds a "$" (text put in after "$DATE" could
   // still spell "$DATETIME"), within the limits of ReplaceAll.
   bool StepsExact(const MacroValues& values) const;
   void AppendTo(LineWriter& out, const MacroValues& values) const;
@@ -64,8 +64,9 @@ class MacroText {
   std::vector<Step> steps_;
   std::array<bool, kMacroCount> uses_{};
   std::size_t macroSteps_ = 0;
-  // A "$" that starts no macro, or "$DATE" right before a name: inserted text
-  // can then form a macro that the steps would not replace.
+  // A "$" that starts no macro, or "$DATE" close before a macro that is
+  // replaced earlier: inserted text can then form a macro that the steps
+  // would not replace.
   bool formsMacros_ = false;
 };
 

@@ -102,8 +102,9 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
       {"$SELF ", "", "x$DATEy", "'/d/x11/14/99y' '/d/x$DATEy'"},
       // A name holding the macro it replaces is inserted once.
       {"$SHORT ", "", "$SHORT", "$SHORT '/d/$SHORT'"},
-      // A name right after "$DATE" that spells "$DATETIME" with it.
+      // A name close after "$DATE" that spells "$DATETIME" with it.
       {"$DATE$SHORT ", "", "TIME", "11/14/99 2:46:24 pm /d/TIME"},
+      {"$DATET$SHORTE ", "", "IM", "11/14/99 2:46:24 pm /d/IM"},
       // Past 64 KiB a text keeps its macros, whether or not the name holds a "$".
       {std::string(65536, 'x') + "$SHORT ", "", "a", std::string(65536, 'x') + "$SHORT /d/a"},
       {std::string(65536, 'x') + "$SHORT ", "", "a$", std::string(65536, 'x') + "$SHORT '/d/a$'"},
