@@ -36,18 +36,20 @@ class DateCache {
     }
   }
   bool Wanted() const { return wanted_[0] || wanted_[1] || wanted_[2]; }
-  // The date texts of time, in the places of their macros.
-  void Fill(TDateTime time, MacroValues& values) {
+  // Puts the date texts of time in the places of their macros; false when
+  // one of them holds a "$".
+  bool Fill(TDateTime time, MacroValues& values) {
     Slot& slot = slots_[static_cast<std::uint64_t>(time / 2) % kSlots];
     if (!slot.made || slot.time != time) Make(slot, time);
     for (std::size_t m = kFirstDateMacro; m < kMacroCount; ++m)
       values[m].Pieces = {slot.texts[m - kFirstDateMacro]};
+    return slot.clean;
   }
 
  private:
   static constexpr std::size_t kSlots = 509;  // prime: times often differ by round amounts
   struct Slot {
-    bool made = false;
+    bool made = false, clean = true;
     TDateTime time = 0;
     std::array<std::string, 3> texts;
   };
@@ -58,6 +60,8 @@ class DateCache {
     if (wanted_[0]) forms_.AppendDateTime(slot.texts[0], time);
     if (wanted_[1]) forms_.AppendDate(slot.texts[1], time);
     if (wanted_[2]) forms_.AppendTime(slot.texts[2], time);
+    slot.clean = true;
+    for (const std::string& text : slot.texts) slot.clean &= text.find('$') == std::string::npos;
   }
   const DateForms& forms_;
   std::array<bool, 3> wanted_{};  // $DATETIME, $DATE, $TIME
@@ -86,9 +90,9 @@ class ListLines : public MacroSource {
     time_ = entry.DateTime();
     SetValues();
     bool bySteps = !macros_;
-    if (macros_ && !dirHasDollar_ && !values_[MacroIndex(Macro::Short)].Holds('$')) {
-      if (dates_.Wanted()) dates_.Fill(time_, values_);
-      bySteps = !DatesHoldDollar() && prefix_.StepsExact(values_) && suffix_.StepsExact(values_);
+    if (macros_ && !dirHasDollar_ && name_.find('$') == std::string_view::npos &&
+        (!dates_.Wanted() || dates_.Fill(time_, values_))) {
+      bySteps = prefix_.StepsExact(values_) && suffix_.StepsExact(values_);
     }
     if (bySteps) {
       prefix_.AppendTo(out, values_);
@@ -148,13 +152,6 @@ class ListLines : public MacroSource {
   }
 
   std::string_view QuoteMark() const { return rule_ == QuoteRule::CommandPrompt ? "\"" : "'"; }
-
-  bool DatesHoldDollar() const {
-    for (std::size_t m = kFirstDateMacro; m < kMacroCount; ++m) {
-      if (values_[m].Holds('$')) return true;
-    }
-    return false;
-  }
 
   void WriteInTurn(LineWriter& out) {
     for (std::size_t m = 0; m < kFirstDateMacro; ++m) {

@@ -10,13 +10,6 @@ std::size_t MacroValue::Size() const {
   return size;
 }
 
-bool MacroValue::Holds(char c) const {
-  for (std::string_view piece : Pieces) {
-    if (piece.find(c) != std::string_view::npos) return true;
-  }
-  return false;
-}
-
 void MacroValue::AppendTo(std::string& out) const {
   for (std::string_view piece : Pieces) out.append(piece);
 }
@@ -34,10 +27,10 @@ MacroText::MacroText(std::string_view text) : typed_(text) {
       formsMacros_ = true;
       continue;
     }
-    // "$DATE", fewer than four typed bytes, then a macro replaced before
-    // "$DATETIME": its text could complete "TIME".
-    if (afterDate != std::string_view::npos && pos - afterDate < 4 &&
-        macro <= MacroIndex(Macro::DateTime))
+    // "$DATE", then typed text that begins "TIME" ("", "T", "TI" or "TIM"),
+    // then a macro replaced before "$DATETIME": its text could complete it.
+    if (afterDate != std::string_view::npos && macro <= MacroIndex(Macro::DateTime) &&
+        std::string_view("TIME").starts_with(text.substr(afterDate, pos - afterDate)))
       formsMacros_ = true;
     if (pos > start) steps_.push_back({kLiteral, start, pos - start});
     steps_.push_back({macro, 0, 0});
@@ -58,7 +51,7 @@ bool MacroText::StepsExact(const MacroValues& values) const {
   for (const Step& step : steps_) {
     if (step.macro < kMacroCount) largest += values[step.macro].Size();
   }
-  return ReplaceAllFinishes(macroSteps_, largest);
+  return largest <= ReplaceAllLimit(macroSteps_);
 }
 
 void MacroText::AppendTo(LineWriter& out, const MacroValues& values) const {
@@ -67,7 +60,9 @@ void MacroText::AppendTo(LineWriter& out, const MacroValues& values) const {
       out.Append(std::string_view(typed_).substr(step.start, step.length));
       continue;
     }
-    for (std::string_view piece : values[step.macro].Pieces) out.Append(piece);
+    for (std::string_view piece : values[step.macro].Pieces) {
+      if (!piece.empty()) out.Append(piece);
+    }
   }
 }
 

@@ -31,7 +31,6 @@ inline constexpr std::size_t kFirstDateMacro = MacroIndex(Macro::DateTime);
 struct MacroValue {
   std::array<std::string_view, 4> Pieces{};
   std::size_t Size() const;
-  bool Holds(char c) const;
   void AppendTo(std::string& out) const;
 };
 using MacroValues = std::array<MacroValue, kMacroCount>;

@@ -96,10 +96,10 @@ void ReplaceAllIn(std::string& result, std::string_view pattern, std::string_vie
   }
 }
 
-bool ReplaceAllFinishes(std::size_t replacements, std::size_t largestSize) {
+std::size_t ReplaceAllLimit(std::size_t replacements) {
+  if (replacements >= kMaxReplacements) return 0;
   // The work counted before each replacement is at most the text's size.
-  return largestSize <= kMaxReplacedSize && replacements < kMaxReplacements &&
-         replacements <= kMaxWork / std::max<std::size_t>(largestSize, 1);
+  return std::min(kMaxReplacedSize, kMaxWork / std::max<std::size_t>(replacements, 1));
 }
 
 void UpperAscii(std::string& text, const CodePage& code) {

@@ -55,9 +55,9 @@ std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
 void ReplaceAllIn(std::string& text, std::string_view pattern, std::string_view replacement,
                   const CodePage& code);
 
-// Whether ReplaceAllIn makes every one of `replacements` replacements in a
-// text that never grows past largestSize, rather than stopping at its limits.
-bool ReplaceAllFinishes(std::size_t replacements, std::size_t largestSize);
+// The largest size a text may reach while ReplaceAllIn still makes every one
+// of `replacements` replacements in it, rather than stopping at its limits.
+std::size_t ReplaceAllLimit(std::size_t replacements);
 
 // ASCII-only case mapping that leaves double-byte characters whole.
 void UpperAscii(std::string& text, const CodePage& code);
