@@ -42,6 +42,7 @@ class MacroSource {
   virtual std::string_view Text(Macro macro) = 0;
 };
 
+// A prefix or suffix, cut once per run into literal text and macro steps.
 class MacroText {
  public:
   explicit MacroText(std::string_view text);

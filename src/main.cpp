@@ -6,6 +6,8 @@
 //   CommandLine parameter cutting, switches, NAME=VALUE, %ENV% references
 //   Scan        the entry list and the pre-order directory scan
 //   Commands    LIST, DIR and STAT
+//   Macros      LIST's macro table; a prefix or suffix cut into steps, and
+//               the replace-in-turn rule the steps shortcut
 //   Locale      calendar, locale settings and number forms; DateForms.cpp
 //               the date and time pictures
 //   Messages    every text shown besides listings: banner, usage, unknown
