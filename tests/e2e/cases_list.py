@@ -4,8 +4,8 @@ from __future__ import annotations
 
 from e2e_base import E2E, only
 from harness import BANNER, ascii_lower, ascii_upper
-from trees import (BASIC_ALL, DOLLAR_NAMES, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_UPPER_TRAIL,
-                   blanks_entries)
+from trees import (BASIC_ALL, DOLLAR_NAMES, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_QUOTE_TRAILS,
+                   SJIS_UPPER_TRAIL, blanks_entries)
 
 
 def short(path: str) -> str:
@@ -196,6 +196,12 @@ class DoubleByteNames(E2E):
                             fmt=lambda p: ascii_lower(self.c.full(p)))
         self.assert_listing(["LIST", d, "/R", "/F", "/U", "/L"], "sjis", self.ENTRIES, locale=self.JA,
                             fmt=lambda p: ascii_lower(short(p)))
+
+    def test_trail_bytes_never_ask_for_quotes(self):
+        # Under code page 932 the trail bytes spell [ ] ^ ` { } ~, which cmd
+        # treats specially; they are halves of characters, so no quotes.
+        full = self.c.full(f"sjisq/{SJIS_QUOTE_TRAILS}.txt")
+        self.assert_output(["LIST", self.c.abs("sjisq")], full + "\n", locale=self.JA)
 
     def test_relative_directory_from_inside(self):
         self.assert_listing(["LIST", SJIS_DIR], f"sjis/{SJIS_DIR}", ["f.txt"], locale=self.JA,

@@ -28,6 +28,7 @@ T_DE = utc(2023, 11, 14, 9, 5, 7)         # two-digit day and month
 SJIS_DIR = "ソ"        # 0x83 0x5C: the trail byte is "\"
 SJIS_LOWER_TRAIL = "ヂ"  # 0x83 0x61: the trail byte is "a"
 SJIS_UPPER_TRAIL = "ア"  # 0x83 0x41: the trail byte is "A"
+SJIS_QUOTE_TRAILS = "ゼゾタチボマミ"  # trail bytes "[", "]", "^", "`", "{", "}", "~"
 
 NAME31 = "thirty-one-bytes-long-name.data"  # 31 bytes
 NAME35 = "abcdefghijklmnopqrstuvwxyz01234.dat"  # 35 bytes
@@ -196,6 +197,8 @@ def sjis(b: Builder):
     b.file(f"sjis/{SJIS_DIR}/f.txt")
     b.file(f"sjis/{SJIS_LOWER_TRAIL}a.txt")
     b.file(f"sjis/{SJIS_UPPER_TRAIL}B.txt")
+    b.dir("sjisq")
+    b.file(f"sjisq/{SJIS_QUOTE_TRAILS}.txt")
 
 
 def outside_code_page(b: Builder):
