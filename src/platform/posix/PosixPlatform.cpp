@@ -95,11 +95,14 @@ class PosixPlatform : public Platform {
     auto& up = static_cast<PosixDir&>(parent);
     std::string child(name);
     if (up.job && up.nextSlot < up.job->names.size() && up.job->names[up.nextSlot] == child) {
-      ReadAhead::Slot& slot = ReadAhead::Claim(*up.job, up.nextSlot++, buffer_);
-      if (slot.enterError != 0) RaiseErrno(slot.enterError);
-      auto dir = std::make_unique<PosixDir>(fds_, &up, std::move(child));
-      dir->prefetched = &slot;
-      return dir;
+      ReadAhead::Slot& slot = readAhead_.Claim(*up.job, up.nextSlot++, buffer_);
+      if (slot.enterError > 0) RaiseErrno(slot.enterError);
+      if (slot.enterError == 0) {
+        auto dir = std::make_unique<PosixDir>(fds_, &up, std::move(child));
+        dir->prefetched = &slot;
+        dir->job = std::move(slot.children);
+        return dir;
+      }
     }
     // The parent may have to be opened again, and may be gone by now.
     const int parentFd = up.Fd();
@@ -109,33 +112,30 @@ class PosixPlatform : public Platform {
 
   void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
     auto& dir = static_cast<PosixDir&>(handle);
-    Listing* listing = &listing_;
-    if (dir.prefetched) {
-      listing = &dir.prefetched->listing;
-    } else {
-      const int fd = dir.Fd();
-      if (fd < 0) return;
-      ReadListing(fd, withDetails, buffer_, listing_);
-    }
-    if (!listing->readable) return;
-
+    const Listing* listing = ListingOf(dir, withDetails);
+    if (!listing) return;
     RawEntry entry;
     std::size_t subdirectories = 0;
     for (const Listing::Item& item : listing->items) {
       entry = RawEntry{};
-      entry.Name = listing->names.data() + item.nameAt;
+      entry.Name = listing->Name(item);
       entry.IsDir = item.type == DT_DIR;
       entry.IsLink = item.type == DT_LNK;
       if (item.haveStat && withDetails) {
         if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
         entry.DateTime = clock_.Convert(item.mtime);
       }
-      if (entry.IsDir && !entry.IsLink) ++subdirectories;
+      if (entry.IsDir) ++subdirectories;
       sink.Add(entry);
     }
-    if (readAheadWanted_ && subdirectories > 1)
-      PlanReadAhead(dir, *listing, subdirectories, withDetails);
-    if (dir.prefetched) dir.prefetched->listing = Listing{};  // handed over: free it
+    // A lone subdirectory is entered at once; reading it ahead pays only
+    // where reads wait.
+    const std::size_t worth = readAhead_.Grown() ? 1 : 2;
+    if (readAheadWanted_ && !dir.job && subdirectories >= worth) {
+      const int fd = dir.Fd();
+      if (fd >= 0) dir.job = readAhead_.Plan(fd, *listing, withDetails);
+    }
+    if (dir.prefetched) readAhead_.HandedOver(*dir.prefetched);
   }
 
   VersionStrings ReadVersion() override {
@@ -155,26 +155,22 @@ class PosixPlatform : public Platform {
 
   OutputSink& StandardOutput() override { return out_; }
 
-  // Queues the subdirectories the walk will enter next (those of a directory
-  // the walk just read), with a descriptor of the helper's own.
-  void PlanReadAhead(PosixDir& dir, const Listing& listing, std::size_t count, bool withDetails) {
-    const int fd = dir.Fd();
-    if (fd < 0) return;
-    std::shared_ptr<ReadAhead::Job> job = readAhead_.NewJob();
-    if (!job) return;
-    job->fd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (job->fd < 0) return;
-    job->withDetails = withDetails;
-    job->names.reserve(count);
-    for (const Listing::Item& item : listing.items) {
-      if (item.type == DT_DIR) job->names.emplace_back(listing.names.data() + item.nameAt);
-    }
-    job->slots = std::make_unique<ReadAhead::Slot[]>(job->names.size());
-    if (readAhead_.Post(job)) dir.job = std::move(job);
-  }
   std::string FromUtf8(std::string_view text) override { return std::string(text); }
 
  private:
+  // The directory's entries: read ahead, or read here; null when unreadable.
+  const Listing* ListingOf(PosixDir& dir, bool withDetails) {
+    const Listing* listing = &listing_;
+    if (dir.prefetched) {
+      listing = &dir.prefetched->listing;
+    } else {
+      const int fd = dir.Fd();
+      if (fd < 0) return nullptr;
+      ReadListing(fd, withDetails, buffer_, listing_);
+    }
+    return listing->readable ? listing : nullptr;
+  }
+
   std::vector<std::string> params_;
   std::string argv0_;
   CodePage code_;

@@ -1,0 +1,229 @@
+#include "ReadAhead.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace tvx {
+
+namespace {
+
+// Times this thread gave up the processor to wait (for the device, the
+// network, a FUSE server); a read served from memory waits for nothing, and
+// preemption is not counted.
+long Waits() {
+  struct rusage usage;
+  if (getrusage(RUSAGE_THREAD, &usage) != 0) return 0;
+  return usage.ru_nvcsw;
+}
+
+bool HasSubdirectory(const Listing& listing) {
+  for (const Listing::Item& item : listing.items) {
+    if (item.type == DT_DIR) return true;
+  }
+  return false;
+}
+
+struct OwnedFd {
+  explicit OwnedFd(int d) : fd(d) {}
+  ~OwnedFd() {
+    if (fd >= 0) close(fd);
+  }
+  int Release() { return std::exchange(fd, -1); }
+  int fd;
+};
+
+}  // namespace
+
+ReadAhead::Job::Job(ReadAhead& owner, int parentFd, bool details)
+    : pool(owner), fd(parentFd), withDetails(details) {
+  ++pool.openJobs_;
+}
+
+ReadAhead::Job::~Job() {
+  if (fd >= 0) {
+    close(fd);
+    --pool.openJobs_;
+  }
+  if (!slots) return;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (slots[i].held) --pool.held_;
+  }
+}
+
+ReadAhead::~ReadAhead() {
+  std::vector<std::shared_ptr<Job>> dropped;
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+    dropped.swap(jobs_);
+  }
+  wake_.notify_all();
+  for (std::thread& thread : pool_) thread.join();
+}
+
+std::shared_ptr<ReadAhead::Job> ReadAhead::MakeJob(int fd, const Listing& listing,
+                                                   bool withDetails) {
+  OwnedFd own(fd);
+  try {
+    auto job = std::make_shared<Job>(*this, own.Release(), withDetails);
+    for (const Listing::Item& item : listing.items) {
+      if (item.type == DT_DIR) job->names.emplace_back(listing.Name(item));
+    }
+    job->slots = std::make_unique<Slot[]>(job->names.size());
+    job->unopened = job->names.size();
+    return job;
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // reading ahead is only a help
+  }
+}
+
+std::shared_ptr<ReadAhead::Job> ReadAhead::Plan(int parentFd, const Listing& listing,
+                                                bool withDetails) {
+  if (openJobs_ >= kMaxOpenJobs || held_ >= kMaxHeld) return nullptr;
+  const int fd = openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  std::shared_ptr<Job> job = MakeJob(fd, listing, withDetails);
+  if (job) Post(job);
+  return job;
+}
+
+void ReadAhead::Post(const std::shared_ptr<Job>& job) {
+  {
+    std::lock_guard lock(mutex_);
+    if (quit_) return;
+    if (pool_.empty()) StartThread();
+    jobs_.push_back(job);
+  }
+  wake_.notify_one();
+}
+
+void ReadAhead::StartThread() {
+  if (cannotGrow_ || pool_.size() >= kMaxThreads) return;
+  try {
+    pool_.emplace_back([this] { Loop(); });
+    ++threads_;
+  } catch (...) {
+    cannotGrow_ = true;  // at a process limit: the threads there are do it all
+  }
+}
+
+void ReadAhead::ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer) {
+  Slot& slot = job.slots[i];
+  const char* name = job.names[i].c_str();
+  int fd = -1;
+  // The same calls the walk itself would make.
+  if (faccessat(job.fd, name, X_OK, 0) != 0) {
+    slot.enterError = errno;
+  } else {
+    fd = openat(job.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  }
+  if (job.unopened.fetch_sub(1) == 1) {
+    close(job.fd);
+    job.fd = -1;
+    --openJobs_;
+  }
+  if (fd < 0) return;
+  OwnedFd own(fd);
+  ReadListing(fd, job.withDetails, buffer, slot.listing);
+  slot.held = true;
+  ++held_;
+  // Its subdirectories come next in the walk's order: read them ahead too,
+  // through the descriptor already open.
+  if (openJobs_ < kMaxOpenJobs && held_ < kMaxHeld && HasSubdirectory(slot.listing)) {
+    slot.children = MakeJob(own.Release(), slot.listing, job.withDetails);
+    if (slot.children) Post(slot.children);
+  }
+}
+
+void ReadAhead::Run(Job& job, std::size_t i, std::vector<char>& buffer) {
+  Slot& slot = job.slots[i];
+  try {
+    ReadSlot(job, i, buffer);
+  } catch (const std::bad_alloc&) {
+    slot.listing = Listing{};
+    slot.children.reset();
+    slot.enterError = kReadItYourself;
+  }
+  slot.state.store(kDone, std::memory_order_release);
+  slot.state.notify_all();
+}
+
+ReadAhead::Slot& ReadAhead::Claim(Job& job, std::size_t i, std::vector<char>& buffer) {
+  Slot& slot = job.slots[i];
+  int expected = kFree;
+  if (slot.state.compare_exchange_strong(expected, kWorking, std::memory_order_acq_rel)) {
+    Run(job, i, buffer);
+    return slot;
+  }
+  // With a single helper the walk works from the back of the job while it
+  // waits; a grown pool has reads enough in flight.
+  for (std::size_t j = job.names.size(); !Grown() && j > i + 1;) {
+    --j;
+    if (slot.state.load(std::memory_order_acquire) == kDone) break;
+    int free = kFree;
+    if (job.slots[j].state.compare_exchange_strong(free, kWorking, std::memory_order_acq_rel)) {
+      Run(job, j, buffer);
+    }
+  }
+  for (int s = slot.state.load(std::memory_order_acquire); s != kDone;
+       s = slot.state.load(std::memory_order_acquire)) {
+    slot.state.wait(s, std::memory_order_acquire);
+  }
+  return slot;
+}
+
+void ReadAhead::HandedOver(Slot& slot) {
+  if (slot.held) {
+    slot.held = false;
+    --held_;
+  }
+  slot.listing = Listing{};
+}
+
+void ReadAhead::NoteWait(long waits) {
+  // Reads that wait: more of them in flight hide the waiting.
+  if (waits < 2 || slowReads_.fetch_add(1) + 1 < kSlowReadsPerThread) return;
+  slowReads_ = 0;
+  std::lock_guard lock(mutex_);
+  if (!quit_) StartThread();
+}
+
+bool ReadAhead::Next(std::shared_ptr<Job>& job, std::size_t& i) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (quit_) return false;
+    while (!jobs_.empty()) {
+      std::shared_ptr<Job>& newest = jobs_.back();
+      if (newest->cursor < newest->names.size()) {
+        job = newest;
+        i = job->cursor++;
+        if (job->cursor == job->names.size()) jobs_.pop_back();
+        return true;
+      }
+      jobs_.pop_back();
+    }
+    wake_.wait(lock);
+  }
+}
+
+void ReadAhead::Loop() {
+  std::vector<char> buffer(1 << 16);
+  std::shared_ptr<Job> job;
+  std::size_t i = 0;
+  while (Next(job, i)) {
+    int free = kFree;
+    if (!job->slots[i].state.compare_exchange_strong(free, kWorking, std::memory_order_acq_rel))
+      continue;
+    const long before = Waits();
+    Run(*job, i, buffer);
+    NoteWait(Waits() - before);
+    job.reset();
+  }
+}
+
+}  // namespace tvx
