@@ -71,8 +71,8 @@ class ReadAhead {
  private:
   // Bounds: descriptors held by jobs, and listings read but not yet taken.
   static constexpr int kMaxOpenJobs = 128;
-  static constexpr int kMaxHeld = 1024;
-  static constexpr int kMaxThreads = 32;
+  static constexpr int kMaxHeld = 512;
+  static constexpr int kMaxThreads = 16;
   // Reads that had to wait before the pool takes one more thread.
   static constexpr int kSlowReadsPerThread = 4;
 

@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""Times tvx on trees that are not in memory: the cold and slow-file-system
+scenarios of the benchmark (see bench/README.md).
+
+    scenarios.py cold TREE [--turns N] [--tvx PATH] [--out DIR]
+    scenarios.py slowfs TREE [--turns N] [--delay-us N] [--tvx PATH] [--out DIR]
+
+cold: the page cache is dropped before every run (needs root; skipped
+otherwise). slowfs: TREE is seen through bench/slowfs.c, a FUSE passthrough
+that adds a fixed delay to every operation (built here with cc and
+libfuse3; skipped where FUSE cannot be mounted).
+
+Every turn runs each command once, in an order that rotates from turn to
+turn, under /usr/bin/time (wall time and peak RSS); each tvx figure's ratio
+to a peer is taken per turn, and the median of those paired ratios is
+printed with the targets. Writes DIR/scenario-NAME.json and prints the
+report in Markdown.
+"""
+
+import argparse
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+FMT = "%TY/%Tm/%Td %TH:%TM:%TS %s %p\\n"
+
+# (tvx figure, peer, target ratio or None) per scenario.
+TARGETS = {
+    "cold": [("tvx LIST /R", "find", 0.6), ("tvx LIST /R", "bfs", None),
+             ("tvx LIST /R", "fdfind", None), ("tvx DIR /R", "du -a", 0.35),
+             ("tvx DIR /R", "bfs -printf", None)],
+    "slowfs": [("tvx LIST /R", "find", 0.25), ("tvx LIST /R", "fdfind", 0.5),
+               ("tvx LIST /R", "bfs", None), ("tvx DIR /R", "du -a", 0.2),
+               ("tvx DIR /R", "bfs -printf", None)],
+}
+
+
+def commands(tvx, tree):
+    return {
+        "tvx LIST /R": [tvx, "LIST", tree, "/R"],
+        "tvx DIR /R": [tvx, "DIR", tree, "/R"],
+        "find": ["find", tree],
+        "bfs": ["bfs", tree],
+        "fdfind": ["fdfind", "-uu", ".", tree],
+        "du -a": ["du", "-a", tree],
+        "bfs -printf": ["bfs", tree, "-printf", FMT.replace("\\n", "\n")],
+    }
+
+
+def drop_caches():
+    subprocess.run(["sync"], check=True)
+    with open("/proc/sys/vm/drop_caches", "w") as f:
+        f.write("3\n")
+
+
+def timed(argv):
+    """Wall seconds and peak RSS (KiB) of one run, output to /dev/null."""
+    with tempfile.NamedTemporaryFile("r") as tv:
+        start = time.perf_counter()
+        rc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", tv.name] + argv,
+                            stdout=subprocess.DEVNULL).returncode
+        took = time.perf_counter() - start
+        if rc != 0:
+            sys.exit(f"scenarios.py: status {rc}: {' '.join(argv)}")
+        return took, int(tv.read().split()[-1])
+
+
+def run_turns(cmds, turns, prepare):
+    names = list(cmds)
+    runs = {n: [] for n in names}
+    for turn in range(turns):
+        order = names[turn % len(names):] + names[:turn % len(names)]
+        for name in order:
+            prepare()
+            runs[name].append(timed(cmds[name]))
+            print(f"  turn {turn + 1}/{turns}: {name}: {runs[name][-1][0]:.2f} s", flush=True)
+    return runs
+
+
+def build_slowfs(workdir):
+    exe = os.path.join(workdir, "slowfs")
+    flags = subprocess.run(["pkg-config", "--cflags", "--libs", "fuse3"], capture_output=True,
+                           text=True)
+    if flags.returncode != 0 or not shutil.which("cc"):
+        return None, "cc or libfuse3 (Debian libfuse3-dev) is missing"
+    rc = subprocess.run(["cc", "-O2", "-o", exe, os.path.join(HERE, "slowfs.c")] +
+                        flags.stdout.split()).returncode
+    return (exe, None) if rc == 0 else (None, "slowfs.c did not build")
+
+
+def mount_slowfs(exe, tree, mnt, delay_us):
+    if not os.path.exists("/dev/fuse") or not shutil.which("fusermount3"):
+        return "no /dev/fuse or fusermount3 (Debian fuse3)"
+    rc = subprocess.run([exe, tree, mnt, "--delay-us", str(delay_us), "-o",
+                         "ro,default_permissions,fsname=slowfs"]).returncode
+    for _ in range(50):
+        if rc == 0 and os.path.ismount(mnt):
+            return None
+        time.sleep(0.1)
+    return "the FUSE mount failed"
+
+
+def report(scenario, tree, runs, meta):
+    med = {n: statistics.median(t for t, _ in r) for n, r in runs.items()}
+    rss = {n: max(k for _, k in r) for n, r in runs.items()}
+    out = [f"### Scenario {scenario}: {meta}", "",
+           "| tvx figure | tvx s | compared with | its s | paired ratio | target | result |",
+           "|---|---:|---|---:|---:|---|---|"]
+    for fig, peer, target in TARGETS[scenario]:
+        ratios = [a[0] / b[0] for a, b in zip(runs[fig], runs[peer])]
+        ratio = statistics.median(ratios)
+        verdict = "" if target is None else ("PASS" if ratio <= target else "FAIL")
+        out.append(f"| {fig} | {med[fig]:.3f} | {peer} | {med[peer]:.3f} | {ratio:.2f} | "
+                   f"{'' if target is None else f'<= {target}'} | {verdict} |")
+    out += ["", "| command | median s | min s | max s | peak RSS |", "|---|---:|---:|---:|---:|"]
+    for n, r in runs.items():
+        times = [t for t, _ in r]
+        out.append(f"| {n} | {med[n]:.3f} | {min(times):.3f} | {max(times):.3f} | "
+                   f"{rss[n] / 1024:.1f} MiB |")
+    return "\n".join(out) + "\n"
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("scenario", choices=["cold", "slowfs"])
+    ap.add_argument("tree")
+    ap.add_argument("--turns", type=int, default=3)
+    ap.add_argument("--delay-us", type=int, default=200)
+    ap.add_argument("--tvx", default=os.path.join(HERE, "..", "build", "native", "tvx"))
+    ap.add_argument("--out", default=os.path.join(HERE, "results", time.strftime("%Y%m%d-%H%M%S")))
+    a = ap.parse_args()
+    tvx, tree = os.path.abspath(a.tvx), os.path.abspath(a.tree)
+    for tool in ("find", "bfs", "fdfind", "du", "/usr/bin/time"):
+        if not shutil.which(tool):
+            sys.exit(f"scenarios.py: {tool} is missing (apt-get install -y bfs fd-find time)")
+    load = open("/proc/loadavg").read().split()[:3]
+    if a.scenario == "cold":
+        if os.geteuid() != 0:
+            print("scenario cold skipped: dropping the page cache needs root")
+            return 0
+        meta = f"{tree}, page cache dropped before every run, {a.turns} turns, load {' '.join(load)}"
+        runs = run_turns(commands(tvx, tree), a.turns, drop_caches)
+    else:
+        work = tempfile.mkdtemp(prefix="tvx-slowfs-")
+        mnt = os.path.join(work, "mnt")
+        os.mkdir(mnt)
+        exe, why = build_slowfs(work)
+        why = why or mount_slowfs(exe, tree, mnt, a.delay_us)
+        if why:
+            print(f"scenario slowfs skipped: {why}")
+            shutil.rmtree(work, ignore_errors=True)
+            return 0
+        try:
+            meta = (f"{tree} through slowfs ({a.delay_us} us per operation, no kernel caching), "
+                    f"{a.turns} turns, load {' '.join(load)}")
+            runs = run_turns(commands(tvx, mnt), a.turns, lambda: None)
+        finally:
+            subprocess.run(["fusermount3", "-u", mnt])
+            shutil.rmtree(work, ignore_errors=True)
+    text = report(a.scenario, tree, runs, meta + f", end load {open('/proc/loadavg').read().split()[0]}")
+    os.makedirs(a.out, exist_ok=True)
+    with open(os.path.join(a.out, f"scenario-{a.scenario}.json"), "w") as f:
+        json.dump({"meta": meta, "runs": runs}, f, indent=1)
+    print(text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,173 @@
+/* slowfs: a read-only FUSE passthrough that adds a fixed delay to every
+ * operation, standing in for a network share in the benchmark.
+ *
+ *   slowfs SOURCE MOUNTPOINT [--delay-us N] [FUSE options]
+ *
+ * It serves requests on several threads at once (as a network server does),
+ * reports each entry's type in directory listings, and is meant to be mounted
+ * with entry and attribute timeouts of 0 (bench/run.sh does), so every run
+ * pays the delay. Build: cc -O2 -o slowfs slowfs.c $(pkg-config --cflags --libs fuse3)
+ */
+#define FUSE_USE_VERSION 31
+#define _GNU_SOURCE
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <fuse.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <time.h>
+#include <unistd.h>
+
+static int g_source = -1;        /* the source directory */
+static long g_delay_ns = 200000; /* 0.2 ms */
+
+static void Delay(void) {
+  struct timespec t = {g_delay_ns / 1000000000L, g_delay_ns % 1000000000L};
+  while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+  }
+}
+
+/* "/a/b" as a path relative to the source: "a/b", and "." for the root. */
+static const char* Rel(const char* path) {
+  return path[1] == '\0' ? "." : path + 1;
+}
+
+static void* Init(struct fuse_conn_info* conn, struct fuse_config* cfg) {
+  (void)conn;
+  cfg->use_ino = 1;
+  cfg->entry_timeout = 0;
+  cfg->attr_timeout = 0;
+  cfg->negative_timeout = 0;
+  return NULL;
+}
+
+static int GetAttr(const char* path, struct stat* st, struct fuse_file_info* fi) {
+  (void)fi;
+  Delay();
+  return fstatat(g_source, Rel(path), st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -errno;
+}
+
+static int Access(const char* path, int mask) {
+  Delay();
+  return faccessat(g_source, Rel(path), mask, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -errno;
+}
+
+static int ReadLink(const char* path, char* buf, size_t size) {
+  Delay();
+  ssize_t n = readlinkat(g_source, Rel(path), buf, size - 1);
+  if (n < 0) return -errno;
+  buf[n] = '\0';
+  return 0;
+}
+
+static int OpenDir(const char* path, struct fuse_file_info* fi) {
+  Delay();
+  int fd = openat(g_source, Rel(path), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+  if (fd < 0) return -errno;
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    int error = errno;
+    close(fd);
+    return -error;
+  }
+  fi->fh = (uint64_t)(uintptr_t)dir;
+  return 0;
+}
+
+/* The whole listing in one reply, each entry with its type and inode. */
+static int ReadDir(const char* path, void* buf, fuse_fill_dir_t fill, off_t offset,
+                   struct fuse_file_info* fi, enum fuse_readdir_flags flags) {
+  (void)path;
+  (void)offset;
+  (void)flags;
+  Delay();
+  DIR* dir = (DIR*)(uintptr_t)fi->fh;
+  rewinddir(dir);
+  struct dirent* d;
+  while ((d = readdir(dir)) != NULL) {
+    struct stat st;
+    memset(&st, 0, sizeof st);
+    st.st_ino = d->d_ino;
+    st.st_mode = (mode_t)(DTTOIF(d->d_type));
+    if (fill(buf, d->d_name, &st, 0, 0)) break;
+  }
+  return 0;
+}
+
+static int ReleaseDir(const char* path, struct fuse_file_info* fi) {
+  (void)path;
+  closedir((DIR*)(uintptr_t)fi->fh);
+  return 0;
+}
+
+static int Open(const char* path, struct fuse_file_info* fi) {
+  Delay();
+  if ((fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+  int fd = openat(g_source, Rel(path), O_RDONLY | O_NOFOLLOW);
+  if (fd < 0) return -errno;
+  fi->fh = (uint64_t)fd;
+  return 0;
+}
+
+static int Read(const char* path, char* buf, size_t size, off_t offset,
+                struct fuse_file_info* fi) {
+  (void)path;
+  Delay();
+  ssize_t n = pread((int)fi->fh, buf, size, offset);
+  return n < 0 ? -errno : (int)n;
+}
+
+static int Release(const char* path, struct fuse_file_info* fi) {
+  (void)path;
+  close((int)fi->fh);
+  return 0;
+}
+
+static int StatFs(const char* path, struct statvfs* st) {
+  (void)path;
+  Delay();
+  return fstatvfs(g_source, st) == 0 ? 0 : -errno;
+}
+
+static const struct fuse_operations kOperations = {
+    .init = Init,
+    .getattr = GetAttr,
+    .access = Access,
+    .readlink = ReadLink,
+    .opendir = OpenDir,
+    .readdir = ReadDir,
+    .releasedir = ReleaseDir,
+    .open = Open,
+    .read = Read,
+    .release = Release,
+    .statfs = StatFs,
+};
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    fprintf(stderr, "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [FUSE options]\n");
+    return 2;
+  }
+  g_source = open(argv[1], O_RDONLY | O_DIRECTORY);
+  if (g_source < 0) {
+    perror(argv[1]);
+    return 1;
+  }
+  /* FUSE gets the program name, the mount point and the rest. */
+  char** args = calloc((size_t)argc + 1, sizeof *args);
+  int n = 0;
+  args[n++] = argv[0];
+  for (int i = 2; i < argc; ++i) {
+    if (strcmp(argv[i], "--delay-us") == 0 && i + 1 < argc) {
+      g_delay_ns = atol(argv[++i]) * 1000L;
+    } else {
+      args[n++] = argv[i];
+    }
+  }
+  return fuse_main(n, args, &kOperations, NULL);
+}
