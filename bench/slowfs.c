@@ -1,7 +1,10 @@
 /* slowfs: a read-only FUSE passthrough that adds a fixed delay to every
  * operation, standing in for a network share in the benchmark.
  *
- *   slowfs SOURCE MOUNTPOINT [--delay-us N] [FUSE options]
+ *   slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [FUSE options]
+ *
+ * --deny NAME refuses access to every directory named NAME (as a server
+ * would for a user without rights), also to root; the tests use it.
  *
  * It serves requests on several threads at once (as a network server does),
  * reports each entry's type in directory listings, and is meant to be mounted
@@ -25,6 +28,7 @@
 
 static int g_source = -1;        /* the source directory */
 static long g_delay_ns = 200000; /* 0.2 ms */
+static const char* g_deny = NULL; /* a directory name refused to everyone */
 
 static void Delay(void) {
   struct timespec t = {g_delay_ns / 1000000000L, g_delay_ns % 1000000000L};
@@ -35,6 +39,11 @@ static void Delay(void) {
 /* "/a/b" as a path relative to the source: "a/b", and "." for the root. */
 static const char* Rel(const char* path) {
   return path[1] == '\0' ? "." : path + 1;
+}
+
+static int Denied(const char* path) {
+  const char* last = strrchr(path, '/');
+  return g_deny != NULL && last != NULL && strcmp(last + 1, g_deny) == 0;
 }
 
 static void* Init(struct fuse_conn_info* conn, struct fuse_config* cfg) {
@@ -54,6 +63,7 @@ static int GetAttr(const char* path, struct stat* st, struct fuse_file_info* fi)
 
 static int Access(const char* path, int mask) {
   Delay();
+  if (Denied(path)) return -EACCES;
   return faccessat(g_source, Rel(path), mask, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -errno;
 }
 
@@ -67,6 +77,7 @@ static int ReadLink(const char* path, char* buf, size_t size) {
 
 static int OpenDir(const char* path, struct fuse_file_info* fi) {
   Delay();
+  if (Denied(path)) return -EACCES;
   int fd = openat(g_source, Rel(path), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
   if (fd < 0) return -errno;
   DIR* dir = fdopendir(fd);
@@ -150,7 +161,7 @@ static const struct fuse_operations kOperations = {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    fprintf(stderr, "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [FUSE options]\n");
+    fprintf(stderr, "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [FUSE options]\n");
     return 2;
   }
   g_source = open(argv[1], O_RDONLY | O_DIRECTORY);
@@ -165,6 +176,8 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     if (strcmp(argv[i], "--delay-us") == 0 && i + 1 < argc) {
       g_delay_ns = atol(argv[++i]) * 1000L;
+    } else if (strcmp(argv[i], "--deny") == 0 && i + 1 < argc) {
+      g_deny = argv[++i];
     } else {
       args[n++] = argv[i];
     }

@@ -3,8 +3,11 @@
 from __future__ import annotations
 
 import os
+import subprocess
+import time
 
-from e2e_base import E2E, only
+from e2e_base import E2E, NotApplicable, only
+from harness import MSG_ACCESS_DENIED
 from trees import BASIC_ALL, BASIC_TOP, NESTED_ALL, NESTED_DIRS
 
 
@@ -112,3 +115,76 @@ class FullNames(E2E):
         self.assert_listing(["LIST", self.c.abs("basic") + self.c.sep], "basic", BASIC_TOP)
         self.assert_listing(["LIST", self.c.abs("basic/sub/..")], "basic", BASIC_TOP)
         self.assert_listing(["LIST", self.c.abs("basic/./sub")], "basic/sub", ["s1.txt", "deeper"])
+
+
+class SlowFileSystem(E2E):
+    """The trees seen through bench/slowfs.c (natively, where FUSE mounts):
+    every read waits there, so the walk's read-ahead grows to many threads
+    reading far ahead. The output must be the very bytes that the walk of the
+    same tree from memory gives, in the same order (the passthrough lists
+    each directory in the order of the tree below it), and a refusal must
+    still stop the run with its message alone."""
+
+    mnt = None
+    why = "the program was built without libfuse3 (no slowfs to mount)"
+
+    @classmethod
+    def setUpClass(cls):
+        ctx = cls.ctx
+        if ctx.mode != "native":
+            cls.why = "a FUSE mount is a Linux affair"
+            return
+        if not ctx.slowfs:
+            return
+        mnt = os.path.join(ctx.tmp, "slowmnt")
+        os.makedirs(mnt, exist_ok=True)
+        rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny", "barred",
+                             "-o", "ro"], stderr=subprocess.DEVNULL).returncode
+        for _ in range(50):
+            if rc == 0 and os.path.ismount(mnt):
+                cls.mnt = mnt
+                return
+            time.sleep(0.1)
+        cls.why = "FUSE cannot be mounted here (no /dev/fuse, or not allowed)"
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.mnt:
+            subprocess.run(["fusermount3", "-u", cls.mnt])
+            cls.mnt = None
+
+    def through(self, args):
+        if not self.mnt:
+            raise NotApplicable(self.why)
+        res = self.c.run(args)
+        self.c.check_status(res, 0)
+        return res.out.replace(self.mnt.encode(), self.c.root.encode())
+
+    def single_threaded_order(self, top):
+        """LIST /R of top as a plain recursive walk in the kernel's order gives it."""
+        lines = []
+        for e in os.scandir(top):
+            lines.append(e.path.encode() + b"\n")
+            if e.is_dir(follow_symlinks=False):
+                lines += self.single_threaded_order(e.path)
+        return lines
+
+    def test_same_bytes_in_the_same_order(self):
+        wide = "wide"
+        out = self.through(["LIST", os.path.join(self.mnt or "", wide), "/R"])
+        self.assertEqual(out, b"".join(self.single_threaded_order(self.c.unix(wide))))
+        args = ["/R", "/P=$DATETIME"]
+        out = self.through(["LIST", os.path.join(self.mnt, wide)] + args)
+        self.assertEqual(out, self.c.run(["LIST", self.c.abs(wide)] + args).out)
+        table = self.through(["DIR", os.path.join(self.mnt or "", wide), "/R"])
+        res = self.c.run(["DIR", self.c.abs(wide), "/R"])
+        cut = b" - DRIVE INFO"
+        self.assertEqual(table.split(cut)[0], res.out.split(cut)[0])
+
+    def test_refusal_stops_the_run_with_its_message_alone(self):
+        for command in ("LIST", "DIR", "STAT"):
+            with self.subTest(command=command):
+                if not self.mnt:
+                    raise NotApplicable(self.why)
+                res = self.c.run([command, os.path.join(self.mnt, "wideshut"), "/R"])
+                self.c.check_exact(res, MSG_ACCESS_DENIED + "\n", rc=1)

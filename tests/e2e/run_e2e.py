@@ -124,6 +124,7 @@ def main() -> int:
     ap.add_argument("-k", dest="pattern", help="run only cases whose name contains this text")
     ap.add_argument("-v", "--verbose", action="store_true", help="print every case")
     ap.add_argument("--keep", action="store_true", help="keep the run's folder under /tmp")
+    ap.add_argument("--slowfs", help="bench/slowfs.c built: cases walk a tree through it")
     opts = ap.parse_args()
 
     cases = load_cases(opts.pattern)
@@ -157,6 +158,7 @@ def main() -> int:
     shutil.copy2(exe, run_exe)
     os.chmod(run_exe, 0o755)
     ctx = harness.Ctx(opts.mode, run_exe, tmp, opts.wine)
+    ctx.slowfs = os.path.abspath(opts.slowfs) if opts.slowfs else None
     E2E.ctx = ctx
     try:
         try:

@@ -33,6 +33,7 @@ SJIS_QUOTE_TRAILS = "ゼゾタチボマミ"  # trail bytes "[", "]", "^", "`", "
 NAME31 = "thirty-one-bytes-long-name.data"  # 31 bytes
 NAME35 = "abcdefghijklmnopqrstuvwxyz01234.dat"  # 35 bytes
 MANY_FILES = 300
+WIDE = 6  # wide and wideshut: 6 + 36 + 108 directories each
 
 
 class Builder:
@@ -225,6 +226,7 @@ def permissions(b: Builder):
 def lock_permissions(root: str):
     os.chmod(os.path.join(root, "perm/closed"), 0o000)
     os.chmod(os.path.join(root, "perm2/unreadable"), 0o311)
+    os.chmod(os.path.join(root, f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred"), 0o000)
 
 
 def many(b: Builder):
@@ -233,8 +235,25 @@ def many(b: Builder):
         b.file(f"many/file-{i:04d}.txt", 1)
 
 
+def wide(b: Builder):
+    # Enough directories, three levels deep, for reads to run far ahead of
+    # the walk; "wideshut" holds one directory refused late in its walk.
+    for top in ("wide", "wideshut"):
+        b.dir(top)
+        for i in range(WIDE):
+            b.dir(f"{top}/a{i}")
+            b.file(f"{top}/a{i}/f.txt", i)
+            for j in range(WIDE):
+                b.dir(f"{top}/a{i}/b{j}")
+                for k in range(3):
+                    b.dir(f"{top}/a{i}/b{j}/c{k}")
+                    b.file(f"{top}/a{i}/b{j}/c{k}/g.txt", k)
+    b.dir(f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred")
+    b.file(f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred/h.txt")
+
+
 BUILDERS = [basic, blanks_and_quotes, dollar_and_percent, nested, empty, single_entries, links,
-            dir_trees, sjis, outside_code_page, permissions, many]
+            dir_trees, sjis, outside_code_page, permissions, many, wide]
 
 
 def build_all(root: str, mode: str):
