@@ -33,9 +33,11 @@ class PosixDir : public DirHandle {
   // them the walk has entered; for this directory itself, its slot when it
   // was read ahead.
   std::shared_ptr<ReadAhead::Job> job;
-  std::size_t nextSlot = 0;
+  std::size_t nextSlot = 0;  // also: how many subdirectories the walk has entered
+  ReadAhead::PlacePtr place;
   ReadAhead::Slot* prefetched = nullptr;
 
+  const std::string& Name() const { return name_; }
   // The descriptor, opened (again) when needed; -1 when it cannot be.
   int Fd();
 

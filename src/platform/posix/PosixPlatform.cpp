@@ -88,17 +88,21 @@ class PosixPlatform : public Platform {
 
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
     if (access(fullPath.c_str(), X_OK) != 0) RaiseErrno(errno);
-    return std::make_unique<PosixDir>(fds_, nullptr, fullPath);
+    auto dir = std::make_unique<PosixDir>(fds_, nullptr, fullPath);
+    if (readAheadWanted_) dir->place = ReadAhead::Root();
+    return dir;
   }
 
   std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) override {
     auto& up = static_cast<PosixDir&>(parent);
     std::string child(name);
-    if (up.job && up.nextSlot < up.job->names.size() && up.job->names[up.nextSlot] == child) {
-      ReadAhead::Slot& slot = readAhead_.Claim(*up.job, up.nextSlot++, buffer_);
+    const std::size_t index = up.nextSlot++;
+    auto dir = std::make_unique<PosixDir>(fds_, &up, std::move(child));
+    if (readAheadWanted_) dir->place = ReadAhead::Child(up.place, index);
+    if (up.job && index < up.job->names.size() && up.job->names[index] == dir->Name()) {
+      ReadAhead::Slot& slot = readAhead_.Claim(*up.job, index, buffer_);
       if (slot.enterError > 0) RaiseErrno(slot.enterError);
       if (slot.enterError == 0) {
-        auto dir = std::make_unique<PosixDir>(fds_, &up, std::move(child));
         dir->prefetched = &slot;
         dir->job = std::move(slot.children);
         return dir;
@@ -106,8 +110,8 @@ class PosixPlatform : public Platform {
     }
     // The parent may have to be opened again, and may be gone by now.
     const int parentFd = up.Fd();
-    if (parentFd < 0 || faccessat(parentFd, child.c_str(), X_OK, 0) != 0) RaiseErrno(errno);
-    return std::make_unique<PosixDir>(fds_, &up, std::move(child));
+    if (parentFd < 0 || faccessat(parentFd, dir->Name().c_str(), X_OK, 0) != 0) RaiseErrno(errno);
+    return dir;
   }
 
   void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
@@ -133,7 +137,7 @@ class PosixPlatform : public Platform {
     const std::size_t worth = readAhead_.Grown() ? 1 : 2;
     if (readAheadWanted_ && !dir.job && subdirectories >= worth) {
       const int fd = dir.Fd();
-      if (fd >= 0) dir.job = readAhead_.Plan(fd, *listing, withDetails);
+      if (fd >= 0) dir.job = readAhead_.Plan(fd, dir.place, *listing, withDetails);
     }
     if (dir.prefetched) readAhead_.HandedOver(*dir.prefetched);
   }

@@ -39,8 +39,45 @@ struct OwnedFd {
 
 }  // namespace
 
-ReadAhead::Job::Job(ReadAhead& owner, int parentFd, bool details)
-    : pool(owner), fd(parentFd), withDetails(details) {
+ReadAhead::PlacePtr ReadAhead::Child(const PlacePtr& parent, std::size_t index) {
+  return std::make_shared<const Place>(
+      Place{parent, static_cast<std::uint32_t>(index), parent->depth + 1});
+}
+
+namespace {
+
+// Whether subdirectory ai of the directory at a comes before subdirectory bi
+// of the one at b in the walk's order (pre-order: a directory before what it
+// holds, siblings in listing order).
+bool ComesBefore(const ReadAhead::Place* a, std::size_t ai, const ReadAhead::Place* b,
+                 std::size_t bi) {
+  const std::size_t lengthA = a->depth + 1, lengthB = b->depth + 1;
+  std::size_t la = lengthA, lb = lengthB;
+  // Cut the longer path to the length of the shorter, then compare upwards;
+  // the topmost difference decides.
+  for (; la > lb; --la) ai = a->index, a = a->parent.get();
+  for (; lb > la; --lb) bi = b->index, b = b->parent.get();
+  int order = 0;
+  for (;;) {
+    if (ai != bi) order = ai < bi ? -1 : 1;
+    if (a == b || !a->parent || !b->parent) break;
+    ai = a->index, a = a->parent.get();
+    bi = b->index, b = b->parent.get();
+  }
+  return order != 0 ? order < 0 : lengthA < lengthB;
+}
+
+}  // namespace
+
+bool ReadAhead::NeededFirst::operator()(const std::shared_ptr<Job>& a,
+                                        const std::shared_ptr<Job>& b) const {
+  if (ComesBefore(a->place.get(), a->cursor, b->place.get(), b->cursor)) return true;
+  if (ComesBefore(b->place.get(), b->cursor, a->place.get(), a->cursor)) return false;
+  return a.get() < b.get();
+}
+
+ReadAhead::Job::Job(ReadAhead& owner, int parentFd, PlacePtr where, bool details)
+    : pool(owner), place(std::move(where)), fd(parentFd), withDetails(details) {
   ++pool.openJobs_;
 }
 
@@ -56,7 +93,7 @@ ReadAhead::Job::~Job() {
 }
 
 ReadAhead::~ReadAhead() {
-  std::vector<std::shared_ptr<Job>> dropped;
+  std::set<std::shared_ptr<Job>, NeededFirst> dropped;
   {
     std::lock_guard lock(mutex_);
     quit_ = true;
@@ -66,11 +103,11 @@ ReadAhead::~ReadAhead() {
   for (std::thread& thread : pool_) thread.join();
 }
 
-std::shared_ptr<ReadAhead::Job> ReadAhead::MakeJob(int fd, const Listing& listing,
+std::shared_ptr<ReadAhead::Job> ReadAhead::MakeJob(int fd, PlacePtr place, const Listing& listing,
                                                    bool withDetails) {
   OwnedFd own(fd);
   try {
-    auto job = std::make_shared<Job>(*this, own.Release(), withDetails);
+    auto job = std::make_shared<Job>(*this, own.Release(), std::move(place), withDetails);
     for (const Listing::Item& item : listing.items) {
       if (item.type == DT_DIR) job->names.emplace_back(listing.Name(item));
     }
@@ -82,12 +119,12 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::MakeJob(int fd, const Listing& listin
   }
 }
 
-std::shared_ptr<ReadAhead::Job> ReadAhead::Plan(int parentFd, const Listing& listing,
-                                                bool withDetails) {
-  if (openJobs_ >= kMaxOpenJobs || held_ >= kMaxHeld) return nullptr;
+std::shared_ptr<ReadAhead::Job> ReadAhead::Plan(int parentFd, const PlacePtr& place,
+                                                const Listing& listing, bool withDetails) {
+  if (openJobs_ >= kMaxOpenJobs) return nullptr;
   const int fd = openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return nullptr;
-  std::shared_ptr<Job> job = MakeJob(fd, listing, withDetails);
+  std::shared_ptr<Job> job = MakeJob(fd, place, listing, withDetails);
   if (job) Post(job);
   return job;
 }
@@ -97,7 +134,7 @@ void ReadAhead::Post(const std::shared_ptr<Job>& job) {
     std::lock_guard lock(mutex_);
     if (quit_) return;
     if (pool_.empty()) StartThread();
-    jobs_.push_back(job);
+    jobs_.insert(job);
   }
   wake_.notify_one();
 }
@@ -134,8 +171,9 @@ void ReadAhead::ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer) {
   ++held_;
   // Its subdirectories come next in the walk's order: read them ahead too,
   // through the descriptor already open.
-  if (openJobs_ < kMaxOpenJobs && held_ < kMaxHeld && HasSubdirectory(slot.listing)) {
-    slot.children = MakeJob(own.Release(), slot.listing, job.withDetails);
+  if (openJobs_ < kMaxOpenJobs - kWalkReserve && held_ < kMaxHeld &&
+      HasSubdirectory(slot.listing)) {
+    slot.children = MakeJob(own.Release(), Child(job.place, i), slot.listing, job.withDetails);
     if (slot.children) Post(slot.children);
   }
 }
@@ -181,6 +219,10 @@ void ReadAhead::HandedOver(Slot& slot) {
   if (slot.held) {
     slot.held = false;
     --held_;
+    if (starved_.exchange(false)) {
+      std::lock_guard lock(mutex_);
+      wake_.notify_all();
+    }
   }
   slot.listing = Listing{};
 }
@@ -197,15 +239,21 @@ bool ReadAhead::Next(std::shared_ptr<Job>& job, std::size_t& i) {
   std::unique_lock lock(mutex_);
   for (;;) {
     if (quit_) return false;
-    while (!jobs_.empty()) {
-      std::shared_ptr<Job>& newest = jobs_.back();
-      if (newest->cursor < newest->names.size()) {
-        job = newest;
-        i = job->cursor++;
-        if (job->cursor == job->names.size()) jobs_.pop_back();
-        return true;
+    // Far enough ahead: wait until the walk has taken some. Said before
+    // held_ is read again, so that HandedOver cannot miss it.
+    if (held_ >= kMaxHeld) {
+      starved_ = true;
+      if (held_ >= kMaxHeld) {
+        wake_.wait(lock);
+        continue;
       }
-      jobs_.pop_back();
+    }
+    if (!jobs_.empty()) {
+      // The key changes with the cursor: out of the set, then back in.
+      job = std::move(jobs_.extract(jobs_.begin()).value());
+      i = job->cursor++;
+      if (job->cursor < job->names.size()) jobs_.insert(job);
+      return true;
     }
     wake_.wait(lock);
   }

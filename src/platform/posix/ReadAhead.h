@@ -11,8 +11,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +30,17 @@ class ReadAhead {
   // reads the directory itself.
   static constexpr int kReadItYourself = -1;
 
+  // Where a directory stands in the walk's order: the how-manieth
+  // subdirectory of which directory (the scanned one has no parent).
+  struct Place {
+    std::shared_ptr<const Place> parent;
+    std::uint32_t index = 0;
+    std::uint32_t depth = 0;
+  };
+  using PlacePtr = std::shared_ptr<const Place>;
+  static PlacePtr Root() { return std::make_shared<const Place>(); }
+  static PlacePtr Child(const PlacePtr& parent, std::size_t index);
+
   struct Job;
   // One subdirectory: whether it could be entered, its listing, and the job
   // for its own subdirectories when the reader planned one.
@@ -41,10 +54,11 @@ class ReadAhead {
 
   // The subdirectories of one directory, in the order the walk enters them.
   struct Job {
-    Job(ReadAhead& pool, int parentFd, bool details);
+    Job(ReadAhead& pool, int parentFd, PlacePtr where, bool details);
     ~Job();
     ReadAhead& pool;
-    int fd;  // the parent, for this job alone; closed once every slot has opened its own
+    PlacePtr place;  // of the directory whose subdirectories these are
+    int fd;          // the parent, for this job alone; closed once every slot has opened its own
     bool withDetails;
     std::atomic<std::size_t> unopened{0};
     std::vector<std::string> names;
@@ -60,7 +74,8 @@ class ReadAhead {
   // A job for the subdirectories of the directory open as parentFd, read from
   // listing; null when the bound is reached or no descriptor is left. The
   // job works through a descriptor of its own.
-  std::shared_ptr<Job> Plan(int parentFd, const Listing& listing, bool withDetails);
+  std::shared_ptr<Job> Plan(int parentFd, const PlacePtr& place, const Listing& listing,
+                            bool withDetails);
   // Slot i of job, done by whoever gets to it first; the walk waits for it.
   Slot& Claim(Job& job, std::size_t i, std::vector<char>& buffer);
   // The walk has taken over a slot's listing.
@@ -69,14 +84,22 @@ class ReadAhead {
   bool Grown() const { return threads_.load(std::memory_order_relaxed) > 1; }
 
  private:
-  // Bounds: descriptors held by jobs, and listings read but not yet taken.
+  // Bounds: descriptors held by jobs, and listings read but not yet taken
+  // (the pool's threads stop there; the walk itself reads on). The pool
+  // leaves the last few descriptors to the walk.
   static constexpr int kMaxOpenJobs = 128;
+  static constexpr int kWalkReserve = 16;
   static constexpr int kMaxHeld = 512;
   static constexpr int kMaxThreads = 16;
   // Reads that had to wait before the pool takes one more thread.
   static constexpr int kSlowReadsPerThread = 4;
 
-  std::shared_ptr<Job> MakeJob(int fd, const Listing& listing, bool withDetails);
+  // The pool reads first what the walk will need first: the job whose next
+  // slot comes first in the walk's order.
+  struct NeededFirst {
+    bool operator()(const std::shared_ptr<Job>& a, const std::shared_ptr<Job>& b) const;
+  };
+  std::shared_ptr<Job> MakeJob(int fd, PlacePtr place, const Listing& listing, bool withDetails);
   void Post(const std::shared_ptr<Job>& job);
   void Run(Job& job, std::size_t i, std::vector<char>& buffer);
   void ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer);
@@ -87,7 +110,7 @@ class ReadAhead {
 
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::vector<std::shared_ptr<Job>> jobs_;  // newest last: the walk needs it first
+  std::set<std::shared_ptr<Job>, NeededFirst> jobs_;
   std::vector<std::thread> pool_;
   bool quit_ = false;
   bool cannotGrow_ = false;
@@ -95,6 +118,7 @@ class ReadAhead {
   std::atomic<int> slowReads_{0};
   std::atomic<int> openJobs_{0};
   std::atomic<int> held_{0};
+  std::atomic<bool> starved_{false};  // a thread waits for held_ to drop
 };
 
 }  // namespace tvx
