@@ -14,8 +14,9 @@
 //               command, failure messages
 //   Output      the line writer
 //   Text, Paths byte-string and path rules (both platforms' syntax)
-//   platform/   the operating-system boundary (Platform.h): posix/ (with the
-//               read-ahead of a recursive walk) and win32/ (with TVerRes)
+//   platform/   the operating-system boundary (Platform.h): posix/ (directory
+//               reading, the read-ahead pool of a recursive walk, open
+//               directories, standard output, locale) and win32/ (with TVerRes)
 #include "Platform.h"
 #include "Run.h"
 

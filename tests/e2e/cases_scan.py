@@ -136,6 +136,9 @@ class SlowFileSystem(E2E):
             return
         if not ctx.slowfs:
             return
+        if not os.path.isfile(ctx.slowfs):
+            cls.why = f"slowfs is not built: {ctx.slowfs}"
+            return
         mnt = os.path.join(ctx.tmp, "slowmnt")
         os.makedirs(mnt, exist_ok=True)
         rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny", "barred",
