@@ -249,10 +249,12 @@ bool ReadAhead::Next(std::shared_ptr<Job>& job, std::size_t& i) {
       }
     }
     if (!jobs_.empty()) {
-      // The key changes with the cursor: out of the set, then back in.
-      job = std::move(jobs_.extract(jobs_.begin()).value());
+      // The key changes with the cursor: out of the set, then back in, with
+      // the same node (nothing to allocate).
+      auto node = jobs_.extract(jobs_.begin());
+      job = node.value();
       i = job->cursor++;
-      if (job->cursor < job->names.size()) jobs_.insert(job);
+      if (job->cursor < job->names.size()) jobs_.insert(std::move(node));
       return true;
     }
     wake_.wait(lock);
