@@ -173,7 +173,8 @@ void ReadAhead::ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer) {
   // through the descriptor already open.
   if (openJobs_ < kMaxOpenJobs - kWalkReserve && held_ < kMaxHeld &&
       HasSubdirectory(slot.listing)) {
-    slot.children = MakeJob(own.Release(), Child(job.place, i), slot.listing, job.withDetails);
+    PlacePtr place = Child(job.place, i);
+    slot.children = MakeJob(own.Release(), std::move(place), slot.listing, job.withDetails);
     if (slot.children) Post(slot.children);
   }
 }
@@ -183,6 +184,10 @@ void ReadAhead::Run(Job& job, std::size_t i, std::vector<char>& buffer) {
   try {
     ReadSlot(job, i, buffer);
   } catch (const std::bad_alloc&) {
+    if (slot.held) {
+      slot.held = false;
+      --held_;
+    }
     slot.listing = Listing{};
     slot.children.reset();
     slot.enterError = kReadItYourself;
