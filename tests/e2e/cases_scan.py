@@ -141,8 +141,12 @@ class SlowFileSystem(E2E):
             return
         mnt = os.path.join(ctx.tmp, "slowmnt")
         os.makedirs(mnt, exist_ok=True)
-        rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny", "barred",
-                             "-o", "ro"], stderr=subprocess.DEVNULL).returncode
+        try:
+            rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny",
+                                 "barred", "-o", "ro"], stderr=subprocess.DEVNULL,
+                                timeout=20).returncode
+        except subprocess.TimeoutExpired:
+            rc = None
         for _ in range(50):
             if rc == 0 and os.path.ismount(mnt):
                 cls.mnt = mnt
@@ -153,7 +157,8 @@ class SlowFileSystem(E2E):
     @classmethod
     def tearDownClass(cls):
         if cls.mnt:
-            subprocess.run(["fusermount3", "-u", cls.mnt])
+            # Lazily: a mount still busy goes as soon as it is not.
+            subprocess.run(["fusermount3", "-u", "-z", cls.mnt], timeout=20)
             cls.mnt = None
 
     def through(self, args):
