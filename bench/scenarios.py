@@ -97,8 +97,11 @@ def build_slowfs(workdir):
 def mount_slowfs(exe, tree, mnt, delay_us):
     if not os.path.exists("/dev/fuse") or not shutil.which("fusermount3"):
         return "no /dev/fuse or fusermount3 (Debian fuse3)"
-    rc = subprocess.run([exe, tree, mnt, "--delay-us", str(delay_us), "-o",
-                         "ro,default_permissions,fsname=slowfs"]).returncode
+    try:
+        rc = subprocess.run([exe, tree, mnt, "--delay-us", str(delay_us), "-o",
+                             "ro,default_permissions,fsname=slowfs"], timeout=20).returncode
+    except subprocess.TimeoutExpired:
+        return "the FUSE mount did not answer"
     for _ in range(50):
         if rc == 0 and os.path.ismount(mnt):
             return None
