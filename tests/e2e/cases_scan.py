@@ -7,7 +7,7 @@ import subprocess
 import time
 
 from e2e_base import E2E, NotApplicable, only
-from harness import MSG_ACCESS_DENIED
+from harness import MSG_ACCESS_DENIED, MSG_TOO_MANY_OPEN_FILES
 from trees import BASIC_ALL, BASIC_TOP, NESTED_ALL, NESTED_DIRS
 
 
@@ -64,6 +64,27 @@ class Links(E2E):
         self.assert_listing(["LIST", self.c.abs("links/dlink")], "links/dlink", ["t.txt"])
         # ".." after a link goes back up the path as typed, as the scan does.
         self.assert_listing(["LIST", self.c.abs("links/loop/../target")], "links/target", ["t.txt"])
+
+
+class DescriptorLimit(E2E):
+    @only("native", "a limit of open descriptors is set here for POSIX programs only")
+    def test_a_low_limit_loses_no_entry(self):
+        # The walk gives back descriptors it kept for later, and the read-ahead
+        # takes none it would need: the same listing, or with no descriptor at
+        # all a failure of its own, but never a shorter listing.
+        args = ["LIST", self.c.abs("wide"), "/R"]
+        want = self.c.run(args).out
+        # UndefinedBehaviorSanitizer's type check needs descriptors of its own.
+        with open(self.c.exe, "rb") as f:
+            checked_types = b"__ubsan_handle_dynamic_type_cache_miss" in f.read()
+        for limit in (16, 80) if checked_types else (8, 16, 80):
+            with self.subTest(limit=limit):
+                res = self.c.run(args, max_files=limit)
+                self.c.check_status(res, 0)
+                self.assertEqual(res.out, want)
+        if not checked_types:
+            res = self.c.run(args, max_files=4)
+            self.c.check_exact(res, MSG_TOO_MANY_OPEN_FILES + "\n", rc=1)
 
 
 class FullNames(E2E):

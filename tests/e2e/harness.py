@@ -56,6 +56,7 @@ UNKNOWN = "\nCommand Unknown.\n" + BANNER
 
 # I/O failure messages as the program words them (UTF-8 natively).
 MSG_ACCESS_DENIED = "ﾌｧｲﾙへのｱｸｾｽが拒否されました"
+MSG_TOO_MANY_OPEN_FILES = "ｵｰﾌﾟﾝしたﾌｧｲﾙが多すぎます"
 
 RUN_TIMEOUT = 120  # a guard against a hanging program, not a measurement
 
@@ -216,7 +217,7 @@ class Ctx:
 
     def run(self, args, *, cwd=None, locale=None, env=None, wincmd=None,
             stdout_path=None, as_nobody=False, head_lines=None, exe=None,
-            max_processes=None) -> Result:
+            max_processes=None, max_files=None) -> Result:
         """Runs the program once.
 
         args: the parameters (natively argv[1:]; under Wine passed through
@@ -229,6 +230,7 @@ class Ctx:
         as_nobody: natively, run as user 65534.
         max_processes: natively, the user's process and thread limit
         (RLIMIT_NPROC; root ignores it, so use it with as_nobody).
+        max_files: natively, the limit of open descriptors (RLIMIT_NOFILE).
         """
         exe = exe or self.exe
         locale = locale or self.default_locale
@@ -256,6 +258,8 @@ class Ctx:
                 argv = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + argv
             if max_processes is not None:
                 argv = ["prlimit", f"--nproc={max_processes}"] + argv
+            if max_files is not None:
+                argv = ["prlimit", f"--nofile={max_files}"] + argv
         err_path = stem + ".err"
         out_path = stdout_path or stem + ".out"
         try:

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 namespace tvx {
@@ -18,14 +19,31 @@ int PosixDir::Fd() {
   for (PosixDir* d = this; d && d->fd_ < 0; d = d->parent_) chain.push_back(d);
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     PosixDir* d = *it;
-    // A subdirectory must not be swapped for a link while the scan runs.
-    d->fd_ = d->parent_ ? openat(d->parent_->fd_, d->name_.c_str(),
-                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                        : open(d->name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    d->fd_ = d->OpenHere();
+    // Out of descriptors (a low limit): give back those kept for later.
+    while (d->fd_ < 0 && (errno == EMFILE || errno == ENFILE) && dirs_.CloseOldest(d->parent_))
+      d->fd_ = d->OpenHere();
     if (d->fd_ < 0) return -1;
     d->Opened();
   }
   return fd_;
+}
+
+int PosixDir::OpenHere() const {
+  // A subdirectory must not be swapped for a link while the scan runs.
+  return parent_
+             ? openat(parent_->fd_, name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+             : open(name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool OpenDirs::CloseOldest(PosixDir* keep) {
+  for (PosixDir* dir : open) {
+    if (dir != keep) {
+      dir->Close();
+      return true;
+    }
+  }
+  return false;
 }
 
 void PosixDir::Opened() {

@@ -21,6 +21,8 @@ class OpenDirs {
  public:
   static constexpr std::size_t kLimit = 256;
   std::list<PosixDir*> open;
+  // Closes the oldest open directory but keep; false when there is none.
+  bool CloseOldest(PosixDir* keep);
 };
 
 class PosixDir : public DirHandle {
@@ -42,6 +44,8 @@ class PosixDir : public DirHandle {
   int Fd();
 
  private:
+  friend class OpenDirs;
+  int OpenHere() const;
   void Opened();
   void Close();
 

@@ -169,6 +169,8 @@ class PosixPlatform : public Platform {
       listing = &dir.prefetched->listing;
     } else {
       const int fd = dir.Fd();
+      // Out of descriptors is a failure of the run, not an unreadable directory.
+      if (fd < 0 && (errno == EMFILE || errno == ENFILE)) RaiseErrno(errno);
       if (fd < 0) return nullptr;
       ReadListing(fd, withDetails, buffer_, listing_);
     }

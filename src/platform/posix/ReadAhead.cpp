@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -92,6 +93,16 @@ ReadAhead::Job::~Job() {
   }
 }
 
+ReadAhead::ReadAhead() {
+  // Jobs keep a descriptor each: under a low limit they take a quarter of
+  // what is left after the walk's own, or none at all.
+  struct rlimit files;
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
+    const long spare = (static_cast<long>(files.rlim_cur) - 64) / 4;
+    maxOpenJobs_ = static_cast<int>(std::clamp<long>(spare, 0, kMaxOpenJobs));
+  }
+}
+
 ReadAhead::~ReadAhead() {
   std::set<std::shared_ptr<Job>, NeededFirst> dropped;
   {
@@ -121,7 +132,7 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::MakeJob(int fd, PlacePtr place, const
 
 std::shared_ptr<ReadAhead::Job> ReadAhead::Plan(int parentFd, const PlacePtr& place,
                                                 const Listing& listing, bool withDetails) {
-  if (openJobs_ >= kMaxOpenJobs) return nullptr;
+  if (openJobs_ >= maxOpenJobs_) return nullptr;
   const int fd = openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   std::shared_ptr<Job> job = MakeJob(fd, place, listing, withDetails);
@@ -158,6 +169,8 @@ void ReadAhead::ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer) {
     slot.enterError = errno;
   } else {
     fd = openat(job.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Out of descriptors is no fault of the directory: the walk tries again.
+    if (fd < 0 && (errno == EMFILE || errno == ENFILE)) slot.enterError = kReadItYourself;
   }
   if (job.unopened.fetch_sub(1) == 1) {
     close(job.fd);
@@ -171,7 +184,7 @@ void ReadAhead::ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer) {
   ++held_;
   // Its subdirectories come next in the walk's order: read them ahead too,
   // through the descriptor already open.
-  if (openJobs_ < kMaxOpenJobs - kWalkReserve && held_ < kMaxHeld &&
+  if (openJobs_ < maxOpenJobs_ - kWalkReserve && held_ < kMaxHeld &&
       HasSubdirectory(slot.listing)) {
     PlacePtr place = Child(job.place, i);
     slot.children = MakeJob(own.Release(), std::move(place), slot.listing, job.withDetails);

@@ -26,8 +26,8 @@ namespace tvx {
 class ReadAhead {
  public:
   enum : int { kFree = 0, kWorking = 1, kDone = 2 };
-  // enterError when a read failed for a reason of its own (memory): the walk
-  // reads the directory itself.
+  // enterError when a read failed for a reason of its own (memory, no
+  // descriptor left): the walk reads the directory itself.
   static constexpr int kReadItYourself = -1;
 
   // Where a directory stands in the walk's order: the how-manieth
@@ -66,7 +66,7 @@ class ReadAhead {
     std::size_t cursor = 0;  // the next slot for the pool, under its mutex
   };
 
-  ReadAhead() = default;
+  ReadAhead();
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
@@ -116,6 +116,7 @@ class ReadAhead {
   bool cannotGrow_ = false;
   std::atomic<int> threads_{0};
   std::atomic<int> slowReads_{0};
+  int maxOpenJobs_ = kMaxOpenJobs;  // lower under a low descriptor limit
   std::atomic<int> openJobs_{0};
   std::atomic<int> held_{0};
   std::atomic<bool> starved_{false};  // a thread waits for held_ to drop
