@@ -22,6 +22,10 @@ have clang++ || missing+=(clang)
 [ -n "$(ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null)" ] ||
   missing+=(libclang-rt-14-dev)
 have valgrind || missing+=(valgrind)
+# The slow file system the native end-to-end cases walk through (FUSE).
+have pkg-config || missing+=(pkg-config)
+[ -f /usr/include/fuse3/fuse.h ] || missing+=(libfuse3-dev)
+have fusermount3 || missing+=(fuse3)
 have groff || missing+=(groff-base)
 have dpkg-shlibdeps || missing+=(dpkg-dev)
 have gzip || missing+=(gzip)
