@@ -65,6 +65,9 @@ std::size_t FindSwitch(const std::vector<std::string>& params,
 
 std::string LookupValue(const std::vector<std::string>& lines, std::string_view name,
                         const TextEquality& equal) {
+  // An empty name ("%%") would match the hidden "=C:=C:\..." lines of a
+  // Windows environment.
+  if (name.empty()) return {};
   for (const std::string& line : lines) {
     std::size_t eq = line.find('=');
     if (eq == std::string::npos) continue;

@@ -23,7 +23,8 @@ std::size_t FindSwitch(const std::vector<std::string>& params,
 
 using TextEquality = std::function<bool(std::string_view, std::string_view)>;
 
-// The value after the first "=" of the first line whose name equals name.
+// The value after the first "=" of the first line whose name equals name;
+// empty for an empty name.
 std::string LookupValue(const std::vector<std::string>& lines, std::string_view name,
                         const TextEquality& equal);
 

@@ -1,49 +1,89 @@
-// The failures that end a run. Each carries what its message needs; the one
-// handler in Run.cpp turns it into the line the user sees (texts in Messages).
+// The failures that end a run, one family under one base. Each carries what
+// its message needs; the one handler in Run.cpp asks it for the line the
+// user reads (the texts themselves are in Messages).
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <string>
+#include <string_view>
+
+#include "Messages.h"
 
 namespace tvx {
 
-// A failure whose message is already the text to print, in the system's encoding.
+// Turns a fixed text (UTF-8 in the source) into the system's encoding.
+using SystemText = std::function<std::string(std::string_view)>;
+
+// The base, and itself a failure whose text is already in the system's
+// encoding (it holds what the user typed, or the program's version strings).
 class Failure : public std::exception {
  public:
-  explicit Failure(std::string message) : message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
-  const std::string& Message() const { return message_; }
+  explicit Failure(std::string text) : text_(std::move(text)) {}
+  const char* what() const noexcept override { return text_.c_str(); }
+
+  // The line the user reads, in the system's encoding: the failure's own
+  // text, then " [path]" when it concerns a directory or an entry.
+  std::string Message(Language language, const SystemText& toSystem) const;
+  // The full path of the directory or entry concerned, as shown; may be empty.
+  const std::string& Path() const { return path_; }
+  void SetPath(std::string path) { path_ = std::move(path); }
+
+ protected:
+  virtual std::string Text(Language, const SystemText&) const { return text_; }
 
  private:
-  std::string message_;
+  std::string text_;
+  std::string path_;
+};
+
+// Help was asked for: the usage text ends the run, on standard output.
+class HelpRequest : public Failure {
+ public:
+  using Failure::Failure;
 };
 
 // An input/output failure carrying the Windows-style error number that picks
 // its message (POSIX layers map errno onto these numbers first).
-class IoFailure : public std::exception {
+class IoFailure : public Failure {
  public:
-  explicit IoFailure(int code) : code_(code) {}
-  const char* what() const noexcept override { return "I/O failure"; }
+  explicit IoFailure(int code) : Failure("I/O failure"), code_(code) {}
   int Code() const { return code_; }
+  // The reader of the output has gone (a closed pipe): the run ends quietly.
+  bool IsClosedOutput() const { return code_ == kBrokenPipe || code_ == kNoData; }
+
+  static constexpr int kBrokenPipe = 109;
+  static constexpr int kNoData = 232;
+
+ protected:
+  std::string Text(Language language, const SystemText& toSystem) const override;
 
  private:
   int code_;
 };
 
 // A broken internal expectation, reported with its source unit and line.
-class AssertionFailure : public std::exception {
+class AssertionFailure : public Failure {
  public:
   AssertionFailure(std::string text, std::string source, int line)
-      : text_(std::move(text)), source_(std::move(source)), line_(line) {}
-  const char* what() const noexcept override { return text_.c_str(); }
-  const std::string& Text() const { return text_; }
-  const std::string& Source() const { return source_; }
-  int Line() const { return line_; }
+      : Failure(text), text_(std::move(text)), source_(std::move(source)), line_(line) {}
+
+ protected:
+  std::string Text(Language language, const SystemText& toSystem) const override;
 
  private:
   std::string text_;
   std::string source_;
   int line_;
+};
+
+// A tree beyond the entry list's fixed limits; not a lack of memory.
+class LimitFailure : public Failure {
+ public:
+  LimitFailure() : Failure("entry list limit") {}
+
+ protected:
+  std::string Text(Language language, const SystemText& toSystem) const override;
 };
 
 }  // namespace tvx

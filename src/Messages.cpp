@@ -1,7 +1,7 @@
 #include "Messages.h"
 
-#include "Failure.h"
 #include "Platform.h"
+#include "Text.h"
 
 namespace tvx {
 
@@ -23,6 +23,7 @@ constexpr const char* kHelpText =
     "  /L[OWER]  Lower case file or directory name(LOWER has higher priority than UPPER)\r\n"
     "  /U[PPER]  Upper case file or directory name\r\n"
     "  /R[ECURSIVE]  List up sub directories\r\n"
+    "  /C[ONTINUE]  Continue past directories that cannot be read\r\n"
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value\r\n"
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value\r\n"
     "     %ENV%  System environment variable\r\n"
@@ -53,33 +54,64 @@ std::string NotFoundText(const std::string& dir) {
   return "Specified directory [" + dir + "] is not found.";
 }
 
-std::string IoFailureText(int code) {
-  switch (code) {
-    case 2:
-      return "ﾌｧｲﾙが見つかりません";
-    case 3:
-      return "不正なﾌｧｲﾙ名です";
-    case 4:
-      return "ｵｰﾌﾟﾝしたﾌｧｲﾙが多すぎます";
-    case 5:
-      return "ﾌｧｲﾙへのｱｸｾｽが拒否されました";
-    case 100:
-      return "ﾌｧｲﾙの末尾以降を読み込みました";
-    case 101:
-      return "ﾃﾞｨｽｸがいっぱいです";
-    case 106:
-      return "入力値が数値ではありません";
-    default:
-      return "I/O ｴﾗｰ (" + std::to_string(code) + ")";
+namespace {
+
+struct IoText {
+  int Code;
+  const char* English;
+  const char* Japanese;
+};
+
+// Both languages side by side, so that a text is never added to one alone.
+constexpr IoText kIoTexts[] = {
+    {2, "File not found", "ﾌｧｲﾙが見つかりません"},
+    {3, "Invalid file name", "不正なﾌｧｲﾙ名です"},
+    {4, "Too many open files", "ｵｰﾌﾟﾝしたﾌｧｲﾙが多すぎます"},
+    {5, "File access denied", "ﾌｧｲﾙへのｱｸｾｽが拒否されました"},
+    {100, "Read beyond end of file", "ﾌｧｲﾙの末尾以降を読み込みました"},
+    {101, "Disk full", "ﾃﾞｨｽｸがいっぱいです"},
+    {106, "Invalid numeric input", "入力値が数値ではありません"},
+};
+
+const char* Pick(Language language, const char* english, const char* japanese) {
+  return language == Language::Japanese ? japanese : english;
+}
+
+}  // namespace
+
+std::string IoFailureText(int code, Language language) {
+  for (const IoText& text : kIoTexts) {
+    if (text.Code == code) return Pick(language, text.English, text.Japanese);
   }
+  return Pick(language, "I/O error (", "I/O ｴﾗｰ (") + std::to_string(code) + ")";
 }
 
-std::string AssertionFailureText(const AssertionFailure& failure) {
-  return failure.Text() + " (" + failure.Source() + ", " + std::to_string(failure.Line()) + " 行)";
+std::string AssertionFailureText(const std::string& text, const std::string& source, int line,
+                                 Language language) {
+  const std::string number = std::to_string(line);
+  if (language == Language::Japanese) return text + " (" + source + ", " + number + " 行)";
+  return text + " (" + source + ", line " + number + ")";
 }
 
-std::string OutOfMemoryText() {
-  return "ﾒﾓﾘが足りません";
+std::string OutOfMemoryText(Language language) {
+  return Pick(language, "Out of memory", "ﾒﾓﾘが足りません");
+}
+
+std::string LimitFailureText(Language language) {
+  return Pick(language, "Too large for the entry list", "ｴﾝﾄﾘ ﾘｽﾄの上限を超えました");
+}
+
+Language LanguageOfLocale(std::string_view name) {
+  // language[_territory][.codeset][@modifier]
+  const std::size_t end = name.find_first_of("_.@");
+  if (name.substr(0, end) != "ja") return Language::English;
+  const std::size_t dot = name.find('.');
+  if (dot == std::string_view::npos) return Language::Japanese;
+  std::string_view codeset = name.substr(dot + 1);
+  codeset = codeset.substr(0, codeset.find('@'));
+  return EqualIgnoringAsciiCase(codeset, "UTF-8") || EqualIgnoringAsciiCase(codeset, "utf8")
+             ? Language::Japanese
+             : Language::English;
 }
 
 }  // namespace tvx

@@ -1,14 +1,19 @@
 // Every text the user reads that is not a listing: banner, usage, unknown
-// command and the failure messages. Lines inside them are joined with "\r\n";
-// the line writer turns that into the platform's line break.
+// command and the failure messages, the latter in English and in Japanese.
+// Lines inside them are joined with "\r\n"; the line writer turns that into
+// the platform's line break.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tvx {
 
 struct VersionStrings;
-class AssertionFailure;
+
+// The language of the failure messages: Japanese only where the output can
+// carry it (a Japanese code page or locale).
+enum class Language { English, Japanese };
 
 std::string BannerText(const VersionStrings& version);
 std::string UsageText(const VersionStrings& version);
@@ -16,11 +21,19 @@ std::string UnknownCommandText(const VersionStrings& version);
 // "Specified directory [dir] is not found."
 std::string NotFoundText(const std::string& dir);
 
-// The message for an I/O error number, in UTF-8.
-std::string IoFailureText(int code);
-// "text (source, line 行)", in UTF-8.
-std::string AssertionFailureText(const AssertionFailure& failure);
-// The out-of-memory message, in UTF-8.
-std::string OutOfMemoryText();
+// The fixed failure texts, in UTF-8.
+std::string IoFailureText(int code, Language language);
+// "text (source, line n)" with the line word of the language.
+std::string AssertionFailureText(const std::string& text, const std::string& source, int line,
+                                 Language language);
+std::string OutOfMemoryText(Language language);
+// A tree beyond what the entry list can hold (a path over 4 GiB, a name over
+// 1 MiB, 2^31 directories).
+std::string LimitFailureText(Language language);
+
+// The messages' language for a POSIX locale name (the first set of LC_ALL,
+// LC_MESSAGES and LANG): Japanese for "ja" in a code set that can carry
+// the UTF-8 texts.
+Language LanguageOfLocale(std::string_view localeName);
 
 }  // namespace tvx

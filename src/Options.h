@@ -5,7 +5,8 @@
 
 namespace tvx {
 
-enum class CommandKind { None, List, Stat, Dir };
+// Version: "--version" asked for the banner alone.
+enum class CommandKind { None, List, Stat, Dir, Version };
 
 struct ListOptions {
   CommandKind Command = CommandKind::None;
@@ -13,6 +14,7 @@ struct ListOptions {
   bool FileNameOnly = false;
   bool NoDir = false;
   bool Recursive = false;
+  bool Continue = false;  // past directories that cannot be entered or read
   bool NoQuote = false;
   bool Upper = false;
   bool Lower = false;

@@ -21,14 +21,69 @@ bool IsHelpRequest(const std::vector<std::string>& params) {
   return first == "/?" || first == "-?" || first == "-h" || first == "--help";
 }
 
-void RunCommand(Platform& platform, const ListOptions& options, LineWriter& out) {
+// Where the run's messages go, in the language the output can carry.
+class Messenger {
+ public:
+  explicit Messenger(Platform& platform)
+      : platform_(platform),
+        language_(platform.MessageLanguage()),
+        toSystem_([&platform](std::string_view text) { return platform.FromUtf8(text); }) {}
+
+  std::string MessageOf(const Failure& failure) const {
+    return failure.Message(language_, toSystem_);
+  }
+  std::string OutOfMemory() const { return toSystem_(OutOfMemoryText(language_)); }
+
+  // One line on standard error. A standard error that cannot be written
+  // must not stop the listing: the exit code says it is incomplete anyway.
+  void ToStandardError(std::string_view message) const {
+    try {
+      LineWriter err(platform_.StandardError(), platform_.LineBreak());
+      err.WriteText(message);
+      err.Flush();
+    } catch (...) {
+    }
+  }
+
+ private:
+  Platform& platform_;
+  Language language_;
+  SystemText toSystem_;
+};
+
+// The banner line under STAT: the full path as typed was made full, so a
+// typed final separator stays and none is added, but a bare drive ("C:")
+// names its root. root is the scanned directory, ending in its separator.
+std::string StatRoot(const std::string& root, const std::string& typed, PathStyle style,
+                     const CodePage& code) {
+  if (WithSeparator(typed, style, code).size() == typed.size()) return root;
+  std::string shown = root.substr(0, root.size() - 1);
+  const bool driveRoot = style == PathStyle::Windows && shown.size() == 2 && shown[1] == ':';
+  return shown.empty() || driveRoot ? root : shown;
+}
+
+// Runs the selected command; false when the scan left directories out.
+bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
+                const Messenger& messenger) {
+  if (options.Command == CommandKind::Version) {
+    out.WriteText(BannerText(platform.ReadVersion()));
+    return true;
+  }
   const bool details = options.Command == CommandKind::Dir ||
                        (options.Command == CommandKind::List && HasMacros(options));
   const LocaleSettings locale = platform.ReadLocale();
 
+  bool complete = true;
+  SkippedDirectory onSkipped;
+  if (options.Continue) {
+    onSkipped = [&complete, &messenger](const IoFailure& failure) {
+      complete = false;
+      messenger.ToStandardError(messenger.MessageOf(failure));
+    };
+  }
   EntryList list;
   const std::uint64_t total =
-      ScanDirectory(platform, options.Directory, list, options.Recursive, details);
+      ScanDirectory(platform, options.Directory, list, options.Recursive, details, onSkipped);
 
   switch (options.Command) {
     case CommandKind::None:
@@ -37,14 +92,10 @@ void RunCommand(Platform& platform, const ListOptions& options, LineWriter& out)
     case CommandKind::List:
       ListCommand(options, list, locale, out);
       break;
-    case CommandKind::Stat: {
-      const PathStyle style = platform.Style();
-      std::string root =
-          WithoutFinalSeparator(ScanRootPath(platform, options.Directory), style, platform.Code());
-      ShowControlChars(root);
-      StatCommand(root, list, BannerText(platform.ReadVersion()), out);
+    case CommandKind::Stat:
+      StatCommand(StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code()), list,
+                  BannerText(platform.ReadVersion()), out);
       break;
-    }
     case CommandKind::Dir: {
       DiskSpace space;
       const bool known = platform.GetDiskSpace(options.Directory, space);
@@ -52,16 +103,41 @@ void RunCommand(Platform& platform, const ListOptions& options, LineWriter& out)
                  BannerText(platform.ReadVersion()), out);
       break;
     }
+    case CommandKind::Version:
+      break;
   }
+  return complete;
+}
+
+// Writes the message of a failure that ends the run where the platform
+// reports such failures, after what was written before it.
+void Report(LineWriter& out, const Messenger& messenger, const std::string& message,
+            bool withOutput) {
+  if (withOutput) {
+    // Lines written before the failure stay written; when the output itself
+    // failed, this write fails too and ends quietly.
+    out.WriteText(message);
+    out.Flush();
+    return;
+  }
+  try {
+    out.Flush();
+  } catch (...) {
+  }
+  messenger.ToStandardError(message);
 }
 
 }  // namespace
 
 ListOptions ParseCommandLine(Platform& platform) {
   const std::vector<std::string> params = platform.Parameters();
-  if (params.empty() || IsHelpRequest(params)) throw Failure(UsageText(platform.ReadVersion()));
+  if (params.empty() || IsHelpRequest(params)) throw HelpRequest(UsageText(platform.ReadVersion()));
 
   ListOptions options;
+  if (params.front() == "--version") {
+    options.Command = CommandKind::Version;
+    return options;
+  }
   if (FindSwitch(params, {"S", "STAT"}) == 1) options.Command = CommandKind::Stat;
   if (FindSwitch(params, {"L", "LIST"}) == 1) options.Command = CommandKind::List;
   if (FindSwitch(params, {"D", "DIR"}) == 1) options.Command = CommandKind::Dir;
@@ -74,6 +150,7 @@ ListOptions ParseCommandLine(Platform& platform) {
   options.FileNameOnly = FindSwitch(params, {"/F", "/FILENAMEONLY"}) > 0;
   options.NoDir = FindSwitch(params, {"/D", "/NODIR"}) > 0;
   options.Recursive = FindSwitch(params, {"/R", "/RECURSIVE"}) > 0;
+  options.Continue = FindSwitch(params, {"/C", "/CONTINUE"}) > 0;
   options.NoQuote = FindSwitch(params, {"/Q", "/NOQUOTE"}) > 0;
   options.Upper = FindSwitch(params, {"/U", "/UPPER"}) > 0;
   options.Lower = FindSwitch(params, {"/L", "/LOWER"}) > 0;
@@ -96,28 +173,34 @@ ListOptions ParseCommandLine(Platform& platform) {
 }
 
 int RunTvx(Platform& platform) {
-  std::string message;
   try {
+    const Messenger messenger(platform);
     LineWriter out(platform.StandardOutput(), platform.LineBreak());
+    std::string message;
+    bool withOutput = !platform.FailuresToStandardError();
     try {
-      RunCommand(platform, ParseCommandLine(platform), out);
+      const bool complete = RunCommand(platform, ParseCommandLine(platform), out, messenger);
       out.Flush();
-      return 0;
-    } catch (const Failure& failure) {
-      message = failure.Message();
+      return complete ? 0 : 1;
+    } catch (const HelpRequest& help) {
+      message = messenger.MessageOf(help);
+      withOutput = true;
     } catch (const IoFailure& failure) {
-      message = platform.FromUtf8(IoFailureText(failure.Code()));
-    } catch (const AssertionFailure& failure) {
-      message = platform.FromUtf8(AssertionFailureText(failure));
+      // A reader that closed the pipe early wants no more, not a message.
+      if (failure.IsClosedOutput()) {
+        out.Discard();
+        return 1;
+      }
+      message = messenger.MessageOf(failure);
+    } catch (const Failure& failure) {
+      message = messenger.MessageOf(failure);
     } catch (const std::bad_alloc&) {
-      message = platform.FromUtf8(OutOfMemoryText());
+      message = messenger.OutOfMemory();
     } catch (const std::exception& failure) {
       message = failure.what();
     }
-    // The list is gone by now. Lines written before the failure stay written;
-    // when the output itself failed, this write fails too and ends quietly.
-    out.WriteText(message);
-    out.Flush();
+    // The list is gone by now.
+    Report(out, messenger, message, withOutput);
   } catch (...) {
   }
   return 1;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
+#include "Failure.h"
 #include "Platform.h"
 
 namespace tvx {
@@ -43,14 +43,14 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
 
 std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry) {
   const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + entry.Name().size() + 1;
-  if (length > UINT32_MAX || dirs_.size() >= TTarvixFileInfo::kDirFlag) throw std::bad_alloc();
+  if (length > UINT32_MAX || dirs_.size() >= TTarvixFileInfo::kDirFlag) throw LimitFailure();
   dirs_.push_back({entry.NameData, parent, static_cast<std::uint32_t>(length)});
   return static_cast<std::uint32_t>(dirs_.size() - 1);
 }
 
 const char* EntryList::StoreName(std::string_view name, bool* shownDiffers) {
   // Names hold no zero byte on any system; one would cut the stored name short.
-  if (name.size() >= kArenaBlock) throw std::bad_alloc();
+  if (name.size() >= kArenaBlock) throw LimitFailure();
   // Records hold names as they are shown; the walk keeps the real ones.
   const bool differs = HasControlChars(name);
   if (shownDiffers) *shownDiffers = differs;
@@ -185,30 +185,61 @@ std::string ScanRootPath(Platform& platform, const std::string& dir) {
   return WithSeparator(platform.FullPath(WithSeparator(dir, style, code)), style, code);
 }
 
-std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
-                            bool recursive, bool withDetails) {
+namespace {
+
+// The full path of directory dirIndex, and of its subdirectory name when
+// one is given, as messages show it. Worked out only for a message.
+std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string_view name,
+                      Platform& platform) {
+  FullPrefixCache prefixes(list);
+  std::string path = prefixes.For(dirIndex);
+  if (!name.empty()) {
+    path.append(name);
+    path += Separator(platform.Style());
+  }
+  return WithoutFinalSeparator(path, platform.Style(), platform.Code());
+}
+
+// The walk of ScanDirectory over the list's root.
+std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool withDetails,
+                   const SkippedDirectory& onSkipped) {
   std::uint64_t total = 0;
-
-  list.Clear();
-  const std::string root = ScanRootPath(platform, dir);
-  list.SetRoot(root, platform.Style());
-  if (recursive) platform.ExpectRecursion();
-
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
   std::vector<std::unique_ptr<Frame>> stack;
   std::size_t depth = 0;
-  auto open = [&](std::unique_ptr<DirHandle> handle, std::uint32_t dirIndex) {
+  // Enters and reads the root (parent null) or the subdirectory item of
+  // parent. A failure names the directory; one that cannot be entered or
+  // read is left out when onSkipped is given.
+  auto open = [&](Frame* parent, const Batch::Item* item, const TTarvixFileInfo* entry) {
     if (depth == stack.size()) stack.push_back(std::make_unique<Frame>(list));
     Frame& frame = *stack[depth];
     frame.batch.Clear();
     frame.next = 0;
-    frame.handle = std::move(handle);
-    frame.dirIndex = dirIndex;
+    const auto where = [&] {
+      return parent ? ShownPath(list, parent->dirIndex, item->shown, platform)
+                    : ShownPath(list, 0, {}, platform);
+    };
+    try {
+      frame.handle = parent ? platform.Enter(*parent->handle, parent->batch.RealName(*item))
+                            : platform.EnterRoot(list.Root());
+      frame.dirIndex = parent ? list.AddSubdirectory(parent->dirIndex, *entry) : 0;
+      platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
+    } catch (IoFailure& failure) {
+      failure.SetPath(where());
+      if (!onSkipped) throw;
+      // Its record stays listed; what was read of it is left out.
+      frame.handle.reset();
+      frame.batch.Clear();
+      onSkipped(failure);
+      return;
+    } catch (Failure& failure) {
+      failure.SetPath(where());
+      throw;
+    }
     ++depth;
-    platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
   };
-  open(platform.EnterRoot(root), 0);
+  open(nullptr, nullptr, nullptr);
 
   while (depth > 0) {
     Frame& frame = *stack[depth - 1];
@@ -221,12 +252,19 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
     const TTarvixFileInfo& entry =
         list.AddStored(item.shown, frame.dirIndex, item.size, item.time, item.isDir);
     total += item.size;
-    if (recursive && item.enter) {
-      std::unique_ptr<DirHandle> handle = platform.Enter(*frame.handle, frame.batch.RealName(item));
-      open(std::move(handle), list.AddSubdirectory(frame.dirIndex, entry));
-    }
+    if (recursive && item.enter) open(&frame, &item, &entry);
   }
   return total;
+}
+
+}  // namespace
+
+std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
+                            bool recursive, bool withDetails, const SkippedDirectory& onSkipped) {
+  list.Clear();
+  list.SetRoot(ScanRootPath(platform, dir), platform.Style());
+  if (recursive) platform.ExpectRecursion();
+  return Walk(platform, list, recursive, withDetails, onSkipped);
 }
 
 }  // namespace tvx

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 namespace tvx {
 
 class Platform;
+class IoFailure;
 
 // One listed entry. Records are compact, as trees of millions of entries are
 // common: 24 bytes each. The name lives zero-terminated in the list's arena,
@@ -64,6 +66,7 @@ class EntryList {
   }
 
   // The scanned directory: a full path ending in its separator.
+  const std::string& Root() const { return root_; }
   std::uint32_t SetRoot(std::string fullPath, PathStyle style);
   // The path syntax of the scanned system, which also picks the quoting rule.
   PathStyle Style() const { return style_; }
@@ -114,11 +117,18 @@ class FullPrefixCache {
 // goes on first, so a bare drive "C:" names its root.
 std::string ScanRootPath(Platform& platform, const std::string& dir);
 
+// Told of a directory the scan leaves out because it cannot be entered or
+// read (or is gone); the failure names it. The walk then goes on.
+using SkippedDirectory = std::function<void(const IoFailure&)>;
+
 // Scans dir (made a full path first) into list, in pre-order: each
 // directory's record comes right before its contents. Links are listed but
-// never entered. withDetails: sizes and times will be read. Returns the total
-// size of the listed entries.
+// never entered. withDetails: sizes and times will be read. A failure names
+// the directory it concerns; a directory that cannot be entered or read ends
+// the scan, unless onSkipped is given. Returns the total size of the listed
+// entries.
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
-                            bool recursive, bool withDetails);
+                            bool recursive, bool withDetails,
+                            const SkippedDirectory& onSkipped = nullptr);
 
 }  // namespace tvx

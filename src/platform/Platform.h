@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Locale.h"
+#include "Messages.h"
 #include "Paths.h"
 #include "Text.h"
 
@@ -107,6 +108,14 @@ class Platform {
   virtual LocaleSettings ReadLocale() = 0;
 
   virtual OutputSink& StandardOutput() = 0;
+  // Standard error, written line by line: where a scan that goes on past a
+  // directory reports it, and, where FailuresToStandardError, every failure.
+  virtual OutputSink& StandardError() = 0;
+  // Whether a failure that ends the run is reported on standard error (the
+  // POSIX convention) rather than with the output (Windows).
+  virtual bool FailuresToStandardError() const = 0;
+  // The language of the failure messages: one the output can carry.
+  virtual Language MessageLanguage() = 0;
   // A fixed message (UTF-8 in the source) in the system's text encoding.
   virtual std::string FromUtf8(std::string_view text) = 0;
 };

@@ -84,6 +84,10 @@ class FakePlatform : public Platform {
   void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
     const std::string& dir = static_cast<Handle&>(handle).path;
     reads.push_back(dir);
+    if (auto it = readFailures.find(dir); it != readFailures.end()) {
+      sink.Add(RawEntry{"read before the failure"});
+      throw IoFailure(it->second);
+    }
     if (withDetails) ++detailedReads;
     auto it = tree.find(dir);
     if (it == tree.end()) return;
@@ -108,10 +112,13 @@ class FakePlatform : public Platform {
     return locale;
   }
   OutputSink& StandardOutput() override { return out; }
+  OutputSink& StandardError() override { return err; }
+  bool FailuresToStandardError() const override { return style_ == PathStyle::Posix; }
+  Language MessageLanguage() override { return language; }
   std::string FromUtf8(std::string_view text) override { return "<" + std::string(text) + ">"; }
 
   std::map<std::string, std::vector<FakeEntry>> tree;
-  std::map<std::string, int> enterFailures;
+  std::map<std::string, int> enterFailures, readFailures;
   std::vector<std::string> params;
   std::vector<std::string> environment;
   std::vector<std::string> entered, reads;
@@ -121,7 +128,8 @@ class FakePlatform : public Platform {
   bool diskKnown = true;
   LocaleSettings locale;
   CodePage code;
-  CaptureSink out;
+  CaptureSink out, err;
+  Language language = Language::English;
 
  private:
   PathStyle style_;

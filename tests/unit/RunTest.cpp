@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
+#include "Messages.h"
 #include "Run.h"
 
 namespace tvx::test {
@@ -11,12 +12,13 @@ const std::string kBanner = "\nTarvix ver. 1.02\n (C) us (tests)";
 struct Outcome {
   int exitCode;
   std::string output;
+  std::string error;
 };
 
 Outcome RunWith(FakePlatform& p, std::vector<std::string> params) {
   p.params = std::move(params);
   int code = RunTvx(p);
-  return {code, p.out.text};
+  return {code, p.out.text, p.err.text};
 }
 
 FakePlatform Tree() {
@@ -44,7 +46,22 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
               0u)
         << o.output;
     EXPECT_TRUE(o.output.ends_with("       $TIME  File time\n"));
+    EXPECT_EQ(o.error, "");
   }
+}
+
+TEST(RunTest, VersionPrintsTheBannerWithoutScanning) {
+  for (std::vector<std::string> params :
+       {std::vector<std::string>{"--version"}, {"--version", "/nowhere", "/R"}}) {
+    FakePlatform p = Tree();
+    Outcome o = RunWith(p, params);
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_EQ(o.output, kBanner + "\n");
+    EXPECT_TRUE(p.entered.empty());
+  }
+  // Elsewhere it is no command word.
+  FakePlatform p = Tree();
+  EXPECT_EQ(RunWith(p, {"--VERSION", "/top"}).output, "\nCommand Unknown.\n" + kBanner + "\n");
 }
 
 TEST(RunTest, HelpCountsOnlyAtPositionOne) {
@@ -62,14 +79,61 @@ TEST(RunTest, UnknownCommandWordStillScansAndEndsWithZero) {
   EXPECT_EQ(p.reads.size(), 1u);
 }
 
-TEST(RunTest, MissingDirectoryIsReportedAsTyped) {
-  FakePlatform p = Tree();
-  Outcome o = RunWith(p, {"FOO", "nowhere/x"});
-  EXPECT_EQ(o.exitCode, 1);
-  EXPECT_EQ(o.output, "Specified directory [nowhere/x] is not found.\n");
-  // "/R" in the directory's place is taken as the directory.
-  FakePlatform q = Tree();
-  EXPECT_EQ(RunWith(q, {"LIST", "/R"}).output, "Specified directory [/R] is not found.\n");
+// Where each message goes: POSIX reports failures on standard error, Windows
+// with the output; the directories /C goes on past, on standard error on both.
+TEST(RunTest, EachMessageGoesToItsStream) {
+  struct Row {
+    PathStyle style;
+    std::vector<std::string> params;
+    int exitCode;
+    std::string output, error;
+  } rows[] = {
+      {PathStyle::Posix,
+       {"FOO", "nowhere/x"},
+       1,
+       "",
+       "Specified directory [nowhere/x] is not found.\n"},
+      // "/R" in the directory's place is taken as the directory.
+      {PathStyle::Posix, {"LIST", "/R"}, 1, "", "Specified directory [/R] is not found.\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\no"},
+       1,
+       "Specified directory [C:\\no] is not found.\r\n",
+       ""},
+      {PathStyle::Posix, {"LIST", "/top", "/R"}, 1, "", "<File access denied> [/top/s]\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/R"},
+       1,
+       "<File access denied> [C:\\top\\s]\r\n",
+       ""},
+      {PathStyle::Posix,
+       {"LIST", "/top", "/R", "/C"},
+       1,
+       "/top/f\n/top/s\n/top/t\n",
+       "<File access denied> [/top/s]\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/CONTINUE", "/R"},
+       1,
+       "C:\\top\\f\r\nC:\\top\\s\r\nC:\\top\\t\r\n",
+       "<File access denied> [C:\\top\\s]\r\n"},
+      {PathStyle::Posix,
+       {"STAT", "/top", "/R", "/c"},
+       1,
+       kBanner + "\nROOT /top FileCount=3\n",
+       "<File access denied> [/top/s]\n"},
+      {PathStyle::Posix, {"FOO", "/top"}, 0, "\nCommand Unknown.\n" + kBanner + "\n", ""},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p(row.style);
+    const std::string top = row.style == PathStyle::Posix ? "/top/" : "C:\\top\\";
+    p.AddDir(top, {{"f"}, {"s", true}, {"t"}});
+    p.AddDir(top + "s" + top.back(), {{"g"}});
+    p.enterFailures[top + "s" + top.back()] = 5;
+    Outcome o = RunWith(p, row.params);
+    EXPECT_EQ(o.exitCode, row.exitCode) << row.params[1];
+    EXPECT_EQ(o.output, row.output) << row.params[1];
+    EXPECT_EQ(o.error, row.error) << row.params[1];
+  }
 }
 
 TEST(RunTest, EmptyOrDotDirectoryMeansTheCurrentOne) {
@@ -102,24 +166,51 @@ TEST(RunTest, PrefixAndSuffixValuesAndEnvironmentReferences) {
       {{"/P=%NOPE%:"}, "%NOPE%: /top/f"},
       {{"/P=100%"}, "100% /top/f"},
       {{"/P=%EMPTY%"}, "%EMPTY% /top/f"},
+      // An empty name never matches, not even Windows' hidden "=C:=C:\\x" lines.
+      {{"/P=100%%"}, "100%% /top/f"},
+      {{"/P=%NOPE%%USER%"}, "%NOPE%ann /top/f"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
     p.AddDir("/top/", {{"f"}});
-    p.environment = {"USER=ann", "EMPTY=", "PATH=/bin"};
+    p.environment = {"=C:=C:\\x", "USER=ann", "EMPTY=", "PATH=/bin"};
     std::vector<std::string> params{"LIST", "/top"};
     params.insert(params.end(), row.options.begin(), row.options.end());
     EXPECT_EQ(RunWith(p, params).output, row.line + "\n") << row.options[0];
   }
 }
 
-TEST(RunTest, StatShowsTheFullPathAndTheCount) {
-  FakePlatform p = Tree();
-  Outcome o = RunWith(p, {"STAT", "/top/", "/R", "/D", "/F"});
-  EXPECT_EQ(o.output, kBanner + "\nROOT /top FileCount=3\n");
+TEST(RunTest, StatShowsTheFullPathAsTypedAndTheCount) {
+  struct Row {
+    PathStyle style;
+    std::string dir, root;
+  } rows[] = {
+      {PathStyle::Posix, "/top/", "/top/"},  // a typed final separator stays
+      {PathStyle::Posix, "/top", "/top"},
+      {PathStyle::Posix, "/top/s/..", "/top"},
+      {PathStyle::Posix, "/", "/"},
+      {PathStyle::Windows, "C:\\top\\", "C:\\top\\"},
+      {PathStyle::Windows, "C:\\top", "C:\\top"},
+      {PathStyle::Windows, "C:", "C:\\"},  // a bare drive names its root
+      {PathStyle::Windows, "\\\\srv\\share", "\\\\srv\\share"},
+      {PathStyle::Windows, "\\\\srv\\share\\", "\\\\srv\\share\\"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p(row.style);
+    for (std::string dir : {"/", "/top/", "C:\\", "C:\\top\\", "\\\\srv\\share\\"})
+      p.AddDir(dir, {{"f"}});
+    p.AddDir("C:\\work\\", {});  // what "C:" names for the existence test
+    p.AddDir(row.style == PathStyle::Posix ? "/top/s/" : "C:\\top\\s\\", {});
+    const std::string lb(p.LineBreak());
+    Outcome o = RunWith(p, {"STAT", row.dir, "/D", "/F"});
+    EXPECT_TRUE(o.output.ends_with("ROOT " + row.root + " FileCount=1" + lb))
+        << o.output << o.error << row.dir;
+  }
   FakePlatform q = Tree();
   q.AddDir("/work/sub/", {});
   EXPECT_EQ(RunWith(q, {"S", "sub"}).output, kBanner + "\nROOT /work/sub FileCount=0\n");
+  FakePlatform r = Tree();
+  EXPECT_EQ(RunWith(r, {"S", "/top", "/R"}).output, kBanner + "\nROOT /top FileCount=3\n");
 }
 
 TEST(RunTest, WindowsUsesCrLfEverywhere) {
@@ -149,17 +240,62 @@ TEST(RunTest, OnlyCommandsThatShowDatesOrSizesAskForThem) {
   }
 }
 
-TEST(RunTest, FailuresPrintTheirMessageAfterWhatWasWritten) {
+TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
+  struct Row {
+    int code;
+    Language language;
+    std::string text;
+  } rows[] = {
+      {2, Language::English, "File not found"},
+      {3, Language::English, "Invalid file name"},
+      {4, Language::English, "Too many open files"},
+      {5, Language::English, "File access denied"},
+      {100, Language::English, "Read beyond end of file"},
+      {101, Language::English, "Disk full"},
+      {106, Language::English, "Invalid numeric input"},
+      {1234, Language::English, "I/O error (1234)"},
+      {2, Language::Japanese, "ﾌｧｲﾙが見つかりません"},
+      {5, Language::Japanese, "ﾌｧｲﾙへのｱｸｾｽが拒否されました"},
+      {101, Language::Japanese, "ﾃﾞｨｽｸがいっぱいです"},
+      {1234, Language::Japanese, "I/O ｴﾗｰ (1234)"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = Tree();
+    p.language = row.language;
+    p.enterFailures["/top/s/"] = row.code;
+    Outcome o = RunWith(p, {"LIST", "/top", "/R"});
+    EXPECT_EQ(o.exitCode, 1);
+    // The scan fails before anything is printed; the text is converted for the system.
+    EXPECT_EQ(o.error, "<" + row.text + "> [/top/s]\n");
+    EXPECT_EQ(o.output, "");
+  }
+  // Output failures concern no directory; a closed pipe ends quietly.
   FakePlatform p = Tree();
-  p.enterFailures["/top/s/"] = 5;
-  Outcome o = RunWith(p, {"LIST", "/top", "/R"});
-  EXPECT_EQ(o.exitCode, 1);
-  // The scan fails before anything is printed; the message is converted for the system.
-  EXPECT_EQ(o.output, "<ﾌｧｲﾙへのｱｸｾｽが拒否されました>\n");
-
+  p.out.failWithCode = 101;
+  EXPECT_EQ(RunWith(p, {"LIST", "/top"}).error, "<Disk full>\n");
   FakePlatform q = Tree();
-  q.enterFailures["/top/s/"] = 1234;
-  EXPECT_EQ(RunWith(q, {"LIST", "/top", "/R"}).output, "<I/O ｴﾗｰ (1234)>\n");
+  q.out.failWithCode = IoFailure::kBrokenPipe;
+  Outcome o = RunWith(q, {"LIST", "/top"});
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.error, "");
+}
+
+TEST(RunTest, MessagesLanguageOfALocaleName) {
+  struct Row {
+    const char* name;
+    Language language;
+  } rows[] = {
+      {"ja_JP.UTF-8", Language::Japanese},
+      {"ja_JP.utf8", Language::Japanese},
+      {"ja", Language::Japanese},
+      {"ja_JP.UTF-8@x", Language::Japanese},
+      {"ja_JP.eucJP", Language::English},
+      {"jav_ID.UTF-8", Language::English},
+      {"C", Language::English},
+      {"en_US.UTF-8", Language::English},
+      {"", Language::English},
+  };
+  for (const Row& row : rows) EXPECT_EQ(LanguageOfLocale(row.name), row.language) << row.name;
 }
 
 TEST(RunTest, BrokenOutputEndsWithOneAndNoCrash) {

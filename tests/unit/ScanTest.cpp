@@ -100,7 +100,7 @@ TEST(ScanTest, SizesAreWholeAndTheTotalDoesNotWrap) {
   EXPECT_EQ(list[2].Size(), 0u);  // a directory's own size never counts
 }
 
-TEST(ScanTest, DirectoryThatCannotBeEnteredStopsTheScan) {
+TEST(ScanTest, FailuresNameTheirDirectoryAndStopTheScan) {
   FakePlatform p = BasicTree();
   p.enterFailures["/d/s/"] = 5;
   EntryList list;
@@ -109,8 +109,44 @@ TEST(ScanTest, DirectoryThatCannotBeEnteredStopsTheScan) {
     FAIL() << "expected an I/O failure";
   } catch (const IoFailure& failure) {
     EXPECT_EQ(failure.Code(), 5);
+    EXPECT_EQ(failure.Path(), "/d/s");
   }
   EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s"}));
+
+  // The list's limits are no lack of memory.
+  FakePlatform q = BasicTree();
+  q.AddDir("/d/s/u/", {{std::string(1 << 20, 'n')}});
+  try {
+    ScanDirectory(q, "/d", list, true, false);
+    FAIL() << "expected a limit failure";
+  } catch (const LimitFailure& failure) {
+    EXPECT_EQ(failure.Path(), "/d/s/u");
+  }
+}
+
+TEST(ScanTest, DirectoriesThatFailAreReportedAndTheWalkGoesOn) {
+  FakePlatform p = BasicTree();
+  p.AddDir("/d/t2/", {{"in", false, false, 7}});
+  p.tree["/d/"].push_back({"t2", true});
+  p.enterFailures["/d/s/"] = 5;
+  p.readFailures["/d/t2/"] = 2;  // fails after reporting one entry
+  std::vector<std::string> skipped;
+  EntryList list;
+  const std::uint64_t total = ScanDirectory(p, "/d", list, true, true, [&](const IoFailure& f) {
+    skipped.push_back(f.Path() + " " + std::to_string(f.Code()));
+  });
+  // Their own records stay, their contents are left out, the order holds.
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s", "/d/t", "/d/t2"}));
+  EXPECT_EQ(skipped, (std::vector<std::string>{"/d/s 5", "/d/t2 2"}));
+  EXPECT_EQ(total, 30u);
+
+  FakePlatform q = BasicTree();
+  q.enterFailures["/d/"] = 5;
+  EXPECT_EQ(ScanDirectory(q, "/d", list, true, true,
+                          [&](const IoFailure& f) { skipped.push_back(f.Path()); }),
+            0u);
+  EXPECT_EQ(skipped.back(), "/d");
+  EXPECT_EQ(list.Count(), 0u);
 }
 
 TEST(ScanTest, VeryDeepTreeNeedsNoDeepRecursion) {

@@ -22,6 +22,8 @@ inline int MapErrno(int error) {
       return 5;
     case ENOSPC:
       return 101;
+    case EPIPE:
+      return IoFailure::kBrokenPipe;
     default:
       return error;
   }

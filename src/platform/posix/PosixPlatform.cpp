@@ -7,6 +7,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,32 @@ extern char** environ;
 namespace tvx {
 
 namespace {
+
+// Standard error: each message goes out whole, at once.
+class StderrSink final : public OutputSink {
+ public:
+  bool IsInteractive() const override { return true; }
+  void Write(const char* data, std::size_t size) override {
+    while (size > 0) {
+      const ssize_t n = write(STDERR_FILENO, data, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) RaiseErrno(errno);
+      if (n == 0) throw IoFailure(101);
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+  }
+};
+
+// The messages' language from the locale variables, in the order the C
+// library consults them for LC_MESSAGES; an empty one counts as unset.
+Language LanguageOfEnvironment() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = getenv(name);
+    if (value && *value) return LanguageOfLocale(value);
+  }
+  return Language::English;
+}
 
 class PosixPlatform : public Platform {
  public:
@@ -158,6 +185,9 @@ class PosixPlatform : public Platform {
   LocaleSettings ReadLocale() override { return ReadPosixLocale(); }
 
   OutputSink& StandardOutput() override { return out_; }
+  OutputSink& StandardError() override { return err_; }
+  bool FailuresToStandardError() const override { return true; }
+  Language MessageLanguage() override { return LanguageOfEnvironment(); }
 
   std::string FromUtf8(std::string_view text) override { return std::string(text); }
 
@@ -181,6 +211,7 @@ class PosixPlatform : public Platform {
   std::string argv0_;
   CodePage code_;
   StdoutSink out_;
+  StderrSink err_;
   OpenDirs fds_;
   std::vector<char> buffer_ = std::vector<char>(1 << 16);
   Listing listing_;

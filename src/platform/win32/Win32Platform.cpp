@@ -31,6 +31,7 @@ constexpr int kGetProcAddressLine = 327;
 constexpr LCTYPE kTimeMarkerPosition = 0x1005;
 
 constexpr DWORD kErrorDiskFull = 101;
+constexpr UINT kJapaneseCodePage = 932;
 constexpr DWORD kErrorInvalidHandle = 6;
 
 struct FindCloser {
@@ -167,10 +168,13 @@ FindHandle StartFind(const std::string& pattern, WIN32_FIND_DATAA& data) {
   return FindHandle(handle);
 }
 
+// Standard output (which, STD_OUTPUT_HANDLE) or standard error; lines go out
+// one by one to a console, and always to standard error.
 class StandardOutputSink final : public OutputSink {
  public:
-  StandardOutputSink() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
-    interactive_ = IsValid() && GetFileType(handle_) == FILE_TYPE_CHAR;
+  explicit StandardOutputSink(DWORD which) : handle_(GetStdHandle(which)) {
+    interactive_ =
+        IsValid() && (which == STD_ERROR_HANDLE || GetFileType(handle_) == FILE_TYPE_CHAR);
   }
 
   bool IsInteractive() const override { return interactive_; }
@@ -366,8 +370,22 @@ class Win32Platform final : public Platform {
   }
 
   OutputSink& StandardOutput() override {
-    if (!output_) output_ = std::make_unique<StandardOutputSink>();
+    if (!output_) output_ = std::make_unique<StandardOutputSink>(STD_OUTPUT_HANDLE);
     return *output_;
+  }
+
+  OutputSink& StandardError() override {
+    if (!error_) error_ = std::make_unique<StandardOutputSink>(STD_ERROR_HANDLE);
+    return *error_;
+  }
+
+  // A failure that ends the run is written with the output, where the
+  // program's users have always looked for it.
+  bool FailuresToStandardError() const override { return false; }
+
+  // Japanese where the ANSI code page can write it.
+  Language MessageLanguage() override {
+    return GetACP() == kJapaneseCodePage ? Language::Japanese : Language::English;
   }
 
   std::string FromUtf8(std::string_view text) override {
@@ -412,6 +430,7 @@ class Win32Platform final : public Platform {
   CodePage code_;
   std::optional<LocaleSettings> locale_;
   std::unique_ptr<StandardOutputSink> output_;
+  std::unique_ptr<StandardOutputSink> error_;
 };
 
 }  // namespace
