@@ -111,18 +111,24 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
 
 // Writes the message of a failure that ends the run where the platform
 // reports such failures, after what was written before it.
-void Report(LineWriter& out, const Messenger& messenger, const std::string& message,
+void Report(Platform& platform, LineWriter& out, const Messenger& messenger, std::string message,
             bool withOutput) {
   if (withOutput) {
-    // Lines written before the failure stay written; when the output itself
-    // failed, this write fails too and ends quietly.
-    out.WriteText(message);
-    out.Flush();
-    return;
-  }
-  try {
-    out.Flush();
-  } catch (...) {
+    try {
+      out.WriteText(message);
+      out.Flush();
+      return;
+    } catch (const IoFailure& failure) {
+      // Lines written before the failure stay written. Where failures have
+      // a stream of their own, the output's failure is reported there.
+      if (!platform.FailuresToStandardError() || failure.IsClosedOutput()) return;
+      message = messenger.MessageOf(failure);
+    }
+  } else {
+    try {
+      out.Flush();
+    } catch (...) {
+    }
   }
   messenger.ToStandardError(message);
 }
@@ -200,7 +206,7 @@ int RunTvx(Platform& platform) {
       message = failure.what();
     }
     // The list is gone by now.
-    Report(out, messenger, message, withOutput);
+    Report(platform, out, messenger, std::move(message), withOutput);
   } catch (...) {
   }
   return 1;

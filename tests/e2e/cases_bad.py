@@ -6,8 +6,8 @@ import os
 import shutil
 
 from e2e_base import E2E, only
-from harness import MSG_ACCESS_DENIED
-from trees import MANY_FILES
+from harness import BANNER, message
+from trees import MANY_FILES, WIDE
 
 
 class OddParameters(E2E):
@@ -21,7 +21,7 @@ class OddParameters(E2E):
 
     def test_over_long_directory_is_reported_whole(self):
         name = "n" * 300
-        self.assert_output(["LIST", name], f"Specified directory [{name}] is not found.\n", rc=1)
+        self.assert_failure(["LIST", name], f"Specified directory [{name}] is not found.")
 
     def test_percent_in_odd_places(self):
         env = {"TVX_E2E_VAR": "hello"}
@@ -87,12 +87,15 @@ class LargeOutput(E2E):
                         "head did not get one whole listing line\n" + res.describe())
 
     def test_full_disk_ends_with_status_1(self):
+        # Natively the message goes to standard error; on Windows it would go
+        # with the output, which takes nothing.
+        err = "" if self.c.wine else message(101) + "\n"
         res = self.c.run(["LIST", self.c.abs("many"), "/P=" + self.PAD], stdout_path="/dev/full")
-        self.c.check_status(res, 1)
+        self.c.check_status(res, 1, err)
         res = self.c.run(["LIST", self.c.abs("one")], stdout_path="/dev/full")
-        self.c.check_status(res, 1)
+        self.c.check_status(res, 1, err)
         res = self.c.run([], stdout_path="/dev/full")
-        self.c.check_status(res, 1)
+        self.c.check_status(res, 1, err)
 
 
 @only("native", "needs a user without access rights; the Wine prefix belongs to root")
@@ -109,10 +112,41 @@ class Unreadable(E2E):
 
     def test_subdirectory_that_cannot_be_entered_stops_the_run(self):
         # "wideshut": the refused directory is read ahead of the walk, late in a wide tree.
-        for tree in ("perm", "wideshut"):
+        barred = f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred"
+        for tree, closed in (("perm", "perm/closed"), ("wideshut", barred)):
+            denied = f"{message(5)} [{self.c.abs(closed)}]"
             for command in ("LIST", "DIR", "STAT"):
                 res = self.nobody([command, self.c.abs(tree), "/R"])
-                self.c.check_exact(res, MSG_ACCESS_DENIED + "\n", rc=1)
+                self.c.check_failure(res, denied)
+
+    def test_continue_past_a_closed_directory(self):
+        d = self.c.abs("permc")
+        denied = f"{message(5)} [{self.c.abs('permc/closed')}]\n"
+        listed = ["top.txt", "a", "a/in.txt", "closed", "z", "z/deep", "z/deep/in.txt"]
+        # Every other entry in pre-order, one message on standard error, status 1.
+        for switch in ("/C", "/continue"):
+            res = self.nobody(["LIST", d, "/R", switch])
+            self.c.check_entries(res, self.lines_of("permc", listed), rc=1, err=denied)
+        res = self.nobody(["STAT", d, "/R", "/C"])
+        self.c.check_exact(res, f"{BANNER}\nROOT {d} FileCount=7\n", rc=1, err=denied)
+        # DIR counts what was listed.
+        res = self.nobody(["DIR", d, "/R", "/C"])
+        self.c.check_status(res, 1, denied)
+        self.assertIn(b"\n 7 files exists. 0 KB (3 bytes)\n", res.out, res.describe())
+        # Without /C the run stops as before.
+        res = self.nobody(["LIST", d, "/R"])
+        self.c.check_failure(res, denied.rstrip("\n"))
+
+    def test_message_language_follows_the_messages_locale(self):
+        d = self.c.abs("perm/closed")
+        rows = [({}, "en"), ({"LC_ALL": "ja_JP.UTF-8"}, "ja"),
+                ({"LC_ALL": None, "LC_MESSAGES": "ja_JP.UTF-8", "LANG": "C"}, "ja"),
+                ({"LC_ALL": None, "LC_MESSAGES": "", "LANG": "ja_JP.UTF-8"}, "ja"),
+                ({"LC_ALL": "C", "LANG": "ja_JP.UTF-8"}, "en")]
+        for env, lang in rows:
+            with self.subTest(env=env):
+                res = self.nobody(["LIST", d], env=env)
+                self.c.check_failure(res, f"{message(5, lang)} [{d}]")
 
     def test_large_output_without_a_second_thread(self):
         # A user at the process limit cannot start threads: the large writes
@@ -127,8 +161,11 @@ class Unreadable(E2E):
         self.c.check_entries(res, padded_listing(self.c))
 
     def test_closed_directory_itself(self):
-        res = self.nobody(["LIST", self.c.abs("perm/closed")])
-        self.c.check_exact(res, MSG_ACCESS_DENIED + "\n", rc=1)
+        d = self.c.abs("perm/closed")
+        res = self.nobody(["LIST", d])
+        self.c.check_failure(res, f"{message(5)} [{d}]")
+        res = self.nobody(["LIST", d, "/C"])
+        self.c.check_exact(res, "", rc=1, err=f"{message(5)} [{d}]\n")
 
     def test_non_recursive_lists_the_closed_directory(self):
         res = self.nobody(["LIST", self.c.abs("perm")])
@@ -137,3 +174,24 @@ class Unreadable(E2E):
     def test_enterable_but_unreadable_directory_adds_nothing(self):
         res = self.nobody(["LIST", self.c.abs("perm2"), "/R"])
         self.c.check_entries(res, self.lines_of("perm2", ["a.txt", "unreadable"]))
+
+
+@only("wine", "natively every name can be entered; the POSIX case is Unreadable")
+class ContinueUnderWine(E2E):
+    """A directory whose name has no form in the ANSI code page is listed as
+    "?dir" and cannot be entered (error 123): "€dir" under 932, "日dir" under 1252."""
+
+    def test_continue_past_a_directory_that_cannot_be_entered(self):
+        d = self.c.abs("euro")
+        for locale, lang, listed, bad in [
+                ("ja_JP.UTF-8", "ja", ["a.txt", "日dir", "日dir/y.txt"], "€dir"),
+                ("en_US.UTF-8", "en", ["a.txt", "€dir", "€dir/x.txt"], "日dir")]:
+            with self.subTest(locale=locale):
+                shown = self.c.abs("euro/?dir")
+                failed = f"{message(123, lang)} [{shown}]"
+                entries = self.lines_of("euro", listed) + [(f"euro/{bad}", shown)]
+                res = self.c.run(["LIST", d, "/R", "/C"], locale=locale)
+                self.c.check_entries(res, entries, rc=1, locale=locale, err=failed + "\n")
+                # Without /C the run stops, the message on standard output.
+                res = self.c.run(["LIST", d, "/R"], locale=locale)
+                self.c.check_failure(res, failed, locale=locale)

@@ -108,6 +108,8 @@ class Stat(E2E):
         self.stat(["sub", "/R"], "basic/sub", 3, cwd=cwd)
         self.stat([self.c.rel("sub/deeper")], "basic/sub/deeper", 1, cwd=cwd)
         self.stat([self.c.rel("sub/..")], "basic", len(BASIC_TOP), cwd=cwd)
+        # A typed final separator stays.
+        self.stat([self.c.rel("sub/")], "basic/sub/", 2, cwd=cwd)
 
     def test_list_switches_change_nothing(self):
         self.stat([self.c.abs("basic"), "/R", "/D", "/F", "/U", "/L", "/Q"], "basic", len(BASIC_ALL))

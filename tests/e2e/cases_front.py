@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 from e2e_base import E2E, only
-from harness import UNKNOWN, USAGE
+from harness import BANNER, UNKNOWN, USAGE
 from trees import BASIC_ALL, BASIC_TOP
 
 
@@ -23,6 +23,11 @@ class Help(E2E):
                 self.assert_output([word], USAGE + "\n", rc=1)
                 self.assert_output([word, self.c.abs("basic")], USAGE + "\n", rc=1)
 
+    def test_version_prints_the_banner_without_scanning(self):
+        # No directory is needed; the usage and banner go to standard output.
+        self.assert_output(["--version"], BANNER + "\n")
+        self.assert_output(["--version", "no-such-dir", "/R"], BANNER + "\n")
+
     def test_help_word_elsewhere_is_no_help(self):
         # Only position 1 asks for help; at position 3 "H" is an unknown parameter.
         self.assert_listing(["LIST", self.c.abs("basic"), "H"], "basic", BASIC_TOP)
@@ -33,7 +38,7 @@ class CommandWords(E2E):
         self.assert_output(["FOO", self.c.abs("basic")], UNKNOWN + "\n", rc=0)
 
     def test_unknown_command_with_missing_directory(self):
-        self.assert_output(["FOO", "no-such-dir"], "Specified directory [no-such-dir] is not found.\n", rc=1)
+        self.assert_failure(["FOO", "no-such-dir"], "Specified directory [no-such-dir] is not found.")
 
     def test_command_word_repeated_later_cancels_it(self):
         # The highest position of LIST is 3, so no command is selected.
@@ -52,19 +57,19 @@ class CommandWords(E2E):
 class DirectoryParameter(E2E):
     def test_missing_directory_shown_as_typed(self):
         missing = self.c.abs("basic/nothing-here")
-        self.assert_output(["LIST", missing], f"Specified directory [{missing}] is not found.\n", rc=1)
+        self.assert_failure(["LIST", missing], f"Specified directory [{missing}] is not found.")
         rel = self.c.rel("sub/nothing-here")
-        self.assert_output(["LIST", rel], f"Specified directory [{rel}] is not found.\n", rc=1,
-                           cwd=self.c.unix("basic"))
+        self.assert_failure(["LIST", rel], f"Specified directory [{rel}] is not found.",
+                            cwd=self.c.unix("basic"))
 
     def test_a_file_is_not_a_directory(self):
         f = self.c.abs("basic/a.txt")
-        self.assert_output(["LIST", f], f"Specified directory [{f}] is not found.\n", rc=1)
+        self.assert_failure(["LIST", f], f"Specified directory [{f}] is not found.")
 
     def test_switch_in_directory_position(self):
         # The directory parameter is "/R" itself.
-        self.assert_output(["LIST", "/R"], "Specified directory [/R] is not found.\n", rc=1,
-                           cwd=self.c.unix("basic"))
+        self.assert_failure(["LIST", "/R"], "Specified directory [/R] is not found.",
+                            cwd=self.c.unix("basic"))
 
     def test_no_directory_or_dot_means_current_directory(self):
         cwd = self.c.unix("basic")
@@ -103,7 +108,7 @@ class WindowsCommandLine(E2E):
         cwd = self.c.unix("basic")
         # The parameter after LIST is then /R, taken as the directory.
         res = self.c.run(["LIST", "", "/R"], wincmd='LIST "" /R', cwd=cwd)
-        self.c.check_exact(res, "Specified directory [/R] is not found.\n", rc=1)
+        self.c.check_failure(res, "Specified directory [/R] is not found.")
         res = self.c.run(["LIST", ""], wincmd='LIST ""', cwd=cwd)
         self.c.check_entries(res, self.lines_of("basic", BASIC_TOP))
 

@@ -7,9 +7,9 @@ import os
 import subprocess
 
 from e2e_base import E2E, only
+from harness import message
 
 
-IO_ERROR_FMT = "I/O ｴﾗｰ ({})"
 
 
 def make_chain(root: str, name: str, depth: int, leaf: str | None = None):
@@ -68,9 +68,15 @@ class DeepTrees(HostileTree):
         # extended form: the scan stops there with the system's error 206.
         name = "d" * 50
         make_chain(self.base, name, 6, leaf="leaf.txt")  # about 300 characters
-        # Nothing is printed before the scan ends; the message in code page 932.
-        res = self.c.run(["LIST", self.host(), "/R"], locale="ja_JP.UTF-8")
-        self.c.check_exact(res, IO_ERROR_FMT.format(206) + "\n", rc=1)
+        # Nothing is printed before the scan ends; the message, naming a
+        # directory down the chain, in the code page's language.
+        for locale, lang in (("ja_JP.UTF-8", "ja"), ("en_US.UTF-8", "en")):
+            res = self.c.run(["LIST", self.host(), "/R"], locale=locale)
+            self.c.check_status(res, 1)
+            text = res.out.decode(self.c.encoding(locale))
+            head = f"{message(206, lang)} [{self.host(name)}"
+            self.assertTrue(text.startswith(head) and text.endswith("]\r\n")
+                            and text.count("\r\n") == 1, res.describe() + text)
 
 
 class WideAndOddNames(HostileTree):
@@ -216,15 +222,18 @@ class ChangingTree(HostileTree):
         worker = threading.Thread(target=churn)
         worker.start()
         try:
-            known = [b"", "ﾌｧｲﾙが見つかりません".encode(), "不正なﾌｧｲﾙ名です".encode(),
-                     "ﾌｧｲﾙへのｱｸｾｽが拒否されました".encode()]
+            # One message per line on standard error, each naming a directory.
+            known = tuple(f"{message(code)} [{self.base}/".encode() for code in (2, 3, 5))
             for command in ["LIST", "DIR", "STAT"] * 3:
-                res = self.c.run([command, self.host(), "/R"])
-                self.assertIn(res.rc, (0, 1), res.describe())
-                self.assertEqual(res.err, b"", res.describe())
-                if res.rc == 1:
-                    last = res.out.rstrip(b"\n").rsplit(b"\n", 1)[-1]
-                    self.assertIn(last, known, res.describe())
+                for switches in (["/R"], ["/R", "/C"]):
+                    res = self.c.run([command, self.host()] + switches)
+                    self.assertIn(res.rc, (0, 1), res.describe())
+                    lines = res.err.splitlines()
+                    self.assertEqual(len(lines) > 0, res.rc == 1, res.describe())
+                    if "/C" not in switches:
+                        self.assertLessEqual(len(lines), 1, res.describe())
+                    for line in lines:
+                        self.assertTrue(line.startswith(known) and line.endswith(b"]"), res.describe())
         finally:
             stop.set()
             worker.join()

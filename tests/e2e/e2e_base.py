@@ -55,6 +55,12 @@ class E2E(unittest.TestCase):
         self.ctx.check_entries(res, self.lines_of(tree_dir, rels, fmt), rc=rc)
         return res
 
+    def assert_failure(self, args, message: str, **kw):
+        """A run ended by a failure, its message where the platform reports it."""
+        res = self.ctx.run(list(args), **kw)
+        self.ctx.check_failure(res, message, locale=kw.get("locale"))
+        return res
+
     def assert_output(self, args, expected: str, rc=0, **kw):
         res = self.ctx.run(list(args), **kw)
         self.ctx.check_exact(res, expected, rc=rc)

@@ -40,6 +40,7 @@ HELP_LINES = [
     "  /L[OWER]  Lower case file or directory name(LOWER has higher priority than UPPER)",
     "  /U[PPER]  Upper case file or directory name",
     "  /R[ECURSIVE]  List up sub directories",
+    "  /C[ONTINUE]  Continue past directories that cannot be read",
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value",
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value",
     "     %ENV%  System environment variable",
@@ -54,9 +55,19 @@ HELP_LINES = [
 USAGE = BANNER + "\n" + "\n".join(HELP_LINES)
 UNKNOWN = "\nCommand Unknown.\n" + BANNER
 
-# I/O failure messages as the program words them (UTF-8 natively).
-MSG_ACCESS_DENIED = "ﾌｧｲﾙへのｱｸｾｽが拒否されました"
-MSG_TOO_MANY_OPEN_FILES = "ｵｰﾌﾟﾝしたﾌｧｲﾙが多すぎます"
+# I/O failure messages as the program words them, by language: Japanese under
+# a Japanese locale natively and code page 932 under Wine, English elsewhere.
+MESSAGES = {
+    "en": {2: "File not found", 3: "Invalid file name", 4: "Too many open files",
+           5: "File access denied", 101: "Disk full", "io": "I/O error ({})"},
+    "ja": {2: "ﾌｧｲﾙが見つかりません", 3: "不正なﾌｧｲﾙ名です", 4: "ｵｰﾌﾟﾝしたﾌｧｲﾙが多すぎます",
+           5: "ﾌｧｲﾙへのｱｸｾｽが拒否されました", 101: "ﾃﾞｨｽｸがいっぱいです", "io": "I/O ｴﾗｰ ({})"},
+}
+
+
+def message(code: int, lang: str = "en") -> str:
+    texts = MESSAGES[lang]
+    return texts[code] if code in texts else texts["io"].format(code)
 
 RUN_TIMEOUT = 120  # a guard against a hanging program, not a measurement
 
@@ -317,26 +328,31 @@ class Ctx:
 
     # ----- checks -----
 
-    def check_status(self, res: Result, rc: int):
-        """Exit status exactly rc, no crash, nothing on standard error."""
+    def check_status(self, res: Result, rc: int, err: str = ""):
+        """Exit status exactly rc, no crash, standard error exactly err
+        ("\\n" there is the platform's line break)."""
         problems = []
         if res.rc is None or res.rc < 0 or res.rc >= 128:
             sig = f" (signal {-res.rc})" if res.rc is not None and res.rc < 0 else ""
             problems.append(f"program crashed: exit status {res.rc}{sig}")
         elif res.rc != rc:
             problems.append(f"exit status {res.rc}, expected {rc}")
-        if res.err:
-            problems.append("standard error is not empty:\n    "
-                            + res.err.decode("utf-8", "backslashreplace")[:2000].replace("\n", "\n    "))
+        want_err = self.encode(err, res.env_pins.get("LC_ALL"))
+        if res.err != want_err:
+            shown = res.err.decode(self.encoding(res.env_pins.get("LC_ALL")), "backslashreplace")
+            problems.append(("standard error is not empty:" if not err else
+                             f"standard error differs, expected:\n    {err!r}\n  actual:")
+                            + "\n    " + shown[:2000].replace("\n", "\n    "))
         if problems:
             raise AssertionError("\n".join(problems) + "\n" + res.describe()
                                  + _output_excerpt(res.out, self.encoding(res.env_pins.get("LC_ALL"))))
 
-    def check_exact(self, res: Result, expected: str, rc: int = 0, locale: str | None = None):
+    def check_exact(self, res: Result, expected: str, rc: int = 0, locale: str | None = None,
+                    err: str = ""):
         """The whole output byte for byte; "\\n" in expected is the platform's line break."""
         locale = locale or res.env_pins.get("LC_ALL")
         want = self.encode(expected, locale)
-        self.check_status(res, rc)
+        self.check_status(res, rc, err)
         if res.out != want:
             raise AssertionError("output differs (- expected, + actual)\n" + res.describe()
                                  + bytes_diff(want, res.out, self.lb.encode(), self.encoding(locale)))
@@ -350,8 +366,17 @@ class Ctx:
                                  + _output_excerpt(res.out, self.encoding(locale)))
         return res.out[: -len(lb)].split(lb)
 
+    def check_failure(self, res: Result, message: str, before: str = "", locale: str | None = None):
+        """A run that a failure ended (status 1) after the output `before`:
+        natively its message is on standard error, under Wine the last line
+        of standard output."""
+        if self.wine:
+            self.check_exact(res, before + message + "\n", rc=1, locale=locale)
+        else:
+            self.check_exact(res, before, rc=1, locale=locale, err=message + "\n")
+
     def check_entries(self, res: Result, entries, rc: int = 0, locale: str | None = None,
-                      lines: list[bytes] | None = None):
+                      lines: list[bytes] | None = None, err: str = ""):
         """Listing lines in any enumeration order, as long as it is a pre-order.
 
         entries: (tree path with "/", expected line) per listed entry. The
@@ -361,7 +386,7 @@ class Ctx:
         """
         locale = locale or res.env_pins.get("LC_ALL")
         if lines is None:
-            self.check_status(res, rc)
+            self.check_status(res, rc, err)
             lines = self.split_lines(res, locale)
         want = [(path, self.encode(line, locale)) for path, line in entries]
         want_lines = [w for _, w in want]

@@ -208,6 +208,9 @@ def outside_code_page(b: Builder):
     b.file("euro/a.txt")
     b.dir("euro/€dir")
     b.file("euro/€dir/x.txt")
+    # "日" has no form in code page 1252: there the same happens to this one.
+    b.dir("euro/日dir")
+    b.file("euro/日dir/y.txt")
 
 
 def permissions(b: Builder):
@@ -221,12 +224,23 @@ def permissions(b: Builder):
     b.file("perm2/a.txt")
     b.dir("perm2/unreadable")
     b.file("perm2/unreadable/inside.txt")
+    # A closed directory in the middle of a tree, for /C.
+    b.dir("permc")
+    b.file("permc/top.txt")
+    b.dir("permc/a")
+    b.file("permc/a/in.txt")
+    b.dir("permc/closed")
+    b.file("permc/closed/hidden.txt")
+    b.dir("permc/z")
+    b.dir("permc/z/deep")
+    b.file("permc/z/deep/in.txt")
 
 
 def lock_permissions(root: str):
     os.chmod(os.path.join(root, "perm/closed"), 0o000)
     os.chmod(os.path.join(root, "perm2/unreadable"), 0o311)
     os.chmod(os.path.join(root, f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred"), 0o000)
+    os.chmod(os.path.join(root, "permc/closed"), 0o000)
 
 
 def many(b: Builder):
