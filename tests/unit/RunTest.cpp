@@ -273,7 +273,7 @@ TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
   FakePlatform p = Tree();
   p.out.failWithCode = 101;
   EXPECT_EQ(RunWith(p, {"LIST", "/top"}).error, "<Disk full>\n");
-  p.out.text.clear();
+  p.err.text.clear();
   EXPECT_EQ(RunWith(p, {"HELP"}).error, "<Disk full>\n");
   FakePlatform q = Tree();
   q.out.failWithCode = IoFailure::kBrokenPipe;
