@@ -38,9 +38,8 @@ class Messenger {
   // must not stop the listing: the exit code says it is incomplete anyway.
   void ToStandardError(std::string_view message) const {
     try {
-      LineWriter err(platform_.StandardError(), platform_.LineBreak());
-      err.WriteText(message);
-      err.Flush();
+      const std::string line = std::string(message) + std::string(platform_.LineBreak());
+      platform_.StandardError().Write(line.data(), line.size());
     } catch (...) {
     }
   }
@@ -133,6 +132,25 @@ void Report(Platform& platform, LineWriter& out, const Messenger& messenger, std
   messenger.ToStandardError(message);
 }
 
+// Prefix and suffix, with their environment references expanded.
+void ReadPrefixAndSuffix(Platform& platform, const std::vector<std::string>& params,
+                         ListOptions& options) {
+  const TextEquality equal = [&platform](std::string_view a, std::string_view b) {
+    return platform.SameTextIgnoringCase(a, b);
+  };
+  const auto getEnv = [&platform, &equal](std::string_view name) {
+    return LookupValue(platform.Environment(), name, equal);
+  };
+  const std::string prefix = GetSwitchValue(params, {"/P", "/PREFIX"}, equal);
+  if (!prefix.empty()) options.Prefix = ExpandEnvRefs(prefix, getEnv, platform.Code()) + " ";
+  const std::string suffix = GetSwitchValue(params, {"/S", "/SUFFIX"}, equal);
+  if (!suffix.empty()) {
+    std::string expanded = ExpandEnvRefs(suffix, getEnv, platform.Code());
+    expanded.insert(expanded.begin(), ' ');
+    options.Suffix = std::move(expanded);
+  }
+}
+
 }  // namespace
 
 ListOptions ParseCommandLine(Platform& platform) {
@@ -161,20 +179,7 @@ ListOptions ParseCommandLine(Platform& platform) {
   options.Upper = FindSwitch(params, {"/U", "/UPPER"}) > 0;
   options.Lower = FindSwitch(params, {"/L", "/LOWER"}) > 0;
 
-  const TextEquality equal = [&platform](std::string_view a, std::string_view b) {
-    return platform.SameTextIgnoringCase(a, b);
-  };
-  const auto getEnv = [&platform, &equal](std::string_view name) {
-    return LookupValue(platform.Environment(), name, equal);
-  };
-  const std::string prefix = GetSwitchValue(params, {"/P", "/PREFIX"}, equal);
-  if (!prefix.empty()) options.Prefix = ExpandEnvRefs(prefix, getEnv, platform.Code()) + " ";
-  const std::string suffix = GetSwitchValue(params, {"/S", "/SUFFIX"}, equal);
-  if (!suffix.empty()) {
-    std::string expanded = ExpandEnvRefs(suffix, getEnv, platform.Code());
-    expanded.insert(expanded.begin(), ' ');
-    options.Suffix = std::move(expanded);
-  }
+  ReadPrefixAndSuffix(platform, params, options);
   return options;
 }
 
