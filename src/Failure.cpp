@@ -14,7 +14,7 @@ std::string IoFailure::Text(Language language, const SystemText& toSystem) const
 
 std::string AssertionFailure::Text(Language language, const SystemText& toSystem) const {
   // The assertion texts and the source name are ASCII: the whole converts alike.
-  return toSystem(AssertionFailureText(text_, source_, line_, language));
+  return toSystem(AssertionFailureText(what(), source_, line_, language));
 }
 
 std::string LimitFailure::Text(Language language, const SystemText& toSystem) const {

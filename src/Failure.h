@@ -66,13 +66,12 @@ class IoFailure : public Failure {
 class AssertionFailure : public Failure {
  public:
   AssertionFailure(std::string text, std::string source, int line)
-      : Failure(text), text_(std::move(text)), source_(std::move(source)), line_(line) {}
+      : Failure(std::move(text)), source_(std::move(source)), line_(line) {}
 
  protected:
   std::string Text(Language language, const SystemText& toSystem) const override;
 
  private:
-  std::string text_;
   std::string source_;
   int line_;
 };

@@ -259,6 +259,10 @@ TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
     EXPECT_EQ(o.error, "<" + row.text + "> [/top/s]\n");
     EXPECT_EQ(o.output, "");
   }
+  const SystemText same = [](std::string_view text) { return std::string(text); };
+  const AssertionFailure assertion("GetVersionEx() Error!", "Utils", 309);
+  EXPECT_EQ(assertion.Message(Language::English, same), "GetVersionEx() Error! (Utils, line 309)");
+  EXPECT_EQ(assertion.Message(Language::Japanese, same), "GetVersionEx() Error! (Utils, 309 行)");
   // Output failures concern no directory; a closed pipe ends quietly.
   FakePlatform p = Tree();
   p.out.failWithCode = 101;
