@@ -221,5 +221,5 @@ class DoubleByteNames(E2E):
             self.assert_failure(["LIST", self.c.abs("euro"), "/R"],
                                 f"I/O ｴﾗｰ (123) [{self.c.abs('euro/?dir')}]", locale=self.JA)
         else:
-            self.assert_listing(["LIST", self.c.abs("euro"), "/R"], "euro",
-                                ["a.txt", "€dir", "€dir/x.txt", "日dir", "日dir/y.txt"], locale=self.JA)
+            self.assert_listing(["LIST", self.c.abs("euro"), "/R"], "euro", ["a.txt", "€dir", "€dir/x.txt"],
+                                locale=self.JA)

@@ -3,6 +3,8 @@
 from __future__ import annotations
 
 import functools
+import os
+import shutil
 import unittest
 
 from harness import Ctx
@@ -54,6 +56,21 @@ class E2E(unittest.TestCase):
         res = self.ctx.run(list(args), **kw)
         self.ctx.check_entries(res, self.lines_of(tree_dir, rels, fmt), rc=rc)
         return res
+
+    def run_unprivileged(self, args, **kw):
+        """A run to which closed directories are closed: natively as user 65534
+        when the suite runs as root, under Wine with the rights the harness
+        left it."""
+        if os.geteuid() != 0:
+            return self.ctx.run(list(args), **kw)
+        if self.ctx.wine:
+            if not self.ctx.wine_caps:
+                raise NotApplicable("setpriv cannot drop root's override of permissions for Wine")
+            return self.ctx.run(list(args), **kw)
+        if shutil.which("setpriv") is None:
+            raise AssertionError("setpriv not found (Debian package util-linux): cannot drop privileges")
+        # The run's copy of the program lies where user 65534 can reach it.
+        return self.ctx.run(list(args), as_nobody=True, **kw)
 
     def assert_failure(self, args, message: str, **kw):
         """A run ended by a failure, its message where the platform reports it."""

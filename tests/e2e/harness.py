@@ -142,6 +142,7 @@ class Ctx:
         # "wine" picks the loader itself; a 64-bit program on a machine that
         # runs no 32-bit code needs the 64-bit loader named directly.
         self.wine_loader = wine_loader
+        self.wine_caps = []  # run before Wine: drops root's override of permissions
         self.tmp = tmp  # the run's own folder: trees, batch files, captures
         self.root = os.path.join(tmp, "t")  # where the trees live
         self.locpath = None  # set when the run had to build its own locales
@@ -256,13 +257,13 @@ class Ctx:
                 line = '@"%s" %s\r\n' % (self.host(exe), wincmd.replace("%", "%%"))
                 with open(bat, "wb") as f:
                     f.write(line.encode(self.encoding(locale)))
-                argv = [self.wine_loader, "cmd", "/c", self.host(bat)]
+                argv = self.wine_caps + [self.wine_loader, "cmd", "/c", self.host(bat)]
                 note = f"batch line: {line.rstrip()}"
             else:
                 for a in args:
                     if '"' in a:
                         raise HarnessError("a double quote cannot pass through Wine's argv: use wincmd")
-                argv = [self.wine_loader, exe] + list(args)
+                argv = self.wine_caps + [self.wine_loader, exe] + list(args)
         else:
             argv = [exe] + list(args)
             if as_nobody:
@@ -593,17 +594,25 @@ def prepare_wine(ctx: Ctx) -> None:
     os.makedirs(prefix)
     ctx.wineprefix = prefix
     env, _ = ctx._env(ctx.default_locale, None)
+    # As root, Wine would enter every directory: its server (which opens the
+    # files) and programs run without root's override of permission bits, so
+    # a closed directory is closed to them as to a user.
+    drop = ["setpriv", "--bounding-set=-dac_override,-dac_read_search"]
+    if os.geteuid() == 0 and shutil.which("setpriv") and subprocess.run(
+            drop + ["true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+        ctx.wine_caps = drop
     # Persistent while the cases run (a wineserver started by a case would hold
     # that case's output open), yet gone a minute after the last Wine process
     # should this run be killed before it can stop the server itself.
-    subprocess.run(["wineserver", "-p60"], env=env, stdin=subprocess.DEVNULL,
+    subprocess.run(ctx.wine_caps + ["wineserver", "-p60"], env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
     t = time.time()
     # Output to a file: the services wineboot starts keep running (and would
     # hold a pipe open) until the wineserver ends.
     log = os.path.join(ctx.tmp, "wineboot.log")
     with open(log, "wb") as f:
-        subprocess.run([ctx.wine_loader, "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
+        subprocess.run(ctx.wine_caps + [ctx.wine_loader, "wineboot", "-i"], env=env,
+                       stdin=subprocess.DEVNULL,
                        stdout=f, stderr=f, timeout=300)
     if not os.path.isdir(os.path.join(prefix, "dosdevices")):
         raise HarnessError("wineboot could not create a Wine prefix: "
