@@ -79,10 +79,11 @@ stat=$("$tvx" STAT "$tree" /R) || fail "tvx STAT ended with $?: $stat"
 grep -q '^Tarvix ver\. 1\.02$' <<<"$stat" || fail "tvx STAT shows no banner with 1.02:"$'\n'"$stat"
 grep -qx "ROOT $tree FileCount=3" <<<"$stat" || fail "tvx STAT printed:"$'\n'"$stat"
 
-"$tvx" LIST "$tmp/missing" >"$tmp/missing.out"; rc=$?
+"$tvx" LIST "$tmp/missing" >"$tmp/missing.out" 2>"$tmp/missing.err"; rc=$?
 [ $rc -eq 1 ] || fail "tvx LIST of a missing directory ended with $rc, not 1"
-grep -qx "Specified directory \[$tmp/missing\] is not found\." "$tmp/missing.out" \
-  || fail "tvx LIST of a missing directory printed: $(cat "$tmp/missing.out")"
+[ -s "$tmp/missing.out" ] && fail "tvx LIST of a missing directory printed: $(cat "$tmp/missing.out")"
+grep -qx "Specified directory \[$tmp/missing\] is not found\." "$tmp/missing.err" \
+  || fail "tvx LIST of a missing directory reported: $(cat "$tmp/missing.err")"
 
 # ---- the manual page ----
 man_gz=$root/usr/share/man/man1/tvx.1.gz
