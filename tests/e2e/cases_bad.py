@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import os
-import shutil
 
 from e2e_base import E2E, only
 from harness import BANNER, message
@@ -102,21 +101,13 @@ class LargeOutput(E2E):
 class Unreadable(E2E):
     """Runs as an unprivileged user (natively, when the suite runs as root)."""
 
-    def nobody(self, args, **kw):
-        if os.geteuid() != 0:
-            return self.c.run(args, **kw)  # already unprivileged
-        if shutil.which("setpriv") is None:
-            raise AssertionError("setpriv not found (Debian package util-linux): cannot drop privileges")
-        # The run's copy of the program lies where user 65534 can reach it.
-        return self.c.run(args, as_nobody=True, **kw)
-
     def test_subdirectory_that_cannot_be_entered_stops_the_run(self):
         # "wideshut": the refused directory is read ahead of the walk, late in a wide tree.
         barred = f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred"
         for tree, closed in (("perm", "perm/closed"), ("wideshut", barred)):
             denied = f"{message(5)} [{self.c.abs(closed)}]"
             for command in ("LIST", "DIR", "STAT"):
-                res = self.nobody([command, self.c.abs(tree), "/R"])
+                res = self.run_unprivileged([command, self.c.abs(tree), "/R"])
                 self.c.check_failure(res, denied)
 
     def test_message_language_follows_the_messages_locale(self):
@@ -127,7 +118,7 @@ class Unreadable(E2E):
                 ({"LC_ALL": "C", "LANG": "ja_JP.UTF-8"}, "en")]
         for env, lang in rows:
             with self.subTest(env=env):
-                res = self.nobody(["LIST", d], env=env)
+                res = self.run_unprivileged(["LIST", d], env=env)
                 self.c.check_failure(res, f"{message(5, lang)} [{d}]")
 
     def test_large_output_without_a_second_thread(self):
@@ -136,7 +127,7 @@ class Unreadable(E2E):
         # (LeakSanitizer, in a sanitizer build, needs a thread of its own at exit.)
         asan = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
         path = os.path.join(self.c.tmp, "no-thread-output.txt")
-        res = self.nobody(["LIST", self.c.abs("many"), "/P=" + PAD], stdout_path=path,
+        res = self.run_unprivileged(["LIST", self.c.abs("many"), "/P=" + PAD], stdout_path=path,
                           max_processes=1, env={"ASAN_OPTIONS": asan})
         with open(path, "rb") as f:
             res.out = f.read()
@@ -144,17 +135,17 @@ class Unreadable(E2E):
 
     def test_closed_directory_itself(self):
         d = self.c.abs("perm/closed")
-        res = self.nobody(["LIST", d])
+        res = self.run_unprivileged(["LIST", d])
         self.c.check_failure(res, f"{message(5)} [{d}]")
-        res = self.nobody(["LIST", d, "/C"])
+        res = self.run_unprivileged(["LIST", d, "/C"])
         self.c.check_exact(res, "", rc=1, err=f"{message(5)} [{d}]\n")
 
     def test_non_recursive_lists_the_closed_directory(self):
-        res = self.nobody(["LIST", self.c.abs("perm")])
+        res = self.run_unprivileged(["LIST", self.c.abs("perm")])
         self.c.check_entries(res, self.lines_of("perm", ["a.txt", "closed"]))
 
     def test_enterable_but_unreadable_directory_adds_nothing(self):
-        res = self.nobody(["LIST", self.c.abs("perm2"), "/R"])
+        res = self.run_unprivileged(["LIST", self.c.abs("perm2"), "/R"])
         self.c.check_entries(res, self.lines_of("perm2", ["a.txt", "unreadable"]))
 
 
