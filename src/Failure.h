@@ -62,6 +62,13 @@ class IoFailure : public Failure {
   int code_;
 };
 
+// A directory that was entered but cannot be read. Without /C it adds
+// nothing to the list, as an empty one would; with /C it is reported.
+class ReadFailure : public IoFailure {
+ public:
+  using IoFailure::IoFailure;
+};
+
 // A broken internal expectation, reported with its source unit and line.
 class AssertionFailure : public Failure {
  public:

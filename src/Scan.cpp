@@ -224,7 +224,12 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       frame.handle = parent ? platform.Enter(*parent->handle, parent->batch.RealName(*item))
                             : platform.EnterRoot(list.Root());
       frame.dirIndex = parent ? list.AddSubdirectory(parent->dirIndex, *entry) : 0;
-      platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
+      try {
+        platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
+      } catch (const ReadFailure&) {
+        if (onSkipped) throw;
+        frame.batch.Clear();  // adds nothing, as an empty directory would
+      }
     } catch (IoFailure& failure) {
       failure.SetPath(where());
       if (!onSkipped) throw;

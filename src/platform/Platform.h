@@ -98,7 +98,8 @@ class Platform {
   virtual void ExpectRecursion() {}
   // Reports every entry of an entered directory but "." and "..", in the
   // system's order. withDetails: Size and DateTime are wanted; otherwise they
-  // may be left 0. A directory that cannot be read reports nothing.
+  // may be left 0. A directory that cannot be read raises ReadFailure, or
+  // reports nothing where the system gives no reason.
   virtual void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink) = 0;
 
   virtual VersionStrings ReadVersion() = 0;

@@ -147,6 +147,10 @@ class Unreadable(E2E):
     def test_enterable_but_unreadable_directory_adds_nothing(self):
         res = self.run_unprivileged(["LIST", self.c.abs("perm2"), "/R"])
         self.c.check_entries(res, self.lines_of("perm2", ["a.txt", "unreadable"]))
+        # /C names it: the listing is incomplete.
+        res = self.run_unprivileged(["LIST", self.c.abs("perm2"), "/R", "/C"])
+        self.c.check_entries(res, self.lines_of("perm2", ["a.txt", "unreadable"]), rc=1,
+                             err=f"{message(5)} [{self.c.abs('perm2/unreadable')}]\n")
 
 
 

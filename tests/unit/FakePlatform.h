@@ -86,7 +86,7 @@ class FakePlatform : public Platform {
     reads.push_back(dir);
     if (auto it = readFailures.find(dir); it != readFailures.end()) {
       sink.Add(RawEntry{"read before the failure"});
-      throw IoFailure(it->second);
+      throw ReadFailure(it->second);
     }
     if (withDetails) ++detailedReads;
     auto it = tree.find(dir);

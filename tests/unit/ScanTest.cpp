@@ -113,6 +113,12 @@ TEST(ScanTest, FailuresNameTheirDirectoryAndStopTheScan) {
   }
   EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s"}));
 
+  // A directory entered but not read adds nothing, as an empty one would.
+  FakePlatform r = BasicTree();
+  r.readFailures["/d/s/"] = 5;
+  ScanDirectory(r, "/d", list, true, false);
+  EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s", "/d/t"}));
+
   // The list's limits are no lack of memory.
   FakePlatform q = BasicTree();
   q.AddDir("/d/s/u/", {{std::string(1 << 20, 'n')}});

@@ -19,12 +19,14 @@ struct Listing {
     time_t mtime;
   };
   bool readable = false;
+  int error = 0;      // errno when the directory could not be opened for reading
   std::string names;  // each name followed by a zero byte
   std::vector<Item> items;
 
   const char* Name(const Item& item) const { return names.data() + item.nameAt; }
   void Clear() {
     readable = false;
+    error = 0;
     names.clear();
     items.clear();
   }

@@ -145,6 +145,7 @@ class PosixPlatform : public Platform {
     auto& dir = static_cast<PosixDir&>(handle);
     const Listing* listing = ListingOf(dir, withDetails);
     if (!listing) return;
+    if (listing->error != 0) throw ReadFailure(MapErrno(listing->error));
     RawEntry entry;
     std::size_t subdirectories = 0;
     for (const Listing::Item& item : listing->items) {
@@ -201,10 +202,14 @@ class PosixPlatform : public Platform {
       const int fd = dir.Fd();
       // Out of descriptors is a failure of the run, not an unreadable directory.
       if (fd < 0 && (errno == EMFILE || errno == ENFILE)) RaiseErrno(errno);
-      if (fd < 0) return nullptr;
+      if (fd < 0) {
+        listing_.Clear();
+        listing_.error = errno;
+        return &listing_;
+      }
       ReadListing(fd, withDetails, buffer_, listing_);
     }
-    return listing->readable ? listing : nullptr;
+    return listing->readable || listing->error != 0 ? listing : nullptr;
   }
 
   std::vector<std::string> params_;

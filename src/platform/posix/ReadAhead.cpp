@@ -169,6 +169,7 @@ void ReadAhead::ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer) {
     slot.enterError = errno;
   } else {
     fd = openat(job.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) slot.listing.error = errno;
     // Out of descriptors is no fault of the directory: the walk tries again.
     if (fd < 0 && (errno == EMFILE || errno == ENFILE)) slot.enterError = kReadItYourself;
   }
