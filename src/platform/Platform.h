@@ -75,9 +75,8 @@ class Platform {
   virtual const CodePage& Code() const = 0;
   virtual std::string_view LineBreak() const = 0;
 
-  // Parameters 1..N of the command line (parameter 0 is OwnFile).
+  // Parameters 1..N of the command line (parameter 0, the program's file, is cut off).
   virtual std::vector<std::string> Parameters() = 0;
-  virtual std::string OwnFile() = 0;
   // NAME=VALUE lines in the order the system stores them, read afresh.
   virtual std::vector<std::string> Environment() = 0;
   // Equality of two names ignoring letter case, by the system's rules.

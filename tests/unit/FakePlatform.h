@@ -51,7 +51,6 @@ class FakePlatform : public Platform {
   const CodePage& Code() const override { return code; }
   std::string_view LineBreak() const override { return style_ == PathStyle::Posix ? "\n" : "\r\n"; }
   std::vector<std::string> Parameters() override { return params; }
-  std::string OwnFile() override { return "tvx"; }
   std::vector<std::string> Environment() override {
     ++environmentReads;
     return environment;

@@ -320,7 +320,7 @@ void TestSameTextIgnoringCase(tvx::Platform& p) {
 }
 
 void TestOwnFileAndParameters(tvx::Platform& p, const std::vector<std::string>& args) {
-  std::string own = p.OwnFile();
+  std::string own = tvx::OwnFile();
   CHECK(own.size() > 4);
   CHECK(p.SameTextIgnoringCase(own.substr(own.size() - 4), ".exe"));
   CHECK(own.size() > 2 && (own[1] == ':' || own.rfind("\\\\", 0) == 0));
@@ -336,7 +336,7 @@ void TestVersion(tvx::Platform& p) {
   CHECK_EQ(v.LegalCopyright, std::string("Copyright (C) 2026 The tvx developers"));
   CHECK_EQ(v.Comments, std::string("Directory lister and command-line generator"));
 
-  tvx::TVerRes own(p.OwnFile());
+  tvx::TVerRes own(tvx::OwnFile());
   CHECK(own.Handle != nullptr);
   CHECK_EQ(own.Language, 0x0411);
   CHECK_EQ(own.CodePage, 932);

@@ -60,7 +60,6 @@ class PosixPlatform : public Platform {
     for (int i = 1; i < argc; ++i) {
       if (argv[i][0] != '\0') params_.emplace_back(argv[i]);
     }
-    argv0_ = argc > 0 ? argv[0] : "tvx";
   }
 
   PathStyle Style() const override { return PathStyle::Posix; }
@@ -68,17 +67,6 @@ class PosixPlatform : public Platform {
   std::string_view LineBreak() const override { return "\n"; }
 
   std::vector<std::string> Parameters() override { return params_; }
-
-  std::string OwnFile() override {
-    std::vector<char> buf(4096);
-    for (;;) {
-      ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
-      if (n < 0) return argv0_;
-      if (static_cast<std::size_t>(n) < buf.size())
-        return std::string(buf.data(), static_cast<std::size_t>(n));
-      buf.resize(buf.size() * 2);
-    }
-  }
 
   std::vector<std::string> Environment() override {
     std::vector<std::string> lines;
@@ -213,7 +201,6 @@ class PosixPlatform : public Platform {
   }
 
   std::vector<std::string> params_;
-  std::string argv0_;
   CodePage code_;
   StdoutSink out_;
   StderrSink err_;

@@ -10,6 +10,9 @@
 
 namespace tvx {
 
+// The running program's file, whose resource holds the version information.
+std::string OwnFile();
+
 class TVerRes {
  public:
   explicit TVerRes(const std::string& fileName);

@@ -217,19 +217,6 @@ class Win32Platform final : public Platform {
     return CutParameters(line != nullptr ? line : "");
   }
 
-  std::string OwnFile() override {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-      DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-      if (n == 0) return {};
-      // A full buffer means the name may have been cut (and, on old systems,
-      // left without its zero): try again with more room.
-      if (n < buffer.size()) return std::string(buffer.data(), n);
-      if (buffer.size() >= (1u << 16)) return std::string(buffer.data(), n);
-      buffer.resize(buffer.size() * 2);
-    }
-  }
-
   std::vector<std::string> Environment() override {
     std::vector<std::string> lines;
     EnvironmentBlock block(GetEnvironmentStringsA());
@@ -434,6 +421,19 @@ class Win32Platform final : public Platform {
 };
 
 }  // namespace
+
+std::string OwnFile() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    // A full buffer means the name may have been cut (and, on old systems,
+    // left without its zero): try again with more room.
+    if (n < buffer.size()) return std::string(buffer.data(), n);
+    if (buffer.size() >= (1u << 16)) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
 
 std::unique_ptr<Platform> MakePlatform(int, char**) {
   return std::make_unique<Win32Platform>();
