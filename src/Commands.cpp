@@ -3,7 +3,9 @@
 #include <array>
 #include <vector>
 
+#include "Failure.h"
 #include "Macros.h"
+#include "Messages.h"
 #include "Output.h"
 #include "Platform.h"
 #include "Scan.h"
@@ -199,6 +201,17 @@ bool HasMacros(const ListOptions& options) {
       return true;
   }
   return false;
+}
+
+void CheckListedNames(const ListOptions& options, const EntryList& list) {
+  FullPrefixCache prefixes(list);
+  for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i) {
+    const TTarvixFileInfo& entry = list[i];
+    if (!entry.IsInexact() || (options.NoDir && entry.IsDir() && !options.Recursive)) continue;
+    // Where the listing could go on past such an entry, this is the place
+    // to report it and leave it out instead.
+    throw InexactNameFailure(prefixes.For(entry.DirIndex()) + std::string(entry.Name()));
+  }
 }
 
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,

@@ -18,6 +18,12 @@ struct DiskSpace;
 // and only then can a date be needed).
 bool HasMacros(const ListOptions& options);
 
+// Raises the failure for the first entry whose name LIST would write with
+// "?" for missing characters: such a line names no file, or with the wildcard
+// several. Directories that /NODIR leaves out count when the walk went into
+// them, as their contents' lines hold their names.
+void CheckListedNames(const ListOptions& options, const EntryList& list);
+
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out);
 

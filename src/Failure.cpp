@@ -21,4 +21,8 @@ std::string LimitFailure::Text(Language language, const SystemText& toSystem) co
   return toSystem(LimitFailureText(language));
 }
 
+std::string InexactNameFailure::Text(Language language, const SystemText& toSystem) const {
+  return toSystem(InexactNameText(language));
+}
+
 }  // namespace tvx

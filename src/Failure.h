@@ -92,4 +92,16 @@ class LimitFailure : public Failure {
   std::string Text(Language language, const SystemText& toSystem) const override;
 };
 
+// An entry whose name the output's code page cannot hold and that has no
+// short name: LIST would write "?" for its missing characters.
+class InexactNameFailure : public Failure {
+ public:
+  explicit InexactNameFailure(std::string shownPath) : Failure("inexact name") {
+    SetPath(std::move(shownPath));
+  }
+
+ protected:
+  std::string Text(Language language, const SystemText& toSystem) const override;
+};
+
 }  // namespace tvx

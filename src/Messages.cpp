@@ -24,6 +24,7 @@ constexpr const char* kHelpText =
     "  /U[PPER]  Upper case file or directory name\r\n"
     "  /R[ECURSIVE]  List up sub directories\r\n"
     "  /C[ONTINUE]  Continue past directories that cannot be read\r\n"
+    "  /UTF8  Write file names and every text in UTF-8\r\n"
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value\r\n"
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value\r\n"
     "     %ENV%  System environment variable\r\n"
@@ -95,6 +96,11 @@ std::string AssertionFailureText(const std::string& text, const std::string& sou
 
 std::string OutOfMemoryText(Language language) {
   return Pick(language, "Out of memory", "ﾒﾓﾘが足りません");
+}
+
+std::string InexactNameText(Language language) {
+  return Pick(language, "Name not writable in this code page; /UTF8 writes it",
+              "ｺｰﾄﾞﾍﾟｰｼﾞで書けない名前です (/UTF8 で書けます)");
 }
 
 std::string LimitFailureText(Language language) {

@@ -30,6 +30,8 @@ std::string OutOfMemoryText(Language language);
 // A tree beyond what the entry list can hold (a path over 4 GiB, a name over
 // 1 MiB, 2^31 directories).
 std::string LimitFailureText(Language language);
+// An entry whose name LIST cannot write truthfully in the output's code page.
+std::string InexactNameText(Language language);
 
 // The messages' language for a POSIX locale name (the first set of LC_ALL,
 // LC_MESSAGES and LANG): Japanese for "ja" in a code set that can carry

@@ -89,6 +89,7 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       out.WriteText(UnknownCommandText(platform.ReadVersion()));
       break;
     case CommandKind::List:
+      CheckListedNames(options, list);
       ListCommand(options, list, locale, out);
       break;
     case CommandKind::Stat:
@@ -154,10 +155,18 @@ void ReadPrefixAndSuffix(Platform& platform, const std::vector<std::string>& par
 }  // namespace
 
 ListOptions ParseCommandLine(Platform& platform) {
-  const std::vector<std::string> params = platform.Parameters();
+  std::vector<std::string> params = platform.Parameters();
+  // The switch is ASCII, so it is found in any code page; then the whole
+  // command line is read again in UTF-8, and so is every later text.
+  const bool utf8 = FindSwitch(params, {"/UTF8"}) > 0;
+  if (utf8) {
+    platform.UseUtf8();
+    params = platform.Parameters();
+  }
   if (params.empty() || IsHelpRequest(params)) throw HelpRequest(UsageText(platform.ReadVersion()));
 
   ListOptions options;
+  options.Utf8 = utf8;
   if (params.front() == "--version") {
     options.Command = CommandKind::Version;
     return options;

@@ -43,7 +43,7 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
 
 std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry) {
   const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + entry.Name().size() + 1;
-  if (length > UINT32_MAX || dirs_.size() >= TTarvixFileInfo::kDirFlag) throw LimitFailure();
+  if (length > UINT32_MAX || dirs_.size() >= TTarvixFileInfo::kInexactFlag) throw LimitFailure();
   dirs_.push_back({entry.NameData, parent, static_cast<std::uint32_t>(length)});
   return static_cast<std::uint32_t>(dirs_.size() - 1);
 }
@@ -63,14 +63,17 @@ const char* EntryList::StoreName(std::string_view name, bool* shownDiffers) {
 }
 
 const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::uint32_t dirIndex,
-                                            std::uint64_t size, TDateTime time, bool isDir) {
+                                            std::uint64_t size, TDateTime time, bool isDir,
+                                            bool inexact) {
   if (count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = chunks_[count_ / kChunk][count_ % kChunk];
   entry.NameData = stored;
   entry.SizeBytes = size;
-  entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0);
+  entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0) |
+                     (inexact ? TTarvixFileInfo::kInexactFlag : 0);
+  if (!inexact && firstInexact_ == count_) ++firstInexact_;
   const TDateTime units = time / 2;
   entry.TimeUnits = units <= 0            ? 0
                     : units >= UINT32_MAX ? UINT32_MAX
@@ -82,6 +85,7 @@ const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::uint32_t di
 void EntryList::Clear() {
   chunks_.clear();
   count_ = 0;
+  firstInexact_ = 0;
   arena_.clear();
   large_.clear();
   arenaUsed_ = kArenaBlock;
@@ -134,6 +138,7 @@ struct Batch : EntrySink {
     TDateTime time;
     bool isDir;
     bool enter;
+    bool inexact;
   };
   explicit Batch(EntryList& list) : list(&list) {}
 
@@ -149,7 +154,8 @@ struct Batch : EntrySink {
               e.IsDir || e.IsLink ? 0 : e.Size,
               e.DateTime,
               e.IsDir,
-              e.IsDir && !e.IsLink};
+              e.IsDir && !e.IsLink,
+              e.Inexact};
     if (shownDiffers) {
       item.realStart = real.size();
       item.realLength = e.Name.size();
@@ -255,7 +261,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
     }
     const Batch::Item& item = frame.batch.items[frame.next++];
     const TTarvixFileInfo& entry =
-        list.AddStored(item.shown, frame.dirIndex, item.size, item.time, item.isDir);
+        list.AddStored(item.shown, frame.dirIndex, item.size, item.time, item.isDir, item.inexact);
     total += item.size;
     if (recursive && item.enter) open(&frame, &item, &entry);
   }

@@ -30,11 +30,14 @@ class TTarvixFileInfo {
   std::uint64_t Size() const { return SizeBytes; }  // 0 for directories and links
   TDateTime DateTime() const { return static_cast<TDateTime>(TimeUnits) * 2; }
   bool IsDir() const { return (DirAndFlag & kDirFlag) != 0; }
-  std::uint32_t DirIndex() const { return DirAndFlag & ~kDirFlag; }
+  // The name holds "?" for characters the output's code page lacks.
+  bool IsInexact() const { return (DirAndFlag & kInexactFlag) != 0; }
+  std::uint32_t DirIndex() const { return DirAndFlag & ~(kDirFlag | kInexactFlag); }
 
  private:
   friend class EntryList;
   static constexpr std::uint32_t kDirFlag = 0x80000000u;
+  static constexpr std::uint32_t kInexactFlag = 0x40000000u;
 
   const char* NameData = "";
   std::uint64_t SizeBytes = 0;
@@ -75,8 +78,11 @@ class EntryList {
   // the record pointing at it.
   const char* StoreName(std::string_view name, bool* shownDiffers = nullptr);
   const TTarvixFileInfo& AddStored(const char* storedName, std::uint32_t dirIndex,
-                                   std::uint64_t size, TDateTime time, bool isDir);
+                                   std::uint64_t size, TDateTime time, bool isDir,
+                                   bool inexact = false);
   void Clear();
+  // The first entry whose name is inexact; Count() when there is none.
+  std::size_t FirstInexact() const { return firstInexact_; }
 
  private:
   friend class FullPrefixCache;
@@ -92,6 +98,7 @@ class EntryList {
 
   std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
   std::size_t count_ = 0;
+  std::size_t firstInexact_ = 0;
   std::vector<std::unique_ptr<char[]>> arena_;
   std::vector<std::unique_ptr<char[]>> large_;
   std::size_t arenaUsed_ = kArenaBlock;

@@ -25,7 +25,7 @@ bool IsAsciiUpper(char c) {
 // boundary; from must itself be a boundary.
 std::size_t FindFrom(std::string_view text, std::string_view pattern, std::size_t from,
                      const CodePage& code) {
-  if (!code.IsDoubleByte()) return text.find(pattern, from);
+  if (!code.IsMultiByte()) return text.find(pattern, from);
   for (std::size_t pos = from; pos + pattern.size() <= text.size();
        pos += code.CharLength(text, pos)) {
     if (text.compare(pos, pattern.size(), pattern) == 0) return pos;
@@ -41,8 +41,24 @@ CodePage CodePage::ShiftJis() {
   return CodePage(lead);
 }
 
-CodePage::CodePage(const std::array<bool, 256>& lead)
-    : lead_(lead), doubleByte_(std::any_of(lead.begin(), lead.end(), [](bool b) { return b; })) {}
+CodePage::CodePage(const std::array<bool, 256>& lead) {
+  for (int b = 0; b < 256; ++b) {
+    length_[b] = lead[b] ? 2 : 1;
+    multiByte_ = multiByte_ || lead[b];
+  }
+}
+
+CodePage CodePage::Utf8() {
+  CodePage code;
+  // 0xC0, 0xC1 and 0xF5-0xFF open no character in UTF-8.
+  for (int b = 0xC2; b <= 0xDF; ++b) code.length_[b] = 2;
+  for (int b = 0xE0; b <= 0xEF; ++b) code.length_[b] = 3;
+  for (int b = 0xF0; b <= 0xF4; ++b) code.length_[b] = 4;
+  code.minTrail_ = 0x80;
+  code.maxTrail_ = 0xBF;
+  code.multiByte_ = true;
+  return code;
+}
 
 std::size_t CountChar(std::string_view text, char c) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
@@ -83,7 +99,7 @@ void ReplaceAllIn(std::string& result, std::string_view pattern, std::string_vie
 
   // Searching again from the start finds nothing before pos - pattern + 1,
   // since the text there is unchanged and held no occurrence; resuming there
-  // gives the same result without the quadratic rescan. Under a double-byte
+  // gives the same result without the quadratic rescan. Under a multi-byte
   // code page the boundaries before pos are not known, so start over.
   std::size_t work = 0;
   for (std::size_t count = 0; pos != std::string::npos; ++count) {
@@ -91,7 +107,7 @@ void ReplaceAllIn(std::string& result, std::string_view pattern, std::string_vie
     if (count >= kMaxReplacements || result.size() > kMaxReplacedSize || work > kMaxWork) break;
     result.replace(pos, pattern.size(), replacement);
     std::size_t from = 0;
-    if (!code.IsDoubleByte() && pos + 1 > pattern.size()) from = pos + 1 - pattern.size();
+    if (!code.IsMultiByte() && pos + 1 > pattern.size()) from = pos + 1 - pattern.size();
     pos = FindFrom(result, pattern, from, code);
   }
 }
@@ -127,7 +143,7 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
 bool EndsWithChar(std::string_view text, char c, const CodePage& code) {
   if (text.empty()) return false;
   std::size_t last = 0;
-  if (code.IsDoubleByte()) {
+  if (code.IsMultiByte()) {
     for (std::size_t i = 0; i < text.size(); i += code.CharLength(text, i)) last = i;
   } else {
     last = text.size() - 1;
@@ -188,7 +204,7 @@ const std::array<bool, 256>& SpecialBytes(QuoteRule rule) {
 
 bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code) {
   const std::array<bool, 256>& special = SpecialBytes(rule);
-  if (!code.IsDoubleByte()) {
+  if (!code.IsMultiByte()) {
     for (char c : name) {
       if (special[static_cast<unsigned char>(c)]) return true;
     }

@@ -1,5 +1,5 @@
 // Byte-string routines shared by the front end and the commands. Texts are
-// 8-bit strings in the system's code page; where that code page is double-byte,
+// 8-bit strings in the system's code page; where that code page is multi-byte,
 // no routine here looks at a trail byte as a character of its own.
 #pragma once
 
@@ -10,30 +10,41 @@
 
 namespace tvx {
 
-// Which bytes open a double-byte character in the system's code page.
+// How the system's code page cuts text into characters: single bytes, a
+// double-byte code page's lead and trail bytes, or UTF-8.
 class CodePage {
  public:
-  CodePage() { lead_.fill(false); }
+  CodePage() { length_.fill(1); }
+  // A double-byte code page with these lead bytes.
   explicit CodePage(const std::array<bool, 256>& lead);
   static CodePage SingleByte() { return CodePage(); }
   // Shift-JIS (Windows code page 932): lead bytes 0x81-0x9F and 0xE0-0xFC.
   static CodePage ShiftJis();
+  // UTF-8: a lead byte and one to three continuation bytes (0x80-0xBF).
+  static CodePage Utf8();
 
-  bool IsLead(unsigned char byte) const { return lead_[byte]; }
-  bool IsDoubleByte() const { return doubleByte_; }
-  // Length of the character starting at text[pos]: 2 for a lead byte followed
-  // by a trail byte, else 1. No double-byte code page has trail bytes below
-  // 0x40, so a lead byte never swallows a following "/", ":" or digit.
+  bool IsLead(unsigned char byte) const { return length_[byte] > 1; }
+  // Whether a character may take more than one byte.
+  bool IsMultiByte() const { return multiByte_; }
+  // Length of the character starting at text[pos]: a lead byte followed by
+  // its trail bytes makes one character, any other byte stands alone. No
+  // double-byte code page has trail bytes below 0x40 and UTF-8 has none below
+  // 0x80, so a lead byte never swallows a following "/", ":" or digit.
   std::size_t CharLength(std::string_view text, std::size_t pos) const {
-    return lead_[static_cast<unsigned char>(text[pos])] && pos + 1 < text.size() &&
-                   static_cast<unsigned char>(text[pos + 1]) >= 0x40
-               ? 2
-               : 1;
+    const std::size_t length = length_[static_cast<unsigned char>(text[pos])];
+    if (length == 1 || pos + length > text.size()) return 1;
+    for (std::size_t i = 1; i < length; ++i) {
+      const unsigned char trail = static_cast<unsigned char>(text[pos + i]);
+      if (trail < minTrail_ || trail > maxTrail_) return 1;
+    }
+    return length;
   }
 
  private:
-  std::array<bool, 256> lead_;
-  bool doubleByte_ = false;
+  std::array<unsigned char, 256> length_;
+  unsigned char minTrail_ = 0x40;
+  unsigned char maxTrail_ = 0xFF;
+  bool multiByte_ = false;
 };
 
 // Positions counted from 0 here, as C++ does.
@@ -59,7 +70,7 @@ void ReplaceAllIn(std::string& text, std::string_view pattern, std::string_view 
 // of `replacements` replacements in it, rather than stopping at its limits.
 std::size_t ReplaceAllLimit(std::size_t replacements);
 
-// ASCII-only case mapping that leaves double-byte characters whole.
+// ASCII-only case mapping that leaves multi-byte characters whole.
 void UpperAscii(std::string& text, const CodePage& code);
 void LowerAscii(std::string& text, const CodePage& code);
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);

@@ -22,6 +22,9 @@ struct RawEntry {
   std::string_view Name;
   bool IsDir = false;      // carries the directory attribute (a Windows directory link does too)
   bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
+  // The name could not be written exactly in the output's code page: it holds
+  // "?" where characters are missing, so it names no file.
+  bool Inexact = false;
   std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
   TDateTime DateTime = 0;  // local time
 };
@@ -106,6 +109,10 @@ class Platform {
   // false when the query fails.
   virtual bool GetDiskSpace(const std::string& path, DiskSpace& space) = 0;
   virtual LocaleSettings ReadLocale() = 0;
+
+  // Reads and writes every text as UTF-8 from now on, where the system's own
+  // code page is another: names, command line, environment, messages.
+  virtual void UseUtf8() {}
 
   virtual OutputSink& StandardOutput() = 0;
   // Standard error, written line by line: where a scan that goes on past a

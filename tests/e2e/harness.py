@@ -41,6 +41,7 @@ HELP_LINES = [
     "  /U[PPER]  Upper case file or directory name",
     "  /R[ECURSIVE]  List up sub directories",
     "  /C[ONTINUE]  Continue past directories that cannot be read",
+    "  /UTF8  Write file names and every text in UTF-8",
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value",
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value",
     "     %ENV%  System environment variable",

@@ -21,6 +21,7 @@ struct FakeEntry {
   bool IsLink = false;
   std::uint64_t Size = 0;
   TDateTime Time = 0;
+  bool Inexact = false;
 };
 
 class CaptureSink : public OutputSink {
@@ -95,6 +96,7 @@ class FakePlatform : public Platform {
       raw.Name = e.Name;
       raw.IsDir = e.IsDir;
       raw.IsLink = e.IsLink;
+      raw.Inexact = e.Inexact;
       raw.Size = withDetails ? e.Size : 0;
       raw.DateTime = withDetails ? e.Time : 0;
       sink.Add(raw);
@@ -110,6 +112,10 @@ class FakePlatform : public Platform {
     ++localeReads;
     return locale;
   }
+  void UseUtf8() override {
+    ++utf8Switches;
+    params = utf8Params;
+  }
   OutputSink& StandardOutput() override { return out; }
   OutputSink& StandardError() override { return err; }
   bool FailuresToStandardError() const override { return style_ == PathStyle::Posix; }
@@ -119,6 +125,8 @@ class FakePlatform : public Platform {
   std::map<std::string, std::vector<FakeEntry>> tree;
   std::map<std::string, int> enterFailures, readFailures;
   std::vector<std::string> params;
+  std::vector<std::string> utf8Params;  // what the command line reads as after UseUtf8
+  int utf8Switches = 0;
   std::vector<std::string> environment;
   std::vector<std::string> entered, reads;
   int detailedReads = 0, environmentReads = 0, localeReads = 0;

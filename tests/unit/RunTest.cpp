@@ -130,6 +130,58 @@ TEST(RunTest, EachMessageGoesToItsStream) {
   }
 }
 
+TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
+  struct Row {
+    std::vector<std::string> params;
+    int exitCode;
+    std::string output;
+    bool whole = true;  // else a part of it
+  };
+  // On standard error; nothing is written before it.
+  const std::string failure =
+      "<Name not writable in this code page; /UTF8 writes it> [/top/s/g?.txt]\n";
+  const std::vector<Row> rows = {
+      // Nothing is written before the failure, as for a directory that
+      // cannot be entered.
+      {{"LIST", "/top", "/R"}, 1, failure},
+      {{"LIST", "/top", "/R", "/D", "/F"}, 1, failure},
+      {{"LIST", "/top"}, 0, "/top/f\n/top/s\n"},
+      {{"STAT", "/top", "/R"}, 0, kBanner + "\nROOT /top FileCount=3\n"},
+      {{"DIR", "/top", "/R"}, 0, "g?.txt", false},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = Tree();
+    p.tree["/top/s/"] = {{"g?.txt", false, false, 0, 0, true}};
+    Outcome o = RunWith(p, row.params);
+    EXPECT_EQ(o.exitCode, row.exitCode) << row.params[0];
+    if (row.exitCode == 1) {
+      EXPECT_EQ(o.output + "|" + o.error, "|" + row.output) << row.params[0];
+    } else if (row.whole) {
+      EXPECT_EQ(o.output, row.output) << row.params[0];
+    } else {
+      EXPECT_NE(o.output.find(row.output), std::string::npos) << o.output;
+    }
+  }
+  // A directory left out by /NODIR and not entered names nothing.
+  FakePlatform p = Tree();
+  p.tree["/top/"] = {{"f"}, {"?", true, false, 0, 0, true}};
+  EXPECT_EQ(RunWith(p, {"LIST", "/top", "/D"}).output, "/top/f\n");
+  FakePlatform q = Tree();
+  q.tree["/top/"] = {{"f"}, {"?", true, false, 0, 0, true}};
+  EXPECT_EQ(RunWith(q, {"LIST", "/top", "/R", "/D"}).exitCode, 1);
+}
+
+TEST(RunTest, Utf8SwitchRereadsTheCommandLineBeforeAnythingElse) {
+  FakePlatform p = Tree();
+  p.utf8Params = {"LIST", "/top", "/utf8", "/P=\xC3\xA4"};
+  Outcome o = RunWith(p, {"LIST", "/top", "/utf8", "/P=?"});
+  EXPECT_EQ(p.utf8Switches, 1);
+  EXPECT_EQ(o.output, "\xC3\xA4 /top/f\n\xC3\xA4 /top/s\n");
+  FakePlatform q = Tree();
+  RunWith(q, {"LIST", "/top", "/UTF"});
+  EXPECT_EQ(q.utf8Switches, 0);
+}
+
 TEST(RunTest, EmptyOrDotDirectoryMeansTheCurrentOne) {
   for (std::vector<std::string> params : {std::vector<std::string>{"LIST"}, {"LIST", "."}}) {
     FakePlatform p = Tree();

@@ -156,6 +156,37 @@ TEST(TextTest, AsciiCaseMapping) {
   }
 }
 
+TEST(TextTest, Utf8CharactersStayWhole) {
+  const CodePage utf8 = CodePage::Utf8();
+  EXPECT_TRUE(utf8.IsMultiByte());
+  struct Row {
+    const char* what;
+    std::string text;
+    std::size_t length;  // of the character at 0
+  };
+  const std::vector<Row> rows = {
+      {"ascii", "a\xC3\xA4", 1},
+      {"two bytes", "\xC3\xA4", 2},
+      {"three bytes", "\xE6\x97\xA5x", 3},
+      {"four bytes", "\xF0\x9D\x84\x9E", 4},
+      {"cut short", "\xE6\x97", 1},
+      {"backslash is no trail byte", "\xC3\\", 1},
+      {"0x5C after a lead is a separator", "\xE6\x5C\x97", 1},
+      {"never a lead byte", "\xC0\x80", 1},
+      {"lone continuation byte", "\xA4", 1},
+  };
+  for (const Row& row : rows) EXPECT_EQ(utf8.CharLength(row.text, 0), row.length) << row.what;
+
+  // Case mapping touches ASCII letters only; a trail byte never counts.
+  std::string text = "a\xC3\xA4z\xF0\x9D\x84\x9E";
+  UpperAscii(text, utf8);
+  EXPECT_EQ(text, "A\xC3\xA4Z\xF0\x9D\x84\x9E");
+  // A pattern never matches from inside a character.
+  EXPECT_EQ(ReplaceAll("\xA4", "!", "\xC3\xA4\xA4", utf8), "\xC3\xA4!");
+  EXPECT_EQ(ReplaceAll("\xA4", "!", "\xC3\xA4", CodePage::SingleByte()), "\xC3!");
+  EXPECT_TRUE(EndsWithChar("C:\\\xC3\xA4\\", '\\', utf8));
+}
+
 TEST(TextTest, EqualIgnoringAsciiCase) {
   struct Row {
     std::string a;
