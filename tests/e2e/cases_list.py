@@ -2,10 +2,12 @@
 
 from __future__ import annotations
 
+import subprocess
+
 from e2e_base import E2E, only
 from harness import BANNER, ascii_lower, ascii_upper
 from trees import (BASIC_ALL, DOLLAR_NAMES, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_QUOTE_TRAILS,
-                   SJIS_UPPER_TRAIL, blanks_entries)
+                   SJIS_UPPER_TRAIL, UNI_SIZES, blanks_entries)
 
 
 def short(path: str) -> str:
@@ -214,12 +216,82 @@ class DoubleByteNames(E2E):
         self.assert_failure(["LIST", missing], f"Specified directory [{missing}] is not found.",
                             locale=self.JA)
 
-    def test_name_outside_the_code_page(self):
-        if self.c.wine:
-            # The ANSI name of "€dir" is "?dir", a path Windows refuses to enter
-            # (error 123); the message reaches the output in Shift-JIS.
-            self.assert_failure(["LIST", self.c.abs("euro"), "/R"],
-                                f"I/O ｴﾗｰ (123) [{self.c.abs('euro/?dir')}]", locale=self.JA)
-        else:
-            self.assert_listing(["LIST", self.c.abs("euro"), "/R"], "euro", ["a.txt", "€dir", "€dir/x.txt"],
-                                locale=self.JA)
+
+class NamesOutsideTheCodePage(E2E):
+    """Every name reaches the output exactly, as its short name (which names the
+    same file) or, with /UTF8, in UTF-8; the walk reaches every entry and no
+    line names a different file. Natively names are written as stored, with or
+    without /UTF8."""
+
+    def utf8_lines(self, res) -> list[bytes]:
+        self.c.check_status(res, 0)
+        return res.out.split(self.c.lb.encode())[:-1]
+
+    def test_every_name_exact_or_by_its_short_name(self):
+        everything = sorted(self.c.full("uni/" + r).encode() for r in UNI_SIZES)
+        for locale in ("en_US.UTF-8", "ja_JP.UTF-8"):
+            with self.subTest(locale=locale):
+                res = self.c.run(["LIST", self.c.abs("uni"), "/R", "/UTF8"], locale=locale)
+                self.assertEqual(sorted(self.utf8_lines(res)), everything, res.describe())
+                res = self.c.run(["STAT", self.c.abs("uni"), "/R"], locale=locale)
+                self.assertIn(b" FileCount=8" + self.c.lb.encode(), res.out, res.describe())
+                res = self.c.run(["LIST", self.c.abs("uni"), "/R"], locale=locale)
+                if self.c.wine:
+                    self.check_exact_or_short(res, locale)
+                else:
+                    self.assertEqual(sorted(self.utf8_lines(res)), everything, res.describe())
+        # Prefix, environment and messages hold any character too.
+        sub = "uni/日本/サブ"
+        res = self.c.run(["LIST", self.c.abs(sub), "/UTF8", "/P=ŝ%TVX_E2E_U%"],
+                         locale="en_US.UTF-8", env={"TVX_E2E_U": "€"})
+        self.assertEqual(self.utf8_lines(res), [f"ŝ€ {self.c.full(sub + '/ファイル.txt')}".encode()])
+        missing = self.c.abs("uni/日本/ない")
+        res = self.c.run(["LIST", missing, "/UTF8"], locale="en_US.UTF-8")
+        self.assertEqual(res.out if self.c.wine else res.err, f"Specified directory [{missing}]"
+                         f" is not found.{self.c.lb}".encode(), res.describe())
+
+    def check_exact_or_short(self, res, locale: str):
+        """Lines and entries pair up one to one: every component is exact where
+        the code page holds it and an ASCII short name (with "~") where not,
+        one short name per name, and the system finds the named file to be of
+        that entry's kind and size."""
+        enc = self.c.encoding(locale)
+        root = self.c.full("uni") + "\\"
+        lines = [line.decode(enc) for line in self.utf8_lines(res)]
+        self.assertTrue(all(line.startswith(root) for line in lines), res.describe())
+        env, _ = self.c._env(locale, None)
+        cmd = subprocess.run(["wine", "cmd", "/c", f"for %I in ({' '.join(lines)}) do @echo %~aI %~zI"],
+                             env=env, capture_output=True, timeout=120)
+        kinds = [None if a.startswith(b"d") else int(z) for a, z in
+                 (row.split() for row in cmd.stdout.splitlines())]
+        self.assertEqual(len(kinds), len(lines), cmd.stdout + cmd.stderr)
+        shown = [line[len(root):].split("\\") for line in lines]
+        self.assertTrue(self.pair(shown, kinds, list(UNI_SIZES), enc, {}),
+                        f"no line-to-entry pairing holds: {lines} {kinds}\n{res.describe()}")
+        self.assertTrue(any("~" in line for line in lines), "no short name in use")
+
+    def pair(self, shown, kinds, left, enc, short) -> bool:
+        if not shown:
+            return not left
+        for rel in left:
+            names = rel.split("/")
+            if UNI_SIZES[rel] != kinds[0] or len(names) != len(shown[0]):
+                continue
+            given = dict(short)
+            if all(self.same(n, p, enc, given) for n, p in zip(names, shown[0])) and \
+                    self.pair(shown[1:], kinds[1:], [r for r in left if r != rel], enc, given):
+                return True
+        return False
+
+    @staticmethod
+    def same(name: str, shown: str, enc: str, short: dict) -> bool:
+        try:
+            name.encode(enc)
+            return shown == name
+        except UnicodeEncodeError:
+            if not (shown.isascii() and "~" in shown) or short.get(name, shown) != shown:
+                return False
+            if any(n != name and s == shown for n, s in short.items()):
+                return False
+            short[name] = shown
+            return True

@@ -202,12 +202,22 @@ def sjis(b: Builder):
     b.file(f"sjisq/{SJIS_QUOTE_TRAILS}.txt")
 
 
+# Names outside one code page or another, each file of its own size so that a
+# line can be checked to name the right one: "ä" is in code page 1252 but not
+# in 932, "日本" the other way round, "€" and "𝄞" (outside the Basic
+# Multilingual Plane: a surrogate pair in UTF-16) in neither; "a.txt" is the
+# look-alike that a best-fit conversion of "ä.txt" would name.
+UNI_SIZES = {"a.txt": 2, "ä.txt": 1, "𝄞.txt": 3, "€dir": None, "€dir/x.txt": 6, "日本": None,
+             "日本/サブ": None, "日本/サブ/ファイル.txt": 4}
+
+
 def outside_code_page(b: Builder):
-    # "€" has no Shift-JIS form: under code page 932 Windows shows it as "?".
-    b.dir("euro")
-    b.file("euro/a.txt")
-    b.dir("euro/€dir")
-    b.file("euro/€dir/x.txt")
+    b.dir("uni")
+    for rel, size in UNI_SIZES.items():
+        if size is None:
+            b.dir("uni/" + rel)
+        else:
+            b.file("uni/" + rel, size)
 
 
 def permissions(b: Builder):

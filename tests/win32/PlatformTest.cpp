@@ -425,8 +425,8 @@ void TestLocale(tvx::Platform& p) {
   CHECK_EQ(s.LongMonthNames[0], LocaleText(LOCALE_SMONTHNAME1));
   CHECK_EQ(s.ShortMonthNames[11], LocaleText(LOCALE_SABBREVMONTHNAME12));
   CHECK(!s.ShortDateFormat.empty());
-  // The forms must know the double-byte characters of the code page.
-  CHECK_EQ(s.Code.IsDoubleByte(), p.Code().IsDoubleByte());
+  // The forms must know the multi-byte characters of the code page.
+  CHECK_EQ(s.Code.IsMultiByte(), p.Code().IsMultiByte());
   CHECK_EQ(s.Code.IsLead(0x83), p.Code().IsLead(0x83));
   CHECK(!s.TimeAmString.empty() && !s.TimePmString.empty());
 
@@ -468,7 +468,7 @@ void TestCodePageAndMessages(tvx::Platform& p) {
   CHECK(!code.IsLead(0x5C));
   switch (GetACP()) {
     case 932:
-      CHECK(code.IsDoubleByte());
+      CHECK(code.IsMultiByte());
       CHECK(code.IsLead(0x81));
       CHECK(code.IsLead(0x83));
       CHECK(code.IsLead(0xE0));
@@ -478,7 +478,7 @@ void TestCodePageAndMessages(tvx::Platform& p) {
       CHECK(p.MessageLanguage() == tvx::Language::Japanese);
       break;
     case 1252:
-      CHECK(!code.IsDoubleByte());
+      CHECK(!code.IsMultiByte());
       CHECK_EQ(p.FromUtf8("caf\xC3\xA9"), std::string("caf\xE9"));
       CHECK(p.MessageLanguage() == tvx::Language::English);
       break;

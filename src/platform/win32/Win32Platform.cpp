@@ -1,5 +1,6 @@
-// The Win32 side of the platform boundary, on the ANSI ("A") API so that every
-// text is in the system's ANSI code page, as the output is.
+// The Win32 side of the platform boundary. Texts are in the system's ANSI
+// code page, as the output is, or in UTF-8 under /UTF8; the system is asked
+// in UTF-16 wherever a text may hold any character (names, paths, settings).
 #include <windows.h>
 
 #include <algorithm>
@@ -16,6 +17,8 @@
 #include "Failure.h"
 #include "Platform.h"
 #include "VerRes.h"
+#include "WideText.h"
+#include "Win32Walk.h"
 
 namespace tvx {
 
@@ -34,11 +37,6 @@ constexpr DWORD kErrorDiskFull = 101;
 constexpr UINT kJapaneseCodePage = 932;
 constexpr DWORD kErrorInvalidHandle = 6;
 
-struct FindCloser {
-  void operator()(HANDLE handle) const { FindClose(handle); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
-
 struct LibraryFreer {
   void operator()(HMODULE module) const { FreeLibrary(module); }
 };
@@ -46,14 +44,16 @@ using LibraryHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFre
 
 struct EnvironmentFreer {
   void operator()(char* block) const { FreeEnvironmentStringsA(block); }
+  void operator()(wchar_t* block) const { FreeEnvironmentStringsW(block); }
 };
-using EnvironmentBlock = std::unique_ptr<char, EnvironmentFreer>;
+template <typename Char>
+using EnvironmentBlock = std::unique_ptr<Char, EnvironmentFreer>;
 
 // Calls a Win32 function of the shape "fill buf of size n, return the length
 // written, or the size needed including the zero when n is too small".
 template <typename Fill>
-std::string ReadGrowing(Fill fill) {
-  std::string buffer(MAX_PATH, '\0');
+std::wstring ReadGrowing(Fill fill) {
+  std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     DWORD n = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return {};
@@ -65,52 +65,53 @@ std::string ReadGrowing(Fill fill) {
   }
 }
 
-std::string LocaleText(LCID locale, LCTYPE type) {
-  int needed = GetLocaleInfoA(locale, type, nullptr, 0);
+std::string LocaleText(const TextCodec& codec, LCID locale, LCTYPE type) {
+  int needed = GetLocaleInfoW(locale, type, nullptr, 0);
   if (needed <= 0) return {};
-  std::string text(static_cast<std::size_t>(needed), '\0');
-  int got = GetLocaleInfoA(locale, type, text.data(), needed);
+  std::wstring text(static_cast<std::size_t>(needed), L'\0');
+  int got = GetLocaleInfoW(locale, type, text.data(), needed);
   if (got <= 0) return {};
   text.resize(static_cast<std::size_t>(got));
   // The count includes the terminating zero.
-  while (!text.empty() && text.back() == '\0') text.pop_back();
-  return text;
+  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  return codec.FromWide(text);
 }
 
-bool LocaleFlag(LCID locale, LCTYPE type, bool fallback) {
-  std::string text = LocaleText(locale, type);
+bool LocaleFlag(const TextCodec& codec, LCID locale, LCTYPE type, bool fallback) {
+  std::string text = LocaleText(codec, locale, type);
   if (text.empty()) return fallback;
   return text[0] != '0';
 }
 
-void ReadNames(LCID locale, const LCTYPE* types, std::string* names, std::size_t count) {
+void ReadNames(const TextCodec& codec, LCID locale, const LCTYPE* types, std::string* names,
+               std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
-    std::string text = LocaleText(locale, types[i]);
+    std::string text = LocaleText(codec, locale, types[i]);
     if (!text.empty()) names[i] = std::move(text);
   }
 }
 
-LocaleSettings ReadLocaleSettings(const CodePage& code) {
+LocaleSettings ReadLocaleSettings(const TextCodec& codec, const CodePage& code) {
   LCID locale = GetThreadLocale();
   LocaleSettings settings;
-  // Pictures and names are in the ANSI code page, double-byte or not.
+  // Pictures and names are in the output's code page, multi-byte or not.
   settings.Code = code;
-  settings.DateSeparator = OneCharSetting(LocaleText(locale, LOCALE_SDATE), '/');
-  settings.TimeSeparator = OneCharSetting(LocaleText(locale, LOCALE_STIME), ':');
-  settings.ThousandSeparator = OneCharSetting(LocaleText(locale, LOCALE_STHOUSAND), ',');
+  settings.DateSeparator = OneCharSetting(LocaleText(codec, locale, LOCALE_SDATE), '/');
+  settings.TimeSeparator = OneCharSetting(LocaleText(codec, locale, LOCALE_STIME), ':');
+  settings.ThousandSeparator = OneCharSetting(LocaleText(codec, locale, LOCALE_STHOUSAND), ',');
 
-  std::string shortDate = LocaleText(locale, LOCALE_SSHORTDATE);
+  std::string shortDate = LocaleText(codec, locale, LOCALE_SSHORTDATE);
   settings.ShortDateFormat = shortDate.empty() ? "m/d/yy" : shortDate;
 
   // Built from the three clock settings; the locale's own time format is
   // deliberately not used. Missing settings give the default form "h:mm:ss AMPM".
-  bool hourLeadingZero = LocaleFlag(locale, LOCALE_ITLZERO, false);
-  bool twentyFourHour = LocaleFlag(locale, LOCALE_ITIME, false);
-  bool markerInFront = LocaleText(locale, kTimeMarkerPosition) == "1";
+  bool hourLeadingZero = LocaleFlag(codec, locale, LOCALE_ITLZERO, false);
+  bool twentyFourHour = LocaleFlag(codec, locale, LOCALE_ITIME, false);
+  bool markerInFront = LocaleText(codec, locale, kTimeMarkerPosition) == "1";
   settings.LongTimeFormat = BuildLongTimeFormat(hourLeadingZero, !twentyFourHour, markerInFront);
 
-  std::string am = LocaleText(locale, LOCALE_S1159);
-  std::string pm = LocaleText(locale, LOCALE_S2359);
+  std::string am = LocaleText(codec, locale, LOCALE_S1159);
+  std::string pm = LocaleText(codec, locale, LOCALE_S2359);
   settings.TimeAmString = am.empty() ? "am" : am;
   settings.TimePmString = pm.empty() ? "pm" : pm;
 
@@ -131,41 +132,11 @@ LocaleSettings ReadLocaleSettings(const CodePage& code) {
   static constexpr LCTYPE kLongDays[7] = {LOCALE_SDAYNAME7, LOCALE_SDAYNAME1, LOCALE_SDAYNAME2,
                                           LOCALE_SDAYNAME3, LOCALE_SDAYNAME4, LOCALE_SDAYNAME5,
                                           LOCALE_SDAYNAME6};
-  ReadNames(locale, kShortMonths, settings.ShortMonthNames.data(), 12);
-  ReadNames(locale, kLongMonths, settings.LongMonthNames.data(), 12);
-  ReadNames(locale, kShortDays, settings.ShortDayNames.data(), 7);
-  ReadNames(locale, kLongDays, settings.LongDayNames.data(), 7);
+  ReadNames(codec, locale, kShortMonths, settings.ShortMonthNames.data(), 12);
+  ReadNames(codec, locale, kLongMonths, settings.LongMonthNames.data(), 12);
+  ReadNames(codec, locale, kShortDays, settings.ShortDayNames.data(), 7);
+  ReadNames(codec, locale, kLongDays, settings.LongDayNames.data(), 7);
   return settings;
-}
-
-TDateTime ToLocalDateTime(const FILETIME& utc) {
-  FILETIME local;
-  SYSTEMTIME parts;
-  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
-  return MakeDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
-                      parts.wSecond);
-}
-
-// Paths of MAX_PATH bytes or more reach the system only in the extended
-// form "\\?\C:\..." (or "\\?\UNC\server\share\..."), which skips the
-// classic length limit; full paths from GetFullPathNameA need no other change.
-std::string Extended(const std::string& fullPath) {
-  if (fullPath.size() < MAX_PATH - 12 || fullPath.rfind("\\\\?\\", 0) == 0) return fullPath;
-  if (fullPath.rfind("\\\\", 0) == 0) return "\\\\?\\UNC\\" + fullPath.substr(2);
-  return "\\\\?\\" + fullPath;
-}
-
-// Starts an enumeration of pattern; null when it cannot be started.
-FindHandle StartFind(const std::string& pattern, WIN32_FIND_DATAA& data) {
-  // Skipping the short names and fetching in larger batches makes big
-  // directories faster; systems before Windows 7 refuse both flags.
-  HANDLE handle = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
-    handle = FindFirstFileA(pattern.c_str(), &data);
-  }
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  return FindHandle(handle);
 }
 
 // Standard output (which, STD_OUTPUT_HANDLE) or standard error; lines go out
@@ -212,17 +183,35 @@ class Win32Platform final : public Platform {
   const CodePage& Code() const override { return code_; }
   std::string_view LineBreak() const override { return "\r\n"; }
 
+  void UseUtf8() override {
+    codec_.UseUtf8();
+    code_ = CodePage::Utf8();
+    locale_.reset();
+  }
+
   std::vector<std::string> Parameters() override {
+    if (codec_.IsUtf8()) {
+      const wchar_t* line = GetCommandLineW();
+      return CutParameters(line != nullptr ? codec_.FromWide(line) : std::string());
+    }
     const char* line = GetCommandLineA();
     return CutParameters(line != nullptr ? line : "");
   }
 
   std::vector<std::string> Environment() override {
-    std::vector<std::string> lines;
-    EnvironmentBlock block(GetEnvironmentStringsA());
-    if (!block) return lines;
     // NAME=VALUE\0NAME=VALUE\0...\0
-    for (const char* p = block.get(); *p != '\0';) {
+    std::vector<std::string> lines;
+    if (codec_.IsUtf8()) {
+      EnvironmentBlock<wchar_t> block(GetEnvironmentStringsW());
+      for (const wchar_t* p = block.get(); p != nullptr && *p != L'\0';) {
+        const std::wstring_view line(p);
+        p += line.size() + 1;
+        lines.push_back(codec_.FromWide(line));
+      }
+      return lines;
+    }
+    EnvironmentBlock<char> block(GetEnvironmentStringsA());
+    for (const char* p = block.get(); p != nullptr && *p != '\0';) {
       std::string line(p);
       p += line.size() + 1;
       lines.push_back(std::move(line));
@@ -232,6 +221,12 @@ class Win32Platform final : public Platform {
 
   bool SameTextIgnoringCase(std::string_view a, std::string_view b) override {
     if (a.size() > INT_MAX || b.size() > INT_MAX) return false;
+    if (codec_.IsUtf8()) {
+      const std::wstring wa = codec_.ToWide(a), wb = codec_.ToWide(b);
+      return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.c_str(),
+                            static_cast<int>(wa.size()), wb.c_str(),
+                            static_cast<int>(wb.size())) == CSTR_EQUAL;
+    }
     // An empty text is given as a zero count; a null pointer would be refused.
     return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.empty() ? "" : a.data(),
                           static_cast<int>(a.size()), b.empty() ? "" : b.data(),
@@ -239,84 +234,37 @@ class Win32Platform final : public Platform {
   }
 
   std::string CurrentDirectory() override {
-    return ReadGrowing([](char* buf, DWORD n) { return GetCurrentDirectoryA(n, buf); });
+    return codec_.FromWide(
+        ReadGrowing([](wchar_t* buf, DWORD n) { return GetCurrentDirectoryW(n, buf); }));
   }
 
   std::string FullPath(const std::string& path) override {
-    std::string full = ReadGrowing(
-        [&path](char* buf, DWORD n) { return GetFullPathNameA(path.c_str(), n, buf, nullptr); });
+    const std::wstring wide = codec_.ToWide(path);
+    std::wstring full = ReadGrowing(
+        [&wide](wchar_t* buf, DWORD n) { return GetFullPathNameW(wide.c_str(), n, buf, nullptr); });
     // The system refuses some texts (an empty one, for instance); the lexical
     // rule it follows gives an answer for every text.
     if (full.empty()) return LexicalFullPath(path, CurrentDirectory(), PathStyle::Windows, code_);
-    return full;
+    return codec_.FromWide(full);
   }
 
   bool DirectoryExists(const std::string& path) override {
-    const std::string asked = path.size() < MAX_PATH - 12 ? path : Extended(FullPath(path));
-    DWORD attributes = GetFileAttributesA(asked.c_str());
+    const std::wstring wide = codec_.ToWide(path);
+    const std::wstring full = ReadGrowing(
+        [&wide](wchar_t* buf, DWORD n) { return GetFullPathNameW(wide.c_str(), n, buf, nullptr); });
+    if (full.empty()) return false;
+    DWORD attributes = GetFileAttributesW(ExtendedPath(full).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
-  // A directory is found again by its full path.
-  struct Win32Dir : DirHandle {
-    explicit Win32Dir(std::string fullPath) : path(std::move(fullPath)) {}
-    std::string path;
-  };
-
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
-    return EnterPath(fullPath);
+    return walk_.EnterRoot(fullPath);
   }
-
   std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) override {
-    std::string path = static_cast<Win32Dir&>(parent).path;
-    path.append(name);
-    path += '\\';
-    return EnterPath(path);
+    return walk_.Enter(parent, name);
   }
-
-  std::unique_ptr<DirHandle> EnterPath(const std::string& dir) {
-    if (dir.size() >= MAX_PATH - 12) {
-      // The current directory cannot be that long: a directory that can be
-      // read as one is taken as enterable.
-      DWORD attributes = GetFileAttributesA(Extended(dir).c_str());
-      if (attributes == INVALID_FILE_ATTRIBUTES) throw IoFailure(static_cast<int>(GetLastError()));
-      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) throw IoFailure(ERROR_DIRECTORY);
-      return std::make_unique<Win32Dir>(dir);
-    }
-    // Entering is only a test: the previous current directory is put back
-    // whatever happens, as long as it still exists. The enumeration itself
-    // works on the full path.
-    struct Restore {
-      std::string previous;
-      ~Restore() {
-        if (!previous.empty()) SetCurrentDirectoryA(previous.c_str());
-      }
-    } restore{CurrentDirectory()};
-    if (!SetCurrentDirectoryA(dir.c_str())) throw IoFailure(static_cast<int>(GetLastError()));
-    return std::make_unique<Win32Dir>(dir);
-  }
-
-  void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
-    const std::string& dir = static_cast<Win32Dir&>(handle).path;
-    WIN32_FIND_DATAA data;
-    FindHandle find = StartFind(Extended(dir) + "*.*", data);
-    if (!find) return;
-    do {
-      std::string_view name(data.cFileName);
-      if (name == "." || name == "..") continue;
-      RawEntry entry;
-      entry.Name = name;
-      entry.IsDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      // Junctions and directory symbolic links: entering them could loop.
-      entry.IsLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      if (withDetails) {
-        if (!entry.IsDir) {
-          entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        }
-        entry.DateTime = ToLocalDateTime(data.ftLastWriteTime);
-      }
-      sink.Add(entry);
-    } while (FindNextFileA(find.get(), &data));
+  void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink) override {
+    walk_.ReadDirectory(dir, withDetails, sink);
   }
 
   VersionStrings ReadVersion() override {
@@ -338,6 +286,7 @@ class Win32Platform final : public Platform {
                             (win9x && (version.dwBuildNumber & 0xFFFF) > 1000);
     // A share is only accepted with its final separator ("\\srv\share\").
     const std::string dir = WithSeparator(path, PathStyle::Windows, code_);
+    if (codec_.IsUtf8()) return QueryWide(codec_.ToWide(dir), space);
     if (hasExtendedQuery) return QueryExtended(dir, space);
 
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
@@ -352,7 +301,7 @@ class Win32Platform final : public Platform {
   }
 
   LocaleSettings ReadLocale() override {
-    if (!locale_) locale_ = ReadLocaleSettings(code_);
+    if (!locale_) locale_ = ReadLocaleSettings(codec_, code_);
     return *locale_;
   }
 
@@ -376,7 +325,7 @@ class Win32Platform final : public Platform {
   }
 
   std::string FromUtf8(std::string_view text) override {
-    if (text.empty() || text.size() > INT_MAX) return std::string(text);
+    if (codec_.IsUtf8() || text.empty() || text.size() > INT_MAX) return std::string(text);
     int size = static_cast<int>(text.size());
     int wide = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
     if (wide <= 0) return std::string(text);
@@ -414,7 +363,19 @@ class Win32Platform final : public Platform {
     return true;
   }
 
+  // Under /UTF8 the path may hold any character; such runs are on systems
+  // that have the UTF-16 query.
+  static bool QueryWide(const std::wstring& path, DiskSpace& space) {
+    ULARGE_INTEGER freeForCaller{}, total{}, totalFree{};
+    if (!GetDiskFreeSpaceExW(path.c_str(), &freeForCaller, &total, &totalFree)) return false;
+    space.Total = total.QuadPart;
+    space.FreeForCaller = freeForCaller.QuadPart;
+    return true;
+  }
+
+  TextCodec codec_;
   CodePage code_;
+  Win32Walk walk_{codec_};
   std::optional<LocaleSettings> locale_;
   std::unique_ptr<StandardOutputSink> output_;
   std::unique_ptr<StandardOutputSink> error_;

@@ -1,0 +1,73 @@
+#include "WideText.h"
+
+#include <climits>
+
+#include "WideNames.h"
+
+namespace tvx {
+
+namespace {
+
+int Count(std::size_t size) {
+  return size > INT_MAX ? INT_MAX : static_cast<int>(size);
+}
+
+}  // namespace
+
+std::wstring TextCodec::ToWide(std::string_view text) const {
+  const UINT code = utf8_ ? CP_UTF8 : CP_ACP;
+  const int size = Count(text.size());
+  if (size == 0) return {};
+  const int wide = MultiByteToWideChar(code, 0, text.data(), size, nullptr, 0);
+  if (wide <= 0) return {};
+  std::wstring result(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(code, 0, text.data(), size, result.data(), wide);
+  return result;
+}
+
+bool TextCodec::AppendExact(std::wstring_view text, std::string& out) const {
+  if (utf8_) return AppendUtf8(text, out);
+  const int size = Count(text.size());
+  if (size == 0) return true;
+  // Without the flag the system writes look-alikes ("a" for "ä"); some code
+  // pages refuse the flag, and the check below catches their look-alikes too.
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  int bytes = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) {
+    flags = 0;
+    bytes = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+  }
+  if (bytes <= 0) {
+    out.append(text.size(), '?');
+    return false;
+  }
+  const std::size_t start = out.size();
+  out.resize(start + static_cast<std::size_t>(bytes));
+  WideCharToMultiByte(CP_ACP, flags, text.data(), size, out.data() + start, bytes, nullptr,
+                      &usedDefault);
+  if (usedDefault) return false;
+  // Exact means it reads back as the same name.
+  const int back = MultiByteToWideChar(CP_ACP, 0, out.data() + start, bytes, nullptr, 0);
+  if (back != size) return false;
+  std::wstring again(static_cast<std::size_t>(back), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, out.data() + start, bytes, again.data(), back);
+  return again == text;
+}
+
+std::string TextCodec::FromWide(std::wstring_view text) const {
+  std::string out;
+  if (utf8_) {
+    AppendUtf8(text, out);
+    return out;
+  }
+  const int size = Count(text.size());
+  if (size == 0) return out;
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return out;
+  out.resize(static_cast<std::size_t>(bytes));
+  WideCharToMultiByte(CP_ACP, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace tvx

@@ -1,0 +1,48 @@
+// The directory walk on the UTF-16 calls: every name reaches the output
+// exactly, as its short name, or marked inexact; directories are entered and
+// read by their UTF-16 paths in the extended form, which has no MAX_PATH limit.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Platform.h"
+#include "WideText.h"
+
+namespace tvx {
+
+// A directory entered by a scan: its full path in the extended form, ending
+// in "\", and the subdirectories its read reported, in their order, with the
+// names the scan was given for them.
+struct Win32Dir final : DirHandle {
+  struct Subdirectory {
+    std::string name;
+    std::wstring wide;
+  };
+  std::wstring path;
+  std::vector<Subdirectory> subdirectories;
+  std::size_t nextSubdirectory = 0;
+};
+
+// "\\?\C:\..." or "\\?\UNC\server\share\..." for a full path; a path already
+// in a device form is kept.
+std::wstring ExtendedPath(std::wstring_view fullPath);
+
+class Win32Walk {
+ public:
+  explicit Win32Walk(const TextCodec& codec) : codec_(codec) {}
+
+  std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath);
+  std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name);
+  void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink);
+
+ private:
+  const TextCodec& codec_;
+  std::string name_;  // reused for every entry
+};
+
+}  // namespace tvx
