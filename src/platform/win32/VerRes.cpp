@@ -9,8 +9,9 @@ namespace tvx {
 
 TVerRes::TVerRes(const std::string& fileName) {
   DWORD ignored = 0;
-  // The block size is kept in 16 bits, as the reader always has; our own
-  // resource is a few hundred bytes.
+  // Size is a 16-bit field of the record, so a block of 64 KiB or more is
+  // cut: the read below is then given the cut size and stays inside Data
+  // (it fails or stops short). Our own resource is a few hundred bytes.
   Size = static_cast<std::uint16_t>(GetFileVersionInfoSizeA(fileName.c_str(), &ignored));
   if (Size == 0) return;
 

@@ -24,7 +24,9 @@ namespace tvx {
 
 namespace {
 
-// Where GetDiskSpace's assertion failures say they come from.
+// Where GetDiskSpace's assertion failures say they come from. The unit name
+// and the line numbers 309, 322 and 327 are fixed parts of the assertion
+// texts users see, not positions in this file.
 constexpr const char* kDriveQuerySource = "Utils";
 constexpr int kVersionQueryLine = 309;
 constexpr int kLoadLibraryLine = 322;
