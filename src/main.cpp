@@ -14,9 +14,11 @@
 //               command, failure messages
 //   Output      the line writer
 //   Text, Paths byte-string and path rules (both platforms' syntax)
+//   WideNames   UTF-16 names to 8-bit text, exactly or by their short name
 //   platform/   the operating-system boundary (Platform.h): posix/ (directory
 //               reading, the read-ahead pool of a recursive walk, open
-//               directories, standard output, locale) and win32/ (with TVerRes)
+//               directories, standard output, locale) and win32/ (the UTF-16
+//               walk with its read-ahead workers, code-page conversions, TVerRes)
 #include "Platform.h"
 #include "Run.h"
 

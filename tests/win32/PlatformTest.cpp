@@ -12,6 +12,7 @@
 
 #include "Failure.h"
 #include "Platform.h"
+#include "Scan.h"
 #include "VerRes.h"
 
 namespace {
@@ -543,6 +544,55 @@ void TestUtf8Texts() {
   CHECK_EQ(p->FullPath(here + "\\\xC3\xA4"), here + "\\\xC3\xA4");
 }
 
+// The full paths of a tree in pre-order, read one directory at a time.
+void WalkInOrder(tvx::Platform& p, tvx::DirHandle& dir, const std::string& path,
+                 std::vector<std::string>& out) {
+  Collect c;
+  p.ReadDirectory(dir, false, c);
+  for (const Entry& e : c.entries) {
+    out.push_back(path + e.Name);
+    if (e.IsDir && !e.IsLink) WalkInOrder(p, *p.Enter(dir, e.Name), path + e.Name + "\\", out);
+  }
+}
+
+void TestReadAheadKeepsTheWalksOrder() {
+  const std::string root = g_root + "wide\\";
+  CreateDirectoryA(root.c_str(), nullptr);
+  std::vector<std::string> made;
+  for (int i = 0; i < 12; ++i) {
+    const std::string a = root + "d" + std::to_string(i) + "\\";
+    CreateDirectoryA(a.c_str(), nullptr);
+    made.push_back(a);
+    for (int j = 0; j < 5; ++j) {
+      const std::string b = a + "e" + std::to_string(j) + "\\";
+      CreateDirectoryA(b.c_str(), nullptr);
+      WriteFileBytes(b + "f.txt", std::string(static_cast<std::size_t>(i * 5 + j), 'x'));
+      made.push_back(b);
+    }
+  }
+  std::vector<std::string> expected;
+  auto plain = tvx::MakePlatform(0, nullptr);
+  WalkInOrder(*plain, *plain->EnterRoot(root), root, expected);
+  CHECK_EQ(expected.size(), 12u + 60u + 60u);
+  for (int round = 0; round < 3; ++round) {
+    auto p = tvx::MakePlatform(0, nullptr);
+    tvx::EntryList list;
+    const std::uint64_t total = tvx::ScanDirectory(*p, root, list, true, true);
+    std::vector<std::string> got;
+    tvx::FullPrefixCache prefixes(list);
+    list.ForEach([&](const tvx::TTarvixFileInfo& e) {
+      got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
+    });
+    CHECK(got == expected);
+    CHECK_EQ(total, 59u * 60u / 2u);
+  }
+  for (auto it = made.rbegin(); it != made.rend(); ++it) {
+    DeleteFileA((*it + "f.txt").c_str());
+    RemoveDirectoryA(it->c_str());
+  }
+  RemoveDirectoryA(root.c_str());
+}
+
 void TestCodePageAndMessages(tvx::Platform& p) {
   CHECK(p.Style() == tvx::PathStyle::Windows);
   CHECK_EQ(p.LineBreak(), std::string_view("\r\n"));
@@ -601,6 +651,7 @@ int main(int argc, char** argv) {
       {"CodePageAndMessages", [&] { TestCodePageAndMessages(p); }},
       {"NamesOutsideTheCodePage", [&] { TestNamesOutsideTheCodePage(p); }},
       {"Utf8Texts", [] { TestUtf8Texts(); }},
+      {"ReadAheadKeepsTheWalksOrder", [] { TestReadAheadKeepsTheWalksOrder(); }},
   };
   for (const auto& [name, run] : tests) {
     int before = g_failures;

@@ -1,69 +1,29 @@
 #include "Win32Walk.h"
 
-#include <cwchar>
-
 #include "Failure.h"
-#include "WideNames.h"
 
 namespace tvx {
 
 namespace {
 
-struct FindCloser {
-  void operator()(HANDLE handle) const { FindClose(handle); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
+// What a worker leaves when it could not finish a read: the walk does it again.
+constexpr DWORD kReadAgain = static_cast<DWORD>(-1);
 
-// Starts an enumeration of pattern; null when it cannot be started.
-FindHandle StartFind(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
-  // Skipping the short names and fetching in larger batches makes big
-  // directories faster; systems before Windows 7 refuse both flags.
-  HANDLE handle = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
-    handle = FindFirstFileW(pattern.c_str(), &data);
-  }
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  return FindHandle(handle);
-}
-
-// The short (8.3) name of an entry; empty when the volume keeps none or the
-// name is one already.
-std::wstring ShortName(const std::wstring& dir, std::wstring_view name) {
-  WIN32_FIND_DATAW data;
-  const std::wstring path = dir + std::wstring(name);
-  HANDLE handle =
-      FindFirstFileExW(path.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, 0);
-  if (handle == INVALID_HANDLE_VALUE) return {};
-  FindClose(handle);
-  return data.cAlternateFileName;
-}
-
-// Raises the system's error when dir cannot be entered: it must open for
-// traversal, as it must to become the current directory, and be a directory.
 void CheckEnterable(const std::wstring& dir) {
-  HANDLE handle = CreateFileW(dir.c_str(), FILE_TRAVERSE | SYNCHRONIZE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) throw IoFailure(static_cast<int>(GetLastError()));
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool known = GetFileInformationByHandle(handle, &info) != FALSE;
-  CloseHandle(handle);
-  if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    throw IoFailure(ERROR_DIRECTORY);
-  }
+  const DWORD error = EnterError(dir);
+  if (error != 0) throw IoFailure(static_cast<int>(error));
 }
 
-TDateTime ToLocalDateTime(const FILETIME& utc) {
-  FILETIME local;
-  SYSTEMTIME parts;
-  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
-  return MakeDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
-                      parts.wSecond);
-}
-
-bool IsDotOrDotDot(const wchar_t* name) {
-  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+// The index of the subdirectory name among those parent's read reported;
+// their count when it is none of them.
+std::size_t FindSubdirectory(const Win32Dir& parent, std::string_view name) {
+  const auto& subdirectories = parent.subdirectories;
+  // The scan enters them in the order they were read: the next one is it.
+  const std::size_t next = parent.nextSubdirectory;
+  if (next < subdirectories.size() && subdirectories[next].name == name) return next;
+  std::size_t found = 0;
+  while (found < subdirectories.size() && subdirectories[found].name != name) ++found;
+  return found;
 }
 
 }  // namespace
@@ -79,26 +39,31 @@ std::wstring ExtendedPath(std::wstring_view fullPath) {
 std::unique_ptr<DirHandle> Win32Walk::EnterRoot(const std::string& fullPath) {
   auto dir = std::make_unique<Win32Dir>();
   dir->path = ExtendedPath(codec_.ToWide(fullPath));
-  if (dir->path.empty() || dir->path.back() != L'\\') dir->path += L'\\';
+  if (dir->path.back() != L'\\') dir->path += L'\\';
   CheckEnterable(dir->path);
   return dir;
 }
 
 std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string_view name) {
   auto& parent = static_cast<Win32Dir&>(parentHandle);
-  auto& subdirectories = parent.subdirectories;
-  // The scan enters them in the order they were read: the next one is it.
-  std::size_t found = parent.nextSubdirectory;
-  if (found >= subdirectories.size() || subdirectories[found].name != name) {
-    found = 0;
-    while (found < subdirectories.size() && subdirectories[found].name != name) ++found;
-  }
+  const std::size_t found = FindSubdirectory(parent, name);
   auto dir = std::make_unique<Win32Dir>();
-  if (found < subdirectories.size()) {
-    dir->path = parent.path + subdirectories[found].wide + L'\\';
-    parent.nextSubdirectory = found + 1;
-  } else {
+  if (found == parent.subdirectories.size()) {
     dir->path = parent.path + codec_.ToWide(name) + L'\\';
+    CheckEnterable(dir->path);
+    return dir;
+  }
+  dir->path = parent.path + parent.subdirectories[found].wide + L'\\';
+  parent.nextSubdirectory = found + 1;
+  if (parent.job) {
+    ReadAhead::Slot& slot = readAhead_.Claim(*parent.job, found);
+    if (slot.enterError != kReadAgain) {
+      // Raised here, where a walk without workers meets it too.
+      if (slot.enterError != 0) throw IoFailure(static_cast<int>(slot.enterError));
+      dir->prefetchedJob = parent.job;
+      dir->prefetched = &slot;
+      return dir;
+    }
   }
   CheckEnterable(dir->path);
   return dir;
@@ -106,33 +71,43 @@ std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string
 
 void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) {
   auto& dir = static_cast<Win32Dir&>(handle);
+  const Listing* listing = &listing_;
+  if (dir.prefetched) {
+    listing = &dir.prefetched->listing;
+  } else {
+    ReadListing(dir.path, withDetails, codec_, listing_);
+  }
   dir.subdirectories.clear();
   dir.nextSubdirectory = 0;
-  WIN32_FIND_DATAW data;
-  FindHandle find = StartFind(dir.path + L"*", data);
-  if (!find) return;
-  auto narrow = [this](std::wstring_view text, std::string& out) {
-    return codec_.AppendExact(text, out);
-  };
-  do {
-    if (IsDotOrDotDot(data.cFileName)) continue;
-    const std::wstring_view wide(data.cFileName, std::wcslen(data.cFileName));
+  for (const Listing::Item& item : listing->items) {
     RawEntry entry;
-    entry.Inexact = !NameForOutput(
-        wide, narrow, [&] { return ShortName(dir.path, wide); }, name_);
-    entry.Name = name_;
-    entry.IsDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    // Junctions and directory symbolic links: entering them could loop.
-    entry.IsLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (withDetails) {
-      if (!entry.IsDir) {
-        entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-      }
-      entry.DateTime = ToLocalDateTime(data.ftLastWriteTime);
+    entry.Name = listing->Name(item);
+    entry.IsDir = item.isDir;
+    entry.IsLink = item.isLink;
+    entry.Inexact = item.inexact;
+    entry.Size = item.size;
+    entry.DateTime = item.time;
+    if (item.isDir && !item.isLink) {
+      dir.subdirectories.push_back({std::string(entry.Name), std::wstring(listing->Wide(item))});
     }
-    if (entry.IsDir && !entry.IsLink) dir.subdirectories.push_back({name_, std::wstring(wide)});
     sink.Add(entry);
-  } while (FindNextFileW(find.get(), &data));
+  }
+  if (dir.prefetched) {
+    readAhead_.Taken(*dir.prefetched);
+    dir.prefetched->listing = Listing();
+    dir.prefetched = nullptr;
+    dir.prefetchedJob.reset();
+  }
+  if (readAheadWanted_ && dir.subdirectories.size() > 1) PostSubdirectories(dir, withDetails);
+}
+
+void Win32Walk::PostSubdirectories(Win32Dir& dir, bool withDetails) {
+  std::vector<std::wstring> paths;
+  paths.reserve(dir.subdirectories.size());
+  for (const Win32Dir::Subdirectory& subdirectory : dir.subdirectories) {
+    paths.push_back(dir.path + subdirectory.wide + L'\\');
+  }
+  dir.job = readAhead_.Post(std::move(paths), withDetails);
 }
 
 }  // namespace tvx

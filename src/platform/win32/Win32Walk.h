@@ -1,6 +1,7 @@
 // The directory walk on the UTF-16 calls: every name reaches the output
 // exactly, as its short name, or marked inexact; directories are entered and
-// read by their UTF-16 paths in the extended form, which has no MAX_PATH limit.
+// read by their UTF-16 paths in the extended form, which has no MAX_PATH
+// limit. A recursive walk reads subdirectories ahead on worker threads.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,8 @@
 
 #include "Platform.h"
 #include "WideText.h"
+#include "Win32Listing.h"
+#include "Win32ReadAhead.h"
 
 namespace tvx {
 
@@ -26,6 +29,11 @@ struct Win32Dir final : DirHandle {
   std::wstring path;
   std::vector<Subdirectory> subdirectories;
   std::size_t nextSubdirectory = 0;
+  // The reads of the subdirectories, when they were posted to the workers.
+  std::shared_ptr<ReadAhead::Job> job;
+  // This directory's own listing, when it was read ahead.
+  std::shared_ptr<ReadAhead::Job> prefetchedJob;
+  ReadAhead::Slot* prefetched = nullptr;
 };
 
 // "\\?\C:\..." or "\\?\UNC\server\share\..." for a full path; a path already
@@ -34,15 +42,21 @@ std::wstring ExtendedPath(std::wstring_view fullPath);
 
 class Win32Walk {
  public:
-  explicit Win32Walk(const TextCodec& codec) : codec_(codec) {}
+  explicit Win32Walk(const TextCodec& codec) : codec_(codec), readAhead_(codec) {}
 
+  void ExpectRecursion() { readAheadWanted_ = true; }
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath);
   std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name);
   void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink);
 
  private:
+  void PostSubdirectories(Win32Dir& dir, bool withDetails);
+
   const TextCodec& codec_;
-  std::string name_;  // reused for every entry
+  Listing listing_;  // reused for every directory the walk reads itself
+  bool readAheadWanted_ = false;
+  // Last: its workers stop before anything they could touch is gone.
+  ReadAhead readAhead_;
 };
 
 }  // namespace tvx

@@ -1,0 +1,108 @@
+#include "Win32Listing.h"
+
+#include <cwchar>
+#include <memory>
+
+#include "WideNames.h"
+
+namespace tvx {
+
+namespace {
+
+struct FindCloser {
+  void operator()(HANDLE handle) const { FindClose(handle); }
+};
+using FindHandle = std::unique_ptr<void, FindCloser>;
+
+// Starts an enumeration of pattern; null when it cannot be started.
+FindHandle StartFind(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
+  // Skipping the short names and fetching in larger batches makes big
+  // directories faster; systems before Windows 7 refuse both flags.
+  HANDLE handle = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+    handle = FindFirstFileW(pattern.c_str(), &data);
+  }
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return FindHandle(handle);
+}
+
+// The short (8.3) name of an entry; empty when the volume keeps none or the
+// name is one already. Asked only for names the code page cannot hold.
+std::wstring ShortName(const std::wstring& dir, std::wstring_view name) {
+  WIN32_FIND_DATAW data;
+  const std::wstring path = dir + std::wstring(name);
+  HANDLE handle =
+      FindFirstFileExW(path.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, 0);
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  FindClose(handle);
+  return data.cAlternateFileName;
+}
+
+TDateTime ToLocalDateTime(const FILETIME& utc) {
+  FILETIME local;
+  SYSTEMTIME parts;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
+  return MakeDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
+                      parts.wSecond);
+}
+
+bool IsDotOrDotDot(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+}  // namespace
+
+void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& codec,
+                 Listing& listing) {
+  listing.Clear();
+  WIN32_FIND_DATAW data;
+  FindHandle find = StartFind(dir + L"*", data);
+  if (!find) return;
+  auto narrow = [&codec](std::wstring_view text, std::string& out) {
+    return codec.AppendExact(text, out);
+  };
+  std::string name;
+  do {
+    if (IsDotOrDotDot(data.cFileName)) continue;
+    const std::wstring_view wide(data.cFileName, std::wcslen(data.cFileName));
+    Listing::Item item{};
+    item.inexact = !NameForOutput(
+        wide, narrow, [&] { return ShortName(dir, wide); }, name);
+    item.nameAt = listing.names.size();
+    item.nameLength = name.size();
+    listing.names += name;
+    item.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // Junctions and directory symbolic links: entering them could loop.
+    item.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (withDetails) {
+      if (!item.isDir) {
+        item.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      }
+      item.time = ToLocalDateTime(data.ftLastWriteTime);
+    }
+    if (item.isDir && !item.isLink) {
+      item.wideAt = listing.wides.size();
+      item.wideLength = wide.size();
+      listing.wides += wide;
+    }
+    listing.items.push_back(item);
+  } while (FindNextFileW(find.get(), &data));
+}
+
+DWORD EnterError(const std::wstring& dir) {
+  HANDLE handle = CreateFileW(dir.c_str(), FILE_TRAVERSE | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_ACCESS_DENIED;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(handle, &info) != FALSE;
+  CloseHandle(handle);
+  if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  return 0;
+}
+
+}  // namespace tvx
