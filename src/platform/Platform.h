@@ -20,8 +20,8 @@ namespace tvx {
 // buffer and is valid only during the callback.
 struct RawEntry {
   std::string_view Name;
-  bool IsDir = false;      // carries the directory attribute (a Windows directory link does too)
-  bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
+  bool IsDir = false;   // carries the directory attribute (a Windows directory link does too)
+  bool IsLink = false;  // a symbolic link or reparse point: listed, never entered
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;

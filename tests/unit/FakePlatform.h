@@ -114,7 +114,7 @@ class FakePlatform : public Platform {
   }
   void UseUtf8() override {
     ++utf8Switches;
-    params = utf8Params;
+    if (!utf8Params.empty()) params = utf8Params;
   }
   OutputSink& StandardOutput() override { return out; }
   OutputSink& StandardError() override { return err; }
