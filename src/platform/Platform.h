@@ -20,13 +20,13 @@ namespace tvx {
 // buffer and is valid only during the callback.
 struct RawEntry {
   std::string_view Name;
-  bool IsDir = false;   // carries the directory attribute (a Windows directory link does too)
-  bool IsLink = false;  // a symbolic link or reparse point: listed, never entered
+  bool IsDir = false;      // carries the directory attribute (a Windows directory link does too)
+  bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
+  std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
+  TDateTime DateTime = 0;  // local time
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;
-  std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
-  TDateTime DateTime = 0;  // local time
 };
 
 class EntrySink {
