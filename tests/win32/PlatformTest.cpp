@@ -458,73 +458,6 @@ void TestLocale(tvx::Platform& p) {
   CHECK_EQ(again.LongTimeFormat, s.LongTimeFormat);
 }
 
-// Names the ANSI code pages lack: "\u015D" is in none of 1252 and 932, "\u00E4"
-// only in 1252, "\U0001D11E" (a surrogate pair) in none.
-const wchar_t* const kWideNames[] = {L"\u015D.txt", L"\u00E4.txt", L"\U0001D11E.txt"};
-const char* const kUtf8Names[] = {"\xC5\x9D.txt", "\xC3\xA4.txt", "\xF0\x9D\x84\x9E.txt"};
-
-std::wstring WideRoot() {
-  std::wstring root(g_root.begin(), g_root.end());  // an ASCII temporary path
-  return root + L"uni\\";
-}
-
-void TestNamesOutsideTheCodePage(tvx::Platform& p) {
-  const std::wstring root = WideRoot();
-  CreateDirectoryW(root.c_str(), nullptr);
-  CreateDirectoryW((root + L"\u65E5\u672C").c_str(), nullptr);
-  CloseHandle(CreateFileW((root + L"\u65E5\u672C\\in.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  for (const wchar_t* name : kWideNames) {
-    CloseHandle(CreateFileW((root + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  }
-  // In the ANSI code page: exact, or a short name, or marked inexact; never
-  // a look-alike. The walk enters the directory by whatever name it got.
-  struct Names : tvx::EntrySink {
-    void Add(const tvx::RawEntry& e) override {
-      const std::string name(e.Name);
-      const bool isShort = name.find('~') != std::string::npos;
-      CHECK(e.Inexact ? name.find('?') != std::string::npos : true);
-      CHECK(name != "s.txt" && name != "a.txt");
-      if (e.IsDir) dir = name;
-      if (!e.Inexact && (isShort || name.find('?') == std::string::npos)) ++usable;
-    }
-    std::string dir;
-    int usable = 0;
-  } names;
-  auto top = p.EnterRoot(g_root + "uni\\");
-  p.ReadDirectory(*top, false, names);
-  CHECK_EQ(names.usable, 4);
-  Collect inner;
-  p.ReadDirectory(*p.Enter(*top, names.dir), false, inner);
-  CHECK(inner.Find("in.txt") != nullptr);
-  if (GetACP() == 1252) {
-    Collect c;
-    ReadDir(p, g_root + "uni\\", false, c);
-    CHECK(c.Find("\xE4.txt") != nullptr);
-  }
-
-  // In UTF-8 every name is exact, and directories are entered by it.
-  auto utf8 = tvx::MakePlatform(0, nullptr);
-  utf8->UseUtf8();
-  Collect c;
-  auto utf8Top = utf8->EnterRoot(g_root + "uni\\");
-  utf8->ReadDirectory(*utf8Top, false, c);
-  for (const char* name : kUtf8Names) CHECK(c.Find(name) != nullptr);
-  Collect below;
-  utf8->ReadDirectory(*utf8->Enter(*utf8Top, "\xE6\x97\xA5\xE6\x9C\xAC"), false, below);
-  CHECK(below.Find("in.txt") != nullptr);
-  CHECK_EQ(IoCodeOf([&] { utf8->Enter(*utf8Top, "\xE6\x97\xA5"); }), ERROR_FILE_NOT_FOUND);
-}
-
-void RemoveWideTree() {
-  const std::wstring root = WideRoot();
-  for (const wchar_t* name : kWideNames) DeleteFileW((root + name).c_str());
-  DeleteFileW((root + L"\u65E5\u672C\\in.txt").c_str());
-  RemoveDirectoryW((root + L"\u65E5\u672C").c_str());
-  RemoveDirectoryW(root.c_str());
-}
-
 void TestUtf8Texts() {
   auto p = tvx::MakePlatform(0, nullptr);
   p->UseUtf8();
@@ -649,7 +582,6 @@ int main(int argc, char** argv) {
       {"OutputFailures", [] { TestOutputFailures(); }},
       {"Locale", [&] { TestLocale(p); }},
       {"CodePageAndMessages", [&] { TestCodePageAndMessages(p); }},
-      {"NamesOutsideTheCodePage", [&] { TestNamesOutsideTheCodePage(p); }},
       {"Utf8Texts", [] { TestUtf8Texts(); }},
       {"ReadAheadKeepsTheWalksOrder", [] { TestReadAheadKeepsTheWalksOrder(); }},
   };
@@ -663,7 +595,6 @@ int main(int argc, char** argv) {
     }
     std::printf("%s %s\n", g_failures == before ? "ok  " : "FAIL", name);
   }
-  RemoveWideTree();
   RemoveTree();
   std::printf("%d checks, %d failed\n", g_checks, g_failures);
   return g_failures == 0 ? 0 : 1;
