@@ -277,7 +277,8 @@ class Win32Platform final : public Platform {
 
   bool GetDiskSpace(const std::string& path, DiskSpace& space) override {
     OSVERSIONINFOA version{};
-    static_assert(sizeof version == 148, "the classic version record");
+    static_assert(sizeof version == 148,
+                  "the record without service-pack fields, which every system takes");
     version.dwOSVersionInfoSize = sizeof version;
     if (!GetVersionExA(&version)) {
       throw AssertionFailure("GetVersionEx() Error!", kDriveQuerySource, kVersionQueryLine);
