@@ -177,9 +177,11 @@ TEST(RunTest, Utf8SwitchRereadsTheCommandLineBeforeAnythingElse) {
   Outcome o = RunWith(p, {"LIST", "/top", "/utf8", "/P=?"});
   EXPECT_EQ(p.utf8Switches, 1);
   EXPECT_EQ(o.output, "\xC3\xA4 /top/f\n\xC3\xA4 /top/s\n");
+  EXPECT_TRUE(ParseCommandLine(p).Utf8);
   FakePlatform q = Tree();
   RunWith(q, {"LIST", "/top", "/UTF"});
   EXPECT_EQ(q.utf8Switches, 0);
+  EXPECT_FALSE(ParseCommandLine(q).Utf8);
 }
 
 TEST(RunTest, EmptyOrDotDirectoryMeansTheCurrentOne) {
