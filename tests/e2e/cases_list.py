@@ -245,6 +245,17 @@ class NamesOutsideTheCodePage(E2E):
         res = self.c.run(["LIST", self.c.abs(sub), "/UTF8", "/P=ŝ%TVX_E2E_U%"],
                          locale="en_US.UTF-8", env={"TVX_E2E_U": "€"})
         self.assertEqual(self.utf8_lines(res), [f"ŝ€ {self.c.full(sub + '/ファイル.txt')}".encode()])
+        # So does the current directory's path: exact, or short names under Wine.
+        res = self.c.run(["LIST", ".", "/UTF8"], cwd=self.c.unix(sub), locale="en_US.UTF-8")
+        self.assertEqual(self.utf8_lines(res), [self.c.full(sub + "/ファイル.txt").encode()])
+        res = self.c.run(["LIST", "."], cwd=self.c.unix(sub), locale="en_US.UTF-8")
+        lines = self.utf8_lines(res)
+        if self.c.wine:
+            parts = lines[0].decode("cp1252")[len(self.c.full("uni")) + 1:].split("\\")
+            self.assertTrue(len(lines) == 1 and len(parts) == 3 and
+                            all(p.isascii() and "~" in p for p in parts), res.describe())
+        else:
+            self.assertEqual(lines, [self.c.full(sub + "/ファイル.txt").encode()])
         missing = self.c.abs("uni/日本/ない")
         res = self.c.run(["LIST", missing, "/UTF8"], locale="en_US.UTF-8")
         self.assertEqual(res.out if self.c.wine else res.err, f"Specified directory [{missing}]"

@@ -27,18 +27,6 @@ FindHandle StartFind(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
   return FindHandle(handle);
 }
 
-// The short (8.3) name of an entry; empty when the volume keeps none or the
-// name is one already. Asked only for names the code page cannot hold.
-std::wstring ShortName(const std::wstring& dir, std::wstring_view name) {
-  WIN32_FIND_DATAW data;
-  const std::wstring path = dir + std::wstring(name);
-  HANDLE handle =
-      FindFirstFileExW(path.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, 0);
-  if (handle == INVALID_HANDLE_VALUE) return {};
-  FindClose(handle);
-  return data.cAlternateFileName;
-}
-
 TDateTime ToLocalDateTime(const FILETIME& utc) {
   FILETIME local;
   SYSTEMTIME parts;
@@ -52,6 +40,46 @@ bool IsDotOrDotDot(const wchar_t* name) {
 }
 
 }  // namespace
+
+std::wstring ExtendedPath(std::wstring_view fullPath) {
+  if (fullPath.rfind(L"\\\\?\\", 0) == 0 || fullPath.rfind(L"\\\\.\\", 0) == 0) {
+    return std::wstring(fullPath);
+  }
+  if (fullPath.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + std::wstring(fullPath.substr(2));
+  return L"\\\\?\\" + std::wstring(fullPath);
+}
+
+std::wstring ShortName(const std::wstring& dir, std::wstring_view name) {
+  WIN32_FIND_DATAW data;
+  const std::wstring path = dir + std::wstring(name);
+  HANDLE handle =
+      FindFirstFileExW(path.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, 0);
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  FindClose(handle);
+  return data.cAlternateFileName;
+}
+
+std::string PathForOutput(std::wstring_view path, const TextCodec& codec) {
+  std::string out;
+  if (codec.AppendExact(path, out)) return out;
+  out.clear();
+  auto narrow = [&codec](std::wstring_view text, std::string& to) {
+    return codec.AppendExact(text, to);
+  };
+  std::string part;
+  for (std::size_t start = 0; start <= path.size();) {
+    std::size_t end = path.find(L'\\', start);
+    if (end == std::wstring_view::npos) end = path.size();
+    const std::wstring_view name = path.substr(start, end - start);
+    const std::wstring dir = ExtendedPath(path.substr(0, start));
+    NameForOutput(
+        name, narrow, [&] { return start == 0 ? std::wstring() : ShortName(dir, name); }, part);
+    out += part;
+    if (end < path.size()) out += '\\';
+    start = end + 1;
+  }
+  return out;
+}
 
 void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& codec,
                  Listing& listing) {

@@ -45,6 +45,19 @@ struct Listing {
 void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& codec,
                  Listing& listing);
 
+// "\\?\C:\..." or "\\?\UNC\server\share\..." for a full path, which lifts
+// the MAX_PATH limit; a path already in a device form is kept.
+std::wstring ExtendedPath(std::wstring_view fullPath);
+
+// The short (8.3) name of the entry name in dir (a path ending in "\");
+// empty when the volume keeps none or the name is one already.
+std::wstring ShortName(const std::wstring& dir, std::wstring_view name);
+
+// A full path from the system in the output's code page, each component
+// exact, or its short name where the code page cannot hold it (so the path
+// still names the same directory), or with "?" where neither can be written.
+std::string PathForOutput(std::wstring_view path, const TextCodec& codec);
+
 // 0 when dir can be entered, else the system's error: it must open for
 // traversal, as it must to become the current directory, and be a directory.
 DWORD EnterError(const std::wstring& dir);

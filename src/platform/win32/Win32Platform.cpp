@@ -236,8 +236,8 @@ class Win32Platform final : public Platform {
   }
 
   std::string CurrentDirectory() override {
-    return codec_.FromWide(
-        ReadGrowing([](wchar_t* buf, DWORD n) { return GetCurrentDirectoryW(n, buf); }));
+    return PathForOutput(
+        ReadGrowing([](wchar_t* buf, DWORD n) { return GetCurrentDirectoryW(n, buf); }), codec_);
   }
 
   std::string FullPath(const std::string& path) override {
@@ -247,7 +247,7 @@ class Win32Platform final : public Platform {
     // The system refuses some texts (an empty one, for instance); the lexical
     // rule it follows gives an answer for every text.
     if (full.empty()) return LexicalFullPath(path, CurrentDirectory(), PathStyle::Windows, code_);
-    return codec_.FromWide(full);
+    return PathForOutput(full, codec_);
   }
 
   bool DirectoryExists(const std::string& path) override {

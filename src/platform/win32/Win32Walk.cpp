@@ -28,14 +28,6 @@ std::size_t FindSubdirectory(const Win32Dir& parent, std::string_view name) {
 
 }  // namespace
 
-std::wstring ExtendedPath(std::wstring_view fullPath) {
-  if (fullPath.rfind(L"\\\\?\\", 0) == 0 || fullPath.rfind(L"\\\\.\\", 0) == 0) {
-    return std::wstring(fullPath);
-  }
-  if (fullPath.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + std::wstring(fullPath.substr(2));
-  return L"\\\\?\\" + std::wstring(fullPath);
-}
-
 std::unique_ptr<DirHandle> Win32Walk::EnterRoot(const std::string& fullPath) {
   auto dir = std::make_unique<Win32Dir>();
   dir->path = ExtendedPath(codec_.ToWide(fullPath));

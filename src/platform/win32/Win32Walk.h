@@ -36,10 +36,6 @@ struct Win32Dir final : DirHandle {
   ReadAhead::Slot* prefetched = nullptr;
 };
 
-// "\\?\C:\..." or "\\?\UNC\server\share\..." for a full path; a path already
-// in a device form is kept.
-std::wstring ExtendedPath(std::wstring_view fullPath);
-
 class Win32Walk {
  public:
   explicit Win32Walk(const TextCodec& codec) : codec_(codec), readAhead_(codec) {}
