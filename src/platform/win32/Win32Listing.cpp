@@ -86,7 +86,12 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
   listing.Clear();
   WIN32_FIND_DATAW data;
   FindHandle find = StartFind(dir + L"*", data);
-  if (!find) return;
+  if (!find) {
+    // A drive's root holds no "." or "..": an empty one finds nothing.
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) listing.error = error;
+    return;
+  }
   auto narrow = [&codec](std::wstring_view text, std::string& out) {
     return codec.AppendExact(text, out);
   };
@@ -116,6 +121,8 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
     }
     listing.items.push_back(item);
   } while (FindNextFileW(find.get(), &data));
+  const DWORD error = GetLastError();
+  if (error != ERROR_NO_MORE_FILES) listing.error = error;
 }
 
 DWORD EnterError(const std::wstring& dir) {

@@ -26,6 +26,7 @@ struct Listing {
   std::string names;
   std::wstring wides;
   std::vector<Item> items;
+  DWORD error = 0;  // why the directory could not be read, when it could not
 
   std::string_view Name(const Item& item) const {
     return std::string_view(names).substr(item.nameAt, item.nameLength);
@@ -37,11 +38,12 @@ struct Listing {
     names.clear();
     wides.clear();
     items.clear();
+    error = 0;
   }
 };
 
 // Reads dir (a full path in the extended form, ending in "\") into listing,
-// "." and ".." left out; nothing when it cannot be read.
+// "." and ".." left out; when it cannot be read, error says why.
 void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& codec,
                  Listing& listing);
 

@@ -71,6 +71,7 @@ void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& si
   }
   dir.subdirectories.clear();
   dir.nextSubdirectory = 0;
+  if (listing->error != 0) throw ReadFailure(static_cast<int>(listing->error));
   for (const Listing::Item& item : listing->items) {
     RawEntry entry;
     entry.Name = listing->Name(item);
