@@ -203,14 +203,19 @@ bool HasMacros(const ListOptions& options) {
   return false;
 }
 
-void CheckListedNames(const ListOptions& options, const EntryList& list) {
+void CheckListedNames(const ListOptions& options, const EntryList& list,
+                      const std::function<void(const Failure&)>& leftOut) {
   FullPrefixCache prefixes(list);
   for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i) {
     const TTarvixFileInfo& entry = list[i];
-    if (!entry.IsInexact() || (options.NoDir && entry.IsDir() && !options.Recursive)) continue;
-    // Where the listing could go on past such an entry, this is the place
-    // to report it and leave it out instead.
-    throw InexactNameFailure(prefixes.For(entry.DirIndex()) + std::string(entry.Name()));
+    // Contents of such a directory go with it: it was reported already.
+    if (!entry.IsInexact() || list.InInexactDirectory(entry.DirIndex()) ||
+        (options.NoDir && entry.IsDir() && !options.Recursive)) {
+      continue;
+    }
+    const InexactNameFailure failure(prefixes.For(entry.DirIndex()) + std::string(entry.Name()));
+    if (!leftOut) throw failure;
+    leftOut(failure);
   }
 }
 
@@ -220,6 +225,8 @@ void ListCommand(const ListOptions& options, const EntryList& list, const Locale
   FullPrefixCache prefixes(list);
   list.ForEach([&](const TTarvixFileInfo& entry) {
     if (options.NoDir && entry.IsDir()) return;
+    if (options.Continue && (entry.IsInexact() || list.InInexactDirectory(entry.DirIndex())))
+      return;
     lines.Write(entry.DirIndex(), prefixes.For(entry.DirIndex()), entry, out);
   });
 }

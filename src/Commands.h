@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,7 @@
 namespace tvx {
 
 class EntryList;
+class Failure;
 class LineWriter;
 struct DiskSpace;
 
@@ -21,8 +23,10 @@ bool HasMacros(const ListOptions& options);
 // Raises the failure for the first entry whose name LIST would write with
 // "?" for missing characters: such a line names no file, or with the wildcard
 // several. Directories that /NODIR leaves out count when the walk went into
-// them, as their contents' lines hold their names.
-void CheckListedNames(const ListOptions& options, const EntryList& list);
+// them, as their contents' lines hold their names. With /C each such entry
+// goes to leftOut instead, and LIST leaves it and its contents out.
+void CheckListedNames(const ListOptions& options, const EntryList& list,
+                      const std::function<void(const Failure&)>& leftOut = nullptr);
 
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out);

@@ -89,7 +89,14 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       out.WriteText(UnknownCommandText(platform.ReadVersion()));
       break;
     case CommandKind::List:
-      CheckListedNames(options, list);
+      if (options.Continue) {
+        CheckListedNames(options, list, [&complete, &messenger](const Failure& failure) {
+          complete = false;
+          messenger.ToStandardError(messenger.MessageOf(failure));
+        });
+      } else {
+        CheckListedNames(options, list);
+      }
       ListCommand(options, list, locale, out);
       break;
     case CommandKind::Stat:

@@ -38,6 +38,7 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
   style_ = style;
   dirs_.clear();
   dirs_.push_back({"", 0, static_cast<std::uint32_t>(root_.size())});
+  inexactDirs_.assign(1, false);
   return 0;
 }
 
@@ -45,6 +46,7 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFile
   const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + entry.Name().size() + 1;
   if (length > UINT32_MAX || dirs_.size() >= TTarvixFileInfo::kInexactFlag) throw LimitFailure();
   dirs_.push_back({entry.NameData, parent, static_cast<std::uint32_t>(length)});
+  inexactDirs_.push_back(entry.IsInexact() || inexactDirs_[parent]);
   return static_cast<std::uint32_t>(dirs_.size() - 1);
 }
 
@@ -90,6 +92,7 @@ void EntryList::Clear() {
   large_.clear();
   arenaUsed_ = kArenaBlock;
   dirs_.clear();
+  inexactDirs_.clear();
   root_.clear();
 }
 

@@ -83,6 +83,8 @@ class EntryList {
   void Clear();
   // The first entry whose name is inexact; Count() when there is none.
   std::size_t FirstInexact() const { return firstInexact_; }
+  // Whether the directory's path holds an inexact name, so names no directory.
+  bool InInexactDirectory(std::uint32_t dirIndex) const { return inexactDirs_[dirIndex]; }
 
  private:
   friend class FullPrefixCache;
@@ -103,6 +105,7 @@ class EntryList {
   std::vector<std::unique_ptr<char[]>> large_;
   std::size_t arenaUsed_ = kArenaBlock;
   std::vector<DirRecord> dirs_;
+  std::vector<bool> inexactDirs_;  // beside dirs_
   std::string root_;
   PathStyle style_ = PathStyle::Posix;
 };

@@ -162,6 +162,12 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
       EXPECT_NE(o.output.find(row.output), std::string::npos) << o.output;
     }
   }
+  // With /C the entry is reported and left out, and the listing goes on.
+  FakePlatform c = Tree();
+  c.tree["/top/s/"] = {{"g?.txt", false, false, 0, 0, true}, {"h"}};
+  Outcome left = RunWith(c, {"LIST", "/top", "/R", "/C"});
+  EXPECT_EQ(left.exitCode, 1);
+  EXPECT_EQ(left.output + "|" + left.error, "/top/f\n/top/s\n/top/s/h\n|" + failure);
   // A directory left out by /NODIR and not entered names nothing.
   FakePlatform p = Tree();
   p.tree["/top/"] = {{"f"}, {"?", true, false, 0, 0, true}};
