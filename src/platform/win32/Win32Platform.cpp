@@ -93,6 +93,31 @@ void ReadNames(const TextCodec& codec, LCID locale, const LCTYPE* types, std::st
   }
 }
 
+// Month and day names, where the locale has them.
+void ReadCalendarNames(const TextCodec& codec, LCID locale, LocaleSettings& settings) {
+  static constexpr LCTYPE kShortMonths[12] = {
+      LOCALE_SABBREVMONTHNAME1,  LOCALE_SABBREVMONTHNAME2,  LOCALE_SABBREVMONTHNAME3,
+      LOCALE_SABBREVMONTHNAME4,  LOCALE_SABBREVMONTHNAME5,  LOCALE_SABBREVMONTHNAME6,
+      LOCALE_SABBREVMONTHNAME7,  LOCALE_SABBREVMONTHNAME8,  LOCALE_SABBREVMONTHNAME9,
+      LOCALE_SABBREVMONTHNAME10, LOCALE_SABBREVMONTHNAME11, LOCALE_SABBREVMONTHNAME12};
+  static constexpr LCTYPE kLongMonths[12] = {
+      LOCALE_SMONTHNAME1, LOCALE_SMONTHNAME2,  LOCALE_SMONTHNAME3,  LOCALE_SMONTHNAME4,
+      LOCALE_SMONTHNAME5, LOCALE_SMONTHNAME6,  LOCALE_SMONTHNAME7,  LOCALE_SMONTHNAME8,
+      LOCALE_SMONTHNAME9, LOCALE_SMONTHNAME10, LOCALE_SMONTHNAME11, LOCALE_SMONTHNAME12};
+  // Our arrays start on Sunday; Windows numbers the days from Monday.
+  static constexpr LCTYPE kShortDays[7] = {LOCALE_SABBREVDAYNAME7, LOCALE_SABBREVDAYNAME1,
+                                           LOCALE_SABBREVDAYNAME2, LOCALE_SABBREVDAYNAME3,
+                                           LOCALE_SABBREVDAYNAME4, LOCALE_SABBREVDAYNAME5,
+                                           LOCALE_SABBREVDAYNAME6};
+  static constexpr LCTYPE kLongDays[7] = {LOCALE_SDAYNAME7, LOCALE_SDAYNAME1, LOCALE_SDAYNAME2,
+                                          LOCALE_SDAYNAME3, LOCALE_SDAYNAME4, LOCALE_SDAYNAME5,
+                                          LOCALE_SDAYNAME6};
+  ReadNames(codec, locale, kShortMonths, settings.ShortMonthNames.data(), 12);
+  ReadNames(codec, locale, kLongMonths, settings.LongMonthNames.data(), 12);
+  ReadNames(codec, locale, kShortDays, settings.ShortDayNames.data(), 7);
+  ReadNames(codec, locale, kLongDays, settings.LongDayNames.data(), 7);
+}
+
 LocaleSettings ReadLocaleSettings(const TextCodec& codec, const CodePage& code) {
   LCID locale = GetThreadLocale();
   LocaleSettings settings;
@@ -116,28 +141,7 @@ LocaleSettings ReadLocaleSettings(const TextCodec& codec, const CodePage& code) 
   std::string pm = LocaleText(codec, locale, LOCALE_S2359);
   settings.TimeAmString = am.empty() ? "am" : am;
   settings.TimePmString = pm.empty() ? "pm" : pm;
-
-  static constexpr LCTYPE kShortMonths[12] = {
-      LOCALE_SABBREVMONTHNAME1,  LOCALE_SABBREVMONTHNAME2,  LOCALE_SABBREVMONTHNAME3,
-      LOCALE_SABBREVMONTHNAME4,  LOCALE_SABBREVMONTHNAME5,  LOCALE_SABBREVMONTHNAME6,
-      LOCALE_SABBREVMONTHNAME7,  LOCALE_SABBREVMONTHNAME8,  LOCALE_SABBREVMONTHNAME9,
-      LOCALE_SABBREVMONTHNAME10, LOCALE_SABBREVMONTHNAME11, LOCALE_SABBREVMONTHNAME12};
-  static constexpr LCTYPE kLongMonths[12] = {
-      LOCALE_SMONTHNAME1, LOCALE_SMONTHNAME2,  LOCALE_SMONTHNAME3,  LOCALE_SMONTHNAME4,
-      LOCALE_SMONTHNAME5, LOCALE_SMONTHNAME6,  LOCALE_SMONTHNAME7,  LOCALE_SMONTHNAME8,
-      LOCALE_SMONTHNAME9, LOCALE_SMONTHNAME10, LOCALE_SMONTHNAME11, LOCALE_SMONTHNAME12};
-  // Our arrays start on Sunday; Windows numbers the days from Monday.
-  static constexpr LCTYPE kShortDays[7] = {LOCALE_SABBREVDAYNAME7, LOCALE_SABBREVDAYNAME1,
-                                           LOCALE_SABBREVDAYNAME2, LOCALE_SABBREVDAYNAME3,
-                                           LOCALE_SABBREVDAYNAME4, LOCALE_SABBREVDAYNAME5,
-                                           LOCALE_SABBREVDAYNAME6};
-  static constexpr LCTYPE kLongDays[7] = {LOCALE_SDAYNAME7, LOCALE_SDAYNAME1, LOCALE_SDAYNAME2,
-                                          LOCALE_SDAYNAME3, LOCALE_SDAYNAME4, LOCALE_SDAYNAME5,
-                                          LOCALE_SDAYNAME6};
-  ReadNames(codec, locale, kShortMonths, settings.ShortMonthNames.data(), 12);
-  ReadNames(codec, locale, kLongMonths, settings.LongMonthNames.data(), 12);
-  ReadNames(codec, locale, kShortDays, settings.ShortDayNames.data(), 7);
-  ReadNames(codec, locale, kLongDays, settings.LongDayNames.data(), 7);
+  ReadCalendarNames(codec, locale, settings);
   return settings;
 }
 
