@@ -2,6 +2,8 @@
 
 from __future__ import annotations
 
+import os
+import shutil
 import subprocess
 
 from e2e_base import E2E, only
@@ -256,6 +258,12 @@ class NamesOutsideTheCodePage(E2E):
                             all(p.isascii() and "~" in p for p in parts), res.describe())
         else:
             self.assertEqual(lines, [self.c.full(sub + "/ファイル.txt").encode()])
+        # The banner is read from the program's own file, wherever it lies.
+        own = os.path.join(self.c.tmp, "bin日本", os.path.basename(self.c.exe))
+        os.makedirs(os.path.dirname(own), exist_ok=True)
+        shutil.copy2(self.c.exe, own)
+        res = self.c.run(["--version"], exe=own, locale="en_US.UTF-8")
+        self.assertIn(b"Tarvix ver. 1.02", res.out, res.describe())
         missing = self.c.abs("uni/日本/ない")
         res = self.c.run(["LIST", missing, "/UTF8"], locale="en_US.UTF-8")
         self.assertEqual(res.out if self.c.wine else res.err, f"Specified directory [{missing}]"
@@ -271,7 +279,7 @@ class NamesOutsideTheCodePage(E2E):
         lines = [line.decode(enc) for line in self.utf8_lines(res)]
         self.assertTrue(all(line.startswith(root) for line in lines), res.describe())
         env, _ = self.c._env(locale, None)
-        cmd = subprocess.run(["wine", "cmd", "/c", f"for %I in ({' '.join(lines)}) do @echo %~aI %~zI"],
+        cmd = subprocess.run([self.c.wine_loader, "cmd", "/c", f"for %I in ({' '.join(lines)}) do @echo %~aI %~zI"],
                              env=env, capture_output=True, timeout=120)
         kinds = [None if a.startswith(b"d") else int(z) for a, z in
                  (row.split() for row in cmd.stdout.splitlines())]

@@ -392,14 +392,17 @@ class Win32Platform final : public Platform {
 }  // namespace
 
 std::string OwnFile() {
-  std::vector<char> buffer(MAX_PATH);
+  std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
-    DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return {};
     // A full buffer means the name may have been cut (and, on old systems,
     // left without its zero): try again with more room.
-    if (n < buffer.size()) return std::string(buffer.data(), n);
-    if (buffer.size() >= (1u << 16)) return std::string(buffer.data(), n);
+    if (n < buffer.size() || buffer.size() >= (1u << 16)) {
+      // The version calls take an ANSI name: where a folder's name does not
+      // fit the code page, its short name still reaches the file.
+      return PathForOutput(std::wstring_view(buffer.data(), n), TextCodec());
+    }
     buffer.resize(buffer.size() * 2);
   }
 }
