@@ -78,6 +78,7 @@ class ListLines : public MacroSource {
   ListLines(const ListOptions& options, PathStyle style, const LocaleSettings& locale)
       : options_(options),
         rule_(QuoteRuleFor(style)),
+        quote_(QuoteChar(rule_)),
         code_(locale.Code),
         forms_(locale),
         prefix_(options.Prefix),
@@ -127,7 +128,7 @@ class ListLines : public MacroSource {
     dirIndex_ = dirIndex;
     dir_ = dir;
     dirNeedsQuotes_ = NeedsQuotes(dir, rule_, code_);
-    dirHasQuote_ = dir.find(QuoteChar(rule_)) != std::string::npos;
+    dirHasQuote_ = dir.find(quote_) != std::string::npos;
     dirHasDollar_ = dir.find('$') != std::string::npos;
   }
 
@@ -138,10 +139,11 @@ class ListLines : public MacroSource {
     const std::string_view dir = full ? dir_ : std::string_view();
     const bool quote =
         !options_.NoQuote && (NeedsQuotes(name_, rule_, code_) || (full && dirNeedsQuotes_));
+    // Only a quoted name needs its quote characters escaped.
     const bool escaped =
-        name_.find(QuoteChar(rule_)) != std::string_view::npos || (full && dirHasQuote_);
-    if (!options_.Upper && !options_.Lower && (!quote || !escaped)) {
-      const std::string_view mark = quote ? QuoteMark() : std::string_view();
+        quote && (name_.find(quote_) != std::string_view::npos || (full && dirHasQuote_));
+    if (!options_.Upper && !options_.Lower && !escaped) {
+      const std::string_view mark = quote ? std::string_view(&quote_, 1) : std::string_view();
       values_[MacroIndex(Macro::Self)].Pieces = {mark, dir, name_, mark};
     } else {
       display_.assign(dir);
@@ -152,8 +154,6 @@ class ListLines : public MacroSource {
     values_[MacroIndex(Macro::Full)].Pieces = {dir_, name_};
     values_[MacroIndex(Macro::Short)].Pieces = {name_};
   }
-
-  std::string_view QuoteMark() const { return rule_ == QuoteRule::CommandPrompt ? "\"" : "'"; }
 
   void WriteInTurn(LineWriter& out) {
     for (std::size_t m = 0; m < kFirstDateMacro; ++m) {
@@ -176,6 +176,7 @@ class ListLines : public MacroSource {
 
   const ListOptions& options_;
   const QuoteRule rule_;
+  const char quote_;  // the rule's quote character
   const CodePage& code_;
   const DateForms forms_;
   const MacroText prefix_, suffix_;
