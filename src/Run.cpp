@@ -1,5 +1,6 @@
 #include "Run.h"
 
+#include <functional>
 #include <new>
 
 #include "CommandLine.h"
@@ -72,31 +73,27 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
                        (options.Command == CommandKind::List && HasMacros(options));
   const LocaleSettings locale = platform.ReadLocale();
 
+  // With /C what cannot be listed is reported and left out; without it, it
+  // ends the run.
   bool complete = true;
-  SkippedDirectory onSkipped;
+  std::function<void(const Failure&)> leftOut;
   if (options.Continue) {
-    onSkipped = [&complete, &messenger](const IoFailure& failure) {
+    leftOut = [&complete, &messenger](const Failure& failure) {
       complete = false;
       messenger.ToStandardError(messenger.MessageOf(failure));
     };
   }
   EntryList list;
   const std::uint64_t total =
-      ScanDirectory(platform, options.Directory, list, options.Recursive, details, onSkipped);
+      ScanDirectory(platform, options.Directory, list, options.Recursive, details,
+                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory());
 
   switch (options.Command) {
     case CommandKind::None:
       out.WriteText(UnknownCommandText(platform.ReadVersion()));
       break;
     case CommandKind::List:
-      if (options.Continue) {
-        CheckListedNames(options, list, [&complete, &messenger](const Failure& failure) {
-          complete = false;
-          messenger.ToStandardError(messenger.MessageOf(failure));
-        });
-      } else {
-        CheckListedNames(options, list);
-      }
+      CheckListedNames(options, list, leftOut);
       ListCommand(options, list, locale, out);
       break;
     case CommandKind::Stat:

@@ -128,6 +128,15 @@ TEST(RunTest, EachMessageGoesToItsStream) {
     EXPECT_EQ(o.output, row.output) << row.params[1];
     EXPECT_EQ(o.error, row.error) << row.params[1];
   }
+  // A standard error that cannot be written costs the messages, not the listing.
+  FakePlatform p;
+  p.AddDir("/top/", {{"f"}, {"s", true}, {"t"}});
+  p.enterFailures["/top/s/"] = 5;
+  p.err.failWithCode = 101;
+  Outcome o = RunWith(p, {"LIST", "/top", "/R", "/C"});
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.output, "/top/f\n/top/s\n/top/t\n");
+  EXPECT_EQ(RunWith(p, {"LIST", "/nowhere"}).exitCode, 1);
 }
 
 TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
