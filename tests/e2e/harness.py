@@ -302,7 +302,8 @@ class Ctx:
     def run_batch(self, batch: str, cwd: str) -> Result:
         """Runs a batch file the program wrote: by sh natively, by cmd /c under Wine."""
         full_env, pins = self._env(self.default_locale, None)
-        argv = [self.wine_loader, "cmd", "/c", self.host(batch)] if self.wine else ["sh", batch]
+        argv = (self.wine_caps + [self.wine_loader, "cmd", "/c", self.host(batch)] if self.wine
+                else ["sh", batch])
         stem = self._next()
         os.makedirs(os.path.dirname(stem), exist_ok=True)
         try:
