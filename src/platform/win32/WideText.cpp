@@ -44,8 +44,12 @@ bool TextCodec::AppendExact(std::wstring_view text, std::string& out) const {
   }
   const std::size_t start = out.size();
   out.resize(start + static_cast<std::size_t>(bytes));
-  WideCharToMultiByte(CP_ACP, flags, text.data(), size, out.data() + start, bytes, nullptr,
-                      &usedDefault);
+  if (WideCharToMultiByte(CP_ACP, flags, text.data(), size, out.data() + start, bytes, nullptr,
+                          &usedDefault) != bytes) {
+    out.resize(start);
+    out.append(text.size(), '?');
+    return false;
+  }
   if (usedDefault) return false;
   // Exact means it reads back as the same name.
   const int back = MultiByteToWideChar(CP_ACP, 0, out.data() + start, bytes, nullptr, 0);

@@ -183,6 +183,9 @@ class Win32Platform final : public Platform {
     std::array<bool, 256> lead{};
     for (int b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != FALSE;
     code_ = CodePage(lead);
+    // Where the system's ANSI code page is UTF-8 itself, the ANSI texts are
+    // UTF-8: take the UTF-8 path, whose conversions know that code page.
+    if (GetACP() == CP_UTF8) UseUtf8();
   }
 
   PathStyle Style() const override { return PathStyle::Windows; }
