@@ -1,10 +1,12 @@
 /* slowfs: a read-only FUSE passthrough that adds a fixed delay to every
  * operation, standing in for a network share in the benchmark.
  *
- *   slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [FUSE options]
+ *   slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [--fail-readdir NAME] [FUSE options]
  *
  * --deny NAME refuses access to every directory named NAME (as a server
- * would for a user without rights), also to root; the tests use it.
+ * would for a user without rights), also to root; --fail-readdir NAME makes
+ * reading every directory named NAME fail with EIO, as a failing disk or
+ * server would. The tests use both.
  *
  * It serves requests on several threads at once (as a network server does),
  * reports each entry's type in directory listings, and is meant to be mounted
@@ -29,6 +31,7 @@
 static int g_source = -1;        /* the source directory */
 static long g_delay_ns = 200000; /* 0.2 ms */
 static const char* g_deny = NULL; /* a directory name refused to everyone */
+static const char* g_fail_readdir = NULL; /* a directory name whose reading fails */
 
 static void Delay(void) {
   struct timespec t = {g_delay_ns / 1000000000L, g_delay_ns % 1000000000L};
@@ -41,9 +44,13 @@ static const char* Rel(const char* path) {
   return path[1] == '\0' ? "." : path + 1;
 }
 
-static int Denied(const char* path) {
+static int Named(const char* path, const char* name) {
   const char* last = strrchr(path, '/');
-  return g_deny != NULL && last != NULL && strcmp(last + 1, g_deny) == 0;
+  return name != NULL && last != NULL && strcmp(last + 1, name) == 0;
+}
+
+static int Denied(const char* path) {
+  return Named(path, g_deny);
 }
 
 static void* Init(struct fuse_conn_info* conn, struct fuse_config* cfg) {
@@ -93,10 +100,10 @@ static int OpenDir(const char* path, struct fuse_file_info* fi) {
 /* The whole listing in one reply, each entry with its type and inode. */
 static int ReadDir(const char* path, void* buf, fuse_fill_dir_t fill, off_t offset,
                    struct fuse_file_info* fi, enum fuse_readdir_flags flags) {
-  (void)path;
   (void)offset;
   (void)flags;
   Delay();
+  if (Named(path, g_fail_readdir)) return -EIO;
   DIR* dir = (DIR*)(uintptr_t)fi->fh;
   rewinddir(dir);
   struct dirent* d;
@@ -161,7 +168,7 @@ static const struct fuse_operations kOperations = {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    fprintf(stderr, "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [FUSE options]\n");
+    fprintf(stderr, "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [--fail-readdir NAME] [FUSE options]\n");
     return 2;
   }
   g_source = open(argv[1], O_RDONLY | O_DIRECTORY);
@@ -178,6 +185,8 @@ int main(int argc, char** argv) {
       g_delay_ns = atol(argv[++i]) * 1000L;
     } else if (strcmp(argv[i], "--deny") == 0 && i + 1 < argc) {
       g_deny = argv[++i];
+    } else if (strcmp(argv[i], "--fail-readdir") == 0 && i + 1 < argc) {
+      g_fail_readdir = argv[++i];
     } else {
       args[n++] = argv[i];
     }

@@ -132,6 +132,11 @@ class Unreadable(E2E):
         with open(path, "rb") as f:
             res.out = f.read()
         self.c.check_entries(res, padded_listing(self.c))
+        # A recursive walk there reads every directory itself, in the same order.
+        args = ["LIST", self.c.abs("wide"), "/R"]
+        limited = self.run_unprivileged(args, max_processes=1, env={"ASAN_OPTIONS": asan})
+        self.c.check_status(limited, 0)
+        self.assertEqual(limited.out, self.run_unprivileged(args).out, limited.describe())
 
     def test_closed_directory_itself(self):
         d = self.c.abs("perm/closed")

@@ -168,7 +168,7 @@ class SlowFileSystem(E2E):
         os.makedirs(mnt, exist_ok=True)
         try:
             rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny",
-                                 "barred", "-o", "ro"], stderr=subprocess.DEVNULL,
+                                 "barred", "--fail-readdir", "broken", "-o", "ro"], stderr=subprocess.DEVNULL,
                                 timeout=20).returncode
         except subprocess.TimeoutExpired:
             rc = None
@@ -213,6 +213,17 @@ class SlowFileSystem(E2E):
         res = self.c.run(["DIR", self.c.abs(wide), "/R"])
         cut = b" - DRIVE INFO"
         self.assertEqual(table.split(cut)[0], res.out.split(cut)[0])
+
+    def test_a_failed_directory_read_is_named_with_continue(self):
+        if not self.mnt:
+            raise NotApplicable(self.why)
+        top = os.path.join(self.mnt, "wideshut", "a0")
+        broken = os.path.join(top, "broken")
+        res = self.c.run(["LIST", top, "/R", "/C"])
+        self.assertEqual((res.rc, res.err), (1, f"{message(1117)} [{broken}]\n".encode()),
+                         res.describe())
+        self.assertIn(f"{broken}\n".encode(), res.out)
+        self.assertNotIn(b"x.txt", res.out)
 
     def test_refusal_stops_the_run_with_its_message_alone(self):
         for command in ("LIST", "DIR", "STAT"):

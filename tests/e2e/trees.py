@@ -271,6 +271,9 @@ def wide(b: Builder):
                     b.file(f"{top}/a{i}/b{j}/c{k}/g.txt", k)
     b.dir(f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred")
     b.file(f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred/h.txt")
+    # Reading it fails through the slow file system.
+    b.dir("wideshut/a0/broken")
+    b.file("wideshut/a0/broken/x.txt")
 
 
 BUILDERS = [basic, blanks_and_quotes, dollar_and_percent, nested, empty, single_entries, links,

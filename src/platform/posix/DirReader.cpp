@@ -29,6 +29,9 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& o
   out.readable = true;
   for (;;) {
     long got = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
+    // A read that fails part way (a device or a server error, a directory
+    // removed meanwhile) must not pass for the end of a shorter listing.
+    if (got < 0) out.error = errno;
     if (got <= 0) break;
     for (long pos = 0; pos < got;) {
       auto* d = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);

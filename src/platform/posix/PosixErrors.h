@@ -24,6 +24,14 @@ inline int MapErrno(int error) {
       return 101;
     case EPIPE:
       return IoFailure::kBrokenPipe;
+    // Passed on as they are, these would read as other failures (errno 5 as
+    // "access denied", 100 and 101 as "end of file" and "disk full"): use the
+    // Windows numbers of a device and of a network error instead.
+    case EIO:
+      return 1117;
+    case ENETDOWN:
+    case ENETUNREACH:
+      return 59;
     default:
       return error;
   }

@@ -118,7 +118,8 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::MakeJob(int fd, PlacePtr place, const
                                                    bool withDetails) {
   OwnedFd own(fd);
   try {
-    auto job = std::make_shared<Job>(*this, own.Release(), std::move(place), withDetails);
+    auto job = std::make_shared<Job>(*this, own.fd, std::move(place), withDetails);
+    own.Release();  // the job closes it from here on
     for (const Listing::Item& item : listing.items) {
       if (item.type == DT_DIR) job->names.emplace_back(listing.Name(item));
     }
@@ -136,18 +137,21 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::Plan(int parentFd, const PlacePtr& pl
   const int fd = openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   std::shared_ptr<Job> job = MakeJob(fd, place, listing, withDetails);
-  if (job) Post(job);
+  // Without a thread to take it, a job would only wait: the walk reads alone.
+  if (job && !Post(job)) return nullptr;
   return job;
 }
 
-void ReadAhead::Post(const std::shared_ptr<Job>& job) {
+bool ReadAhead::Post(const std::shared_ptr<Job>& job) {
   {
     std::lock_guard lock(mutex_);
-    if (quit_) return;
+    if (quit_) return false;
     if (pool_.empty()) StartThread();
+    if (pool_.empty()) return false;
     jobs_.insert(job);
   }
   wake_.notify_one();
+  return true;
 }
 
 void ReadAhead::StartThread() {

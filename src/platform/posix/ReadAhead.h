@@ -100,7 +100,8 @@ class ReadAhead {
     bool operator()(const std::shared_ptr<Job>& a, const std::shared_ptr<Job>& b) const;
   };
   std::shared_ptr<Job> MakeJob(int fd, PlacePtr place, const Listing& listing, bool withDetails);
-  void Post(const std::shared_ptr<Job>& job);
+  // Queues job for the pool; false when no thread can take it.
+  bool Post(const std::shared_ptr<Job>& job);
   void Run(Job& job, std::size_t i, std::vector<char>& buffer);
   void ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer);
   void NoteWait(long waits);
