@@ -64,8 +64,16 @@ std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string
 void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) {
   auto& dir = static_cast<Win32Dir&>(handle);
   const Listing* listing = &listing_;
+  Listing prefetched;
   if (dir.prefetched) {
-    listing = &dir.prefetched->listing;
+    // Taken over whole before anything can fail, so that the read-ahead's
+    // budget is given back whatever happens below.
+    readAhead_.Taken(*dir.prefetched);
+    prefetched = std::move(dir.prefetched->listing);
+    dir.prefetched->listing = Listing();
+    dir.prefetched = nullptr;
+    dir.prefetchedJob.reset();
+    listing = &prefetched;
   } else {
     ReadListing(dir.path, withDetails, codec_, listing_);
   }
@@ -84,12 +92,6 @@ void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& si
       dir.subdirectories.push_back({std::string(entry.Name), std::wstring(listing->Wide(item))});
     }
     sink.Add(entry);
-  }
-  if (dir.prefetched) {
-    readAhead_.Taken(*dir.prefetched);
-    dir.prefetched->listing = Listing();
-    dir.prefetched = nullptr;
-    dir.prefetchedJob.reset();
   }
   if (readAheadWanted_ && dir.subdirectories.size() > 1) PostSubdirectories(dir, withDetails);
 }
