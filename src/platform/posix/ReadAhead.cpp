@@ -88,9 +88,11 @@ ReadAhead::Job::~Job() {
     --pool.openJobs_;
   }
   if (!slots) return;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (slots[i].held) --pool.held_;
-  }
+  int held = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) held += slots[i].held ? 1 : 0;
+  // Listings the walk will never take (it stopped or left them out): a
+  // thread waiting for room may go on.
+  if (held > 0) pool.GiveBack(held);
 }
 
 ReadAhead::ReadAhead() {
@@ -134,7 +136,9 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::MakeJob(int fd, PlacePtr place, const
 std::shared_ptr<ReadAhead::Job> ReadAhead::Plan(int parentFd, const PlacePtr& place,
                                                 const Listing& listing, bool withDetails) {
   if (openJobs_ >= maxOpenJobs_) return nullptr;
-  const int fd = openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Only a base for the subdirectories' lookups: the shared read position
+  // does not matter, and a copy costs no lookup.
+  const int fd = fcntl(parentFd, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return nullptr;
   std::shared_ptr<Job> job = MakeJob(fd, place, listing, withDetails);
   // Without a thread to take it, a job would only wait: the walk reads alone.
@@ -241,13 +245,19 @@ ReadAhead::Slot& ReadAhead::Claim(Job& job, std::size_t i, std::vector<char>& bu
 void ReadAhead::HandedOver(Slot& slot) {
   if (slot.held) {
     slot.held = false;
-    --held_;
-    if (starved_.exchange(false)) {
-      std::lock_guard lock(mutex_);
-      wake_.notify_all();
-    }
+    GiveBack(1);
   }
   slot.listing = Listing{};
+}
+
+void ReadAhead::GiveBack(int listings) {
+  // Threads that wait for room are woken once a batch of it is free, not
+  // for every listing taken: waking them all each time costs more than the
+  // reads.
+  if ((held_ -= listings) <= kMaxHeld - kRoomToWake && starved_.exchange(false)) {
+    std::lock_guard lock(mutex_);
+    wake_.notify_all();
+  }
 }
 
 void ReadAhead::NoteWait(long waits) {
@@ -290,11 +300,13 @@ void ReadAhead::Loop() {
   std::size_t i = 0;
   while (Next(job, i)) {
     int free = kFree;
-    if (!job->slots[i].state.compare_exchange_strong(free, kWorking, std::memory_order_acq_rel))
-      continue;
-    const long before = Waits();
-    Run(*job, i, buffer);
-    NoteWait(Waits() - before);
+    if (job->slots[i].state.compare_exchange_strong(free, kWorking, std::memory_order_acq_rel)) {
+      const long before = Waits();
+      Run(*job, i, buffer);
+      NoteWait(Waits() - before);
+    }
+    // Let go here, never under the mutex in Next: the last owner's
+    // destructor takes it.
     job.reset();
   }
 }

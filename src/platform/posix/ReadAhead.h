@@ -90,6 +90,7 @@ class ReadAhead {
   static constexpr int kMaxOpenJobs = 128;
   static constexpr int kWalkReserve = 16;
   static constexpr int kMaxHeld = 512;
+  static constexpr int kRoomToWake = kMaxHeld / 4;
   static constexpr int kMaxThreads = 16;
   // Reads that had to wait before the pool takes one more thread.
   static constexpr int kSlowReadsPerThread = 4;
@@ -104,6 +105,8 @@ class ReadAhead {
   bool Post(const std::shared_ptr<Job>& job);
   void Run(Job& job, std::size_t i, std::vector<char>& buffer);
   void ReadSlot(Job& job, std::size_t i, std::vector<char>& buffer);
+  // Listings no longer held: a thread waiting for room may go on.
+  void GiveBack(int listings);
   void NoteWait(long waits);
   void StartThread();
   bool Next(std::shared_ptr<Job>& job, std::size_t& i);
