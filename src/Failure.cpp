@@ -1,11 +1,16 @@
 #include "Failure.h"
 
+#include "Text.h"
+
 namespace tvx {
 
 std::string Failure::Message(Language language, const SystemText& toSystem) const {
   std::string message = Text(language, toSystem);
-  if (!path_.empty()) message += " [" + path_ + "]";
-  return message;
+  if (path_.empty()) return message;
+  // A name may hold a line break or a terminal's escape: shown, as in a listing.
+  std::string shown = path_;
+  ShowControlChars(shown);
+  return message + " [" + shown + "]";
 }
 
 std::string IoFailure::Text(Language language, const SystemText& toSystem) const {

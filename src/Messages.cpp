@@ -52,7 +52,10 @@ std::string UnknownCommandText(const VersionStrings& version) {
 }
 
 std::string NotFoundText(const std::string& dir) {
-  return "Specified directory [" + dir + "] is not found.";
+  // Typed, it may still hold a line break or a terminal's escape.
+  std::string shown = dir;
+  ShowControlChars(shown);
+  return "Specified directory [" + shown + "] is not found.";
 }
 
 namespace {

@@ -332,6 +332,11 @@ TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
   const AssertionFailure assertion("GetVersionEx() Error!", "Utils", 309);
   EXPECT_EQ(assertion.Message(Language::English, same), "GetVersionEx() Error! (Utils, line 309)");
   EXPECT_EQ(assertion.Message(Language::Japanese, same), "GetVersionEx() Error! (Utils, 309 行)");
+  // Control bytes in a name or a typed directory reach the terminal as "?".
+  IoFailure denied(5);
+  denied.SetPath("/top/a\nb\x1b[2J");
+  EXPECT_EQ(denied.Message(Language::English, same), "File access denied [/top/a?b?[2J]");
+  EXPECT_EQ(NotFoundText("x\ty\r"), "Specified directory [x?y?] is not found.");
   // Output failures concern no directory; a closed pipe ends quietly.
   FakePlatform p = Tree();
   p.out.failWithCode = 101;
