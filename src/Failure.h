@@ -50,16 +50,27 @@ class IoFailure : public Failure {
   explicit IoFailure(int code) : Failure("I/O failure"), code_(code) {}
   int Code() const { return code_; }
   // The reader of the output has gone (a closed pipe): the run ends quietly.
-  bool IsClosedOutput() const { return code_ == kBrokenPipe || code_ == kNoData; }
+  // The same numbers from a directory read (a share's pipe) are reported.
+  bool IsClosedOutput() const { return OfOutput() && (code_ == kBrokenPipe || code_ == kNoData); }
 
   static constexpr int kBrokenPipe = 109;
   static constexpr int kNoData = 232;
 
  protected:
   std::string Text(Language language, const SystemText& toSystem) const override;
+  virtual bool OfOutput() const { return false; }
 
  private:
   int code_;
+};
+
+// A write to standard output or standard error that failed.
+class OutputFailure : public IoFailure {
+ public:
+  using IoFailure::IoFailure;
+
+ protected:
+  bool OfOutput() const override { return true; }
 };
 
 // A directory that was entered but cannot be read. Without /C it adds

@@ -29,7 +29,7 @@ class CaptureSink : public OutputSink {
   bool IsInteractive() const override { return interactive; }
   void Write(const char* data, std::size_t size) override {
     ++writes;
-    if (failWithCode != 0) throw IoFailure(failWithCode);
+    if (failWithCode != 0) throw OutputFailure(failWithCode);
     text.append(data, size);
   }
   std::string text;

@@ -315,6 +315,8 @@ TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
       {101, Language::English, "Disk full"},
       {106, Language::English, "Invalid numeric input"},
       {1234, Language::English, "I/O error (1234)"},
+      // A closed pipe's number from a directory read is no closed output.
+      {IoFailure::kBrokenPipe, Language::English, "I/O error (109)"},
       {5, Language::Japanese, "ﾌｧｲﾙへのｱｸｾｽが拒否されました"},
       {1234, Language::Japanese, "I/O ｴﾗｰ (1234)"},
   };

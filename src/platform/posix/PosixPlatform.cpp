@@ -34,8 +34,8 @@ class StderrSink final : public OutputSink {
     while (size > 0) {
       const ssize_t n = write(STDERR_FILENO, data, size);
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) RaiseErrno(errno);
-      if (n == 0) throw IoFailure(101);
+      if (n < 0) throw OutputFailure(MapErrno(errno));
+      if (n == 0) throw OutputFailure(101);
       data += n;
       size -= static_cast<std::size_t>(n);
     }

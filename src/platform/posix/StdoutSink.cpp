@@ -50,7 +50,7 @@ StdoutSink::~StdoutSink() {
 
 void StdoutSink::Write(const char* data, std::size_t size) {
   Drain();
-  if (const int failure = WriteAll(data, size)) throw IoFailure(failure);
+  if (const int failure = WriteAll(data, size)) throw OutputFailure(failure);
 }
 
 void StdoutSink::Pass(std::string& bytes) {
@@ -66,7 +66,7 @@ void StdoutSink::Pass(std::string& bytes) {
   }
   std::unique_lock lock(mutex_);
   idle_.wait(lock, [this] { return !busy_; });
-  if (failure_ != 0) throw IoFailure(failure_);
+  if (failure_ != 0) throw OutputFailure(failure_);
   pending_.swap(bytes);  // bytes gets the spare buffer, emptied below
   bytes.clear();
   busy_ = true;
@@ -78,7 +78,7 @@ void StdoutSink::Drain() {
   if (!writer_.joinable()) return;
   std::unique_lock lock(mutex_);
   idle_.wait(lock, [this] { return !busy_; });
-  if (failure_ != 0) throw IoFailure(failure_);
+  if (failure_ != 0) throw OutputFailure(failure_);
 }
 
 void StdoutSink::WriterLoop() {

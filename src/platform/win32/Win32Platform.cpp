@@ -157,14 +157,14 @@ class StandardOutputSink final : public OutputSink {
   bool IsInteractive() const override { return interactive_; }
 
   void Write(const char* data, std::size_t size) override {
-    if (!IsValid()) throw IoFailure(kErrorInvalidHandle);
+    if (!IsValid()) throw OutputFailure(kErrorInvalidHandle);
     // Old consoles refuse large single writes; files and pipes take big ones.
     const std::size_t maxChunk = interactive_ ? (8u << 10) : (1u << 20);
     while (size > 0) {
       DWORD chunk = static_cast<DWORD>(std::min(size, maxChunk));
       DWORD written = 0;
-      if (!WriteFile(handle_, data, chunk, &written, nullptr)) throw IoFailure(GetLastError());
-      if (written == 0) throw IoFailure(kErrorDiskFull);
+      if (!WriteFile(handle_, data, chunk, &written, nullptr)) throw OutputFailure(GetLastError());
+      if (written == 0) throw OutputFailure(kErrorDiskFull);
       data += written;
       size -= written;
     }
