@@ -6,7 +6,17 @@ namespace tvx {
 
 namespace {
 
-constexpr int kFree = 0, kWorking = 1, kDone = 2;
+// Holds the pool's lock for a scope.
+class Locked {
+ public:
+  explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~Locked() { ReleaseSRWLockExclusive(&lock_); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
 
 }  // namespace
 
@@ -16,34 +26,23 @@ ReadAhead::Job::Job(ReadAhead& owner, std::vector<std::wstring> paths, bool with
       slots(std::make_unique<Slot[]>(this->paths.size())),
       withDetails(withDetails) {}
 
-ReadAhead::Job::~Job() {
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    Slot& slot = slots[i];
-    // Read ahead but never taken (the walk stopped): the budget gets it back.
-    if (slot.byWorker) owner.Taken(slot);
-    if (slot.done != nullptr) CloseHandle(slot.done);
-  }
-}
-
 ReadAhead::~ReadAhead() {
-  if (!started_) return;
-  quit_ = true;
-  ReleaseSemaphore(queued_, kWorkers, nullptr);
-  SetEvent(space_);
+  if (threads_.empty()) return;
+  {
+    Locked locked(lock_);
+    quit_ = true;
+  }
+  // A worker in the middle of a read finishes it first.
+  WakeAllConditionVariable(&workReady_);
   WaitForMultipleObjects(static_cast<DWORD>(threads_.size()), threads_.data(), TRUE, INFINITE);
   for (HANDLE thread : threads_) CloseHandle(thread);
-  jobs_.clear();
-  CloseHandle(queued_);
-  CloseHandle(space_);
-  DeleteCriticalSection(&lock_);
 }
 
 bool ReadAhead::Start() {
-  InitializeCriticalSection(&lock_);
-  queued_ = CreateSemaphoreW(nullptr, 0, LONG_MAX, nullptr);
-  space_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   started_ = true;
-  if (queued_ == nullptr || space_ == nullptr) return false;
+  // Reserved now, so that nothing grows under the lock.
+  jobs_.reserve(kMaxQueued);
+  threads_.reserve(kWorkers);
   for (int i = 0; i < kWorkers; ++i) {
     const uintptr_t thread = _beginthreadex(nullptr, 0, WorkerMain, this, 0, nullptr);
     if (thread == 0) break;
@@ -58,40 +57,67 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::Post(std::vector<std::wstring> paths,
     return nullptr;
   }
   auto job = std::make_shared<Job>(*this, std::move(paths), withDetails);
-  for (std::size_t i = 0; i < job->paths.size(); ++i) {
-    job->slots[i].done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (job->slots[i].done == nullptr) return nullptr;
+  {
+    Locked locked(lock_);
+    // The oldest queued jobs are the furthest from the walk: the walk does
+    // them itself.
+    if (jobs_.size() >= kMaxQueued) jobs_.erase(jobs_.begin());
+    jobs_.push_back(job);
   }
-  EnterCriticalSection(&lock_);
-  // The oldest queued jobs are the furthest from the walk: the walk does
-  // them itself.
-  if (jobs_.size() >= kMaxQueued) jobs_.erase(jobs_.begin());
-  jobs_.push_back(job);
-  LeaveCriticalSection(&lock_);
-  ReleaseSemaphore(queued_, 1, nullptr);
+  WakeAllConditionVariable(&workReady_);
   return job;
 }
 
 ReadAhead::Slot& ReadAhead::Claim(Job& job, std::size_t i) {
   Slot& slot = job.slots[i];
-  int expected = kFree;
-  if (slot.state.compare_exchange_strong(expected, kWorking)) {
+  int expected = Slot::kFree;
+  if (slot.state.compare_exchange_strong(expected, Slot::kWorking)) {
     slot.enterError = EnterError(job.paths[i]);
     if (slot.enterError == 0) ReadListing(job.paths[i], job.withDetails, codec_, slot.listing);
-    slot.state = kDone;
+    slot.state = Slot::kDone;
     return slot;
   }
-  if (slot.state.load() != kDone) WaitForSingleObject(slot.done, INFINITE);
+  if (expected != Slot::kDone) {
+    Locked locked(lock_);
+    walkWaits_ = true;
+    while (slot.state.load() != Slot::kDone) {
+      SleepConditionVariableSRW(&slotDone_, &lock_, INFINITE, 0);
+    }
+    walkWaits_ = false;
+  }
   return slot;
 }
 
 void ReadAhead::Taken(Slot& slot) {
+  // Only the walk changes the mark of a slot that is done.
+  if (!slot.byWorker) return;
+  Locked locked(lock_);
+  GiveBack(slot);
+}
+
+void ReadAhead::Close(Job& job) noexcept {
+  Locked locked(lock_);
+  job.closed = true;
+  for (auto it = jobs_.begin(); it != jobs_.end(); ++it) {
+    if (it->get() == &job) {
+      jobs_.erase(it);
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < job.paths.size(); ++i) GiveBack(job.slots[i]);
+}
+
+long ReadAhead::Buffered() {
+  Locked locked(lock_);
+  return buffered_;
+}
+
+void ReadAhead::GiveBack(Slot& slot) {
   if (!slot.byWorker) return;
   slot.byWorker = false;
-  const long size = static_cast<long>(slot.listing.items.size());
-  if (buffered_.fetch_sub(size) >= kMaxBuffered && buffered_.load() < kMaxBuffered) {
-    SetEvent(space_);
-  }
+  const bool full = buffered_ >= budget_;
+  buffered_ -= static_cast<long>(slot.listing.items.size());
+  if (full && buffered_ < budget_) WakeAllConditionVariable(&workReady_);
 }
 
 unsigned __stdcall ReadAhead::WorkerMain(void* self) {
@@ -100,39 +126,71 @@ unsigned __stdcall ReadAhead::WorkerMain(void* self) {
 }
 
 void ReadAhead::Work() {
-  while (WaitForSingleObject(queued_, INFINITE) == WAIT_OBJECT_0 && !quit_) {
-    std::shared_ptr<Job> job;
-    EnterCriticalSection(&lock_);
-    // The newest job is the one the walk is about to need.
-    if (!jobs_.empty()) {
-      job = std::move(jobs_.back());
-      jobs_.pop_back();
+  std::shared_ptr<Job> job;
+  std::size_t i = 0;
+  AcquireSRWLockExclusive(&lock_);
+  while (WaitForSlot(job, i)) {
+    ReleaseSRWLockExclusive(&lock_);
+    Run(*job, i);
+    AcquireSRWLockExclusive(&lock_);
+    Finish(*job, i);
+  }
+  ReleaseSRWLockExclusive(&lock_);
+}
+
+// Under the lock: a slot claimed for this worker, or false when it is to quit.
+bool ReadAhead::WaitForSlot(std::shared_ptr<Job>& job, std::size_t& i) {
+  while (!quit_) {
+    if (buffered_ < budget_ && ClaimNext(job, i)) return true;
+    SleepConditionVariableSRW(&workReady_, &lock_, INFINITE, 0);
+  }
+  return false;
+}
+
+// The next free slot of the newest job, the one the walk will need first:
+// every worker reads from it, so a wide directory has all of them busy.
+bool ReadAhead::ClaimNext(std::shared_ptr<Job>& job, std::size_t& i) {
+  while (!jobs_.empty()) {
+    Job& newest = *jobs_.back();
+    while (newest.next < newest.paths.size()) {
+      const std::size_t at = newest.next++;
+      int expected = Slot::kFree;
+      if (newest.slots[at].state.compare_exchange_strong(expected, Slot::kWorking)) {
+        job = jobs_.back();
+        i = at;
+        return true;
+      }
     }
-    LeaveCriticalSection(&lock_);
-    for (std::size_t i = 0; job && i < job->paths.size() && !quit_; ++i) {
-      while (buffered_.load() >= kMaxBuffered && !quit_) WaitForSingleObject(space_, 50);
-      int expected = kFree;
-      if (job->slots[i].state.compare_exchange_strong(expected, kWorking)) Run(*job, i);
-    }
+    // Every slot is claimed, by a worker or by the walk.
+    jobs_.pop_back();
+  }
+  return false;
+}
+
+void ReadAhead::Run(Job& job, std::size_t i) noexcept {
+  Slot& slot = job.slots[i];
+  slot.enterError = EnterError(job.paths[i]);
+  if (slot.enterError != 0) return;
+  try {
+    ReadListing(job.paths[i], job.withDetails, codec_, slot.listing);
+  } catch (...) {
+    // Out of memory here: the walk reads it again and meets the failure itself.
+    slot.listing.Clear();
+    slot.enterError = Slot::kReadAgain;
   }
 }
 
-void ReadAhead::Run(Job& job, std::size_t i) {
+// Under the lock: the slot is done, and the walk hears of it if it waits.
+void ReadAhead::Finish(Job& job, std::size_t i) noexcept {
   Slot& slot = job.slots[i];
-  slot.enterError = EnterError(job.paths[i]);
-  if (slot.enterError == 0) {
-    try {
-      ReadListing(job.paths[i], job.withDetails, codec_, slot.listing);
-    } catch (...) {
-      // Out of memory here: the walk reads it again and meets the failure itself.
-      slot.listing.Clear();
-      slot.enterError = static_cast<DWORD>(-1);
-    }
+  if (job.closed) {
+    slot.listing = Listing();  // the walk has gone past it
+  } else {
+    slot.byWorker = true;
+    buffered_ += static_cast<long>(slot.listing.items.size());
   }
-  slot.byWorker = true;
-  buffered_ += static_cast<long>(slot.listing.items.size());
-  slot.state = kDone;
-  SetEvent(slot.done);
+  slot.state = Slot::kDone;
+  if (walkWaits_) WakeAllConditionVariable(&slotDone_);
 }
 
 }  // namespace tvx

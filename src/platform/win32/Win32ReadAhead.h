@@ -18,8 +18,10 @@ namespace tvx {
 class ReadAhead {
  public:
   struct Slot {
-    std::atomic<int> state{0};  // free, working, done
-    HANDLE done = nullptr;      // set once a worker has finished it
+    enum : int { kFree, kWorking, kDone };
+    // What a worker leaves when it could not finish a read: the walk does it again.
+    static constexpr DWORD kReadAgain = static_cast<DWORD>(-1);
+    std::atomic<int> state{kFree};
     DWORD enterError = 0;
     bool byWorker = false;  // its entries count against the budget until taken
     Listing listing;
@@ -27,14 +29,21 @@ class ReadAhead {
   // The subdirectories of one directory, in the walk's order.
   struct Job {
     Job(ReadAhead& owner, std::vector<std::wstring> paths, bool withDetails);
-    ~Job();
     ReadAhead& owner;
     std::vector<std::wstring> paths;
     std::unique_ptr<Slot[]> slots;
     bool withDetails;
+    // Under the owner's lock: no worker claims a slot below next; closed once
+    // the walk has left the directory.
+    std::size_t next = 0;
+    bool closed = false;
   };
 
-  explicit ReadAhead(const TextCodec& codec) : codec_(codec) {}
+  static constexpr long kDefaultBudget = 1 << 16;
+
+  // budget: entries read ahead and not yet taken, beyond which the workers wait.
+  explicit ReadAhead(const TextCodec& codec, long budget = kDefaultBudget)
+      : codec_(codec), budget_(budget) {}
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
@@ -45,26 +54,38 @@ class ReadAhead {
   Slot& Claim(Job& job, std::size_t i);
   // The walk has taken the slot's listing.
   void Taken(Slot& slot);
+  // The walk has left the job's directory: slots not yet started are left
+  // alone, and what was read ahead and not taken goes back to the budget.
+  void Close(Job& job) noexcept;
+  // Entries read ahead and not yet taken.
+  long Buffered();
 
  private:
   static constexpr int kWorkers = 4;
   static constexpr std::size_t kMaxQueued = 32;
-  // Entries read ahead and not yet taken: beyond this the workers wait.
-  static constexpr long kMaxBuffered = 1 << 16;
 
   static unsigned __stdcall WorkerMain(void* self);
   void Work();
-  void Run(Job& job, std::size_t i);
+  bool WaitForSlot(std::shared_ptr<Job>& job, std::size_t& i);
+  bool ClaimNext(std::shared_ptr<Job>& job, std::size_t& i);
+  void Run(Job& job, std::size_t i) noexcept;
+  void Finish(Job& job, std::size_t i) noexcept;
+  void GiveBack(Slot& slot);
   bool Start();
 
   const TextCodec& codec_;
-  CRITICAL_SECTION lock_;
-  HANDLE queued_ = nullptr;  // a semaphore: one count per job posted
-  HANDLE space_ = nullptr;   // set when the budget has room again
+  const long budget_;
+  // One lock and two conditions for the whole pool: no kernel object per job
+  // or slot.
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  CONDITION_VARIABLE workReady_ = CONDITION_VARIABLE_INIT;  // for the workers
+  CONDITION_VARIABLE slotDone_ = CONDITION_VARIABLE_INIT;   // for the walk
   std::vector<HANDLE> threads_;
-  std::vector<std::shared_ptr<Job>> jobs_;  // newest last
-  std::atomic<bool> quit_{false};
-  std::atomic<long> buffered_{0};
+  // Under the lock: jobs with slots no worker has claimed yet, newest last.
+  std::vector<std::shared_ptr<Job>> jobs_;
+  long buffered_ = 0;
+  bool walkWaits_ = false;
+  bool quit_ = false;
   bool started_ = false;
   bool failed_ = false;
 };

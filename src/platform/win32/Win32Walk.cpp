@@ -6,9 +6,6 @@ namespace tvx {
 
 namespace {
 
-// What a worker leaves when it could not finish a read: the walk does it again.
-constexpr DWORD kReadAgain = static_cast<DWORD>(-1);
-
 void CheckEnterable(const std::wstring& dir) {
   const DWORD error = EnterError(dir);
   if (error != 0) throw IoFailure(static_cast<int>(error));
@@ -45,17 +42,21 @@ std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string
     CheckEnterable(dir->path);
     return dir;
   }
-  dir->path = parent.path + parent.subdirectories[found].wide + L'\\';
   parent.nextSubdirectory = found + 1;
-  if (parent.job) {
+  // A slot is handed to the walk once, and its path with it (no worker reads
+  // a path once its slot is done); entered again, the walk does it itself.
+  if (parent.job && !parent.job->paths[found].empty()) {
     ReadAhead::Slot& slot = readAhead_.Claim(*parent.job, found);
-    if (slot.enterError != kReadAgain) {
+    dir->path = std::move(parent.job->paths[found]);
+    if (slot.enterError != ReadAhead::Slot::kReadAgain) {
       // Raised here, where a walk without workers meets it too.
       if (slot.enterError != 0) throw IoFailure(static_cast<int>(slot.enterError));
       dir->prefetchedJob = parent.job;
       dir->prefetched = &slot;
       return dir;
     }
+  } else {
+    dir->path = parent.path + parent.subdirectories[found].wide + L'\\';
   }
   CheckEnterable(dir->path);
   return dir;
@@ -79,6 +80,7 @@ void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& si
   }
   dir.subdirectories.clear();
   dir.nextSubdirectory = 0;
+  dir.CloseJob();
   if (listing->error != 0) throw ReadFailure(static_cast<int>(listing->error));
   for (const Listing::Item& item : listing->items) {
     RawEntry entry;

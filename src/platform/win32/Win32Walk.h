@@ -29,11 +29,18 @@ struct Win32Dir final : DirHandle {
   std::wstring path;
   std::vector<Subdirectory> subdirectories;
   std::size_t nextSubdirectory = 0;
-  // The reads of the subdirectories, when they were posted to the workers.
+  // The reads of the subdirectories, when they were posted to the workers;
+  // closed when the walk leaves this directory.
   std::shared_ptr<ReadAhead::Job> job;
   // This directory's own listing, when it was read ahead.
   std::shared_ptr<ReadAhead::Job> prefetchedJob;
   ReadAhead::Slot* prefetched = nullptr;
+
+  ~Win32Dir() override { CloseJob(); }
+  void CloseJob() noexcept {
+    if (job) job->owner.Close(*job);
+    job.reset();
+  }
 };
 
 class Win32Walk {
