@@ -3,6 +3,7 @@
 // for the Windows target. Exit code 0 when every check holds.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "Platform.h"
 #include "Scan.h"
 #include "VerRes.h"
+#include "Win32ReadAhead.h"
 
 namespace {
 
@@ -485,53 +487,181 @@ void TestUtf8Texts() {
   CHECK_EQ(p->FullPath(here + "\\\xC3\xA4"), here + "\\\xC3\xA4");
 }
 
-// The full paths of a tree in pre-order, read one directory at a time.
+// The full paths of a tree in pre-order, read one directory at a time; a
+// directory that cannot be entered or read is marked where the walk meets it,
+// and the walk goes on.
 void WalkInOrder(tvx::Platform& p, tvx::DirHandle& dir, const std::string& path,
                  std::vector<std::string>& out) {
   Collect c;
-  p.ReadDirectory(dir, false, c);
+  try {
+    p.ReadDirectory(dir, false, c);
+  } catch (const tvx::ReadFailure& failure) {
+    out.push_back(path + " read " + std::to_string(failure.Code()));
+  }
   for (const Entry& e : c.entries) {
     out.push_back(path + e.Name);
-    if (e.IsDir && !e.IsLink) WalkInOrder(p, *p.Enter(dir, e.Name), path + e.Name + "\\", out);
+    if (!e.IsDir || e.IsLink) continue;
+    std::unique_ptr<tvx::DirHandle> sub;
+    try {
+      sub = p.Enter(dir, e.Name);
+    } catch (const tvx::IoFailure& failure) {
+      out.push_back(path + e.Name + " enter " + std::to_string(failure.Code()));
+      continue;
+    }
+    WalkInOrder(p, *sub, path + e.Name + "\\", out);
   }
 }
 
-void TestReadAheadKeepsTheWalksOrder() {
+std::vector<std::string> WalkWithReadAhead(const std::string& root) {
+  std::vector<std::string> got;
+  auto p = tvx::MakePlatform(0, nullptr);
+  p->ExpectRecursion();
+  WalkInOrder(*p, *p->EnterRoot(root), root, got);
+  return got;
+}
+
+// g_root's "wide": top folders, each holding inner folders with a file, or a
+// file itself when inner is 0; the files' sizes count up from 0. Returns the
+// folders, parents first.
+std::vector<std::string> MakeFolders(int top, int inner) {
   const std::string root = g_root + "wide\\";
   CreateDirectoryA(root.c_str(), nullptr);
-  std::vector<std::string> made;
-  for (int i = 0; i < 12; ++i) {
-    const std::string a = root + "d" + std::to_string(i) + "\\";
-    CreateDirectoryA(a.c_str(), nullptr);
-    made.push_back(a);
-    for (int j = 0; j < 5; ++j) {
-      const std::string b = a + "e" + std::to_string(j) + "\\";
-      CreateDirectoryA(b.c_str(), nullptr);
-      WriteFileBytes(b + "f.txt", std::string(static_cast<std::size_t>(i * 5 + j), 'x'));
-      made.push_back(b);
+  std::vector<std::string> made{root};
+  std::size_t size = 0;
+  for (int i = 0; i < top; ++i) {
+    made.push_back(root + "d" + std::to_string(i) + "\\");
+    CreateDirectoryA(made.back().c_str(), nullptr);
+    if (inner == 0) WriteFileBytes(made.back() + "f.txt", std::string(size++, 'x'));
+    const std::string a = made.back();
+    for (int j = 0; j < inner; ++j) {
+      made.push_back(a + "e" + std::to_string(j) + "\\");
+      CreateDirectoryA(made.back().c_str(), nullptr);
+      WriteFileBytes(made.back() + "f.txt", std::string(size++, 'x'));
     }
   }
-  std::vector<std::string> expected;
-  auto plain = tvx::MakePlatform(0, nullptr);
-  WalkInOrder(*plain, *plain->EnterRoot(root), root, expected);
-  CHECK_EQ(expected.size(), 12u + 60u + 60u);
-  for (int round = 0; round < 3; ++round) {
-    auto p = tvx::MakePlatform(0, nullptr);
-    tvx::EntryList list;
-    const std::uint64_t total = tvx::ScanDirectory(*p, root, list, true, true);
-    std::vector<std::string> got;
-    tvx::FullPrefixCache prefixes(list);
-    list.ForEach([&](const tvx::TTarvixFileInfo& e) {
-      got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
-    });
-    CHECK(got == expected);
-    CHECK_EQ(total, 59u * 60u / 2u);
-  }
+  return made;
+}
+
+void RemoveFolders(const std::vector<std::string>& made) {
   for (auto it = made.rbegin(); it != made.rend(); ++it) {
     DeleteFileA((*it + "f.txt").c_str());
     RemoveDirectoryA(it->c_str());
   }
-  RemoveDirectoryA(root.c_str());
+}
+
+// Polls until done() holds; false when it still does not after a long while
+// (a worker that never comes).
+bool Eventually(const std::function<bool()>& done) {
+  for (int waited = 0; !done(); ++waited) {
+    if (waited == 20000) return false;
+    Sleep(1);
+  }
+  return true;
+}
+
+void TestReadAheadKeepsTheWalksOrder() {
+  // Nested folders; a wide folder of leaf folders, which all workers share.
+  const std::pair<int, int> shapes[] = {{12, 5}, {400, 0}};
+  for (const auto& [top, inner] : shapes) {
+    const std::vector<std::string> made = MakeFolders(top, inner);
+    const std::string& root = made[0];
+    const std::uint64_t files = static_cast<std::uint64_t>(top) * (inner == 0 ? 1 : inner);
+    std::vector<std::string> expected;
+    auto plain = tvx::MakePlatform(0, nullptr);
+    WalkInOrder(*plain, *plain->EnterRoot(root), root, expected);
+    CHECK_EQ(expected.size(), made.size() - 1 + files);
+    for (int round = 0; round < 3; ++round) {
+      auto p = tvx::MakePlatform(0, nullptr);
+      tvx::EntryList list;
+      const std::uint64_t total = tvx::ScanDirectory(*p, root, list, true, true);
+      std::vector<std::string> got;
+      tvx::FullPrefixCache prefixes(list);
+      list.ForEach([&](const tvx::TTarvixFileInfo& e) {
+        got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
+      });
+      CHECK(got == expected);
+      CHECK_EQ(total, files * (files - 1) / 2);
+    }
+    RemoveFolders(made);
+  }
+}
+
+void TestReadAheadMeetsFailuresWhereTheWalkDoes() {
+  const std::vector<std::string> made = MakeFolders(400, 0);
+  const std::string& root = made[0];
+  // Held open so that d150 cannot be entered, and d250 entered but not
+  // listed (its listing does not share deletion).
+  const auto hold = [](const std::string& dir, DWORD access, DWORD share) {
+    return CreateFileA(dir.c_str(), access, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  };
+  HANDLE shut = hold(root + "d150", GENERIC_READ, 0);
+  HANDLE unlisted =
+      hold(root + "d250", DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  std::vector<std::string> expected;
+  auto plain = tvx::MakePlatform(0, nullptr);
+  WalkInOrder(*plain, *plain->EnterRoot(root), root, expected);
+  const auto marked = [&](const std::string& line) {
+    return std::find(expected.begin(), expected.end(), line) != expected.end();
+  };
+  CHECK(marked(root + "d150 enter 32"));
+  CHECK(marked(root + "d250\\ read 32"));
+  for (int round = 0; round < 3; ++round) CHECK(WalkWithReadAhead(root) == expected);
+
+  // Stopped early: the walk goes while its workers are busy with the rest.
+  for (int round = 0; round < 3; ++round) {
+    auto p = tvx::MakePlatform(0, nullptr);
+    p->ExpectRecursion();
+    auto top = p->EnterRoot(root);
+    Collect c;
+    p->ReadDirectory(*top, false, c);
+    p->ReadDirectory(*p->Enter(*top, c.entries[round].Name), false, c);
+  }
+  CloseHandle(shut);
+  CloseHandle(unlisted);
+  RemoveFolders(made);
+}
+
+// The pool's budget on its own, with room for 8 entries: a wide folder has
+// 400, one in each leaf folder.
+void TestReadAheadGivesTheBudgetBack() {
+  const std::vector<std::string> made = MakeFolders(400, 0);
+  tvx::TextCodec codec;
+  std::vector<std::wstring> paths;
+  for (std::size_t i = 1; i < made.size(); ++i) {
+    paths.push_back(tvx::ExtendedPath(codec.ToWide(made[i])));
+  }
+  std::weak_ptr<tvx::ReadAhead::Job> stopped;
+  {
+    tvx::ReadAhead ahead(codec, 8);
+    // A walk that stops early gives back what was read ahead for it.
+    auto job = ahead.Post(paths, false);
+    CHECK(job != nullptr);
+    if (!job) return;
+    CHECK(Eventually([&] { return ahead.Buffered() >= 8; }));
+    ahead.Close(*job);
+    CHECK_EQ(ahead.Buffered(), 0);
+    stopped = job;
+    // Every slot read by a worker, once: they go on only as the walk gives
+    // entries back, and a slot read twice would keep its count.
+    job = ahead.Post(paths, false);
+    int byWorkers = 0, same = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      tvx::ReadAhead::Slot& slot = job->slots[i];
+      if (!Eventually([&] { return slot.state == tvx::ReadAhead::Slot::kDone; })) break;
+      byWorkers += slot.byWorker ? 1 : 0;
+      ahead.Claim(*job, i);
+      tvx::Listing direct;
+      tvx::ReadListing(paths[i], false, codec, direct);
+      same += slot.listing.names == direct.names && slot.listing.items.size() == 1 ? 1 : 0;
+      ahead.Taken(slot);
+    }
+    CHECK_EQ(byWorkers, 400);
+    CHECK_EQ(same, 400);
+    CHECK_EQ(ahead.Buffered(), 0);
+  }
+  CHECK(stopped.expired());
+  RemoveFolders(made);
 }
 
 void TestCodePageAndMessages(tvx::Platform& p) {
@@ -592,6 +722,9 @@ int main(int argc, char** argv) {
       {"CodePageAndMessages", [&] { TestCodePageAndMessages(p); }},
       {"Utf8Texts", [] { TestUtf8Texts(); }},
       {"ReadAheadKeepsTheWalksOrder", [] { TestReadAheadKeepsTheWalksOrder(); }},
+      {"ReadAheadMeetsFailuresWhereTheWalkDoes",
+       [] { TestReadAheadMeetsFailuresWhereTheWalkDoes(); }},
+      {"ReadAheadGivesTheBudgetBack", [] { TestReadAheadGivesTheBudgetBack(); }},
   };
   for (const auto& [name, run] : tests) {
     int before = g_failures;
