@@ -142,6 +142,7 @@ void ReadAhead::Work() {
 bool ReadAhead::WaitForSlot(std::shared_ptr<Job>& job, std::size_t& i) {
   while (!quit_) {
     if (buffered_ < budget_ && ClaimNext(job, i)) return true;
+    job.reset();  // not kept alive while idle
     SleepConditionVariableSRW(&workReady_, &lock_, INFINITE, 0);
   }
   return false;
