@@ -112,7 +112,7 @@ long ReadAhead::Buffered() {
   return buffered_;
 }
 
-void ReadAhead::GiveBack(Slot& slot) {
+void ReadAhead::GiveBack(Slot& slot) noexcept {
   if (!slot.byWorker) return;
   slot.byWorker = false;
   const bool full = buffered_ >= budget_;

@@ -23,14 +23,15 @@ class ReadAhead {
     static constexpr DWORD kReadAgain = static_cast<DWORD>(-1);
     std::atomic<int> state{kFree};
     DWORD enterError = 0;
-    bool byWorker = false;  // its entries count against the budget until taken
+    // Its entries count against the budget until taken (under the owner's lock).
+    bool byWorker = false;
     Listing listing;
   };
   // The subdirectories of one directory, in the walk's order.
   struct Job {
     Job(ReadAhead& owner, std::vector<std::wstring> paths, bool withDetails);
     ReadAhead& owner;
-    std::vector<std::wstring> paths;
+    std::vector<std::wstring> paths;  // path i is the walk's once slot i is done
     std::unique_ptr<Slot[]> slots;
     bool withDetails;
     // Under the owner's lock: no worker claims a slot below next; closed once
@@ -70,13 +71,13 @@ class ReadAhead {
   bool ClaimNext(std::shared_ptr<Job>& job, std::size_t& i);
   void Run(Job& job, std::size_t i) noexcept;
   void Finish(Job& job, std::size_t i) noexcept;
-  void GiveBack(Slot& slot);
+  void GiveBack(Slot& slot) noexcept;
   bool Start();
 
   const TextCodec& codec_;
   const long budget_;
-  // One lock and two conditions for the whole pool: no kernel object per job
-  // or slot.
+  // One lock and two conditions for the whole pool, no kernel object per job
+  // or slot (slim locks and condition variables: Windows Vista and later).
   SRWLOCK lock_ = SRWLOCK_INIT;
   CONDITION_VARIABLE workReady_ = CONDITION_VARIABLE_INIT;  // for the workers
   CONDITION_VARIABLE slotDone_ = CONDITION_VARIABLE_INIT;   // for the walk
