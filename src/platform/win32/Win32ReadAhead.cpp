@@ -68,15 +68,11 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::Post(std::vector<std::wstring> paths,
   return job;
 }
 
-ReadAhead::Slot& ReadAhead::Claim(Job& job, std::size_t i) {
+ReadAhead::Slot* ReadAhead::Claim(Job& job, std::size_t i) {
   Slot& slot = job.slots[i];
   int expected = Slot::kFree;
-  if (slot.state.compare_exchange_strong(expected, Slot::kWorking)) {
-    slot.enterError = EnterError(job.paths[i]);
-    if (slot.enterError == 0) ReadListing(job.paths[i], job.withDetails, codec_, slot.listing);
-    slot.state = Slot::kDone;
-    return slot;
-  }
+  // Not started: no worker will start it now, the walk reads it itself.
+  if (slot.state.compare_exchange_strong(expected, Slot::kWorking)) return nullptr;
   if (expected != Slot::kDone) {
     Locked locked(lock_);
     walkWaits_ = true;
@@ -85,7 +81,7 @@ ReadAhead::Slot& ReadAhead::Claim(Job& job, std::size_t i) {
     }
     walkWaits_ = false;
   }
-  return slot;
+  return &slot;
 }
 
 void ReadAhead::Taken(Slot& slot) {

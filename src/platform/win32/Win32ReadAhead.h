@@ -51,8 +51,9 @@ class ReadAhead {
 
   // Queues the reads of paths; null when no worker can run.
   std::shared_ptr<Job> Post(std::vector<std::wstring> paths, bool withDetails);
-  // Slot i of job, done: by a worker, or here when none has started it.
-  Slot& Claim(Job& job, std::size_t i);
+  // Slot i of job once a worker has done it; null when none had started it:
+  // the walk reads that directory itself, as it would without workers.
+  Slot* Claim(Job& job, std::size_t i);
   // The walk has taken the slot's listing.
   void Taken(Slot& slot);
   // The walk has left the job's directory: slots not yet started are left

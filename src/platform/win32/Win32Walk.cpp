@@ -46,13 +46,13 @@ std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string
   // A slot is handed to the walk once, and its path with it (no worker reads
   // a path once its slot is done); entered again, the walk does it itself.
   if (parent.job && !parent.job->paths[found].empty()) {
-    ReadAhead::Slot& slot = readAhead_.Claim(*parent.job, found);
+    ReadAhead::Slot* slot = readAhead_.Claim(*parent.job, found);
     dir->path = std::move(parent.job->paths[found]);
-    if (slot.enterError != ReadAhead::Slot::kReadAgain) {
+    if (slot && slot->enterError != ReadAhead::Slot::kReadAgain) {
       // Raised here, where a walk without workers meets it too.
-      if (slot.enterError != 0) throw IoFailure(static_cast<int>(slot.enterError));
+      if (slot->enterError != 0) throw IoFailure(static_cast<int>(slot->enterError));
       dir->prefetchedJob = parent.job;
-      dir->prefetched = &slot;
+      dir->prefetched = slot;
       return dir;
     }
   } else {
