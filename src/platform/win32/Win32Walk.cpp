@@ -44,7 +44,8 @@ std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string
   }
   parent.nextSubdirectory = found + 1;
   // A slot is handed to the walk once, and its path with it (no worker reads
-  // a path once its slot is done); entered again, the walk does it itself.
+  // a path once the walk has its slot); entered again, the walk does it
+  // itself.
   if (parent.job && !parent.job->paths[found].empty()) {
     ReadAhead::Slot* slot = readAhead_.Claim(*parent.job, found);
     dir->path = std::move(parent.job->paths[found]);
