@@ -410,9 +410,14 @@ void TestOutputFailures() {
   CHECK(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
   CloseHandle(readEnd);
   WithStdOut(writeEnd, [](tvx::OutputSink& sink) {
-    int code = IoCodeOf([&] { sink.Write("lost\r\n", 6); });
-    // The reader has gone: the run ends quietly.
-    CHECK(tvx::IoFailure(code).IsClosedOutput());
+    // The reader has gone: the failure the sink raises ends the run quietly.
+    bool quiet = false;
+    try {
+      sink.Write("lost\r\n", 6);
+    } catch (const tvx::IoFailure& failure) {
+      quiet = failure.IsClosedOutput();
+    }
+    CHECK(quiet);
   });
   CloseHandle(writeEnd);
 
