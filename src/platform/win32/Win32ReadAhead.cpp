@@ -6,11 +6,57 @@ namespace tvx {
 
 namespace {
 
+// The slim lock and its conditions came with Windows Vista. They are looked
+// up, so that the program still starts on older systems, where the walk
+// reads alone.
+struct SyncCalls {
+  void(WINAPI* acquire)(PSRWLOCK) = nullptr;
+  void(WINAPI* release)(PSRWLOCK) = nullptr;
+  BOOL(WINAPI* sleep)(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG) = nullptr;
+  void(WINAPI* wakeAll)(PCONDITION_VARIABLE) = nullptr;
+  bool Found() const { return acquire && release && sleep && wakeAll; }
+};
+
+template <typename Function>
+void Look(HMODULE module, const char* name, Function& to) {
+  // Through the generic function type, which the compiler accepts as a
+  // stand-in for any other.
+  to = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+const SyncCalls& Sync() {
+  static const SyncCalls calls = [] {
+    SyncCalls found;
+    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+      Look(kernel, "AcquireSRWLockExclusive", found.acquire);
+      Look(kernel, "ReleaseSRWLockExclusive", found.release);
+      Look(kernel, "SleepConditionVariableSRW", found.sleep);
+      Look(kernel, "WakeAllConditionVariable", found.wakeAll);
+    }
+    return found;
+  }();
+  return calls;
+}
+
+void Lock(SRWLOCK& lock) {
+  Sync().acquire(&lock);
+}
+void Unlock(SRWLOCK& lock) {
+  Sync().release(&lock);
+}
+void WakeAll(CONDITION_VARIABLE& condition) {
+  Sync().wakeAll(&condition);
+}
+// Releases lock while it waits, and holds it again when woken.
+void Await(CONDITION_VARIABLE& condition, SRWLOCK& lock) {
+  Sync().sleep(&condition, &lock, INFINITE, 0);
+}
+
 // Holds the pool's lock for a scope.
 class Locked {
  public:
-  explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ~Locked() { ReleaseSRWLockExclusive(&lock_); }
+  explicit Locked(SRWLOCK& lock) : lock_(lock) { Lock(lock_); }
+  ~Locked() { Unlock(lock_); }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
 
@@ -33,13 +79,14 @@ ReadAhead::~ReadAhead() {
     quit_ = true;
   }
   // A worker in the middle of a read finishes it first.
-  WakeAllConditionVariable(&workReady_);
+  WakeAll(workReady_);
   WaitForMultipleObjects(static_cast<DWORD>(threads_.size()), threads_.data(), TRUE, INFINITE);
   for (HANDLE thread : threads_) CloseHandle(thread);
 }
 
 bool ReadAhead::Start() {
   started_ = true;
+  if (!Sync().Found()) return false;
   // Reserved now, so that nothing grows under the lock.
   jobs_.reserve(kMaxQueued);
   threads_.reserve(kWorkers);
@@ -64,7 +111,7 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::Post(std::vector<std::wstring> paths,
     if (jobs_.size() >= kMaxQueued) jobs_.erase(jobs_.begin());
     jobs_.push_back(job);
   }
-  WakeAllConditionVariable(&workReady_);
+  WakeAll(workReady_);
   return job;
 }
 
@@ -77,7 +124,7 @@ ReadAhead::Slot* ReadAhead::Claim(Job& job, std::size_t i) {
     Locked locked(lock_);
     walkWaits_ = true;
     while (slot.state.load() != Slot::kDone) {
-      SleepConditionVariableSRW(&slotDone_, &lock_, INFINITE, 0);
+      Await(slotDone_, lock_);
     }
     walkWaits_ = false;
   }
@@ -113,7 +160,7 @@ void ReadAhead::GiveBack(Slot& slot) noexcept {
   slot.byWorker = false;
   const bool full = buffered_ >= budget_;
   buffered_ -= static_cast<long>(slot.listing.items.size());
-  if (full && buffered_ < budget_) WakeAllConditionVariable(&workReady_);
+  if (full && buffered_ < budget_) WakeAll(workReady_);
 }
 
 unsigned __stdcall ReadAhead::WorkerMain(void* self) {
@@ -124,14 +171,14 @@ unsigned __stdcall ReadAhead::WorkerMain(void* self) {
 void ReadAhead::Work() {
   std::shared_ptr<Job> job;
   std::size_t i = 0;
-  AcquireSRWLockExclusive(&lock_);
+  Lock(lock_);
   while (WaitForSlot(job, i)) {
-    ReleaseSRWLockExclusive(&lock_);
+    Unlock(lock_);
     Run(*job, i);
-    AcquireSRWLockExclusive(&lock_);
+    Lock(lock_);
     Finish(*job, i);
   }
-  ReleaseSRWLockExclusive(&lock_);
+  Unlock(lock_);
 }
 
 // Under the lock: a slot claimed for this worker, or false when it is to quit.
@@ -139,7 +186,7 @@ bool ReadAhead::WaitForSlot(std::shared_ptr<Job>& job, std::size_t& i) {
   while (!quit_) {
     if (buffered_ < budget_ && ClaimNext(job, i)) return true;
     job.reset();  // not kept alive while idle
-    SleepConditionVariableSRW(&workReady_, &lock_, INFINITE, 0);
+    Await(workReady_, lock_);
   }
   return false;
 }
@@ -187,7 +234,7 @@ void ReadAhead::Finish(Job& job, std::size_t i) noexcept {
     buffered_ += static_cast<long>(slot.listing.items.size());
   }
   slot.state = Slot::kDone;
-  if (walkWaits_) WakeAllConditionVariable(&slotDone_);
+  if (walkWaits_) WakeAll(slotDone_);
 }
 
 }  // namespace tvx
