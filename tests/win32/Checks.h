@@ -1,0 +1,73 @@
+// What the Win32 layer checks share: the check macros and their counts,
+// a sink that collects entries, the test tree's root and a file writer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Platform.h"
+
+namespace win32check {
+
+inline int g_failures = 0;
+inline int g_checks = 0;
+
+#define CHECK(condition)                                               \
+  do {                                                                 \
+    ++g_checks;                                                        \
+    if (!(condition)) {                                                \
+      ++g_failures;                                                    \
+      std::printf("FAIL %s:%d: %s\n", __FILE__, __LINE__, #condition); \
+    }                                                                  \
+  } while (0)
+
+#define CHECK_EQ(actual, expected)                                                   \
+  do {                                                                               \
+    ++g_checks;                                                                      \
+    if (!((actual) == (expected))) {                                                 \
+      ++g_failures;                                                                  \
+      std::printf("FAIL %s:%d: %s == %s\n", __FILE__, __LINE__, #actual, #expected); \
+    }                                                                                \
+  } while (0)
+
+struct Entry {
+  std::string Name;
+  bool IsDir;
+  bool IsLink;
+  std::uint64_t Size;
+  tvx::TDateTime Stamp;
+};
+
+class Collect : public tvx::EntrySink {
+ public:
+  void Add(const tvx::RawEntry& e) override {
+    entries.push_back({std::string(e.Name), e.IsDir, e.IsLink, e.Size, e.DateTime});
+  }
+  const Entry* Find(const std::string& name) const {
+    for (const Entry& e : entries) {
+      if (e.Name == name) return &e;
+    }
+    return nullptr;
+  }
+  std::vector<Entry> entries;
+};
+
+inline std::string g_root;  // the test tree, a full path ending in "\"
+
+inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  if (h == INVALID_HANDLE_VALUE) return;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(h);
+}
+
+// The read-ahead walk's checks (ReadAheadTest.cpp).
+void TestReadAheadKeepsTheWalksOrder();
+void TestReadAheadGivesTheBudgetBack();
+
+}  // namespace win32check
