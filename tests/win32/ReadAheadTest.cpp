@@ -86,6 +86,36 @@ HANDLE HoldOpen(const std::string& dir, DWORD access, DWORD share) {
                      nullptr);
 }
 
+// The walk with workers against expected, by hand and, when scanned, through
+// the scan (whose files' sizes add up to total).
+void CheckWalkWithWorkers(const std::string& root, const std::vector<std::string>& expected,
+                          bool scanned, std::uint64_t total) {
+  auto p = tvx::MakePlatform(0, nullptr);
+  p->ExpectRecursion();
+  std::vector<std::string> got;
+  WalkInOrder(*p, *p->EnterRoot(root), root, got);
+  CHECK(got == expected);
+  if (!scanned) return;
+  tvx::EntryList list;
+  CHECK_EQ(tvx::ScanDirectory(*p, root, list, true, true), total);
+  got.clear();
+  tvx::FullPrefixCache prefixes(list);
+  list.ForEach([&](const tvx::TTarvixFileInfo& e) {
+    got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
+  });
+  CHECK(got == expected);
+}
+
+// Stopped early: the walk goes while its workers are busy with the rest.
+void StopWalkEarly(const std::string& root, std::size_t after) {
+  auto p = tvx::MakePlatform(0, nullptr);
+  p->ExpectRecursion();
+  auto top = p->EnterRoot(root);
+  Collect c;
+  p->ReadDirectory(*top, false, c);
+  p->ReadDirectory(*p->Enter(*top, c.entries.at(after).Name), false, c);
+}
+
 }  // namespace
 
 void TestReadAheadKeepsTheWalksOrder() {
@@ -117,31 +147,9 @@ void TestReadAheadKeepsTheWalksOrder() {
     CHECK_EQ(marked(root + "d150 enter 32"), row.failing);
     CHECK_EQ(marked(root + "d250\\ read 32"), row.failing);
     for (int round = 0; round < 3; ++round) {
-      auto p = tvx::MakePlatform(0, nullptr);
-      p->ExpectRecursion();
-      std::vector<std::string> got;
-      WalkInOrder(*p, *p->EnterRoot(root), root, got);
-      CHECK(got == expected);
-      if (row.failing) continue;
-      tvx::EntryList list;
-      const std::uint64_t total = tvx::ScanDirectory(*p, root, list, true, true);
-      got.clear();
-      tvx::FullPrefixCache prefixes(list);
-      list.ForEach([&](const tvx::TTarvixFileInfo& e) {
-        got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
-      });
-      CHECK(got == expected);
-      CHECK_EQ(total, files * (files - 1) / 2);
+      CheckWalkWithWorkers(root, expected, !row.failing, files * (files - 1) / 2);
     }
-    // Stopped early: the walk goes while its workers are busy with the rest.
-    for (std::size_t round = 0; round < 3; ++round) {
-      auto p = tvx::MakePlatform(0, nullptr);
-      p->ExpectRecursion();
-      auto top = p->EnterRoot(root);
-      Collect c;
-      p->ReadDirectory(*top, false, c);
-      p->ReadDirectory(*p->Enter(*top, c.entries.at(round).Name), false, c);
-    }
+    for (std::size_t round = 0; round < 3; ++round) StopWalkEarly(root, round);
     for (HANDLE handle : held) CloseHandle(handle);
     RemoveFolders(made);
   }
