@@ -30,4 +30,12 @@ std::string InexactNameFailure::Text(Language language, const SystemText& toSyst
   return toSystem(InexactNameText(language));
 }
 
+std::string InvalidValueFailure::Text(Language language, const SystemText& toSystem) const {
+  return toSystem(InvalidValueText(language));
+}
+
+std::string UnknownSwitchWarning::Text(Language language, const SystemText& toSystem) const {
+  return toSystem(UnknownSwitchText(language));
+}
+
 }  // namespace tvx

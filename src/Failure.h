@@ -115,4 +115,28 @@ class InexactNameFailure : public Failure {
   std::string Text(Language language, const SystemText& toSystem) const override;
 };
 
+// An option whose value is missing, malformed or out of range; it names the
+// option as typed, and ends the run before anything is scanned.
+class InvalidValueFailure : public Failure {
+ public:
+  explicit InvalidValueFailure(std::string typed) : Failure("invalid value") {
+    SetPath(std::move(typed));
+  }
+
+ protected:
+  std::string Text(Language language, const SystemText& toSystem) const override;
+};
+
+// Not a failure: the warning for a parameter that names no option, which the
+// run then ignores. It shares the failures' "text [what]" form.
+class UnknownSwitchWarning : public Failure {
+ public:
+  explicit UnknownSwitchWarning(std::string typed) : Failure("unknown option") {
+    SetPath(std::move(typed));
+  }
+
+ protected:
+  std::string Text(Language language, const SystemText& toSystem) const override;
+};
+
 }  // namespace tvx

@@ -106,6 +106,14 @@ std::string InexactNameText(Language language) {
               "ｺｰﾄﾞﾍﾟｰｼﾞで書けない名前です (/UTF8 で書けます)");
 }
 
+std::string InvalidValueText(Language language) {
+  return Pick(language, "Invalid value", "値が正しくありません");
+}
+
+std::string UnknownSwitchText(Language language) {
+  return Pick(language, "Unknown option ignored", "不明なｵﾌﾟｼｮﾝを無視しました");
+}
+
 std::string LimitFailureText(Language language) {
   return Pick(language, "Too large for the entry list", "ｴﾝﾄﾘ ﾘｽﾄの上限を超えました");
 }

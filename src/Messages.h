@@ -32,6 +32,10 @@ std::string OutOfMemoryText(Language language);
 std::string LimitFailureText(Language language);
 // An entry whose name LIST cannot write truthfully in the output's code page.
 std::string InexactNameText(Language language);
+// An option whose value cannot be used; the option as typed follows.
+std::string InvalidValueText(Language language);
+// A parameter that looks like an option but names none; it follows.
+std::string UnknownSwitchText(Language language);
 
 // The messages' language for a POSIX locale name (the first set of LC_ALL,
 // LC_MESSAGES and LANG): Japanese for "ja" in a code set that can carry

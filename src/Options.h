@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tvx {
 
@@ -21,6 +22,8 @@ struct ListOptions {
   bool Utf8 = false;   // every text in UTF-8 (changes nothing where texts are as stored)
   std::string Prefix;  // expanded, with its trailing blank; empty when absent
   std::string Suffix;  // expanded, with its leading blank; empty when absent
+  // Parameters that name no option, as typed: warned about, then ignored.
+  std::vector<std::string> UnknownSwitches;
 };
 
 }  // namespace tvx

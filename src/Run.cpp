@@ -10,6 +10,7 @@
 #include "Output.h"
 #include "Platform.h"
 #include "Scan.h"
+#include "Switches.h"
 
 namespace tvx {
 
@@ -69,6 +70,8 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
     out.WriteText(BannerText(platform.ReadVersion()));
     return true;
   }
+  for (const std::string& typed : options.UnknownSwitches)
+    messenger.ToStandardError(messenger.MessageOf(UnknownSwitchWarning(typed)));
   const bool details = options.Command == CommandKind::Dir ||
                        (options.Command == CommandKind::List && HasMacros(options));
   const LocaleSettings locale = platform.ReadLocale();
@@ -185,14 +188,18 @@ ListOptions ParseCommandLine(Platform& platform) {
   if (!platform.DirectoryExists(options.Directory)) throw Failure(NotFoundText(options.Directory));
 
   options.FileNameOnly = FindSwitch(params, {"/F", "/FILENAMEONLY"}) > 0;
-  options.NoDir = FindSwitch(params, {"/D", "/NODIR"}) > 0;
+  // "/[NO]D[IR]" in the usage text: the short form keeps its "NO".
+  options.NoDir = FindSwitch(params, {"/D", "/NODIR", "/NOD"}) > 0;
   options.Recursive = FindSwitch(params, {"/R", "/RECURSIVE"}) > 0;
   options.Continue = FindSwitch(params, {"/C", "/CONTINUE"}) > 0;
-  options.NoQuote = FindSwitch(params, {"/Q", "/NOQUOTE"}) > 0;
+  options.NoQuote = FindSwitch(params, {"/Q", "/NOQUOTE", "/NOQ"}) > 0;
   options.Upper = FindSwitch(params, {"/U", "/UPPER"}) > 0;
   options.Lower = FindSwitch(params, {"/L", "/LOWER"}) > 0;
 
   ReadPrefixAndSuffix(platform, params, options);
+  options.UnknownSwitches = UnknownSwitches(params);
+  if (const std::string bare = FirstWithoutValue(params); !bare.empty())
+    throw InvalidValueFailure(bare);
   return options;
 }
 
