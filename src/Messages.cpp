@@ -106,6 +106,11 @@ std::string InexactNameText(Language language) {
               "ｺｰﾄﾞﾍﾟｰｼﾞで書けない名前です (/UTF8 で書けます)");
 }
 
+std::string ControlNameText(Language language) {
+  return Pick(language, "Name not writable on one line; /0 writes it",
+              "1行に書けない名前です (/0 で書けます)");
+}
+
 std::string InvalidValueText(Language language) {
   return Pick(language, "Invalid value", "値が正しくありません");
 }

@@ -32,6 +32,8 @@ std::string OutOfMemoryText(Language language);
 std::string LimitFailureText(Language language);
 // An entry whose name LIST cannot write truthfully in the output's code page.
 std::string InexactNameText(Language language);
+// An entry whose name holds a control byte, which no line can carry.
+std::string ControlNameText(Language language);
 // An option whose value cannot be used; the option as typed follows.
 std::string InvalidValueText(Language language);
 // A parameter that looks like an option but names none; it follows.

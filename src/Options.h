@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "Order.h"
+
 namespace tvx {
 
 // Version: "--version" asked for the banner alone.
@@ -20,8 +22,12 @@ struct ListOptions {
   bool Upper = false;
   bool Lower = false;
   bool Utf8 = false;   // every text in UTF-8 (changes nothing where texts are as stored)
-  std::string Prefix;  // expanded, with its trailing blank; empty when absent
-  std::string Suffix;  // expanded, with its leading blank; empty when absent
+  bool Nul = false;    // LIST ends each line with a NUL byte and quotes nothing
+  std::string Prefix;  // expanded; LIST puts a blank between it and the name
+  std::string Suffix;  // expanded; LIST puts a blank between the name and it
+  bool HasLine = false;
+  std::string Line;            // expanded: each LIST line is this alone, its macros replaced
+  std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
   // Parameters that name no option, as typed: warned about, then ignored.
   std::vector<std::string> UnknownSwitches;
 };

@@ -93,22 +93,22 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
   struct Row {
     std::string prefix, suffix, name, expected;
   } rows[] = {
-      {"copy ", " D:\\backup", "a.txt", "copy /d/a.txt D:\\backup"},
-      {"echo $SHORT ", "", "a b", "echo a b '/d/a b'"},
-      {"[$FULL] ", " [$SELF]", "a b", "[/d/a b] '/d/a b' ['/d/a b']"},
-      {"$DATETIME|$DATE|$TIME ", "", "f", "11/14/99 2:46:24 pm|11/14/99|2:46:24 pm /d/f"},
-      {"$self $Date $DATETIMES ", "", "f", "$self $Date 11/14/99 2:46:24 pmS /d/f"},
+      {"copy", "D:\\backup", "a.txt", "copy /d/a.txt D:\\backup"},
+      {"echo $SHORT", "", "a b", "echo 'a b' '/d/a b'"},
+      {"[$FULL]", "[$SELF]", "a b", "['/d/a b'] '/d/a b' ['/d/a b']"},
+      {"$DATETIME|$DATE|$TIME", "", "f", "11/14/99 2:46:24 pm|11/14/99|2:46:24 pm /d/f"},
+      {"$self $Date $DATETIMES", "", "f", "$self $Date 11/14/99 2:46:24 pmS /d/f"},
       // Text inserted by $SELF is searched by the later macros; the name itself is not.
-      {"$SELF ", "", "x$DATEy", "'/d/x11/14/99y' '/d/x$DATEy'"},
+      {"$SELF", "", "x$DATEy", "'/d/x11/14/99y' '/d/x$DATEy'"},
       // A name holding the macro it replaces is inserted once.
-      {"$SHORT ", "", "$SHORT", "$SHORT '/d/$SHORT'"},
+      {"$SHORT", "", "$SHORT", "'$SHORT' '/d/$SHORT'"},
       // A name close after "$DATE" that spells "$DATETIME" with it.
-      {"$DATE$SHORT ", "", "TIME", "11/14/99 2:46:24 pm /d/TIME"},
-      {"$DATET$SHORTE ", "", "IM", "11/14/99 2:46:24 pm /d/IM"},
+      {"$DATE$SHORT", "", "TIME", "11/14/99 2:46:24 pm /d/TIME"},
+      {"$DATET$SHORTE", "", "IM", "11/14/99 2:46:24 pm /d/IM"},
       // Past 64 KiB a text keeps its macros, whether or not the name holds a "$".
-      {std::string(65536, 'x') + "$SHORT ", "", "a", std::string(65536, 'x') + "$SHORT /d/a"},
-      {std::string(65536, 'x') + "$SHORT ", "", "a$", std::string(65536, 'x') + "$SHORT '/d/a$'"},
-      {"$PATH ", "", "f", "$PATH /d/f"},
+      {std::string(65536, 'x') + "$SHORT", "", "a", std::string(65536, 'x') + "$SHORT /d/a"},
+      {std::string(65536, 'x') + "$SHORT", "", "a$", std::string(65536, 'x') + "$SHORT '/d/a$'"},
+      {"$PATH", "", "f", "$PATH /d/f"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
@@ -123,11 +123,11 @@ TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextAreReplacedToo) {
     std::string prefix, name, expected;
   } rows[] = {
       // "$SHOR" + "T" forms "$SHORT" after $SELF: replaced by the later $SHORT.
-      {"$SHOR$SELF ", "T", "T T"},
-      {"$DA$SHORT ", "TE", "11/14/99 TE"},
+      {"$SHOR$SELF", "T", "T T"},
+      {"$DA$SHORT", "TE", "11/14/99 TE"},
       // Quoted, case-mapped and dollar-bearing names in every macro.
-      {"<$SELF|$SHORT|$FULL> ", "a $b", "<'a $b'|a $b|/d/a $b> 'a $b'"},
-      {"<$SELF|$TIME> ", "x y", "<'x y'|2:46:24 pm> 'x y'"},
+      {"<$SELF|$SHORT|$FULL>", "a $b", "<'a $b'|'a $b'|'/d/a $b'> 'a $b'"},
+      {"<$SELF|$TIME>", "x y", "<'x y'|2:46:24 pm> 'x y'"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
@@ -145,7 +145,7 @@ TEST_F(CommandsTest, DateTextsOfDifferentTimesNeverMix) {
     entries.push_back({"f" + std::to_string(i), false, false, 0, kTime + (i % 3) * 1018 * (i + 1)});
   }
   p.AddDir("/d/", entries);
-  const std::string out = List(p, "/d", {.FileNameOnly = true, .Prefix = "$TIME "});
+  const std::string out = List(p, "/d", {.FileNameOnly = true, .Prefix = "$TIME"});
   for (int i = 0; i < 6; ++i) {
     const std::string line =
         TimeText(kTime + (i % 3) * 1018 * (i + 1), p.locale) + " f" + std::to_string(i) + "\n";
@@ -157,7 +157,7 @@ TEST_F(CommandsTest, MidnightDateTimeShowsTheDateAlone) {
   FakePlatform p;
   p.AddDir("/d/", {{"m", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 0)},
                    {"n", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 2)}});
-  std::string out = List(p, "/d", {.Prefix = "$DATETIME "});
+  std::string out = List(p, "/d", {.Prefix = "$DATETIME"});
   EXPECT_NE(out.find("2/3/01 /d/m\n"), std::string::npos) << out;
   EXPECT_NE(out.find("2/3/01 12:00:02 am /d/n\n"), std::string::npos) << out;
 }
@@ -171,7 +171,7 @@ TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
   p.AddDir("C:\\\x83\x5C\\", {{"\x83\x41\x83\x61 a b"}});
   EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Upper = true}), "\"C:\\\x83\x5C\\\x83\x41\x83\x61 A B\"\r\n");
   p.out.text.clear();
-  EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Lower = true, .Prefix = "$SHORT "}),
+  EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Lower = true, .Prefix = "$SHORT"}),
             "\x83\x41\x83\x61 a b \"c:\\\x83\x5C\\\x83\x41\x83\x61 a b\"\r\n");
 }
 
