@@ -25,8 +25,8 @@ struct ListOptions {
   bool Nul = false;    // LIST ends each line with a NUL byte and quotes nothing
   std::string Prefix;  // expanded; LIST puts a blank between it and the name
   std::string Suffix;  // expanded; LIST puts a blank between the name and it
+  std::string Line;    // expanded: each LIST line is this alone, its macros replaced
   bool HasLine = false;
-  std::string Line;            // expanded: each LIST line is this alone, its macros replaced
   std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
   // Parameters that name no option, as typed: warned about, then ignored.
   std::vector<std::string> UnknownSwitches;

@@ -45,6 +45,7 @@ class EntryOrder {
   EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code);
 
   bool Before(const SortFields& a, const SortFields& b) const;
+  const std::vector<SortKey>& Keys() const { return keys_; }
 
   // Sorts items; fields(item) gives an item's SortFields. Equal items keep
   // the system's order.

@@ -109,13 +109,60 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
       {std::string(65536, 'x') + "$SHORT", "", "a", std::string(65536, 'x') + "$SHORT /d/a"},
       {std::string(65536, 'x') + "$SHORT", "", "a$", std::string(65536, 'x') + "$SHORT '/d/a$'"},
       {"$PATH", "", "f", "$PATH /d/f"},
+      // The name's parts, its size and the dates free of the locale.
+      {"$NAME|$EXT|$SIZE", "", "a.tar.gz", "a.tar|.gz|1536 /d/a.tar.gz"},
+      {"$NAME|$EXT", "", ".profile", ".profile| /d/.profile"},
+      {"$NAME|$EXT", "", "a b.c d", "'a b'|'.c d' '/d/a b.c d'"},
+      {"$ISODATE $ISOTIME $STAMP", "", "f", "1999-11-14 14:46:24 19991114-144624 /d/f"},
+      {"$REL|$PARENT", "", "it's", "'it'\\''s'|/d '/d/it'\\''s'"},
+      // A macro put in by another is replaced in turn, the later ones too.
+      {"$SHORT", "", "$EXT.x", "'.x.x' '/d/$EXT.x'"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
-    p.AddDir("/d/", {{row.name, false, false, 0, kTime}});
+    p.AddDir("/d/", {{row.name, false, false, 1536, kTime}});
     EXPECT_EQ(List(p, "/d", {.Prefix = row.prefix, .Suffix = row.suffix}), row.expected + "\n")
         << row.prefix;
   }
+}
+
+TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
+  struct Row {
+    PathStyle style;
+    ListOptions options;
+    std::string expected;  // the line of the file in the subdirectory
+  } rows[] = {
+      {PathStyle::Posix,
+       {.Line = "cp $SELF /b/$REL", .HasLine = true},
+       "cp '/r t/s d/a b' /b/'s d/a b'"},
+      {PathStyle::Posix,
+       {.Lower = true, .Line = "$PARENT/$NAME.png", .HasLine = true},
+       "'/r t/s d'/'a b'.png"},
+      {PathStyle::Posix,
+       {.NoQuote = true, .Upper = true, .Prefix = "$REL", .Suffix = "$FULL"},
+       "S D/A B /R T/S D/A B /r t/s d/a b"},
+      // cmd joins quoted pieces of one word as sh does; $FULL and $SHORT stay raw.
+      {PathStyle::Windows,
+       {.Line = "copy $SELF D:\\b\\$REL", .HasLine = true},
+       "copy \"C:\\r t\\s d\\a b\" D:\\b\\\"s d\\a b\""},
+      {PathStyle::Windows,
+       {.Upper = true, .Line = "$FULL|$SHORT|$PARENT", .HasLine = true},
+       "C:\\r t\\s d\\a b|a b|\"C:\\R T\\S D\""},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p(row.style);
+    const bool posix = row.style == PathStyle::Posix;
+    const std::string root = posix ? "/r t/" : "C:\\r t\\";
+    p.AddDir(root, {{"s d", true}});
+    p.AddDir(root + (posix ? "s d/" : "s d\\"), {{"a b"}});
+    const std::string out = List(p, root, row.options, true);
+    const std::string lb(p.LineBreak());
+    EXPECT_EQ(out.substr(out.find(lb) + lb.size()), row.expected + lb) << out;
+  }
+  // A directory of the root gives its name; the root's parent is itself.
+  FakePlatform p;
+  p.AddDir("/", {{"x"}});
+  EXPECT_EQ(List(p, "/", {.Line = "$REL $PARENT", .HasLine = true}), "x /\n");
 }
 
 TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextAreReplacedToo) {
