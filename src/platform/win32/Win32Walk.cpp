@@ -1,6 +1,7 @@
 #include "Win32Walk.h"
 
 #include "Failure.h"
+#include "RealFileSystem.h"
 
 namespace tvx {
 
@@ -25,7 +26,10 @@ std::size_t FindSubdirectory(const Win32Dir& parent, std::string_view name) {
 
 }  // namespace
 
+// The walk's thread turns redirection off for each of its reads (the
+// read-ahead workers do for their whole life), so both builds list one disk.
 std::unique_ptr<DirHandle> Win32Walk::EnterRoot(const std::string& fullPath) {
+  const RealFileSystem real;
   auto dir = std::make_unique<Win32Dir>();
   dir->path = ExtendedPath(codec_.ToWide(fullPath));
   if (dir->path.back() != L'\\') dir->path += L'\\';
@@ -34,6 +38,7 @@ std::unique_ptr<DirHandle> Win32Walk::EnterRoot(const std::string& fullPath) {
 }
 
 std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string_view name) {
+  const RealFileSystem real;
   auto& parent = static_cast<Win32Dir&>(parentHandle);
   const std::size_t found = FindSubdirectory(parent, name);
   auto dir = std::make_unique<Win32Dir>();
@@ -64,6 +69,7 @@ std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string
 }
 
 void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) {
+  const RealFileSystem real;
   auto& dir = static_cast<Win32Dir&>(handle);
   const Listing* listing = &listing_;
   Listing prefetched;
