@@ -1,6 +1,5 @@
 #include "Messages.h"
 
-#include "Platform.h"
 #include "Text.h"
 
 namespace tvx {

@@ -9,7 +9,12 @@
 
 namespace tvx {
 
-struct VersionStrings;
+// The program's version record, which the banner shows.
+struct VersionStrings {
+  std::string ProductVersion;
+  std::string LegalCopyright;
+  std::string Comments;
+};
 
 // The language of the failure messages: Japanese only where the output can
 // carry it (a Japanese code page or locale).

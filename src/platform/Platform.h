@@ -59,12 +59,6 @@ class OutputSink {
   virtual void Drain() {}
 };
 
-struct VersionStrings {
-  std::string ProductVersion;
-  std::string LegalCopyright;
-  std::string Comments;
-};
-
 struct DiskSpace {
   std::uint64_t Total = 0;
   std::uint64_t FreeForCaller = 0;

@@ -21,7 +21,10 @@ SRC_NAMES = ["a b.txt", "it's.txt", "dollar$HOME.txt", "$(mkdir PWNED1).txt", "b
              "semi;mkdir PWNED3.txt", "R&D.txt", "[x].txt", "bang!.txt", "a,b.txt", "a=b.txt",
              "caret^.txt", "~tilde.txt", "-dash.txt", "plain.txt", "sub dir (1)/in&mkdir PWNED4.txt",
              "sub dir (1)/same.txt", "same.txt", ".git/config", "build/out.o", "deep/er/leaf.txt"]
-POSIX_SRC_NAMES = ['say "hi".txt', "star*.txt", "what?.txt", "out>PWNED5.txt", "100%.txt"]
+# Wine's cmd reads batch lines in the ANSI code page even after chcp 65001,
+# so names outside ASCII are checked natively only.
+POSIX_SRC_NAMES = ['say "hi".txt', "star*.txt", "what?.txt", "out>PWNED5.txt", "100%.txt",
+                   "\u00e4.txt", "\u65e5\u672c \u8a9e/x.txt"]
 LOGS = {"new.log": 1, "old app.log": 40, "x; mkdir PWNED6.log": 45, "$(mkdir PWNED7).log": 60}
 PHOTOS = ["a b.jpg", "it's.jpg", "sub/$(mkdir PWNED8).jpg", "sub/keep.txt"]
 MEDIA = {"big movie.mkv": (1 << 30) + 5, "small.mkv": 10}
