@@ -24,6 +24,7 @@ constexpr const char* kHelpText =
     "  /R[ECURSIVE]  List up sub directories\r\n"
     "  /C[ONTINUE]  Continue past directories that cannot be read\r\n"
     "  /UTF8  Write file names and every text in UTF-8\r\n"
+    "  /NP, /NOPROGRESS  No progress line on a terminal while scanning\r\n"
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value\r\n"
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value\r\n"
     "     %ENV%  System environment variable\r\n"
@@ -103,6 +104,14 @@ std::string OutOfMemoryText(Language language) {
 std::string InexactNameText(Language language) {
   return Pick(language, "Name not writable in this code page; /UTF8 writes it",
               "ｺｰﾄﾞﾍﾟｰｼﾞで書けない名前です (/UTF8 で書けます)");
+}
+
+std::string ProgressText(Language language, std::string_view entries,
+                         std::string_view directories) {
+  if (language == Language::Japanese)
+    return "ｽｷｬﾝ中: " + std::string(entries) + " 個, ﾌｫﾙﾀﾞ " + std::string(directories) + " 個: ";
+  return "Scanning: " + std::string(entries) + " entries, " + std::string(directories) +
+         " directories: ";
 }
 
 std::string InvalidValueText(Language language) {

@@ -37,6 +37,9 @@ std::string OutOfMemoryText(Language language);
 std::string LimitFailureText(Language language);
 // An entry whose name LIST cannot write truthfully in the output's code page.
 std::string InexactNameText(Language language);
+// The progress line's counts, before the directory being read:
+// "Scanning: 123,456 entries, 12,345 directories: ".
+std::string ProgressText(Language language, std::string_view entries, std::string_view directories);
 // An option whose value cannot be used; the option as typed follows.
 std::string InvalidValueText(Language language);
 // A parameter that looks like an option but names none; it follows.

@@ -19,6 +19,7 @@ struct ListOptions {
   bool NoQuote = false;
   bool Upper = false;
   bool Lower = false;
+  bool NoProgress = false;  // no progress line on a terminal
   bool Utf8 = false;   // every text in UTF-8 (changes nothing where texts are as stored)
   std::string Prefix;  // expanded, with its trailing blank; empty when absent
   std::string Suffix;  // expanded, with its leading blank; empty when absent

@@ -5,6 +5,7 @@
 
 #include "Failure.h"
 #include "Platform.h"
+#include "Progress.h"
 
 namespace tvx {
 
@@ -211,7 +212,7 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
 
 // The walk of ScanDirectory over the list's root.
 std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool withDetails,
-                   const SkippedDirectory& onSkipped) {
+                   const SkippedDirectory& onSkipped, ScanProgress* progress) {
   std::uint64_t total = 0;
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
@@ -251,6 +252,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       failure.SetPath(where());
       throw;
     }
+    if (progress && progress->Count(frame.batch.items.size())) progress->Show(where());
     ++depth;
   };
   open(nullptr, nullptr, nullptr);
@@ -274,11 +276,14 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
 }  // namespace
 
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
-                            bool recursive, bool withDetails, const SkippedDirectory& onSkipped) {
+                            bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
+                            ScanProgress* progress) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style());
   if (recursive) platform.ExpectRecursion();
-  return Walk(platform, list, recursive, withDetails, onSkipped);
+  const std::uint64_t total = Walk(platform, list, recursive, withDetails, onSkipped, progress);
+  if (progress) progress->Erase();
+  return total;
 }
 
 }  // namespace tvx

@@ -15,6 +15,7 @@ namespace tvx {
 
 class Platform;
 class IoFailure;
+class ScanProgress;
 
 // One listed entry. Records are compact, as trees of millions of entries are
 // common: 24 bytes each. The name lives zero-terminated in the list's arena,
@@ -137,8 +138,10 @@ using SkippedDirectory = std::function<void(const IoFailure&)>;
 // the directory it concerns; a directory that cannot be entered or read ends
 // the scan, unless onSkipped is given. Returns the total size of the listed
 // entries.
+// progress, when given, is told of every directory read.
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
-                            const SkippedDirectory& onSkipped = nullptr);
+                            const SkippedDirectory& onSkipped = nullptr,
+                            ScanProgress* progress = nullptr);
 
 }  // namespace tvx

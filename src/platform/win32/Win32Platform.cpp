@@ -156,6 +156,15 @@ class StandardOutputSink final : public OutputSink {
 
   bool IsInteractive() const override { return interactive_; }
 
+  std::size_t TerminalColumns() const override {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!IsValid() || GetFileType(handle_) != FILE_TYPE_CHAR ||
+        !GetConsoleScreenBufferInfo(handle_, &info))
+      return 0;
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    return columns > 0 ? static_cast<std::size_t>(columns) : 80;
+  }
+
   void Write(const char* data, std::size_t size) override {
     if (!IsValid()) throw OutputFailure(kErrorInvalidHandle);
     // Old consoles refuse large single writes; files and pipes take big ones.
@@ -315,6 +324,10 @@ class Win32Platform final : public Platform {
     if (!locale_) locale_ = ReadLocaleSettings(codec_, code_);
     return *locale_;
   }
+
+  // GetTickCount, which every system has; its wrap after 49 days only makes
+  // one line early.
+  std::uint64_t Milliseconds() override { return GetTickCount(); }
 
   OutputSink& StandardOutput() override {
     if (!output_) output_ = std::make_unique<StandardOutputSink>(STD_OUTPUT_HANDLE);
