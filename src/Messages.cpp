@@ -1,6 +1,5 @@
 #include "Messages.h"
 
-#include "Platform.h"
 #include "Text.h"
 
 namespace tvx {
@@ -25,6 +24,7 @@ constexpr const char* kHelpText =
     "  /R[ECURSIVE]  List up sub directories\r\n"
     "  /C[ONTINUE]  Continue past directories that cannot be read\r\n"
     "  /UTF8  Write file names and every text in UTF-8\r\n"
+    "  /NP, /NOPROGRESS  No progress line on a terminal while scanning\r\n"
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value\r\n"
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value\r\n"
     "     %ENV%  System environment variable\r\n"
@@ -109,6 +109,14 @@ std::string InexactNameText(Language language) {
 std::string ControlNameText(Language language) {
   return Pick(language, "Name not writable on one line; /0 writes it",
               "1行に書けない名前です (/0 で書けます)");
+}
+
+std::string ProgressText(Language language, std::string_view entries,
+                         std::string_view directories) {
+  if (language == Language::Japanese)
+    return "ｽｷｬﾝ中: " + std::string(entries) + " 個, ﾌｫﾙﾀﾞ " + std::string(directories) + " 個: ";
+  return "Scanning: " + std::string(entries) + " entries, " + std::string(directories) +
+         " directories: ";
 }
 
 std::string InvalidValueText(Language language) {

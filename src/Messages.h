@@ -9,7 +9,12 @@
 
 namespace tvx {
 
-struct VersionStrings;
+// The program's version record, which the banner shows.
+struct VersionStrings {
+  std::string ProductVersion;
+  std::string LegalCopyright;
+  std::string Comments;
+};
 
 // The language of the failure messages: Japanese only where the output can
 // carry it (a Japanese code page or locale).
@@ -34,6 +39,9 @@ std::string LimitFailureText(Language language);
 std::string InexactNameText(Language language);
 // An entry whose name holds a control byte, which no line can carry.
 std::string ControlNameText(Language language);
+// The progress line's counts, before the directory being read:
+// "Scanning: 123,456 entries, 12,345 directories: ".
+std::string ProgressText(Language language, std::string_view entries, std::string_view directories);
 // An option whose value cannot be used; the option as typed follows.
 std::string InvalidValueText(Language language);
 // A parameter that looks like an option but names none; it follows.

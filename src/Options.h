@@ -21,6 +21,7 @@ struct ListOptions {
   bool NoQuote = false;
   bool Upper = false;
   bool Lower = false;
+  bool NoProgress = false;  // no progress line on a terminal
   bool Utf8 = false;   // every text in UTF-8 (changes nothing where texts are as stored)
   bool Nul = false;    // LIST ends each line with a NUL byte and quotes nothing
   std::string Prefix;  // expanded; LIST puts a blank between it and the name

@@ -11,6 +11,7 @@
 #include "Order.h"
 #include "Output.h"
 #include "Platform.h"
+#include "Progress.h"
 #include "Scan.h"
 #include "Switches.h"
 
@@ -37,6 +38,11 @@ class Messenger {
     return failure.Message(language_, toSystem_);
   }
   std::string OutOfMemory() const { return toSystem_(OutOfMemoryText(language_)); }
+  std::string Progress(std::uint64_t entries, std::uint64_t directories,
+                       const LocaleSettings& locale) const {
+    return toSystem_(
+        ProgressText(language_, FormatNumber(entries, locale), FormatNumber(directories, locale)));
+  }
 
   // One line on standard error. A standard error that cannot be written
   // must not stop the listing: the exit code says it is incomplete anyway.
@@ -67,6 +73,20 @@ std::string StatRoot(std::string root, const std::string& typed, PathStyle style
   return shown.empty() || driveRoot ? root : shown;
 }
 
+// The progress line, where standard error is a terminal and /NP is not given.
+std::unique_ptr<ScanProgress> MakeProgress(Platform& platform, const ListOptions& options,
+                                           const Messenger& messenger,
+                                           const LocaleSettings& locale) {
+  const std::size_t columns = platform.StandardError().TerminalColumns();
+  if (options.NoProgress || columns == 0) return nullptr;
+  return std::make_unique<ScanProgress>(
+      platform.StandardError(), columns, [&platform] { return platform.Milliseconds(); },
+      [&messenger, locale](std::uint64_t entries, std::uint64_t directories) {
+        return messenger.Progress(entries, directories, locale);
+      },
+      platform.Code());
+}
+
 // Runs the selected command; false when the scan left directories out.
 bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
                 const Messenger& messenger) {
@@ -82,12 +102,14 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
   const LocaleSettings locale = platform.ReadLocale();
 
   // With /C what cannot be listed is reported and left out; without it, it
-  // ends the run.
+  // ends the run. A message first clears the progress line.
+  const std::unique_ptr<ScanProgress> progress = MakeProgress(platform, options, messenger, locale);
   bool complete = true;
   std::function<void(const Failure&)> leftOut;
   if (options.Continue) {
-    leftOut = [&complete, &messenger](const Failure& failure) {
+    leftOut = [&complete, &messenger, &progress](const Failure& failure) {
       complete = false;
+      if (progress) progress->Erase();
       messenger.ToStandardError(messenger.MessageOf(failure));
     };
   }
@@ -95,7 +117,7 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
   const EntryOrder order(options.Order, platform.Style(), platform.Code());
   const std::uint64_t total =
       ScanDirectory(platform, options.Directory, list, options.Recursive, details,
-                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(),
+                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), progress.get(),
                     options.Order.empty() ? nullptr : &order);
 
   switch (options.Command) {
@@ -211,6 +233,7 @@ ListOptions ParseCommandLine(Platform& platform) {
   options.Nul = FindSwitch(params, {"/0", "/NUL"}) > 0;
   for (const SwitchValue& order : SwitchValues(params, {"/O", "/ORDER"}))
     options.Order = ParseOrder(order.Value, order.Typed);
+  options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
 
   ReadLineParts(platform, params, options);
   options.UnknownSwitches = UnknownSwitches(params);

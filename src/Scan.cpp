@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "Order.h"
 #include "Platform.h"
+#include "Progress.h"
 
 namespace tvx {
 
@@ -180,12 +181,15 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
     path.append(name);
     path += Separator(platform.Style());
   }
+  // Names are kept as they are: a control byte is shown, as on any line.
+  ShowControlChars(path);
   return WithoutFinalSeparator(path, platform.Style(), platform.Code());
 }
 
 // The walk of ScanDirectory over the list's root.
 std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool withDetails,
-                   const SkippedDirectory& onSkipped, const EntryOrder* order) {
+                   const SkippedDirectory& onSkipped, ScanProgress* progress,
+                   const EntryOrder* order) {
   std::uint64_t total = 0;
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
@@ -230,6 +234,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       failure.SetPath(where());
       throw;
     }
+    if (progress && progress->Count(frame.batch.items.size())) progress->Show(where());
     ++depth;
   };
   open(nullptr, nullptr, nullptr);
@@ -254,11 +259,14 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
 
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
-                            const EntryOrder* order) {
+                            ScanProgress* progress, const EntryOrder* order) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style());
   if (recursive) platform.ExpectRecursion();
-  return Walk(platform, list, recursive, withDetails, onSkipped, order);
+  const std::uint64_t total =
+      Walk(platform, list, recursive, withDetails, onSkipped, progress, order);
+  if (progress) progress->Erase();
+  return total;
 }
 
 }  // namespace tvx

@@ -16,6 +16,7 @@ namespace tvx {
 class Platform;
 class IoFailure;
 class EntryOrder;
+class ScanProgress;
 
 // One listed entry. Records are compact, as trees of millions of entries are
 // common: 24 bytes each. The name lives zero-terminated in the list's arena,
@@ -145,12 +146,12 @@ using SkippedDirectory = std::function<void(const IoFailure&)>;
 // directory's record comes right before its contents. Links are listed but
 // never entered. withDetails: sizes and times will be read. A failure names
 // the directory it concerns; a directory that cannot be entered or read ends
-// the scan, unless onSkipped is given. order: each directory's entries in
-// that order rather than the system's. Returns the total size of the listed
-// entries.
+// the scan, unless onSkipped is given. Returns the total size of the listed
+// entries. progress, when given, is told of every directory read. order:
+// each directory's entries in that order rather than the system's.
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
                             const SkippedDirectory& onSkipped = nullptr,
-                            const EntryOrder* order = nullptr);
+                            ScanProgress* progress = nullptr, const EntryOrder* order = nullptr);
 
 }  // namespace tvx

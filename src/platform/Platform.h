@@ -46,6 +46,9 @@ class OutputSink {
  public:
   virtual ~OutputSink() = default;
   virtual bool IsInteractive() const = 0;  // a console or terminal: flush per line
+  // The width in columns of the terminal or console written to; 0 for a
+  // file or a pipe, where no progress line may go.
+  virtual std::size_t TerminalColumns() const { return 0; }
   // Writes the bytes before returning; raises IoFailure when they cannot be.
   virtual void Write(const char* data, std::size_t size) = 0;
   // Takes a full buffer while more will follow and leaves `bytes` empty. A
@@ -57,12 +60,6 @@ class OutputSink {
   }
   // Returns once everything passed is written; raises the failure if not.
   virtual void Drain() {}
-};
-
-struct VersionStrings {
-  std::string ProductVersion;
-  std::string LegalCopyright;
-  std::string Comments;
 };
 
 struct DiskSpace {
@@ -109,6 +106,9 @@ class Platform {
   // false when the query fails.
   virtual bool GetDiskSpace(const std::string& path, DiskSpace& space) = 0;
   virtual LocaleSettings ReadLocale() = 0;
+  // Milliseconds from an arbitrary start, never going back: the pace of the
+  // progress line.
+  virtual std::uint64_t Milliseconds() = 0;
 
   // Reads and writes every text as UTF-8 from now on, where the system's own
   // code page is another: names, command line, environment, messages.

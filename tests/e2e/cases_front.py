@@ -124,10 +124,12 @@ class Switches(E2E):
         for sw in ("/R", "/r", "/RECURSIVE", "/Recursive", "/recursive"):
             with self.subTest(switch=sw):
                 self.assert_listing(["LIST", d, sw], "basic", BASIC_ALL)
-        # A switch must match a whole parameter.
+        # A switch must match a whole parameter; what looks like one and is
+        # none is warned about, then ignored.
         for sw in ("/REC", "-R", "/RE", "R", "/R=1", "//R"):
             with self.subTest(switch=sw):
-                self.assert_listing(["LIST", d, sw], "basic", BASIC_TOP)
+                warning = f"Unknown option ignored [{sw}]\n" if sw.startswith("/") else ""
+                self.assert_listing(["LIST", d, sw], "basic", BASIC_TOP, err=warning)
 
     def test_options_in_any_position(self):
         d = self.c.abs("basic")
@@ -142,8 +144,9 @@ class PrefixAndSuffix(E2E):
     def line(self, prefix="", suffix=""):
         return prefix + self.c.full("one/only.txt") + suffix + "\n"
 
-    def check(self, args, expected, env=None):
-        self.assert_output(["LIST", self.c.abs("one")] + args, expected, env=env)
+    def check(self, args, expected, env=None, err=""):
+        res = self.c.run(["LIST", self.c.abs("one")] + args, env=env)
+        self.c.check_exact(res, expected, err=err)
 
     def test_prefix_and_suffix(self):
         dest = self.c.abs("basic")
@@ -158,9 +161,9 @@ class PrefixAndSuffix(E2E):
         self.check(["/P=x", "/P=y"], self.line("x "))
 
     def test_bare_or_empty_switch_gives_nothing(self):
-        self.check(["/P"], self.line())
+        self.check(["/P"], self.line(), err="Unknown option ignored [/P]\n")
         self.check(["/P="], self.line())
-        self.check(["/S", "/SUFFIX="], self.line())
+        self.check(["/S", "/SUFFIX="], self.line(), err="Unknown option ignored [/S]\n")
 
     def test_value_keeps_further_equal_signs(self):
         self.check(["/P=set X=1"], self.line("set X=1 "))

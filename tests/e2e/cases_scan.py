@@ -2,7 +2,10 @@
 
 from __future__ import annotations
 
+import fcntl
 import os
+import struct
+import termios
 import subprocess
 import time
 
@@ -224,6 +227,43 @@ class SlowFileSystem(E2E):
                          res.describe())
         self.assertIn(f"{broken}\n".encode(), res.out)
         self.assertNotIn(b"x.txt", res.out)
+
+    def test_progress_line_only_on_a_terminal(self):
+        # A chain walked through the slow mount takes well over a second.
+        if not self.mnt:
+            raise NotApplicable(self.why)
+        from cases_hostile import make_chain
+        make_chain(self.c.unix("progress"), "d", 1200)
+        try:
+            target = os.path.join(self.mnt, "progress")
+            master, slave = os.openpty()
+            fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 70, 0, 0))
+            env, _ = self.c._env(self.c.default_locale, None)
+            with open(os.path.join(self.c.tmp, "progress.out"), "wb+") as out:
+                p = subprocess.Popen([self.c.exe, "LIST", target, "/R"], stdout=out,
+                                     stderr=slave, stdin=subprocess.DEVNULL, env=env)
+                os.close(slave)
+                err = b""
+                while True:
+                    try:
+                        chunk = os.read(master, 65536)
+                    except OSError:  # the terminal's last writer has gone
+                        break
+                    if not chunk:
+                        break
+                    err += chunk
+                os.close(master)
+                self.assertEqual(p.wait(timeout=120), 0)
+                out.seek(0)
+                self.assertEqual(out.read().count(b"\n"), 1200)
+            self.assertIn(b"\rScanning: ", err)
+            self.assertRegex(err, rb"\r +\r$")  # erased at the end
+            self.assertTrue(all(len(line) < 70 for line in err.split(b"\r")), err[-300:])
+            # Into a file: nothing but the listing.
+            res = self.c.run(["LIST", target, "/R"])
+            self.c.check_status(res, 0)
+        finally:
+            subprocess.run(["rm", "-rf", self.c.unix("progress")], check=False)
 
     def test_refusal_stops_the_run_with_its_message_alone(self):
         for command in ("LIST", "DIR", "STAT"):

@@ -52,9 +52,9 @@ class E2E(unittest.TestCase):
             out.append((path, fmt(path) if fmt else self.c.full(path)))
         return out
 
-    def assert_listing(self, args, tree_dir, rels, fmt=None, rc=0, **kw):
+    def assert_listing(self, args, tree_dir, rels, fmt=None, rc=0, err="", **kw):
         res = self.ctx.run(list(args), **kw)
-        self.ctx.check_entries(res, self.lines_of(tree_dir, rels, fmt), rc=rc)
+        self.ctx.check_entries(res, self.lines_of(tree_dir, rels, fmt), rc=rc, err=err)
         return res
 
     def run_unprivileged(self, args, **kw):

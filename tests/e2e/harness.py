@@ -42,6 +42,7 @@ HELP_LINES = [
     "  /R[ECURSIVE]  List up sub directories",
     "  /C[ONTINUE]  Continue past directories that cannot be read",
     "  /UTF8  Write file names and every text in UTF-8",
+    "  /NP, /NOPROGRESS  No progress line on a terminal while scanning",
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value",
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value",
     "     %ENV%  System environment variable",

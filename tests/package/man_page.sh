@@ -22,7 +22,7 @@ for section in "${sections[@]}"; do
 done
 
 # Every switch spelling the program accepts is documented.
-for word in /R /RECURSIVE /C /CONTINUE /F /FILENAMEONLY /D /NODIR /Q /NOQUOTE /U /UPPER /L /LOWER /UTF8 \
+for word in /R /RECURSIVE /C /CONTINUE /F /FILENAMEONLY /D /NODIR /NOD /Q /NOQUOTE /NOQ /NP /NOPROGRESS /U /UPPER /L /LOWER /UTF8 \
             /P= /PREFIX= /S= /SUFFIX= '$SELF' '$FULL' '$SHORT' '$DATETIME' '$DATE' '$TIME'; do
   grep -qF -- "$word" "$page" || fail "$word is not documented"
 done

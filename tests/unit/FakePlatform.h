@@ -27,6 +27,7 @@ struct FakeEntry {
 class CaptureSink : public OutputSink {
  public:
   bool IsInteractive() const override { return interactive; }
+  std::size_t TerminalColumns() const override { return columns; }
   void Write(const char* data, std::size_t size) override {
     ++writes;
     if (failWithCode != 0) throw OutputFailure(failWithCode);
@@ -34,6 +35,7 @@ class CaptureSink : public OutputSink {
   }
   std::string text;
   bool interactive = false;
+  std::size_t columns = 0;  // a terminal's width; 0 for a file
   int writes = 0;
   int failWithCode = 0;
 };
@@ -112,6 +114,8 @@ class FakePlatform : public Platform {
     ++localeReads;
     return locale;
   }
+  // Each reading of the clock moves it on by clockStep.
+  std::uint64_t Milliseconds() override { return clock += clockStep; }
   void UseUtf8() override {
     ++utf8Switches;
     if (!utf8Params.empty()) params = utf8Params;
@@ -134,6 +138,7 @@ class FakePlatform : public Platform {
   DiskSpace disk{};
   bool diskKnown = true;
   LocaleSettings locale;
+  std::uint64_t clock = 0, clockStep = 0;
   CodePage code;
   CaptureSink out, err;
   Language language = Language::English;

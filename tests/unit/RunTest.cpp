@@ -103,10 +103,10 @@ TEST(RunTest, EachMessageGoesToItsStream) {
       {PathStyle::Posix, {"LIST", "/top", "/R"}, 1, "", "<File access denied> [/top/s]\n"},
       // Unknown options are warned about and ignored; "/NOD" is "/NODIR".
       {PathStyle::Posix,
-       {"LIST", "/top", "/RECURSIV", "/NOD"},
+       {"LIST", "/top", "/RECURSIV", "/NOD", "/DIR"},
        0,
        "/top/f\n/top/t\n",
-       "<Unknown option ignored> [/RECURSIV]\n"},
+       "<Unknown option ignored> [/RECURSIV]\n<Unknown option ignored> [/DIR]\n"},
       {PathStyle::Windows,
        {"LIST", "C:\\top", "/p:x", "/noq"},
        0,

@@ -73,7 +73,7 @@ TEST(ScanTest, OrderSortsEachDirectoryAndKeepsThePreOrder) {
     p.AddDir(top + "sub" + top.back(), {{"z", false, false, 1, t}, {"y", false, false, 2, t}});
     EntryList list;
     const EntryOrder order(ParseOrder(row.order, "/O"), row.style, p.code);
-    ScanDirectory(p, top, list, true, OrderNeedsDetails(order.Keys()), nullptr, &order);
+    ScanDirectory(p, top, list, true, OrderNeedsDetails(order.Keys()), nullptr, nullptr, &order);
     std::string names;
     FullPrefixCache prefixes(list);
     list.ForEach([&](const TTarvixFileInfo& e) {

@@ -3,10 +3,12 @@
 // open directories, standard output, locale).
 #include <dirent.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -30,6 +32,12 @@ namespace {
 class StderrSink final : public OutputSink {
  public:
   bool IsInteractive() const override { return true; }
+  std::size_t TerminalColumns() const override {
+    if (isatty(STDERR_FILENO) != 1) return 0;
+    struct winsize size {};
+    const bool known = ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0;
+    return known ? size.ws_col : 80;
+  }
   void Write(const char* data, std::size_t size) override {
     while (size > 0) {
       const ssize_t n = write(STDERR_FILENO, data, size);
@@ -172,6 +180,11 @@ class PosixPlatform : public Platform {
   }
 
   LocaleSettings ReadLocale() override { return ReadPosixLocale(); }
+  std::uint64_t Milliseconds() override {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  }
 
   OutputSink& StandardOutput() override { return out_; }
   OutputSink& StandardError() override { return err_; }

@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
+
+#include "Win32Listing.h"
 
 namespace tvx {
 
@@ -53,6 +56,22 @@ std::string TVerRes::QueryString(const std::string& name) const {
   // length counts the terminating zero; never read past it.
   const char* text = static_cast<const char*>(value);
   return std::string(text, strnlen(text, length));
+}
+
+std::string OwnFile() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    // A full buffer means the name may have been cut (and, on old systems,
+    // left without its zero): try again with more room.
+    if (n < buffer.size() || buffer.size() >= (1u << 16)) {
+      // The version calls take an ANSI name: where a folder's name does not
+      // fit the code page, its short name still reaches the file.
+      return PathForOutput(std::wstring_view(buffer.data(), n), TextCodec());
+    }
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 }  // namespace tvx

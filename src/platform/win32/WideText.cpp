@@ -74,4 +74,18 @@ std::string TextCodec::FromWide(std::wstring_view text) const {
   return out;
 }
 
+std::string AnsiFromUtf8(std::string_view text) {
+  if (text.empty() || text.size() > INT_MAX) return std::string(text);
+  int size = static_cast<int>(text.size());
+  int wide = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  if (wide <= 0) return std::string(text);
+  std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, utf16.data(), wide);
+  int ansi = WideCharToMultiByte(CP_ACP, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (ansi <= 0) return std::string(text);
+  std::string result(static_cast<std::size_t>(ansi), '\0');
+  WideCharToMultiByte(CP_ACP, 0, utf16.data(), wide, result.data(), ansi, nullptr, nullptr);
+  return result;
+}
+
 }  // namespace tvx

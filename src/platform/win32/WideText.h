@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,25 @@ class TextCodec {
  private:
   bool utf8_ = false;
 };
+
+// A fixed text in UTF-8 in the ANSI code page, by the system's usual
+// conversion; the text unchanged where it cannot be converted.
+std::string AnsiFromUtf8(std::string_view text);
+
+// Calls a Win32 function of the shape "fill buf of size n, return the length
+// written, or the size needed including the zero when n is too small".
+template <typename Fill>
+std::wstring ReadGrowing(Fill fill) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(std::max<std::size_t>(n, buffer.size() * 2));
+  }
+}
 
 }  // namespace tvx

@@ -1,0 +1,15 @@
+// The capacity and free space of the volume holding a path.
+#pragma once
+
+#include <string>
+
+#include "Platform.h"
+#include "WideText.h"
+
+namespace tvx {
+
+// false when the query fails.
+bool QueryDiskSpace(const std::string& path, const TextCodec& codec, const CodePage& code,
+                    DiskSpace& space);
+
+}  // namespace tvx

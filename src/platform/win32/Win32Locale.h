@@ -1,0 +1,12 @@
+// The user's date, time and number settings, read from the system in UTF-16.
+#pragma once
+
+#include "Locale.h"
+#include "Text.h"
+#include "WideText.h"
+
+namespace tvx {
+
+LocaleSettings ReadLocaleSettings(const TextCodec& codec, const CodePage& code);
+
+}  // namespace tvx
