@@ -43,8 +43,12 @@ HELP_LINES = [
     "  /C[ONTINUE]  Continue past directories that cannot be read",
     "  /UTF8  Write file names and every text in UTF-8",
     "  /NP, /NOPROGRESS  No progress line on a terminal while scanning",
+    "  /O[RDER]:N|E|S|D|G  Sort each directory by Name, Ext, Size, Date; G directories first;",
+    "     - before a letter reverses it; letters combine (/O:G-D)",
+    "  /0, /NUL  End LIST lines with NUL; names exactly as stored, not quoted",
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value",
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value",
+    "  /LINE=VALUE[%ENV%,$MACRO]  The whole LIST line (not with /P or /S)",
     "     %ENV%  System environment variable",
     "     MACRO",
     "       $SELF  Listed file or directory name",
@@ -53,6 +57,14 @@ HELP_LINES = [
     "       $DATETIME  File date and time",
     "       $DATE  File date",
     "       $TIME  File time",
+    "       $ISODATE  File date as 2026-12-07",
+    "       $ISOTIME  File time as 16:44:40",
+    "       $STAMP  File date and time as 20261207-164440",
+    "       $REL  Path from the listed directory",
+    "       $PARENT  Directory holding the file or directory",
+    "       $NAME  Name without its extension",
+    "       $EXT  Extension with its dot",
+    "       $SIZE  Size in bytes",
 ]
 USAGE = BANNER + "\n" + "\n".join(HELP_LINES)
 UNKNOWN = "\nCommand Unknown.\n" + BANNER

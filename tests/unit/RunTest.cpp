@@ -45,7 +45,9 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
     EXPECT_EQ(o.output.rfind(kBanner + "\n\n<HOW TO USE> TVX [COMMAND] DIRECTORY [OPTIONS]\n", 0),
               0u)
         << o.output;
-    EXPECT_TRUE(o.output.ends_with("       $TIME  File time\n"));
+    EXPECT_NE(o.output.find("\n       $DATE  File date\n       $TIME  File time\n"),
+              std::string::npos);
+    EXPECT_TRUE(o.output.ends_with("       $SIZE  Size in bytes\n"));
     EXPECT_EQ(o.error, "");
   }
 }
