@@ -1,5 +1,6 @@
-// LIST's per-entry macros: one table of names, and a prefix or suffix cut
-// once per run into literal text and macro steps.
+// LIST's lines: one table of macro names; a prefix, suffix or line template
+// cut once per run into literal text and macro steps; and the per-entry
+// values with the date cache (MacroLines.cpp), which write each line.
 #pragma once
 
 #include <array>
@@ -23,7 +24,7 @@ struct LocaleSettings;
 
 // In the order the replace-in-turn rule replaces them: "$DATETIME" before
 // "$DATE", so the longer name is never cut in two; the date macros together;
-// the later ones after them.
+// then the path parts and the size.
 enum class Macro {
   Self,
   Full,
