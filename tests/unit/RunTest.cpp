@@ -304,6 +304,8 @@ TEST(RunTest, PrefixAndSuffixValuesAndEnvironmentReferences) {
       // An empty name never matches, not even Windows' hidden "=C:=C:\\x" lines.
       {{"/P=100%%"}, "100%% /top/f"},
       {{"/P=%NOPE%%USER%"}, "%NOPE%ann /top/f"},
+      // A template is expanded once too, and stands alone: no blank, no name.
+      {{"/LINE=%USER%:$SHORT"}, "ann:f"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
