@@ -22,11 +22,11 @@ struct ListOptions {
   bool Upper = false;
   bool Lower = false;
   bool NoProgress = false;  // no progress line on a terminal
-  bool Utf8 = false;   // every text in UTF-8 (changes nothing where texts are as stored)
-  bool Nul = false;    // LIST ends each line with a NUL byte and quotes nothing
-  std::string Prefix;  // expanded; LIST puts a blank between it and the name
-  std::string Suffix;  // expanded; LIST puts a blank between the name and it
-  std::string Line;    // expanded: each LIST line is this alone, its macros replaced
+  bool Utf8 = false;        // every text in UTF-8 (changes nothing where texts are as stored)
+  bool Nul = false;         // LIST ends each line with a NUL byte and quotes nothing
+  std::string Prefix;       // expanded; LIST puts a blank between it and the name
+  std::string Suffix;       // expanded; LIST puts a blank between the name and it
+  std::string Line;         // expanded: each LIST line is this alone, its macros replaced
   bool HasLine = false;
   std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
   // Parameters that name no option, as typed: warned about, then ignored.

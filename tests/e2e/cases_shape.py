@@ -109,6 +109,10 @@ class ShapedLines(HostileTree):
         self.assertEqual(res.out, "".join(e + self.c.lb for e in expected).encode())
         res = self.c.run(["LIST", src, "/O:-N", "/F", "/Q"])
         self.assertEqual(res.out, "".join(e + self.c.lb for e in sorted(top, key=key, reverse=True)).encode())
+        # Bad values stop the run before the scan.
+        for bad in ("/O:X", "/ORDER:-", "/LINE=x"):
+            self.assert_failure(["LIST", src, bad, "/S=y"] if bad.startswith("/LINE") else ["LIST", src, bad],
+                                f"Invalid value [{bad}]")
 
     @only("wine", "the 32-bit program's file system redirection exists on Windows only")
     def test_system_folder_is_listed_as_it_is(self):

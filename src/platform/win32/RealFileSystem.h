@@ -33,10 +33,10 @@ class RealFileSystem {
       if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
         // Through the generic function type, which the compiler accepts as a
         // stand-in for any other.
-        found.disable = reinterpret_cast<BOOL(WINAPI*)(PVOID*)>(reinterpret_cast<void (*)()>(
-            GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
-        found.revert = reinterpret_cast<BOOL(WINAPI*)(PVOID)>(reinterpret_cast<void (*)()>(
-            GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+        found.disable = reinterpret_cast<BOOL(WINAPI*)(PVOID*)>(
+            reinterpret_cast<void (*)()>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+        found.revert = reinterpret_cast<BOOL(WINAPI*)(PVOID)>(
+            reinterpret_cast<void (*)()>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
       }
       return found;
     }();
