@@ -58,7 +58,10 @@ std::string_view ExtensionOf(std::string_view name) {
 }
 
 EntryOrder::EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code)
-    : keys_(std::move(keys)), foldCase_(style == PathStyle::Windows), code_(code) {}
+    : keys_(std::move(keys)),
+      foldCase_(style == PathStyle::Windows),
+      bytesOnly_(!foldCase_ && keys_.size() == 1 && keys_.front().By == SortBy::Name),
+      code_(code) {}
 
 namespace {
 

@@ -47,12 +47,20 @@ class EntryOrder {
   bool Before(const SortFields& a, const SortFields& b) const;
   const std::vector<SortKey>& Keys() const { return keys_; }
 
-  // Sorts items; fields(item) gives an item's SortFields. Equal items keep
-  // the system's order.
+  // Sorts items; fields(item) gives an item's SortFields. The order is
+  // total, as the names of one directory differ in their bytes.
   template <typename Item, typename Fields>
   void Sort(std::vector<Item>& items, Fields fields) const {
-    std::stable_sort(items.begin(), items.end(),
-                     [&](const Item& a, const Item& b) { return Before(fields(a), fields(b)); });
+    if (bytesOnly_) {
+      // The common /O:N or /O:-N on POSIX: the names' bytes alone.
+      const bool reversed = keys_.front().Reversed;
+      std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        return reversed ? fields(b).Name < fields(a).Name : fields(a).Name < fields(b).Name;
+      });
+      return;
+    }
+    std::sort(items.begin(), items.end(),
+              [&](const Item& a, const Item& b) { return Before(fields(a), fields(b)); });
   }
 
  private:
@@ -61,6 +69,7 @@ class EntryOrder {
 
   std::vector<SortKey> keys_;
   bool foldCase_;
+  bool bytesOnly_;  // the name alone decides, by its bytes
   CodePage code_;
 };
 

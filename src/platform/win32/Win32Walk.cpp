@@ -14,14 +14,11 @@ void CheckEnterable(const std::wstring& dir) {
 
 // The index of the subdirectory name among those parent's read reported;
 // their count when it is none of them.
-std::size_t FindSubdirectory(const Win32Dir& parent, std::string_view name) {
+std::size_t FindSubdirectory(Win32Dir& parent, std::string_view name) {
   const auto& subdirectories = parent.subdirectories;
-  // The scan enters them in the order they were read: the next one is it.
-  const std::size_t next = parent.nextSubdirectory;
-  if (next < subdirectories.size() && subdirectories[next].name == name) return next;
-  std::size_t found = 0;
-  while (found < subdirectories.size() && subdirectories[found].name != name) ++found;
-  return found;
+  return parent.subdirectoryIndex.Find(
+      name, parent.nextSubdirectory, subdirectories.size(),
+      [&subdirectories](std::size_t i) { return std::string_view(subdirectories[i].name); });
 }
 
 }  // namespace
