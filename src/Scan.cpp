@@ -181,7 +181,7 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
     path.append(name);
     path += Separator(platform.Style());
   }
-  // Names are kept as they are: a control byte is shown, as on any line.
+  // The list keeps names as they are; messages show a control byte as "?".
   ShowControlChars(path);
   return WithoutFinalSeparator(path, platform.Style(), platform.Code());
 }
