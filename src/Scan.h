@@ -15,6 +15,7 @@ namespace tvx {
 
 class Platform;
 class IoFailure;
+class Choice;
 
 // One listed entry. Records are compact, as trees of millions of entries are
 // common: 24 bytes each. The name lives zero-terminated in the list's arena,
@@ -74,6 +75,8 @@ class EntryList {
   // The path syntax of the scanned system, which also picks the quoting rule.
   PathStyle Style() const { return style_; }
   std::uint32_t AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry);
+  // A subdirectory that is entered without being listed: its name stored, no record.
+  std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);
   // An entry in two steps: the name (in its shown form) into the arena, then
   // the record pointing at it.
   const char* StoreName(std::string_view name, bool* shownDiffers = nullptr);
@@ -123,6 +126,9 @@ class FullPrefixCache {
   std::string text_;
 };
 
+// Lists every entry and enters every directory.
+const Choice& NoChoice();
+
 // dir as the scan sees it: a full path ending in a separator. The separator
 // goes on first, so a bare drive "C:" names its root.
 std::string ScanRootPath(Platform& platform, const std::string& dir);
@@ -135,10 +141,11 @@ using SkippedDirectory = std::function<void(const IoFailure&)>;
 // directory's record comes right before its contents. Links are listed but
 // never entered. withDetails: sizes and times will be read. A failure names
 // the directory it concerns; a directory that cannot be entered or read ends
-// the scan, unless onSkipped is given. Returns the total size of the listed
-// entries.
+// the scan, unless onSkipped is given. choice picks the entries listed and
+// the directories entered. Returns the total size of the listed entries.
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
-                            const SkippedDirectory& onSkipped = nullptr);
+                            const SkippedDirectory& onSkipped = nullptr,
+                            const Choice& choice = NoChoice());
 
 }  // namespace tvx

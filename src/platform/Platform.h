@@ -27,6 +27,15 @@ struct RawEntry {
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;
+  // Attributes as the directory read gives them (never set where the system
+  // has no such thing). ReadOnly may need details where it costs a stat.
+  bool Hidden = false;
+  bool System = false;
+  bool ReadOnly = false;
+  bool Archive = false;
+  // The entry's own long name, as far as the code page can write it, when
+  // Name is a short name standing in for it; empty otherwise.
+  std::string_view LongName;
 };
 
 class EntrySink {
@@ -109,6 +118,8 @@ class Platform {
   // false when the query fails.
   virtual bool GetDiskSpace(const std::string& path, DiskSpace& space) = 0;
   virtual LocaleSettings ReadLocale() = 0;
+  // The present moment in local time, which file ages count back from.
+  virtual TDateTime Now() = 0;
 
   // Reads and writes every text as UTF-8 from now on, where the system's own
   // code page is another: names, command line, environment, messages.

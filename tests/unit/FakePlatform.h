@@ -22,6 +22,9 @@ struct FakeEntry {
   std::uint64_t Size = 0;
   TDateTime Time = 0;
   bool Inexact = false;
+  bool Hidden = false;
+  bool ReadOnly = false;
+  std::string LongName;  // when Name is a short name
 };
 
 class CaptureSink : public OutputSink {
@@ -97,6 +100,9 @@ class FakePlatform : public Platform {
       raw.IsDir = e.IsDir;
       raw.IsLink = e.IsLink;
       raw.Inexact = e.Inexact;
+      raw.Hidden = e.Hidden;
+      raw.ReadOnly = e.ReadOnly;
+      raw.LongName = e.LongName;
       raw.Size = withDetails ? e.Size : 0;
       raw.DateTime = withDetails ? e.Time : 0;
       sink.Add(raw);
@@ -112,6 +118,7 @@ class FakePlatform : public Platform {
     ++localeReads;
     return locale;
   }
+  TDateTime Now() override { return now; }
   void UseUtf8() override {
     ++utf8Switches;
     if (!utf8Params.empty()) params = utf8Params;
@@ -134,6 +141,7 @@ class FakePlatform : public Platform {
   DiskSpace disk{};
   bool diskKnown = true;
   LocaleSettings locale;
+  TDateTime now = MakeDateTime(2026, 12, 7, 12, 0, 0);
   CodePage code;
   CaptureSink out, err;
   Language language = Language::English;

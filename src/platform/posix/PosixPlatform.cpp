@@ -141,6 +141,9 @@ class PosixPlatform : public Platform {
       entry.Name = listing->Name(item);
       entry.IsDir = item.type == DT_DIR;
       entry.IsLink = item.type == DT_LNK;
+      entry.Hidden = entry.Name.front() == '.';
+      // What "read-only" means here: the owner may not write it.
+      entry.ReadOnly = item.haveStat && (item.mode & S_IWUSR) == 0;
       if (item.haveStat && withDetails) {
         if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
         entry.DateTime = clock_.Convert(item.mtime);
@@ -172,6 +175,7 @@ class PosixPlatform : public Platform {
   }
 
   LocaleSettings ReadLocale() override { return ReadPosixLocale(); }
+  TDateTime Now() override { return clock_.Convert(time(nullptr)); }
 
   OutputSink& StandardOutput() override { return out_; }
   OutputSink& StandardError() override { return err_; }

@@ -311,6 +311,12 @@ class Win32Platform final : public Platform {
     return true;
   }
 
+  TDateTime Now() override {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return MakeDateTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+  }
+
   LocaleSettings ReadLocale() override {
     if (!locale_) locale_ = ReadLocaleSettings(codec_, code_);
     return *locale_;

@@ -89,6 +89,11 @@ void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& si
     entry.IsDir = item.isDir;
     entry.IsLink = item.isLink;
     entry.Inexact = item.inexact;
+    entry.LongName = listing->LongName(item);
+    entry.Hidden = item.hidden;
+    entry.System = item.system;
+    entry.ReadOnly = item.readOnly;
+    entry.Archive = item.archive;
     entry.Size = item.size;
     entry.DateTime = item.time;
     if (item.isDir && !item.isLink) {
