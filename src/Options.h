@@ -24,7 +24,7 @@ struct ListOptions {
   bool Utf8 = false;   // every text in UTF-8 (changes nothing where texts are as stored)
   std::string Prefix;  // expanded, with its trailing blank; empty when absent
   std::string Suffix;  // expanded, with its leading blank; empty when absent
-  Choice Chosen;        // the entries listed and the directories entered
+  Choice Chosen;       // the entries listed and the directories entered
   // Parameters that name no option, as typed: warned about, then ignored.
   std::vector<std::string> UnknownSwitches;
 };

@@ -4,7 +4,9 @@ namespace tvx {
 
 namespace {
 
-char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool SameChar(std::string_view a, std::string_view b, bool ignoreCase) {
   if (a.size() != b.size()) return false;

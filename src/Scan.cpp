@@ -49,7 +49,8 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFile
 
 std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* storedName,
                                          bool inexact) {
-  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + std::strlen(storedName) + 1;
+  const std::uint64_t length =
+      std::uint64_t{dirs_[parent].PrefixLength} + std::strlen(storedName) + 1;
   if (length > UINT32_MAX || dirs_.size() >= TTarvixFileInfo::kInexactFlag) throw LimitFailure();
   dirs_.push_back({storedName, parent, static_cast<std::uint32_t>(length)});
   inexactDirs_.push_back(inexact || inexactDirs_[parent]);
@@ -167,10 +168,10 @@ struct Batch : EntrySink {
     if (choice->Excluded(own, choice->HasPathPatterns() ? relativeDir + std::string(own) : ""))
       return;
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
-    const bool enter = recursive && e.IsDir && !e.IsLink &&
-                       (choice->Levels() == 0 || level < choice->Levels());
-    const bool listed = choice->Lists({own, e.IsDir, e.IsLink, e.Hidden, e.System, e.ReadOnly,
-                                       e.Archive, size, e.DateTime});
+    const bool enter =
+        recursive && e.IsDir && !e.IsLink && (choice->Levels() == 0 || level < choice->Levels());
+    const bool listed = choice->Lists(
+        {own, e.IsDir, e.IsLink, e.Hidden, e.System, e.ReadOnly, e.Archive, size, e.DateTime});
     if (!listed && !enter) return;
     bool shownDiffers = false;
     Item item{list->StoreName(e.Name, &shownDiffers),
@@ -266,7 +267,8 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
     try {
       frame.handle = parent ? platform.Enter(*parent->handle, parent->batch.RealName(*item))
                             : platform.EnterRoot(list.Root());
-      frame.dirIndex = parent ? list.AddSubdirectory(parent->dirIndex, item->shown, item->inexact) : 0;
+      frame.dirIndex =
+          parent ? list.AddSubdirectory(parent->dirIndex, item->shown, item->inexact) : 0;
       try {
         platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
       } catch (const ReadFailure&) {

@@ -83,27 +83,36 @@ TEST(ChoiceTest, ReadsValues) {
 }
 
 TEST(ChoiceTest, RefusesBadValues) {
-  const char* bad[] = {"/LEV:",  "/LEV:x", "/LEV:0", "/MAXAGE:2026-01-01", "/MAXAGE:20260230",
-                       "/MIN:1Q", "/A:Z",  "/M:",    "/M:*.c;",            "/X:/",
-                       "/A:-",   "/MAX:",  "/MINAGE:x"};
+  const char* bad[] = {"/LEV:",
+                       "/LEV:x",
+                       "/LEV:0",
+                       "/MAXAGE:2026-01-01",
+                       "/MAXAGE:20260230",
+                       "/MIN:1Q",
+                       "/A:Z",
+                       "/M:",
+                       "/M:*.c;",
+                       "/X:/",
+                       "/A:-",
+                       "/MAX:",
+                       "/MINAGE:x"};
   for (const char* typed : bad) {
     try {
       Choice::Read({"LIST", "/top", "/R", typed}, 0, PathStyle::Posix, CodePage());
       ADD_FAILURE() << typed;
     } catch (const InvalidValueFailure& failure) {
-      EXPECT_EQ(failure.Message(Language::English, [](std::string_view t) {
-        return std::string(t);
-      }),
-                "Invalid value [" + std::string(typed) + "]");
+      EXPECT_EQ(
+          failure.Message(Language::English, [](std::string_view t) { return std::string(t); }),
+          "Invalid value [" + std::string(typed) + "]");
     }
   }
 }
 
 TEST(ChoiceTest, DecidesEntries) {
   const TDateTime now = MakeDateTime(2026, 12, 7, 12, 0, 0);
-  const Choice posix = Choice::Read({"LIST", "/t", "/M:*.c;*.h", "/x=gen", "/X:src/old",
-                                     "/MAXAGE:30", "/MAX:1K", "/A:-H"},
-                                    now, PathStyle::Posix, CodePage());
+  const Choice posix = Choice::Read(
+      {"LIST", "/t", "/M:*.c;*.h", "/x=gen", "/X:src/old", "/MAXAGE:30", "/MAX:1K", "/A:-H"}, now,
+      PathStyle::Posix, CodePage());
   EntryFacts c{"a.c"};
   c.Time = now;
   EXPECT_TRUE(posix.Lists(c));
@@ -123,9 +132,9 @@ TEST(ChoiceTest, DecidesEntries) {
   EXPECT_FALSE(posix.Excluded("old", "lib/old"));
   EXPECT_TRUE(posix.NeedsDetails() && posix.LimitsWalk() && posix.HasPathPatterns());
 
-  const Choice windows = Choice::Read({"DIR", "C:\\t", "/X:\\SRC/Old\\", "/A:dL", "/LEV:2",
-                                       "/LEVELS:3", "/MINAGE:20261201"},
-                                      now, PathStyle::Windows, CodePage());
+  const Choice windows = Choice::Read(
+      {"DIR", "C:\\t", "/X:\\SRC/Old\\", "/A:dL", "/LEV:2", "/LEVELS:3", "/MINAGE:20261201"}, now,
+      PathStyle::Windows, CodePage());
   EXPECT_TRUE(windows.Excluded("old", "src\\old"));
   EXPECT_FALSE(windows.Excluded("old", "x\\src\\old"));
   EXPECT_EQ(windows.Levels(), 2u);
