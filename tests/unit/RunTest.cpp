@@ -45,7 +45,8 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
     EXPECT_EQ(o.output.rfind(kBanner + "\n\n<HOW TO USE> TVX [COMMAND] DIRECTORY [OPTIONS]\n", 0),
               0u)
         << o.output;
-    EXPECT_TRUE(o.output.ends_with("       $TIME  File time\n"));
+    EXPECT_NE(o.output.find("       $TIME  File time\n- CHOOSING ENTRIES"), std::string::npos);
+    EXPECT_TRUE(o.output.ends_with("Readonly Archive Link\n"));
     EXPECT_EQ(o.error, "");
   }
 }
