@@ -47,6 +47,11 @@ class Choice {
   // Left out, and never entered when a directory. relativePath uses the
   // scanned system's separator; it may be empty when !HasPathPatterns().
   bool Excluded(std::string_view name, std::string_view relativePath) const;
+  // Whether a subdirectory found at level (1: in the scanned directory) is
+  // entered by its name and level; a path pattern may still exclude it.
+  bool Enters(std::string_view name, std::uint32_t level) const {
+    return (levels_ == 0 || level < levels_) && !MatchesAny(excludedNames_, name);
+  }
   // Whether an entry that is not excluded is listed.
   bool Lists(const EntryFacts& entry) const;
 

@@ -315,8 +315,15 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
                             const Choice& choice) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style());
-  // Reading ahead would read the subtrees the walk leaves out.
-  if (recursive && !choice.LimitsWalk()) platform.ExpectRecursion();
+  // Reading ahead must not read the subtrees the walk leaves out. The
+  // platform may keep the test past the scan, on its threads: a copy.
+  if (recursive && !choice.LimitsWalk()) {
+    platform.ExpectRecursion();
+  } else if (recursive && !choice.HasPathPatterns()) {
+    platform.ExpectRecursion([copy = choice](std::string_view name, std::uint32_t level) {
+      return copy.Enters(name, level);
+    });
+  }
   return Walk(platform, list, recursive, withDetails || choice.NeedsDetails(), onSkipped, choice);
 }
 

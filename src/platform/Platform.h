@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -79,6 +80,10 @@ struct DiskSpace {
   std::uint64_t FreeForCaller = 0;
 };
 
+// Whether the scan will enter a subdirectory called name that it finds at
+// level (1: in the scanned directory). Called from any thread.
+using EntersSubdirectory = std::function<bool(std::string_view name, std::uint32_t level)>;
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -104,9 +109,9 @@ class Platform {
   virtual std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) = 0;
   // Enters subdirectory `name` of an entered directory; fails as EnterRoot.
   virtual std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) = 0;
-  // Says that the scan will enter every subdirectory it finds, so the
-  // platform may read them ahead.
-  virtual void ExpectRecursion() {}
+  // Says that the scan will enter every subdirectory it finds, or those
+  // enters accepts when given, so the platform may read them ahead.
+  virtual void ExpectRecursion(EntersSubdirectory enters = {}) { (void)enters; }
   // Reports every entry of an entered directory but "." and "..", in the
   // system's order. withDetails: Size and DateTime are wanted; otherwise they
   // may be left 0. A directory that cannot be read raises ReadFailure, or

@@ -119,6 +119,10 @@ class FakePlatform : public Platform {
     return locale;
   }
   TDateTime Now() override { return now; }
+  void ExpectRecursion(EntersSubdirectory filter = {}) override {
+    ++recursionExpected;
+    enters = std::move(filter);
+  }
   void UseUtf8() override {
     ++utf8Switches;
     if (!utf8Params.empty()) params = utf8Params;
@@ -134,6 +138,8 @@ class FakePlatform : public Platform {
   std::vector<std::string> params;
   std::vector<std::string> utf8Params;  // what the command line reads as after UseUtf8
   int utf8Switches = 0;
+  int recursionExpected = 0;
+  EntersSubdirectory enters;  // what reading ahead was told the scan enters
   std::vector<std::string> environment;
   std::vector<std::string> entered, reads;
   int detailedReads = 0, environmentReads = 0, localeReads = 0;

@@ -98,6 +98,17 @@ TEST(ScanTest, ChoiceDecidesWhatIsListedAndWhatIsEntered) {
     EXPECT_EQ(p.reads, row.reads) << row.options[0];
     EXPECT_EQ(total, row.total) << row.options[0];
   }
+  // Reading ahead is told what the walk enters, or not asked for where a
+  // path decides.
+  FakePlatform p = BasicTree();
+  const Choice some = Choice::Read({"LIST", "/d", "/X:u*", "/LEV:3"}, 0, p.Style(), p.code);
+  EntryList list;
+  ScanDirectory(p, "/d", list, true, false, nullptr, some);
+  ASSERT_EQ(p.recursionExpected, 1);
+  EXPECT_TRUE(p.enters("s", 2) && !p.enters("u", 1) && !p.enters("s", 3));
+  const Choice path = Choice::Read({"LIST", "/d", "/X:s/u"}, 0, p.Style(), p.code);
+  ScanDirectory(p, "/d", list, true, false, nullptr, path);
+  EXPECT_EQ(p.recursionExpected, 1);
 }
 
 TEST(ScanTest, LinksAreListedButNeverEntered) {

@@ -99,7 +99,10 @@ class PosixPlatform : public Platform {
     return stat(FullPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
-  void ExpectRecursion() override { readAheadWanted_ = true; }
+  void ExpectRecursion(EntersSubdirectory enters = {}) override {
+    readAheadWanted_ = true;
+    readAhead_.Only(std::move(enters));
+  }
 
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
     if (access(fullPath.c_str(), X_OK) != 0) RaiseErrno(errno);

@@ -266,7 +266,9 @@ class Win32Platform final : public Platform {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
-  void ExpectRecursion() override { walk_.ExpectRecursion(); }
+  void ExpectRecursion(EntersSubdirectory enters = {}) override {
+    walk_.ExpectRecursion(std::move(enters));
+  }
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
     return walk_.EnterRoot(fullPath);
   }
