@@ -160,13 +160,18 @@ struct Batch : EntrySink {
   bool recursive;
   std::uint32_t level = 1;  // of the entries read: 1 for the scanned directory's own
   std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
+  std::string path;         // scratch: an entry's path below the scanned directory
   std::string real;
   std::vector<Item> items;
 
   void Add(const RawEntry& e) override {
     const std::string_view own = e.LongName.empty() ? e.Name : e.LongName;
-    if (choice->Excluded(own, choice->HasPathPatterns() ? relativeDir + std::string(own) : ""))
+    if (choice->HasPathPatterns()) {
+      path.assign(relativeDir).append(own);
+      if (choice->Excluded(own, path)) return;
+    } else if (choice->Excluded(own, {})) {
       return;
+    }
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
     const bool enter =
         recursive && e.IsDir && !e.IsLink && (choice->Levels() == 0 || level < choice->Levels());
