@@ -92,7 +92,8 @@ Choice Choice::Read(const std::vector<std::string>& params, TDateTime now, PathS
                     const CodePage& code) {
   Choice choice;
   choice.style_ = style;
-  choice.code_ = code;
+  // POSIX names are UTF-8 by convention, whatever the locale says.
+  choice.code_ = style == PathStyle::Posix ? CodePage::Utf8() : code;
   choice.ReadPatterns(params);
   choice.ReadNumbers(params, now);
   choice.ReadAttributes(params);

@@ -29,7 +29,8 @@ struct EntryFacts {
 class Choice {
  public:
   // Every filter of the parameters after the directory. now is the local
-  // time that ages count back from. A bad value raises InvalidValueFailure
+  // time that ages count back from; code cuts Windows names into characters
+  // (POSIX names are taken as UTF-8). A bad value raises InvalidValueFailure
   // naming the option as typed.
   static Choice Read(const std::vector<std::string>& params, TDateTime now, PathStyle style,
                      const CodePage& code);

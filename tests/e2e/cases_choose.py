@@ -29,8 +29,10 @@ class ChooseEntries(E2E):
             (["/M:*.*", "/X:.git;build"], without(".git", "build")),
             # A path leaves out that one directory; /X wins over /M.
             (["/EXCLUDE:src/gen", "/M:*.c"], ["src/main.c", "lib/gen/l.c"]),
-            (["/LEV:1"], ["a.jpg", "b.JPG", "ro.txt", "big.bin", ".git", "build", "src", "lib",
-                          "logs", "deep"]),
+            (["/LEV:1"], ["a.jpg", "b.JPG", "ro.txt", "\u00e9.txt", "big.bin", ".git", "build",
+                          "src", "lib", "logs", "deep"]),
+            # One "?" for one character, of one byte or of two.
+            (["/M:?.txt"], ["\u00e9.txt", "deep/d2/f.txt"]),
             (["/LEVELS=2", "/M:d*;f*"], ["deep", "deep/d2"]),
             (["/MINAGE:30", "/A:-D"], [r for r in FILES if r != "logs/new.log"]),
             (["/MAXAGE:20300101"], ["logs/new.log"]),

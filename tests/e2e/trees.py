@@ -286,6 +286,7 @@ def choose(b: Builder):
     b.file("choose/a.jpg", 20)
     b.file("choose/b.JPG", 30)
     b.file("choose/ro.txt", 2, mode=0o444)
+    b.file("choose/\u00e9.txt", 1)
     b.sparse("choose/big.bin", 1024 ** 3 + 1)
     for d in (".git", "build", "src", "src/gen", "lib", "lib/gen", "logs", "deep", "deep/d2"):
         b.dir("choose/" + d)
@@ -299,7 +300,7 @@ def choose(b: Builder):
     b.file("choose/deep/d2/f.txt")
 
 
-CHOOSE_ALL = ["a.jpg", "b.JPG", "ro.txt", "big.bin", ".git", ".git/config", "build", "build/out.o",
+CHOOSE_ALL = ["a.jpg", "b.JPG", "ro.txt", "\u00e9.txt", "big.bin", ".git", ".git/config", "build", "build/out.o",
               "src", "src/main.c", "src/gen", "src/gen/g.c", "lib", "lib/gen", "lib/gen/l.c",
               "logs", "logs/old.log", "logs/new.log", "deep", "deep/d2", "deep/d2/f.txt"]
 
