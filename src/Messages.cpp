@@ -43,7 +43,7 @@ constexpr const char* kHelpText =
     "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD\r\n"
     "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)\r\n"
     "  /MAX:N[K|M|G|T]  Only entries of at most N bytes\r\n"
-    "  /A:[-]DHSRAL  Only with these attributes (-: without): Dir Hidden System Readonly Archive Link";
+    "  /A:[-]DHSRAL  Only with attributes (- without): Dir Hidden System Readonly Archive Link";
 
 }  // namespace
 

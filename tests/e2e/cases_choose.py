@@ -62,8 +62,8 @@ class ChooseEntries(E2E):
                 self.c.check_status(res, 0)
 
     def test_bad_values_stop_the_run(self):
-        for typed in ("/LEV:", "/LEV:x", "/LEV:0", "/MAXAGE:2026-01-01", "/MAXAGE:20260230",
-                      "/MIN:1Q", "/A:Z", "/M:"):
+        # The values themselves are the unit tests' rows.
+        for typed in ("/LEV:0", "/MAXAGE:20260230"):
             with self.subTest(typed=typed):
                 self.assert_failure(["LIST", self.c.abs("choose"), "/R", typed],
                                     f"Invalid value [{typed}]")

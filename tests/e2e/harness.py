@@ -60,7 +60,7 @@ HELP_LINES = [
     "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD",
     "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)",
     "  /MAX:N[K|M|G|T]  Only entries of at most N bytes",
-    "  /A:[-]DHSRAL  Only with these attributes (-: without): Dir Hidden System Readonly Archive Link",
+    "  /A:[-]DHSRAL  Only with attributes (- without): Dir Hidden System Readonly Archive Link",
 ]
 USAGE = BANNER + "\n" + "\n".join(HELP_LINES)
 UNKNOWN = "\nCommand Unknown.\n" + BANNER
