@@ -43,10 +43,6 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
   return 0;
 }
 
-std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry) {
-  return AddSubdirectory(parent, entry.NameData, entry.IsInexact());
-}
-
 std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* storedName,
                                          bool inexact) {
   const std::uint64_t length =

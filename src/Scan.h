@@ -74,8 +74,8 @@ class EntryList {
   std::uint32_t SetRoot(std::string fullPath, PathStyle style);
   // The path syntax of the scanned system, which also picks the quoting rule.
   PathStyle Style() const { return style_; }
-  std::uint32_t AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry);
-  // A subdirectory that is entered without being listed: its name stored, no record.
+  // A subdirectory entered, by its name as stored (it need not be listed)
+  // and whether that name is inexact.
   std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);
   // An entry in two steps: the name (in its shown form) into the arena, then
   // the record pointing at it.
