@@ -5,7 +5,7 @@ from __future__ import annotations
 
 from e2e_base import E2E
 from harness import BANNER
-from trees import CHOOSE_ALL
+from trees import CHOOSE_ALL, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_UPPER_TRAIL
 
 STAMP_BIG = "2023/03/05 09:05:06"
 
@@ -47,6 +47,17 @@ class ChooseEntries(E2E):
         # /D keeps its meaning; a pattern never stops the walk.
         self.assert_listing(["LIST", self.c.abs("choose"), "/LEV:3", "/D", "/X:.git;build;lib"],
                             "choose", [r for r in without(".git", "build", "lib") if r not in DIRS])
+
+    def test_patterns_take_whole_characters(self):
+        # Under Wine in code page 932 the trail bytes are "\\", "a" and "A": the
+        # first makes no path of the pattern, the others are no letters.
+        rows = [(["/X:" + SJIS_DIR], [f"{SJIS_LOWER_TRAIL}a.txt", f"{SJIS_UPPER_TRAIL}B.txt"]),
+                (["/M:?"], [SJIS_DIR]),
+                ([f"/M:{SJIS_LOWER_TRAIL}*"], [f"{SJIS_LOWER_TRAIL}a.txt"])]
+        for args, rels in rows:
+            with self.subTest(args=args):
+                self.assert_listing(["LIST", self.c.abs("sjis"), "/R"] + args, "sjis", rels,
+                                    locale="ja_JP.UTF-8")
 
     def test_dir_and_stat_count_the_chosen_entries(self):
         res = self.c.run(["DIR", self.c.abs("choose"), "/R", "/MIN:1G"])
