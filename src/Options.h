@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "Choice.h"
+
 namespace tvx {
 
 // Version: "--version" asked for the banner alone.
@@ -23,6 +25,7 @@ struct ListOptions {
   bool Utf8 = false;   // every text in UTF-8 (changes nothing where texts are as stored)
   std::string Prefix;  // expanded, with its trailing blank; empty when absent
   std::string Suffix;  // expanded, with its leading blank; empty when absent
+  Choice Chosen;       // the entries listed and the directories entered
   // Parameters that name no option, as typed: warned about, then ignored.
   std::vector<std::string> UnknownSwitches;
 };

@@ -22,8 +22,9 @@ for section in "${sections[@]}"; do
 done
 
 # Every switch spelling the program accepts is documented.
-for word in /R /RECURSIVE /C /CONTINUE /F /FILENAMEONLY /D /NODIR /NOD /Q /NOQUOTE /NOQ /NP /NOPROGRESS /U /UPPER /L /LOWER /UTF8 \
-            /P= /PREFIX= /S= /SUFFIX= '$SELF' '$FULL' '$SHORT' '$DATETIME' '$DATE' '$TIME'; do
+for word in /R /RECURSIVE /C /CONTINUE /F /FILENAMEONLY /D /NODIR /NOD /Q /NOQUOTE /NOQ /NP /NOPROGRESS \
+            /U /UPPER /L /LOWER /UTF8 /P= /PREFIX= /S= /SUFFIX= /M: /MATCH: /X: /EXCLUDE: /LEV: \
+            /LEVELS: /MAXAGE: /MINAGE: /MIN: /MAX: /A: '$SELF' '$FULL' '$SHORT' '$DATETIME' '$DATE' '$TIME'; do
   grep -qF -- "$word" "$page" || fail "$word is not documented"
 done
 echo "man page: groff reports nothing; all sections, switches and macros present"

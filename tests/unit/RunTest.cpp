@@ -45,7 +45,8 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
     EXPECT_EQ(o.output.rfind(kBanner + "\n\n<HOW TO USE> TVX [COMMAND] DIRECTORY [OPTIONS]\n", 0),
               0u)
         << o.output;
-    EXPECT_TRUE(o.output.ends_with("       $TIME  File time\n"));
+    EXPECT_NE(o.output.find("       $TIME  File time\n- CHOOSING ENTRIES"), std::string::npos);
+    EXPECT_TRUE(o.output.ends_with("Readonly Archive Link\n"));
     EXPECT_EQ(o.error, "");
   }
 }
@@ -114,6 +115,19 @@ TEST(RunTest, EachMessageGoesToItsStream) {
        "<Unknown option ignored> [/p:x]\r\n"},
       // A value missing stops the run before the scan.
       {PathStyle::Posix, {"LIST", "/top", "/R", "/lev"}, 1, "", "<Invalid value> [/lev]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/Lev=x"}, 1, "", "<Invalid value> [/Lev=x]\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/MAXAGE:20260230"},
+       1,
+       "<Invalid value> [/MAXAGE:20260230]\r\n",
+       ""},
+      // An excluded directory, or one on the last level, is not entered: it cannot fail.
+      {PathStyle::Posix, {"LIST", "/top", "/R", "/X:s"}, 0, "/top/f\n/top/t\n", ""},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/LEV:1", "/A:-D"},
+       0,
+       "C:\\top\\f\r\nC:\\top\\t\r\n",
+       ""},
       {PathStyle::Windows,
        {"LIST", "C:\\top", "/R"},
        1,
@@ -170,6 +184,10 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
       {{"LIST", "/top"}, 0, "/top/f\n/top/s\n"},
       {{"STAT", "/top", "/R"}, 0, kBanner + "\nROOT /top FileCount=3\n"},
       {{"DIR", "/top", "/R"}, 0, "g?.txt", false},
+      // A name that is not chosen is never refused.
+      {{"LIST", "/top", "/R", "/M:f;h"}, 0, "/top/f\n"},
+      {{"LIST", "/top", "/R", "/X:g*"}, 0, "/top/f\n/top/s\n"},
+      {{"STAT", "/top", "/LEV:1"}, 0, kBanner + "\nROOT /top FileCount=2\n"},
   };
   for (const Row& row : rows) {
     FakePlatform p = Tree();
