@@ -4,11 +4,15 @@ scenarios of the benchmark (see bench/README.md).
 
     scenarios.py cold TREE [--turns N] [--tvx PATH] [--out DIR]
     scenarios.py slowfs TREE [--turns N] [--delay-us N] [--tvx PATH] [--out DIR]
+    scenarios.py choose TREE [--turns N] [--cold] [--base PATH] [--tvx PATH] [--out DIR]
 
 cold: the page cache is dropped before every run (needs root; skipped
 otherwise). slowfs: TREE is seen through bench/slowfs.c, a FUSE passthrough
 that adds a fixed delay to every operation (built here with cc and
-libfuse3; skipped where FUSE cannot be mounted).
+libfuse3; skipped where FUSE cannot be mounted). choose: a warm tree, LIST /R
+beside LIST /R with a name pattern and with a growing share of the tree's
+top-level subdirectories excluded (--cold: the page cache dropped before
+every run; --base: LIST /R of another tvx too, for the unfiltered walk).
 
 Every turn runs each command once, in an order that rotates from turn to
 turn, under /usr/bin/time (wall time and peak RSS); each tvx figure's ratio
@@ -111,6 +115,49 @@ def mount_slowfs(exe, tree, mnt, delay_us):
     return "the FUSE mount failed"
 
 
+def entries_below(path):
+    count = 0
+    for _, dirs, files in os.walk(path):
+        count += len(dirs) + len(files)
+    return count
+
+
+def choose_commands(tvx, tree):
+    """LIST /R, LIST /R /M:*.txt, and LIST /R with about a quarter, half and
+    three quarters of the entries below excluded subtrees (whole top-level
+    subdirectories by name, which the generated trees use nowhere deeper: a
+    path pattern would keep the walk from reading ahead); the share actually
+    excluded per name."""
+    tops = sorted(e.name for e in os.scandir(tree) if e.is_dir(follow_symlinks=False))
+    sizes = {t: entries_below(os.path.join(tree, t)) + 1 for t in tops}
+    total = entries_below(tree)
+    cmds = {"tvx LIST /R": [tvx, "LIST", tree, "/R"],
+            "tvx LIST /R /M:*.txt": [tvx, "LIST", tree, "/R", "/M:*.txt"]}
+    shares = {}
+    for quarter in (1, 2, 3):
+        chosen, got = [], 0
+        for t in tops:
+            if got >= total * quarter / 4:
+                break
+            chosen.append(t)
+            got += sizes[t]
+        if chosen:
+            name = f"tvx LIST /R /X ({got / total:.0%} excluded)"
+            cmds[name] = [tvx, "LIST", tree, "/R", "/X:" + ";".join(chosen)]
+            shares[name] = got / total
+    return cmds, shares
+
+
+def choose_report(runs, meta):
+    base = statistics.median(x[0] for x in runs["tvx LIST /R"])
+    out = [f"### Scenario choose: {meta}", "",
+           "| command | median s | ratio to LIST /R | peak RSS |", "|---|---:|---:|---:|"]
+    for n, r in runs.items():
+        med = statistics.median(x[0] for x in r)
+        out.append(f"| {n} | {med:.3f} | {med / base:.2f} | {max(x[1] for x in r) / 1024:.1f} MiB |")
+    return "\n".join(out) + "\n"
+
+
 def report(scenario, tree, runs, meta):
     med = {n: statistics.median(x[0] for x in r) for n, r in runs.items()}
     rss = {n: max(x[1] for x in r) for n, r in runs.items()}
@@ -144,18 +191,38 @@ def report(scenario, tree, runs, meta):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("scenario", choices=["cold", "slowfs"])
+    ap.add_argument("scenario", choices=["cold", "slowfs", "choose"])
     ap.add_argument("tree")
     ap.add_argument("--turns", type=int, default=3)
     ap.add_argument("--delay-us", type=int, default=200)
+    ap.add_argument("--cold", action="store_true")
+    ap.add_argument("--base")
     ap.add_argument("--tvx", default=os.path.join(HERE, "..", "build", "native", "tvx"))
     ap.add_argument("--out", default=os.path.join(HERE, "results", time.strftime("%Y%m%d-%H%M%S")))
     a = ap.parse_args()
     tvx, tree = os.path.abspath(a.tvx), os.path.abspath(a.tree)
-    for tool in ("find", "bfs", "fdfind", "du", "/usr/bin/time"):
+    needed = ("/usr/bin/time",) if a.scenario == "choose" else ("find", "bfs", "fdfind", "du",
+                                                                  "/usr/bin/time")
+    for tool in needed:
         if not shutil.which(tool):
             sys.exit(f"scenarios.py: {tool} is missing (apt-get install -y bfs fd-find time)")
     load = open("/proc/loadavg").read().split()[:3]
+    if a.scenario == "choose":
+        cmds, _ = choose_commands(tvx, tree)
+        if a.base:
+            cmds["base LIST /R"] = [os.path.abspath(a.base), "LIST", tree, "/R"]
+        if a.cold and os.geteuid() != 0:
+            print("scenario choose --cold skipped: dropping the page cache needs root")
+            return 0
+        subprocess.run(cmds["tvx LIST /R"], stdout=subprocess.DEVNULL)  # warm the cache
+        meta = f"{tree}, {'cold' if a.cold else 'warm'}, {a.turns} turns, load {' '.join(load)}"
+        runs = run_turns(cmds, a.turns, drop_caches if a.cold else lambda: None)
+        text = choose_report(runs, meta)
+        os.makedirs(a.out, exist_ok=True)
+        with open(os.path.join(a.out, "scenario-choose.json"), "w") as f:
+            json.dump({"meta": meta, "runs": runs}, f, indent=1)
+        print(text)
+        return 0
     if a.scenario == "cold":
         if os.geteuid() != 0:
             print("scenario cold skipped: dropping the page cache needs root")

@@ -8,7 +8,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 passed=0
-for target in CommandLine Expand DateForms Paths; do
+for target in CommandLine Expand DateForms Paths Pattern; do
   mkdir -p "$work/$target"
   cp tests/fuzz/corpus/$target/* "$work/$target/"
   if build/fuzz/tests/fuzz/Fuzz$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

@@ -49,22 +49,38 @@ void Report(const SomeFailure& failure, const std::function<void(const Failure&)
 
 void CheckListedNames(const ListOptions& options, const EntryList& list,
                       const std::function<void(const Failure&)>& leftOut) {
+  const CodePage& code = CodePage::SingleByte();  // only for the final separator
   if (list.Count() > 0 && InUnwritableDirectory(options, list, 0)) {
     // The listed directory itself: every line would hold it.
-    return Report(ControlNameFailure(
-                      WithoutFinalSeparator(list.Root(), list.Style(), CodePage::SingleByte())),
+    return Report(ControlNameFailure(WithoutFinalSeparator(list.Root(), list.Style(), code)),
                   leftOut);
   }
   FullPrefixCache prefixes(list);
+  std::string reported;  // the last directory reported, with its separator: its contents go with it
   for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i) {
     const TTarvixFileInfo& entry = list[i];
     const Unwritable why = UnwritableName(options, entry);
-    // Contents of such a directory go with it: it was reported already.
-    if (why == Unwritable::No || InUnwritableDirectory(options, list, entry.DirIndex()) ||
+    const bool inBadDirectory = InUnwritableDirectory(options, list, entry.DirIndex());
+    if ((why == Unwritable::No && !inBadDirectory) ||
         (options.NoDir && entry.IsDir() && !options.Recursive)) {
       continue;
     }
-    const std::string path = prefixes.For(entry.DirIndex()) + std::string(entry.Name());
+    const std::string& prefix = prefixes.For(entry.DirIndex());
+    if (!reported.empty() && prefix.starts_with(reported)) continue;
+    if (inBadDirectory) {
+      // A directory that a filter left out: the lines of its contents hold
+      // its name all the same.
+      reported = prefix;
+      const std::string path = WithoutFinalSeparator(prefix, list.Style(), code);
+      if (list.InInexactDirectory(entry.DirIndex())) {
+        Report(InexactNameFailure(path), leftOut);
+      } else {
+        Report(ControlNameFailure(path), leftOut);
+      }
+      continue;
+    }
+    const std::string path = prefix + std::string(entry.Name());
+    if (entry.IsDir()) reported = path + Separator(list.Style());
     if (why == Unwritable::CodePage) {
       Report(InexactNameFailure(path), leftOut);
     } else {

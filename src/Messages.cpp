@@ -46,7 +46,16 @@ constexpr const char* kHelpText =
     "       $PARENT  Directory holding the file or directory\r\n"
     "       $NAME  Name without its extension\r\n"
     "       $EXT  Extension with its dot\r\n"
-    "       $SIZE  Size in bytes";
+    "       $SIZE  Size in bytes\r\n"
+    "- CHOOSING ENTRIES  (value after : or =, options may repeat)\r\n"
+    "  /M[ATCH]:PATTERN[;...]  List only names matching a pattern (* any run, ? one character)\r\n"
+    "  /X|/EXCLUDE:PATTERN[;...]  Omit matching names, never entering them (a\\b: a path)\r\n"
+    "  /LEV[ELS]:N  List N levels (1 = DIRECTORY's own entries), implies /R\r\n"
+    "  /MAXAGE:N  Only entries written in the last N days, or since date YYYYMMDD\r\n"
+    "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD\r\n"
+    "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)\r\n"
+    "  /MAX:N[K|M|G|T]  Only entries of at most N bytes\r\n"
+    "  /A:[-]DHSRAL  Only with attributes (- without): Dir Hidden System Readonly Archive Link";
 
 }  // namespace
 

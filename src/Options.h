@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Choice.h"
 #include "Order.h"
 
 namespace tvx {
@@ -29,6 +30,7 @@ struct ListOptions {
   std::string Line;         // expanded: each LIST line is this alone, its macros replaced
   bool HasLine = false;
   std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
+  Choice Chosen;               // the entries listed and the directories entered
   // Parameters that name no option, as typed: warned about, then ignored.
   std::vector<std::string> UnknownSwitches;
 };

@@ -117,8 +117,8 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
   const EntryOrder order(options.Order, platform.Style(), platform.Code());
   const std::uint64_t total =
       ScanDirectory(platform, options.Directory, list, options.Recursive, details,
-                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), progress.get(),
-                    options.Order.empty() ? nullptr : &order);
+                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
+                    progress.get(), options.Order.empty() ? nullptr : &order);
 
   switch (options.Command) {
     case CommandKind::None:
@@ -239,6 +239,9 @@ ListOptions ParseCommandLine(Platform& platform) {
   options.UnknownSwitches = UnknownSwitches(params);
   if (const std::string bare = FirstWithoutValue(params); !bare.empty())
     throw InvalidValueFailure(bare);
+  options.Chosen = Choice::Read(params, platform.Now(), platform.Style(), platform.Code());
+  // A number of levels says how deep to go, so it asks for the descent too.
+  if (options.Chosen.Levels() != 0) options.Recursive = true;
   return options;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Choice.h"
 #include "Failure.h"
 #include "Order.h"
 #include "Platform.h"
@@ -44,12 +45,15 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
   return 0;
 }
 
-std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry) {
-  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + entry.Name().size() + 1;
+std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* storedName,
+                                         bool inexact) {
+  const std::size_t nameLength = std::strlen(storedName);
+  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + nameLength + 1;
   if (length > UINT32_MAX || dirs_.size() > TTarvixFileInfo::kIndexMask) throw LimitFailure();
-  dirs_.push_back({entry.NameData, parent, static_cast<std::uint32_t>(length)});
-  dirFlags_.push_back(static_cast<std::uint8_t>(dirFlags_[parent] | (entry.IsInexact() ? 1 : 0) |
-                                                (entry.HasControlBytes() ? 2 : 0)));
+  dirs_.push_back({storedName, parent, static_cast<std::uint32_t>(length)});
+  const bool control = HasControlChars(std::string_view(storedName, nameLength));
+  dirFlags_.push_back(
+      static_cast<std::uint8_t>(dirFlags_[parent] | (inexact ? 1 : 0) | (control ? 2 : 0)));
   return static_cast<std::uint32_t>(dirs_.size() - 1);
 }
 
@@ -72,7 +76,9 @@ const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t name
   entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0) |
                      (inexact ? TTarvixFileInfo::kInexactFlag : 0) |
                      (control ? TTarvixFileInfo::kControlFlag : 0);
-  if (!inexact && !control && firstInexact_ == count_) ++firstInexact_;
+  // An entry of a directory left out by a filter counts too: its line holds
+  // that directory's name.
+  if (!inexact && !control && dirFlags_[dirIndex] == 0 && firstInexact_ == count_) ++firstInexact_;
   const TDateTime units = time / 2;
   entry.TimeUnits = units <= 0            ? 0
                     : units >= UINT32_MAX ? UINT32_MAX
@@ -127,7 +133,8 @@ namespace {
 
 // One directory's entries, read whole before any of its subdirectories is
 // entered, so the walk needs no more than the entries of the directories on
-// the current path. Names go straight into the list's arena.
+// the current path. Names go straight into the list's arena, as they are.
+// Only what is listed, or entered, is kept: the filters decide as it is read.
 struct Batch : EntrySink {
   struct Item {
     const char* name;
@@ -137,16 +144,36 @@ struct Batch : EntrySink {
     bool isDir;
     bool enter;
     bool inexact;
+    bool listed;
     std::string_view Name() const { return {name, nameLength}; }
   };
-  explicit Batch(EntryList& list) : list(&list) {}
+  Batch(EntryList& list, const Choice& choice, bool recursive)
+      : list(&list), choice(&choice), recursive(recursive) {}
 
   EntryList* list;
+  const Choice* choice;
+  bool recursive;
+  std::uint32_t level = 1;  // of the entries read: 1 for the scanned directory's own
+  std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
+  std::string path;         // scratch: an entry's path below the scanned directory
   std::vector<Item> items;
 
   void Add(const RawEntry& e) override {
-    items.push_back({list->StoreName(e.Name), e.Name.size(), e.IsDir || e.IsLink ? 0 : e.Size,
-                     e.DateTime, e.IsDir, e.IsDir && !e.IsLink, e.Inexact});
+    const std::string_view own = e.LongName.empty() ? e.Name : e.LongName;
+    if (choice->HasPathPatterns()) {
+      path.assign(relativeDir).append(own);
+      if (choice->Excluded(own, path)) return;
+    } else if (choice->Excluded(own, {})) {
+      return;
+    }
+    const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
+    const bool enter =
+        recursive && e.IsDir && !e.IsLink && (choice->Levels() == 0 || level < choice->Levels());
+    const bool listed = choice->Lists(
+        {own, e.IsDir, e.IsLink, e.Hidden, e.System, e.ReadOnly, e.Archive, size, e.DateTime});
+    if (!listed && !enter) return;
+    items.push_back({list->StoreName(e.Name), e.Name.size(), size, e.DateTime, e.IsDir, enter,
+                     e.Inexact, listed});
   }
   void Clear() { items.clear(); }
 };
@@ -154,7 +181,7 @@ struct Batch : EntrySink {
 // A directory being walked: its handle, its batch and how far it has been
 // emitted. Frames are reused level by level, with their buffers.
 struct Frame {
-  explicit Frame(EntryList& list) : batch(list) {}
+  Frame(EntryList& list, const Choice& choice, bool recursive) : batch(list, choice, recursive) {}
   std::unique_ptr<DirHandle> handle;
   std::uint32_t dirIndex = 0;
   Batch batch;
@@ -162,6 +189,11 @@ struct Frame {
 };
 
 }  // namespace
+
+const Choice& NoChoice() {
+  static const Choice none;
+  return none;
+}
 
 std::string ScanRootPath(Platform& platform, const std::string& dir) {
   const PathStyle style = platform.Style();
@@ -188,7 +220,7 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
 
 // The walk of ScanDirectory over the list's root.
 std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool withDetails,
-                   const SkippedDirectory& onSkipped, ScanProgress* progress,
+                   const SkippedDirectory& onSkipped, const Choice& choice, ScanProgress* progress,
                    const EntryOrder* order) {
   std::uint64_t total = 0;
   // An explicit stack rather than recursion: a tree thousands of levels deep
@@ -198,10 +230,16 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
   // Enters and reads the root (parent null) or the subdirectory item of
   // parent. A failure names the directory; one that cannot be entered or
   // read is left out when onSkipped is given.
-  auto open = [&](Frame* parent, const Batch::Item* item, const TTarvixFileInfo* entry) {
-    if (depth == stack.size()) stack.push_back(std::make_unique<Frame>(list));
+  auto open = [&](Frame* parent, const Batch::Item* item) {
+    if (depth == stack.size()) stack.push_back(std::make_unique<Frame>(list, choice, recursive));
     Frame& frame = *stack[depth];
     frame.batch.Clear();
+    frame.batch.level = static_cast<std::uint32_t>(depth + 1);
+    if (parent && choice.HasPathPatterns()) {
+      frame.batch.relativeDir = parent->batch.relativeDir;
+      frame.batch.relativeDir.append(item->Name());
+      frame.batch.relativeDir += Separator(platform.Style());
+    }
     frame.next = 0;
     const auto where = [&] {
       return parent ? ShownPath(list, parent->dirIndex, item->Name(), platform)
@@ -210,7 +248,8 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
     try {
       frame.handle =
           parent ? platform.Enter(*parent->handle, item->Name()) : platform.EnterRoot(list.Root());
-      frame.dirIndex = parent ? list.AddSubdirectory(parent->dirIndex, *entry) : 0;
+      frame.dirIndex =
+          parent ? list.AddSubdirectory(parent->dirIndex, item->name, item->inexact) : 0;
       try {
         platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
         if (order) {
@@ -237,7 +276,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
     if (progress && progress->Count(frame.batch.items.size())) progress->Show(where());
     ++depth;
   };
-  open(nullptr, nullptr, nullptr);
+  open(nullptr, nullptr);
 
   while (depth > 0) {
     Frame& frame = *stack[depth - 1];
@@ -247,10 +286,12 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       continue;
     }
     const Batch::Item& item = frame.batch.items[frame.next++];
-    const TTarvixFileInfo& entry = list.AddStored(item.name, item.nameLength, frame.dirIndex,
-                                                  item.size, item.time, item.isDir, item.inexact);
-    total += item.size;
-    if (recursive && item.enter) open(&frame, &item, &entry);
+    if (item.listed) {
+      list.AddStored(item.name, item.nameLength, frame.dirIndex, item.size, item.time, item.isDir,
+                     item.inexact);
+      total += item.size;
+    }
+    if (item.enter) open(&frame, &item);
   }
   return total;
 }
@@ -259,12 +300,20 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
 
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
-                            ScanProgress* progress, const EntryOrder* order) {
+                            const Choice& choice, ScanProgress* progress, const EntryOrder* order) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style());
-  if (recursive) platform.ExpectRecursion();
-  const std::uint64_t total =
-      Walk(platform, list, recursive, withDetails, onSkipped, progress, order);
+  // Reading ahead must not read the subtrees the walk leaves out. The
+  // platform may keep the test past the scan, on its threads: a copy.
+  if (recursive && !choice.LimitsWalk()) {
+    platform.ExpectRecursion();
+  } else if (recursive && !choice.HasPathPatterns()) {
+    platform.ExpectRecursion([copy = choice](std::string_view name, std::uint32_t level) {
+      return copy.Enters(name, level);
+    });
+  }
+  const std::uint64_t total = Walk(platform, list, recursive, withDetails || choice.NeedsDetails(),
+                                   onSkipped, choice, progress, order);
   if (progress) progress->Erase();
   return total;
 }

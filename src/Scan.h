@@ -17,6 +17,7 @@ class Platform;
 class IoFailure;
 class EntryOrder;
 class ScanProgress;
+class Choice;
 
 // One listed entry. Records are compact, as trees of millions of entries are
 // common: 24 bytes each. The name lives zero-terminated in the list's arena,
@@ -81,7 +82,9 @@ class EntryList {
   std::uint32_t SetRoot(std::string fullPath, PathStyle style);
   // The path syntax of the scanned system, which also picks the quoting rule.
   PathStyle Style() const { return style_; }
-  std::uint32_t AddSubdirectory(std::uint32_t parent, const TTarvixFileInfo& entry);
+  // A subdirectory entered, by its name as stored (it need not be listed)
+  // and whether that name is inexact.
+  std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);
   // An entry in two steps: the name, as it is, into the arena, then the
   // record pointing at it. The record notes a control byte in the name.
   const char* StoreName(std::string_view name);
@@ -89,8 +92,8 @@ class EntryList {
                                    std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
                                    bool isDir, bool inexact = false);
   void Clear();
-  // The first entry whose name is inexact or holds a control byte; Count()
-  // when there is none.
+  // The first entry whose name or directory path is inexact or holds a
+  // control byte; Count() when there is none.
   std::size_t FirstInexact() const { return firstInexact_; }
   // Whether the directory's path holds an inexact name, so names no directory.
   bool InInexactDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 1) != 0; }
@@ -134,6 +137,9 @@ class FullPrefixCache {
   std::string text_;
 };
 
+// Lists every entry and enters every directory.
+const Choice& NoChoice();
+
 // dir as the scan sees it: a full path ending in a separator. The separator
 // goes on first, so a bare drive "C:" names its root.
 std::string ScanRootPath(Platform& platform, const std::string& dir);
@@ -146,12 +152,14 @@ using SkippedDirectory = std::function<void(const IoFailure&)>;
 // directory's record comes right before its contents. Links are listed but
 // never entered. withDetails: sizes and times will be read. A failure names
 // the directory it concerns; a directory that cannot be entered or read ends
-// the scan, unless onSkipped is given. Returns the total size of the listed
-// entries. progress, when given, is told of every directory read. order:
-// each directory's entries in that order rather than the system's.
+// the scan, unless onSkipped is given. choice picks the entries listed and
+// the directories entered; progress, when given, is told of every directory
+// read; order: each directory's entries in that order rather than the
+// system's. Returns the total size of the listed entries.
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
                             const SkippedDirectory& onSkipped = nullptr,
-                            ScanProgress* progress = nullptr, const EntryOrder* order = nullptr);
+                            const Choice& choice = NoChoice(), ScanProgress* progress = nullptr,
+                            const EntryOrder* order = nullptr);
 
 }  // namespace tvx

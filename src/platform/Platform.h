@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +28,15 @@ struct RawEntry {
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;
+  // Attributes as the directory read gives them (never set where the system
+  // has no such thing). ReadOnly may need details where it costs a stat.
+  bool Hidden = false;
+  bool System = false;
+  bool ReadOnly = false;
+  bool Archive = false;
+  // The entry's own long name, as far as the code page can write it, when
+  // Name is a short name standing in for it; empty otherwise.
+  std::string_view LongName;
 };
 
 class EntrySink {
@@ -67,6 +77,10 @@ struct DiskSpace {
   std::uint64_t FreeForCaller = 0;
 };
 
+// Whether the scan will enter a subdirectory called name that it finds at
+// level (1: in the scanned directory). Called from any thread.
+using EntersSubdirectory = std::function<bool(std::string_view name, std::uint32_t level)>;
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -92,9 +106,9 @@ class Platform {
   virtual std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) = 0;
   // Enters subdirectory `name` of an entered directory; fails as EnterRoot.
   virtual std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) = 0;
-  // Says that the scan will enter every subdirectory it finds, so the
-  // platform may read them ahead.
-  virtual void ExpectRecursion() {}
+  // Says that the scan will enter every subdirectory it finds, or those
+  // enters accepts when given, so the platform may read them ahead.
+  virtual void ExpectRecursion(EntersSubdirectory enters = {}) { (void)enters; }
   // Reports every entry of an entered directory but "." and "..", in the
   // system's order. withDetails: Size and DateTime are wanted; otherwise they
   // may be left 0. A directory that cannot be read raises ReadFailure, or
@@ -109,6 +123,8 @@ class Platform {
   // Milliseconds from an arbitrary start, never going back: the pace of the
   // progress line.
   virtual std::uint64_t Milliseconds() = 0;
+  // The present moment in local time, which file ages count back from.
+  virtual TDateTime Now() = 0;
 
   // Reads and writes every text as UTF-8 from now on, where the system's own
   // code page is another: names, command line, environment, messages.

@@ -65,6 +65,15 @@ HELP_LINES = [
     "       $NAME  Name without its extension",
     "       $EXT  Extension with its dot",
     "       $SIZE  Size in bytes",
+    "- CHOOSING ENTRIES  (value after : or =, options may repeat)",
+    "  /M[ATCH]:PATTERN[;...]  List only names matching a pattern (* any run, ? one character)",
+    "  /X|/EXCLUDE:PATTERN[;...]  Omit matching names, never entering them (a\\b: a path)",
+    "  /LEV[ELS]:N  List N levels (1 = DIRECTORY's own entries), implies /R",
+    "  /MAXAGE:N  Only entries written in the last N days, or since date YYYYMMDD",
+    "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD",
+    "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)",
+    "  /MAX:N[K|M|G|T]  Only entries of at most N bytes",
+    "  /A:[-]DHSRAL  Only with attributes (- without): Dir Hidden System Readonly Archive Link",
 ]
 USAGE = BANNER + "\n" + "\n".join(HELP_LINES)
 UNKNOWN = "\nCommand Unknown.\n" + BANNER

@@ -276,8 +276,37 @@ def wide(b: Builder):
     b.file("wideshut/a0/broken/x.txt")
 
 
+T_OLD = utc(2020, 1, 1, 10, 0, 0)
+T_FUTURE = utc(2090, 1, 1, 10, 0, 0)
+
+
+def choose(b: Builder):
+    # Names, kinds, ages and sizes for the filters that choose entries.
+    b.dir("choose")
+    b.file("choose/a.jpg", 20)
+    b.file("choose/b.JPG", 30)
+    b.file("choose/ro.txt", 2, mode=0o444)
+    b.file("choose/\u00e9.txt", 1)
+    b.sparse("choose/big.bin", 1024 ** 3 + 1)
+    for d in (".git", "build", "src", "src/gen", "lib", "lib/gen", "logs", "deep", "deep/d2"):
+        b.dir("choose/" + d)
+    b.file("choose/.git/config")
+    b.file("choose/build/out.o")
+    b.file("choose/src/main.c")
+    b.file("choose/src/gen/g.c")
+    b.file("choose/lib/gen/l.c")
+    b.file("choose/logs/old.log", 3, t=T_OLD)
+    b.file("choose/logs/new.log", 4, t=T_FUTURE)
+    b.file("choose/deep/d2/f.txt")
+
+
+CHOOSE_ALL = ["a.jpg", "b.JPG", "ro.txt", "\u00e9.txt", "big.bin", ".git", ".git/config", "build", "build/out.o",
+              "src", "src/main.c", "src/gen", "src/gen/g.c", "lib", "lib/gen", "lib/gen/l.c",
+              "logs", "logs/old.log", "logs/new.log", "deep", "deep/d2", "deep/d2/f.txt"]
+
+
 BUILDERS = [basic, blanks_and_quotes, dollar_and_percent, nested, empty, single_entries, links,
-            dir_trees, sjis, outside_code_page, permissions, many, wide]
+            dir_trees, sjis, outside_code_page, permissions, many, wide, choose]
 
 
 def build_all(root: str, mode: str):

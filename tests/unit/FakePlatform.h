@@ -22,6 +22,9 @@ struct FakeEntry {
   std::uint64_t Size = 0;
   TDateTime Time = 0;
   bool Inexact = false;
+  bool Hidden = false;
+  bool ReadOnly = false;
+  std::string LongName;  // when Name is a short name
 };
 
 class CaptureSink : public OutputSink {
@@ -99,6 +102,9 @@ class FakePlatform : public Platform {
       raw.IsDir = e.IsDir;
       raw.IsLink = e.IsLink;
       raw.Inexact = e.Inexact;
+      raw.Hidden = e.Hidden;
+      raw.ReadOnly = e.ReadOnly;
+      raw.LongName = e.LongName;
       raw.Size = withDetails ? e.Size : 0;
       raw.DateTime = withDetails ? e.Time : 0;
       sink.Add(raw);
@@ -116,6 +122,11 @@ class FakePlatform : public Platform {
   }
   // Each reading of the clock moves it on by clockStep.
   std::uint64_t Milliseconds() override { return clock += clockStep; }
+  TDateTime Now() override { return now; }
+  void ExpectRecursion(EntersSubdirectory filter = {}) override {
+    ++recursionExpected;
+    enters = std::move(filter);
+  }
   void UseUtf8() override {
     ++utf8Switches;
     if (!utf8Params.empty()) params = utf8Params;
@@ -131,6 +142,8 @@ class FakePlatform : public Platform {
   std::vector<std::string> params;
   std::vector<std::string> utf8Params;  // what the command line reads as after UseUtf8
   int utf8Switches = 0;
+  int recursionExpected = 0;
+  EntersSubdirectory enters;  // what reading ahead was told the scan enters
   std::vector<std::string> environment;
   std::vector<std::string> entered, reads;
   int detailedReads = 0, environmentReads = 0, localeReads = 0;
@@ -139,6 +152,7 @@ class FakePlatform : public Platform {
   bool diskKnown = true;
   LocaleSettings locale;
   std::uint64_t clock = 0, clockStep = 0;
+  TDateTime now = MakeDateTime(2026, 12, 7, 12, 0, 0);
   CodePage code;
   CaptureSink out, err;
   Language language = Language::English;

@@ -47,7 +47,8 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
         << o.output;
     EXPECT_NE(o.output.find("\n       $DATE  File date\n       $TIME  File time\n"),
               std::string::npos);
-    EXPECT_TRUE(o.output.ends_with("       $SIZE  Size in bytes\n"));
+    EXPECT_NE(o.output.find("       $SIZE  Size in bytes\n- CHOOSING ENTRIES"), std::string::npos);
+    EXPECT_TRUE(o.output.ends_with("Readonly Archive Link\n"));
     EXPECT_EQ(o.error, "");
   }
 }
@@ -135,6 +136,19 @@ TEST(RunTest, EachMessageGoesToItsStream) {
        0,
        std::string("f\0s\0t\0", 6),
        ""},
+      {PathStyle::Posix, {"LIST", "/top", "/Lev=x"}, 1, "", "<Invalid value> [/Lev=x]\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/MAXAGE:20260230"},
+       1,
+       "<Invalid value> [/MAXAGE:20260230]\r\n",
+       ""},
+      // An excluded directory, or one on the last level, is not entered: it cannot fail.
+      {PathStyle::Posix, {"LIST", "/top", "/R", "/X:s"}, 0, "/top/f\n/top/t\n", ""},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/LEV:1", "/A:-D"},
+       0,
+       "C:\\top\\f\r\nC:\\top\\t\r\n",
+       ""},
       {PathStyle::Windows,
        {"LIST", "C:\\top", "/R"},
        1,
@@ -191,6 +205,10 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
       {{"LIST", "/top"}, 0, "/top/f\n/top/s\n"},
       {{"STAT", "/top", "/R"}, 0, kBanner + "\nROOT /top FileCount=3\n"},
       {{"DIR", "/top", "/R"}, 0, "g?.txt", false},
+      // A name that is not chosen is never refused.
+      {{"LIST", "/top", "/R", "/M:f;h"}, 0, "/top/f\n"},
+      {{"LIST", "/top", "/R", "/X:g*"}, 0, "/top/f\n/top/s\n"},
+      {{"STAT", "/top", "/LEV:1"}, 0, kBanner + "\nROOT /top FileCount=2\n"},
   };
   for (const Row& row : rows) {
     FakePlatform p = Tree();
@@ -249,6 +267,13 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
     EXPECT_EQ(o.output, row.output) << row.params.back();
     EXPECT_EQ(o.error, row.error) << row.params.back();
   }
+  // A directory a filter leaves out still stands in its contents' lines.
+  FakePlatform m = Tree();
+  m.tree["/top/"] = {{"f.txt"}, {"a\nb", true}};
+  m.tree["/top/a\nb/"] = {{"x.txt"}};
+  Outcome filtered = RunWith(m, {"LIST", "/top", "/R", "/M:*.txt", "/C"});
+  EXPECT_EQ(filtered.output + "|" + filtered.error,
+            "/top/f.txt\n|<Name not writable on one line; /0 writes it> [/top/a?b]\n");
   FakePlatform d = Tree();
   d.tree["/top/"] = {{"g\x7f"}};
   EXPECT_NE(RunWith(d, {"DIR", "/top"}).output.find("  'g?' "), std::string::npos);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Choice.h"
 #include "FakePlatform.h"
 #include "Order.h"
 #include "Scan.h"
@@ -73,7 +74,8 @@ TEST(ScanTest, OrderSortsEachDirectoryAndKeepsThePreOrder) {
     p.AddDir(top + "sub" + top.back(), {{"z", false, false, 1, t}, {"y", false, false, 2, t}});
     EntryList list;
     const EntryOrder order(ParseOrder(row.order, "/O"), row.style, p.code);
-    ScanDirectory(p, top, list, true, OrderNeedsDetails(order.Keys()), nullptr, nullptr, &order);
+    ScanDirectory(p, top, list, true, OrderNeedsDetails(order.Keys()), nullptr, NoChoice(), nullptr,
+                  &order);
     std::string names;
     FullPrefixCache prefixes(list);
     list.ForEach([&](const TTarvixFileInfo& e) {
@@ -101,6 +103,59 @@ TEST(ScanTest, AskForDetailsOnlyWhenTheCommandNeedsThem) {
   EXPECT_EQ(p.detailedReads, 0);
   ScanDirectory(p, "/d", list, true, true);
   EXPECT_EQ(p.detailedReads, 3);
+}
+
+// Filters choose what is listed; only /X and the last level keep a
+// directory from being entered (read), and the total is the listed one's.
+TEST(ScanTest, ChoiceDecidesWhatIsListedAndWhatIsEntered) {
+  struct Row {
+    std::vector<std::string> options;
+    std::vector<std::string> listed;
+    std::vector<std::string> reads;
+    std::uint64_t total;
+  } rows[] = {
+      {{"/M:?"},
+       {"/d/f", "/d/s", "/d/s/g", "/d/s/u", "/d/s/u/h", "/d/t"},
+       {"/d/", "/d/s/", "/d/s/u/"},
+       35},
+      {{"/M:g;h"}, {"/d/s/g", "/d/s/u/h"}, {"/d/", "/d/s/", "/d/s/u/"}, 5},
+      {{"/X:u", "/M:*"}, {"/d/f", "/d/s", "/d/s/g", "/d/t"}, {"/d/", "/d/s/"}, 35},
+      {{"/X:s/u", "/X:f;t"}, {"/d/s", "/d/s/g"}, {"/d/", "/d/s/"}, 5},
+      {{"/X:g", "/M:g"}, {}, {"/d/", "/d/s/", "/d/s/u/"}, 0},
+      {{"/LEV:2"}, {"/d/f", "/d/s", "/d/s/g", "/d/s/u", "/d/t"}, {"/d/", "/d/s/"}, 35},
+      {{"/LEV:1", "/A:D"}, {"/d/s"}, {"/d/"}, 0},
+      {{"/A:-D", "/MIN:6", "/MAX:10"}, {"/d/f"}, {"/d/", "/d/s/", "/d/s/u/"}, 10},
+      {{"/A:H"}, {"/d/s/u/h"}, {"/d/", "/d/s/", "/d/s/u/"}, 0},
+      {{"/MAXAGE:20260101"}, {"/d/t"}, {"/d/", "/d/s/", "/d/s/u/"}, 20},
+      {{"/MINAGE:20260101", "/A:-D"},
+       {"/d/f", "/d/s/g", "/d/s/u/h"},
+       {"/d/", "/d/s/", "/d/s/u/"},
+       15},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = BasicTree();
+    p.tree["/d/"][2].Time = MakeDateTime(2026, 6, 1, 0, 0, 0);
+    p.tree["/d/s/u/"][0].Hidden = true;
+    std::vector<std::string> params{"LIST", "/d"};
+    params.insert(params.end(), row.options.begin(), row.options.end());
+    const Choice choice = Choice::Read(params, p.now, p.Style(), p.code);
+    EntryList list;
+    const std::uint64_t total = ScanDirectory(p, "/d", list, true, true, nullptr, choice);
+    EXPECT_EQ(Names(list), row.listed) << row.options[0];
+    EXPECT_EQ(p.reads, row.reads) << row.options[0];
+    EXPECT_EQ(total, row.total) << row.options[0];
+  }
+  // Reading ahead is told what the walk enters, or not asked for where a
+  // path decides.
+  FakePlatform p = BasicTree();
+  const Choice some = Choice::Read({"LIST", "/d", "/X:u*", "/LEV:3"}, 0, p.Style(), p.code);
+  EntryList list;
+  ScanDirectory(p, "/d", list, true, false, nullptr, some);
+  ASSERT_EQ(p.recursionExpected, 1);
+  EXPECT_TRUE(p.enters("s", 2) && !p.enters("u", 1) && !p.enters("s", 3));
+  const Choice path = Choice::Read({"LIST", "/d", "/X:s/u"}, 0, p.Style(), p.code);
+  ScanDirectory(p, "/d", list, true, false, nullptr, path);
+  EXPECT_EQ(p.recursionExpected, 1);
 }
 
 TEST(ScanTest, LinksAreListedButNeverEntered) {

@@ -38,7 +38,7 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& o
       pos += d->d_reclen;
       const char* name = d->d_name;
       if (IsDotOrDotDot(name)) continue;
-      Listing::Item item{out.names.size(), d->d_type, false, 0, 0};
+      Listing::Item item{out.names.size(), d->d_type, false, 0, 0, 0};
       if (withDetails || item.type == DT_UNKNOWN) {
         struct stat st;
         item.haveStat = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -46,6 +46,7 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& o
           item.type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
           item.size = st.st_size;
           item.mtime = st.st_mtime;
+          item.mode = st.st_mode;
         }
       }
       out.items.push_back(item);

@@ -17,6 +17,7 @@ struct Listing {
     bool haveStat;
     off_t size;
     time_t mtime;
+    mode_t mode;  // with haveStat
   };
   bool readable = false;
   int error = 0;      // errno when the directory could not be opened for reading

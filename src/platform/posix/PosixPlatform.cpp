@@ -107,7 +107,10 @@ class PosixPlatform : public Platform {
     return stat(FullPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
-  void ExpectRecursion() override { readAheadWanted_ = true; }
+  void ExpectRecursion(EntersSubdirectory enters = {}) override {
+    readAheadWanted_ = true;
+    readAhead_.Only(std::move(enters));
+  }
 
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
     if (access(fullPath.c_str(), X_OK) != 0) RaiseErrno(errno);
@@ -159,6 +162,9 @@ class PosixPlatform : public Platform {
       entry.Name = listing->Name(item);
       entry.IsDir = item.type == DT_DIR;
       entry.IsLink = item.type == DT_LNK;
+      entry.Hidden = entry.Name.front() == '.';
+      // What "read-only" means here: the owner may not write it.
+      entry.ReadOnly = item.haveStat && (item.mode & S_IWUSR) == 0;
       if (item.haveStat && withDetails) {
         if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
         entry.DateTime = clock_.Convert(item.mtime);
@@ -195,6 +201,7 @@ class PosixPlatform : public Platform {
     return static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
   }
+  TDateTime Now() override { return clock_.Convert(time(nullptr)); }
 
   OutputSink& StandardOutput() override { return out_; }
   OutputSink& StandardError() override { return err_; }

@@ -122,9 +122,14 @@ std::shared_ptr<ReadAhead::Job> ReadAhead::MakeJob(int fd, PlacePtr place, const
   try {
     auto job = std::make_shared<Job>(*this, own.fd, std::move(place), withDetails);
     own.Release();  // the job closes it from here on
+    // The walk enters them in this order; one it leaves out is never read.
+    const std::uint32_t level = job->place->depth + 1;
     for (const Listing::Item& item : listing.items) {
-      if (item.type == DT_DIR) job->names.emplace_back(listing.Name(item));
+      if (item.type != DT_DIR) continue;
+      if (enters_ && !enters_(listing.Name(item), level)) continue;
+      job->names.emplace_back(listing.Name(item));
     }
+    if (job->names.empty()) return nullptr;
     job->slots = std::make_unique<Slot[]>(job->names.size());
     job->unopened = job->names.size();
     return job;

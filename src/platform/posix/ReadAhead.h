@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -80,6 +81,11 @@ class ReadAhead {
   Slot& Claim(Job& job, std::size_t i, std::vector<char>& buffer);
   // The walk has taken over a slot's listing.
   void HandedOver(Slot& slot);
+  // Reads ahead only the subdirectories the walk enters: whether it enters
+  // name found at level. Set before the first job.
+  void Only(std::function<bool(std::string_view, std::uint32_t)> enters) {
+    enters_ = std::move(enters);
+  }
   // More than one I/O thread: reads wait, so even a lone subdirectory is worth reading ahead.
   bool Grown() const { return threads_.load(std::memory_order_relaxed) > 1; }
 
@@ -112,6 +118,7 @@ class ReadAhead {
   bool Next(std::shared_ptr<Job>& job, std::size_t& i);
   void Loop();
 
+  std::function<bool(std::string_view, std::uint32_t)> enters_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::set<std::shared_ptr<Job>, NeededFirst> jobs_;

@@ -95,17 +95,35 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
   auto narrow = [&codec](std::wstring_view text, std::string& out) {
     return codec.AppendExact(text, out);
   };
-  std::string name;
+  std::string name, longName;
   do {
     if (IsDotOrDotDot(data.cFileName)) continue;
     const std::wstring_view wide(data.cFileName, std::wcslen(data.cFileName));
     Listing::Item item{};
+    // Patterns match the long name, also where a short one is listed.
+    bool askedShort = false;
     item.inexact = !NameForOutput(
-        wide, narrow, [&] { return ShortName(dir, wide); }, name);
+        wide, narrow,
+        [&] {
+          askedShort = true;
+          longName = name;
+          return ShortName(dir, wide);
+        },
+        name);
     item.nameAt = listing.names.size();
     item.nameLength = name.size();
     listing.names += name;
-    item.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (askedShort && longName != name) {
+      item.longAt = listing.names.size();
+      item.longLength = longName.size();
+      listing.names += longName;
+    }
+    const DWORD attributes = data.dwFileAttributes;
+    item.isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    item.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    item.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    item.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    item.archive = (attributes & FILE_ATTRIBUTE_ARCHIVE) != 0;
     // Junctions and directory symbolic links: entering them could loop.
     item.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (withDetails) {

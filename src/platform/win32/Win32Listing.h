@@ -19,7 +19,9 @@ struct Listing {
   struct Item {
     std::size_t nameAt, nameLength;  // into names
     std::size_t wideAt, wideLength;  // into wides, for subdirectories to enter
+    std::size_t longAt, longLength;  // into names: the long name a short one stands for
     bool isDir, isLink, inexact;
+    bool hidden, system, readOnly, archive;
     std::uint64_t size;
     TDateTime time;
   };
@@ -30,6 +32,9 @@ struct Listing {
 
   std::string_view Name(const Item& item) const {
     return std::string_view(names).substr(item.nameAt, item.nameLength);
+  }
+  std::string_view LongName(const Item& item) const {
+    return std::string_view(names).substr(item.longAt, item.longLength);
   }
   std::wstring_view Wide(const Item& item) const {
     return std::wstring_view(wides).substr(item.wideAt, item.wideLength);

@@ -127,7 +127,9 @@ class Win32Platform final : public Platform {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
-  void ExpectRecursion() override { walk_.ExpectRecursion(); }
+  void ExpectRecursion(EntersSubdirectory enters = {}) override {
+    walk_.ExpectRecursion(std::move(enters));
+  }
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
     return walk_.EnterRoot(fullPath);
   }
@@ -145,6 +147,12 @@ class Win32Platform final : public Platform {
 
   bool GetDiskSpace(const std::string& path, DiskSpace& space) override {
     return QueryDiskSpace(path, codec_, code_, space);
+  }
+
+  TDateTime Now() override {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return MakeDateTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
   }
 
   LocaleSettings ReadLocale() override {

@@ -39,6 +39,7 @@ std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string
   auto& parent = static_cast<Win32Dir&>(parentHandle);
   const std::size_t found = FindSubdirectory(parent, name);
   auto dir = std::make_unique<Win32Dir>();
+  dir->level = parent.level + 1;
   if (found == parent.subdirectories.size()) {
     dir->path = parent.path + codec_.ToWide(name) + L'\\';
     CheckEnterable(dir->path);
@@ -92,9 +93,16 @@ void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& si
     entry.IsDir = item.isDir;
     entry.IsLink = item.isLink;
     entry.Inexact = item.inexact;
+    entry.LongName = listing->LongName(item);
+    entry.Hidden = item.hidden;
+    entry.System = item.system;
+    entry.ReadOnly = item.readOnly;
+    entry.Archive = item.archive;
     entry.Size = item.size;
     entry.DateTime = item.time;
-    if (item.isDir && !item.isLink) {
+    // Only those the walk enters, which it does in this order.
+    const std::string_view own = entry.LongName.empty() ? entry.Name : entry.LongName;
+    if (item.isDir && !item.isLink && (!enters_ || enters_(own, dir.level + 1))) {
       dir.subdirectories.push_back({std::string(entry.Name), std::wstring(listing->Wide(item))});
     }
     sink.Add(entry);

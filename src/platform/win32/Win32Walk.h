@@ -31,6 +31,7 @@ struct Win32Dir final : DirHandle {
   std::vector<Subdirectory> subdirectories;
   std::size_t nextSubdirectory = 0;
   SubdirectoryIndex subdirectoryIndex;  // their names, once the walk leaves their order
+  std::uint32_t level = 0;              // 0 for the scanned directory
   // The reads of the subdirectories, when they were posted to the workers;
   // closed when the walk leaves this directory.
   std::shared_ptr<ReadAhead::Job> job;
@@ -49,7 +50,10 @@ class Win32Walk {
  public:
   explicit Win32Walk(const TextCodec& codec) : codec_(codec), readAhead_(codec) {}
 
-  void ExpectRecursion() { readAheadWanted_ = true; }
+  void ExpectRecursion(EntersSubdirectory enters) {
+    readAheadWanted_ = true;
+    enters_ = std::move(enters);
+  }
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath);
   std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name);
   void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink);
@@ -60,6 +64,7 @@ class Win32Walk {
   const TextCodec& codec_;
   Listing listing_;  // reused for every directory the walk reads itself
   bool readAheadWanted_ = false;
+  EntersSubdirectory enters_;  // the subdirectories read ahead; all when empty
   // Last: its workers stop before anything they could touch is gone.
   ReadAhead readAhead_;
 };

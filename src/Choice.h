@@ -1,0 +1,89 @@
+// Which entries a run lists and which directories it enters: the filters of
+// the command line, read once, then asked per entry. Pure logic.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Locale.h"
+#include "Paths.h"
+#include "Text.h"
+
+namespace tvx {
+
+// What the filters look at in one entry.
+struct EntryFacts {
+  std::string_view Name;  // the entry's own long name
+  bool IsDir = false;
+  bool IsLink = false;
+  bool Hidden = false;
+  bool System = false;
+  bool ReadOnly = false;
+  bool Archive = false;
+  std::uint64_t Size = 0;  // 0 for directories
+  TDateTime Time = 0;      // last written, local time
+};
+
+class Choice {
+ public:
+  // Every filter of the parameters after the directory. now is the local
+  // time that ages count back from; code cuts Windows names into characters
+  // (POSIX names are taken as UTF-8). A bad value raises InvalidValueFailure
+  // naming the option as typed.
+  static Choice Read(const std::vector<std::string>& params, TDateTime now, PathStyle style,
+                     const CodePage& code);
+
+  // Levels listed, 1 being the directory's own entries; 0 when unlimited.
+  std::uint32_t Levels() const { return levels_; }
+  // Whether some directories may be left unentered, by /X or a level limit.
+  bool LimitsWalk() const {
+    return levels_ != 0 || !excludedNames_.empty() || !excludedPaths_.empty();
+  }
+  // Whether sizes, times or the owner's write permission are asked.
+  bool NeedsDetails() const;
+  // Whether Excluded wants the entry's path relative to the listed directory.
+  bool HasPathPatterns() const { return !excludedPaths_.empty(); }
+  // Left out, and never entered when a directory. relativePath uses the
+  // scanned system's separator; it may be empty when !HasPathPatterns().
+  bool Excluded(std::string_view name, std::string_view relativePath) const;
+  // Whether a subdirectory found at level (1: in the scanned directory) is
+  // entered by its name and level; a path pattern may still exclude it.
+  bool Enters(std::string_view name, std::uint32_t level) const {
+    return (levels_ == 0 || level < levels_) && !MatchesAny(excludedNames_, name);
+  }
+  // Whether an entry that is not excluded is listed.
+  bool Lists(const EntryFacts& entry) const;
+
+ private:
+  // Bits in the order of the letters D H S R A L.
+  static constexpr unsigned kDir = 1, kHidden = 2, kSystem = 4, kReadOnly = 8, kArchive = 16,
+                            kLink = 32;
+  void ReadPatterns(const std::vector<std::string>& params);
+  void ReadNumbers(const std::vector<std::string>& params, TDateTime now);
+  void ReadAttributes(const std::vector<std::string>& params);
+  bool MatchesAny(const std::vector<std::string>& patterns, std::string_view text) const;
+  static unsigned AttributesOf(const EntryFacts& entry);
+
+  PathStyle style_ = PathStyle::Posix;
+  CodePage code_;
+  std::vector<std::string> matched_;
+  std::vector<std::string> excludedNames_;
+  std::vector<std::string> excludedPaths_;
+  std::uint32_t levels_ = 0;
+  bool hasNewest_ = false, hasOldest_ = false;
+  TDateTime notBefore_ = 0;  // /MAXAGE: written at or after
+  TDateTime before_ = 0;     // /MINAGE: written before
+  std::uint64_t minSize_ = 0;
+  std::uint64_t maxSize_ = UINT64_MAX;
+  unsigned required_ = 0, refused_ = 0;
+};
+
+// The parts of a value, or false when it is malformed; pure helpers of Read.
+bool ParseLevels(std::string_view text, std::uint32_t& levels);
+bool ParseSize(std::string_view text, std::uint64_t& bytes);
+// A day count below 1900 counts back from now; otherwise YYYYMMDD, local midnight.
+bool ParseAge(std::string_view text, TDateTime now, TDateTime& moment);
+
+}  // namespace tvx

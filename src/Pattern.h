@@ -1,0 +1,19 @@
+// Wildcard patterns for entry names: pure logic, tested on every platform.
+#pragma once
+
+#include <string_view>
+
+#include "Text.h"
+
+namespace tvx {
+
+// Whether name matches pattern: "*" stands for any run of characters (none
+// included), "?" for exactly one, every other character for itself. Both
+// texts are cut into whole characters by code, so a trail byte that equals
+// "*", "?" or "\" is never taken for one. ignoreCase folds the ASCII letters
+// alone, as upper-casing a displayed name does. "*.*" matches every name,
+// with or without a dot.
+bool MatchesPattern(std::string_view pattern, std::string_view name, const CodePage& code,
+                    bool ignoreCase);
+
+}  // namespace tvx
