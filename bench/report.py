@@ -77,6 +77,7 @@ def main():
     row("tvx DIR /R", "du -a", 1.00, "<", " (better still)")
     row("tvx STAT /R", "find", 0.85)
     row("tvx LIST /R $DATETIME", "tvx DIR /R", 1.00)
+    row("tvx LIST /R /O:N", "tvx LIST /R", 1.20)
     row("tvx LIST /R (pipe)", "tvx LIST /R", 1.10)
     row("tvx DIR /R (pipe)", "tvx DIR /R", 1.10)
     p("")

@@ -127,6 +127,7 @@ COMMANDS=(
   "tvx DIR /R|$QX DIR $QT /R > /dev/null"
   "tvx STAT /R|$QX STAT $QT /R > /dev/null"
   "tvx LIST /R \$DATETIME|$QX LIST $QT /R '/P=\$DATETIME' > /dev/null"
+  "tvx LIST /R /O:N|$QX LIST $QT /R /O:N > /dev/null"
   "find|find $QT > /dev/null"
   "bfs|bfs $QT > /dev/null"
   "find -printf|find $QT -printf $QF > /dev/null"
@@ -202,7 +203,7 @@ rm -f "$RESULTS/paired.json"
 if [ "$PAIRED" -gt 0 ]; then
   pargs=()
   for p in "tvx LIST /R|find" "tvx DIR /R|bfs -printf" "tvx DIR /R|du -a" "tvx STAT /R|find" \
-    "tvx LIST /R \$DATETIME|tvx DIR /R" "tvx LIST /R (pipe)|tvx LIST /R" \
+    "tvx LIST /R \$DATETIME|tvx DIR /R" "tvx LIST /R /O:N|tvx LIST /R" "tvx LIST /R (pipe)|tvx LIST /R" \
     "tvx DIR /R (pipe)|tvx DIR /R"; do
     a=${p%%|*} b=${p#*|}
     pargs+=(--pair "$a" "$(cmd_of "$a")" "$b" "$(cmd_of "$b")")

@@ -1,12 +1,10 @@
 #include "Commands.h"
 
-#include <array>
-#include <vector>
-
 #include "Failure.h"
 #include "Macros.h"
 #include "Messages.h"
 #include "Output.h"
+#include "Paths.h"
 #include "Platform.h"
 #include "Scan.h"
 
@@ -18,217 +16,90 @@ QuoteRule QuoteRuleFor(PathStyle style) {
   return style == PathStyle::Windows ? QuoteRule::CommandPrompt : QuoteRule::PosixShell;
 }
 
-// The displayed form of a name: case mapping, then quoting.
-void MakeDisplay(std::string& name, const ListOptions& options, QuoteRule rule,
-                 const CodePage& code) {
-  if (options.Upper) UpperAscii(name, code);
-  if (options.Lower) LowerAscii(name, code);
-  if (!options.NoQuote) QuoteForShell(name, rule, code);
+WordForm ShownForm(const ListOptions& options, PathStyle style) {
+  return {QuoteRuleFor(style), !options.NoQuote, options.Upper, options.Lower};
 }
-
-// The date texts the steps of a prefix and suffix use, kept for the last few
-// hundred distinct times: files of a tree were mostly written in batches.
-class DateCache {
- public:
-  DateCache(const DateForms& forms, const MacroText& prefix, const MacroText& suffix)
-      : forms_(forms), slots_(kSlots) {
-    for (std::size_t m = kFirstDateMacro; m < kMacroCount; ++m) {
-      wanted_[m - kFirstDateMacro] =
-          prefix.Uses(static_cast<Macro>(m)) || suffix.Uses(static_cast<Macro>(m));
-    }
-  }
-  bool Wanted() const { return wanted_[0] || wanted_[1] || wanted_[2]; }
-  // Puts the date texts of time in the places of their macros; false when
-  // one of them holds a "$".
-  bool Fill(TDateTime time, MacroValues& values) {
-    Slot& slot = slots_[static_cast<std::uint64_t>(time / 2) % kSlots];
-    if (!slot.made || slot.time != time) Make(slot, time);
-    for (std::size_t m = kFirstDateMacro; m < kMacroCount; ++m)
-      values[m].Pieces = {slot.texts[m - kFirstDateMacro]};
-    return slot.clean;
-  }
-
- private:
-  static constexpr std::size_t kSlots = 509;  // prime: times often differ by round amounts
-  struct Slot {
-    bool made = false, clean = true;
-    TDateTime time = 0;
-    std::array<std::string, 3> texts;
-  };
-  void Make(Slot& slot, TDateTime time) {
-    slot.made = true;
-    slot.time = time;
-    for (std::string& text : slot.texts) text.clear();
-    if (wanted_[0]) forms_.AppendDateTime(slot.texts[0], time);
-    if (wanted_[1]) forms_.AppendDate(slot.texts[1], time);
-    if (wanted_[2]) forms_.AppendTime(slot.texts[2], time);
-    slot.clean = true;
-    for (const std::string& text : slot.texts) slot.clean &= text.find('$') == std::string::npos;
-  }
-  const DateForms& forms_;
-  std::array<bool, 3> wanted_{};  // $DATETIME, $DATE, $TIME
-  std::vector<Slot> slots_;
-};
-
-// Writes LIST's lines. Most lines are copied piece by piece from the steps
-// of prefix and suffix; a line whose texts could form macros is made by the
-// replace-in-turn rule, which the steps only shortcut.
-class ListLines : public MacroSource {
- public:
-  ListLines(const ListOptions& options, PathStyle style, const LocaleSettings& locale)
-      : options_(options),
-        rule_(QuoteRuleFor(style)),
-        quote_(QuoteChar(rule_)),
-        code_(locale.Code),
-        forms_(locale),
-        prefix_(options.Prefix),
-        suffix_(options.Suffix),
-        dates_(forms_, prefix_, suffix_),
-        macros_(HasMacros(options)) {}
-
-  void Write(std::uint32_t dirIndex, const std::string& dir, const TTarvixFileInfo& entry,
-             LineWriter& out) {
-    if (dirIndex != dirIndex_) EnterDirectory(dirIndex, dir);
-    name_ = entry.ShortName();
-    time_ = entry.DateTime();
-    SetValues();
-    bool bySteps = !macros_;
-    if (macros_ && !dirHasDollar_ && name_.find('$') == std::string_view::npos &&
-        (!dates_.Wanted() || dates_.Fill(time_, values_))) {
-      bySteps = prefix_.StepsExact(values_) && suffix_.StepsExact(values_);
-    }
-    if (bySteps) {
-      prefix_.AppendTo(out, values_);
-      for (std::string_view piece : values_[MacroIndex(Macro::Self)].Pieces) out.Append(piece);
-      suffix_.AppendTo(out, values_);
-    } else {
-      WriteInTurn(out);
-    }
-    out.EndLine();
-  }
-
-  std::string_view Text(Macro macro) override {
-    switch (macro) {
-      case Macro::Self:
-      case Macro::Full:
-      case Macro::Short:
-        return whole_[MacroIndex(macro)];
-      case Macro::DateTime:
-        return DateText(&DateForms::AppendDateTime);
-      case Macro::Date:
-        return DateText(&DateForms::AppendDate);
-      case Macro::Time:
-        break;
-    }
-    return DateText(&DateForms::AppendTime);
-  }
-
- private:
-  void EnterDirectory(std::uint32_t dirIndex, const std::string& dir) {
-    dirIndex_ = dirIndex;
-    dir_ = dir;
-    dirNeedsQuotes_ = NeedsQuotes(dir, rule_, code_);
-    dirHasQuote_ = dir.find(quote_) != std::string::npos;
-    dirHasDollar_ = dir.find('$') != std::string::npos;
-  }
-
-  // The texts of $SELF, $FULL and $SHORT as pieces. The displayed name is made
-  // as a text of its own only for case mapping or quotes to be escaped.
-  void SetValues() {
-    const bool full = !options_.FileNameOnly;
-    const std::string_view dir = full ? dir_ : std::string_view();
-    const bool quote =
-        !options_.NoQuote && (NeedsQuotes(name_, rule_, code_) || (full && dirNeedsQuotes_));
-    // Only a quoted name needs its quote characters escaped.
-    const bool escaped =
-        quote && (name_.find(quote_) != std::string_view::npos || (full && dirHasQuote_));
-    if (!options_.Upper && !options_.Lower && !escaped) {
-      const std::string_view mark = quote ? std::string_view(&quote_, 1) : std::string_view();
-      values_[MacroIndex(Macro::Self)].Pieces = {mark, dir, name_, mark};
-    } else {
-      display_.assign(dir);
-      display_.append(name_);
-      MakeDisplay(display_, options_, rule_, code_);
-      values_[MacroIndex(Macro::Self)].Pieces = {display_};
-    }
-    values_[MacroIndex(Macro::Full)].Pieces = {dir_, name_};
-    values_[MacroIndex(Macro::Short)].Pieces = {name_};
-  }
-
-  void WriteInTurn(LineWriter& out) {
-    for (std::size_t m = 0; m < kFirstDateMacro; ++m) {
-      whole_[m].clear();
-      values_[m].AppendTo(whole_[m]);
-    }
-    for (const MacroText* text : {&prefix_, &suffix_}) {
-      line_ = text->Typed();
-      ReplaceMacrosInTurn(line_, *this, code_);
-      out.Append(line_);
-      if (text == &prefix_) out.Append(whole_[MacroIndex(Macro::Self)]);
-    }
-  }
-
-  std::string_view DateText(void (DateForms::*append)(std::string&, TDateTime) const) {
-    date_.clear();
-    (forms_.*append)(date_, time_);
-    return date_;
-  }
-
-  const ListOptions& options_;
-  const QuoteRule rule_;
-  const char quote_;  // the rule's quote character
-  const CodePage& code_;
-  const DateForms forms_;
-  const MacroText prefix_, suffix_;
-  DateCache dates_;
-  const bool macros_;
-  std::uint32_t dirIndex_ = UINT32_MAX;
-  std::string_view dir_;
-  bool dirNeedsQuotes_ = false, dirHasQuote_ = false, dirHasDollar_ = false;
-  std::string_view name_;
-  TDateTime time_ = 0;
-  MacroValues values_;
-  // Reused across entries so the loop allocates only when a text outgrows them.
-  std::string display_, line_, date_;
-  std::array<std::string, kFirstDateMacro> whole_;  // $SELF, $FULL, $SHORT whole
-};
 
 }  // namespace
 
-bool HasMacros(const ListOptions& options) {
-  for (std::string_view macro : kMacroNames) {
-    if (options.Prefix.find(macro) != std::string::npos ||
-        options.Suffix.find(macro) != std::string::npos)
-      return true;
-  }
-  return false;
+namespace {
+
+// Why LIST cannot write a name truthfully on its line, if it cannot: a
+// character the code page lacks, or (unless /0 ends the lines) a control byte.
+enum class Unwritable { No, CodePage, Control };
+
+Unwritable UnwritableName(const ListOptions& options, const TTarvixFileInfo& entry) {
+  if (entry.IsInexact()) return Unwritable::CodePage;
+  return entry.HasControlBytes() && !options.Nul ? Unwritable::Control : Unwritable::No;
 }
+
+bool InUnwritableDirectory(const ListOptions& options, const EntryList& list,
+                           std::uint32_t dirIndex) {
+  return list.InInexactDirectory(dirIndex) || (!options.Nul && list.InControlDirectory(dirIndex));
+}
+
+// Thrown by its own type, so that its message stays its own.
+template <typename SomeFailure>
+void Report(const SomeFailure& failure, const std::function<void(const Failure&)>& leftOut) {
+  if (!leftOut) throw failure;
+  leftOut(failure);
+}
+
+}  // namespace
 
 void CheckListedNames(const ListOptions& options, const EntryList& list,
                       const std::function<void(const Failure&)>& leftOut) {
+  const CodePage& code = CodePage::SingleByte();  // only for the final separator
+  if (list.Count() > 0 && InUnwritableDirectory(options, list, 0)) {
+    // The listed directory itself: every line would hold it.
+    return Report(ControlNameFailure(WithoutFinalSeparator(list.Root(), list.Style(), code)),
+                  leftOut);
+  }
   FullPrefixCache prefixes(list);
+  std::string reported;  // the last directory reported, with its separator: its contents go with it
   for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i) {
     const TTarvixFileInfo& entry = list[i];
-    // Contents of such a directory go with it: it was reported already.
-    if (!entry.IsInexact() || list.InInexactDirectory(entry.DirIndex()) ||
+    const Unwritable why = UnwritableName(options, entry);
+    const bool inBadDirectory = InUnwritableDirectory(options, list, entry.DirIndex());
+    if ((why == Unwritable::No && !inBadDirectory) ||
         (options.NoDir && entry.IsDir() && !options.Recursive)) {
       continue;
     }
-    const InexactNameFailure failure(prefixes.For(entry.DirIndex()) + std::string(entry.Name()));
-    if (!leftOut) throw failure;
-    leftOut(failure);
+    const std::string& prefix = prefixes.For(entry.DirIndex());
+    if (!reported.empty() && prefix.starts_with(reported)) continue;
+    if (inBadDirectory) {
+      // A directory that a filter left out: the lines of its contents hold
+      // its name all the same.
+      reported = prefix;
+      const std::string path = WithoutFinalSeparator(prefix, list.Style(), code);
+      if (list.InInexactDirectory(entry.DirIndex())) {
+        Report(InexactNameFailure(path), leftOut);
+      } else {
+        Report(ControlNameFailure(path), leftOut);
+      }
+      continue;
+    }
+    const std::string path = prefix + std::string(entry.Name());
+    if (entry.IsDir()) reported = path + Separator(list.Style());
+    if (why == Unwritable::CodePage) {
+      Report(InexactNameFailure(path), leftOut);
+    } else {
+      Report(ControlNameFailure(path), leftOut);
+    }
   }
 }
 
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out) {
-  ListLines lines(options, list.Style(), locale);
+  const std::unique_ptr<ListLines> lines = ListLines::Make(options, list.Style(), locale);
+  const std::size_t rootLength = list.Root().size();
   FullPrefixCache prefixes(list);
   list.ForEach([&](const TTarvixFileInfo& entry) {
     if (options.NoDir && entry.IsDir()) return;
-    if (options.Continue && (entry.IsInexact() || list.InInexactDirectory(entry.DirIndex())))
+    if (options.Continue && (UnwritableName(options, entry) != Unwritable::No ||
+                             InUnwritableDirectory(options, list, entry.DirIndex())))
       return;
-    lines.Write(entry.DirIndex(), prefixes.For(entry.DirIndex()), entry, out);
+    lines->Write(entry.DirIndex(), prefixes.For(entry.DirIndex()), rootLength, entry, out);
   });
 }
 
@@ -242,17 +113,26 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width, bo
 void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
                 const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
                 LineWriter& out) {
-  const QuoteRule rule = QuoteRuleFor(list.Style());
-  std::string name, line;
+  const WordForm form = ShownForm(options, list.Style());
+  std::string shown, buffer, line;
   list.ForEach([&](const TTarvixFileInfo& entry) {
-    name.assign(entry.Name());
-    MakeDisplay(name, options, rule, locale.Code);
+    std::string_view name = entry.Name();
+    if (entry.HasControlBytes()) {
+      shown.assign(name);
+      ShowControlChars(shown);
+      name = shown;
+    }
     line.clear();
     AppendPadded(line, DirStampText(entry.DateTime(), locale), 20, true);
     line += ' ';
     AppendPadded(line, FormatNumber(entry.Size(), locale), 20, false);
     line += "  ";
-    AppendPadded(line, name, 30, true);
+    std::size_t width = 0;
+    for (std::string_view piece : QuotedPieces({}, {}, name, form, locale.Code, buffer)) {
+      line.append(piece);
+      width += piece.size();
+    }
+    line.append(width < 30 ? 30 - width : 0, ' ');
     out.WriteLine(line);
   });
 

@@ -16,14 +16,12 @@ class Failure;
 class LineWriter;
 struct DiskSpace;
 
-// Whether LIST's prefix or suffix holds a macro (only then are macros expanded,
-// and only then can a date be needed).
-bool HasMacros(const ListOptions& options);
-
-// Raises the failure for the first entry whose name LIST would write with
-// "?" for missing characters: such a line names no file, or with the wildcard
-// several. Directories that /NODIR leaves out count when the walk went into
-// them, as their contents' lines hold their names. With /C each such entry
+// Raises the failure for the first entry whose name LIST would not write
+// truthfully: with "?" for characters the code page lacks, or holding a
+// control byte that would break the line (unless /0 ends the lines). Such a
+// line names no file, or with the wildcard several. Directories that /NODIR
+// leaves out count when the walk went into them, as their contents' lines
+// hold their names; so does the listed directory. With /C each such entry
 // goes to leftOut instead, and LIST leaves it and its contents out.
 void CheckListedNames(const ListOptions& options, const EntryList& list,
                       const std::function<void(const Failure&)>& leftOut = nullptr);

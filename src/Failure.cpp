@@ -30,6 +30,10 @@ std::string InexactNameFailure::Text(Language language, const SystemText& toSyst
   return toSystem(InexactNameText(language));
 }
 
+std::string ControlNameFailure::Text(Language language, const SystemText& toSystem) const {
+  return toSystem(ControlNameText(language));
+}
+
 std::string InvalidValueFailure::Text(Language language, const SystemText& toSystem) const {
   return toSystem(InvalidValueText(language));
 }

@@ -115,6 +115,18 @@ class InexactNameFailure : public Failure {
   std::string Text(Language language, const SystemText& toSystem) const override;
 };
 
+// An entry whose name holds a control byte: on one line it would break the
+// line, or with "?" name another file. /0 writes it.
+class ControlNameFailure : public Failure {
+ public:
+  explicit ControlNameFailure(std::string path) : Failure("control byte in name") {
+    SetPath(std::move(path));
+  }
+
+ protected:
+  std::string Text(Language language, const SystemText& toSystem) const override;
+};
+
 // An option whose value is missing, malformed or out of range; it names the
 // option as typed, and ends the run before anything is scanned.
 class InvalidValueFailure : public Failure {

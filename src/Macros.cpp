@@ -1,5 +1,8 @@
 #include "Macros.h"
 
+#include <cstdio>
+
+#include "Options.h"
 #include "Output.h"
 
 namespace tvx {
@@ -72,6 +75,43 @@ void ReplaceMacrosInTurn(std::string& text, MacroSource& source, const CodePage&
     if (text.find(kMacroNames[macro]) == std::string::npos) continue;
     ReplaceAllIn(text, kMacroNames[macro], source.Text(static_cast<Macro>(macro)), code);
   }
+}
+
+}  // namespace tvx
+
+namespace tvx {
+
+bool HasMacros(const ListOptions& options) {
+  for (std::string_view macro : kMacroNames) {
+    for (const std::string* text : {&options.Prefix, &options.Suffix, &options.Line}) {
+      if (text->find(macro) != std::string::npos) return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+void AppendNumbers(std::string& out, const char* format, int a, int b, int c) {
+  char text[48];
+  const int length = std::snprintf(text, sizeof text, format, a, b, c);
+  if (length > 0) out.append(text, static_cast<std::size_t>(length));
+}
+}  // namespace
+
+void AppendIsoDate(std::string& out, TDateTime time) {
+  const DateParts parts = SplitDateTime(time);
+  AppendNumbers(out, "%04d-%02d-%02d", parts.Year, parts.Month, parts.Day);
+}
+
+void AppendIsoTime(std::string& out, TDateTime time) {
+  const DateParts parts = SplitDateTime(time);
+  AppendNumbers(out, "%02d:%02d:%02d", parts.Hour, parts.Minute, parts.Second);
+}
+
+void AppendStamp(std::string& out, TDateTime time) {
+  const DateParts parts = SplitDateTime(time);
+  AppendNumbers(out, "%04d%02d%02d-", parts.Year, parts.Month, parts.Day);
+  AppendNumbers(out, "%02d%02d%02d", parts.Hour, parts.Minute, parts.Second);
 }
 
 }  // namespace tvx

@@ -25,8 +25,12 @@ constexpr const char* kHelpText =
     "  /C[ONTINUE]  Continue past directories that cannot be read\r\n"
     "  /UTF8  Write file names and every text in UTF-8\r\n"
     "  /NP, /NOPROGRESS  No progress line on a terminal while scanning\r\n"
+    "  /O[RDER]:N|E|S|D|G  Sort each directory by Name, Ext, Size, Date; G directories first;\r\n"
+    "     - before a letter reverses it; letters combine (/O:G-D)\r\n"
+    "  /0, /NUL  End LIST lines with NUL; names exactly as stored, not quoted\r\n"
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value\r\n"
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value\r\n"
+    "  /LINE=VALUE[%ENV%,$MACRO]  The whole LIST line (not with /P or /S)\r\n"
     "     %ENV%  System environment variable\r\n"
     "     MACRO\r\n"
     "       $SELF  Listed file or directory name\r\n"
@@ -35,6 +39,14 @@ constexpr const char* kHelpText =
     "       $DATETIME  File date and time\r\n"
     "       $DATE  File date\r\n"
     "       $TIME  File time\r\n"
+    "       $ISODATE  File date as 2026-12-07\r\n"
+    "       $ISOTIME  File time as 16:44:40\r\n"
+    "       $STAMP  File date and time as 20261207-164440\r\n"
+    "       $REL  Path from the listed directory\r\n"
+    "       $PARENT  Directory holding the file or directory\r\n"
+    "       $NAME  Name without its extension\r\n"
+    "       $EXT  Extension with its dot\r\n"
+    "       $SIZE  Size in bytes\r\n"
     "- CHOOSING ENTRIES  (value after : or =, options may repeat)\r\n"
     "  /M[ATCH]:PATTERN[;...]  List only names matching a pattern (* any run, ? one character)\r\n"
     "  /X|/EXCLUDE:PATTERN[;...]  Omit matching names, never entering them (a\\b: a path)\r\n"
@@ -113,6 +125,11 @@ std::string OutOfMemoryText(Language language) {
 std::string InexactNameText(Language language) {
   return Pick(language, "Name not writable in this code page; /UTF8 writes it",
               "ｺｰﾄﾞﾍﾟｰｼﾞで書けない名前です (/UTF8 で書けます)");
+}
+
+std::string ControlNameText(Language language) {
+  return Pick(language, "Name not writable on one line; /0 writes it",
+              "1行に書けない名前です (/0 で書けます)");
 }
 
 std::string ProgressText(Language language, std::string_view entries,

@@ -37,6 +37,8 @@ std::string OutOfMemoryText(Language language);
 std::string LimitFailureText(Language language);
 // An entry whose name LIST cannot write truthfully in the output's code page.
 std::string InexactNameText(Language language);
+// An entry whose name holds a control byte, which no line can carry.
+std::string ControlNameText(Language language);
 // The progress line's counts, before the directory being read:
 // "Scanning: 123,456 entries, 12,345 directories: ".
 std::string ProgressText(Language language, std::string_view entries, std::string_view directories);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Choice.h"
+#include "Order.h"
 
 namespace tvx {
 
@@ -22,10 +23,14 @@ struct ListOptions {
   bool Upper = false;
   bool Lower = false;
   bool NoProgress = false;  // no progress line on a terminal
-  bool Utf8 = false;   // every text in UTF-8 (changes nothing where texts are as stored)
-  std::string Prefix;  // expanded, with its trailing blank; empty when absent
-  std::string Suffix;  // expanded, with its leading blank; empty when absent
-  Choice Chosen;       // the entries listed and the directories entered
+  bool Utf8 = false;        // every text in UTF-8 (changes nothing where texts are as stored)
+  bool Nul = false;         // LIST ends each line with a NUL byte and quotes nothing
+  std::string Prefix;       // expanded; LIST puts a blank between it and the name
+  std::string Suffix;       // expanded; LIST puts a blank between the name and it
+  std::string Line;         // expanded: each LIST line is this alone, its macros replaced
+  bool HasLine = false;
+  std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
+  Choice Chosen;               // the entries listed and the directories entered
   // Parameters that name no option, as typed: warned about, then ignored.
   std::vector<std::string> UnknownSwitches;
 };

@@ -27,6 +27,11 @@ class LineWriter {
     buffer_.append(lineBreak_);
     Written();
   }
+  // Ends a line with end instead of the line break (a NUL for xargs -0).
+  void EndWith(char end) {
+    buffer_ += end;
+    Written();
+  }
   // Raises IoFailure when the bytes cannot be written.
   void Flush();
   // Forgets buffered bytes (after a failed write, nothing more is tried).

@@ -6,7 +6,9 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Failure.h"
+#include "Macros.h"
 #include "Messages.h"
+#include "Order.h"
 #include "Output.h"
 #include "Platform.h"
 #include "Progress.h"
@@ -60,9 +62,11 @@ class Messenger {
 
 // The banner line under STAT: the full path as typed was made full, so a
 // typed final separator stays and none is added, but a bare drive ("C:")
-// names its root. root is the scanned directory, ending in its separator.
-std::string StatRoot(const std::string& root, const std::string& typed, PathStyle style,
+// names its root. root is the scanned directory, ending in its separator;
+// a control byte in it is shown as "?".
+std::string StatRoot(std::string root, const std::string& typed, PathStyle style,
                      const CodePage& code) {
+  ShowControlChars(root);
   if (WithSeparator(typed, style, code).size() == typed.size()) return root;
   std::string shown = root.substr(0, root.size() - 1);
   const bool driveRoot = style == PathStyle::Windows && shown.size() == 2 && shown[1] == ':';
@@ -93,7 +97,8 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
   for (const std::string& typed : options.UnknownSwitches)
     messenger.ToStandardError(messenger.MessageOf(UnknownSwitchWarning(typed)));
   const bool details = options.Command == CommandKind::Dir ||
-                       (options.Command == CommandKind::List && HasMacros(options));
+                       (options.Command == CommandKind::List && HasMacros(options)) ||
+                       OrderNeedsDetails(options.Order);
   const LocaleSettings locale = platform.ReadLocale();
 
   // With /C what cannot be listed is reported and left out; without it, it
@@ -109,10 +114,11 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
     };
   }
   EntryList list;
+  const EntryOrder order(options.Order, platform.Style(), platform.Code());
   const std::uint64_t total =
       ScanDirectory(platform, options.Directory, list, options.Recursive, details,
                     leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
-                    progress.get());
+                    progress.get(), options.Order.empty() ? nullptr : &order);
 
   switch (options.Command) {
     case CommandKind::None:
@@ -163,9 +169,10 @@ void Report(Platform& platform, LineWriter& out, const Messenger& messenger, std
   messenger.ToStandardError(message);
 }
 
-// Prefix and suffix, with their environment references expanded.
-void ReadPrefixAndSuffix(Platform& platform, const std::vector<std::string>& params,
-                         ListOptions& options) {
+// Prefix, suffix and line template, with their environment references
+// expanded. A template is the whole line: it stands alone.
+void ReadLineParts(Platform& platform, const std::vector<std::string>& params,
+                   ListOptions& options) {
   const TextEquality equal = [&platform](std::string_view a, std::string_view b) {
     return platform.SameTextIgnoringCase(a, b);
   };
@@ -173,13 +180,18 @@ void ReadPrefixAndSuffix(Platform& platform, const std::vector<std::string>& par
     return LookupValue(platform.Environment(), name, equal);
   };
   const std::string prefix = GetSwitchValue(params, {"/P", "/PREFIX"}, equal);
-  if (!prefix.empty()) options.Prefix = ExpandEnvRefs(prefix, getEnv, platform.Code()) + " ";
+  if (!prefix.empty()) options.Prefix = ExpandEnvRefs(prefix, getEnv, platform.Code());
   const std::string suffix = GetSwitchValue(params, {"/S", "/SUFFIX"}, equal);
-  if (!suffix.empty()) {
-    std::string expanded = ExpandEnvRefs(suffix, getEnv, platform.Code());
-    expanded.insert(expanded.begin(), ' ');
-    options.Suffix = std::move(expanded);
-  }
+  if (!suffix.empty()) options.Suffix = ExpandEnvRefs(suffix, getEnv, platform.Code());
+  const std::vector<SwitchValue> lines = SwitchValues(params, {"/LINE"});
+  if (lines.empty()) return;
+  const SwitchValue& line = lines.back();
+  bool prefixOrSuffix = false;
+  for (const SwitchValue& value : SwitchValues(params, {"/P", "/PREFIX", "/S", "/SUFFIX"}))
+    prefixOrSuffix = prefixOrSuffix || value.Typed[value.Typed.find_first_of(":=")] == '=';
+  if (line.Value.empty() || prefixOrSuffix) throw InvalidValueFailure(line.Typed);
+  options.HasLine = true;
+  options.Line = ExpandEnvRefs(line.Value, getEnv, platform.Code());
 }
 
 }  // namespace
@@ -218,9 +230,12 @@ ListOptions ParseCommandLine(Platform& platform) {
   options.NoQuote = FindSwitch(params, {"/Q", "/NOQUOTE", "/NOQ"}) > 0;
   options.Upper = FindSwitch(params, {"/U", "/UPPER"}) > 0;
   options.Lower = FindSwitch(params, {"/L", "/LOWER"}) > 0;
+  options.Nul = FindSwitch(params, {"/0", "/NUL"}) > 0;
+  for (const SwitchValue& order : SwitchValues(params, {"/O", "/ORDER"}))
+    options.Order = ParseOrder(order.Value, order.Typed);
   options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
 
-  ReadPrefixAndSuffix(platform, params, options);
+  ReadLineParts(platform, params, options);
   options.UnknownSwitches = UnknownSwitches(params);
   if (const std::string bare = FirstWithoutValue(params); !bare.empty())
     throw InvalidValueFailure(bare);

@@ -5,6 +5,7 @@
 
 #include "Choice.h"
 #include "Failure.h"
+#include "Order.h"
 #include "Platform.h"
 #include "Progress.h"
 
@@ -35,51 +36,49 @@ const char* EntryList::Store(std::string_view name) {
 }
 
 std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
+  // Kept as it is: the walk enters it by this path.
   root_ = std::move(fullPath);
-  ShowControlChars(root_);
   style_ = style;
   dirs_.clear();
   dirs_.push_back({"", 0, static_cast<std::uint32_t>(root_.size())});
-  inexactDirs_.assign(1, false);
+  dirFlags_.assign(1, HasControlChars(root_) ? 2 : 0);
   return 0;
 }
 
 std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* storedName,
                                          bool inexact) {
-  const std::uint64_t length =
-      std::uint64_t{dirs_[parent].PrefixLength} + std::strlen(storedName) + 1;
-  if (length > UINT32_MAX || dirs_.size() >= TTarvixFileInfo::kInexactFlag) throw LimitFailure();
+  const std::size_t nameLength = std::strlen(storedName);
+  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + nameLength + 1;
+  if (length > UINT32_MAX || dirs_.size() > TTarvixFileInfo::kIndexMask) throw LimitFailure();
   dirs_.push_back({storedName, parent, static_cast<std::uint32_t>(length)});
-  inexactDirs_.push_back(inexact || inexactDirs_[parent]);
+  const bool control = HasControlChars(std::string_view(storedName, nameLength));
+  dirFlags_.push_back(
+      static_cast<std::uint8_t>(dirFlags_[parent] | (inexact ? 1 : 0) | (control ? 2 : 0)));
   return static_cast<std::uint32_t>(dirs_.size() - 1);
 }
 
-const char* EntryList::StoreName(std::string_view name, bool* shownDiffers) {
+const char* EntryList::StoreName(std::string_view name) {
   // Names hold no zero byte on any system; one would cut the stored name short.
   if (name.size() >= kArenaBlock) throw LimitFailure();
-  // Records hold names as they are shown; the walk keeps the real ones.
-  const bool differs = HasControlChars(name);
-  if (shownDiffers) *shownDiffers = differs;
-  if (differs) {
-    std::string shown(name);
-    ShowControlChars(shown);
-    return Store(shown);
-  }
   return Store(name);
 }
 
-const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::uint32_t dirIndex,
-                                            std::uint64_t size, TDateTime time, bool isDir,
-                                            bool inexact) {
+const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t nameLength,
+                                            std::uint32_t dirIndex, std::uint64_t size,
+                                            TDateTime time, bool isDir, bool inexact) {
   if (count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = chunks_[count_ / kChunk][count_ % kChunk];
   entry.NameData = stored;
   entry.SizeBytes = size;
+  const bool control = HasControlChars(std::string_view(stored, nameLength));
   entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0) |
-                     (inexact ? TTarvixFileInfo::kInexactFlag : 0);
-  if (!inexact && firstInexact_ == count_) ++firstInexact_;
+                     (inexact ? TTarvixFileInfo::kInexactFlag : 0) |
+                     (control ? TTarvixFileInfo::kControlFlag : 0);
+  // An entry of a directory left out by a filter counts too: its line holds
+  // that directory's name.
+  if (!inexact && !control && dirFlags_[dirIndex] == 0 && firstInexact_ == count_) ++firstInexact_;
   const TDateTime units = time / 2;
   entry.TimeUnits = units <= 0            ? 0
                     : units >= UINT32_MAX ? UINT32_MAX
@@ -96,7 +95,7 @@ void EntryList::Clear() {
   large_.clear();
   arenaUsed_ = kArenaBlock;
   dirs_.clear();
-  inexactDirs_.clear();
+  dirFlags_.clear();
   root_.clear();
 }
 
@@ -134,20 +133,19 @@ namespace {
 
 // One directory's entries, read whole before any of its subdirectories is
 // entered, so the walk needs no more than the entries of the directories on
-// the current path. Names go straight into the list's arena; the few whose
-// shown form differs (control bytes) keep their real name here for the walk.
+// the current path. Names go straight into the list's arena, as they are.
 // Only what is listed, or entered, is kept: the filters decide as it is read.
 struct Batch : EntrySink {
   struct Item {
-    const char* shown;
-    std::size_t realStart;  // into real, or npos when the shown name is the real one
-    std::size_t realLength;
+    const char* name;
+    std::size_t nameLength;
     std::uint64_t size;
     TDateTime time;
     bool isDir;
     bool enter;
     bool inexact;
     bool listed;
+    std::string_view Name() const { return {name, nameLength}; }
   };
   Batch(EntryList& list, const Choice& choice, bool recursive)
       : list(&list), choice(&choice), recursive(recursive) {}
@@ -158,7 +156,6 @@ struct Batch : EntrySink {
   std::uint32_t level = 1;  // of the entries read: 1 for the scanned directory's own
   std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
   std::string path;         // scratch: an entry's path below the scanned directory
-  std::string real;
   std::vector<Item> items;
 
   void Add(const RawEntry& e) override {
@@ -175,31 +172,10 @@ struct Batch : EntrySink {
     const bool listed = choice->Lists(
         {own, e.IsDir, e.IsLink, e.Hidden, e.System, e.ReadOnly, e.Archive, size, e.DateTime});
     if (!listed && !enter) return;
-    bool shownDiffers = false;
-    Item item{list->StoreName(e.Name, &shownDiffers),
-              std::string::npos,
-              0,
-              size,
-              e.DateTime,
-              e.IsDir,
-              enter,
-              e.Inexact,
-              listed};
-    if (shownDiffers) {
-      item.realStart = real.size();
-      item.realLength = e.Name.size();
-      real.append(e.Name);
-    }
-    items.push_back(item);
+    items.push_back({list->StoreName(e.Name), e.Name.size(), size, e.DateTime, e.IsDir, enter,
+                     e.Inexact, listed});
   }
-  std::string_view RealName(const Item& item) const {
-    if (item.realStart == std::string::npos) return item.shown;
-    return std::string_view(real).substr(item.realStart, item.realLength);
-  }
-  void Clear() {
-    real.clear();
-    items.clear();
-  }
+  void Clear() { items.clear(); }
 };
 
 // A directory being walked: its handle, its batch and how far it has been
@@ -237,13 +213,15 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
     path.append(name);
     path += Separator(platform.Style());
   }
+  // The list keeps names as they are; messages show a control byte as "?".
+  ShowControlChars(path);
   return WithoutFinalSeparator(path, platform.Style(), platform.Code());
 }
 
 // The walk of ScanDirectory over the list's root.
 std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool withDetails,
-                   const SkippedDirectory& onSkipped, const Choice& choice,
-                   ScanProgress* progress) {
+                   const SkippedDirectory& onSkipped, const Choice& choice, ScanProgress* progress,
+                   const EntryOrder* order) {
   std::uint64_t total = 0;
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
@@ -259,21 +237,26 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
     frame.batch.level = static_cast<std::uint32_t>(depth + 1);
     if (parent && choice.HasPathPatterns()) {
       frame.batch.relativeDir = parent->batch.relativeDir;
-      frame.batch.relativeDir.append(parent->batch.RealName(*item));
+      frame.batch.relativeDir.append(item->Name());
       frame.batch.relativeDir += Separator(platform.Style());
     }
     frame.next = 0;
     const auto where = [&] {
-      return parent ? ShownPath(list, parent->dirIndex, item->shown, platform)
+      return parent ? ShownPath(list, parent->dirIndex, item->Name(), platform)
                     : ShownPath(list, 0, {}, platform);
     };
     try {
-      frame.handle = parent ? platform.Enter(*parent->handle, parent->batch.RealName(*item))
-                            : platform.EnterRoot(list.Root());
+      frame.handle =
+          parent ? platform.Enter(*parent->handle, item->Name()) : platform.EnterRoot(list.Root());
       frame.dirIndex =
-          parent ? list.AddSubdirectory(parent->dirIndex, item->shown, item->inexact) : 0;
+          parent ? list.AddSubdirectory(parent->dirIndex, item->name, item->inexact) : 0;
       try {
         platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
+        if (order) {
+          order->Sort(frame.batch.items, [](const Batch::Item& i) {
+            return SortFields{i.Name(), i.size, i.time, i.isDir};
+          });
+        }
       } catch (const ReadFailure&) {
         if (onSkipped) throw;
         frame.batch.Clear();  // adds nothing, as an empty directory would
@@ -304,7 +287,8 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
     }
     const Batch::Item& item = frame.batch.items[frame.next++];
     if (item.listed) {
-      list.AddStored(item.shown, frame.dirIndex, item.size, item.time, item.isDir, item.inexact);
+      list.AddStored(item.name, item.nameLength, frame.dirIndex, item.size, item.time, item.isDir,
+                     item.inexact);
       total += item.size;
     }
     if (item.enter) open(&frame, &item);
@@ -316,7 +300,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
 
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
-                            const Choice& choice, ScanProgress* progress) {
+                            const Choice& choice, ScanProgress* progress, const EntryOrder* order) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style());
   // Reading ahead must not read the subtrees the walk leaves out. The
@@ -329,7 +313,7 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
     });
   }
   const std::uint64_t total = Walk(platform, list, recursive, withDetails || choice.NeedsDetails(),
-                                   onSkipped, choice, progress);
+                                   onSkipped, choice, progress, order);
   if (progress) progress->Erase();
   return total;
 }

@@ -15,6 +15,7 @@ namespace tvx {
 
 class Platform;
 class IoFailure;
+class EntryOrder;
 class ScanProgress;
 class Choice;
 
@@ -34,12 +35,17 @@ class TTarvixFileInfo {
   bool IsDir() const { return (DirAndFlag & kDirFlag) != 0; }
   // The name holds "?" for characters the output's code page lacks.
   bool IsInexact() const { return (DirAndFlag & kInexactFlag) != 0; }
-  std::uint32_t DirIndex() const { return DirAndFlag & ~(kDirFlag | kInexactFlag); }
+  // The name holds a control byte (0x01-0x1F, 0x7F), which would break a
+  // line; it is kept as it is and shown with "?" where it is displayed.
+  bool HasControlBytes() const { return (DirAndFlag & kControlFlag) != 0; }
+  std::uint32_t DirIndex() const { return DirAndFlag & kIndexMask; }
 
  private:
   friend class EntryList;
   static constexpr std::uint32_t kDirFlag = 0x80000000u;
   static constexpr std::uint32_t kInexactFlag = 0x40000000u;
+  static constexpr std::uint32_t kControlFlag = 0x20000000u;
+  static constexpr std::uint32_t kIndexMask = kControlFlag - 1;
 
   const char* NameData = "";
   std::uint64_t SizeBytes = 0;
@@ -70,7 +76,8 @@ class EntryList {
     }
   }
 
-  // The scanned directory: a full path ending in its separator.
+  // The scanned directory: a full path ending in its separator, as it is
+  // (a control byte in it is shown only where it is displayed).
   const std::string& Root() const { return root_; }
   std::uint32_t SetRoot(std::string fullPath, PathStyle style);
   // The path syntax of the scanned system, which also picks the quoting rule.
@@ -78,17 +85,20 @@ class EntryList {
   // A subdirectory entered, by its name as stored (it need not be listed)
   // and whether that name is inexact.
   std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);
-  // An entry in two steps: the name (in its shown form) into the arena, then
-  // the record pointing at it.
-  const char* StoreName(std::string_view name, bool* shownDiffers = nullptr);
-  const TTarvixFileInfo& AddStored(const char* storedName, std::uint32_t dirIndex,
-                                   std::uint64_t size, TDateTime time, bool isDir,
-                                   bool inexact = false);
+  // An entry in two steps: the name, as it is, into the arena, then the
+  // record pointing at it. The record notes a control byte in the name.
+  const char* StoreName(std::string_view name);
+  const TTarvixFileInfo& AddStored(const char* storedName, std::size_t nameLength,
+                                   std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
+                                   bool isDir, bool inexact = false);
   void Clear();
-  // The first entry whose name is inexact; Count() when there is none.
+  // The first entry whose name or directory path is inexact or holds a
+  // control byte; Count() when there is none.
   std::size_t FirstInexact() const { return firstInexact_; }
   // Whether the directory's path holds an inexact name, so names no directory.
-  bool InInexactDirectory(std::uint32_t dirIndex) const { return inexactDirs_[dirIndex]; }
+  bool InInexactDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 1) != 0; }
+  // Whether the directory's path (the root's included) holds a control byte.
+  bool InControlDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 2) != 0; }
 
  private:
   friend class FullPrefixCache;
@@ -109,7 +119,7 @@ class EntryList {
   std::vector<std::unique_ptr<char[]>> large_;
   std::size_t arenaUsed_ = kArenaBlock;
   std::vector<DirRecord> dirs_;
-  std::vector<bool> inexactDirs_;  // beside dirs_
+  std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path
   std::string root_;
   PathStyle style_ = PathStyle::Posix;
 };
@@ -144,10 +154,12 @@ using SkippedDirectory = std::function<void(const IoFailure&)>;
 // the directory it concerns; a directory that cannot be entered or read ends
 // the scan, unless onSkipped is given. choice picks the entries listed and
 // the directories entered; progress, when given, is told of every directory
-// read. Returns the total size of the listed entries.
+// read; order: each directory's entries in that order rather than the
+// system's. Returns the total size of the listed entries.
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
                             const SkippedDirectory& onSkipped = nullptr,
-                            const Choice& choice = NoChoice(), ScanProgress* progress = nullptr);
+                            const Choice& choice = NoChoice(), ScanProgress* progress = nullptr,
+                            const EntryOrder* order = nullptr);
 
 }  // namespace tvx

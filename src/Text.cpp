@@ -218,6 +218,12 @@ bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code) {
   return false;
 }
 
+namespace {
+// The quote marks a word's pieces point at: they outlive every line.
+constexpr char kDoubleQuote = '"';
+constexpr char kSingleQuote = '\'';
+}  // namespace
+
 char QuoteChar(QuoteRule rule) {
   return rule == QuoteRule::CommandPrompt ? '"' : '\'';
 }
@@ -239,6 +245,33 @@ void AppendQuoted(std::string& out, std::string_view name, QuoteRule rule) {
     start = at + 1;
   }
   out += quote;
+}
+
+QuoteNeeds QuoteNeedsOf(std::string_view text, QuoteRule rule, const CodePage& code) {
+  return {NeedsQuotes(text, rule, code), text.find(QuoteChar(rule)) != std::string_view::npos};
+}
+
+WordPieces QuotedPieces(std::string_view dir, const QuoteNeeds& dirNeeds, std::string_view name,
+                        const WordForm& form, const CodePage& code, std::string& buffer) {
+  const char& quote = form.Rule == QuoteRule::CommandPrompt ? kDoubleQuote : kSingleQuote;
+  const bool quoted = form.Quote && (dirNeeds.Quotes || NeedsQuotes(name, form.Rule, code));
+  // Only a quoted word needs its quote characters escaped.
+  const bool escaped =
+      quoted && (dirNeeds.HasQuoteChar || name.find(quote) != std::string_view::npos);
+  if (!form.Upper && !form.Lower && !escaped) {
+    const std::string_view mark = quoted ? std::string_view(&quote, 1) : std::string_view();
+    return {mark, dir, name, mark};
+  }
+  buffer.assign(dir);
+  buffer.append(name);
+  if (form.Upper) UpperAscii(buffer, code);
+  if (form.Lower) LowerAscii(buffer, code);
+  if (quoted) {
+    std::string word;
+    AppendQuoted(word, buffer, form.Rule);
+    buffer.swap(word);
+  }
+  return {buffer};
 }
 
 void QuoteForShell(std::string& name, QuoteRule rule, const CodePage& code) {

@@ -104,4 +104,31 @@ void AppendQuoted(std::string& out, std::string_view name, QuoteRule rule);
 // Quotes name in place when rule wants it.
 void QuoteForShell(std::string& name, QuoteRule rule, const CodePage& code);
 
+// How a name is written as one word of a command line: its ASCII letters
+// mapped (lower case wins over upper), then quoted when the rule wants it.
+struct WordForm {
+  QuoteRule Rule = QuoteRule::PosixShell;
+  bool Quote = true;  // false where the user asked for no quotes
+  bool Upper = false;
+  bool Lower = false;
+};
+
+// What quoting must know of a text, worked out once for a directory that
+// many names share.
+struct QuoteNeeds {
+  bool Quotes = false;        // the rule wants the word quoted
+  bool HasQuoteChar = false;  // it holds the rule's quote character
+};
+QuoteNeeds QuoteNeedsOf(std::string_view text, QuoteRule rule, const CodePage& code);
+
+// A word in up to four pieces, written in turn: a quote, a directory, a
+// name, a quote. Empty pieces write nothing.
+using WordPieces = std::array<std::string_view, 4>;
+
+// dir + name as form writes them, dirNeeds being QuoteNeedsOf(dir). Where
+// only quote marks are added, the pieces are dir and name themselves;
+// otherwise the word is made in buffer, which must outlive the pieces.
+WordPieces QuotedPieces(std::string_view dir, const QuoteNeeds& dirNeeds, std::string_view name,
+                        const WordForm& form, const CodePage& code, std::string& buffer);
+
 }  // namespace tvx

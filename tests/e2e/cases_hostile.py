@@ -111,28 +111,45 @@ class WideAndOddNames(HostileTree):
         self.assertEqual(res.out, b"'BAD-\xff\xfe-\xc3(.BIN'\n")
 
     @only("native", "Windows names cannot hold control characters")
-    def test_control_characters_are_shown_as_question_marks(self):
-        for name in ["line\nbreak", "cr\rhere", "tab\there", "bell\x07\x7f"]:
+    def test_names_with_control_bytes_are_never_written_as_other_names(self):
+        names = ["line\nbreak", "cr\rhere", "tab\there", "bell\x07\x7f", "plain"]
+        for name in names:
             with open(os.path.join(self.base, name), "wb"):
                 pass
         os.mkdir(os.path.join(self.base, "sub\ndir"))
         with open(os.path.join(self.base, "sub\ndir", "in"), "wb"):
             pass
-        res = self.c.run(["LIST", self.host(), "/R", "/P=$SHORT|$FULL|"])
         b = self.base
-        # The "?" that stands for a control byte is inside quotes: never a wildcard.
-        self.c.check_entries(res, [
-            ("line", f"line?break|{b}/line?break| '{b}/line?break'"),
-            ("cr", f"cr?here|{b}/cr?here| '{b}/cr?here'"),
-            ("tab", f"tab?here|{b}/tab?here| '{b}/tab?here'"),
-            ("bell", f"bell??|{b}/bell??| '{b}/bell??'"),
-            ("sub", f"sub?dir|{b}/sub?dir| '{b}/sub?dir'"),
-            ("sub/in", f"in|{b}/sub?dir/in| '{b}/sub?dir/in'"),
-        ])
-        res = self.c.run(["DIR", self.host()])
+        text = "Name not writable on one line; /0 writes it ["
+        # LIST stops before writing: a "?" would name another file.
+        res = self.c.run(["LIST", b, "/R", "/P=rm"])
+        self.assertEqual((res.rc, res.out), (1, b""), res.describe())
+        self.assertRegex(res.err.decode(), r"^Name not writable on one line; /0 writes it \[" + b + r"/[a-z]+\?[a-z?]*\]\n$")
+        # With /C the names and the directory's contents are left out, each reported.
+        res = self.c.run(["LIST", b, "/R", "/C"])
+        self.assertEqual((res.rc, res.out), (1, f"{b}/plain\n".encode()), res.describe())
+        shown = ["line?break", "cr?here", "tab?here", "bell??", "sub?dir"]
+        self.assertEqual(sorted(res.err.decode().splitlines()), sorted(f"{text}{b}/{n}]" for n in shown))
+        # With /0 they are written exactly, and nothing is quoted.
+        res = self.c.run(["LIST", b, "/R", "/0", "/P=$SHORT|"])
+        self.c.check_status(res, 0)
+        records = res.out.split(b"\0")
+        self.assertEqual(records[-1], b"")
+        expected = [f"{n}| {b}/{n}" for n in names + ["sub\ndir"]] + [f"in| {b}/sub\ndir/in"]
+        self.assertEqual(sorted(records[:-1]), sorted(e.encode() for e in expected))
+        # DIR shows them with "?".
+        res = self.c.run(["DIR", b])
         self.c.check_status(res, 0)
         self.assertIn(b"  'line?break' ", res.out)
         self.assertNotIn(b"line\nbreak", res.out)
+        # A typed directory holding one is entered by its real name.
+        sub = os.path.join(b, "sub\ndir")
+        res = self.c.run(["LIST", sub, "/0", "/F"])
+        self.assertEqual((res.rc, res.out, res.err), (0, b"in\0", b""), res.describe())
+        res = self.c.run(["STAT", sub])
+        self.assertTrue(res.out.endswith(f"ROOT {b}/sub?dir FileCount=1\n".encode()), res.describe())
+        res = self.c.run(["LIST", "."], cwd=sub)
+        self.assertEqual((res.rc, res.out, res.err), (1, b"", f"{text}{b}/sub?dir]\n".encode()), res.describe())
 
     def test_names_that_look_like_options_or_macros(self):
         for name in ["-R", "--help", "-P=x", "$SELF", "%PATH%"]:

@@ -93,29 +93,76 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
   struct Row {
     std::string prefix, suffix, name, expected;
   } rows[] = {
-      {"copy ", " D:\\backup", "a.txt", "copy /d/a.txt D:\\backup"},
-      {"echo $SHORT ", "", "a b", "echo a b '/d/a b'"},
-      {"[$FULL] ", " [$SELF]", "a b", "[/d/a b] '/d/a b' ['/d/a b']"},
-      {"$DATETIME|$DATE|$TIME ", "", "f", "11/14/99 2:46:24 pm|11/14/99|2:46:24 pm /d/f"},
-      {"$self $Date $DATETIMES ", "", "f", "$self $Date 11/14/99 2:46:24 pmS /d/f"},
+      {"copy", "D:\\backup", "a.txt", "copy /d/a.txt D:\\backup"},
+      {"echo $SHORT", "", "a b", "echo 'a b' '/d/a b'"},
+      {"[$FULL]", "[$SELF]", "a b", "['/d/a b'] '/d/a b' ['/d/a b']"},
+      {"$DATETIME|$DATE|$TIME", "", "f", "11/14/99 2:46:24 pm|11/14/99|2:46:24 pm /d/f"},
+      {"$self $Date $DATETIMES", "", "f", "$self $Date 11/14/99 2:46:24 pmS /d/f"},
       // Text inserted by $SELF is searched by the later macros; the name itself is not.
-      {"$SELF ", "", "x$DATEy", "'/d/x11/14/99y' '/d/x$DATEy'"},
+      {"$SELF", "", "x$DATEy", "'/d/x11/14/99y' '/d/x$DATEy'"},
       // A name holding the macro it replaces is inserted once.
-      {"$SHORT ", "", "$SHORT", "$SHORT '/d/$SHORT'"},
+      {"$SHORT", "", "$SHORT", "'$SHORT' '/d/$SHORT'"},
       // A name close after "$DATE" that spells "$DATETIME" with it.
-      {"$DATE$SHORT ", "", "TIME", "11/14/99 2:46:24 pm /d/TIME"},
-      {"$DATET$SHORTE ", "", "IM", "11/14/99 2:46:24 pm /d/IM"},
+      {"$DATE$SHORT", "", "TIME", "11/14/99 2:46:24 pm /d/TIME"},
+      {"$DATET$SHORTE", "", "IM", "11/14/99 2:46:24 pm /d/IM"},
       // Past 64 KiB a text keeps its macros, whether or not the name holds a "$".
-      {std::string(65536, 'x') + "$SHORT ", "", "a", std::string(65536, 'x') + "$SHORT /d/a"},
-      {std::string(65536, 'x') + "$SHORT ", "", "a$", std::string(65536, 'x') + "$SHORT '/d/a$'"},
-      {"$PATH ", "", "f", "$PATH /d/f"},
+      {std::string(65536, 'x') + "$SHORT", "", "a", std::string(65536, 'x') + "$SHORT /d/a"},
+      {std::string(65536, 'x') + "$SHORT", "", "a$", std::string(65536, 'x') + "$SHORT '/d/a$'"},
+      {"$PATH", "", "f", "$PATH /d/f"},
+      // The name's parts, its size and the dates free of the locale.
+      {"$NAME|$EXT|$SIZE", "", "a.tar.gz", "a.tar|.gz|1536 /d/a.tar.gz"},
+      {"$NAME|$EXT", "", ".profile", ".profile| /d/.profile"},
+      {"$NAME|$EXT", "", "a b.c d", "'a b'|'.c d' '/d/a b.c d'"},
+      {"$ISODATE $ISOTIME $STAMP", "", "f", "1999-11-14 14:46:24 19991114-144624 /d/f"},
+      {"$REL|$PARENT", "", "it's", "'it'\\''s'|/d '/d/it'\\''s'"},
+      // A macro put in by another is replaced in turn, the later ones too.
+      {"$SHORT", "", "$EXT.x", "'.x.x' '/d/$EXT.x'"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
-    p.AddDir("/d/", {{row.name, false, false, 0, kTime}});
+    p.AddDir("/d/", {{row.name, false, false, 1536, kTime}});
     EXPECT_EQ(List(p, "/d", {.Prefix = row.prefix, .Suffix = row.suffix}), row.expected + "\n")
         << row.prefix;
   }
+}
+
+TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
+  struct Row {
+    PathStyle style;
+    ListOptions options;
+    std::string expected;  // the line of the file in the subdirectory
+  } rows[] = {
+      {PathStyle::Posix,
+       {.Line = "cp $SELF /b/$REL", .HasLine = true},
+       "cp '/r t/s d/a b' /b/'s d/a b'"},
+      {PathStyle::Posix,
+       {.Lower = true, .Line = "$PARENT/$NAME.png", .HasLine = true},
+       "'/r t/s d'/'a b'.png"},
+      {PathStyle::Posix,
+       {.NoQuote = true, .Upper = true, .Prefix = "$REL", .Suffix = "$FULL"},
+       "S D/A B /R T/S D/A B /r t/s d/a b"},
+      // cmd joins quoted pieces of one word as sh does; $FULL and $SHORT stay raw.
+      {PathStyle::Windows,
+       {.Line = "copy $SELF D:\\b\\$REL", .HasLine = true},
+       "copy \"C:\\r t\\s d\\a b\" D:\\b\\\"s d\\a b\""},
+      {PathStyle::Windows,
+       {.Upper = true, .Line = "$FULL|$SHORT|$PARENT", .HasLine = true},
+       "C:\\r t\\s d\\a b|a b|\"C:\\R T\\S D\""},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p(row.style);
+    const bool posix = row.style == PathStyle::Posix;
+    const std::string root = posix ? "/r t/" : "C:\\r t\\";
+    p.AddDir(root, {{"s d", true}});
+    p.AddDir(root + (posix ? "s d/" : "s d\\"), {{"a b"}});
+    const std::string out = List(p, root, row.options, true);
+    const std::string lb(p.LineBreak());
+    EXPECT_EQ(out.substr(out.find(lb) + lb.size()), row.expected + lb) << out;
+  }
+  // A directory of the root gives its name; the root's parent is itself.
+  FakePlatform p;
+  p.AddDir("/", {{"x"}});
+  EXPECT_EQ(List(p, "/", {.Line = "$REL $PARENT", .HasLine = true}), "x /\n");
 }
 
 TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextAreReplacedToo) {
@@ -123,11 +170,11 @@ TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextAreReplacedToo) {
     std::string prefix, name, expected;
   } rows[] = {
       // "$SHOR" + "T" forms "$SHORT" after $SELF: replaced by the later $SHORT.
-      {"$SHOR$SELF ", "T", "T T"},
-      {"$DA$SHORT ", "TE", "11/14/99 TE"},
+      {"$SHOR$SELF", "T", "T T"},
+      {"$DA$SHORT", "TE", "11/14/99 TE"},
       // Quoted, case-mapped and dollar-bearing names in every macro.
-      {"<$SELF|$SHORT|$FULL> ", "a $b", "<'a $b'|a $b|/d/a $b> 'a $b'"},
-      {"<$SELF|$TIME> ", "x y", "<'x y'|2:46:24 pm> 'x y'"},
+      {"<$SELF|$SHORT|$FULL>", "a $b", "<'a $b'|'a $b'|'/d/a $b'> 'a $b'"},
+      {"<$SELF|$TIME>", "x y", "<'x y'|2:46:24 pm> 'x y'"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
@@ -145,7 +192,7 @@ TEST_F(CommandsTest, DateTextsOfDifferentTimesNeverMix) {
     entries.push_back({"f" + std::to_string(i), false, false, 0, kTime + (i % 3) * 1018 * (i + 1)});
   }
   p.AddDir("/d/", entries);
-  const std::string out = List(p, "/d", {.FileNameOnly = true, .Prefix = "$TIME "});
+  const std::string out = List(p, "/d", {.FileNameOnly = true, .Prefix = "$TIME"});
   for (int i = 0; i < 6; ++i) {
     const std::string line =
         TimeText(kTime + (i % 3) * 1018 * (i + 1), p.locale) + " f" + std::to_string(i) + "\n";
@@ -157,7 +204,7 @@ TEST_F(CommandsTest, MidnightDateTimeShowsTheDateAlone) {
   FakePlatform p;
   p.AddDir("/d/", {{"m", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 0)},
                    {"n", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 2)}});
-  std::string out = List(p, "/d", {.Prefix = "$DATETIME "});
+  std::string out = List(p, "/d", {.Prefix = "$DATETIME"});
   EXPECT_NE(out.find("2/3/01 /d/m\n"), std::string::npos) << out;
   EXPECT_NE(out.find("2/3/01 12:00:02 am /d/n\n"), std::string::npos) << out;
 }
@@ -171,7 +218,7 @@ TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
   p.AddDir("C:\\\x83\x5C\\", {{"\x83\x41\x83\x61 a b"}});
   EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Upper = true}), "\"C:\\\x83\x5C\\\x83\x41\x83\x61 A B\"\r\n");
   p.out.text.clear();
-  EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Lower = true, .Prefix = "$SHORT "}),
+  EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Lower = true, .Prefix = "$SHORT"}),
             "\x83\x41\x83\x61 a b \"c:\\\x83\x5C\\\x83\x41\x83\x61 a b\"\r\n");
 }
 

@@ -45,7 +45,9 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
     EXPECT_EQ(o.output.rfind(kBanner + "\n\n<HOW TO USE> TVX [COMMAND] DIRECTORY [OPTIONS]\n", 0),
               0u)
         << o.output;
-    EXPECT_NE(o.output.find("       $TIME  File time\n- CHOOSING ENTRIES"), std::string::npos);
+    EXPECT_NE(o.output.find("\n       $DATE  File date\n       $TIME  File time\n"),
+              std::string::npos);
+    EXPECT_NE(o.output.find("       $SIZE  Size in bytes\n- CHOOSING ENTRIES"), std::string::npos);
     EXPECT_TRUE(o.output.ends_with("Readonly Archive Link\n"));
     EXPECT_EQ(o.error, "");
   }
@@ -115,6 +117,25 @@ TEST(RunTest, EachMessageGoesToItsStream) {
        "<Unknown option ignored> [/p:x]\r\n"},
       // A value missing stops the run before the scan.
       {PathStyle::Posix, {"LIST", "/top", "/R", "/lev"}, 1, "", "<Invalid value> [/lev]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/O:NX"}, 1, "", "<Invalid value> [/O:NX]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/order=N-"}, 1, "", "<Invalid value> [/order=N-]\n"},
+      {PathStyle::Windows, {"LIST", "C:\\top", "/O:"}, 1, "<Invalid value> [/O:]\r\n", ""},
+      // A template is the whole line: with a prefix or suffix, or empty, it is a bad value.
+      {PathStyle::Posix,
+       {"LIST", "/top", "/LINE:x $REL", "/P=y"},
+       1,
+       "",
+       "<Invalid value> [/LINE:x $REL]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/S=y", "/line=x"}, 1, "", "<Invalid value> [/line=x]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/LINE="}, 1, "", "<Invalid value> [/LINE=]\n"},
+      // Sorted, and sorted in reverse; a template alone; NUL-ended records.
+      {PathStyle::Posix, {"LIST", "/top", "/O:-N", "/F"}, 0, "t\ns\nf\n", ""},
+      {PathStyle::Posix, {"LIST", "/top", "/O:gn", "/LINE=mk $REL"}, 0, "mk s\nmk f\nmk t\n", ""},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/O:N", "/0", "/LINE=$NAME"},
+       0,
+       std::string("f\0s\0t\0", 6),
+       ""},
       {PathStyle::Posix, {"LIST", "/top", "/Lev=x"}, 1, "", "<Invalid value> [/Lev=x]\n"},
       {PathStyle::Windows,
        {"LIST", "C:\\top", "/MAXAGE:20260230"},
@@ -215,6 +236,51 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
   FakePlatform q = Tree();
   q.tree["/top/"] = {{"f"}, {"?", true, false, 0, 0, true}};
   EXPECT_EQ(RunWith(q, {"LIST", "/top", "/R", "/D"}).exitCode, 1);
+
+  // A control byte: its line would break, or name another file with "?".
+  // /0 writes it exactly; DIR shows "?"; on Windows, /0 leaves a name the
+  // code page lacks unwritable.
+  struct ControlRow {
+    std::vector<std::string> params;
+    int exitCode;
+    std::string output, error;
+  } controlRows[] = {
+      {{"LIST", "/top", "/R"},
+       1,
+       "",
+       "<Name not writable on one line; /0 writes it> [/top/s/g?]\n"},
+      {{"LIST", "/top", "/R", "/C", "/F"},
+       1,
+       "f\ns\nh\n",
+       "<Name not writable on one line; /0 writes it> [/top/s/g?]\n"},
+      {{"LIST", "/top", "/R", "/0", "/P=$SHORT"},
+       0,
+       std::string("f /top/f\0s /top/s\0g\n /top/s/g\n\0h /top/s/h\0", 42),
+       ""},
+      {{"LIST", "/top", "/R", "/0", "/O:-N", "/F"}, 0, std::string("s\0h\0g\n\0f\0", 9), ""},
+  };
+  for (const ControlRow& row : controlRows) {
+    FakePlatform c = Tree();
+    c.tree["/top/s/"] = {{"g\n"}, {"h"}};
+    Outcome o = RunWith(c, row.params);
+    EXPECT_EQ(o.exitCode, row.exitCode) << row.params.back();
+    EXPECT_EQ(o.output, row.output) << row.params.back();
+    EXPECT_EQ(o.error, row.error) << row.params.back();
+  }
+  // A directory a filter leaves out still stands in its contents' lines.
+  FakePlatform m = Tree();
+  m.tree["/top/"] = {{"f.txt"}, {"a\nb", true}};
+  m.tree["/top/a\nb/"] = {{"x.txt"}};
+  Outcome filtered = RunWith(m, {"LIST", "/top", "/R", "/M:*.txt", "/C"});
+  EXPECT_EQ(filtered.output + "|" + filtered.error,
+            "/top/f.txt\n|<Name not writable on one line; /0 writes it> [/top/a?b]\n");
+  FakePlatform d = Tree();
+  d.tree["/top/"] = {{"g\x7f"}};
+  EXPECT_NE(RunWith(d, {"DIR", "/top"}).output.find("  'g?' "), std::string::npos);
+  FakePlatform w(PathStyle::Windows);
+  w.AddDir("C:\\top\\", {{"g?", false, false, 0, 0, true}});
+  EXPECT_EQ(RunWith(w, {"LIST", "C:\\top", "/0"}).output,
+            "<Name not writable in this code page; /UTF8 writes it> [C:\\top\\g?]\r\n");
 }
 
 TEST(RunTest, Utf8SwitchRereadsTheCommandLineBeforeAnythingElse) {
@@ -263,6 +329,8 @@ TEST(RunTest, PrefixAndSuffixValuesAndEnvironmentReferences) {
       // An empty name never matches, not even Windows' hidden "=C:=C:\\x" lines.
       {{"/P=100%%"}, "100%% /top/f"},
       {{"/P=%NOPE%%USER%"}, "%NOPE%ann /top/f"},
+      // A template is expanded once too, and stands alone: no blank, no name.
+      {{"/LINE=%USER%:$SHORT"}, "ann:f"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
@@ -321,6 +389,10 @@ TEST(RunTest, OnlyCommandsThatShowDatesOrSizesAskForThem) {
       {{"LIST", "/top", "/P=copy"}, false},
       {{"LIST", "/top", "/P=$SHORT"}, true},  // a name may itself hold a date macro
       {{"LIST", "/top", "/S=$DATETIME"}, true},
+      {{"LIST", "/top", "/LINE=$REL"}, true},
+      {{"LIST", "/top", "/O:N"}, false},
+      {{"LIST", "/top", "/O:GS"}, true},
+      {{"STAT", "/top", "/O:-D"}, true},
       {{"DIR", "/top"}, true},
       {{"STAT", "/top"}, false},
   };

@@ -2,6 +2,7 @@
 
 #include "Choice.h"
 #include "FakePlatform.h"
+#include "Order.h"
 #include "Scan.h"
 
 namespace tvx::test {
@@ -39,6 +40,52 @@ TEST(ScanTest, RecursiveScanIsPreOrderWithSubtreesRightAfterTheirDirectory) {
   EXPECT_EQ(FullPrefix(list, list[2].DirIndex()), "/d/s/");
   EXPECT_TRUE(list[1].IsDir());
   EXPECT_EQ(list[1].Size(), 0u);
+}
+
+TEST(ScanTest, OrderSortsEachDirectoryAndKeepsThePreOrder) {
+  const TDateTime t = MakeDateTime(2020, 1, 1, 0, 0, 0);
+  struct Row {
+    std::string order;
+    PathStyle style;
+    std::string expected;  // the names in list order
+  } rows[] = {
+      // By bytes on POSIX (capitals first); ignoring letter case on Windows.
+      {"N", PathStyle::Posix, "B a.Doc a.txt b.txt c sub/ sub/y sub/z"},
+      {"N", PathStyle::Windows, "a.Doc a.txt B b.txt c sub/ sub/y sub/z"},
+      {"-N", PathStyle::Windows, "sub/ sub/z sub/y c b.txt B a.txt a.Doc"},
+      // Keys in turn, the name last: equal extensions, sizes or times by name.
+      {"E", PathStyle::Windows, "B c sub/ sub/y sub/z a.Doc a.txt b.txt"},
+      {"S", PathStyle::Posix, "B sub/ sub/z sub/y a.txt b.txt c a.Doc"},
+      {"-SN", PathStyle::Posix, "a.Doc c a.txt b.txt B sub/ sub/y sub/z"},
+      {"D", PathStyle::Posix, "c B a.Doc a.txt b.txt sub/ sub/y sub/z"},
+      {"G-D", PathStyle::Posix, "sub/ sub/y sub/z B a.txt b.txt a.Doc c"},
+      {"-GE", PathStyle::Windows, "c a.Doc a.txt b.txt B sub/ sub/y sub/z"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p(row.style);
+    const bool posix = row.style == PathStyle::Posix;
+    const std::string top = posix ? "/d/" : "C:\\d\\";
+    p.AddDir(top, {{"b.txt", false, false, 3, t + 20},
+                   {"sub", true, false, 0, t + 20},
+                   {"a.Doc", false, false, 9, t + 10},
+                   {"c", false, false, 5, t},
+                   {"a.txt", false, false, 3, t + 20},
+                   {"B", true, false, 0, t + 10}});
+    p.AddDir(top + "sub" + top.back(), {{"z", false, false, 1, t}, {"y", false, false, 2, t}});
+    EntryList list;
+    const EntryOrder order(ParseOrder(row.order, "/O"), row.style, p.code);
+    ScanDirectory(p, top, list, true, OrderNeedsDetails(order.Keys()), nullptr, NoChoice(), nullptr,
+                  &order);
+    std::string names;
+    FullPrefixCache prefixes(list);
+    list.ForEach([&](const TTarvixFileInfo& e) {
+      const std::string rel = prefixes.For(e.DirIndex()).substr(top.size());
+      names += std::string(names.empty() ? "" : " ") + (rel.empty() ? "" : "sub/");
+      names += e.Name();
+      if (e.IsDir() && e.Name() == "sub") names += "/";
+    });
+    EXPECT_EQ(names, row.expected) << row.order;
+  }
 }
 
 TEST(ScanTest, NonRecursiveScanListsSubdirectoriesWithoutEnteringThem) {

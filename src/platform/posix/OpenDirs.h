@@ -8,6 +8,7 @@
 
 #include "Platform.h"
 #include "ReadAhead.h"
+#include "SubdirectoryIndex.h"
 
 namespace tvx {
 
@@ -35,7 +36,8 @@ class PosixDir : public DirHandle {
   // them the walk has entered; for this directory itself, its slot when it
   // was read ahead.
   std::shared_ptr<ReadAhead::Job> job;
-  std::size_t nextSlot = 0;  // also: how many subdirectories the walk has entered
+  std::size_t nextSlot = 0;     // the slot after the one the walk entered last
+  SubdirectoryIndex slotIndex;  // the slots' names, once the walk leaves their order
   ReadAhead::PlacePtr place;
   ReadAhead::Slot* prefetched = nullptr;
 

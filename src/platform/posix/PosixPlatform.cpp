@@ -122,10 +122,20 @@ class PosixPlatform : public Platform {
   std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) override {
     auto& up = static_cast<PosixDir&>(parent);
     std::string child(name);
-    const std::size_t index = up.nextSlot++;
+    // Its slot among those read ahead, found by name: with /O the walk
+    // enters them in an order of its own.
+    std::size_t index = up.nextSlot;
+    const std::size_t slots = up.job ? up.job->names.size() : 0;
+    const std::size_t found =
+        up.job
+            ? up.slotIndex.Find(name, index, slots,
+                                [&up](std::size_t i) { return std::string_view(up.job->names[i]); })
+            : slots;
+    if (found < slots) index = found;
+    up.nextSlot = index + 1;
     auto dir = std::make_unique<PosixDir>(fds_, &up, std::move(child));
     if (readAheadWanted_) dir->place = ReadAhead::Child(up.place, index);
-    if (up.job && index < up.job->names.size() && up.job->names[index] == dir->Name()) {
+    if (found < slots) {
       ReadAhead::Slot& slot = readAhead_.Claim(*up.job, index, buffer_);
       if (slot.enterError > 0) RaiseErrno(slot.enterError);
       if (slot.enterError == 0) {

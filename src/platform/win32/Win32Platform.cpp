@@ -16,6 +16,7 @@
 #include "CommandLine.h"
 #include "Failure.h"
 #include "Platform.h"
+#include "RealFileSystem.h"
 #include "VerRes.h"
 #include "WideText.h"
 #include "Win32DiskSpace.h"
@@ -121,6 +122,7 @@ class Win32Platform final : public Platform {
     const std::wstring full = ReadGrowing(
         [&wide](wchar_t* buf, DWORD n) { return GetFullPathNameW(wide.c_str(), n, buf, nullptr); });
     if (full.empty()) return false;
+    const RealFileSystem real;
     DWORD attributes = GetFileAttributesW(ExtendedPath(full).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }

@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include "RealFileSystem.h"
+
 namespace tvx {
 
 namespace {
@@ -164,6 +166,8 @@ void ReadAhead::GiveBack(Slot& slot) noexcept {
 }
 
 unsigned __stdcall ReadAhead::WorkerMain(void* self) {
+  // A worker only reads directories: the real ones, never the redirected.
+  const RealFileSystem real;
   static_cast<ReadAhead*>(self)->Work();
   return 0;
 }

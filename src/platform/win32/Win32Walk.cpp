@@ -1,6 +1,7 @@
 #include "Win32Walk.h"
 
 #include "Failure.h"
+#include "RealFileSystem.h"
 
 namespace tvx {
 
@@ -13,19 +14,19 @@ void CheckEnterable(const std::wstring& dir) {
 
 // The index of the subdirectory name among those parent's read reported;
 // their count when it is none of them.
-std::size_t FindSubdirectory(const Win32Dir& parent, std::string_view name) {
+std::size_t FindSubdirectory(Win32Dir& parent, std::string_view name) {
   const auto& subdirectories = parent.subdirectories;
-  // The scan enters them in the order they were read: the next one is it.
-  const std::size_t next = parent.nextSubdirectory;
-  if (next < subdirectories.size() && subdirectories[next].name == name) return next;
-  std::size_t found = 0;
-  while (found < subdirectories.size() && subdirectories[found].name != name) ++found;
-  return found;
+  return parent.subdirectoryIndex.Find(
+      name, parent.nextSubdirectory, subdirectories.size(),
+      [&subdirectories](std::size_t i) { return std::string_view(subdirectories[i].name); });
 }
 
 }  // namespace
 
+// The walk's thread turns redirection off for each of its reads (the
+// read-ahead workers do for their whole life), so both builds list one disk.
 std::unique_ptr<DirHandle> Win32Walk::EnterRoot(const std::string& fullPath) {
+  const RealFileSystem real;
   auto dir = std::make_unique<Win32Dir>();
   dir->path = ExtendedPath(codec_.ToWide(fullPath));
   if (dir->path.back() != L'\\') dir->path += L'\\';
@@ -34,6 +35,7 @@ std::unique_ptr<DirHandle> Win32Walk::EnterRoot(const std::string& fullPath) {
 }
 
 std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string_view name) {
+  const RealFileSystem real;
   auto& parent = static_cast<Win32Dir&>(parentHandle);
   const std::size_t found = FindSubdirectory(parent, name);
   auto dir = std::make_unique<Win32Dir>();
@@ -65,6 +67,7 @@ std::unique_ptr<DirHandle> Win32Walk::Enter(DirHandle& parentHandle, std::string
 }
 
 void Win32Walk::ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) {
+  const RealFileSystem real;
   auto& dir = static_cast<Win32Dir&>(handle);
   const Listing* listing = &listing_;
   Listing prefetched;

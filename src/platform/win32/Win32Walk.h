@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Platform.h"
+#include "SubdirectoryIndex.h"
 #include "WideText.h"
 #include "Win32Listing.h"
 #include "Win32ReadAhead.h"
@@ -29,7 +30,8 @@ struct Win32Dir final : DirHandle {
   std::wstring path;
   std::vector<Subdirectory> subdirectories;
   std::size_t nextSubdirectory = 0;
-  std::uint32_t level = 0;  // 0 for the scanned directory
+  SubdirectoryIndex subdirectoryIndex;  // their names, once the walk leaves their order
+  std::uint32_t level = 0;              // 0 for the scanned directory
   // The reads of the subdirectories, when they were posted to the workers;
   // closed when the walk leaves this directory.
   std::shared_ptr<ReadAhead::Job> job;

@@ -1,0 +1,76 @@
+// The order /O asks for within each directory: keys in turn, as dir's
+// letters combine, with the name as the last tie-breaker.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Locale.h"
+#include "Paths.h"
+
+namespace tvx {
+
+enum class SortBy { Name, Extension, Size, Date, DirectoriesFirst };
+struct SortKey {
+  SortBy By = SortBy::Name;
+  bool Reversed = false;
+};
+
+// The keys of an /O value: the letters N E S D G, each after an optional
+// "-". Raises InvalidValueFailure(typed) for an empty value or another letter.
+std::vector<SortKey> ParseOrder(std::string_view value, const std::string& typed);
+
+// Whether the keys compare sizes or times, which a scan then has to read.
+bool OrderNeedsDetails(const std::vector<SortKey>& keys);
+
+// The extension of a name with its dot: after the last dot, unless that dot
+// is the first character (".profile" has none).
+std::string_view ExtensionOf(std::string_view name);
+
+// What the keys look at in an entry.
+struct SortFields {
+  std::string_view Name;
+  std::uint64_t Size = 0;
+  TDateTime Time = 0;
+  bool IsDir = false;
+};
+
+class EntryOrder {
+ public:
+  // Names compare ordinally: on Windows with the ASCII letters mapped as /U
+  // maps them (letter case is no difference there), on POSIX by bytes.
+  EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code);
+
+  bool Before(const SortFields& a, const SortFields& b) const;
+  const std::vector<SortKey>& Keys() const { return keys_; }
+
+  // Sorts items; fields(item) gives an item's SortFields. The order is
+  // total, as the names of one directory differ in their bytes.
+  template <typename Item, typename Fields>
+  void Sort(std::vector<Item>& items, Fields fields) const {
+    if (bytesOnly_) {
+      // The common /O:N or /O:-N on POSIX: the names' bytes alone.
+      const bool reversed = keys_.front().Reversed;
+      std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        return reversed ? fields(b).Name < fields(a).Name : fields(a).Name < fields(b).Name;
+      });
+      return;
+    }
+    std::sort(items.begin(), items.end(),
+              [&](const Item& a, const Item& b) { return Before(fields(a), fields(b)); });
+  }
+
+ private:
+  int CompareNames(std::string_view a, std::string_view b) const;
+  int Compare(const SortKey& key, const SortFields& a, const SortFields& b) const;
+
+  std::vector<SortKey> keys_;
+  bool foldCase_;
+  bool bytesOnly_;  // the name alone decides, by its bytes
+  CodePage code_;
+};
+
+}  // namespace tvx
