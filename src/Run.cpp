@@ -194,6 +194,22 @@ void ReadLineParts(Platform& platform, const std::vector<std::string>& params,
   options.Line = ExpandEnvRefs(line.Value, getEnv, platform.Code());
 }
 
+// The options that stand alone, and the order.
+void ReadFlags(const std::vector<std::string>& params, ListOptions& options) {
+  options.FileNameOnly = FindSwitch(params, {"/F", "/FILENAMEONLY"}) > 0;
+  // "/[NO]D[IR]" in the usage text: the short form keeps its "NO".
+  options.NoDir = FindSwitch(params, {"/D", "/NODIR", "/NOD"}) > 0;
+  options.Recursive = FindSwitch(params, {"/R", "/RECURSIVE"}) > 0;
+  options.Continue = FindSwitch(params, {"/C", "/CONTINUE"}) > 0;
+  options.NoQuote = FindSwitch(params, {"/Q", "/NOQUOTE", "/NOQ"}) > 0;
+  options.Upper = FindSwitch(params, {"/U", "/UPPER"}) > 0;
+  options.Lower = FindSwitch(params, {"/L", "/LOWER"}) > 0;
+  options.Nul = FindSwitch(params, {"/0", "/NUL"}) > 0;
+  for (const SwitchValue& order : SwitchValues(params, {"/O", "/ORDER"}))
+    options.Order = ParseOrder(order.Value, order.Typed);
+  options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
+}
+
 }  // namespace
 
 ListOptions ParseCommandLine(Platform& platform) {
@@ -222,19 +238,7 @@ ListOptions ParseCommandLine(Platform& platform) {
     options.Directory = platform.CurrentDirectory();
   if (!platform.DirectoryExists(options.Directory)) throw Failure(NotFoundText(options.Directory));
 
-  options.FileNameOnly = FindSwitch(params, {"/F", "/FILENAMEONLY"}) > 0;
-  // "/[NO]D[IR]" in the usage text: the short form keeps its "NO".
-  options.NoDir = FindSwitch(params, {"/D", "/NODIR", "/NOD"}) > 0;
-  options.Recursive = FindSwitch(params, {"/R", "/RECURSIVE"}) > 0;
-  options.Continue = FindSwitch(params, {"/C", "/CONTINUE"}) > 0;
-  options.NoQuote = FindSwitch(params, {"/Q", "/NOQUOTE", "/NOQ"}) > 0;
-  options.Upper = FindSwitch(params, {"/U", "/UPPER"}) > 0;
-  options.Lower = FindSwitch(params, {"/L", "/LOWER"}) > 0;
-  options.Nul = FindSwitch(params, {"/0", "/NUL"}) > 0;
-  for (const SwitchValue& order : SwitchValues(params, {"/O", "/ORDER"}))
-    options.Order = ParseOrder(order.Value, order.Typed);
-  options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
-
+  ReadFlags(params, options);
   ReadLineParts(platform, params, options);
   options.UnknownSwitches = UnknownSwitches(params);
   if (const std::string bare = FirstWithoutValue(params); !bare.empty())
