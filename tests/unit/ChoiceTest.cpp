@@ -110,9 +110,9 @@ TEST(ChoiceTest, RefusesBadValues) {
 
 // What the walk's rows (ScanTest) cannot show: the Windows forms.
 TEST(ChoiceTest, WindowsPathsAndLetterCase) {
-  const Choice windows = Choice::Read({"DIR", "C:\\t", "/X:\\SRC/Old\\", "/M:*.C", "/A:dL",
-                                       "/LEV:2", "/LEVELS:3"},
-                                      0, PathStyle::Windows, CodePage());
+  const Choice windows =
+      Choice::Read({"DIR", "C:\\t", "/X:\\SRC/Old\\", "/M:*.C", "/A:dL", "/LEV:2", "/LEVELS:3"}, 0,
+                   PathStyle::Windows, CodePage());
   EXPECT_TRUE(windows.Excluded("old", "src\\old"));
   EXPECT_FALSE(windows.Excluded("old", "x\\src\\old"));
   EXPECT_EQ(windows.Levels(), 2u);  // the strictest
