@@ -1,0 +1,128 @@
+#include "EntryList.h"
+
+#include <cstring>
+
+#include "Failure.h"
+#include "Text.h"
+
+namespace tvx {
+
+EntryList::EntryList() = default;
+EntryList::~EntryList() = default;
+
+const char* EntryList::Store(std::string_view name) {
+  const std::size_t size = name.size() + 1;
+  if (size > kArenaBlock / 4) {
+    // A rare long name gets a block of its own so the shared block is not wasted.
+    large_.push_back(std::make_unique<char[]>(size));
+    char* own = large_.back().get();
+    std::memcpy(own, name.data(), name.size());
+    own[name.size()] = '\0';
+    return own;
+  }
+  if (kArenaBlock - arenaUsed_ < size) {
+    arena_.push_back(std::make_unique<char[]>(kArenaBlock));
+    arenaUsed_ = 0;
+  }
+  char* at = arena_.back().get() + arenaUsed_;
+  std::memcpy(at, name.data(), name.size());
+  at[name.size()] = '\0';
+  arenaUsed_ += size;
+  return at;
+}
+
+std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
+  // Kept as it is: the walk enters it by this path.
+  root_ = std::move(fullPath);
+  style_ = style;
+  dirs_.clear();
+  dirs_.push_back({"", 0, static_cast<std::uint32_t>(root_.size())});
+  dirFlags_.assign(1, HasControlChars(root_) ? 2 : 0);
+  return 0;
+}
+
+std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* storedName,
+                                         bool inexact) {
+  const std::size_t nameLength = std::strlen(storedName);
+  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + nameLength + 1;
+  if (length > UINT32_MAX || dirs_.size() > TTarvixFileInfo::kIndexMask) throw LimitFailure();
+  dirs_.push_back({storedName, parent, static_cast<std::uint32_t>(length)});
+  const bool control = HasControlChars(std::string_view(storedName, nameLength));
+  dirFlags_.push_back(
+      static_cast<std::uint8_t>(dirFlags_[parent] | (inexact ? 1 : 0) | (control ? 2 : 0)));
+  return static_cast<std::uint32_t>(dirs_.size() - 1);
+}
+
+const char* EntryList::StoreName(std::string_view name) {
+  // Names hold no zero byte on any system; one would cut the stored name short.
+  if (name.size() >= kArenaBlock) throw LimitFailure();
+  return Store(name);
+}
+
+const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t nameLength,
+                                            std::uint32_t dirIndex, std::uint64_t size,
+                                            TDateTime time, bool isDir, bool inexact) {
+  if (count_ == chunks_.size() * kChunk) {
+    chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
+  }
+  TTarvixFileInfo& entry = chunks_[count_ / kChunk][count_ % kChunk];
+  entry.NameData = stored;
+  entry.SizeBytes = size;
+  const bool control = HasControlChars(std::string_view(stored, nameLength));
+  entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0) |
+                     (inexact ? TTarvixFileInfo::kInexactFlag : 0) |
+                     (control ? TTarvixFileInfo::kControlFlag : 0);
+  // An entry of a directory left out by a filter counts too: its line holds
+  // that directory's name.
+  if (!inexact && !control && dirFlags_[dirIndex] == 0 && firstInexact_ == count_) ++firstInexact_;
+  const TDateTime units = time / 2;
+  entry.TimeUnits = units <= 0            ? 0
+                    : units >= UINT32_MAX ? UINT32_MAX
+                                          : static_cast<std::uint32_t>(units);
+  ++count_;
+  return entry;
+}
+
+void EntryList::Clear() {
+  chunks_.clear();
+  count_ = 0;
+  firstInexact_ = 0;
+  arena_.clear();
+  large_.clear();
+  arenaUsed_ = kArenaBlock;
+  dirs_.clear();
+  dirFlags_.clear();
+  root_.clear();
+}
+
+const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
+  if (dirIndex == current_) return text_;
+  const auto& dirs = list_.dirs_;
+  const char sep = Separator(list_.style_);
+  const auto& target = dirs[dirIndex];
+  if (current_ != UINT32_MAX && dirIndex != 0 && target.Parent == current_) {
+    // One level down.
+    text_.append(target.Name);
+    text_ += sep;
+  } else {
+    // Up to an ancestor of the current one: its prefix is already there.
+    std::uint32_t walk = current_;
+    while (walk != UINT32_MAX && walk != dirIndex && walk != 0) walk = dirs[walk].Parent;
+    if (walk == dirIndex) {
+      text_.resize(target.PrefixLength);
+    } else {
+      std::vector<std::uint32_t> chain;
+      for (std::uint32_t d = dirIndex; d != 0; d = dirs[d].Parent) chain.push_back(d);
+      text_ = list_.root_;
+      text_.reserve(target.PrefixLength);
+      for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        text_.append(dirs[*it].Name);
+        text_ += sep;
+      }
+    }
+  }
+  current_ = dirIndex;
+  return text_;
+}
+
+}  // namespace tvx

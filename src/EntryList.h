@@ -1,0 +1,134 @@
+// The entry list: the records of a scan in walk order, the directories they
+// were found in, and the arena that holds their names.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Locale.h"
+#include "Paths.h"
+
+namespace tvx {
+
+// One listed entry. Records are compact, as trees of millions of entries are
+// common: 24 bytes each. The name lives zero-terminated in the list's arena,
+// the directory it was found in is shared by its siblings, and the time is
+// kept in 2-second units (the DOS date and time that listings show have no
+// finer resolution) from 30 December 1899 up to the year 2171, earlier and
+// later times being held at those ends.
+class TTarvixFileInfo {
+ public:
+  std::string_view Name() const { return NameData; }
+  // Names from a directory read have no path component: it equals Name.
+  std::string_view ShortName() const { return Name(); }
+  std::uint64_t Size() const { return SizeBytes; }  // 0 for directories and links
+  TDateTime DateTime() const { return static_cast<TDateTime>(TimeUnits) * 2; }
+  bool IsDir() const { return (DirAndFlag & kDirFlag) != 0; }
+  // The name holds "?" for characters the output's code page lacks.
+  bool IsInexact() const { return (DirAndFlag & kInexactFlag) != 0; }
+  // The name holds a control byte (0x01-0x1F, 0x7F), which would break a
+  // line; it is kept as it is and shown with "?" where it is displayed.
+  bool HasControlBytes() const { return (DirAndFlag & kControlFlag) != 0; }
+  std::uint32_t DirIndex() const { return DirAndFlag & kIndexMask; }
+
+ private:
+  friend class EntryList;
+  static constexpr std::uint32_t kDirFlag = 0x80000000u;
+  static constexpr std::uint32_t kInexactFlag = 0x40000000u;
+  static constexpr std::uint32_t kControlFlag = 0x20000000u;
+  static constexpr std::uint32_t kIndexMask = kControlFlag - 1;
+
+  const char* NameData = "";
+  std::uint64_t SizeBytes = 0;
+  std::uint32_t DirAndFlag = 0;
+  std::uint32_t TimeUnits = 0;
+};
+
+// The records in scan order, and the directories they were found in. The list
+// owns all of it; nothing is freed entry by entry. A directory is kept as its
+// parent and name, so a deep tree costs no more than a flat one.
+class EntryList {
+ public:
+  EntryList();
+  ~EntryList();
+  EntryList(const EntryList&) = delete;
+  EntryList& operator=(const EntryList&) = delete;
+
+  std::size_t Count() const { return count_; }
+  const TTarvixFileInfo& operator[](std::size_t index) const {
+    return chunks_[index / kChunk][index % kChunk];
+  }
+  template <typename F>
+  void ForEach(F&& f) const {
+    for (std::size_t c = 0; c * kChunk < count_; ++c) {
+      const std::size_t n = std::min(kChunk, count_ - c * kChunk);
+      const TTarvixFileInfo* chunk = chunks_[c].get();
+      for (std::size_t i = 0; i < n; ++i) f(chunk[i]);
+    }
+  }
+
+  // The scanned directory: a full path ending in its separator, as it is
+  // (a control byte in it is shown only where it is displayed).
+  const std::string& Root() const { return root_; }
+  std::uint32_t SetRoot(std::string fullPath, PathStyle style);
+  // The path syntax of the scanned system, which also picks the quoting rule.
+  PathStyle Style() const { return style_; }
+  // A subdirectory entered, by its name as stored (it need not be listed)
+  // and whether that name is inexact.
+  std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);
+  // An entry in two steps: the name, as it is, into the arena, then the
+  // record pointing at it. The record notes a control byte in the name.
+  const char* StoreName(std::string_view name);
+  const TTarvixFileInfo& AddStored(const char* storedName, std::size_t nameLength,
+                                   std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
+                                   bool isDir, bool inexact = false);
+  void Clear();
+  // The first entry whose name or directory path is inexact or holds a
+  // control byte; Count() when there is none.
+  std::size_t FirstInexact() const { return firstInexact_; }
+  // Whether the directory's path holds an inexact name, so names no directory.
+  bool InInexactDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 1) != 0; }
+  // Whether the directory's path (the root's included) holds a control byte.
+  bool InControlDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 2) != 0; }
+
+ private:
+  friend class FullPrefixCache;
+  struct DirRecord {
+    const char* Name;  // the directory's own record's name
+    std::uint32_t Parent;
+    std::uint32_t PrefixLength;  // of the full prefix ending in the separator
+  };
+  static constexpr std::size_t kChunk = 4096;
+  static constexpr std::size_t kArenaBlock = 1 << 20;
+
+  const char* Store(std::string_view name);
+
+  std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
+  std::size_t count_ = 0;
+  std::size_t firstInexact_ = 0;
+  std::vector<std::unique_ptr<char[]>> arena_;
+  std::vector<std::unique_ptr<char[]>> large_;
+  std::size_t arenaUsed_ = kArenaBlock;
+  std::vector<DirRecord> dirs_;
+  std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path
+  std::string root_;
+  PathStyle style_ = PathStyle::Posix;
+};
+
+// Full prefixes ("/home/x/", "C:\data\") of the directories in list order,
+// built incrementally: a scan's order moves one level at a time.
+class FullPrefixCache {
+ public:
+  explicit FullPrefixCache(const EntryList& list) : list_(list) {}
+  const std::string& For(std::uint32_t dirIndex);
+
+ private:
+  const EntryList& list_;
+  std::uint32_t current_ = UINT32_MAX;
+  std::string text_;
+};
+
+}  // namespace tvx
