@@ -47,46 +47,58 @@ void Report(const SomeFailure& failure, const std::function<void(const Failure&)
 
 }  // namespace
 
+NameCheck::NameCheck(const ListOptions& options, std::function<void(const Failure&)> leftOut)
+    : options_(options), leftOut_(std::move(leftOut)) {}
+
+bool NameCheck::Writable(const EntryList& list, const TTarvixFileInfo& entry,
+                         FullPrefixCache& prefixes) {
+  const CodePage& code = CodePage::SingleByte();  // only for the final separator
+  if (!rootChecked_) {
+    // The listed directory itself: every line would hold it.
+    rootChecked_ = true;
+    rootBad_ = InUnwritableDirectory(options_, list, 0);
+    if (rootBad_) {
+      Report(ControlNameFailure(WithoutFinalSeparator(list.Root(), list.Style(), code)), leftOut_);
+    }
+  }
+  if (rootBad_) return false;
+  const Unwritable why = UnwritableName(options_, entry);
+  const bool inBadDirectory = InUnwritableDirectory(options_, list, entry.DirIndex());
+  if (why == Unwritable::No && !inBadDirectory) return true;
+  if (options_.NoDir && entry.IsDir() && !options_.Recursive) return false;
+  const std::string& prefix = prefixes.For(entry.DirIndex());
+  // The contents of a directory reported go with it.
+  if (!reported_.empty() && prefix.starts_with(reported_)) return false;
+  if (inBadDirectory) {
+    // A directory that a filter left out: the lines of its contents hold
+    // its name all the same.
+    reported_ = prefix;
+    const std::string path = WithoutFinalSeparator(prefix, list.Style(), code);
+    if (list.InInexactDirectory(entry.DirIndex())) {
+      Report(InexactNameFailure(path), leftOut_);
+    } else {
+      Report(ControlNameFailure(path), leftOut_);
+    }
+    return false;
+  }
+  const std::string path = prefix + std::string(entry.Name());
+  if (entry.IsDir()) reported_ = path + Separator(list.Style());
+  if (why == Unwritable::CodePage) {
+    Report(InexactNameFailure(path), leftOut_);
+  } else {
+    Report(ControlNameFailure(path), leftOut_);
+  }
+  return false;
+}
+
 void CheckListedNames(const ListOptions& options, const EntryList& list,
                       const std::function<void(const Failure&)>& leftOut) {
-  const CodePage& code = CodePage::SingleByte();  // only for the final separator
-  if (list.Count() > 0 && InUnwritableDirectory(options, list, 0)) {
-    // The listed directory itself: every line would hold it.
-    return Report(ControlNameFailure(WithoutFinalSeparator(list.Root(), list.Style(), code)),
-                  leftOut);
-  }
+  // Entries before the first inexact one are writable, and a listed
+  // directory that is not makes every entry inexact.
+  NameCheck check(options, leftOut);
   FullPrefixCache prefixes(list);
-  std::string reported;  // the last directory reported, with its separator: its contents go with it
-  for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i) {
-    const TTarvixFileInfo& entry = list[i];
-    const Unwritable why = UnwritableName(options, entry);
-    const bool inBadDirectory = InUnwritableDirectory(options, list, entry.DirIndex());
-    if ((why == Unwritable::No && !inBadDirectory) ||
-        (options.NoDir && entry.IsDir() && !options.Recursive)) {
-      continue;
-    }
-    const std::string& prefix = prefixes.For(entry.DirIndex());
-    if (!reported.empty() && prefix.starts_with(reported)) continue;
-    if (inBadDirectory) {
-      // A directory that a filter left out: the lines of its contents hold
-      // its name all the same.
-      reported = prefix;
-      const std::string path = WithoutFinalSeparator(prefix, list.Style(), code);
-      if (list.InInexactDirectory(entry.DirIndex())) {
-        Report(InexactNameFailure(path), leftOut);
-      } else {
-        Report(ControlNameFailure(path), leftOut);
-      }
-      continue;
-    }
-    const std::string path = prefix + std::string(entry.Name());
-    if (entry.IsDir()) reported = path + Separator(list.Style());
-    if (why == Unwritable::CodePage) {
-      Report(InexactNameFailure(path), leftOut);
-    } else {
-      Report(ControlNameFailure(path), leftOut);
-    }
-  }
+  for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i)
+    check.Writable(list, list[i], prefixes);
 }
 
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
@@ -110,44 +122,53 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width, bo
   if (leftAligned) out.append(pad, ' ');
 }
 
-void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
-                const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
-                LineWriter& out) {
-  const WordForm form = ShownForm(options, list.Style());
-  std::string shown, buffer, line;
-  list.ForEach([&](const TTarvixFileInfo& entry) {
-    std::string_view name = entry.Name();
-    if (entry.HasControlBytes()) {
-      shown.assign(name);
-      ShowControlChars(shown);
-      name = shown;
-    }
-    line.clear();
-    AppendPadded(line, DirStampText(entry.DateTime(), locale), 20, true);
-    line += ' ';
-    AppendPadded(line, FormatNumber(entry.Size(), locale), 20, false);
-    line += "  ";
-    std::size_t width = 0;
-    for (std::string_view piece : QuotedPieces({}, {}, name, form, locale.Code, buffer)) {
-      line.append(piece);
-      width += piece.size();
-    }
-    line.append(width < 30 ? 30 - width : 0, ' ');
-    out.WriteLine(line);
-  });
+DirTable::DirTable(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
+                   LineWriter& out)
+    : form_(ShownForm(options, style)), locale_(locale), out_(out) {}
 
+void DirTable::Row(const TTarvixFileInfo& entry) {
+  std::string_view name = entry.Name();
+  if (entry.HasControlBytes()) {
+    shown_.assign(name);
+    ShowControlChars(shown_);
+    name = shown_;
+  }
+  line_.clear();
+  AppendPadded(line_, DirStampText(entry.DateTime(), locale_), 20, true);
+  line_ += ' ';
+  AppendPadded(line_, FormatNumber(entry.Size(), locale_), 20, false);
+  line_ += "  ";
+  std::size_t width = 0;
+  for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_)) {
+    line_.append(piece);
+    width += piece.size();
+  }
+  line_.append(width < 30 ? 30 - width : 0, ' ');
+  out_.WriteLine(line_);
+}
+
+void DirTable::Summary(std::size_t count, std::uint64_t totalBytes, const DiskSpace* space,
+                       const std::string& banner) {
   const bool megabytes = totalBytes > 1048000;
   const std::uint64_t divisor = megabytes ? 1048000 : 1024;
   const std::string unit = megabytes ? " MB (" : " KB (";
   const std::uint64_t capacity = space ? space->Total : 0;
   const std::uint64_t free = space ? space->FreeForCaller : 0;
   auto figures = [&](std::uint64_t bytes) {
-    return FormatNumber(bytes / divisor, locale) + unit + FormatNumber(bytes, locale) + " bytes)";
+    return FormatNumber(bytes / divisor, locale_) + unit + FormatNumber(bytes, locale_) + " bytes)";
   };
-  out.WriteText("\r\n " + std::to_string(list.Count()) + " files exists. " + figures(totalBytes) +
-                "\r\n\r\n - DRIVE INFO\r\n " + figures(capacity) + "\r\n " + figures(free) +
-                " free");
-  out.WriteText(banner);
+  out_.WriteText("\r\n " + std::to_string(count) + " files exists. " + figures(totalBytes) +
+                 "\r\n\r\n - DRIVE INFO\r\n " + figures(capacity) + "\r\n " + figures(free) +
+                 " free");
+  out_.WriteText(banner);
+}
+
+void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
+                const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
+                LineWriter& out) {
+  DirTable table(options, list.Style(), locale, out);
+  list.ForEach([&](const TTarvixFileInfo& entry) { table.Row(entry); });
+  table.Summary(list.Count(), totalBytes, space, banner);
 }
 
 void StatCommand(const std::string& fullPath, const EntryList& list, const std::string& banner,

@@ -8,13 +8,34 @@
 
 #include "Locale.h"
 #include "Options.h"
+#include "Paths.h"
+#include "Text.h"
 
 namespace tvx {
 
 class EntryList;
 class Failure;
+class FullPrefixCache;
 class LineWriter;
+class TTarvixFileInfo;
 struct DiskSpace;
+
+// Tells, entry by entry in walk order, whether LIST can write the entry's
+// line truthfully: not with "?" for characters the code page lacks, nor
+// holding a control byte that would break the line (unless /0 ends the
+// lines). When not, it raises the failure, or with /C hands it to leftOut,
+// once for an entry and what is inside it.
+class NameCheck {
+ public:
+  NameCheck(const ListOptions& options, std::function<void(const Failure&)> leftOut);
+  bool Writable(const EntryList& list, const TTarvixFileInfo& entry, FullPrefixCache& prefixes);
+
+ private:
+  const ListOptions& options_;
+  std::function<void(const Failure&)> leftOut_;
+  bool rootChecked_ = false, rootBad_ = false;
+  std::string reported_;  // the last directory reported, with its separator
+};
 
 // Raises the failure for the first entry whose name LIST would not write
 // truthfully: with "?" for characters the code page lacks, or holding a
@@ -29,7 +50,23 @@ void CheckListedNames(const ListOptions& options, const EntryList& list,
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out);
 
-// space is null when the drive query failed: the drive lines then show 0.
+// DIR's table, a row at a time, then the count, total and drive lines.
+class DirTable {
+ public:
+  DirTable(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
+           LineWriter& out);
+  void Row(const TTarvixFileInfo& entry);
+  // space is null when the drive query failed: the drive lines then show 0.
+  void Summary(std::size_t count, std::uint64_t totalBytes, const DiskSpace* space,
+               const std::string& banner);
+
+ private:
+  const WordForm form_;
+  const LocaleSettings& locale_;
+  LineWriter& out_;
+  std::string shown_, buffer_, line_;
+};
+
 void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
                 const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
                 LineWriter& out);

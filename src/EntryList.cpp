@@ -21,7 +21,7 @@ const char* EntryList::Store(std::string_view name) {
     return own;
   }
   if (kArenaBlock - arenaUsed_ < size) {
-    arena_.push_back(std::make_unique<char[]>(kArenaBlock));
+    arena_.push_back(spare_ ? std::move(spare_) : std::make_unique<char[]>(kArenaBlock));
     arenaUsed_ = 0;
   }
   char* at = arena_.back().get() + arenaUsed_;
@@ -62,10 +62,10 @@ const char* EntryList::StoreName(std::string_view name) {
 const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t nameLength,
                                             std::uint32_t dirIndex, std::uint64_t size,
                                             TDateTime time, bool isDir, bool inexact) {
-  if (count_ == chunks_.size() * kChunk) {
+  if (!consumer_ && count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
-  TTarvixFileInfo& entry = chunks_[count_ / kChunk][count_ % kChunk];
+  TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
   entry.NameData = stored;
   entry.SizeBytes = size;
   const bool control = HasControlChars(std::string_view(stored, nameLength));
@@ -80,7 +80,17 @@ const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t name
                     : units >= UINT32_MAX ? UINT32_MAX
                                           : static_cast<std::uint32_t>(units);
   ++count_;
+  if (consumer_) consumer_->Take(*this, entry);
   return entry;
+}
+
+void EntryList::Rewind(const ArenaMark& mark) {
+  while (arena_.size() > mark.blocks) {
+    spare_ = std::move(arena_.back());
+    arena_.pop_back();
+  }
+  arenaUsed_ = mark.used;
+  large_.resize(mark.large);
 }
 
 void EntryList::Clear() {
@@ -89,6 +99,7 @@ void EntryList::Clear() {
   firstInexact_ = 0;
   arena_.clear();
   large_.clear();
+  spare_.reset();
   arenaUsed_ = kArenaBlock;
   dirs_.clear();
   dirFlags_.clear();

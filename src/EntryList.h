@@ -47,9 +47,27 @@ class TTarvixFileInfo {
   std::uint32_t TimeUnits = 0;
 };
 
+class EntryList;
+
+// Takes each listed entry as the walk reaches it, where a command writes it
+// at once instead of keeping the list. The entry's name lives until the
+// walk leaves its directory.
+class EntryConsumer {
+ public:
+  virtual ~EntryConsumer() = default;
+  virtual void Take(const EntryList& list, const TTarvixFileInfo& entry) = 0;
+  // The walk is about to enter or read a directory, where it may wait.
+  virtual void BeforeRead() {}
+};
+
 // The records in scan order, and the directories they were found in. The list
 // owns all of it; nothing is freed entry by entry. A directory is kept as its
 // parent and name, so a deep tree costs no more than a flat one.
+//
+// Streamed (StreamTo), the list keeps no records: each goes to the consumer
+// as it is added, and the names' arena is a stack that the walk winds back
+// as it leaves each directory, so memory follows the depth of the walk, not
+// the size of the tree.
 class EntryList {
  public:
   EntryList();
@@ -85,7 +103,21 @@ class EntryList {
   const TTarvixFileInfo& AddStored(const char* storedName, std::size_t nameLength,
                                    std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
                                    bool isDir, bool inexact = false);
+  // Clears the list; a consumer set stays set.
   void Clear();
+
+  // Hands every record added from now on to consumer instead of keeping it
+  // (null: keep them).
+  void StreamTo(EntryConsumer* consumer) { consumer_ = consumer; }
+  bool Streaming() const { return consumer_ != nullptr; }
+  EntryConsumer* Consumer() const { return consumer_; }
+  // Where the arena stands, and a return to it: the names stored since are
+  // gone. Only a streamed list winds back, as kept records point at names.
+  struct ArenaMark {
+    std::size_t blocks, used, large;
+  };
+  ArenaMark Mark() const { return {arena_.size(), arenaUsed_, large_.size()}; }
+  void Rewind(const ArenaMark& mark);
   // The first entry whose name or directory path is inexact or holds a
   // control byte; Count() when there is none.
   std::size_t FirstInexact() const { return firstInexact_; }
@@ -111,6 +143,9 @@ class EntryList {
   std::size_t firstInexact_ = 0;
   std::vector<std::unique_ptr<char[]>> arena_;
   std::vector<std::unique_ptr<char[]>> large_;
+  std::unique_ptr<char[]> spare_;  // a block given back by Rewind, for the next one
+  EntryConsumer* consumer_ = nullptr;
+  TTarvixFileInfo streamed_;  // the record being handed over
   std::size_t arenaUsed_ = kArenaBlock;
   std::vector<DirRecord> dirs_;
   std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path

@@ -54,6 +54,18 @@ void LineWriter::Written() {
   }
 }
 
+bool LineWriter::PassPending() {
+  if (buffer_.empty() || interactive_) return false;
+  try {
+    sink_.Pass(buffer_);
+  } catch (...) {
+    buffer_.clear();
+    throw;
+  }
+  buffer_.reserve(kBufferSize + 4096);
+  return true;
+}
+
 void LineWriter::Flush() {
   struct ClearOnExit {
     std::string& buffer;

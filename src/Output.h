@@ -34,6 +34,10 @@ class LineWriter {
   }
   // Raises IoFailure when the bytes cannot be written.
   void Flush();
+  // Hands what is buffered to the sink now, without waiting for it to be
+  // written: lines of a long walk go out while it goes on. False when there
+  // was nothing to hand on.
+  bool PassPending();
   // Forgets buffered bytes (after a failed write, nothing more is tried).
   void Discard() { buffer_.clear(); }
 

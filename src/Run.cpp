@@ -13,6 +13,7 @@
 #include "Platform.h"
 #include "Progress.h"
 #include "Scan.h"
+#include "Streamed.h"
 #include "Switches.h"
 
 namespace tvx {
@@ -73,18 +74,71 @@ std::string StatRoot(std::string root, const std::string& typed, PathStyle style
   return shown.empty() || driveRoot ? root : shown;
 }
 
-// The progress line, where standard error is a terminal and /NP is not given.
+// The progress line, where standard error is a terminal and /NP is not given;
+// not where a streamed listing goes to a terminal itself.
 std::unique_ptr<ScanProgress> MakeProgress(Platform& platform, const ListOptions& options,
                                            const Messenger& messenger,
                                            const LocaleSettings& locale) {
   const std::size_t columns = platform.StandardError().TerminalColumns();
   if (options.NoProgress || columns == 0) return nullptr;
+  if (options.Continue && platform.StandardOutput().IsInteractive()) return nullptr;
   return std::make_unique<ScanProgress>(
       platform.StandardError(), columns, [&platform] { return platform.Milliseconds(); },
       [&messenger, locale](std::uint64_t entries, std::uint64_t directories) {
         return messenger.Progress(entries, directories, locale);
       },
       platform.Code());
+}
+
+// What the walk hands its entries to with /C: the command's writer, which
+// writes each at once. Null without /C: the list keeps them.
+std::unique_ptr<EntryConsumer> MakeStreamed(Platform& platform, const ListOptions& options,
+                                            const LocaleSettings& locale, LineWriter& out,
+                                            const std::function<void(const Failure&)>& leftOut) {
+  if (!options.Continue) return nullptr;
+  const OutputPace::Clock clock = [&platform] { return platform.Milliseconds(); };
+  switch (options.Command) {
+    case CommandKind::List:
+      return std::make_unique<StreamedList>(options, locale, out, clock, leftOut);
+    case CommandKind::Dir:
+      return std::make_unique<StreamedDir>(options, platform.Style(), locale, out, clock);
+    default:
+      return std::make_unique<CountOnly>();
+  }
+}
+
+// The command's output after the scan: all of it from the kept list, or
+// what follows the entries of a streamed one.
+void WriteCommand(Platform& platform, const ListOptions& options, const EntryList& list,
+                  std::uint64_t total, EntryConsumer* streamed, const LocaleSettings& locale,
+                  LineWriter& out, const std::function<void(const Failure&)>& leftOut) {
+  const std::string banner = BannerText(platform.ReadVersion());
+  switch (options.Command) {
+    case CommandKind::None:
+      out.WriteText(UnknownCommandText(platform.ReadVersion()));
+      break;
+    case CommandKind::List:
+      if (streamed) break;
+      CheckListedNames(options, list, leftOut);
+      ListCommand(options, list, locale, out);
+      break;
+    case CommandKind::Stat:
+      StatCommand(StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code()), list,
+                  banner, out);
+      break;
+    case CommandKind::Dir: {
+      DiskSpace space;
+      const DiskSpace* known = platform.GetDiskSpace(options.Directory, space) ? &space : nullptr;
+      if (streamed) {
+        static_cast<StreamedDir*>(streamed)->Table().Summary(list.Count(), total, known, banner);
+      } else {
+        DirCommand(options, list, total, known, locale, banner, out);
+      }
+      break;
+    }
+    case CommandKind::Version:
+      break;
+  }
 }
 
 // Runs the selected command; false when the scan left directories out.
@@ -101,8 +155,9 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
                        OrderNeedsDetails(options.Order);
   const LocaleSettings locale = platform.ReadLocale();
 
-  // With /C what cannot be listed is reported and left out; without it, it
-  // ends the run. A message first clears the progress line.
+  // With /C what cannot be listed is reported and left out, and the entries
+  // are written as the walk meets them; without it, such a failure ends the
+  // run before anything is written. A message first clears the progress line.
   const std::unique_ptr<ScanProgress> progress = MakeProgress(platform, options, messenger, locale);
   bool complete = true;
   std::function<void(const Failure&)> leftOut;
@@ -113,35 +168,16 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       messenger.ToStandardError(messenger.MessageOf(failure));
     };
   }
+  const std::unique_ptr<EntryConsumer> streamed =
+      MakeStreamed(platform, options, locale, out, leftOut);
   EntryList list;
+  list.StreamTo(streamed.get());
   const EntryOrder order(options.Order, platform.Style(), platform.Code());
   const std::uint64_t total =
       ScanDirectory(platform, options.Directory, list, options.Recursive, details,
                     leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
                     progress.get(), options.Order.empty() ? nullptr : &order);
-
-  switch (options.Command) {
-    case CommandKind::None:
-      out.WriteText(UnknownCommandText(platform.ReadVersion()));
-      break;
-    case CommandKind::List:
-      CheckListedNames(options, list, leftOut);
-      ListCommand(options, list, locale, out);
-      break;
-    case CommandKind::Stat:
-      StatCommand(StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code()), list,
-                  BannerText(platform.ReadVersion()), out);
-      break;
-    case CommandKind::Dir: {
-      DiskSpace space;
-      const bool known = platform.GetDiskSpace(options.Directory, space);
-      DirCommand(options, list, total, known ? &space : nullptr, locale,
-                 BannerText(platform.ReadVersion()), out);
-      break;
-    }
-    case CommandKind::Version:
-      break;
-  }
+  WriteCommand(platform, options, list, total, streamed.get(), locale, out, leftOut);
   return complete;
 }
 

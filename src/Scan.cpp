@@ -64,6 +64,7 @@ struct Batch : EntrySink {
 // emitted. Frames are reused level by level, with their buffers.
 struct Frame {
   Frame(EntryList& list, const Choice& choice, bool recursive) : batch(list, choice, recursive) {}
+  EntryList::ArenaMark mark{};  // the arena before this directory's names
   std::unique_ptr<DirHandle> handle;
   std::uint32_t dirIndex = 0;
   Batch batch;
@@ -123,6 +124,8 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       frame.batch.relativeDir += Separator(platform.Style());
     }
     frame.next = 0;
+    frame.mark = list.Mark();
+    if (list.Streaming()) list.Consumer()->BeforeRead();
     const auto where = [&] {
       return parent ? ShownPath(list, parent->dirIndex, item->Name(), platform)
                     : ShownPath(list, 0, {}, platform);
@@ -149,6 +152,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       // Its record stays listed; what was read of it is left out.
       frame.handle.reset();
       frame.batch.Clear();
+      if (list.Streaming()) list.Rewind(frame.mark);
       onSkipped(failure);
       return;
     } catch (Failure& failure) {
@@ -164,6 +168,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
     Frame& frame = *stack[depth - 1];
     if (frame.next == frame.batch.items.size()) {
       frame.handle.reset();
+      if (list.Streaming()) list.Rewind(frame.mark);
       --depth;
       continue;
     }

@@ -22,13 +22,14 @@ import tempfile
 # The same options on both sides. LIST with no options, recursive; with bare
 # names and a prefix holding a macro; only files, quoting off, upper case;
 # a prefix and a suffix around the full path, quoted where it holds a blank
-# (in double quotes for cmd, in single quotes for a POSIX shell).
+# (in double quotes for cmd, in single quotes for a POSIX shell). The macros
+# are those quoted on both ($FULL and $SHORT are raw on Windows alone).
 CASES = [
     ["/R"],
-    ["/R", "/F", "/P=echo $SHORT"],
+    ["/R", "/F", "/P=echo $SELF"],
     ["/R", "/D", "/Q", "/U"],
-    ["/R", "/D", "/P=copy", "/S=$SHORT.bak"],
-    ["/R", "/L", "/P=[$FULL]"],
+    ["/R", "/D", "/P=copy", "/S=$NAME$EXT.bak"],
+    ["/R", "/L", "/P=[$PARENT]"],
 ]
 
 # A tree with plain files, a name with blanks, a nested directory, an empty

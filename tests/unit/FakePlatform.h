@@ -89,6 +89,7 @@ class FakePlatform : public Platform {
   void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
     const std::string& dir = static_cast<Handle&>(handle).path;
     reads.push_back(dir);
+    outputAtRead.push_back(out.text);
     if (auto it = readFailures.find(dir); it != readFailures.end()) {
       sink.Add(RawEntry{"read before the failure"});
       throw ReadFailure(it->second);
@@ -146,6 +147,7 @@ class FakePlatform : public Platform {
   EntersSubdirectory enters;  // what reading ahead was told the scan enters
   std::vector<std::string> environment;
   std::vector<std::string> entered, reads;
+  std::vector<std::string> outputAtRead;  // what standard output held at each read
   int detailedReads = 0, environmentReads = 0, localeReads = 0;
   VersionStrings version{"1.02", "(C) us", "tests"};
   DiskSpace disk{};

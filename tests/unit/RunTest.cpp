@@ -480,6 +480,35 @@ TEST(RunTest, BrokenOutputEndsWithOneAndNoCrash) {
   EXPECT_EQ(p.out.text, "");
 }
 
+// With /C the entries go out as the walk reaches them; without it, once the
+// walk has ended, so that a failure can still stop the run first.
+TEST(RunTest, ContinueWritesEntriesAsTheWalkGoes) {
+  struct Row {
+    std::vector<std::string> params;
+    std::string beforeSecondRead;
+  } rows[] = {
+      {{"LIST", "/top", "/R", "/C"}, "/top/f\n/top/s\n"},
+      {{"LIST", "/top", "/R", "/C", "/D", "/LINE=x $REL"}, "x f\n"},
+      {{"DIR", "/top", "/R", "/C"},
+       "1899/12/30 00:00:00                     0  f                             \n"
+       "1899/12/30 00:00:00                     0  s                             \n"},
+      {{"STAT", "/top", "/R", "/C"}, ""},
+      {{"LIST", "/top", "/R"}, ""},
+      {{"DIR", "/top", "/R"}, ""},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = Tree();
+    FakePlatform whole = Tree();
+    const Outcome o = RunWith(p, row.params);
+    ASSERT_EQ(p.outputAtRead.size(), 2u);
+    EXPECT_EQ(p.outputAtRead[1], row.beforeSecondRead) << row.params[0];
+    // The same bytes as the kept list gives.
+    std::vector<std::string> kept = row.params;
+    std::erase(kept, "/C");
+    EXPECT_EQ(o.output, RunWith(whole, kept).output);
+  }
+}
+
 TEST(RunTest, InteractiveOutputIsWrittenLineByLine) {
   FakePlatform p = Tree();
   p.out.interactive = true;
