@@ -28,6 +28,15 @@ namespace {
 // character the code page lacks, or (unless /0 ends the lines) a control byte.
 enum class Unwritable { No, CodePage, Control };
 
+// Appends text padded with blanks to width bytes, as DIR's table columns are:
+// after it (left-aligned) or before it. A longer text is kept whole.
+void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned) {
+  std::size_t pad = text.size() < width ? width - text.size() : 0;
+  if (!leftAligned) out.append(pad, ' ');
+  out.append(text);
+  if (leftAligned) out.append(pad, ' ');
+}
+
 Unwritable UnwritableName(const ListOptions& options, const TTarvixFileInfo& entry) {
   if (entry.IsInexact()) return Unwritable::CodePage;
   return entry.HasControlBytes() && !options.Nul ? Unwritable::Control : Unwritable::No;
@@ -113,13 +122,6 @@ void ListCommand(const ListOptions& options, const EntryList& list, const Locale
       return;
     lines->Write(entry.DirIndex(), prefixes.For(entry.DirIndex()), rootLength, entry, out);
   });
-}
-
-void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned) {
-  std::size_t pad = text.size() < width ? width - text.size() : 0;
-  if (!leftAligned) out.append(pad, ' ');
-  out.append(text);
-  if (leftAligned) out.append(pad, ' ');
 }
 
 DirTable::DirTable(const ListOptions& options, PathStyle style, const LocaleSettings& locale,

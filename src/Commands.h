@@ -71,10 +71,6 @@ void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t
                 const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
                 LineWriter& out);
 
-// Appends text padded with blanks to width bytes, as DIR's table columns are:
-// after it (left-aligned) or before it. A longer text is kept whole.
-void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned);
-
 void StatCommand(const std::string& fullPath, const EntryList& list, const std::string& banner,
                  LineWriter& out);
 

@@ -186,13 +186,6 @@ void DatePicture::AppendTo(std::string& out, const DateParts& t,
   }
 }
 
-std::string FormatDateTime(std::string_view picture, TDateTime value,
-                           const LocaleSettings& locale) {
-  std::string out;
-  DatePicture(picture, locale.Code).AppendTo(out, SplitDateTime(value), locale);
-  return out;
-}
-
 DateForms::DateForms(const LocaleSettings& locale)
     : locale_(locale),
       date_(locale.ShortDateFormat, locale.Code),
@@ -213,24 +206,6 @@ void DateForms::AppendDateTime(std::string& out, TDateTime value) const {
     out += ' ';
     time_.AppendTo(out, parts, locale_);
   }
-}
-
-std::string DateText(TDateTime value, const LocaleSettings& locale) {
-  std::string out;
-  DateForms(locale).AppendDate(out, value);
-  return out;
-}
-
-std::string TimeText(TDateTime value, const LocaleSettings& locale) {
-  std::string out;
-  DateForms(locale).AppendTime(out, value);
-  return out;
-}
-
-std::string DateTimeText(TDateTime value, const LocaleSettings& locale) {
-  std::string out;
-  DateForms(locale).AppendDateTime(out, value);
-  return out;
 }
 
 std::string DirStampText(TDateTime value, const LocaleSettings& locale) {

@@ -25,8 +25,6 @@ class Failure : public std::exception {
   // The line the user reads, in the system's encoding: the failure's own
   // text, then " [path]" when it concerns a directory or an entry.
   std::string Message(Language language, const SystemText& toSystem) const;
-  // The full path of the directory or entry concerned, as shown; may be empty.
-  const std::string& Path() const { return path_; }
   void SetPath(std::string path) { path_ = std::move(path); }
 
  protected:

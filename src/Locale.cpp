@@ -192,13 +192,6 @@ std::string TranslateStrftimeTime(std::string_view format, char& timeSeparator) 
   return BuildLongTimeFormat(zero, twelve, markerFirst && hourSeen);
 }
 
-std::string FormatNumber(std::int64_t value, const LocaleSettings& locale) {
-  bool negative = value < 0;
-  unsigned long long magnitude = negative ? 0ull - static_cast<unsigned long long>(value)
-                                          : static_cast<unsigned long long>(value);
-  return GroupDigits(magnitude, negative, locale.ThousandSeparator);
-}
-
 std::string FormatNumber(std::uint64_t value, const LocaleSettings& locale) {
   return GroupDigits(value, false, locale.ThousandSeparator);
 }

@@ -91,6 +91,8 @@ class DatePicture {
 };
 
 // The locale's date text, time text and date-and-time text, pictures read once.
+// A picture holds d, dd, ddd, dddd, m..mmmm, n, nn, yy, yyyy, h, hh, s, ss,
+// AMPM, "/", ":" and quoted literals.
 class DateForms {
  public:
   explicit DateForms(const LocaleSettings& locale);
@@ -105,19 +107,10 @@ class DateForms {
   DatePicture time_;
 };
 
-// Formats value by a picture (d, dd, ddd, dddd, m..mmmm, n, nn, yy, yyyy, h,
-// hh, s, ss, AMPM, "/", ":", quoted literals).
-std::string FormatDateTime(std::string_view picture, TDateTime value, const LocaleSettings& locale);
-
-std::string DateText(TDateTime value, const LocaleSettings& locale);
-std::string TimeText(TDateTime value, const LocaleSettings& locale);
-// The date alone at exactly midnight.
-std::string DateTimeText(TDateTime value, const LocaleSettings& locale);
 // "YYYY/MM/DD HH:NN:SS" with the locale's separators.
 std::string DirStampText(TDateTime value, const LocaleSettings& locale);
 
 // "#,##0": groups of three with the thousands separator.
-std::string FormatNumber(std::int64_t value, const LocaleSettings& locale);
 std::string FormatNumber(std::uint64_t value, const LocaleSettings& locale);
 
 }  // namespace tvx

@@ -35,12 +35,6 @@ std::size_t FindFrom(std::string_view text, std::string_view pattern, std::size_
 
 }  // namespace
 
-CodePage CodePage::ShiftJis() {
-  std::array<bool, 256> lead{};
-  for (int b = 0; b < 256; ++b) lead[b] = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-  return CodePage(lead);
-}
-
 CodePage::CodePage(const std::array<bool, 256>& lead) {
   for (int b = 0; b < 256; ++b) {
     length_[b] = lead[b] ? 2 : 1;

@@ -18,12 +18,9 @@ class CodePage {
   // A double-byte code page with these lead bytes.
   explicit CodePage(const std::array<bool, 256>& lead);
   static CodePage SingleByte() { return CodePage(); }
-  // Shift-JIS (Windows code page 932): lead bytes 0x81-0x9F and 0xE0-0xFC.
-  static CodePage ShiftJis();
   // UTF-8: a lead byte and one to three continuation bytes (0x80-0xBF).
   static CodePage Utf8();
 
-  bool IsLead(unsigned char byte) const { return length_[byte] > 1; }
   // Whether a character may take more than one byte.
   bool IsMultiByte() const { return multiByte_; }
   // Length of the character starting at text[pos]: a lead byte followed by

@@ -4,6 +4,7 @@
 
 #include "FuzzInput.h"
 #include "Locale.h"
+#include "ShiftJis.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   tvx::fuzz::Input in(data, size);
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (lowest + static_cast<tvx::TDateTime>(static_cast<std::uint64_t>(raw) % span)) & ~1ll;
 
   tvx::LocaleSettings locale;
-  if (in.Byte() & 1) locale.Code = tvx::CodePage::ShiftJis();
+  if (in.Byte() & 1) locale.Code = tvx::fixtures::ShiftJis();
   locale.DateSeparator = static_cast<char>(in.Byte());
   const std::string picture = in.Next();
   const std::string strftime = in.Next();
@@ -27,7 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         parts.Second) != value) {
     std::abort();
   }
-  std::string text = tvx::FormatDateTime(picture, value, locale);
+  locale.ShortDateFormat = picture;
+  std::string text;
+  tvx::DateForms(locale).AppendDate(text, value);
   // Each picture byte yields a bounded amount of text (the longest being a day or month name).
   if (text.size() > picture.size() * 16 + 16) std::abort();
   if (tvx::DirStampText(value, locale).size() != 19) std::abort();
@@ -35,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   char separator = '/';
   locale.ShortDateFormat = tvx::TranslateStrftimeDate(strftime, separator);
   locale.DateSeparator = separator;
-  tvx::DateTimeText(value, locale);
-  tvx::FormatNumber(raw, locale);
+  std::string dateTime;
+  tvx::DateForms(locale).AppendDateTime(dateTime, value);
+  tvx::FormatNumber(static_cast<std::uint64_t>(raw), locale);
   return 0;
 }

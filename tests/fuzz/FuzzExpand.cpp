@@ -9,6 +9,7 @@
 #include "Macros.h"
 #include "Output.h"
 #include "Platform.h"
+#include "ShiftJis.h"
 #include "Text.h"
 
 namespace {
@@ -54,7 +55,7 @@ void CheckMacroSteps(const std::string& typed, tvx::fuzz::Input& in, const tvx::
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   tvx::fuzz::Input in(data, size);
   const tvx::CodePage code =
-      in.Byte() & 1 ? tvx::CodePage::ShiftJis() : tvx::CodePage::SingleByte();
+      in.Byte() & 1 ? tvx::fixtures::ShiftJis() : tvx::CodePage::SingleByte();
   const std::string text = in.Next();
   const std::string pattern = in.Next();
   const std::string replacement = in.Next();

@@ -5,6 +5,7 @@
 
 #include "FuzzInput.h"
 #include "Pattern.h"
+#include "ShiftJis.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t mode = in.Byte();
   const std::string pattern = in.Next().substr(0, 200);
   const std::string name = in.Next().substr(0, 200);
-  const tvx::CodePage code = (mode & 3) == 1   ? tvx::CodePage::ShiftJis()
+  const tvx::CodePage code = (mode & 3) == 1   ? tvx::fixtures::ShiftJis()
                              : (mode & 3) == 2 ? tvx::CodePage::Utf8()
                                                : tvx::CodePage::SingleByte();
   const bool ignoreCase = (mode & 4) != 0;

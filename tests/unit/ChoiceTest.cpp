@@ -4,12 +4,13 @@
 #include "Choice.h"
 #include "Failure.h"
 #include "Pattern.h"
+#include "ShiftJis.h"
 
 namespace tvx {
 namespace {
 
 TEST(PatternTest, MatchesWholeCharacters) {
-  const CodePage single = CodePage::SingleByte(), sjis = CodePage::ShiftJis(),
+  const CodePage single = CodePage::SingleByte(), sjis = fixtures::ShiftJis(),
                  utf8 = CodePage::Utf8();
   struct Row {
     const char* pattern;

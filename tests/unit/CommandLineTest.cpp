@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "ShiftJis.h"
 #include "Switches.h"
 
 namespace tvx {
@@ -215,8 +216,8 @@ TEST(CommandLineTest, ExpandEnvRefsUnderShiftJis) {
   const auto getEnv = [](std::string_view name) -> std::string {
     return name == "D" ? "C:\\\x83\x5C" : std::string();
   };
-  EXPECT_EQ(ExpandEnvRefs("%D%\\x", getEnv, CodePage::ShiftJis()), "C:\\\x83\x5C\\x");
-  EXPECT_EQ(ExpandEnvRefs("\x83\x5C%D%", getEnv, CodePage::ShiftJis()),
+  EXPECT_EQ(ExpandEnvRefs("%D%\\x", getEnv, fixtures::ShiftJis()), "C:\\\x83\x5C\\x");
+  EXPECT_EQ(ExpandEnvRefs("\x83\x5C%D%", getEnv, fixtures::ShiftJis()),
             "\x83\x5C"
             "C:\\\x83\x5C");
 }

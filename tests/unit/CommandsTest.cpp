@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "Commands.h"
+#include "DateTexts.h"
 #include "FakePlatform.h"
 #include "Output.h"
 #include "Scan.h"
+#include "ShiftJis.h"
 
 namespace tvx::test {
 namespace {
@@ -211,7 +213,7 @@ TEST_F(CommandsTest, MidnightDateTimeShowsTheDateAlone) {
 
 TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
   FakePlatform p(PathStyle::Windows);
-  p.code = CodePage::ShiftJis();
+  p.code = fixtures::ShiftJis();
   p.locale.Code = p.code;
   // "ソ" ends in 0x5C; "ャ" (0x83 0x83) and "ア" (0x83 0x41) carry trail bytes a case map must not
   // touch.
@@ -240,33 +242,18 @@ TEST_F(CommandsTest, DirTableAndSummary) {
                      "<banner>\n");
 }
 
-TEST(DirTableTest, AppendPadded) {
-  struct Row {
-    std::string before;
-    std::string text;
-    std::size_t width;
-    bool left;
-    std::string expected;
-  };
-  const std::vector<Row> rows = {
-      {"", "ab", 5, true, "ab   "},
-      {"", "ab", 5, false, "   ab"},
-      {"x", "ab", 4, true, "xab  "},
-      {"x", "ab", 4, false, "x  ab"},
-      {"", "abcde", 5, true, "abcde"},
-      {"", "abcdef", 3, true, "abcdef"},
-      {"", "abcdef", 3, false, "abcdef"},
-      {"", "", 3, true, "   "},
-      {"", "ab", 0, false, "ab"},
-      // Width counts bytes: a double-byte character fills two.
-      {"", "\x83\x5C", 4, true, "\x83\x5C  "},
-      {"", std::string(31, 'n'), 30, true, std::string(31, 'n')},
-  };
-  for (const Row& row : rows) {
-    std::string out = row.before;
-    AppendPadded(out, row.text, row.width, row.left);
-    EXPECT_EQ(out, row.expected) << row.text << " in " << row.width;
-  }
+// The columns are padded to 20, 20 and 30 bytes; what is longer stays whole.
+TEST_F(CommandsTest, DirColumnsArePaddedNeverCut) {
+  FakePlatform p;
+  const std::string longName(31, 'n');
+  p.AddDir("/d/", {{"ab", false, false, 3221225472, kTime}, {longName}, {"\x83\x5C"}});
+  // Widths count bytes: a double-byte character fills two.
+  p.locale.Code = fixtures::ShiftJis();
+  const std::string stamp = "1999/11/14 14:46:24  ";
+  const std::string zero = "1899/12/30 00:00:00                     0  ";
+  EXPECT_EQ(Dir(p, "/d", {}).substr(0, 3 * 74 + 1),
+            stamp + "       3,221,225,472  ab" + std::string(28, ' ') + "\n" + zero + longName +
+                "\n" + zero + "\x83\x5C" + std::string(28, ' ') + "\n");
 }
 
 TEST_F(CommandsTest, DirUnitFollowsTheListedTotal) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Paths.h"
+#include "ShiftJis.h"
 
 namespace tvx {
 namespace {
@@ -12,7 +13,7 @@ constexpr PathStyle kWin = PathStyle::Windows;
 constexpr PathStyle kPosix = PathStyle::Posix;
 
 CodePage CodeFor(bool shiftJis) {
-  return shiftJis ? CodePage::ShiftJis() : CodePage::SingleByte();
+  return shiftJis ? fixtures::ShiftJis() : CodePage::SingleByte();
 }
 
 TEST(PathsTest, WithSeparator) {

@@ -3,12 +3,13 @@
 #include "FakePlatform.h"
 #include "Progress.h"
 #include "Run.h"
+#include "ShiftJis.h"
 
 namespace tvx::test {
 namespace {
 
 TEST(ProgressTest, FitFromLeftKeepsTheTailInWholeCharacters) {
-  const CodePage single, sjis = CodePage::ShiftJis(), utf8 = CodePage::Utf8();
+  const CodePage single, sjis = fixtures::ShiftJis(), utf8 = CodePage::Utf8();
   struct Row {
     std::string text;
     std::size_t columns;

@@ -8,6 +8,12 @@
 namespace tvx::test {
 namespace {
 
+// A failure's line as an English user reads it.
+std::string MessageOf(const Failure& failure) {
+  return failure.Message(Language::English,
+                         [](std::string_view text) { return std::string(text); });
+}
+
 std::string FullPrefix(const EntryList& list, std::uint32_t dirIndex) {
   return FullPrefixCache(list).For(dirIndex);
 }
@@ -209,8 +215,7 @@ TEST(ScanTest, FailuresNameTheirDirectoryAndStopTheScan) {
     ScanDirectory(p, "/d", list, true, false);
     FAIL() << "expected an I/O failure";
   } catch (const IoFailure& failure) {
-    EXPECT_EQ(failure.Code(), 5);
-    EXPECT_EQ(failure.Path(), "/d/s");
+    EXPECT_EQ(MessageOf(failure), "File access denied [/d/s]");
   }
   EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s"}));
 
@@ -227,7 +232,7 @@ TEST(ScanTest, FailuresNameTheirDirectoryAndStopTheScan) {
     ScanDirectory(q, "/d", list, true, false);
     FAIL() << "expected a limit failure";
   } catch (const LimitFailure& failure) {
-    EXPECT_EQ(failure.Path(), "/d/s/u");
+    EXPECT_EQ(MessageOf(failure), "Too large for the entry list [/d/s/u]");
   }
 }
 
@@ -239,20 +244,20 @@ TEST(ScanTest, DirectoriesThatFailAreReportedAndTheWalkGoesOn) {
   p.readFailures["/d/t2/"] = 2;  // fails after reporting one entry
   std::vector<std::string> skipped;
   EntryList list;
-  const std::uint64_t total = ScanDirectory(p, "/d", list, true, true, [&](const IoFailure& f) {
-    skipped.push_back(f.Path() + " " + std::to_string(f.Code()));
-  });
+  const std::uint64_t total = ScanDirectory(
+      p, "/d", list, true, true, [&](const IoFailure& f) { skipped.push_back(MessageOf(f)); });
   // Their own records stay, their contents are left out, the order holds.
   EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s", "/d/t", "/d/t2"}));
-  EXPECT_EQ(skipped, (std::vector<std::string>{"/d/s 5", "/d/t2 2"}));
+  EXPECT_EQ(skipped,
+            (std::vector<std::string>{"File access denied [/d/s]", "File not found [/d/t2]"}));
   EXPECT_EQ(total, 30u);
 
   FakePlatform q = BasicTree();
   q.enterFailures["/d/"] = 5;
   EXPECT_EQ(ScanDirectory(q, "/d", list, true, true,
-                          [&](const IoFailure& f) { skipped.push_back(f.Path()); }),
+                          [&](const IoFailure& f) { skipped.push_back(MessageOf(f)); }),
             0u);
-  EXPECT_EQ(skipped.back(), "/d");
+  EXPECT_EQ(skipped.back(), "File access denied [/d]");
   EXPECT_EQ(list.Count(), 0u);
 }
 

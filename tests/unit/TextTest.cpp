@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "ShiftJis.h"
 #include "Text.h"
 
 namespace tvx {
@@ -43,14 +44,14 @@ TEST(TextTest, ReplaceAllSingleByte) {
               row.expected)
         << row.what;
     // Without double-byte characters in play both code pages agree.
-    EXPECT_EQ(ReplaceAll(row.pattern, row.replacement, row.text, CodePage::ShiftJis()),
+    EXPECT_EQ(ReplaceAll(row.pattern, row.replacement, row.text, fixtures::ShiftJis()),
               row.expected)
         << row.what << " (Shift-JIS)";
   }
 }
 
 TEST(TextTest, ReplaceAllShiftJisNeverMatchesFromTrailByte) {
-  const CodePage sjis = CodePage::ShiftJis();
+  const CodePage sjis = fixtures::ShiftJis();
   const std::vector<ReplaceRow> rows = {
       {"trail 0x5C is not a backslash", "\\", "/", "\x83\x5C", "\x83\x5C"},
       {"real backslash after it", "\\", "/", "\x83\x5C\\", "\x83\x5C/"},
@@ -81,7 +82,7 @@ TEST(TextTest, ReplaceAllStopsOnPairThatNeverSettles) {
   // size quickly.
   const std::size_t half = std::size_t{1} << 20;
   const std::string replacement = std::string(half, 'b') + std::string(half, 'a');
-  for (const CodePage& code : {CodePage::SingleByte(), CodePage::ShiftJis()}) {
+  for (const CodePage& code : {CodePage::SingleByte(), fixtures::ShiftJis()}) {
     const std::string result = ReplaceAll("ab", replacement, "abab", code);
     EXPECT_GT(result.size(), replacement.size());
     EXPECT_LT(result.size(), std::size_t{1} << 30);
@@ -146,7 +147,7 @@ TEST(TextTest, AsciiCaseMapping) {
       {"lone lead byte at the end", "a\x83", true, "A\x83", "a\x83"},
   };
   for (const Row& row : rows) {
-    const CodePage code = row.shiftJis ? CodePage::ShiftJis() : CodePage::SingleByte();
+    const CodePage code = row.shiftJis ? fixtures::ShiftJis() : CodePage::SingleByte();
     std::string upper = row.text;
     UpperAscii(upper, code);
     EXPECT_EQ(upper, row.upper) << row.what;
@@ -225,7 +226,7 @@ TEST(TextTest, EndsWithChar) {
       {"half-width katakana then separator", "\xB1\\", true, true},
   };
   for (const Row& row : rows) {
-    const CodePage code = row.shiftJis ? CodePage::ShiftJis() : CodePage::SingleByte();
+    const CodePage code = row.shiftJis ? fixtures::ShiftJis() : CodePage::SingleByte();
     EXPECT_EQ(EndsWithChar(row.text, '\\', code), row.expected) << row.what;
   }
 }
@@ -269,7 +270,7 @@ TEST(TextTest, QuoteForShell) {
       {kSh, false, "''", "''\\'''\\'''"},
   };
   for (const Row& row : rows) {
-    const CodePage code = row.shiftJis ? CodePage::ShiftJis() : CodePage::SingleByte();
+    const CodePage code = row.shiftJis ? fixtures::ShiftJis() : CodePage::SingleByte();
     std::string name = row.name;
     QuoteForShell(name, row.rule, code);
     EXPECT_EQ(name, row.expected) << row.name;
