@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "Platform.h"
 #include "Progress.h"
+#include "WalkEngine.h"
 
 namespace tvx {
 
@@ -171,6 +172,14 @@ struct Batch : EntrySink {
     if (item.realStart == std::string::npos) return item.shown;
     return std::string_view(real).substr(item.realStart, item.realLength);
   }
+  // The real names of the subdirectories the walk enters, in its order.
+  std::vector<std::string> Entered() const {
+    std::vector<std::string> names;
+    for (const Item& item : items) {
+      if (item.enter) names.emplace_back(RealName(item));
+    }
+    return names;
+  }
   void Clear() {
     real.clear();
     items.clear();
@@ -181,7 +190,7 @@ struct Batch : EntrySink {
 // emitted. Frames are reused level by level, with their buffers.
 struct Frame {
   explicit Frame(EntryList& list) : batch(list) {}
-  std::unique_ptr<DirHandle> handle;
+  WalkEngine::Dir* dir = nullptr;
   std::uint32_t dirIndex = 0;
   Batch batch;
   std::size_t next = 0;
@@ -214,6 +223,7 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
 std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool withDetails,
                    const SkippedDirectory& onSkipped, ScanProgress* progress) {
   std::uint64_t total = 0;
+  WalkEngine engine(platform, withDetails);
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
   std::vector<std::unique_ptr<Frame>> stack;
@@ -231,11 +241,12 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
                     : ShownPath(list, 0, {}, platform);
     };
     try {
-      frame.handle = parent ? platform.Enter(*parent->handle, parent->batch.RealName(*item))
-                            : platform.EnterRoot(list.Root());
+      frame.dir = nullptr;
+      frame.dir = parent ? &engine.Enter(*parent->dir, parent->batch.RealName(*item))
+                         : &engine.EnterRoot(list.Root());
       frame.dirIndex = parent ? list.AddSubdirectory(parent->dirIndex, *entry) : 0;
       try {
-        platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
+        engine.Read(*frame.dir, frame.batch);
       } catch (const ReadFailure&) {
         if (onSkipped) throw;
         frame.batch.Clear();  // adds nothing, as an empty directory would
@@ -244,7 +255,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       failure.SetPath(where());
       if (!onSkipped) throw;
       // Its record stays listed; what was read of it is left out.
-      frame.handle.reset();
+      if (frame.dir) engine.Leave(*frame.dir);
       frame.batch.Clear();
       onSkipped(failure);
       return;
@@ -253,6 +264,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       throw;
     }
     if (progress && progress->Count(frame.batch.items.size())) progress->Show(where());
+    engine.WillEnter(*frame.dir, recursive ? frame.batch.Entered() : std::vector<std::string>{});
     ++depth;
   };
   open(nullptr, nullptr, nullptr);
@@ -260,7 +272,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
   while (depth > 0) {
     Frame& frame = *stack[depth - 1];
     if (frame.next == frame.batch.items.size()) {
-      frame.handle.reset();
+      engine.Leave(*frame.dir);
       --depth;
       continue;
     }
@@ -280,7 +292,6 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
                             ScanProgress* progress) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style());
-  if (recursive) platform.ExpectRecursion();
   const std::uint64_t total = Walk(platform, list, recursive, withDetails, onSkipped, progress);
   if (progress) progress->Erase();
   return total;

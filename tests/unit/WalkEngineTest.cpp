@@ -1,0 +1,258 @@
+// The walk engine's guarantees with readers on real threads: the walk's
+// order, bytes and failures are those of a walk without them; only what the
+// walk hands over is read; the budget holds and comes back.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+
+#include "FakePlatform.h"
+#include "Scan.h"
+#include "WalkEngine.h"
+
+namespace tvx::test {
+namespace {
+
+// /w/: top directories d0.., each holding inner directories e0.. with a file
+// (or a file itself when inner is 0), and a file beside them.
+void AddWide(FakePlatform& p, int top, int inner) {
+  std::vector<FakeEntry> root;
+  for (int i = 0; i < top; ++i) {
+    const std::string d = "d" + std::to_string(i);
+    root.push_back({d, true});
+    std::vector<FakeEntry> in;
+    for (int j = 0; j < inner; ++j) {
+      const std::string e = "e" + std::to_string(j);
+      in.push_back({e, true});
+      p.AddDir("/w/" + d + "/" + e + "/", {{"f", false, false, std::uint64_t(i * 100 + j)}});
+    }
+    if (inner == 0) in.push_back({"f", false, false, std::uint64_t(i)});
+    p.AddDir("/w/" + d + "/", in);
+  }
+  root.push_back({"last", false, false, 7});
+  p.AddDir("/w/", root);
+}
+
+// A chain of depth directories, each also holding a second directory "s"
+// (so that every level waits on the walk's path) and a file.
+void AddDeep(FakePlatform& p, int depth) {
+  std::string dir = "/w/";
+  for (int i = 0; i < depth; ++i) {
+    p.AddDir(dir, {{"c", true}, {"s", true}, {"f"}});
+    p.AddDir(dir + "s/", {{"g"}});
+    dir += "c/";
+  }
+  p.AddDir(dir, {{"end"}});
+}
+
+struct Outcome {
+  std::vector<std::string> lines;  // every entry's full path, and every skipped directory
+  std::uint64_t total = 0;
+  std::string failure;  // the failure that ended the scan, with the directory it names
+  bool operator==(const Outcome&) const = default;
+};
+
+Outcome Scan(FakePlatform& p, bool goOn) {
+  Outcome out;
+  EntryList list;
+  const SkippedDirectory skipped = [&](const IoFailure& f) {
+    out.lines.push_back("skipped " + std::to_string(f.Code()) + " " + f.Path());
+  };
+  try {
+    out.total = ScanDirectory(p, "/w", list, true, true, goOn ? skipped : nullptr);
+  } catch (const IoFailure& f) {
+    out.failure = std::to_string(f.Code()) + " " + f.Path();
+  }
+  FullPrefixCache prefixes(list);
+  list.ForEach([&](const TTarvixFileInfo& e) {
+    out.lines.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
+  });
+  return out;
+}
+
+// Readers that take a varying while over each read, so that they finish in
+// any order and the walk sometimes waits and sometimes overtakes them.
+void Jitter(FakePlatform& p, StdThreadKit& kit, unsigned seed) {
+  p.threads = &kit;
+  p.onRead = [seed](const std::string& dir) {
+    const auto spin = std::hash<std::string>()(dir) ^ seed;
+    std::this_thread::sleep_for(std::chrono::microseconds(spin % 50));
+  };
+}
+
+TEST(WalkEngineTest, ReadersKeepTheOrderBytesAndFailuresOfAWalkWithoutThem) {
+  const struct {
+    int top, inner;
+    std::map<std::string, int> enterFailures, readFailures;
+    int handles;
+  } rows[] = {
+      {12, 5, {}, {}, 256},
+      {400, 0, {}, {}, 256},
+      {400, 0, {{"/w/d150/", 5}}, {{"/w/d250/", 32}}, 256},
+      {30, 8, {{"/w/d3/e1/", 2}, {"/w/d20/", 5}}, {{"/w/d7/e7/", 32}}, 256},
+      {30, 8, {}, {}, 20},  // few handles: the readers keep few open
+  };
+  for (const auto& row : rows) {
+    for (const bool goOn : {true, false}) {
+      FakePlatform plain;
+      AddWide(plain, row.top, row.inner);
+      plain.enterFailures = row.enterFailures;
+      plain.readFailures = row.readFailures;
+      const Outcome expected = Scan(plain, goOn);
+      for (unsigned round = 0; round < 4; ++round) {
+        SCOPED_TRACE("top " + std::to_string(row.top) + " round " + std::to_string(round));
+        FakePlatform p = plain;
+        p.maxOpen = 0;
+        p.limits = {1, 8, row.handles};
+        StdThreadKit kit;
+        kit.slow = round % 2 == 1;
+        Jitter(p, kit, round);
+        EXPECT_EQ(Scan(p, goOn), expected);
+        EXPECT_EQ(p.open, 0);  // every handle closed
+        EXPECT_LE(p.maxOpen, row.handles);
+        EXPECT_GE(kit.started, 1);
+      }
+    }
+  }
+}
+
+// A walk that enters only some subdirectories, in an order of its own.
+TEST(WalkEngineTest, OnlyWhatTheWalkHandsOverIsReadInItsOrder) {
+  FakePlatform p;
+  AddWide(p, 40, 3);
+  StdThreadKit kit;
+  Jitter(p, kit, 7);
+  p.limits = {4, 4, 256};
+  std::vector<std::string> walked;
+  {
+    WalkEngine engine(p, false);
+    struct Names : EntrySink {
+      void Add(const RawEntry& e) override {
+        if (e.IsDir) names.emplace_back(e.Name);
+      }
+      std::vector<std::string> names;
+    };
+    WalkEngine::Dir& root = engine.EnterRoot("/w/");
+    Names top;
+    engine.Read(root, top);
+    // Every third top directory, last first; then one the walk did not hand over.
+    std::vector<std::string> chosen;
+    for (std::size_t i = top.names.size(); i-- > 0;) {
+      if (i % 3 == 0) chosen.push_back(top.names[i]);
+    }
+    engine.WillEnter(root, chosen);
+    chosen.push_back("d1");
+    for (const std::string& name : chosen) {
+      WalkEngine::Dir& dir = engine.Enter(root, name);
+      Names inner;
+      engine.Read(dir, inner);
+      engine.WillEnter(dir, {inner.names.back()});
+      WalkEngine::Dir& leaf = engine.Enter(dir, inner.names.back());
+      Names none;
+      engine.Read(leaf, none);
+      engine.Leave(leaf);
+      engine.Leave(dir);
+      walked.push_back(name);
+    }
+    engine.Leave(root);
+    EXPECT_EQ(engine.HeldNow().Listings, 0);
+  }
+  std::vector<std::string> expected{"/w/"};
+  for (const std::string& name : walked) {
+    expected.push_back("/w/" + name + "/");
+    expected.push_back("/w/" + name + "/e2/");
+  }
+  std::sort(expected.begin(), expected.end());
+  std::sort(p.reads.begin(), p.reads.end());
+  EXPECT_EQ(p.reads, expected);
+  EXPECT_EQ(p.open, 0);
+}
+
+TEST(WalkEngineTest, TheBudgetHoldsAndComesBackWhenTheWalkStopsEarly) {
+  const struct {
+    int listings, handles;
+    std::size_t entries, stopAfter;
+  } rows[] = {{2, 256, 1 << 17, 50}, {512, 24, 1 << 17, 3}, {512, 256, 10, 20}, {3, 30, 30, 0}};
+  for (const auto& row : rows) {
+    FakePlatform p;
+    AddWide(p, 60, 4);
+    StdThreadKit kit;
+    Jitter(p, kit, 3);
+    p.limits = {2, 4, row.handles};
+    {
+      WalkEngine engine(p, false, {row.listings, row.entries});
+      struct Collect : EntrySink {
+        void Add(const RawEntry& e) override { names.emplace_back(e.Name); }
+        std::vector<std::string> names;
+      } top;
+      WalkEngine::Dir& root = engine.EnterRoot("/w/");
+      engine.Read(root, top);
+      top.names.pop_back();  // "last" is a file
+      engine.WillEnter(root, top.names);
+      for (std::size_t i = 0; i < top.names.size(); ++i) {
+        WalkEngine::Held held = engine.HeldNow();
+        // Entries are known only once read: each of 4 readers may pass by one listing.
+        EXPECT_LE(held.Listings, row.listings);
+        EXPECT_LE(held.Entries, row.entries + 4 * 4);
+        EXPECT_LE(held.Handles, row.handles);
+        if (i == row.stopAfter) break;
+        WalkEngine::Dir& dir = engine.Enter(root, top.names[i]);
+        Collect inner;
+        engine.Read(dir, inner);
+        engine.WillEnter(dir, {});
+        engine.Leave(dir);
+      }
+      if (row.stopAfter == 0) {
+        engine.Leave(root);  // left with every listing untaken
+        EXPECT_EQ(engine.HeldNow().Listings, 0);
+        EXPECT_EQ(engine.HeldNow().Entries, 0u);
+        EXPECT_EQ(engine.HeldNow().Handles, 0);
+      }
+    }
+    EXPECT_EQ(p.open, 0);  // the engine's end closes the rest
+  }
+}
+
+TEST(WalkEngineTest, HandlesAreBoundedAndGivenBackWhenTheSystemRunsOut) {
+  // 300 levels, each with a directory still to enter: the walk parks the
+  // oldest handles on its path and opens them again when it comes back up.
+  const struct {
+    int limit, systemLimit;
+    bool completes;
+  } rows[] = {{40, 0, true}, {256, 0, true}, {256, 8, true}, {256, 1, false}};
+  FakePlatform plain;
+  AddDeep(plain, 300);
+  const Outcome expected = Scan(plain, false);
+  for (const auto& row : rows) {
+    FakePlatform p = plain;
+    p.maxOpen = 0;
+    StdThreadKit kit;
+    Jitter(p, kit, 1);
+    p.limits = {1, 4, row.limit};
+    p.maxHandles = row.systemLimit;
+    const Outcome got = Scan(p, false);
+    if (row.completes) {
+      EXPECT_EQ(got, expected);
+      EXPECT_LE(p.maxOpen, std::max(row.limit, 16));
+    } else {
+      EXPECT_EQ(got.failure.substr(0, 2), "4 ");  // out of handles, naming a directory
+    }
+    EXPECT_EQ(p.open, 0);
+  }
+}
+
+TEST(WalkEngineTest, ReadersGrowOnlyWhileReadsWait) {
+  for (const bool slow : {false, true}) {
+    FakePlatform p;
+    AddWide(p, 100, 2);
+    StdThreadKit kit;
+    kit.slow = slow;
+    Jitter(p, kit, 5);
+    p.limits = {1, 6, 256};
+    Scan(p, false);
+    EXPECT_EQ(kit.started > 1, slow);
+  }
+}
+
+}  // namespace
+}  // namespace tvx::test
