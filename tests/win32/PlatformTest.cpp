@@ -497,8 +497,8 @@ int main(int argc, char** argv) {
       {"Locale", [&] { TestLocale(p); }},
       {"CodePageAndMessages", [&] { TestCodePageAndMessages(p); }},
       {"Utf8Texts", [] { TestUtf8Texts(); }},
-      {"ReadAheadKeepsTheWalksOrder", [] { TestReadAheadKeepsTheWalksOrder(); }},
-      {"ReadAheadGivesTheBudgetBack", [] { TestReadAheadGivesTheBudgetBack(); }},
+      {"ReadersMatchAWalkOneFolderAtATime", [] { TestReadersMatchAWalkOneFolderAtATime(); }},
+      {"ThreadsAndLocks", [] { TestThreadsAndLocks(); }},
   };
   for (const auto& [name, run] : tests) {
     int before = g_failures;
