@@ -241,7 +241,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
                     : ShownPath(list, 0, {}, platform);
     };
     try {
-      frame.dir = nullptr;
+      frame.dir = nullptr;  // stays so when it cannot be entered
       frame.dir = parent ? &engine.Enter(*parent->dir, parent->batch.RealName(*item))
                          : &engine.EnterRoot(list.Root());
       frame.dirIndex = parent ? list.AddSubdirectory(parent->dirIndex, *entry) : 0;
@@ -264,6 +264,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
       throw;
     }
     if (progress && progress->Count(frame.batch.items.size())) progress->Show(where());
+    // What it will enter, and in which order: all that the engine reads ahead.
     engine.WillEnter(*frame.dir, recursive ? frame.batch.Entered() : std::vector<std::string>{});
     ++depth;
   };

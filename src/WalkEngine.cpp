@@ -1,12 +1,11 @@
 #include "WalkEngine.h"
 
-#include "WalkDir.h"
-
 #include <algorithm>
 #include <new>
 #include <utility>
 
 #include "Failure.h"
+#include "WalkDir.h"
 
 namespace tvx {
 

@@ -33,21 +33,45 @@
 //             for a kReading child and then owns everything.
 //   kTaken:   the walk's alone.
 //
+// How a listing is handed over. The reader writes the child's fields with
+// no lock held, then marks it kDone under the lock; the walk reads them only
+// after seeing kDone under the same lock, so the lock orders the writes
+// before the reads. Without the wait, this would go wrong:
+//
+//   walk                               | reader
+//   -----------------------------------+-----------------------------------
+//   Enter(d1): d1 is kReading          | listing = Read(d1) ... (writing)
+//   reads d1's listing  <-- half made  |
+//
+// and so it goes:
+//
+//   walk                               | reader
+//   -----------------------------------+-----------------------------------
+//   lock; d1 kReading: walkWaits_,     | listing = Read(d1)
+//     wait on slotDone_ (lock let go)  | lock; d1 = kDone;
+//                                      |   walkWaits_: slotDone_ woken
+//   woken with the lock: d1 kDone;     | unlock
+//     the listing is the walk's        |
+//
+// The other race, a walk that takes a child a reader is about to start:
+// both test and set its state under the lock, so exactly one of them sees
+// kQueued and the other passes it by (a reader) or waits for it (the walk).
+//
 // A parent's handle is read by readers while they open a child through it:
 // they pin it (pins, under mutex_), and a pinned handle is never closed or
-// parked. Leave waits until no child is kReading (so none pinned), then
-// frees the children.
+// parked. Leave first takes dir off pending_ (no new claims), waits until
+// no child is kReading (so none pinned), then frees the children.
 //
 // The budget, and how it comes back
 // ---------------------------------
 // held_ listings (and heldEntries_ entries) read ahead and not yet taken,
 // and handles_ directories open, by the walk and the readers together.
-// - A reader claims only while all three are below their bounds; it counts
-//   its listing and its handle at the claim (so readers in flight cannot
-//   pass the bounds; entries, unknown before the read, can by a listing
-//   each) and keeps it after the read only when the
-//   listing has subdirectories and the bound allows, else closes it (the
-//   walk opens it again if it needs it).
+// - A reader claims only while all three are below their bounds. It counts
+//   its listing and its handle at the claim, so readers in flight cannot
+//   pass the bounds (entries, unknown before the read, can by a listing
+//   each). It keeps the handle after the read only when the listing has
+//   subdirectories and the bound allows; else it closes it, and the walk
+//   opens it again if it needs it.
 // - A listing's count comes back when the walk takes it (Enter) or leaves
 //   its parent without taking it (Leave, or the engine's end).
 // - A handle comes back when every expected child of its directory has been
@@ -163,7 +187,6 @@ class WalkEngine {
   bool walkWaits_ = false;
   bool quit_ = false;
   bool cannotGrow_ = false;
-
 };
 
 }  // namespace tvx

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -129,7 +129,8 @@ class FakePlatform : public Platform {
     bool withDetails = false;
     std::size_t Count() const override { return entries.size(); }
     bool HasSubdirectories() const override {
-      return std::any_of(entries.begin(), entries.end(), [](const FakeEntry& e) { return e.IsDir; });
+      return std::any_of(entries.begin(), entries.end(),
+                         [](const FakeEntry& e) { return e.IsDir; });
     }
     void Report(EntrySink& sink) override {
       if (failure != 0) {

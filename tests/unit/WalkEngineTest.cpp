@@ -21,12 +21,13 @@ void AddWide(FakePlatform& p, int top, int inner) {
     const std::string d = "d" + std::to_string(i);
     root.push_back({d, true});
     std::vector<FakeEntry> in;
+    // Names that tell every directory's entries apart.
     for (int j = 0; j < inner; ++j) {
       const std::string e = "e" + std::to_string(j);
       in.push_back({e, true});
-      p.AddDir("/w/" + d + "/" + e + "/", {{"f", false, false, std::uint64_t(i * 100 + j)}});
+      p.AddDir("/w/" + d + "/" + e + "/", {{"f" + std::to_string(i * 100 + j)}});
     }
-    if (inner == 0) in.push_back({"f", false, false, std::uint64_t(i)});
+    if (inner == 0) in.push_back({"f" + std::to_string(i), false, false, std::uint64_t(i)});
     p.AddDir("/w/" + d + "/", in);
   }
   root.push_back({"last", false, false, 7});
@@ -70,6 +71,16 @@ Outcome Scan(FakePlatform& p, bool goOn) {
   return out;
 }
 
+// The tree's pre-order, walked here from the fake's own records.
+void PreOrder(const FakePlatform& p, const std::string& dir, std::vector<std::string>& out) {
+  const auto it = p.tree.find(dir);
+  if (it == p.tree.end()) return;
+  for (const FakeEntry& e : it->second) {
+    out.push_back(dir + e.Name);
+    if (e.IsDir && !e.IsLink) PreOrder(p, dir + e.Name + "/", out);
+  }
+}
+
 // Readers that take a varying while over each read, so that they finish in
 // any order and the walk sometimes waits and sometimes overtakes them.
 void Jitter(FakePlatform& p, StdThreadKit& kit, unsigned seed) {
@@ -99,6 +110,11 @@ TEST(WalkEngineTest, ReadersKeepTheOrderBytesAndFailuresOfAWalkWithoutThem) {
       plain.enterFailures = row.enterFailures;
       plain.readFailures = row.readFailures;
       const Outcome expected = Scan(plain, goOn);
+      if (row.enterFailures.empty() && row.readFailures.empty()) {
+        std::vector<std::string> tree;
+        PreOrder(plain, "/w/", tree);
+        EXPECT_EQ(expected.lines, tree);
+      }
       for (unsigned round = 0; round < 4; ++round) {
         SCOPED_TRACE("top " + std::to_string(row.top) + " round " + std::to_string(round));
         FakePlatform p = plain;

@@ -99,9 +99,8 @@ void CheckScanGoingOn(const std::string& root, const std::vector<std::string>& e
   auto p = tvx::MakePlatform(0, nullptr);
   tvx::EntryList list;
   std::vector<std::string> skipped;
-  tvx::ScanDirectory(*p, root, list, true, false, [&](const tvx::IoFailure& f) {
-    skipped.push_back(std::to_string(f.Code()));
-  });
+  tvx::ScanDirectory(*p, root, list, true, false,
+                     [&](const tvx::IoFailure& f) { skipped.push_back(std::to_string(f.Code())); });
   std::vector<std::string> marks;
   for (const std::string& line : expected) {
     const std::size_t blank = line.rfind(' ');

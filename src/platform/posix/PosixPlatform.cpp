@@ -18,8 +18,8 @@
 #include "LocalClock.h"
 #include "LocaleReader.h"
 #include "Platform.h"
-#include "PosixErrors.h"
 #include "PosixDirs.h"
+#include "PosixErrors.h"
 #include "PosixThreads.h"
 #include "StdoutSink.h"
 

@@ -20,7 +20,6 @@ std::unique_ptr<DirHandle> EnterWin32Root(const std::string& fullPath, const Tex
 // inexact one is entered too), or a name in the output's code page.
 std::unique_ptr<DirHandle> EnterWin32Child(DirHandle& parent, std::string_view name,
                                            const TextCodec& codec);
-std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& dir, bool withDetails,
-                                         const TextCodec& codec);
+std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& dir, bool withDetails, const TextCodec& codec);
 
 }  // namespace tvx

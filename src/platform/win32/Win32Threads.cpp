@@ -1,7 +1,7 @@
 #include "Win32Threads.h"
 
-#include <windows.h>
 #include <process.h>
+#include <windows.h>
 
 namespace tvx {
 
