@@ -130,6 +130,24 @@ const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
 
 namespace {
 
+// Whether a recursive walk enters the entry: a directory, not a link.
+bool Enters(const RawEntry& e) {
+  return e.IsDir && !e.IsLink;
+}
+
+// What the walk will enter of a listing, told to the engine ahead of the walk
+// so that its readers read ahead beyond the directories already handed over.
+std::vector<std::string> ForecastEntered(DirListing& listing, std::size_t) {
+  struct Names : EntrySink {
+    void Add(const RawEntry& e) override {
+      if (Enters(e)) names.emplace_back(e.Name);
+    }
+    std::vector<std::string> names;
+  } sink;
+  listing.Report(sink);
+  return std::move(sink.names);
+}
+
 // One directory's entries, read whole before any of its subdirectories is
 // entered, so the walk needs no more than the entries of the directories on
 // the current path. Names go straight into the list's arena; the few whose
@@ -159,7 +177,7 @@ struct Batch : EntrySink {
               e.IsDir || e.IsLink ? 0 : e.Size,
               e.DateTime,
               e.IsDir,
-              e.IsDir && !e.IsLink,
+              Enters(e),
               e.Inexact};
     if (shownDiffers) {
       item.realStart = real.size();
@@ -224,6 +242,7 @@ std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool wit
                    const SkippedDirectory& onSkipped, ScanProgress* progress) {
   std::uint64_t total = 0;
   WalkEngine engine(platform, withDetails);
+  if (recursive) engine.ForecastWith(ForecastEntered);
   // An explicit stack rather than recursion: a tree thousands of levels deep
   // must not exhaust the call stack.
   std::vector<std::unique_ptr<Frame>> stack;

@@ -101,12 +101,32 @@ void WalkEngine::Read(Dir& dir, EntrySink& sink) {
 }
 
 void WalkEngine::WillEnter(Dir& dir, std::vector<std::string> names) {
-  if (!names.empty()) EnsureOpen(dir);
-  Locked locked(*this);
+  // Planned by forecast already: kept when the walk says the same.
+  if (dir.planned) {
+    bool same = dir.children.size() == names.size();
+    for (std::size_t i = 0; same && i < names.size(); ++i) same = dir.children[i]->name == names[i];
+    if (!same) Unplan(dir);
+  }
+  bool reopen = false;
+  {
+    Locked locked(*this);
+    if (!dir.planned) Plan(dir, names);
+    CloseIfDone(dir);
+    // Readers open its subdirectories through its handle.
+    reopen = mutex_ && dir.unopened > 0 && !dir.handle;
+  }
+  if (reopen) EnsureOpen(dir);
+}
+
+// Under the lock: names are dir's subdirectories to enter.
+void WalkEngine::Plan(Dir& dir, const std::vector<std::string>& names) {
   dir.planned = true;
   dir.unopened = names.size();
   dir.children.reserve(names.size());
-  for (const std::string& name : names) dir.children.push_back(std::make_unique<Dir>(&dir, name));
+  for (const std::string& name : names) {
+    dir.children.push_back(std::make_unique<Dir>(&dir, name));
+    dir.children.back()->index = dir.children.size() - 1;
+  }
   // A lone subdirectory is entered at once; reading it ahead pays only
   // where reads wait and more threads run.
   const std::size_t worth = threads_.size() > 1 ? 1 : 2;
@@ -115,10 +135,10 @@ void WalkEngine::WillEnter(Dir& dir, std::vector<std::string> names) {
   } else {
     dir.nextAhead = names.size();
   }
-  CloseIfDone(dir);
 }
 
-void WalkEngine::Leave(Dir& dir) {
+// On the walk: dir's children as planned go, with what was read of them.
+void WalkEngine::Unplan(Dir& dir) {
   {
     // No reader claims a child of dir from here on.
     Locked locked(*this);
@@ -127,6 +147,12 @@ void WalkEngine::Leave(Dir& dir) {
   }
   WaitForReaders(dir);
   FreeChildren(dir);
+  Locked locked(*this);
+  dir.planned = false;
+}
+
+void WalkEngine::Leave(Dir& dir) {
+  Unplan(dir);
   {
     Locked locked(*this);
     Drop(dir.handle);
@@ -167,7 +193,12 @@ void WalkEngine::WaitForReaders(Dir& dir) {
   walkWaits_ = false;
 }
 
+// On the walk, once no child of dir is being read.
 void WalkEngine::FreeChildren(Dir& dir) {
+  // Subdirectories planned ahead by forecast go first, with their readers.
+  for (const auto& child : dir.children) {
+    if (child->planned) Unplan(*child);
+  }
   std::vector<std::unique_ptr<Dir>> children, strays;
   {
     Locked locked(*this);

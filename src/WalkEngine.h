@@ -16,9 +16,12 @@
 // -----------------------
 //   path_:    root -> ... -> the directory the walk is in (the walk's stack)
 //   children: the names handed over for each directory on path_, as Dirs
-//   pending_: the directories on path_ with children no reader has claimed,
-//             shallowest first; readers claim from the back, the deepest,
-//             which is what the walk needs first (pre-order).
+//   pending_: the planned directories with children no reader has claimed;
+//             readers claim the child that comes first in the walk's order.
+//   A reader that has read a directory plans it by the walk's forecast
+//   (ForecastWith), so readers go on below it; the walk's WillEnter keeps
+//   that plan when it says the same, and drops it (and what was read for
+//   it) when it does not.
 //
 // Ownership of a child's fields, by its state (state itself under mutex_):
 //
@@ -92,6 +95,7 @@
 
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -118,6 +122,12 @@ class WalkEngine {
     int Handles = 0;
   };
 
+  // The subdirectories the walk will enter of a directory it reads at a
+  // depth (the scanned one's is 0), in its order. Called on readers'
+  // threads, so it must hold no state; it must give what the walk will hand
+  // over to WillEnter for the same listing.
+  using Forecast = std::function<std::vector<std::string>(DirListing& listing, std::size_t depth)>;
+
   WalkEngine(Platform& platform, bool withDetails, Bounds bounds = {});
   ~WalkEngine();
   WalkEngine(const WalkEngine&) = delete;
@@ -131,6 +141,9 @@ class WalkEngine {
   Dir& Enter(Dir& parent, std::string_view name);
   // Reports dir's entries; raises ReadFailure when it cannot be read.
   void Read(Dir& dir, EntrySink& sink);
+  // Lets readers read beyond the directories handed over so far: what a
+  // reader reads, it plans by forecast, and reads ahead in turn.
+  void ForecastWith(Forecast forecast) { forecast_ = std::move(forecast); }
   // The subdirectories of dir the walk will enter, in that order.
   void WillEnter(Dir& dir, std::vector<std::string> names);
   // The walk is done with dir (the directory it is in): what was read ahead
@@ -146,6 +159,7 @@ class WalkEngine {
 
   void Work();
   bool Claim(Dir*& parent, Dir*& child);
+  static bool ComesBefore(const Dir* a, std::size_t ai, const Dir* b, std::size_t bi);
   void Fetch(Dir& parent, Dir& child);
   void Finish(Dir& parent, Dir& child, long waits);
   void Queue(Dir& dir);
@@ -161,11 +175,14 @@ class WalkEngine {
   void Open(Dir& dir);
   void FreeChildren(Dir& dir);
   void WaitForReaders(Dir& dir);
+  void Plan(Dir& dir, const std::vector<std::string>& names);
+  void Unplan(Dir& dir);
 
   Platform& platform_;
   const bool withDetails_;
   const Bounds bounds_;
   ThreadKit* kit_;
+  Forecast forecast_;
   int maxThreads_ = 0;
   int firstThreads_ = 0;
   int walkHandles_;   // beyond these the walk parks one before it opens

@@ -41,32 +41,56 @@ void WalkEngine::Work() {
   mutex_->Unlock();
 }
 
-// Under the lock: the next child the walk will need that nobody has
-// started, from the deepest directory whose handle is open.
+// Whether child ai of a comes before child bi of b in the walk's order
+// (pre-order: a directory before what it holds, siblings in their order).
+bool WalkEngine::ComesBefore(const Dir* a, std::size_t ai, const Dir* b, std::size_t bi) {
+  const std::size_t lengthA = a->depth + 1, lengthB = b->depth + 1;
+  std::size_t la = lengthA, lb = lengthB;
+  // Cut the longer place to the length of the shorter, then compare upwards;
+  // the topmost difference decides.
+  for (; la > lb; --la) ai = a->index, a = a->parent;
+  for (; lb > la; --lb) bi = b->index, b = b->parent;
+  int order = 0;
+  for (;;) {
+    if (ai != bi) order = ai < bi ? -1 : 1;
+    if (a == b || !a->parent || !b->parent) break;
+    ai = a->index, a = a->parent;
+    bi = b->index, b = b->parent;
+  }
+  return order != 0 ? order < 0 : lengthA < lengthB;
+}
+
+// Under the lock: the child the walk will need first that nobody has
+// started, of a directory whose handle is open.
 bool WalkEngine::Claim(Dir*& parent, Dir*& child) {
   if (held_ >= bounds_.Listings || heldEntries_ >= bounds_.Entries || handles_ >= aheadHandles_) {
     starved_ = true;
     return false;
   }
-  for (std::size_t k = pending_.size(); k-- > 0;) {
+  Dir* best = nullptr;
+  for (std::size_t k = 0; k < pending_.size();) {
     Dir& p = *pending_[k];
-    if (!p.handle) continue;  // parked: the walk opens it again when it gets there
-    while (p.nextAhead < p.children.size()) {
-      Dir& c = *p.children[p.nextAhead++];
-      if (c.state != State::kQueued) continue;
-      c.state = State::kReading;
-      ++p.pins;
-      // Counted at the claim, so that readers in flight cannot pass the bounds.
-      ++handles_;
-      ++held_;
-      if (p.nextAhead == p.children.size()) pending_.erase(pending_.begin() + k);
-      parent = &p;
-      child = &c;
-      return true;
+    while (p.nextAhead < p.children.size() && p.children[p.nextAhead]->state != State::kQueued) {
+      ++p.nextAhead;  // taken by the walk
     }
-    pending_.erase(pending_.begin() + k);
+    if (p.nextAhead == p.children.size()) {
+      pending_[k] = pending_.back();
+      pending_.pop_back();
+      continue;
+    }
+    // Without a handle (parked) it waits for the walk to open it again.
+    if (p.handle && (!best || ComesBefore(&p, p.nextAhead, best, best->nextAhead))) best = &p;
+    ++k;
   }
-  return false;
+  if (!best) return false;
+  parent = best;
+  child = best->children[best->nextAhead++].get();
+  child->state = State::kReading;
+  ++best->pins;
+  // Counted at the claim, so that readers in flight cannot pass the bounds.
+  ++handles_;
+  ++held_;
+  return true;
 }
 
 // Without the lock: the reader owns child (kReading) and reads parent's
@@ -76,10 +100,15 @@ void WalkEngine::Fetch(Dir& parent, Dir& child) {
   try {
     handle = platform_.Enter(*parent.handle, child.name);
     child.listing = platform_.Read(*handle, withDetails_);
+    if (forecast_ && child.listing->HasSubdirectories()) {
+      child.forecast = forecast_(*child.listing, child.depth);
+    }
   } catch (const ShortageFailure&) {
     child.retry = true;
   } catch (const std::bad_alloc&) {
     child.retry = true;
+  } catch (const ReadFailure&) {
+    child.forecast.clear();  // unreadable: the walk meets it when it reports it
   } catch (...) {
     // A failure to enter is the directory's, raised where the walk enters
     // it; anything else the walk meets again when it reads it itself.
@@ -97,11 +126,17 @@ void WalkEngine::Finish(Dir& parent, Dir& child, long waits) {
   } else {
     MarkOpened(parent, child);
   }
+  // Its handle is kept for the subdirectories it will be entered for.
+  const bool more =
+      forecast_ ? !child.forecast.empty() : child.listing && child.listing->HasSubdirectories();
   if (!child.handle) {
     --handles_;  // counted at the claim
-  } else if (child.retry || !child.listing->HasSubdirectories() || handles_ > aheadHandles_) {
+  } else if (child.retry || !more || handles_ > aheadHandles_) {
     Drop(child.handle);
+  } else if (!child.forecast.empty()) {
+    Plan(child, child.forecast);  // and read ahead in turn
   }
+  child.forecast = {};
   if (child.listing) {
     child.held = true;
     child.cost = child.listing->Count();
@@ -175,10 +210,16 @@ bool WalkEngine::ParkOne(const Dir* keep) {
   }
   for (Dir* dir : path_) {
     for (const auto& child : dir->children) {
-      if (child->state == State::kDone && child->handle) {
+      if (child->state == State::kDone && child->handle && child->pins == 0) {
         Drop(child->handle);
         return true;
       }
+    }
+  }
+  for (Dir* dir : pending_) {
+    if (dir != keep && dir->handle && dir->pins == 0) {
+      Drop(dir->handle);
+      return true;
     }
   }
   return false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DirReader.h"
+#include "LocalClock.h"
 #include "PosixErrors.h"
 
 namespace tvx {
@@ -30,7 +31,7 @@ class PosixDir final : public DirHandle {
 
 class PosixListing final : public DirListing {
  public:
-  PosixListing(LocalClock& clock, bool withDetails) : clock_(clock), withDetails_(withDetails) {}
+  explicit PosixListing(bool withDetails) : withDetails_(withDetails) {}
   Listing listing;
 
   std::size_t Count() const override { return listing.items.size(); }
@@ -42,6 +43,9 @@ class PosixListing final : public DirListing {
   }
   void Report(EntrySink& sink) override {
     if (listing.error != 0) throw ReadFailure(MapErrno(listing.error));
+    // Reported on the walk's thread and, for a forecast, on readers': a
+    // clock each.
+    thread_local LocalClock clock;
     RawEntry entry;
     for (const Listing::Item& item : listing.items) {
       entry = RawEntry{};
@@ -50,14 +54,13 @@ class PosixListing final : public DirListing {
       entry.IsLink = item.type == DT_LNK;
       if (item.haveStat && withDetails_) {
         if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
-        entry.DateTime = clock_.Convert(item.mtime);
+        entry.DateTime = clock.Convert(item.mtime);
       }
       sink.Add(entry);
     }
   }
 
  private:
-  LocalClock& clock_;
   bool withDetails_;
 };
 
@@ -84,9 +87,9 @@ std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view n
   return Opened(openat(at, child.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails, LocalClock& clock) {
+std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails) {
   auto& dir = static_cast<PosixDir&>(handle);
-  auto read = std::make_unique<PosixListing>(clock, withDetails);
+  auto read = std::make_unique<PosixListing>(withDetails);
   if (dir.Fd() < 0) {
     read->listing.error = dir.OpenError();
     return read;

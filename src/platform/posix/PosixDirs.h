@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "LocalClock.h"
 #include "Platform.h"
 
 namespace tvx {
@@ -16,8 +15,8 @@ namespace tvx {
 // reading gives a handle whose read fails.
 std::unique_ptr<DirHandle> EnterPosixRoot(const std::string& fullPath);
 std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view name);
-// Reads dir whole; its entries' times are converted by clock on the walk's
-// thread, when they are reported.
-std::unique_ptr<DirListing> ReadPosixDir(DirHandle& dir, bool withDetails, LocalClock& clock);
+// Reads dir whole; its entries' times are converted to local time when they
+// are reported.
+std::unique_ptr<DirListing> ReadPosixDir(DirHandle& dir, bool withDetails);
 
 }  // namespace tvx

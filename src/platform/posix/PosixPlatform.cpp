@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "LocalClock.h"
 #include "LocaleReader.h"
 #include "Platform.h"
 #include "PosixDirs.h"
@@ -115,7 +114,7 @@ class PosixPlatform : public Platform {
     return EnterPosixChild(parent, name);
   }
   std::unique_ptr<DirListing> Read(DirHandle& dir, bool withDetails) override {
-    return ReadPosixDir(dir, withDetails, clock_);
+    return ReadPosixDir(dir, withDetails);
   }
   ThreadKit* Threads() override { return &threads_; }
   ReadAheadLimits Limits() override {
@@ -163,7 +162,6 @@ class PosixPlatform : public Platform {
   CodePage code_;
   StdoutSink out_;
   StderrSink err_;
-  LocalClock clock_;
   PosixThreadKit threads_;
 };
 
