@@ -67,11 +67,7 @@ WalkEngine::Dir& WalkEngine::Enter(Dir& parent, std::string_view name) {
         parent.children[parent.nextWalk]->name == name) {
       child = parent.children[parent.nextWalk++].get();
       if (child->state != State::kQueued) {
-        while (child->state == State::kReading) {
-          walkWaits_ = true;
-          slotDone_->Wait(*mutex_);
-        }
-        walkWaits_ = false;
+        WaitFor(parent, *child);
         GiveBack(*child);
         itself = child->retry;
       }
@@ -179,6 +175,31 @@ void WalkEngine::StartThread() {
   } catch (const std::bad_alloc&) {
     cannotGrow_ = true;  // the threads there are do it all
   }
+}
+
+// Under the lock: until a reader is done with child of parent. With a
+// single reader the walk reads from the back of parent's children meanwhile,
+// so that two reads are in flight; more readers have reads enough in flight.
+void WalkEngine::WaitFor(Dir& parent, Dir& child) {
+  std::size_t back = parent.children.size();
+  while (child.state == State::kReading) {
+    Dir* other = nullptr;
+    while (threads_.size() == 1 && !other && back > child.index + 1 && !Full()) {
+      Dir& candidate = *parent.children[--back];
+      if (candidate.state == State::kQueued && parent.handle) other = &candidate;
+    }
+    if (other) {
+      Reserve(parent, *other);
+      mutex_->Unlock();
+      Fetch(parent, *other);
+      mutex_->Lock();
+      Finish(parent, *other, 0);
+      continue;
+    }
+    walkWaits_ = true;
+    slotDone_->Wait(*mutex_);
+  }
+  walkWaits_ = false;
 }
 
 void WalkEngine::WaitForReaders(Dir& dir) {

@@ -175,6 +175,9 @@ class WalkEngine {
   void Open(Dir& dir);
   void FreeChildren(Dir& dir);
   void WaitForReaders(Dir& dir);
+  void WaitFor(Dir& parent, Dir& child);
+  bool Full() const;
+  void Reserve(Dir& parent, Dir& child);
   void Plan(Dir& dir, const std::vector<std::string>& names);
   void Unplan(Dir& dir);
 

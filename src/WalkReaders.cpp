@@ -63,7 +63,7 @@ bool WalkEngine::ComesBefore(const Dir* a, std::size_t ai, const Dir* b, std::si
 // Under the lock: the child the walk will need first that nobody has
 // started, of a directory whose handle is open.
 bool WalkEngine::Claim(Dir*& parent, Dir*& child) {
-  if (held_ >= bounds_.Listings || heldEntries_ >= bounds_.Entries || handles_ >= aheadHandles_) {
+  if (Full()) {
     starved_ = true;
     return false;
   }
@@ -85,12 +85,22 @@ bool WalkEngine::Claim(Dir*& parent, Dir*& child) {
   if (!best) return false;
   parent = best;
   child = best->children[best->nextAhead++].get();
-  child->state = State::kReading;
-  ++best->pins;
-  // Counted at the claim, so that readers in flight cannot pass the bounds.
+  Reserve(*parent, *child);
+  return true;
+}
+
+// Under the lock.
+bool WalkEngine::Full() const {
+  return held_ >= bounds_.Listings || heldEntries_ >= bounds_.Entries || handles_ >= aheadHandles_;
+}
+
+// Under the lock: child of parent is to be read ahead.
+void WalkEngine::Reserve(Dir& parent, Dir& child) {
+  child.state = State::kReading;
+  ++parent.pins;
+  // Counted at the claim, so that reads in flight cannot pass the bounds.
   ++handles_;
   ++held_;
-  return true;
 }
 
 // Without the lock: the reader owns child (kReading) and reads parent's
