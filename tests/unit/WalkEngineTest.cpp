@@ -184,6 +184,89 @@ TEST(WalkEngineTest, OnlyWhatTheWalkHandsOverIsReadInItsOrder) {
   EXPECT_EQ(p.open, 0);
 }
 
+// Names ending in "1" (d1, d11, e1) are left out by the rule that skips them.
+bool KeepsAll(const std::string&) {
+  return true;
+}
+bool SkipsOnes(const std::string& name) {
+  return name.back() != '1';
+}
+
+struct Collect : EntrySink {
+  void Add(const RawEntry& e) override { entries.push_back({std::string(e.Name), e.IsDir}); }
+  std::vector<FakeEntry> entries;
+};
+
+// A walk of its own: dir's entries, then the subdirectories keep allows, in
+// their order or reversed.
+void WalkWith(WalkEngine& engine, WalkEngine::Dir& dir, const std::string& path,
+              bool (*keep)(const std::string&), bool reversed, std::vector<std::string>& out) {
+  Collect read;
+  engine.Read(dir, read);
+  std::vector<std::string> names;
+  for (const FakeEntry& e : read.entries) {
+    out.push_back(path + e.Name);
+    if (e.IsDir && keep(e.Name)) names.push_back(e.Name);
+  }
+  if (reversed) std::reverse(names.begin(), names.end());
+  engine.WillEnter(dir, names);
+  for (const std::string& name : names) {
+    WalkWith(engine, engine.Enter(dir, name), path + name + "/", keep, reversed, out);
+  }
+  engine.Leave(dir);
+}
+
+// The readers plan ahead by the walk's forecast; where the walk then says
+// otherwise, its word holds. With a forecast that agrees, what the walk
+// leaves out is never read, not even ahead.
+TEST(WalkEngineTest, TheWalksWordHoldsOverItsForecast) {
+  const struct {
+    bool (*forecast)(const std::string&);
+    bool (*walk)(const std::string&);
+    bool reversed;
+  } rows[] = {{SkipsOnes, SkipsOnes, false},
+              {KeepsAll, SkipsOnes, false},
+              {SkipsOnes, KeepsAll, false},
+              {KeepsAll, KeepsAll, true}};
+  for (const auto& row : rows) {
+    std::vector<std::string> expected, got;
+    FakePlatform plain;
+    AddWide(plain, 30, 4);
+    {
+      WalkEngine engine(plain, false);
+      WalkWith(engine, engine.EnterRoot("/w/"), "/w/", row.walk, row.reversed, expected);
+    }
+    FakePlatform p = plain;
+    p.reads.clear();
+    StdThreadKit kit;
+    kit.slow = true;
+    Jitter(p, kit, 9);
+    p.limits = {2, 4, 256};
+    {
+      WalkEngine engine(p, false);
+      const auto forecast = row.forecast;
+      engine.ForecastWith([forecast](DirListing& listing, std::size_t) {
+        Collect read;
+        listing.Report(read);
+        std::vector<std::string> names;
+        for (const FakeEntry& e : read.entries) {
+          if (e.IsDir && forecast(e.Name)) names.push_back(e.Name);
+        }
+        return names;
+      });
+      WalkWith(engine, engine.EnterRoot("/w/"), "/w/", row.walk, row.reversed, got);
+      EXPECT_EQ(engine.HeldNow().Listings, 0);
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(p.open, 0);
+    if (row.forecast == row.walk && row.walk == SkipsOnes) {
+      for (const std::string& read : p.reads) {
+        EXPECT_EQ(read.find("1/"), std::string::npos) << read;
+      }
+    }
+  }
+}
+
 TEST(WalkEngineTest, TheBudgetHoldsAndComesBackWhenTheWalkStopsEarly) {
   const struct {
     int listings, handles;
