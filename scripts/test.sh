@@ -85,13 +85,14 @@ cmake --preset asan
 cmake --build --preset asan
 ctest --test-dir build/asan -L 'unit|native' --output-on-failure
 
-# The end-to-end suite under ThreadSanitizer: the POSIX walk reads ahead on a
-# pool of threads, which grows where reads wait (the slow FUSE passthrough).
+# The unit and end-to-end suites under ThreadSanitizer: the walk engine reads
+# ahead on threads (the unit tests drive it on the fake platform's), which
+# grow where reads wait (the slow FUSE passthrough).
 cmake --preset tsan
-tsan_targets=(tvx)
+tsan_targets=(tvx tvx_unit_tests)
 cmake --build --preset tsan --target help | grep -q '^slowfs:' && tsan_targets+=(slowfs)
 cmake --build --preset tsan --target "${tsan_targets[@]}"
-ctest --test-dir build/tsan -L native --output-on-failure
+ctest --test-dir build/tsan -L 'unit|native' --output-on-failure
 
 # Each fuzz target for a bounded time.
 cmake --preset fuzz

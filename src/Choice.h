@@ -37,10 +37,6 @@ class Choice {
 
   // Levels listed, 1 being the directory's own entries; 0 when unlimited.
   std::uint32_t Levels() const { return levels_; }
-  // Whether some directories may be left unentered, by /X or a level limit.
-  bool LimitsWalk() const {
-    return levels_ != 0 || !excludedNames_.empty() || !excludedPaths_.empty();
-  }
   // Whether sizes, times or the owner's write permission are asked.
   bool NeedsDetails() const;
   // Whether Excluded wants the entry's path relative to the listed directory.

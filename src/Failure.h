@@ -78,6 +78,14 @@ class ReadFailure : public IoFailure {
   using IoFailure::IoFailure;
 };
 
+// No handle or descriptor left to enter a directory: no fault of the
+// directory, so a walk that holds some for later may give them back and try
+// again.
+class ShortageFailure : public IoFailure {
+ public:
+  using IoFailure::IoFailure;
+};
+
 // A broken internal expectation, reported with its source unit and line.
 class AssertionFailure : public Failure {
  public:

@@ -8,10 +8,25 @@
 #include "Order.h"
 #include "Platform.h"
 #include "Progress.h"
+#include "WalkEngine.h"
 
 namespace tvx {
 
 namespace {
+
+// What the walk asks of the entries beyond the walk itself.
+struct WalkRules {
+  bool recursive;
+  const Choice& choice;
+  const EntryOrder* order;
+};
+
+// Whether a recursive walk enters an entry read at level (1 for the scanned
+// directory's own): a directory, not a link, not excluded, above the last level.
+bool Enters(const RawEntry& e, std::uint32_t level, const Choice& choice) {
+  const std::string_view own = e.LongName.empty() ? e.Name : e.LongName;
+  return e.IsDir && !e.IsLink && choice.Enters(own, level);
+}
 
 // One directory's entries, read whole before any of its subdirectories is
 // entered, so the walk needs no more than the entries of the directories on
@@ -29,43 +44,82 @@ struct Batch : EntrySink {
     bool listed;
     std::string_view Name() const { return {name, nameLength}; }
   };
-  Batch(EntryList& list, const Choice& choice, bool recursive)
-      : list(&list), choice(&choice), recursive(recursive) {}
+  Batch(EntryList& list, const WalkRules& rules) : list(&list), rules(&rules) {}
 
   EntryList* list;
-  const Choice* choice;
-  bool recursive;
+  const WalkRules* rules;
   std::uint32_t level = 1;  // of the entries read: 1 for the scanned directory's own
   std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
   std::string path;         // scratch: an entry's path below the scanned directory
   std::vector<Item> items;
 
   void Add(const RawEntry& e) override {
+    const Choice& choice = rules->choice;
     const std::string_view own = e.LongName.empty() ? e.Name : e.LongName;
-    if (choice->HasPathPatterns()) {
+    if (choice.HasPathPatterns()) {
       path.assign(relativeDir).append(own);
-      if (choice->Excluded(own, path)) return;
-    } else if (choice->Excluded(own, {})) {
+      if (choice.Excluded(own, path)) return;
+    } else if (choice.Excluded(own, {})) {
       return;
     }
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
-    const bool enter =
-        recursive && e.IsDir && !e.IsLink && (choice->Levels() == 0 || level < choice->Levels());
-    const bool listed = choice->Lists(
+    const bool enter = rules->recursive && Enters(e, level, choice);
+    const bool listed = choice.Lists(
         {own, e.IsDir, e.IsLink, e.Hidden, e.System, e.ReadOnly, e.Archive, size, e.DateTime});
     if (!listed && !enter) return;
     items.push_back({list->StoreName(e.Name), e.Name.size(), size, e.DateTime, e.IsDir, enter,
                      e.Inexact, listed});
   }
+  void Sort() {
+    if (!rules->order) return;
+    rules->order->Sort(items, [](const Item& i) {
+      return SortFields{i.Name(), i.size, i.time, i.isDir};
+    });
+  }
+  // The names of the subdirectories the walk enters, in its order.
+  std::vector<std::string> Entered() const {
+    std::vector<std::string> names;
+    for (const Item& item : items) {
+      if (item.enter) names.emplace_back(item.Name());
+    }
+    return names;
+  }
   void Clear() { items.clear(); }
 };
 
-// A directory being walked: its handle, its batch and how far it has been
-// emitted. Frames are reused level by level, with their buffers.
+// What the walk will enter of a listing read at depth (0 for the scanned
+// directory), in its order: told to the engine ahead of the walk, so that its
+// readers read on below what the walk has handed over. None where an
+// exclusion names a path, which a listing alone cannot tell.
+std::vector<std::string> ForecastEntered(const WalkRules& rules, DirListing& listing,
+                                         std::size_t depth) {
+  struct Subdirectories : EntrySink {
+    Subdirectories(const WalkRules& r, std::uint32_t l) : rules(r), level(l) {}
+    void Add(const RawEntry& e) override {
+      if (Enters(e, level, rules.choice)) found.push_back({std::string(e.Name), e.DateTime});
+    }
+    const WalkRules& rules;
+    const std::uint32_t level;
+    std::vector<std::pair<std::string, TDateTime>> found;
+  } sink(rules, static_cast<std::uint32_t>(depth + 1));
+  if (rules.choice.HasPathPatterns()) return {};
+  listing.Report(sink);
+  if (rules.order) {
+    rules.order->Sort(sink.found, [](const std::pair<std::string, TDateTime>& d) {
+      return SortFields{d.first, 0, d.second, true};
+    });
+  }
+  std::vector<std::string> names;
+  for (auto& [name, time] : sink.found) names.push_back(std::move(name));
+  return names;
+}
+
+// A directory being walked: where the engine has it, its batch and how far
+// it has been emitted. Frames are reused level by level, with their buffers.
 struct Frame {
-  Frame(EntryList& list, const Choice& choice, bool recursive) : batch(list, choice, recursive) {}
+  Frame(EntryList& list, const WalkRules& rules) : batch(list, rules) {}
   EntryList::ArenaMark mark{};  // the arena before this directory's names
-  std::unique_ptr<DirHandle> handle;
+  WalkEngine::Dir* dir = nullptr;
   std::uint32_t dirIndex = 0;
   Batch batch;
   std::size_t next = 0;
@@ -101,87 +155,121 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
   return WithoutFinalSeparator(path, platform.Style(), platform.Code());
 }
 
-// The walk of ScanDirectory over the list's root.
-std::uint64_t Walk(Platform& platform, EntryList& list, bool recursive, bool withDetails,
-                   const SkippedDirectory& onSkipped, const Choice& choice, ScanProgress* progress,
-                   const EntryOrder* order) {
-  std::uint64_t total = 0;
-  // An explicit stack rather than recursion: a tree thousands of levels deep
-  // must not exhaust the call stack.
-  std::vector<std::unique_ptr<Frame>> stack;
-  std::size_t depth = 0;
-  // Enters and reads the root (parent null) or the subdirectory item of
-  // parent. A failure names the directory; one that cannot be entered or
-  // read is left out when onSkipped is given.
-  auto open = [&](Frame* parent, const Batch::Item* item) {
-    if (depth == stack.size()) stack.push_back(std::make_unique<Frame>(list, choice, recursive));
-    Frame& frame = *stack[depth];
-    frame.batch.Clear();
-    frame.batch.level = static_cast<std::uint32_t>(depth + 1);
-    if (parent && choice.HasPathPatterns()) {
-      frame.batch.relativeDir = parent->batch.relativeDir;
-      frame.batch.relativeDir.append(item->Name());
-      frame.batch.relativeDir += Separator(platform.Style());
+// The walk of ScanDirectory over the list's root, in pre-order. It keeps an
+// explicit stack rather than recursing: a tree thousands of levels deep must
+// not exhaust the call stack.
+class Walker {
+ public:
+  Walker(Platform& platform, EntryList& list, const WalkRules& rules, bool withDetails,
+         const SkippedDirectory& onSkipped, ScanProgress* progress)
+      : platform_(platform),
+        list_(list),
+        rules_(rules),
+        onSkipped_(onSkipped),
+        progress_(progress),
+        engine_(platform, withDetails) {
+    if (rules.recursive) {
+      engine_.ForecastWith([&rules](DirListing& listing, std::size_t depth) {
+        return ForecastEntered(rules, listing, depth);
+      });
     }
-    frame.next = 0;
-    frame.mark = list.Mark();
-    if (list.Streaming()) list.Consumer()->BeforeRead();
+  }
+
+  std::uint64_t Run() {
+    Open(nullptr, nullptr);
+    while (depth_ > 0) Step(*stack_[depth_ - 1]);
+    return total_;
+  }
+
+ private:
+  // Emits the next entry of frame, entering it when the walk goes into it,
+  // or leaves frame when it has no more.
+  void Step(Frame& frame) {
+    if (frame.next == frame.batch.items.size()) {
+      engine_.Leave(*frame.dir);
+      if (list_.Streaming()) list_.Rewind(frame.mark);
+      --depth_;
+      return;
+    }
+    const Batch::Item& item = frame.batch.items[frame.next++];
+    if (item.listed) {
+      list_.AddStored(item.name, item.nameLength, frame.dirIndex, item.size, item.time, item.isDir,
+                      item.inexact);
+      total_ += item.size;
+    }
+    if (item.enter) Open(&frame, &item);
+  }
+
+  // Enters and reads the root (parent null) or the subdirectory item of
+  // parent, and pushes its frame. A failure names the directory; one that
+  // cannot be entered or read is left out when onSkipped is given.
+  void Open(Frame* parent, const Batch::Item* item) {
+    if (depth_ == stack_.size()) stack_.push_back(std::make_unique<Frame>(list_, rules_));
+    Frame& frame = *stack_[depth_];
+    Prepare(frame, parent, item);
     const auto where = [&] {
-      return parent ? ShownPath(list, parent->dirIndex, item->Name(), platform)
-                    : ShownPath(list, 0, {}, platform);
+      return parent ? ShownPath(list_, parent->dirIndex, item->Name(), platform_)
+                    : ShownPath(list_, 0, {}, platform_);
     };
     try {
-      frame.handle =
-          parent ? platform.Enter(*parent->handle, item->Name()) : platform.EnterRoot(list.Root());
-      frame.dirIndex =
-          parent ? list.AddSubdirectory(parent->dirIndex, item->name, item->inexact) : 0;
-      try {
-        platform.ReadDirectory(*frame.handle, withDetails, frame.batch);
-        if (order) {
-          order->Sort(frame.batch.items, [](const Batch::Item& i) {
-            return SortFields{i.Name(), i.size, i.time, i.isDir};
-          });
-        }
-      } catch (const ReadFailure&) {
-        if (onSkipped) throw;
-        frame.batch.Clear();  // adds nothing, as an empty directory would
-      }
+      EnterAndRead(frame, parent, item);
     } catch (IoFailure& failure) {
       failure.SetPath(where());
-      if (!onSkipped) throw;
+      if (!onSkipped_) throw;
       // Its record stays listed; what was read of it is left out.
-      frame.handle.reset();
+      if (frame.dir) engine_.Leave(*frame.dir);
       frame.batch.Clear();
-      if (list.Streaming()) list.Rewind(frame.mark);
-      onSkipped(failure);
+      if (list_.Streaming()) list_.Rewind(frame.mark);
+      onSkipped_(failure);
       return;
     } catch (Failure& failure) {
       failure.SetPath(where());
       throw;
     }
-    if (progress && progress->Count(frame.batch.items.size())) progress->Show(where());
-    ++depth;
-  };
-  open(nullptr, nullptr);
-
-  while (depth > 0) {
-    Frame& frame = *stack[depth - 1];
-    if (frame.next == frame.batch.items.size()) {
-      frame.handle.reset();
-      if (list.Streaming()) list.Rewind(frame.mark);
-      --depth;
-      continue;
-    }
-    const Batch::Item& item = frame.batch.items[frame.next++];
-    if (item.listed) {
-      list.AddStored(item.name, item.nameLength, frame.dirIndex, item.size, item.time, item.isDir,
-                     item.inexact);
-      total += item.size;
-    }
-    if (item.enter) open(&frame, &item);
+    if (progress_ && progress_->Count(frame.batch.items.size())) progress_->Show(where());
+    // What it will enter, and in which order: all that the engine reads ahead.
+    engine_.WillEnter(*frame.dir, frame.batch.Entered());
+    ++depth_;
   }
-  return total;
-}
+
+  void Prepare(Frame& frame, const Frame* parent, const Batch::Item* item) {
+    frame.batch.Clear();
+    frame.batch.level = static_cast<std::uint32_t>(depth_ + 1);
+    if (parent && rules_.choice.HasPathPatterns()) {
+      frame.batch.relativeDir = parent->batch.relativeDir;
+      frame.batch.relativeDir.append(item->Name());
+      frame.batch.relativeDir += Separator(platform_.Style());
+    }
+    frame.next = 0;
+    frame.mark = list_.Mark();
+    frame.dir = nullptr;  // stays so when it cannot be entered
+    if (list_.Streaming()) list_.Consumer()->BeforeRead();
+  }
+
+  void EnterAndRead(Frame& frame, Frame* parent, const Batch::Item* item) {
+    frame.dir =
+        parent ? &engine_.Enter(*parent->dir, item->Name()) : &engine_.EnterRoot(list_.Root());
+    frame.dirIndex =
+        parent ? list_.AddSubdirectory(parent->dirIndex, item->name, item->inexact) : 0;
+    try {
+      engine_.Read(*frame.dir, frame.batch);
+      frame.batch.Sort();
+    } catch (const ReadFailure&) {
+      if (onSkipped_) throw;
+      frame.batch.Clear();  // adds nothing, as an empty directory would
+    }
+  }
+
+  Platform& platform_;
+  EntryList& list_;
+  const WalkRules& rules_;
+  const SkippedDirectory& onSkipped_;
+  ScanProgress* progress_;
+  WalkEngine engine_;
+  std::vector<std::unique_ptr<Frame>> stack_;
+  std::size_t depth_ = 0;
+  std::uint64_t total_ = 0;
+};
 
 }  // namespace
 
@@ -190,17 +278,9 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
                             const Choice& choice, ScanProgress* progress, const EntryOrder* order) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style());
-  // Reading ahead must not read the subtrees the walk leaves out. The
-  // platform may keep the test past the scan, on its threads: a copy.
-  if (recursive && !choice.LimitsWalk()) {
-    platform.ExpectRecursion();
-  } else if (recursive && !choice.HasPathPatterns()) {
-    platform.ExpectRecursion([copy = choice](std::string_view name, std::uint32_t level) {
-      return copy.Enters(name, level);
-    });
-  }
-  const std::uint64_t total = Walk(platform, list, recursive, withDetails || choice.NeedsDetails(),
-                                   onSkipped, choice, progress, order);
+  const WalkRules rules{recursive, choice, order};
+  Walker walker(platform, list, rules, withDetails || choice.NeedsDetails(), onSkipped, progress);
+  const std::uint64_t total = walker.Run();
   if (progress) progress->Erase();
   return total;
 }

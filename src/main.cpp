@@ -5,6 +5,9 @@
 //   Failure     the failures that end a run
 //   CommandLine parameter cutting, switches, NAME=VALUE, %ENV% references
 //   Scan        the entry list and the pre-order directory scan
+//   WalkEngine  enters and reads the scan's directories in its order, reading
+//               ahead on threads within one budget (WalkReaders.cpp: the
+//               readers' side)
 //   Commands    LIST, DIR and STAT
 //   Macros      LIST's macro table; a prefix or suffix cut into steps, and
 //               the replace-in-turn rule the steps shortcut
@@ -15,10 +18,10 @@
 //   Output      the line writer
 //   Text, Paths byte-string and path rules (both platforms' syntax)
 //   WideNames   UTF-16 names to 8-bit text, exactly or by their short name
-//   platform/   the operating-system boundary (Platform.h): posix/ (directory
-//               reading, the read-ahead pool of a recursive walk, open
-//               directories, standard output, locale) and win32/ (the UTF-16
-//               walk with its read-ahead workers, code-page conversions, TVerRes)
+//   platform/   the operating-system boundary (Platform.h): posix/ (entering
+//               and reading one directory, threads, standard output, locale)
+//               and win32/ (the same on the UTF-16 calls, threads on the
+//               slim lock, code-page conversions, TVerRes)
 #include "Platform.h"
 #include "Run.h"
 

@@ -51,6 +51,61 @@ class DirHandle {
   virtual ~DirHandle() = default;
 };
 
+// One directory's entries, read whole and held until the walk reports them.
+class DirListing {
+ public:
+  virtual ~DirListing() = default;
+  // How many entries it holds: what it costs to hold it.
+  virtual std::size_t Count() const = 0;
+  // Whether any entry is a directory, so that the handle it was read from
+  // may still be needed to enter one.
+  virtual bool HasSubdirectories() const = 0;
+  // Reports every entry but "." and "..", in the system's order; raises
+  // ReadFailure when the directory could not be read.
+  virtual void Report(EntrySink& sink) = 0;
+};
+
+// Threads and locks, for systems whose standard library has none. A walk
+// reads ahead on them.
+class ThreadKit {
+ public:
+  class Mutex {
+   public:
+    virtual ~Mutex() = default;
+    virtual void Lock() = 0;
+    virtual void Unlock() = 0;
+  };
+  class Condition {
+   public:
+    virtual ~Condition() = default;
+    // Releases mutex while it waits, and holds it again when woken (which
+    // may happen without a wake call).
+    virtual void Wait(Mutex& mutex) = 0;
+    virtual void WakeOne() = 0;
+    virtual void WakeAll() = 0;
+  };
+  // A running thread; destroying it waits until its body has returned.
+  class Thread {
+   public:
+    virtual ~Thread() = default;
+  };
+  virtual ~ThreadKit() = default;
+  virtual std::unique_ptr<Mutex> NewMutex() = 0;
+  virtual std::unique_ptr<Condition> NewCondition() = 0;
+  // Null when no more threads can start.
+  virtual std::unique_ptr<Thread> Start(std::function<void()> body) = 0;
+  // Times the calling thread has given up the processor to wait for the
+  // system (the device, the network); 0 where that is not known.
+  virtual long Waits() { return 0; }
+};
+
+// How far a walk may read ahead here.
+struct ReadAheadLimits {
+  int FirstThreads = 1;  // started with the first read ahead
+  int MaxThreads = 1;    // grown to while reads are seen to wait
+  int Handles = 256;     // directories held open at once, by the walk and its readers
+};
+
 // Where lines go. Write raises IoFailure when the bytes cannot be written.
 class OutputSink {
  public:
@@ -77,10 +132,6 @@ struct DiskSpace {
   std::uint64_t FreeForCaller = 0;
 };
 
-// Whether the scan will enter a subdirectory called name that it finds at
-// level (1: in the scanned directory). Called from any thread.
-using EntersSubdirectory = std::function<bool(std::string_view name, std::uint32_t level)>;
-
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -102,18 +153,21 @@ class Platform {
   virtual bool DirectoryExists(const std::string& path) = 0;
   // Enters the scanned directory, given as its full path ending in a
   // separator. Raises IoFailure with the system's error number when the
-  // directory cannot be entered.
+  // directory cannot be entered, ShortageFailure when no handle is left.
   virtual std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) = 0;
   // Enters subdirectory `name` of an entered directory; fails as EnterRoot.
+  // Called on any thread, for different names of one parent at once.
   virtual std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) = 0;
-  // Says that the scan will enter every subdirectory it finds, or those
-  // enters accepts when given, so the platform may read them ahead.
-  virtual void ExpectRecursion(EntersSubdirectory enters = {}) { (void)enters; }
-  // Reports every entry of an entered directory but "." and "..", in the
-  // system's order. withDetails: Size and DateTime are wanted; otherwise they
-  // may be left 0. A directory that cannot be read raises ReadFailure, or
-  // reports nothing where the system gives no reason.
-  virtual void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink) = 0;
+  // Reads an entered directory whole, on any thread. withDetails: Size and
+  // DateTime are wanted; otherwise they may be left 0. A directory the system
+  // gives no reason for not reading reports nothing.
+  virtual std::unique_ptr<DirListing> Read(DirHandle& dir, bool withDetails) = 0;
+  void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink) {
+    Read(dir, withDetails)->Report(sink);
+  }
+  // Threads for reading ahead; null where the system offers none.
+  virtual ThreadKit* Threads() { return nullptr; }
+  virtual ReadAheadLimits Limits() { return {}; }
 
   virtual VersionStrings ReadVersion() = 0;
   // Capacity of the volume holding path and the space free for the caller;

@@ -5,9 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Failure.h"
@@ -43,6 +49,42 @@ class CaptureSink : public OutputSink {
   int failWithCode = 0;
 };
 
+// Threads of the standard library, as the POSIX layer has them.
+class StdThreadKit : public ThreadKit {
+ public:
+  struct StdMutex : Mutex {
+    void Lock() override { mutex.lock(); }
+    void Unlock() override { mutex.unlock(); }
+    std::mutex mutex;
+  };
+  struct StdCondition : Condition {
+    void Wait(Mutex& held) override {
+      std::unique_lock lock(static_cast<StdMutex&>(held).mutex, std::adopt_lock);
+      condition.wait(lock);
+      lock.release();
+    }
+    void WakeOne() override { condition.notify_one(); }
+    void WakeAll() override { condition.notify_all(); }
+    std::condition_variable condition;
+  };
+  struct StdThread : Thread {
+    explicit StdThread(std::function<void()> body) : thread(std::move(body)) {}
+    ~StdThread() override { thread.join(); }
+    std::thread thread;
+  };
+  std::unique_ptr<Mutex> NewMutex() override { return std::make_unique<StdMutex>(); }
+  std::unique_ptr<Condition> NewCondition() override { return std::make_unique<StdCondition>(); }
+  std::unique_ptr<Thread> Start(std::function<void()> body) override {
+    ++started;
+    return std::make_unique<StdThread>(std::move(body));
+  }
+  // Every read seems to wait when set: the readers grow.
+  long Waits() override { return slow ? (waits += 2) : 0; }
+  std::atomic<int> started{0};
+  bool slow = false;
+  thread_local static inline long waits = 0;
+};
+
 class FakePlatform : public Platform {
  public:
   explicit FakePlatform(PathStyle style = PathStyle::Posix)
@@ -71,8 +113,47 @@ class FakePlatform : public Platform {
   bool DirectoryExists(const std::string& path) override {
     return tree.count(WithSeparator(FullPath(path), style_, code)) > 0;
   }
+  // Counts the handles open, as a system counts descriptors.
   struct Handle : DirHandle {
+    Handle(FakePlatform& owner, std::string dir) : platform(owner), path(std::move(dir)) {
+      std::lock_guard lock(platform.mutex);
+      platform.maxOpen = std::max(platform.maxOpen, ++platform.open);
+    }
+    ~Handle() override {
+      std::lock_guard lock(platform.mutex);
+      --platform.open;
+    }
+    FakePlatform& platform;
     std::string path;
+  };
+  struct Listing : DirListing {
+    std::vector<FakeEntry> entries;
+    int failure = 0;
+    bool withDetails = false;
+    std::size_t Count() const override { return entries.size(); }
+    bool HasSubdirectories() const override {
+      return std::any_of(entries.begin(), entries.end(),
+                         [](const FakeEntry& e) { return e.IsDir; });
+    }
+    void Report(EntrySink& sink) override {
+      if (failure != 0) {
+        sink.Add(RawEntry{"read before the failure"});
+        throw ReadFailure(failure);
+      }
+      for (const FakeEntry& e : entries) {
+        RawEntry raw;
+        raw.Name = e.Name;
+        raw.IsDir = e.IsDir;
+        raw.IsLink = e.IsLink;
+        raw.Inexact = e.Inexact;
+        raw.Hidden = e.Hidden;
+        raw.ReadOnly = e.ReadOnly;
+        raw.LongName = e.LongName;
+        raw.Size = withDetails ? e.Size : 0;
+        raw.DateTime = withDetails ? e.Time : 0;
+        sink.Add(raw);
+      }
+    }
   };
   std::unique_ptr<DirHandle> EnterRoot(const std::string& dir) override { return EnterPath(dir); }
   // A subdirectory's full path is its parent's and its name.
@@ -80,37 +161,32 @@ class FakePlatform : public Platform {
     return EnterPath(static_cast<Handle&>(parent).path + std::string(name) + Separator(style_));
   }
   std::unique_ptr<DirHandle> EnterPath(const std::string& dir) {
+    std::unique_lock lock(mutex);
     entered.push_back(dir);
     if (auto it = enterFailures.find(dir); it != enterFailures.end()) throw IoFailure(it->second);
-    auto handle = std::make_unique<Handle>();
-    handle->path = dir;
-    return handle;
+    if (maxHandles > 0 && open >= maxHandles) throw ShortageFailure(4);
+    lock.unlock();
+    return std::make_unique<Handle>(*this, dir);
   }
-  void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
+  std::unique_ptr<DirListing> Read(DirHandle& handle, bool withDetails) override {
     const std::string& dir = static_cast<Handle&>(handle).path;
+    auto listing = std::make_unique<Listing>();
+    listing->withDetails = withDetails;
+    if (onRead) onRead(dir);
+    std::lock_guard lock(mutex);
     reads.push_back(dir);
-    outputAtRead.push_back(out.text);
+    // Only the walk's own reads may look at the output it writes.
+    if (!threads) outputAtRead.push_back(out.text);
     if (auto it = readFailures.find(dir); it != readFailures.end()) {
-      sink.Add(RawEntry{"read before the failure"});
-      throw ReadFailure(it->second);
+      listing->failure = it->second;
+      return listing;
     }
     if (withDetails) ++detailedReads;
-    auto it = tree.find(dir);
-    if (it == tree.end()) return;
-    for (const FakeEntry& e : it->second) {
-      RawEntry raw;
-      raw.Name = e.Name;
-      raw.IsDir = e.IsDir;
-      raw.IsLink = e.IsLink;
-      raw.Inexact = e.Inexact;
-      raw.Hidden = e.Hidden;
-      raw.ReadOnly = e.ReadOnly;
-      raw.LongName = e.LongName;
-      raw.Size = withDetails ? e.Size : 0;
-      raw.DateTime = withDetails ? e.Time : 0;
-      sink.Add(raw);
-    }
+    if (auto it = tree.find(dir); it != tree.end()) listing->entries = it->second;
+    return listing;
   }
+  ThreadKit* Threads() override { return threads; }
+  ReadAheadLimits Limits() override { return limits; }
   VersionStrings ReadVersion() override { return version; }
   bool GetDiskSpace(const std::string&, DiskSpace& space) override {
     if (!diskKnown) return false;
@@ -124,10 +200,6 @@ class FakePlatform : public Platform {
   // Each reading of the clock moves it on by clockStep.
   std::uint64_t Milliseconds() override { return clock += clockStep; }
   TDateTime Now() override { return now; }
-  void ExpectRecursion(EntersSubdirectory filter = {}) override {
-    ++recursionExpected;
-    enters = std::move(filter);
-  }
   void UseUtf8() override {
     ++utf8Switches;
     if (!utf8Params.empty()) params = utf8Params;
@@ -143,11 +215,23 @@ class FakePlatform : public Platform {
   std::vector<std::string> params;
   std::vector<std::string> utf8Params;  // what the command line reads as after UseUtf8
   int utf8Switches = 0;
-  int recursionExpected = 0;
-  EntersSubdirectory enters;  // what reading ahead was told the scan enters
   std::vector<std::string> environment;
+  // Guards what readers on other threads write: entered, reads, open.
+  // A platform is copied only before it is used: a copy gets a lock of its own.
+  struct FreshMutex : std::mutex {
+    FreshMutex() = default;
+    FreshMutex(const FreshMutex&) : std::mutex() {}
+    FreshMutex& operator=(const FreshMutex&) { return *this; }
+  };
+  FreshMutex mutex;
   std::vector<std::string> entered, reads;
   std::vector<std::string> outputAtRead;  // what standard output held at each read
+  // Handles open now and at most; with maxHandles, entering past it raises
+  // ShortageFailure as a system out of descriptors does.
+  int open = 0, maxOpen = 0, maxHandles = 0;
+  ThreadKit* threads = nullptr;  // none: the walk reads alone
+  ReadAheadLimits limits;
+  std::function<void(const std::string&)> onRead;  // called on the reading thread
   int detailedReads = 0, environmentReads = 0, localeReads = 0;
   VersionStrings version{"1.02", "(C) us", "tests"};
   DiskSpace disk{};

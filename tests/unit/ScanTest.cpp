@@ -151,17 +151,22 @@ TEST(ScanTest, ChoiceDecidesWhatIsListedAndWhatIsEntered) {
     EXPECT_EQ(p.reads, row.reads) << row.options[0];
     EXPECT_EQ(total, row.total) << row.options[0];
   }
-  // Reading ahead is told what the walk enters, or not asked for where a
-  // path decides.
-  FakePlatform p = BasicTree();
-  const Choice some = Choice::Read({"LIST", "/d", "/X:u*", "/LEV:3"}, 0, p.Style(), p.code);
-  EntryList list;
-  ScanDirectory(p, "/d", list, true, false, nullptr, some);
-  ASSERT_EQ(p.recursionExpected, 1);
-  EXPECT_TRUE(p.enters("s", 2) && !p.enters("u", 1) && !p.enters("s", 3));
-  const Choice path = Choice::Read({"LIST", "/d", "/X:s/u"}, 0, p.Style(), p.code);
-  ScanDirectory(p, "/d", list, true, false, nullptr, path);
-  EXPECT_EQ(p.recursionExpected, 1);
+  // Reading ahead on threads reads no more than the walk enters either, in
+  // the order it sorts them.
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"/X:u*", "/LEV:3"}, {"/X:s/u"}, {"/LEV:2"}}) {
+    FakePlatform p = BasicTree();
+    StdThreadKit kit;
+    p.threads = &kit;
+    std::vector<std::string> params{"LIST", "/d"};
+    params.insert(params.end(), options.begin(), options.end());
+    const Choice choice = Choice::Read(params, 0, p.Style(), p.code);
+    const EntryOrder byName({{SortBy::Name, true}}, p.Style(), p.code);
+    EntryList list;
+    ScanDirectory(p, "/d", list, true, false, nullptr, choice, nullptr, &byName);
+    std::sort(p.reads.begin(), p.reads.end());
+    EXPECT_EQ(p.reads, (std::vector<std::string>{"/d/", "/d/s/"})) << options[0];
+  }
 }
 
 TEST(ScanTest, LinksAreListedButNeverEntered) {

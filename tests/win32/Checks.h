@@ -66,8 +66,8 @@ inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
   CloseHandle(h);
 }
 
-// The read-ahead walk's checks (ReadAheadTest.cpp).
-void TestReadAheadKeepsTheWalksOrder();
-void TestReadAheadGivesTheBudgetBack();
+// What the Win32 layer gives the walk engine (ThreadsTest.cpp).
+void TestReadersMatchAWalkOneFolderAtATime();
+void TestThreadsAndLocks();
 
 }  // namespace win32check

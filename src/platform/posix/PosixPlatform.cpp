@@ -1,25 +1,26 @@
 // The POSIX (Linux) side of the platform boundary: the platform object that
-// ties the units of this folder together (directory reading, read-ahead,
-// open directories, standard output, locale).
+// ties the units of this folder together (directory reading, threads,
+// standard output, locale).
 #include <dirent.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "DirReader.h"
 #include "LocalClock.h"
 #include "LocaleReader.h"
-#include "OpenDirs.h"
 #include "Platform.h"
+#include "PosixDirs.h"
 #include "PosixErrors.h"
-#include "ReadAhead.h"
+#include "PosixThreads.h"
 #include "StdoutSink.h"
 
 extern char** environ;
@@ -107,79 +108,27 @@ class PosixPlatform : public Platform {
     return stat(FullPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
-  void ExpectRecursion(EntersSubdirectory enters = {}) override {
-    readAheadWanted_ = true;
-    readAhead_.Only(std::move(enters));
-  }
-
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
-    if (access(fullPath.c_str(), X_OK) != 0) RaiseErrno(errno);
-    auto dir = std::make_unique<PosixDir>(fds_, nullptr, fullPath);
-    if (readAheadWanted_) dir->place = ReadAhead::Root();
-    return dir;
+    return EnterPosixRoot(fullPath);
   }
-
   std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) override {
-    auto& up = static_cast<PosixDir&>(parent);
-    std::string child(name);
-    // Its slot among those read ahead, found by name: with /O the walk
-    // enters them in an order of its own.
-    std::size_t index = up.nextSlot;
-    const std::size_t slots = up.job ? up.job->names.size() : 0;
-    const std::size_t found =
-        up.job
-            ? up.slotIndex.Find(name, index, slots,
-                                [&up](std::size_t i) { return std::string_view(up.job->names[i]); })
-            : slots;
-    if (found < slots) index = found;
-    up.nextSlot = index + 1;
-    auto dir = std::make_unique<PosixDir>(fds_, &up, std::move(child));
-    if (readAheadWanted_) dir->place = ReadAhead::Child(up.place, index);
-    if (found < slots) {
-      ReadAhead::Slot& slot = readAhead_.Claim(*up.job, index, buffer_);
-      if (slot.enterError > 0) RaiseErrno(slot.enterError);
-      if (slot.enterError == 0) {
-        dir->prefetched = &slot;
-        dir->job = std::move(slot.children);
-        return dir;
-      }
-    }
-    // The parent may have to be opened again, and may be gone by now.
-    const int parentFd = up.Fd();
-    if (parentFd < 0 || faccessat(parentFd, dir->Name().c_str(), X_OK, 0) != 0) RaiseErrno(errno);
-    return dir;
+    return EnterPosixChild(parent, name);
   }
-
-  void ReadDirectory(DirHandle& handle, bool withDetails, EntrySink& sink) override {
-    auto& dir = static_cast<PosixDir&>(handle);
-    const Listing* listing = ListingOf(dir, withDetails);
-    if (!listing) return;
-    if (listing->error != 0) throw ReadFailure(MapErrno(listing->error));
-    RawEntry entry;
-    std::size_t subdirectories = 0;
-    for (const Listing::Item& item : listing->items) {
-      entry = RawEntry{};
-      entry.Name = listing->Name(item);
-      entry.IsDir = item.type == DT_DIR;
-      entry.IsLink = item.type == DT_LNK;
-      entry.Hidden = entry.Name.front() == '.';
-      // What "read-only" means here: the owner may not write it.
-      entry.ReadOnly = item.haveStat && (item.mode & S_IWUSR) == 0;
-      if (item.haveStat && withDetails) {
-        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
-        entry.DateTime = clock_.Convert(item.mtime);
-      }
-      if (entry.IsDir) ++subdirectories;
-      sink.Add(entry);
+  std::unique_ptr<DirListing> Read(DirHandle& dir, bool withDetails) override {
+    return ReadPosixDir(dir, withDetails);
+  }
+  ThreadKit* Threads() override { return &threads_; }
+  ReadAheadLimits Limits() override {
+    // The walk and its readers keep a descriptor per directory held open:
+    // under a low limit they take half of what is left after the program's
+    // own, or none at all.
+    ReadAheadLimits limits{1, 16, 256};
+    struct rlimit files;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
+      const long spare = (static_cast<long>(files.rlim_cur) - 64) / 2;
+      limits.Handles = static_cast<int>(std::clamp<long>(spare, 0, limits.Handles));
     }
-    // A lone subdirectory is entered at once; reading it ahead pays only
-    // where reads wait.
-    const std::size_t worth = readAhead_.Grown() ? 1 : 2;
-    if (readAheadWanted_ && !dir.job && subdirectories >= worth) {
-      const int fd = dir.Fd();
-      if (fd >= 0) dir.job = readAhead_.Plan(fd, dir.place, *listing, withDetails);
-    }
-    if (dir.prefetched) readAhead_.HandedOver(*dir.prefetched);
+    return limits;
   }
 
   VersionStrings ReadVersion() override {
@@ -201,7 +150,7 @@ class PosixPlatform : public Platform {
     return static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
   }
-  TDateTime Now() override { return clock_.Convert(time(nullptr)); }
+  TDateTime Now() override { return LocalClock().Convert(time(nullptr)); }
 
   OutputSink& StandardOutput() override { return out_; }
   OutputSink& StandardError() override { return err_; }
@@ -211,36 +160,11 @@ class PosixPlatform : public Platform {
   std::string FromUtf8(std::string_view text) override { return std::string(text); }
 
  private:
-  // The directory's entries: read ahead, or read here; null when unreadable.
-  const Listing* ListingOf(PosixDir& dir, bool withDetails) {
-    const Listing* listing = &listing_;
-    if (dir.prefetched) {
-      listing = &dir.prefetched->listing;
-    } else {
-      const int fd = dir.Fd();
-      // Out of descriptors is a failure of the run, not an unreadable directory.
-      if (fd < 0 && (errno == EMFILE || errno == ENFILE)) RaiseErrno(errno);
-      if (fd < 0) {
-        listing_.Clear();
-        listing_.error = errno;
-        return &listing_;
-      }
-      ReadListing(fd, withDetails, buffer_, listing_);
-    }
-    return listing->readable || listing->error != 0 ? listing : nullptr;
-  }
-
   std::vector<std::string> params_;
   CodePage code_;
   StdoutSink out_;
   StderrSink err_;
-  OpenDirs fds_;
-  std::vector<char> buffer_ = std::vector<char>(1 << 16);
-  Listing listing_;
-  LocalClock clock_;
-  bool readAheadWanted_ = false;
-  // Last: its thread stops before anything it could touch is gone.
-  ReadAhead readAhead_;
+  PosixThreadKit threads_;
 };
 
 }  // namespace

@@ -19,10 +19,12 @@
 #include "RealFileSystem.h"
 #include "VerRes.h"
 #include "WideText.h"
+#include "Win32Dirs.h"
 #include "Win32DiskSpace.h"
+#include "Win32Listing.h"
 #include "Win32Locale.h"
 #include "Win32StdSink.h"
-#include "Win32Walk.h"
+#include "Win32Threads.h"
 
 namespace tvx {
 
@@ -127,18 +129,19 @@ class Win32Platform final : public Platform {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
-  void ExpectRecursion(EntersSubdirectory enters = {}) override {
-    walk_.ExpectRecursion(std::move(enters));
-  }
   std::unique_ptr<DirHandle> EnterRoot(const std::string& fullPath) override {
-    return walk_.EnterRoot(fullPath);
+    return EnterWin32Root(fullPath, codec_);
   }
   std::unique_ptr<DirHandle> Enter(DirHandle& parent, std::string_view name) override {
-    return walk_.Enter(parent, name);
+    return EnterWin32Child(parent, name, codec_);
   }
-  void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink) override {
-    walk_.ReadDirectory(dir, withDetails, sink);
+  std::unique_ptr<DirListing> Read(DirHandle& dir, bool withDetails) override {
+    return ReadWin32Dir(dir, withDetails, codec_);
   }
+  ThreadKit* Threads() override { return Win32ThreadKit::IfSupported(); }
+  // Four readers keep a network share busy. A handle holds no system
+  // resource here, only a path: there is no need to close one for room.
+  ReadAheadLimits Limits() override { return {4, 4, 1 << 16}; }
 
   VersionStrings ReadVersion() override {
     TVerRes info(OwnFile());
@@ -190,7 +193,6 @@ class Win32Platform final : public Platform {
  private:
   TextCodec codec_;
   CodePage code_;
-  Win32Walk walk_{codec_};
   std::optional<LocaleSettings> locale_;
   std::unique_ptr<StandardOutputSink> output_;
   std::unique_ptr<StandardOutputSink> error_;

@@ -1,5 +1,6 @@
-// The read-ahead walk against a walk one folder at a time, and the pool's
-// budget, on the real system calls (run under Wine on Linux).
+// What the Win32 layer gives the walk engine, on the real system calls (run
+// under Wine on Linux): threads and locks, and a directory reader that runs
+// on several threads at once and fails as a walk one folder at a time does.
 #include <windows.h>
 
 #include <functional>
@@ -11,7 +12,7 @@
 #include "Failure.h"
 #include "Platform.h"
 #include "Scan.h"
-#include "Win32ReadAhead.h"
+#include "Win32Threads.h"
 
 namespace win32check {
 
@@ -71,34 +72,20 @@ void RemoveFolders(const std::vector<std::string>& made) {
   }
 }
 
-// Polls until done() holds; false when it still does not after a long while
-// (a worker that never comes).
-bool Eventually(const std::function<bool()>& done) {
-  for (int waited = 0; !done(); ++waited) {
-    if (waited == 20000) return false;
-    Sleep(1);
-  }
-  return true;
-}
-
 HANDLE HoldOpen(const std::string& dir, DWORD access, DWORD share) {
   return CreateFileA(dir.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                      nullptr);
 }
 
-// The walk with workers against expected, by hand and, when scanned, through
-// the scan (whose files' sizes add up to total).
-void CheckWalkWithWorkers(const std::string& root, const std::vector<std::string>& expected,
-                          bool scanned, std::uint64_t total) {
+// The scan, whose readers run on threads, against expected (when it has no
+// failures: a scan without /C stops at the first).
+void CheckScan(const std::string& root, const std::vector<std::string>& expected,
+               std::uint64_t total) {
   auto p = tvx::MakePlatform(0, nullptr);
-  p->ExpectRecursion();
-  std::vector<std::string> got;
-  WalkInOrder(*p, *p->EnterRoot(root), root, got);
-  CHECK(got == expected);
-  if (!scanned) return;
+  CHECK(p->Threads() != nullptr);
   tvx::EntryList list;
   CHECK_EQ(tvx::ScanDirectory(*p, root, list, true, true), total);
-  got.clear();
+  std::vector<std::string> got;
   tvx::FullPrefixCache prefixes(list);
   list.ForEach([&](const tvx::TTarvixFileInfo& e) {
     got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
@@ -106,20 +93,27 @@ void CheckWalkWithWorkers(const std::string& root, const std::vector<std::string
   CHECK(got == expected);
 }
 
-// Stopped early: the walk goes while its workers are busy with the rest.
-void StopWalkEarly(const std::string& root, std::size_t after) {
+// With the scan going on past failures, each is reported where the walk
+// meets it, as the walk one folder at a time marked it.
+void CheckScanGoingOn(const std::string& root, const std::vector<std::string>& expected) {
   auto p = tvx::MakePlatform(0, nullptr);
-  p->ExpectRecursion();
-  auto top = p->EnterRoot(root);
-  Collect c;
-  p->ReadDirectory(*top, false, c);
-  p->ReadDirectory(*p->Enter(*top, c.entries.at(after).Name), false, c);
+  tvx::EntryList list;
+  std::vector<std::string> skipped;
+  tvx::ScanDirectory(*p, root, list, true, false,
+                     [&](const tvx::IoFailure& f) { skipped.push_back(std::to_string(f.Code())); });
+  std::vector<std::string> marks;
+  for (const std::string& line : expected) {
+    const std::size_t blank = line.rfind(' ');
+    if (blank != std::string::npos) marks.push_back(line.substr(blank + 1));
+  }
+  CHECK(skipped == marks);
+  CHECK_EQ(list.Count() + marks.size(), expected.size());
 }
 
 }  // namespace
 
-void TestReadAheadKeepsTheWalksOrder() {
-  // Nested folders; a wide folder of leaf folders, which all workers share;
+void TestReadersMatchAWalkOneFolderAtATime() {
+  // Nested folders; a wide folder of leaf folders, which all readers share;
   // the same with d150 held so that it cannot be entered, and d250 so that it
   // is entered but cannot be listed (its listing does not share deletion).
   const struct {
@@ -147,56 +141,41 @@ void TestReadAheadKeepsTheWalksOrder() {
     CHECK_EQ(marked(root + "d150 enter 32"), row.failing);
     CHECK_EQ(marked(root + "d250\\ read 32"), row.failing);
     for (int round = 0; round < 3; ++round) {
-      CheckWalkWithWorkers(root, expected, !row.failing, files * (files - 1) / 2);
+      if (!row.failing) CheckScan(root, expected, files * (files - 1) / 2);
+      if (row.failing) CheckScanGoingOn(root, expected);
     }
-    for (std::size_t round = 0; round < 3; ++round) StopWalkEarly(root, round);
     for (HANDLE handle : held) CloseHandle(handle);
     RemoveFolders(made);
   }
 }
 
-// The pool's budget on its own, with room for 8 entries: a wide folder has
-// 400, one in each leaf folder.
-void TestReadAheadGivesTheBudgetBack() {
-  const std::vector<std::string> made = MakeFolders(400, 0);
-  tvx::TextCodec codec;
-  std::vector<std::wstring> paths;
-  for (std::size_t i = 1; i < made.size(); ++i) {
-    paths.push_back(tvx::ExtendedPath(codec.ToWide(made[i])));
-  }
-  std::weak_ptr<tvx::ReadAhead::Job> stopped;
+// The lock and its conditions hand work between threads: each of four
+// threads adds to a count under the lock, and the last wakes a waiter.
+void TestThreadsAndLocks() {
+  tvx::ThreadKit* kit = tvx::Win32ThreadKit::IfSupported();
+  CHECK(kit != nullptr);  // Wine is newer than Vista
+  if (!kit) return;
+  auto mutex = kit->NewMutex();
+  auto done = kit->NewCondition();
+  int count = 0;
   {
-    tvx::ReadAhead ahead(codec, 8);
-    // A walk that stops early gives back what was read ahead for it.
-    auto job = ahead.Post(paths, false);
-    CHECK(job != nullptr);
-    if (!job) return;
-    CHECK(Eventually([&] { return ahead.Buffered() >= 8; }));
-    ahead.Close(*job);
-    CHECK_EQ(ahead.Buffered(), 0);
-    stopped = job;
-    // The walk keeps slots 100 to 199 for itself before the workers reach
-    // them; every other slot is read by a worker, once. The workers go on only
-    // as the walk gives entries back: a slot read twice, or one the walk kept,
-    // would hold its count for good and stop them.
-    job = ahead.Post(paths, false);
-    int kept = 0, byWorkers = 0, same = 0;
-    for (std::size_t i = 100; i < 200; ++i) kept += ahead.Claim(*job, i) == nullptr ? 1 : 0;
-    for (std::size_t i = 0; i < paths.size(); i = i == 99 ? 200 : i + 1) {
-      tvx::ReadAhead::Slot& slot = job->slots[i];
-      if (!Eventually([&] { return slot.state == tvx::ReadAhead::Slot::kDone; })) break;
-      byWorkers += slot.byWorker ? 1 : 0;
-      const bool handed = ahead.Claim(*job, i) == &slot;
-      same += handed && slot.listing.names == "f.txt" && slot.listing.items.size() == 1 ? 1 : 0;
-      ahead.Taken(slot);
+    std::vector<std::unique_ptr<tvx::ThreadKit::Thread>> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.push_back(kit->Start([&] {
+        for (int i = 0; i < 10000; ++i) {
+          mutex->Lock();
+          if (++count == 40000) done->WakeAll();
+          mutex->Unlock();
+        }
+      }));
+      CHECK(threads.back() != nullptr);
     }
-    CHECK_EQ(kept, 100);
-    CHECK_EQ(byWorkers, 300);
-    CHECK_EQ(same, 300);
-    CHECK_EQ(ahead.Buffered(), 0);
-  }
-  CHECK(stopped.expired());
-  RemoveFolders(made);
+    mutex->Lock();
+    while (count < 40000) done->Wait(*mutex);
+    CHECK_EQ(count, 40000);
+    mutex->Unlock();
+  }  // each thread is waited for here
+  CHECK_EQ(count, 40000);
 }
 
 }  // namespace win32check

@@ -1,0 +1,109 @@
+#include "PosixDirs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "DirReader.h"
+#include "LocalClock.h"
+#include "PosixErrors.h"
+
+namespace tvx {
+
+namespace {
+
+class PosixDir final : public DirHandle {
+ public:
+  PosixDir(int fd, int openError) : fd_(fd), openError_(openError) {}
+  ~PosixDir() override {
+    if (fd_ >= 0) close(fd_);
+  }
+  int Fd() const { return fd_; }
+  int OpenError() const { return openError_; }
+
+ private:
+  int fd_;
+  int openError_;  // errno when it could be entered but not opened
+};
+
+class PosixListing final : public DirListing {
+ public:
+  explicit PosixListing(bool withDetails) : withDetails_(withDetails) {}
+  Listing listing;
+
+  std::size_t Count() const override { return listing.items.size(); }
+  bool HasSubdirectories() const override {
+    for (const Listing::Item& item : listing.items) {
+      if (item.type == DT_DIR) return true;
+    }
+    return false;
+  }
+  void Report(EntrySink& sink) override {
+    if (listing.error != 0) throw ReadFailure(MapErrno(listing.error));
+    // Reported on the walk's thread and, for a forecast, on readers': a
+    // clock each.
+    thread_local LocalClock clock;
+    RawEntry entry;
+    for (const Listing::Item& item : listing.items) {
+      entry = RawEntry{};
+      entry.Name = listing.Name(item);
+      entry.IsDir = item.type == DT_DIR;
+      entry.IsLink = item.type == DT_LNK;
+      entry.Hidden = entry.Name.front() == '.';
+      // What "read-only" means here: the owner may not write it.
+      entry.ReadOnly = item.haveStat && (item.mode & S_IWUSR) == 0;
+      if (item.haveStat && withDetails_) {
+        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
+        entry.DateTime = clock.Convert(item.mtime);
+      }
+      sink.Add(entry);
+    }
+  }
+
+ private:
+  bool withDetails_;
+};
+
+// The descriptor of a directory that could be entered; out of descriptors is
+// no fault of the directory.
+std::unique_ptr<DirHandle> Opened(int fd) {
+  const int error = fd < 0 ? errno : 0;
+  if (fd < 0 && (error == EMFILE || error == ENFILE)) throw ShortageFailure(MapErrno(error));
+  return std::make_unique<PosixDir>(fd, error);
+}
+
+}  // namespace
+
+std::unique_ptr<DirHandle> EnterPosixRoot(const std::string& fullPath) {
+  if (access(fullPath.c_str(), X_OK) != 0) RaiseErrno(errno);
+  return Opened(open(fullPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view name) {
+  const int at = static_cast<PosixDir&>(parent).Fd();
+  const std::string child(name);
+  if (faccessat(at, child.c_str(), X_OK, 0) != 0) RaiseErrno(errno);
+  // A subdirectory must not be swapped for a link while the scan runs.
+  return Opened(openat(at, child.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails) {
+  auto& dir = static_cast<PosixDir&>(handle);
+  auto read = std::make_unique<PosixListing>(withDetails);
+  if (dir.Fd() < 0) {
+    read->listing.error = dir.OpenError();
+    return read;
+  }
+  // One scratch buffer per thread that reads.
+  thread_local std::vector<char> buffer(1 << 16);
+  ReadListing(dir.Fd(), withDetails, buffer, read->listing);
+  // The system gave no reason for what it did not read: nothing to report.
+  if (!read->listing.readable) read->listing.Clear();
+  return read;
+}
+
+}  // namespace tvx

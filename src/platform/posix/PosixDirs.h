@@ -1,0 +1,22 @@
+// Entering and reading one directory: a descriptor opened relative to its
+// parent's (which keeps paths longer than PATH_MAX working), read whole.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "Platform.h"
+
+namespace tvx {
+
+// Raises IoFailure when fullPath cannot be entered, ShortageFailure when no
+// descriptor is left. A directory that can be entered but not opened for
+// reading gives a handle whose read fails.
+std::unique_ptr<DirHandle> EnterPosixRoot(const std::string& fullPath);
+std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view name);
+// Reads dir whole; its entries' times are converted to local time when they
+// are reported.
+std::unique_ptr<DirListing> ReadPosixDir(DirHandle& dir, bool withDetails);
+
+}  // namespace tvx
