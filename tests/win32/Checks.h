@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "Failure.h"
 #include "Platform.h"
 
 namespace win32check {
@@ -65,6 +67,35 @@ inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
   WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(h);
 }
+
+inline std::string ReadFileBytes(const std::string& path) {
+  HANDLE h =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(h);
+  return bytes;
+}
+
+// The error number of the IoFailure fn raises; -1 when it raises none.
+inline int IoCodeOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const tvx::IoFailure& failure) {
+    return failure.Code();
+  }
+  return -1;
+}
+
+// The sinks, the locale and the texts (TextsTest.cpp).
+void TestOutputToFile();
+void TestOutputFailures();
+void TestLocale(tvx::Platform& p);
+void TestUtf8Texts();
+void TestCodePageAndMessages(tvx::Platform& p);
 
 // What the Win32 layer gives the walk engine (ThreadsTest.cpp).
 void TestReadersMatchAWalkOneFolderAtATime();

@@ -1,0 +1,331 @@
+// The run's messages, streams and output as a user meets them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FakePlatform.h"
+#include "Messages.h"
+#include "Run.h"
+#include "RunFixture.h"
+
+namespace tvx::test {
+namespace {
+
+// Where each message goes: POSIX reports failures on standard error, Windows
+// with the output; the directories /C goes on past, on standard error on both.
+TEST(RunTest, EachMessageGoesToItsStream) {
+  struct Row {
+    PathStyle style;
+    std::vector<std::string> params;
+    int exitCode;
+    std::string output, error;
+  } rows[] = {
+      {PathStyle::Posix,
+       {"FOO", "nowhere/x"},
+       1,
+       "",
+       "Specified directory [nowhere/x] is not found.\n"},
+      // "/R" in the directory's place is taken as the directory.
+      {PathStyle::Posix, {"LIST", "/R"}, 1, "", "Specified directory [/R] is not found.\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\no"},
+       1,
+       "Specified directory [C:\\no] is not found.\r\n",
+       ""},
+      {PathStyle::Posix, {"LIST", "/top", "/R"}, 1, "", "<File access denied> [/top/s]\n"},
+      // Unknown options are warned about and ignored; "/NOD" is "/NODIR".
+      {PathStyle::Posix,
+       {"LIST", "/top", "/RECURSIV", "/NOD", "/DIR"},
+       0,
+       "/top/f\n/top/t\n",
+       "<Unknown option ignored> [/RECURSIV]\n<Unknown option ignored> [/DIR]\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/p:x", "/noq"},
+       0,
+       "C:\\top\\f\r\nC:\\top\\s\r\nC:\\top\\t\r\n",
+       "<Unknown option ignored> [/p:x]\r\n"},
+      // A value missing stops the run before the scan.
+      {PathStyle::Posix, {"LIST", "/top", "/R", "/lev"}, 1, "", "<Invalid value> [/lev]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/O:NX"}, 1, "", "<Invalid value> [/O:NX]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/order=N-"}, 1, "", "<Invalid value> [/order=N-]\n"},
+      {PathStyle::Windows, {"LIST", "C:\\top", "/O:"}, 1, "<Invalid value> [/O:]\r\n", ""},
+      // A template is the whole line: with a prefix or suffix, or empty, it is a bad value.
+      {PathStyle::Posix,
+       {"LIST", "/top", "/LINE:x $REL", "/P=y"},
+       1,
+       "",
+       "<Invalid value> [/LINE:x $REL]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/S=y", "/line=x"}, 1, "", "<Invalid value> [/line=x]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/LINE="}, 1, "", "<Invalid value> [/LINE=]\n"},
+      // Sorted, and sorted in reverse; a template alone; NUL-ended records.
+      {PathStyle::Posix, {"LIST", "/top", "/O:-N", "/F"}, 0, "t\ns\nf\n", ""},
+      {PathStyle::Posix, {"LIST", "/top", "/O:gn", "/LINE=mk $REL"}, 0, "mk s\nmk f\nmk t\n", ""},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/O:N", "/0", "/LINE=$NAME"},
+       0,
+       std::string("f\0s\0t\0", 6),
+       ""},
+      {PathStyle::Posix, {"LIST", "/top", "/Lev=x"}, 1, "", "<Invalid value> [/Lev=x]\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/MAXAGE:20260230"},
+       1,
+       "<Invalid value> [/MAXAGE:20260230]\r\n",
+       ""},
+      // An excluded directory, or one on the last level, is not entered: it cannot fail.
+      {PathStyle::Posix, {"LIST", "/top", "/R", "/X:s"}, 0, "/top/f\n/top/t\n", ""},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/LEV:1", "/A:-D"},
+       0,
+       "C:\\top\\f\r\nC:\\top\\t\r\n",
+       ""},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/R"},
+       1,
+       "<File access denied> [C:\\top\\s]\r\n",
+       ""},
+      {PathStyle::Posix,
+       {"LIST", "/top", "/R", "/C"},
+       1,
+       "/top/f\n/top/s\n/top/t\n",
+       "<File access denied> [/top/s]\n"},
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/CONTINUE", "/R"},
+       1,
+       "C:\\top\\f\r\nC:\\top\\s\r\nC:\\top\\t\r\n",
+       "<File access denied> [C:\\top\\s]\r\n"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p(row.style);
+    const std::string top = row.style == PathStyle::Posix ? "/top/" : "C:\\top\\";
+    p.AddDir(top, {{"f"}, {"s", true}, {"t"}});
+    p.AddDir(top + "s" + top.back(), {{"g"}});
+    p.enterFailures[top + "s" + top.back()] = 5;
+    Outcome o = RunWith(p, row.params);
+    EXPECT_EQ(o.exitCode, row.exitCode) << row.params[1];
+    EXPECT_EQ(o.output, row.output) << row.params[1];
+    EXPECT_EQ(o.error, row.error) << row.params[1];
+  }
+  // A standard error that cannot be written costs the messages, not the listing.
+  FakePlatform p;
+  p.AddDir("/top/", {{"f"}, {"s", true}, {"t"}});
+  p.enterFailures["/top/s/"] = 5;
+  p.err.failWithCode = 101;
+  Outcome o = RunWith(p, {"LIST", "/top", "/R", "/C"});
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.output, "/top/f\n/top/s\n/top/t\n");
+  EXPECT_EQ(RunWith(p, {"LIST", "/nowhere"}).exitCode, 1);
+}
+
+TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
+  struct Row {
+    std::vector<std::string> params;
+    int exitCode;
+    std::string output;
+    bool whole = true;  // else a part of it
+  };
+  // On standard error; nothing is written before it.
+  const std::string failure =
+      "<Name not writable in this code page; /UTF8 writes it> [/top/s/g?.txt]\n";
+  const std::vector<Row> rows = {
+      // Nothing is written before the failure, as for a directory that
+      // cannot be entered.
+      {{"LIST", "/top", "/R"}, 1, failure},
+      {{"LIST", "/top", "/R", "/D", "/F"}, 1, failure},
+      {{"LIST", "/top"}, 0, "/top/f\n/top/s\n"},
+      {{"STAT", "/top", "/R"}, 0, kBanner + "\nROOT /top FileCount=3\n"},
+      {{"DIR", "/top", "/R"}, 0, "g?.txt", false},
+      // A name that is not chosen is never refused.
+      {{"LIST", "/top", "/R", "/M:f;h"}, 0, "/top/f\n"},
+      {{"LIST", "/top", "/R", "/X:g*"}, 0, "/top/f\n/top/s\n"},
+      {{"STAT", "/top", "/LEV:1"}, 0, kBanner + "\nROOT /top FileCount=2\n"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = Tree();
+    p.tree["/top/s/"] = {{"g?.txt", false, false, 0, 0, true}};
+    Outcome o = RunWith(p, row.params);
+    EXPECT_EQ(o.exitCode, row.exitCode) << row.params[0];
+    if (row.exitCode == 1) {
+      EXPECT_EQ(o.output + "|" + o.error, "|" + row.output) << row.params[0];
+    } else if (row.whole) {
+      EXPECT_EQ(o.output, row.output) << row.params[0];
+    } else {
+      EXPECT_NE(o.output.find(row.output), std::string::npos) << o.output;
+    }
+  }
+  // With /C the entry is reported and left out, and the listing goes on.
+  FakePlatform c = Tree();
+  c.tree["/top/s/"] = {{"g?.txt", false, false, 0, 0, true}, {"h"}};
+  Outcome left = RunWith(c, {"LIST", "/top", "/R", "/C"});
+  EXPECT_EQ(left.exitCode, 1);
+  EXPECT_EQ(left.output + "|" + left.error, "/top/f\n/top/s\n/top/s/h\n|" + failure);
+  // A directory left out by /NODIR and not entered names nothing.
+  FakePlatform p = Tree();
+  p.tree["/top/"] = {{"f"}, {"?", true, false, 0, 0, true}};
+  EXPECT_EQ(RunWith(p, {"LIST", "/top", "/D"}).output, "/top/f\n");
+  FakePlatform q = Tree();
+  q.tree["/top/"] = {{"f"}, {"?", true, false, 0, 0, true}};
+  EXPECT_EQ(RunWith(q, {"LIST", "/top", "/R", "/D"}).exitCode, 1);
+
+  // A control byte: its line would break, or name another file with "?".
+  // /0 writes it exactly; DIR shows "?"; on Windows, /0 leaves a name the
+  // code page lacks unwritable.
+  struct ControlRow {
+    std::vector<std::string> params;
+    int exitCode;
+    std::string output, error;
+  } controlRows[] = {
+      {{"LIST", "/top", "/R"},
+       1,
+       "",
+       "<Name not writable on one line; /0 writes it> [/top/s/g?]\n"},
+      {{"LIST", "/top", "/R", "/C", "/F"},
+       1,
+       "f\ns\nh\n",
+       "<Name not writable on one line; /0 writes it> [/top/s/g?]\n"},
+      {{"LIST", "/top", "/R", "/0", "/P=$SHORT"},
+       0,
+       std::string("f /top/f\0s /top/s\0g\n /top/s/g\n\0h /top/s/h\0", 42),
+       ""},
+      {{"LIST", "/top", "/R", "/0", "/O:-N", "/F"}, 0, std::string("s\0h\0g\n\0f\0", 9), ""},
+  };
+  for (const ControlRow& row : controlRows) {
+    FakePlatform c = Tree();
+    c.tree["/top/s/"] = {{"g\n"}, {"h"}};
+    Outcome o = RunWith(c, row.params);
+    EXPECT_EQ(o.exitCode, row.exitCode) << row.params.back();
+    EXPECT_EQ(o.output, row.output) << row.params.back();
+    EXPECT_EQ(o.error, row.error) << row.params.back();
+  }
+  // A directory a filter leaves out still stands in its contents' lines.
+  FakePlatform m = Tree();
+  m.tree["/top/"] = {{"f.txt"}, {"a\nb", true}};
+  m.tree["/top/a\nb/"] = {{"x.txt"}};
+  Outcome filtered = RunWith(m, {"LIST", "/top", "/R", "/M:*.txt", "/C"});
+  EXPECT_EQ(filtered.output + "|" + filtered.error,
+            "/top/f.txt\n|<Name not writable on one line; /0 writes it> [/top/a?b]\n");
+  FakePlatform d = Tree();
+  d.tree["/top/"] = {{"g\x7f"}};
+  EXPECT_NE(RunWith(d, {"DIR", "/top"}).output.find("  'g?' "), std::string::npos);
+  FakePlatform w(PathStyle::Windows);
+  w.AddDir("C:\\top\\", {{"g?", false, false, 0, 0, true}});
+  EXPECT_EQ(RunWith(w, {"LIST", "C:\\top", "/0"}).output,
+            "<Name not writable in this code page; /UTF8 writes it> [C:\\top\\g?]\r\n");
+}
+
+TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
+  struct Row {
+    int code;
+    Language language;
+    std::string text;
+  } rows[] = {
+      {2, Language::English, "File not found"},
+      {3, Language::English, "Invalid file name"},
+      {4, Language::English, "Too many open files"},
+      {5, Language::English, "File access denied"},
+      {100, Language::English, "Read beyond end of file"},
+      {101, Language::English, "Disk full"},
+      {106, Language::English, "Invalid numeric input"},
+      {1234, Language::English, "I/O error (1234)"},
+      // A closed pipe's number from a directory read is no closed output.
+      {IoFailure::kBrokenPipe, Language::English, "I/O error (109)"},
+      {5, Language::Japanese, "ﾌｧｲﾙへのｱｸｾｽが拒否されました"},
+      {1234, Language::Japanese, "I/O ｴﾗｰ (1234)"},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = Tree();
+    p.language = row.language;
+    p.enterFailures["/top/s/"] = row.code;
+    Outcome o = RunWith(p, {"LIST", "/top", "/R"});
+    EXPECT_EQ(o.exitCode, 1);
+    // The scan fails before anything is printed; the text is converted for the system.
+    EXPECT_EQ(o.error, "<" + row.text + "> [/top/s]\n");
+    EXPECT_EQ(o.output, "");
+  }
+  const SystemText same = [](std::string_view text) { return std::string(text); };
+  const AssertionFailure assertion("GetVersionEx() Error!", "Utils", 309);
+  EXPECT_EQ(assertion.Message(Language::English, same), "GetVersionEx() Error! (Utils, line 309)");
+  EXPECT_EQ(assertion.Message(Language::Japanese, same), "GetVersionEx() Error! (Utils, 309 行)");
+  // Control bytes in a name or a typed directory reach the terminal as "?".
+  IoFailure denied(5);
+  denied.SetPath("/top/a\nb\x1b[2J");
+  EXPECT_EQ(denied.Message(Language::English, same), "File access denied [/top/a?b?[2J]");
+  EXPECT_EQ(NotFoundText("x\ty\r"), "Specified directory [x?y?] is not found.");
+  // Output failures concern no directory; a closed pipe ends quietly.
+  FakePlatform p = Tree();
+  p.out.failWithCode = 101;
+  EXPECT_EQ(RunWith(p, {"LIST", "/top"}).error, "<Disk full>\n");
+  p.err.text.clear();
+  EXPECT_EQ(RunWith(p, {"HELP"}).error, "<Disk full>\n");
+  FakePlatform q = Tree();
+  q.out.failWithCode = IoFailure::kBrokenPipe;
+  Outcome o = RunWith(q, {"LIST", "/top"});
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.error, "");
+}
+
+TEST(RunTest, MessagesLanguageOfALocaleName) {
+  struct Row {
+    const char* name;
+    Language language;
+  } rows[] = {
+      {"ja_JP.UTF-8", Language::Japanese},
+      {"ja_JP.utf8", Language::Japanese},
+      {"ja", Language::Japanese},
+      {"ja_JP.UTF-8@x", Language::Japanese},
+      {"ja_JP.eucJP", Language::English},
+      {"jav_ID.UTF-8", Language::English},
+      {"C", Language::English},
+      {"en_US.UTF-8", Language::English},
+      {"", Language::English},
+  };
+  for (const Row& row : rows) EXPECT_EQ(LanguageOfLocale(row.name), row.language) << row.name;
+}
+
+TEST(RunTest, BrokenOutputEndsWithOneAndNoCrash) {
+  FakePlatform p = Tree();
+  p.out.failWithCode = 32;
+  EXPECT_EQ(RunWith(p, {"LIST", "/top", "/R"}).exitCode, 1);
+  EXPECT_EQ(p.out.text, "");
+}
+
+// With /C the entries go out as the walk reaches them; without it, once the
+// walk has ended, so that a failure can still stop the run first.
+TEST(RunTest, ContinueWritesEntriesAsTheWalkGoes) {
+  struct Row {
+    std::vector<std::string> params;
+    std::string beforeSecondRead;
+  } rows[] = {
+      {{"LIST", "/top", "/R", "/C"}, "/top/f\n/top/s\n"},
+      {{"LIST", "/top", "/R", "/C", "/D", "/LINE=x $REL"}, "x f\n"},
+      {{"DIR", "/top", "/R", "/C"},
+       "1899/12/30 00:00:00                     0  f                             \n"
+       "1899/12/30 00:00:00                     0  s                             \n"},
+      {{"STAT", "/top", "/R", "/C"}, ""},
+      {{"LIST", "/top", "/R"}, ""},
+      {{"DIR", "/top", "/R"}, ""},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = Tree();
+    FakePlatform whole = Tree();
+    const Outcome o = RunWith(p, row.params);
+    ASSERT_EQ(p.outputAtRead.size(), 2u);
+    EXPECT_EQ(p.outputAtRead[1], row.beforeSecondRead) << row.params[0];
+    // The same bytes as the kept list gives.
+    std::vector<std::string> kept = row.params;
+    std::erase(kept, "/C");
+    EXPECT_EQ(o.output, RunWith(whole, kept).output);
+  }
+}
+
+TEST(RunTest, InteractiveOutputIsWrittenLineByLine) {
+  FakePlatform p = Tree();
+  p.out.interactive = true;
+  RunWith(p, {"LIST", "/top", "/R"});
+  EXPECT_EQ(p.out.writes, 3);
+  FakePlatform q = Tree();
+  RunWith(q, {"LIST", "/top", "/R"});
+  EXPECT_EQ(q.out.writes, 1);
+}
+
+}  // namespace
+}  // namespace tvx::test
