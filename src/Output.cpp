@@ -57,7 +57,8 @@ void LineWriter::Written() {
 bool LineWriter::PassPending() {
   if (buffer_.empty() || interactive_) return false;
   try {
-    sink_.Pass(buffer_);
+    // The walk never waits here for the writing of an earlier buffer.
+    if (!sink_.PassIfIdle(buffer_)) return false;
   } catch (...) {
     buffer_.clear();
     throw;

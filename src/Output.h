@@ -36,7 +36,7 @@ class LineWriter {
   void Flush();
   // Hands what is buffered to the sink now, without waiting for it to be
   // written: lines of a long walk go out while it goes on. False when there
-  // was nothing to hand on.
+  // was nothing to hand on, or the sink was still busy with earlier lines.
   bool PassPending();
   // Forgets buffered bytes (after a failed write, nothing more is tried).
   void Discard() { buffer_.clear(); }

@@ -123,6 +123,12 @@ class OutputSink {
     Write(bytes.data(), bytes.size());
     bytes.clear();
   }
+  // Pass, but only when that need not wait for an earlier buffer still being
+  // written; false (and bytes kept) otherwise.
+  virtual bool PassIfIdle(std::string& bytes) {
+    Pass(bytes);
+    return true;
+  }
   // Returns once everything passed is written; raises the failure if not.
   virtual void Drain() {}
 };

@@ -2,6 +2,7 @@
 // ties the units of this folder together (directory reading, threads,
 // standard output, locale).
 #include <dirent.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -66,16 +67,30 @@ class PosixPlatform : public Platform {
   PosixPlatform(int argc, char** argv) {
     // A closed pipe must come back as a write error, not end the process.
     signal(SIGPIPE, SIG_IGN);
+#ifdef M_ARENA_MAX
+    // The C library would give each reader thread a heap of its own, each
+    // holding freed listings' memory: a few shared ones keep a streamed
+    // walk's memory small.
+    mallopt(M_ARENA_MAX, 2);
+#endif
     for (int i = 1; i < argc; ++i) {
       if (argv[i][0] != '\0') params_.emplace_back(argv[i]);
     }
   }
 
-  PathStyle Style() const override { return PathStyle::Posix; }
-  const CodePage& Code() const override { return code_; }
-  std::string_view LineBreak() const override { return "\n"; }
+  PathStyle Style() const override {
+    return PathStyle::Posix;
+  }
+  const CodePage& Code() const override {
+    return code_;
+  }
+  std::string_view LineBreak() const override {
+    return "\n";
+  }
 
-  std::vector<std::string> Parameters() override { return params_; }
+  std::vector<std::string> Parameters() override {
+    return params_;
+  }
 
   std::vector<std::string> Environment() override {
     std::vector<std::string> lines;
@@ -117,7 +132,9 @@ class PosixPlatform : public Platform {
   std::unique_ptr<DirListing> Read(DirHandle& dir, bool withDetails) override {
     return ReadPosixDir(dir, withDetails);
   }
-  ThreadKit* Threads() override { return &threads_; }
+  ThreadKit* Threads() override {
+    return &threads_;
+  }
   ReadAheadLimits Limits() override {
     // The walk and its readers keep a descriptor per directory held open:
     // under a low limit they take half of what is left after the program's
@@ -144,20 +161,34 @@ class PosixPlatform : public Platform {
     return true;
   }
 
-  LocaleSettings ReadLocale() override { return ReadPosixLocale(); }
+  LocaleSettings ReadLocale() override {
+    return ReadPosixLocale();
+  }
   std::uint64_t Milliseconds() override {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
   }
-  TDateTime Now() override { return LocalClock().Convert(time(nullptr)); }
+  TDateTime Now() override {
+    return LocalClock().Convert(time(nullptr));
+  }
 
-  OutputSink& StandardOutput() override { return out_; }
-  OutputSink& StandardError() override { return err_; }
-  bool FailuresToStandardError() const override { return true; }
-  Language MessageLanguage() override { return LanguageOfEnvironment(); }
+  OutputSink& StandardOutput() override {
+    return out_;
+  }
+  OutputSink& StandardError() override {
+    return err_;
+  }
+  bool FailuresToStandardError() const override {
+    return true;
+  }
+  Language MessageLanguage() override {
+    return LanguageOfEnvironment();
+  }
 
-  std::string FromUtf8(std::string_view text) override { return std::string(text); }
+  std::string FromUtf8(std::string_view text) override {
+    return std::string(text);
+  }
 
  private:
   std::vector<std::string> params_;

@@ -74,6 +74,16 @@ void StdoutSink::Pass(std::string& bytes) {
   wake_.notify_one();
 }
 
+bool StdoutSink::PassIfIdle(std::string& bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    if (busy_) return false;
+  }
+  // Only this thread makes the writer busy: it is still idle here.
+  Pass(bytes);
+  return true;
+}
+
 void StdoutSink::Drain() {
   if (!writer_.joinable()) return;
   std::unique_lock lock(mutex_);

@@ -22,6 +22,7 @@ class StdoutSink : public OutputSink {
   bool IsInteractive() const override { return interactive_; }
   void Write(const char* data, std::size_t size) override;
   void Pass(std::string& bytes) override;
+  bool PassIfIdle(std::string& bytes) override;
   void Drain() override;
 
  private:
