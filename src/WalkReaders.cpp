@@ -220,7 +220,8 @@ bool WalkEngine::ParkOne(const Dir* keep) {
   }
   for (Dir* dir : path_) {
     for (const auto& child : dir->children) {
-      if (child->state == State::kDone && child->handle && child->pins == 0) {
+      if (child.get() != keep && child->state == State::kDone && child->handle &&
+          child->pins == 0) {
         Drop(child->handle);
         return true;
       }
@@ -250,10 +251,13 @@ void WalkEngine::EnsureOpen(Dir& dir) {
 // the root by its path; out of handles, it parks one and tries again.
 void WalkEngine::Open(Dir& dir) {
   Dir* parent = dir.parent;
-  if (parent) EnsureOpen(*parent);
   for (;;) {
+    if (parent) EnsureOpen(*parent);
     {
       Locked locked(*this);
+      // A reader closes a handle once every child counted is open: the
+      // parent just opened again may be closed already. Pinned, it stays.
+      if (parent && !parent->handle) continue;
       if (handles_ >= walkHandles_) ParkOne(parent);
       if (parent) ++parent->pins;
       ++handles_;
