@@ -54,45 +54,53 @@ void Report(const SomeFailure& failure, const std::function<void(const Failure&)
   leftOut(failure);
 }
 
+PathReach ReachOf(const ListOptions& options, PathStyle style, const CodePage& code) {
+  return LineTemplate::For(options, style, code).Reach(options.FileNameOnly);
+}
+
 }  // namespace
 
-NameCheck::NameCheck(const ListOptions& options, std::function<void(const Failure&)> leftOut)
-    : options_(options), leftOut_(std::move(leftOut)) {}
+NameCheck::NameCheck(const ListOptions& options, PathReach reach,
+                     std::function<void(const Failure&)> leftOut)
+    : options_(options), reach_(reach), leftOut_(std::move(leftOut)) {}
+
+bool NameCheck::RootWritable(const EntryList& list) {
+  if (!rootChecked_) {
+    // The listed directory itself: every line that holds a whole path holds it.
+    rootChecked_ = true;
+    rootBad_ = reach_ >= PathReach::Whole && !options_.Nul && list.RootHasControl();
+    const CodePage& code = CodePage::SingleByte();  // only for the final separator
+    if (rootBad_)
+      Report(ControlNameFailure(WithoutFinalSeparator(list.Root(), list.Style(), code)), leftOut_);
+  }
+  return !rootBad_;
+}
 
 bool NameCheck::Writable(const EntryList& list, const TTarvixFileInfo& entry,
                          FullPrefixCache& prefixes) {
-  const CodePage& code = CodePage::SingleByte();  // only for the final separator
-  if (!rootChecked_) {
-    // The listed directory itself: every line would hold it.
-    rootChecked_ = true;
-    rootBad_ = InUnwritableDirectory(options_, list, 0);
-    if (rootBad_) {
-      Report(ControlNameFailure(WithoutFinalSeparator(list.Root(), list.Style(), code)), leftOut_);
-    }
-  }
-  if (rootBad_) return false;
-  const Unwritable why = UnwritableName(options_, entry);
-  const bool inBadDirectory = InUnwritableDirectory(options_, list, entry.DirIndex());
+  if (!RootWritable(list)) return false;
+  const Unwritable why =
+      reach_ >= PathReach::Name ? UnwritableName(options_, entry) : Unwritable::No;
+  const bool inBadDirectory =
+      reach_ >= PathReach::BelowRoot && InUnwritableDirectory(options_, list, entry.DirIndex());
   if (why == Unwritable::No && !inBadDirectory) return true;
   if (options_.NoDir && entry.IsDir() && !options_.Recursive) return false;
   const std::string& prefix = prefixes.For(entry.DirIndex());
   // The contents of a directory reported go with it.
   if (!reported_.empty() && prefix.starts_with(reported_)) return false;
+  const bool inexact =
+      inBadDirectory ? list.InInexactDirectory(entry.DirIndex()) : why == Unwritable::CodePage;
+  std::string path;
   if (inBadDirectory) {
     // A directory that a filter left out: the lines of its contents hold
     // its name all the same.
     reported_ = prefix;
-    const std::string path = WithoutFinalSeparator(prefix, list.Style(), code);
-    if (list.InInexactDirectory(entry.DirIndex())) {
-      Report(InexactNameFailure(path), leftOut_);
-    } else {
-      Report(ControlNameFailure(path), leftOut_);
-    }
-    return false;
+    path = WithoutFinalSeparator(prefix, list.Style(), CodePage::SingleByte());
+  } else {
+    path = prefix + std::string(entry.Name());
+    if (entry.IsDir()) reported_ = path + Separator(list.Style());
   }
-  const std::string path = prefix + std::string(entry.Name());
-  if (entry.IsDir()) reported_ = path + Separator(list.Style());
-  if (why == Unwritable::CodePage) {
+  if (inexact) {
     Report(InexactNameFailure(path), leftOut_);
   } else {
     Report(ControlNameFailure(path), leftOut_);
@@ -100,11 +108,28 @@ bool NameCheck::Writable(const EntryList& list, const TTarvixFileInfo& entry,
   return false;
 }
 
-void CheckListedNames(const ListOptions& options, const EntryList& list,
-                      const std::function<void(const Failure&)>& leftOut) {
+ListWriter::ListWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
+                       LineWriter& out, std::function<void(const Failure&)> leftOut)
+    : options_(options),
+      out_(out),
+      check_(options, ReachOf(options, style, locale.Code), std::move(leftOut)),
+      lines_(ListLines::Make(options, style, locale)) {}
+
+ListWriter::~ListWriter() = default;
+
+void ListWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
+  if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
+  // Checked before /D leaves a directory out: its contents' lines hold its name.
+  if (!check_.Writable(list, entry, *prefixes_)) return;
+  if (options_.NoDir && entry.IsDir()) return;
+  lines_->Write(entry.DirIndex(), prefixes_->For(entry.DirIndex()), list.Root().size(), entry,
+                out_);
+}
+
+void CheckListedNames(const ListOptions& options, const EntryList& list, const CodePage& code) {
   // Entries before the first inexact one are writable, and a listed
   // directory that is not makes every entry inexact.
-  NameCheck check(options, leftOut);
+  NameCheck check(options, ReachOf(options, list.Style(), code), nullptr);
   FullPrefixCache prefixes(list);
   for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i)
     check.Writable(list, list[i], prefixes);
@@ -112,16 +137,9 @@ void CheckListedNames(const ListOptions& options, const EntryList& list,
 
 void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
                  LineWriter& out) {
-  const std::unique_ptr<ListLines> lines = ListLines::Make(options, list.Style(), locale);
-  const std::size_t rootLength = list.Root().size();
-  FullPrefixCache prefixes(list);
-  list.ForEach([&](const TTarvixFileInfo& entry) {
-    if (options.NoDir && entry.IsDir()) return;
-    if (options.Continue && (UnwritableName(options, entry) != Unwritable::No ||
-                             InUnwritableDirectory(options, list, entry.DirIndex())))
-      return;
-    lines->Write(entry.DirIndex(), prefixes.For(entry.DirIndex()), rootLength, entry, out);
-  });
+  CheckListedNames(options, list, locale.Code);
+  ListWriter writer(options, list.Style(), locale, out, nullptr);
+  list.ForEach([&](const TTarvixFileInfo& entry) { writer.Take(list, entry); });
 }
 
 DirTable::DirTable(const ListOptions& options, PathStyle style, const LocaleSettings& locale,

@@ -186,21 +186,29 @@ void DatePicture::AppendTo(std::string& out, const DateParts& t,
   }
 }
 
+namespace {
+// The locale's texts and DIR show times in 2-second steps, as the DOS date
+// and time they come from did.
+DateParts TwoSecondParts(TDateTime value) {
+  return SplitDateTime(value - ((value % 2) + 2) % 2);
+}
+}  // namespace
+
 DateForms::DateForms(const LocaleSettings& locale)
     : locale_(locale),
       date_(locale.ShortDateFormat, locale.Code),
       time_(locale.LongTimeFormat, locale.Code) {}
 
 void DateForms::AppendDate(std::string& out, TDateTime value) const {
-  date_.AppendTo(out, SplitDateTime(value), locale_);
+  date_.AppendTo(out, TwoSecondParts(value), locale_);
 }
 
 void DateForms::AppendTime(std::string& out, TDateTime value) const {
-  time_.AppendTo(out, SplitDateTime(value), locale_);
+  time_.AppendTo(out, TwoSecondParts(value), locale_);
 }
 
 void DateForms::AppendDateTime(std::string& out, TDateTime value) const {
-  const DateParts parts = SplitDateTime(value);
+  const DateParts parts = TwoSecondParts(value);
   date_.AppendTo(out, parts, locale_);
   if (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0) {
     out += ' ';
@@ -209,7 +217,7 @@ void DateForms::AppendDateTime(std::string& out, TDateTime value) const {
 }
 
 std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
-  const DateParts t = SplitDateTime(value);
+  const DateParts t = TwoSecondParts(value);
   std::string out;
   out.reserve(19);
   AppendNumber(out, t.Year, 4);

@@ -37,7 +37,8 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
   style_ = style;
   dirs_.clear();
   dirs_.push_back({"", 0, static_cast<std::uint32_t>(root_.size())});
-  dirFlags_.assign(1, HasControlChars(root_) ? 2 : 0);
+  dirFlags_.assign(1, 0);
+  rootControl_ = HasControlChars(root_);
   return 0;
 }
 
@@ -47,10 +48,17 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* store
   const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + nameLength + 1;
   if (length > UINT32_MAX || dirs_.size() > TTarvixFileInfo::kIndexMask) throw LimitFailure();
   dirs_.push_back({storedName, parent, static_cast<std::uint32_t>(length)});
-  const bool control = HasControlChars(std::string_view(storedName, nameLength));
+  const bool control = UnwritableOnALine(std::string_view(storedName, nameLength));
   dirFlags_.push_back(
       static_cast<std::uint8_t>(dirFlags_[parent] | (inexact ? 1 : 0) | (control ? 2 : 0)));
   return static_cast<std::uint32_t>(dirs_.size() - 1);
+}
+
+bool EntryList::UnwritableOnALine(std::string_view name) const {
+  // Only a foreign file system (a Unix mount) gives a Windows program such
+  // a name; no quoting makes cmd read it back.
+  return HasControlChars(name) || (style_ == PathStyle::Windows &&
+                                   name.find_first_of("\"*?<>|:\\") != std::string_view::npos);
 }
 
 const char* EntryList::StoreName(std::string_view name) {
@@ -68,17 +76,20 @@ const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t name
   TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
   entry.NameData = stored;
   entry.SizeBytes = size;
-  const bool control = HasControlChars(std::string_view(stored, nameLength));
+  const bool control = UnwritableOnALine(std::string_view(stored, nameLength));
   entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0) |
                      (inexact ? TTarvixFileInfo::kInexactFlag : 0) |
                      (control ? TTarvixFileInfo::kControlFlag : 0);
   // An entry of a directory left out by a filter counts too: its line holds
   // that directory's name.
-  if (!inexact && !control && dirFlags_[dirIndex] == 0 && firstInexact_ == count_) ++firstInexact_;
+  if (!inexact && !control && dirFlags_[dirIndex] == 0 && !rootControl_ && firstInexact_ == count_)
+    ++firstInexact_;
   const TDateTime units = time / 2;
   entry.TimeUnits = units <= 0            ? 0
                     : units >= UINT32_MAX ? UINT32_MAX
                                           : static_cast<std::uint32_t>(units);
+  if (units > 0 && units < UINT32_MAX && time % 2 != 0)
+    entry.DirAndFlag |= TTarvixFileInfo::kOddSecondFlag;
   ++count_;
   if (consumer_) consumer_->Take(*this, entry);
   return entry;
@@ -103,6 +114,7 @@ void EntryList::Clear() {
   arenaUsed_ = kArenaBlock;
   dirs_.clear();
   dirFlags_.clear();
+  rootControl_ = false;
   root_.clear();
 }
 

@@ -18,7 +18,7 @@ namespace tvx {
 // the directory it was found in is shared by its siblings, and the time is
 // kept in 2-second units (the DOS date and time that listings show have no
 // finer resolution) from 30 December 1899 up to the year 2171, earlier and
-// later times being held at those ends.
+// later times being held at those ends, with a flag for an odd second.
 class TTarvixFileInfo {
  public:
   std::string_view Name() const { return NameData; }
@@ -26,11 +26,15 @@ class TTarvixFileInfo {
   std::string_view ShortName() const { return Name(); }
   std::uint64_t Size() const { return SizeBytes; }  // 0 for directories and links
   TDateTime DateTime() const { return static_cast<TDateTime>(TimeUnits) * 2; }
+  // To the second, for the texts that show seconds exactly and the age filters.
+  TDateTime ExactDateTime() const { return DateTime() + ((DirAndFlag & kOddSecondFlag) ? 1 : 0); }
   bool IsDir() const { return (DirAndFlag & kDirFlag) != 0; }
   // The name holds "?" for characters the output's code page lacks.
   bool IsInexact() const { return (DirAndFlag & kInexactFlag) != 0; }
   // The name holds a control byte (0x01-0x1F, 0x7F), which would break a
-  // line; it is kept as it is and shown with "?" where it is displayed.
+  // line, or on Windows a character that no Windows name holds, which a
+  // command line would take for an operator or a wildcard. It is kept as it
+  // is; a control byte is shown with "?" where it is displayed.
   bool HasControlBytes() const { return (DirAndFlag & kControlFlag) != 0; }
   std::uint32_t DirIndex() const { return DirAndFlag & kIndexMask; }
 
@@ -39,7 +43,8 @@ class TTarvixFileInfo {
   static constexpr std::uint32_t kDirFlag = 0x80000000u;
   static constexpr std::uint32_t kInexactFlag = 0x40000000u;
   static constexpr std::uint32_t kControlFlag = 0x20000000u;
-  static constexpr std::uint32_t kIndexMask = kControlFlag - 1;
+  static constexpr std::uint32_t kOddSecondFlag = 0x10000000u;
+  static constexpr std::uint32_t kIndexMask = kOddSecondFlag - 1;
 
   const char* NameData = "";
   std::uint64_t SizeBytes = 0;
@@ -98,7 +103,7 @@ class EntryList {
   // and whether that name is inexact.
   std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);
   // An entry in two steps: the name, as it is, into the arena, then the
-  // record pointing at it. The record notes a control byte in the name.
+  // record pointing at it. The record notes a name no line can hold.
   const char* StoreName(std::string_view name);
   const TTarvixFileInfo& AddStored(const char* storedName, std::size_t nameLength,
                                    std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
@@ -121,10 +126,14 @@ class EntryList {
   // The first entry whose name or directory path is inexact or holds a
   // control byte; Count() when there is none.
   std::size_t FirstInexact() const { return firstInexact_; }
-  // Whether the directory's path holds an inexact name, so names no directory.
+  // Whether the directory's path below the root holds an inexact name, so
+  // names no directory.
   bool InInexactDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 1) != 0; }
-  // Whether the directory's path (the root's included) holds a control byte.
+  // Whether the directory's path below the root holds a name that no line
+  // can hold (a control byte; on Windows a character no Windows name has).
   bool InControlDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 2) != 0; }
+  // Whether the listed directory's own path holds a control byte.
+  bool RootHasControl() const { return rootControl_; }
 
  private:
   friend class FullPrefixCache;
@@ -137,6 +146,7 @@ class EntryList {
   static constexpr std::size_t kArenaBlock = 1 << 20;
 
   const char* Store(std::string_view name);
+  bool UnwritableOnALine(std::string_view name) const;
 
   std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
   std::size_t count_ = 0;
@@ -149,6 +159,7 @@ class EntryList {
   std::size_t arenaUsed_ = kArenaBlock;
   std::vector<DirRecord> dirs_;
   std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path
+  bool rootControl_ = false;
   std::string root_;
   PathStyle style_ = PathStyle::Posix;
 };

@@ -26,20 +26,8 @@ std::string LimitFailure::Text(Language language, const SystemText& toSystem) co
   return toSystem(LimitFailureText(language));
 }
 
-std::string InexactNameFailure::Text(Language language, const SystemText& toSystem) const {
-  return toSystem(InexactNameText(language));
-}
-
-std::string ControlNameFailure::Text(Language language, const SystemText& toSystem) const {
-  return toSystem(ControlNameText(language));
-}
-
-std::string InvalidValueFailure::Text(Language language, const SystemText& toSystem) const {
-  return toSystem(InvalidValueText(language));
-}
-
-std::string UnknownSwitchWarning::Text(Language language, const SystemText& toSystem) const {
-  return toSystem(UnknownSwitchText(language));
+std::string WordFailure::Text(Language language, const SystemText& toSystem) const {
+  return toSystem(text_(language));
 }
 
 }  // namespace tvx

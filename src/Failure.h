@@ -109,52 +109,60 @@ class LimitFailure : public Failure {
   std::string Text(Language language, const SystemText& toSystem) const override;
 };
 
-// An entry whose name the output's code page cannot hold and that has no
-// short name: LIST would write "?" for its missing characters.
-class InexactNameFailure : public Failure {
+// A failure, or a warning, of the form "text [what]", its text in the
+// language of the messages.
+class WordFailure : public Failure {
  public:
-  explicit InexactNameFailure(std::string shownPath) : Failure("inexact name") {
-    SetPath(std::move(shownPath));
+  using TextOf = std::string (*)(Language);
+  WordFailure(TextOf text, std::string what) : Failure("word failure"), text_(text) {
+    SetPath(std::move(what));
   }
 
  protected:
   std::string Text(Language language, const SystemText& toSystem) const override;
+
+ private:
+  TextOf text_;
 };
 
-// An entry whose name holds a control byte: on one line it would break the
-// line, or with "?" name another file. /0 writes it.
-class ControlNameFailure : public Failure {
+// An entry whose name the output's code page cannot hold and that has no
+// short name: LIST would write "?" for its missing characters.
+class InexactNameFailure : public WordFailure {
  public:
-  explicit ControlNameFailure(std::string path) : Failure("control byte in name") {
-    SetPath(std::move(path));
-  }
+  explicit InexactNameFailure(std::string shownPath)
+      : WordFailure(InexactNameText, std::move(shownPath)) {}
+};
 
- protected:
-  std::string Text(Language language, const SystemText& toSystem) const override;
+// An entry whose name holds a control byte (or on Windows a character no
+// Windows name holds): on one line it would break the line, or name another
+// file. /0 writes it.
+class ControlNameFailure : public WordFailure {
+ public:
+  explicit ControlNameFailure(std::string path) : WordFailure(ControlNameText, std::move(path)) {}
 };
 
 // An option whose value is missing, malformed or out of range; it names the
 // option as typed, and ends the run before anything is scanned.
-class InvalidValueFailure : public Failure {
+class InvalidValueFailure : public WordFailure {
  public:
-  explicit InvalidValueFailure(std::string typed) : Failure("invalid value") {
-    SetPath(std::move(typed));
-  }
-
- protected:
-  std::string Text(Language language, const SystemText& toSystem) const override;
+  explicit InvalidValueFailure(std::string typed)
+      : WordFailure(InvalidValueText, std::move(typed)) {}
 };
 
-// Not a failure: the warning for a parameter that names no option, which the
-// run then ignores. It shares the failures' "text [what]" form.
-class UnknownSwitchWarning : public Failure {
+// A parameter that begins with "/" and names no option: a typo must never
+// widen a batch, so the run ends before the scan.
+class UnknownOptionFailure : public WordFailure {
  public:
-  explicit UnknownSwitchWarning(std::string typed) : Failure("unknown option") {
-    SetPath(std::move(typed));
-  }
+  explicit UnknownOptionFailure(std::string typed)
+      : WordFailure(UnknownOptionText, std::move(typed)) {}
+};
 
- protected:
-  std::string Text(Language language, const SystemText& toSystem) const override;
+// Not a failure: the warning for a parameter after the directory that is no
+// option at all, which the run then ignores.
+class UnexpectedParameterWarning : public WordFailure {
+ public:
+  explicit UnexpectedParameterWarning(std::string typed)
+      : WordFailure(UnexpectedParameterText, std::move(typed)) {}
 };
 
 }  // namespace tvx

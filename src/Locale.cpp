@@ -55,7 +55,7 @@ std::string GroupDigits(unsigned long long magnitude, bool negative, char separa
 TDateTime MakeDateTime(int year, int month, int day, int hour, int minute, int second) {
   std::int64_t days =
       DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochDays;
-  std::int64_t seconds = days * kSecondsPerDay + hour * 3600 + minute * 60 + (second & ~1);
+  std::int64_t seconds = days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
   return seconds;
 }
 

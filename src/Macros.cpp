@@ -1,102 +1,256 @@
 #include "Macros.h"
 
+#include <array>
+#include <charconv>
 #include <cstdio>
 
 #include "Options.h"
-#include "Output.h"
+#include "Order.h"
+#include "Paths.h"
 
 namespace tvx {
-
-std::size_t MacroValue::Size() const {
-  std::size_t size = 0;
-  for (std::string_view piece : Pieces) size += piece.size();
-  return size;
-}
-
-void MacroValue::AppendTo(std::string& out) const {
-  for (std::string_view piece : Pieces) out.append(piece);
-}
-
-MacroText::MacroText(std::string_view text) : typed_(text) {
-  const std::size_t kLiteral = kMacroCount;
-  std::size_t start = 0;
-  std::size_t afterDate = std::string_view::npos;  // where the last "$DATE" step ended
-  for (std::size_t pos = text.find('$'); pos != std::string_view::npos;
-       pos = text.find('$', pos + 1)) {
-    std::size_t macro = 0;
-    while (macro < kMacroCount && text.substr(pos, kMacroNames[macro].size()) != kMacroNames[macro])
-      ++macro;
-    if (macro == kMacroCount) {
-      formsMacros_ = true;
-      continue;
-    }
-    // "$DATE", then typed text that begins "TIME" ("", "T", "TI" or "TIM"),
-    // then a macro replaced before "$DATETIME": its text could complete it.
-    if (afterDate != std::string_view::npos && macro <= MacroIndex(Macro::DateTime) &&
-        std::string_view("TIME").starts_with(text.substr(afterDate, pos - afterDate)))
-      formsMacros_ = true;
-    if (pos > start) steps_.push_back({kLiteral, start, pos - start});
-    steps_.push_back({macro, 0, 0});
-    uses_[macro] = true;
-    ++macroSteps_;
-    start = pos + kMacroNames[macro].size();
-    afterDate = macro == MacroIndex(Macro::Date) ? start : std::string_view::npos;
-    pos = start - 1;
-  }
-  if (start < text.size()) steps_.push_back({kLiteral, start, text.size() - start});
-}
-
-bool MacroText::StepsExact(const MacroValues& values) const {
-  if (formsMacros_) return false;
-  // ReplaceAll stops past its size and work limits: the steps may be taken
-  // only where it would not, so that a long text gives one result either way.
-  std::size_t largest = typed_.size();
-  for (const Step& step : steps_) {
-    if (step.macro < kMacroCount) largest += values[step.macro].Size();
-  }
-  return largest <= ReplaceAllLimit(macroSteps_);
-}
-
-void MacroText::AppendTo(LineWriter& out, const MacroValues& values) const {
-  for (const Step& step : steps_) {
-    if (step.macro == kMacroCount) {
-      out.Append(std::string_view(typed_).substr(step.start, step.length));
-      continue;
-    }
-    for (std::string_view piece : values[step.macro].Pieces) {
-      if (!piece.empty()) out.Append(piece);
-    }
-  }
-}
-
-void ReplaceMacrosInTurn(std::string& text, MacroSource& source, const CodePage& code) {
-  for (std::size_t macro = 0; macro < kMacroCount; ++macro) {
-    // A text is only made (a date formatted) when its macro occurs.
-    if (text.find(kMacroNames[macro]) == std::string::npos) continue;
-    ReplaceAllIn(text, kMacroNames[macro], source.Text(static_cast<Macro>(macro)), code);
-  }
-}
-
-}  // namespace tvx
-
-namespace tvx {
-
-bool HasMacros(const ListOptions& options) {
-  for (std::string_view macro : kMacroNames) {
-    for (const std::string* text : {&options.Prefix, &options.Suffix, &options.Line}) {
-      if (text->find(macro) != std::string::npos) return true;
-    }
-  }
-  return false;
-}
 
 namespace {
+
+void ProduceSelf(const MacroInput& e, std::string& out) {
+  if (!e.FileNameOnly) out.append(e.Dir);
+  out.append(e.Name);
+}
+void ProduceFull(const MacroInput& e, std::string& out) {
+  out.append(e.Dir);
+  out.append(e.Name);
+}
+void ProduceShort(const MacroInput& e, std::string& out) {
+  out.append(e.Name);
+}
+void ProduceDateTime(const MacroInput& e, std::string& out) {
+  e.Forms->AppendDateTime(out, e.Time);
+}
+void ProduceDate(const MacroInput& e, std::string& out) {
+  e.Forms->AppendDate(out, e.Time);
+}
+void ProduceTime(const MacroInput& e, std::string& out) {
+  e.Forms->AppendTime(out, e.Time);
+}
+void ProduceIsoDate(const MacroInput& e, std::string& out) {
+  AppendIsoDate(out, e.ExactTime);
+}
+void ProduceIsoTime(const MacroInput& e, std::string& out) {
+  AppendIsoTime(out, e.ExactTime);
+}
+void ProduceStamp(const MacroInput& e, std::string& out) {
+  AppendStamp(out, e.ExactTime);
+}
+void ProduceRel(const MacroInput& e, std::string& out) {
+  out.append(e.Dir.substr(e.RootLength));
+  out.append(e.Name);
+}
+void ProduceParent(const MacroInput& e, std::string& out) {
+  out.append(e.Parent);
+}
+void ProduceName(const MacroInput& e, std::string& out) {
+  out.append(e.Name.substr(0, e.Name.size() - ExtensionOf(e.Name).size()));
+}
+void ProduceExt(const MacroInput& e, std::string& out) {
+  out.append(ExtensionOf(e.Name));
+}
+void ProduceSize(const MacroInput& e, std::string& out) {
+  char text[24];
+  const auto end = std::to_chars(text, text + sizeof text, e.Size).ptr;
+  out.append(text, static_cast<std::size_t>(end - text));
+}
+
+using enum PathReach;
+using enum MacroSource;
+constexpr std::array<MacroRow, 14> kMacros = {{
+    {"$SELF", true, Self, Path, ProduceSelf},
+    {"$FULL", false, Whole, Path, ProduceFull},
+    {"$SHORT", false, Name, Path, ProduceShort},
+    {"$DATETIME", false, None, Time, ProduceDateTime},
+    {"$DATE", false, None, Time, ProduceDate},
+    {"$TIME", false, None, Time, ProduceTime},
+    {"$ISODATE", false, None, Time, ProduceIsoDate},
+    {"$ISOTIME", false, None, Time, ProduceIsoTime},
+    {"$STAMP", false, None, Time, ProduceStamp},
+    {"$REL", true, BelowRoot, Path, ProduceRel},
+    {"$PARENT", true, Whole, Path, ProduceParent},
+    {"$NAME", true, Name, Path, ProduceName},
+    {"$EXT", true, Name, Path, ProduceExt},
+    {"$SIZE", false, None, Size, ProduceSize},
+}};
+static_assert(kMacros.size() <= 32, "LineTemplate keeps a bit per macro");
+
+// The longest macro name at text[pos] ("$DATETIME" rather than "$DATE"), or
+// kMacros.size() when none stands there.
+std::size_t MacroAt(std::string_view text, std::size_t pos) {
+  std::size_t found = kMacros.size();
+  for (std::size_t m = 0; m < kMacros.size(); ++m) {
+    const std::string_view name = kMacros[m].Name;
+    if (text.substr(pos, name.size()) == name &&
+        (found == kMacros.size() || name.size() > kMacros[found].Name.size()))
+      found = m;
+  }
+  return found;
+}
+
 void AppendNumbers(std::string& out, const char* format, int a, int b, int c) {
   char text[48];
   const int length = std::snprintf(text, sizeof text, format, a, b, c);
   if (length > 0) out.append(text, static_cast<std::size_t>(length));
 }
+
 }  // namespace
+
+std::span<const MacroRow> MacroTable() {
+  return kMacros;
+}
+
+// Reads the user's text as the target shell does, to know where each macro
+// stands: sh has single and double quotes and "\" escapes outside single
+// quotes; cmd has double quotes and "^" escapes outside them. A macro whose
+// "$" the shell would take literally (an escaped one) stays as typed.
+class LineTemplate::Reader {
+ public:
+  Reader(LineTemplate& line, QuoteRule rule, const CodePage& code)
+      : line_(line), posix_(rule == QuoteRule::PosixShell), code_(code) {}
+
+  void Read(std::string_view text) {
+    const std::size_t begin = line_.text_.size();
+    line_.text_.append(text);
+    const std::string_view all = line_.text_;
+    for (std::size_t pos = begin; pos < all.size();) pos += ReadAt(all, pos);
+  }
+  void DisplayedName() { AddMacro(kSelfMacro); }
+  void Finish();
+
+ private:
+  std::size_t ReadAt(std::string_view all, std::size_t pos);
+  bool IsDelimiter(char c) const {
+    const std::string_view delimiters = posix_ ? " \t\n;&|<>()" : " \t&|<>";
+    return where_ == Context::Bare && delimiters.find(c) != std::string_view::npos;
+  }
+  void AddText(std::uint16_t kind, std::size_t pos, std::size_t length);
+  void AddMacro(std::size_t macro) {
+    line_.steps_.push_back({static_cast<std::uint16_t>(macro), where_, false, word_, 0, 0});
+    line_.used_ |= 1u << macro;
+  }
+
+  LineTemplate& line_;
+  const bool posix_;
+  const CodePage& code_;
+  Context where_ = Context::Bare;
+  bool escaped_ = false;  // the character before escapes this one
+  std::uint32_t word_ = 0;
+};
+
+std::size_t LineTemplate::Reader::ReadAt(std::string_view all, std::size_t pos) {
+  const std::size_t length = code_.CharLength(all, pos);
+  const char c = all[pos];
+  if (length > 1 || escaped_) {
+    escaped_ = false;
+    AddText(kLiteral, pos, length);
+    return length;
+  }
+  const bool quote = where_ == Context::SingleQuoted
+                         ? c == '\''
+                         : c == '"' || (posix_ && c == '\'' && where_ == Context::Bare);
+  if (quote) {
+    AddText(kQuoteMark, pos, 1);
+    const Context opened = c == '"' ? Context::DoubleQuoted : Context::SingleQuoted;
+    where_ = where_ == Context::Bare ? opened : Context::Bare;
+    return 1;
+  }
+  if (where_ != Context::SingleQuoted && c == (posix_ ? '\\' : '^') &&
+      (posix_ || where_ == Context::Bare))
+    escaped_ = true;
+  if (IsDelimiter(c)) {
+    ++word_;
+    AddText(kLiteral, pos, 1);
+    ++word_;
+    return 1;
+  }
+  if (c == '$') {
+    const std::size_t macro = MacroAt(all, pos);
+    if (macro < kMacros.size()) {
+      AddMacro(macro);
+      return kMacros[macro].Name.size();
+    }
+  }
+  AddText(kLiteral, pos, 1);
+  return 1;
+}
+
+void LineTemplate::Reader::AddText(std::uint16_t kind, std::size_t pos, std::size_t length) {
+  std::vector<Step>& steps = line_.steps_;
+  if (kind == kLiteral && !steps.empty()) {
+    Step& last = steps.back();
+    if (last.Macro == kLiteral && last.Word == word_ && last.Start + last.Length == pos) {
+      last.Length += static_cast<std::uint32_t>(length);
+      return;
+    }
+  }
+  steps.push_back({kind, where_, false, word_, static_cast<std::uint32_t>(pos),
+                   static_cast<std::uint32_t>(length)});
+}
+
+void LineTemplate::Reader::Finish() {
+  std::vector<Step>& steps = line_.steps_;
+  for (std::size_t s = 0; s < steps.size(); ++s) {
+    const bool sameBefore = s > 0 && steps[s - 1].Word == steps[s].Word;
+    const bool sameAfter = s + 1 < steps.size() && steps[s + 1].Word == steps[s].Word;
+    steps[s].Alone = steps[s].Macro < kMacros.size() && !sameBefore && !sameAfter;
+  }
+}
+
+LineTemplate LineTemplate::AroundName(std::string_view prefix, std::string_view suffix,
+                                      QuoteRule rule, const CodePage& code) {
+  LineTemplate line;
+  Reader reader(line, rule, code);
+  if (!prefix.empty()) {
+    reader.Read(prefix);
+    reader.Read(" ");
+  }
+  reader.DisplayedName();
+  if (!suffix.empty()) {
+    reader.Read(" ");
+    reader.Read(suffix);
+  }
+  reader.Finish();
+  return line;
+}
+
+LineTemplate LineTemplate::Whole(std::string_view text, QuoteRule rule, const CodePage& code) {
+  LineTemplate line;
+  Reader reader(line, rule, code);
+  reader.Read(text);
+  reader.Finish();
+  return line;
+}
+
+bool LineTemplate::NeedsDetails() const {
+  for (std::size_t m = 0; m < kMacros.size(); ++m) {
+    if (Uses(m) && kMacros[m].Source != MacroSource::Path) return true;
+  }
+  return false;
+}
+
+PathReach LineTemplate::Reach(bool fileNameOnly) const {
+  PathReach reach = PathReach::None;
+  for (std::size_t m = 0; m < kMacros.size(); ++m) {
+    if (!Uses(m)) continue;
+    PathReach own = kMacros[m].Reach;
+    if (own == PathReach::Self) own = fileNameOnly ? PathReach::Name : PathReach::Whole;
+    if (own > reach) reach = own;
+  }
+  return reach;
+}
+
+LineTemplate LineTemplate::For(const ListOptions& options, PathStyle style, const CodePage& code) {
+  const QuoteRule rule =
+      style == PathStyle::Windows ? QuoteRule::CommandPrompt : QuoteRule::PosixShell;
+  return options.HasLine ? Whole(options.Line, rule, code)
+                         : AroundName(options.Prefix, options.Suffix, rule, code);
+}
 
 void AppendIsoDate(std::string& out, TDateTime time) {
   const DateParts parts = SplitDateTime(time);

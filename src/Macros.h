@@ -1,12 +1,18 @@
-// LIST's lines: one table of macro names; a prefix, suffix or line template
-// cut once per run into literal text and macro steps; and the per-entry
-// values with the date cache (MacroLines.cpp), which write each line.
+// LIST's lines: one table of macros, the prefix, suffix or line template
+// read once per run as the target shell reads it, and the per-entry values
+// (MacroLines.cpp), which write each line.
+//
+// Macros are replaced in one pass over the user's text: what a macro puts in
+// is never searched again, so a name that holds a macro word stays that
+// name. Each macro is written in the form that gives exactly its value where
+// it stands: outside quotes, inside the user's double quotes or inside the
+// user's single quotes.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,102 +22,88 @@
 
 namespace tvx {
 
+class DateForms;
 class LineWriter;
 class TTarvixFileInfo;
 struct ListOptions;
 enum class PathStyle;
-struct LocaleSettings;
 
-// In the order the replace-in-turn rule replaces them: "$DATETIME" before
-// "$DATE", so the longer name is never cut in two; the date macros together;
-// then the path parts and the size.
-enum class Macro {
-  Self,
-  Full,
-  Short,
-  DateTime,
-  Date,
-  Time,
-  IsoDate,
-  IsoTime,
-  Stamp,
-  Rel,
-  Parent,
-  Name,
-  Ext,
-  Size
-};
-inline constexpr std::size_t kMacroCount = 14;
-inline constexpr std::array<std::string_view, kMacroCount> kMacroNames = {
-    "$SELF",    "$FULL",  "$SHORT", "$DATETIME", "$DATE", "$TIME", "$ISODATE",
-    "$ISOTIME", "$STAMP", "$REL",   "$PARENT",   "$NAME", "$EXT",  "$SIZE"};
-constexpr std::size_t MacroIndex(Macro macro) {
-  return static_cast<std::size_t>(macro);
-}
-inline constexpr std::size_t kFirstDateMacro = MacroIndex(Macro::DateTime);
-inline constexpr std::size_t kDateMacroCount = 6;
-constexpr bool IsDateMacro(std::size_t macro) {
-  return macro >= kFirstDateMacro && macro < kFirstDateMacro + kDateMacroCount;
-}
-
-// A macro's text for one entry, in up to four pieces (a quote, a directory, a
-// name, a quote), so that it is written without being put together first.
-struct MacroValue {
-  WordPieces Pieces{};
-  std::size_t Size() const;
-  void AppendTo(std::string& out) const;
-};
-using MacroValues = std::array<MacroValue, kMacroCount>;
-
-// Hands out an entry's macro texts whole, each made when first asked for.
-class MacroSource {
- public:
-  virtual ~MacroSource() = default;
-  virtual std::string_view Text(Macro macro) = 0;
+// What an entry's macros are made from.
+struct MacroInput {
+  std::string_view Dir;     // the full path of its directory, with the final separator
+  std::size_t RootLength;   // how much of Dir is the listed directory's
+  std::string_view Parent;  // Dir without its final separator (a root keeps it)
+  std::string_view Name;
+  bool FileNameOnly = false;
+  std::uint64_t Size = 0;
+  TDateTime Time = 0;       // the 2-second form the locale's date texts show
+  TDateTime ExactTime = 0;  // to the second
+  const DateForms* Forms = nullptr;
 };
 
-// A prefix or suffix, cut once per run into literal text and macro steps.
-class MacroText {
- public:
-  explicit MacroText(std::string_view text);
+// How much of an entry's path a macro's text holds, so that a name is
+// checked only where some line writes it. Self is the whole path, or the
+// name alone under /F.
+enum class PathReach : std::uint8_t { None, Name, BelowRoot, Whole, Self };
 
-  const std::string& Typed() const { return typed_; }
-  bool Uses(Macro macro) const { return uses_[MacroIndex(macro)]; }
-  // Whether writing the steps gives what replacing in turn gives, for an
-  // entry none of whose texts holds a "$" (text put in after "$DATE" could
-  // still spell "$DATETIME"), within the limits of ReplaceAll.
-  bool StepsExact(const MacroValues& values) const;
-  void AppendTo(LineWriter& out, const MacroValues& values) const;
+// What a macro's value depends on besides the path: the date macros give
+// one text for one time, so it is kept between entries.
+enum class MacroSource : std::uint8_t { Path, Size, Time };
 
- private:
-  struct Step {
-    std::size_t macro;          // kMacroCount for literal text
-    std::size_t start, length;  // the literal text in typed_
-  };
-  std::string typed_;
-  std::vector<Step> steps_;
-  std::array<bool, kMacroCount> uses_{};
-  std::size_t macroSteps_ = 0;
-  // A "$" that starts no macro, or "$DATE" close before a macro that is
-  // replaced earlier: inserted text can then form a macro that the steps
-  // would not replace.
-  bool formsMacros_ = false;
+struct MacroRow {
+  std::string_view Name;  // "$SELF"
+  bool Shown;             // /U and /L apply; the others keep the stored case
+  PathReach Reach;
+  MacroSource Source;
+  void (*Produce)(const MacroInput& entry, std::string& out);
 };
 
-// The replace-in-turn rule, the reference for every line: each macro of the
-// table in turn replaced by ReplaceAll on the result of the previous one, so
-// that macros formed by inserted text are replaced too.
-void ReplaceMacrosInTurn(std::string& text, MacroSource& source, const CodePage& code);
-
-// Whether LIST's prefix, suffix or line template holds a macro: only then
-// are macros replaced, and only then can a date or size be needed (a name
-// put in by one may hold another).
-bool HasMacros(const ListOptions& options);
+// Every macro, one row each; the index of a row is the macro's number.
+std::span<const MacroRow> MacroTable();
+inline constexpr std::uint16_t kSelfMacro = 0;
 
 // The locale-free date texts: "2026-12-07", "16:44:40", "20261207-164440".
 void AppendIsoDate(std::string& out, TDateTime time);
 void AppendIsoTime(std::string& out, TDateTime time);
 void AppendStamp(std::string& out, TDateTime time);
+
+// Where a macro stands in the user's text, as the target shell reads it.
+enum class Context : std::uint8_t { Bare, DoubleQuoted, SingleQuoted };
+
+// A prefix and suffix around the displayed name, or a /LINE template, cut
+// once per run into steps: literal text, the user's quote marks, macros.
+class LineTemplate {
+ public:
+  static constexpr std::uint16_t kLiteral = 0xFFFF;
+  static constexpr std::uint16_t kQuoteMark = 0xFFFE;
+  struct Step {
+    std::uint16_t Macro = kLiteral;  // a row of MacroTable, or literal text or a quote mark
+    Context Where = Context::Bare;
+    bool Alone = false;                   // a macro that is a whole word by itself
+    std::uint32_t Word = 0;               // steps of one word share it
+    std::uint32_t Start = 0, Length = 0;  // literal text and quote marks, in Text()
+  };
+
+  // The prefix, a blank, the displayed name ($SELF), a blank and the suffix,
+  // the blanks only beside a prefix or suffix that is there.
+  static LineTemplate AroundName(std::string_view prefix, std::string_view suffix, QuoteRule rule,
+                                 const CodePage& code);
+  static LineTemplate Whole(std::string_view line, QuoteRule rule, const CodePage& code);
+  // LIST's lines as the options ask, read by the rule of the system.
+  static LineTemplate For(const ListOptions& options, PathStyle style, const CodePage& code);
+
+  const std::string& Text() const { return text_; }
+  const std::vector<Step>& Steps() const { return steps_; }
+  bool Uses(std::size_t macro) const { return (used_ >> macro) & 1u; }
+  bool NeedsDetails() const;
+  PathReach Reach(bool fileNameOnly) const;
+
+ private:
+  class Reader;
+  std::string text_;
+  std::vector<Step> steps_;
+  std::uint32_t used_ = 0;  // a bit per macro
+};
 
 // Makes LIST's lines: the prefix, the displayed name and the suffix with a
 // blank between those present, or the /LINE template alone; the macros of

@@ -144,8 +144,12 @@ std::string InvalidValueText(Language language) {
   return Pick(language, "Invalid value", "値が正しくありません");
 }
 
-std::string UnknownSwitchText(Language language) {
-  return Pick(language, "Unknown option ignored", "不明なｵﾌﾟｼｮﾝを無視しました");
+std::string UnknownOptionText(Language language) {
+  return Pick(language, "Unknown option", "不明なｵﾌﾟｼｮﾝです");
+}
+
+std::string UnexpectedParameterText(Language language) {
+  return Pick(language, "Unexpected parameter ignored", "余分なﾊﾟﾗﾒｰﾀを無視しました");
 }
 
 std::string LimitFailureText(Language language) {

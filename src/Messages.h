@@ -45,7 +45,9 @@ std::string ProgressText(Language language, std::string_view entries, std::strin
 // An option whose value cannot be used; the option as typed follows.
 std::string InvalidValueText(Language language);
 // A parameter that looks like an option but names none; it follows.
-std::string UnknownSwitchText(Language language);
+std::string UnknownOptionText(Language language);
+// A parameter after the directory that is no option; it follows.
+std::string UnexpectedParameterText(Language language);
 
 // The messages' language for a POSIX locale name (the first set of LC_ALL,
 // LC_MESSAGES and LANG): Japanese for "ja" in a code set that can carry

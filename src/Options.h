@@ -25,14 +25,16 @@ struct ListOptions {
   bool NoProgress = false;  // no progress line on a terminal
   bool Utf8 = false;        // every text in UTF-8 (changes nothing where texts are as stored)
   bool Nul = false;         // LIST ends each line with a NUL byte and quotes nothing
+  bool Batch = false;       // LIST's lines for a batch file: "%" doubled, the console's code page
   std::string Prefix;       // expanded; LIST puts a blank between it and the name
   std::string Suffix;       // expanded; LIST puts a blank between the name and it
   std::string Line;         // expanded: each LIST line is this alone, its macros replaced
   bool HasLine = false;
   std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
   Choice Chosen;               // the entries listed and the directories entered
-  // Parameters that name no option, as typed: warned about, then ignored.
-  std::vector<std::string> UnknownSwitches;
+  // Parameters after the directory that are no option, as typed: warned
+  // about, then ignored.
+  std::vector<std::string> Unexpected;
 };
 
 }  // namespace tvx

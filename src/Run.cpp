@@ -21,10 +21,10 @@ namespace tvx {
 namespace {
 
 bool IsHelpRequest(const std::vector<std::string>& params) {
-  if (FindSwitch(params, {"H", "HELP"}) == 1) return true;
+  if (FindSwitch(params, {"H", "HELP"}) == 1 || FindSwitch(params, {"/?"}) > 0) return true;
   // The spellings users of either platform type.
   const std::string& first = params.front();
-  return first == "/?" || first == "-?" || first == "-h" || first == "--help";
+  return first == "-?" || first == "-h" || first == "--help";
 }
 
 // Where the run's messages go, in the language the output can carry.
@@ -49,7 +49,15 @@ class Messenger {
   // must not stop the listing: the exit code says it is incomplete anyway.
   void ToStandardError(std::string_view message) const {
     try {
-      const std::string line = std::string(message) + std::string(platform_.LineBreak());
+      // Texts of several lines are joined with "\r\n", as the output's are.
+      std::string line;
+      const std::string_view lineBreak = platform_.LineBreak();
+      for (std::size_t start = 0;;) {
+        const std::size_t end = message.find("\r\n", start);
+        line.append(message.substr(start, end - start)).append(lineBreak);
+        if (end == std::string_view::npos) break;
+        start = end + 2;
+      }
       platform_.StandardError().Write(line.data(), line.size());
     } catch (...) {
     }
@@ -99,7 +107,7 @@ std::unique_ptr<EntryConsumer> MakeStreamed(Platform& platform, const ListOption
   const OutputPace::Clock clock = [&platform] { return platform.Milliseconds(); };
   switch (options.Command) {
     case CommandKind::List:
-      return std::make_unique<StreamedList>(options, locale, out, clock, leftOut);
+      return std::make_unique<StreamedList>(options, platform.Style(), locale, out, clock, leftOut);
     case CommandKind::Dir:
       return std::make_unique<StreamedDir>(options, platform.Style(), locale, out, clock);
     default:
@@ -111,16 +119,11 @@ std::unique_ptr<EntryConsumer> MakeStreamed(Platform& platform, const ListOption
 // what follows the entries of a streamed one.
 void WriteCommand(Platform& platform, const ListOptions& options, const EntryList& list,
                   std::uint64_t total, EntryConsumer* streamed, const LocaleSettings& locale,
-                  LineWriter& out, const std::function<void(const Failure&)>& leftOut) {
+                  LineWriter& out) {
   const std::string banner = BannerText(platform.ReadVersion());
   switch (options.Command) {
-    case CommandKind::None:
-      out.WriteText(UnknownCommandText(platform.ReadVersion()));
-      break;
     case CommandKind::List:
-      if (streamed) break;
-      CheckListedNames(options, list, leftOut);
-      ListCommand(options, list, locale, out);
+      if (!streamed) ListCommand(options, list, locale, out);
       break;
     case CommandKind::Stat:
       StatCommand(StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code()), list,
@@ -136,6 +139,7 @@ void WriteCommand(Platform& platform, const ListOptions& options, const EntryLis
       }
       break;
     }
+    case CommandKind::None:
     case CommandKind::Version:
       break;
   }
@@ -148,11 +152,13 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
     out.WriteText(BannerText(platform.ReadVersion()));
     return true;
   }
-  for (const std::string& typed : options.UnknownSwitches)
-    messenger.ToStandardError(messenger.MessageOf(UnknownSwitchWarning(typed)));
-  const bool details = options.Command == CommandKind::Dir ||
-                       (options.Command == CommandKind::List && HasMacros(options)) ||
-                       OrderNeedsDetails(options.Order);
+  for (const std::string& typed : options.Unexpected)
+    messenger.ToStandardError(messenger.MessageOf(UnexpectedParameterWarning(typed)));
+  const bool details =
+      options.Command == CommandKind::Dir ||
+      (options.Command == CommandKind::List &&
+       LineTemplate::For(options, platform.Style(), platform.Code()).NeedsDetails()) ||
+      OrderNeedsDetails(options.Order);
   const LocaleSettings locale = platform.ReadLocale();
 
   // With /C what cannot be listed is reported and left out, and the entries
@@ -177,23 +183,23 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       ScanDirectory(platform, options.Directory, list, options.Recursive, details,
                     leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
                     progress.get(), options.Order.empty() ? nullptr : &order);
-  WriteCommand(platform, options, list, total, streamed.get(), locale, out, leftOut);
+  WriteCommand(platform, options, list, total, streamed.get(), locale, out);
   return complete;
 }
 
-// Writes the message of a failure that ends the run where the platform
-// reports such failures, after what was written before it.
-void Report(Platform& platform, LineWriter& out, const Messenger& messenger, std::string message,
-            bool withOutput) {
+// Writes the message of a failure that ends the run on standard error,
+// after what was written before it; the usage text asked for goes with the
+// output.
+void Report(LineWriter& out, const Messenger& messenger, std::string message, bool withOutput) {
   if (withOutput) {
     try {
       out.WriteText(message);
       out.Flush();
       return;
     } catch (const IoFailure& failure) {
-      // Lines written before the failure stay written. Where failures have
-      // a stream of their own, the output's failure is reported there.
-      if (!platform.FailuresToStandardError() || failure.IsClosedOutput()) return;
+      // Lines written before the failure stay written; the output's own
+      // failure is reported on standard error.
+      if (failure.IsClosedOutput()) return;
       message = messenger.MessageOf(failure);
     }
   } else {
@@ -244,17 +250,21 @@ void ReadFlags(const std::vector<std::string>& params, ListOptions& options) {
   for (const SwitchValue& order : SwitchValues(params, {"/O", "/ORDER"}))
     options.Order = ParseOrder(order.Value, order.Typed);
   options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
+  options.Batch = FindSwitch(params, {"/BAT", "/BATCH"}) > 0;
 }
 
 }  // namespace
 
 ListOptions ParseCommandLine(Platform& platform) {
   std::vector<std::string> params = platform.Parameters();
-  // The switch is ASCII, so it is found in any code page; then the whole
-  // command line is read again in UTF-8, and so is every later text.
+  // The switches are ASCII, so they are found in any code page; then the
+  // whole command line is read again in UTF-8, or in the console's code page
+  // that cmd reads a batch file in, and so is every later text.
   const bool utf8 = FindSwitch(params, {"/UTF8"}) > 0;
   if (utf8) {
     platform.UseUtf8();
+    params = platform.Parameters();
+  } else if (FindSwitch(params, {"/BAT", "/BATCH"}) > 0 && platform.UseConsoleCodePage()) {
     params = platform.Parameters();
   }
   if (params.empty() || IsHelpRequest(params)) throw HelpRequest(UsageText(platform.ReadVersion()));
@@ -273,10 +283,15 @@ ListOptions ParseCommandLine(Platform& platform) {
   if (options.Directory.empty() || options.Directory == ".")
     options.Directory = platform.CurrentDirectory();
   if (!platform.DirectoryExists(options.Directory)) throw Failure(NotFoundText(options.Directory));
+  // Nothing is scanned for a command the program does not know.
+  if (options.Command == CommandKind::None)
+    throw Failure(UnknownCommandText(platform.ReadVersion()));
+  if (const std::string unknown = FirstUnknownOption(params); !unknown.empty())
+    throw UnknownOptionFailure(unknown);
+  options.Unexpected = UnexpectedParameters(params);
 
   ReadFlags(params, options);
   ReadLineParts(platform, params, options);
-  options.UnknownSwitches = UnknownSwitches(params);
   if (const std::string bare = FirstWithoutValue(params); !bare.empty())
     throw InvalidValueFailure(bare);
   options.Chosen = Choice::Read(params, platform.Now(), platform.Style(), platform.Code());
@@ -290,7 +305,7 @@ int RunTvx(Platform& platform) {
     const Messenger messenger(platform);
     LineWriter out(platform.StandardOutput(), platform.LineBreak());
     std::string message;
-    bool withOutput = !platform.FailuresToStandardError();
+    bool withOutput = false;
     try {
       const bool complete = RunCommand(platform, ParseCommandLine(platform), out, messenger);
       out.Flush();
@@ -313,7 +328,7 @@ int RunTvx(Platform& platform) {
       message = failure.what();
     }
     // The list is gone by now.
-    Report(platform, out, messenger, std::move(message), withOutput);
+    Report(out, messenger, std::move(message), withOutput);
   } catch (...) {
   }
   return 1;

@@ -14,27 +14,4 @@ void OutputPace::BeforeRead() {
   last_ = now;
 }
 
-StreamedList::StreamedList(const ListOptions& options, const LocaleSettings& locale,
-                           LineWriter& out, OutputPace::Clock clock,
-                           std::function<void(const Failure&)> leftOut)
-    : options_(options),
-      locale_(locale),
-      out_(out),
-      pace_(out, std::move(clock)),
-      check_(options, std::move(leftOut)) {}
-
-StreamedList::~StreamedList() = default;
-
-void StreamedList::Take(const EntryList& list, const TTarvixFileInfo& entry) {
-  if (!lines_) {
-    lines_ = ListLines::Make(options_, list.Style(), locale_);
-    prefixes_ = std::make_unique<FullPrefixCache>(list);
-  }
-  // Checked before /D leaves a directory out: its contents' lines hold its name.
-  if (!check_.Writable(list, entry, *prefixes_)) return;
-  if (options_.NoDir && entry.IsDir()) return;
-  lines_->Write(entry.DirIndex(), prefixes_->For(entry.DirIndex()), list.Root().size(), entry,
-                out_);
-}
-
 }  // namespace tvx

@@ -15,7 +15,6 @@
 namespace tvx {
 
 class LineWriter;
-class ListLines;
 
 // Hands the buffered lines on at the first directory read after them, then
 // at most every kInterval: a walk that waits on a directory does not hold
@@ -36,20 +35,18 @@ class OutputPace {
 
 class StreamedList final : public EntryConsumer {
  public:
-  StreamedList(const ListOptions& options, const LocaleSettings& locale, LineWriter& out,
-               OutputPace::Clock clock, std::function<void(const Failure&)> leftOut);
-  ~StreamedList() override;
-  void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
+  StreamedList(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
+               LineWriter& out, OutputPace::Clock clock,
+               std::function<void(const Failure&)> leftOut)
+      : writer_(options, style, locale, out, std::move(leftOut)), pace_(out, std::move(clock)) {}
+  void Take(const EntryList& list, const TTarvixFileInfo& entry) override {
+    writer_.Take(list, entry);
+  }
   void BeforeRead() override { pace_.BeforeRead(); }
 
  private:
-  const ListOptions& options_;
-  const LocaleSettings& locale_;
-  LineWriter& out_;
+  ListWriter writer_;
   OutputPace pace_;
-  NameCheck check_;
-  std::unique_ptr<ListLines> lines_;  // made with the first entry, when the list's style is known
-  std::unique_ptr<FullPrefixCache> prefixes_;
 };
 
 class StreamedDir final : public EntryConsumer {

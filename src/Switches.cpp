@@ -10,11 +10,13 @@ namespace {
 
 // The options after the directory. Flags stand alone; valued options are
 // known by the name before their ":" or "=".
-constexpr std::array<std::string_view, 21> kFlags = {
-    "/F", "/FILENAMEONLY", "/D",    "/NODIR",   "/NOD", "/R",  "/RECURSIVE",
-    "/C", "/CONTINUE",     "/Q",    "/NOQUOTE", "/NOQ", "/U",  "/UPPER",
-    "/L", "/LOWER",        "/UTF8", "/0",       "/NUL", "/NP", "/NOPROGRESS"};
-// Prefix and suffix take their value after "=" alone, as they always have.
+constexpr std::array<std::string_view, 24> kFlags = {
+    "/F",   "/FILENAMEONLY", "/D",    "/NODIR",   "/NOD", "/R",  "/RECURSIVE",
+    "/C",   "/CONTINUE",     "/Q",    "/NOQUOTE", "/NOQ", "/U",  "/UPPER",
+    "/L",   "/LOWER",        "/UTF8", "/0",       "/NUL", "/NP", "/NOPROGRESS",
+    "/BAT", "/BATCH",        "/?"};
+// Prefix and suffix take their value after "=" alone, as they always have;
+// alone they are an empty prefix or suffix.
 constexpr std::array<std::string_view, 4> kEqualsOnly = {"/P", "/PREFIX", "/S", "/SUFFIX"};
 constexpr std::array<std::string_view, 14> kValued = {
     "/M",      "/MATCH", "/X",   "/EXCLUDE", "/LEV", "/LEVELS", "/MAXAGE",
@@ -54,20 +56,27 @@ std::vector<SwitchValue> SwitchValues(const std::vector<std::string>& params,
 }
 
 bool IsKnownSwitch(std::string_view param) {
-  if (InTable(kFlags, param)) return true;
+  if (InTable(kFlags, param) || InTable(kEqualsOnly, param)) return true;
   const std::string_view name = SwitchName(param);
   if (name.size() == param.size()) return false;
   if (param[name.size()] == '=' && InTable(kEqualsOnly, name)) return true;
   return InTable(kValued, name);
 }
 
-std::vector<std::string> UnknownSwitches(const std::vector<std::string>& params) {
-  std::vector<std::string> unknown;
+std::string FirstUnknownOption(const std::vector<std::string>& params) {
   for (std::size_t p = kFirstOption; p < params.size(); ++p) {
     if (params[p].starts_with('/') && !IsKnownSwitch(params[p]) && !InTable(kValued, params[p]))
-      unknown.push_back(params[p]);
+      return params[p];
   }
-  return unknown;
+  return {};
+}
+
+std::vector<std::string> UnexpectedParameters(const std::vector<std::string>& params) {
+  std::vector<std::string> unexpected;
+  for (std::size_t p = kFirstOption; p < params.size(); ++p) {
+    if (!params[p].starts_with('/')) unexpected.push_back(params[p]);
+  }
+  return unexpected;
 }
 
 std::string FirstWithoutValue(const std::vector<std::string>& params) {

@@ -27,8 +27,12 @@ std::vector<SwitchValue> SwitchValues(const std::vector<std::string>& params,
 // Whether a parameter is one of the options the program knows, by its name.
 bool IsKnownSwitch(std::string_view param);
 
-// The parameters from position 3 on that begin with "/" and name no option.
-std::vector<std::string> UnknownSwitches(const std::vector<std::string>& params);
+// The first parameter from position 3 on that begins with "/" and names no
+// option; empty when there is none.
+std::string FirstUnknownOption(const std::vector<std::string>& params);
+
+// The parameters from position 3 on that are no option at all.
+std::vector<std::string> UnexpectedParameters(const std::vector<std::string>& params);
 
 // The first parameter from position 3 on that names an option that takes a
 // value but gives none ("/M" alone); empty when there is none.

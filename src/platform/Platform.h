@@ -189,14 +189,15 @@ class Platform {
   // Reads and writes every text as UTF-8 from now on, where the system's own
   // code page is another: names, command line, environment, messages.
   virtual void UseUtf8() {}
+  // Reads and writes every text in the code page cmd reads a batch file in
+  // (the console's), where that is not the code page texts are in already;
+  // true when it changed.
+  virtual bool UseConsoleCodePage() { return false; }
 
   virtual OutputSink& StandardOutput() = 0;
-  // Standard error, written line by line: where a scan that goes on past a
-  // directory reports it, and, where FailuresToStandardError, every failure.
+  // Standard error, written line by line: every failure and warning, so
+  // that standard output holds only what the command writes.
   virtual OutputSink& StandardError() = 0;
-  // Whether a failure that ends the run is reported on standard error (the
-  // POSIX convention) rather than with the output (Windows).
-  virtual bool FailuresToStandardError() const = 0;
   // The language of the failure messages: one the output can carry.
   virtual Language MessageLanguage() = 0;
   // A fixed message (UTF-8 in the source) in the system's text encoding.

@@ -240,7 +240,10 @@ TEST(SwitchesTest, ValuesUnknownOptionsAndLists) {
                                                                        {"/MATCH:a;b", "a;b"}}));
   EXPECT_EQ(SwitchValues(params, {"/LINE"}).at(0).Value, "a:b=c");
   EXPECT_EQ(SwitchValues(params, {"/O", "/ORDER"}).at(0).Value, "");
-  EXPECT_EQ(UnknownSwitches(params), (std::vector<std::string>{"/RECURSIV", "/P:cp"}));
+  EXPECT_EQ(FirstUnknownOption(params), "/RECURSIV");
+  EXPECT_EQ(FirstUnknownOption({"LIST", ".", "/P", "/prefix", "/S", "/BATCH", "/?", "/P:cp"}),
+            "/P:cp");
+  EXPECT_EQ(UnexpectedParameters(params), (std::vector<std::string>{"-x"}));
   EXPECT_EQ(FirstWithoutValue(params), "/M");
   EXPECT_EQ(SplitList("*.c;*.h"), (std::vector<std::string>{"*.c", "*.h"}));
   EXPECT_EQ(SplitList("a;;"), (std::vector<std::string>{"a", "", ""}));

@@ -72,7 +72,6 @@ TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
   struct WindowsRow {
     std::string dir, name, expected;
   } windowsRows[] = {
-      {"C:\\d\\", "a b\"c", "\"C:\\d\\a b\"\"c\"\r\n"},
       {"C:\\d\\", "R&D", "\"C:\\d\\R&D\"\r\n"},
       {"C:\\d\\", "$x%y%", "C:\\d\\$x%y%\r\n"},
       {"C:\\(1)\\", "a", "\"C:\\(1)\\a\"\r\n"},
@@ -81,6 +80,13 @@ TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
     FakePlatform p(PathStyle::Windows);
     p.AddDir(row.dir, {{row.name}});
     EXPECT_EQ(List(p, row.dir, {}), row.expected) << row.name;
+  }
+  // A name no Windows name can be (a Unix mount's) stops LIST like a control byte.
+  for (const char* name : {"a b\"c", "x>y", "*", "a:b", "a\\b"}) {
+    FakePlatform p(PathStyle::Windows);
+    p.AddDir("C:\\d\\", {{name}});
+    EXPECT_THROW(List(p, "C:\\d", {}), ControlNameFailure) << name;
+    EXPECT_EQ(List(p, "C:\\d", {.Nul = true}), std::string("C:\\d\\") + name + '\0');
   }
 }
 
@@ -98,27 +104,34 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
       {"copy", "D:\\backup", "a.txt", "copy /d/a.txt D:\\backup"},
       {"echo $SHORT", "", "a b", "echo 'a b' '/d/a b'"},
       {"[$FULL]", "[$SELF]", "a b", "['/d/a b'] '/d/a b' ['/d/a b']"},
-      {"$DATETIME|$DATE|$TIME", "", "f", "11/14/99 2:46:24 pm|11/14/99|2:46:24 pm /d/f"},
-      {"$self $Date $DATETIMES", "", "f", "$self $Date 11/14/99 2:46:24 pmS /d/f"},
-      // Text inserted by $SELF is searched by the later macros; the name itself is not.
-      {"$SELF", "", "x$DATEy", "'/d/x11/14/99y' '/d/x$DATEy'"},
-      // A name holding the macro it replaces is inserted once.
+      // A date text with a blank is one word too; the locale's texts keep
+      // the 2-second form, the ISO ones show the exact second.
+      {"$DATETIME|$DATE|$TIME", "", "f", "'11/14/99 2:46:24 pm'|11/14/99|'2:46:24 pm' /d/f"},
+      {"$self $Date $DATETIMES", "", "f", "$self $Date '11/14/99 2:46:24 pm'S /d/f"},
+      // What a macro puts in is never searched again.
+      {"$SELF", "", "x$DATEy", "'/d/x$DATEy' '/d/x$DATEy'"},
       {"$SHORT", "", "$SHORT", "'$SHORT' '/d/$SHORT'"},
-      // A name close after "$DATE" that spells "$DATETIME" with it.
-      {"$DATE$SHORT", "", "TIME", "11/14/99 2:46:24 pm /d/TIME"},
-      {"$DATET$SHORTE", "", "IM", "11/14/99 2:46:24 pm /d/IM"},
-      // Past 64 KiB a text keeps its macros, whether or not the name holds a "$".
-      {std::string(65536, 'x') + "$SHORT", "", "a", std::string(65536, 'x') + "$SHORT /d/a"},
-      {std::string(65536, 'x') + "$SHORT", "", "a$", std::string(65536, 'x') + "$SHORT '/d/a$'"},
+      {"$SHORT", "", "$EXT.x", "'$EXT.x' '/d/$EXT.x'"},
+      {"$DATE$SHORT", "", "TIME", "11/14/99TIME /d/TIME"},
+      {"$DATET$SHORTE", "", "IM", "11/14/99TIME /d/IM"},
+      // No length cuts a replacement short.
+      {std::string(65536, 'x') + "$SHORT", "", "a$", std::string(65536, 'x') + "'a$' '/d/a$'"},
       {"$PATH", "", "f", "$PATH /d/f"},
-      // The name's parts, its size and the dates free of the locale.
+      // The name's parts, its size and the dates free of the locale; an empty
+      // value that is a word of its own stays one.
       {"$NAME|$EXT|$SIZE", "", "a.tar.gz", "a.tar|.gz|1536 /d/a.tar.gz"},
-      {"$NAME|$EXT", "", ".profile", ".profile| /d/.profile"},
+      {"$NAME|$EXT", "", ".profile", ".profile|'' /d/.profile"},
+      {"x$EXT", "", "f", "x /d/f"},
       {"$NAME|$EXT", "", "a b.c d", "'a b'|'.c d' '/d/a b.c d'"},
-      {"$ISODATE $ISOTIME $STAMP", "", "f", "1999-11-14 14:46:24 19991114-144624 /d/f"},
+      {"$ISODATE $ISOTIME $STAMP", "", "f", "1999-11-14 14:46:25 19991114-144625 /d/f"},
       {"$REL|$PARENT", "", "it's", "'it'\\''s'|/d '/d/it'\\''s'"},
-      // A macro put in by another is replaced in turn, the later ones too.
-      {"$SHORT", "", "$EXT.x", "'.x.x' '/d/$EXT.x'"},
+      // Inside the user's quotes: escaped for double quotes, the quote
+      // closed and opened again inside single ones; an escaped "$" is no macro.
+      {"cp \"$SELF\"", "", "a$`\"\\b", "cp \"/d/a\\$\\`\\\"\\\\b\" '/d/a$`\"\\b'"},
+      {"x '$SHORT'", "'$EXT'", "it's", "x 'it'\\''s' '/d/it'\\''s' ''"},
+      {"\\$SHORT \"\\$SHORT\"", "", "f", "\\$SHORT \"\\$SHORT\" /d/f"},
+      // A quote left open by the prefix holds the displayed name.
+      {"echo \"", "\"", "a'b", "echo \" /d/a'b \""},
   };
   for (const Row& row : rows) {
     FakePlatform p;
@@ -143,13 +156,17 @@ TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
       {PathStyle::Posix,
        {.NoQuote = true, .Upper = true, .Prefix = "$REL", .Suffix = "$FULL"},
        "S D/A B /R T/S D/A B /r t/s d/a b"},
-      // cmd joins quoted pieces of one word as sh does; $FULL and $SHORT stay raw.
+      // On Windows the whole word goes in quotes, so that the C runtime
+      // reads it as one argument too; inside the user's quotes a value is raw.
       {PathStyle::Windows,
        {.Line = "copy $SELF D:\\b\\$REL", .HasLine = true},
-       "copy \"C:\\r t\\s d\\a b\" D:\\b\\\"s d\\a b\""},
+       "copy \"C:\\r t\\s d\\a b\" \"D:\\b\\s d\\a b\""},
       {PathStyle::Windows,
        {.Upper = true, .Line = "$FULL|$SHORT|$PARENT", .HasLine = true},
-       "C:\\r t\\s d\\a b|a b|\"C:\\R T\\S D\""},
+       "\"C:\\r t\\s d\\a b\"|\"a b\"|\"C:\\R T\\S D\""},
+      {PathStyle::Windows,
+       {.Line = "x \"$FULL\" --to=\"D:\\\"$NAME.png $EXT", .HasLine = true},
+       "x \"C:\\r t\\s d\\a b\" \"--to=D:\\a b.png\" \"\""},
   };
   for (const Row& row : rows) {
     FakePlatform p(row.style);
@@ -167,16 +184,16 @@ TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
   EXPECT_EQ(List(p, "/", {.Line = "$REL $PARENT", .HasLine = true}), "x /\n");
 }
 
-TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextAreReplacedToo) {
+TEST_F(CommandsTest, MacrosFormedAcrossInsertedTextStayText) {
   struct Row {
     std::string prefix, name, expected;
   } rows[] = {
-      // "$SHOR" + "T" forms "$SHORT" after $SELF: replaced by the later $SHORT.
-      {"$SHOR$SELF", "T", "T T"},
-      {"$DA$SHORT", "TE", "11/14/99 TE"},
+      // "$SHOR" + "T" would form "$SHORT": what a macro puts in is only text.
+      {"$SHOR$SELF", "T", "$SHORT T"},
+      {"$DA$SHORT", "TE", "$DATE TE"},
       // Quoted, case-mapped and dollar-bearing names in every macro.
       {"<$SELF|$SHORT|$FULL>", "a $b", "<'a $b'|'a $b'|'/d/a $b'> 'a $b'"},
-      {"<$SELF|$TIME>", "x y", "<'x y'|2:46:24 pm> 'x y'"},
+      {"<$SELF|$TIME>", "x y", "<'x y'|'2:46:24 pm'> 'x y'"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
@@ -196,8 +213,8 @@ TEST_F(CommandsTest, DateTextsOfDifferentTimesNeverMix) {
   p.AddDir("/d/", entries);
   const std::string out = List(p, "/d", {.FileNameOnly = true, .Prefix = "$TIME"});
   for (int i = 0; i < 6; ++i) {
-    const std::string line =
-        TimeText(kTime + (i % 3) * 1018 * (i + 1), p.locale) + " f" + std::to_string(i) + "\n";
+    const std::string line = "'" + TimeText(kTime + (i % 3) * 1018 * (i + 1), p.locale) + "' f" +
+                             std::to_string(i) + "\n";
     EXPECT_NE(out.find(line), std::string::npos) << line << out;
   }
 }
@@ -208,7 +225,7 @@ TEST_F(CommandsTest, MidnightDateTimeShowsTheDateAlone) {
                    {"n", false, false, 0, MakeDateTime(2001, 2, 3, 0, 0, 2)}});
   std::string out = List(p, "/d", {.Prefix = "$DATETIME"});
   EXPECT_NE(out.find("2/3/01 /d/m\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("2/3/01 12:00:02 am /d/n\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("'2/3/01 12:00:02 am' /d/n\n"), std::string::npos) << out;
 }
 
 TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
@@ -221,7 +238,7 @@ TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
   EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Upper = true}), "\"C:\\\x83\x5C\\\x83\x41\x83\x61 A B\"\r\n");
   p.out.text.clear();
   EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Lower = true, .Prefix = "$SHORT"}),
-            "\x83\x41\x83\x61 a b \"c:\\\x83\x5C\\\x83\x41\x83\x61 a b\"\r\n");
+            "\"\x83\x41\x83\x61 a b\" \"c:\\\x83\x5C\\\x83\x41\x83\x61 a b\"\r\n");
 }
 
 TEST_F(CommandsTest, DirTableAndSummary) {

@@ -204,16 +204,21 @@ class FakePlatform : public Platform {
     ++utf8Switches;
     if (!utf8Params.empty()) params = utf8Params;
   }
+  bool UseConsoleCodePage() override {
+    if (consoleParams.empty()) return false;
+    params = consoleParams;
+    return true;
+  }
   OutputSink& StandardOutput() override { return out; }
   OutputSink& StandardError() override { return err; }
-  bool FailuresToStandardError() const override { return style_ == PathStyle::Posix; }
   Language MessageLanguage() override { return language; }
   std::string FromUtf8(std::string_view text) override { return "<" + std::string(text) + ">"; }
 
   std::map<std::string, std::vector<FakeEntry>> tree;
   std::map<std::string, int> enterFailures, readFailures;
   std::vector<std::string> params;
-  std::vector<std::string> utf8Params;  // what the command line reads as after UseUtf8
+  std::vector<std::string> utf8Params;     // what the command line reads as after UseUtf8
+  std::vector<std::string> consoleParams;  // after UseConsoleCodePage; none: it changes nothing
   int utf8Switches = 0;
   std::vector<std::string> environment;
   // Guards what readers on other threads write: entered, reads, open.

@@ -11,8 +11,8 @@
 namespace tvx::test {
 namespace {
 
-// Where each message goes: POSIX reports failures on standard error, Windows
-// with the output; the directories /C goes on past, on standard error on both.
+// Where each message goes: every failure and warning on standard error, on
+// both systems, so that standard output holds only the command's own lines.
 TEST(RunTest, EachMessageGoesToItsStream) {
   struct Row {
     PathStyle style;
@@ -28,27 +28,59 @@ TEST(RunTest, EachMessageGoesToItsStream) {
       // "/R" in the directory's place is taken as the directory.
       {PathStyle::Posix, {"LIST", "/R"}, 1, "", "Specified directory [/R] is not found.\n"},
       {PathStyle::Windows,
-       {"LIST", "C:\\no"},
+       {"LIST", "C:\\no&echo INJECTED", "/P=del"},
        1,
-       "Specified directory [C:\\no] is not found.\r\n",
-       ""},
+       "",
+       "Specified directory [C:\\no&echo INJECTED] is not found.\r\n"},
       {PathStyle::Posix, {"LIST", "/top", "/R"}, 1, "", "<File access denied> [/top/s]\n"},
-      // Unknown options are warned about and ignored; "/NOD" is "/NODIR".
-      {PathStyle::Posix,
-       {"LIST", "/top", "/RECURSIV", "/NOD", "/DIR"},
-       0,
-       "/top/f\n/top/t\n",
-       "<Unknown option ignored> [/RECURSIV]\n<Unknown option ignored> [/DIR]\n"},
+      // An unknown option stops the run before the scan: a typo must never
+      // widen a batch. What is no option at all is warned about and ignored.
+      {PathStyle::Posix, {"LIST", "/top", "/NOD", "/DIR"}, 1, "", "<Unknown option> [/DIR]\n"},
       {PathStyle::Windows,
        {"LIST", "C:\\top", "/p:x", "/noq"},
+       1,
+       "",
+       "<Unknown option> [/p:x]\r\n"},
+      {PathStyle::Posix,
+       {"LIST", "/top", "/M*.tmp", "/P=rm"},
+       1,
+       "",
+       "<Unknown option> [/M*.tmp]\n"},
+      {PathStyle::Posix,
+       {"LIST", "/top", "/R", "/MINAGE30"},
+       1,
+       "",
+       "<Unknown option> [/MINAGE30]\n"},
+      {PathStyle::Posix,
+       {"LIST", "/top", "/EXLUDE:.git"},
+       1,
+       "",
+       "<Unknown option> [/EXLUDE:.git]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/REC"}, 1, "", "<Unknown option> [/REC]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/PR=x"}, 1, "", "<Unknown option> [/PR=x]\n"},
+      {PathStyle::Posix,
+       {"LIST", "/top", "/P=echo", "rm", "-R", "/NOD"},
        0,
-       "C:\\top\\f\r\nC:\\top\\s\r\nC:\\top\\t\r\n",
-       "<Unknown option ignored> [/p:x]\r\n"},
+       "echo /top/f\necho /top/t\n",
+       "<Unexpected parameter ignored> [rm]\n<Unexpected parameter ignored> [-R]\n"},
+      // A bare prefix or suffix is an empty one.
+      {PathStyle::Windows,
+       {"LIST", "C:\\top", "/P", "/suffix", "/D"},
+       0,
+       "C:\\top\\f\r\nC:\\top\\t\r\n",
+       ""},
+      // An unknown command word scans nothing and fails.
+      {PathStyle::Posix, {"LST", "/top", "/R"}, 1, "", "\nCommand Unknown.\n" + kBanner + "\n"},
+      {PathStyle::Windows,
+       {"LST", "C:\\top"},
+       1,
+       "",
+       "\r\nCommand Unknown.\r\n\r\nTarvix ver. 1.02\r\n (C) us (tests)\r\n"},
       // A value missing stops the run before the scan.
       {PathStyle::Posix, {"LIST", "/top", "/R", "/lev"}, 1, "", "<Invalid value> [/lev]\n"},
       {PathStyle::Posix, {"LIST", "/top", "/O:NX"}, 1, "", "<Invalid value> [/O:NX]\n"},
       {PathStyle::Posix, {"LIST", "/top", "/order=N-"}, 1, "", "<Invalid value> [/order=N-]\n"},
-      {PathStyle::Windows, {"LIST", "C:\\top", "/O:"}, 1, "<Invalid value> [/O:]\r\n", ""},
+      {PathStyle::Windows, {"LIST", "C:\\top", "/O:"}, 1, "", "<Invalid value> [/O:]\r\n"},
       // A template is the whole line: with a prefix or suffix, or empty, it is a bad value.
       {PathStyle::Posix,
        {"LIST", "/top", "/LINE:x $REL", "/P=y"},
@@ -69,8 +101,8 @@ TEST(RunTest, EachMessageGoesToItsStream) {
       {PathStyle::Windows,
        {"LIST", "C:\\top", "/MAXAGE:20260230"},
        1,
-       "<Invalid value> [/MAXAGE:20260230]\r\n",
-       ""},
+       "",
+       "<Invalid value> [/MAXAGE:20260230]\r\n"},
       // An excluded directory, or one on the last level, is not entered: it cannot fail.
       {PathStyle::Posix, {"LIST", "/top", "/R", "/X:s"}, 0, "/top/f\n/top/t\n", ""},
       {PathStyle::Windows,
@@ -81,8 +113,8 @@ TEST(RunTest, EachMessageGoesToItsStream) {
       {PathStyle::Windows,
        {"LIST", "C:\\top", "/R"},
        1,
-       "<File access denied> [C:\\top\\s]\r\n",
-       ""},
+       "",
+       "<File access denied> [C:\\top\\s]\r\n"},
       {PathStyle::Posix,
        {"LIST", "/top", "/R", "/C"},
        1,
@@ -208,7 +240,7 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
   EXPECT_NE(RunWith(d, {"DIR", "/top"}).output.find("  'g?' "), std::string::npos);
   FakePlatform w(PathStyle::Windows);
   w.AddDir("C:\\top\\", {{"g?", false, false, 0, 0, true}});
-  EXPECT_EQ(RunWith(w, {"LIST", "C:\\top", "/0"}).output,
+  EXPECT_EQ(RunWith(w, {"LIST", "C:\\top", "/0"}).error,
             "<Name not writable in this code page; /UTF8 writes it> [C:\\top\\g?]\r\n");
 }
 

@@ -15,6 +15,7 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
                                           {"H", "/top"},
                                           {"h", "anything", "/R"},
                                           {"/?"},
+                                          {"LIST", "/top", "/R", "/?"},
                                           {"-?"},
                                           {"-h"},
                                           {"--help"}}) {
@@ -43,7 +44,7 @@ TEST(RunTest, VersionPrintsTheBannerWithoutScanning) {
   }
   // Elsewhere it is no command word.
   FakePlatform p = Tree();
-  EXPECT_EQ(RunWith(p, {"--VERSION", "/top"}).output, "\nCommand Unknown.\n" + kBanner + "\n");
+  EXPECT_EQ(RunWith(p, {"--VERSION", "/top"}).error, "\nCommand Unknown.\n" + kBanner + "\n");
 }
 
 TEST(RunTest, HelpCountsOnlyAtPositionOne) {
@@ -51,14 +52,16 @@ TEST(RunTest, HelpCountsOnlyAtPositionOne) {
   Outcome o = RunWith(p, {"LIST", "/top", "HELP"});
   EXPECT_EQ(o.exitCode, 0);
   EXPECT_EQ(o.output, "/top/f\n/top/s\n");
+  EXPECT_EQ(o.error, "<Unexpected parameter ignored> [HELP]\n");
 }
 
-TEST(RunTest, UnknownCommandWordStillScansAndEndsWithZero) {
+TEST(RunTest, UnknownCommandWordScansNothingAndEndsWithOne) {
   FakePlatform p = Tree();
   Outcome o = RunWith(p, {"LIST", "/top", "LIST"});
-  EXPECT_EQ(o.exitCode, 0);
-  EXPECT_EQ(o.output, "\nCommand Unknown.\n" + kBanner + "\n");
-  EXPECT_EQ(p.reads.size(), 1u);
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.output, "");
+  EXPECT_EQ(o.error, "\nCommand Unknown.\n" + kBanner + "\n");
+  EXPECT_EQ(p.reads.size(), 0u);
 }
 
 TEST(RunTest, Utf8SwitchRereadsTheCommandLineBeforeAnythingElse) {
@@ -69,9 +72,19 @@ TEST(RunTest, Utf8SwitchRereadsTheCommandLineBeforeAnythingElse) {
   EXPECT_EQ(o.output, "\xC3\xA4 /top/f\n\xC3\xA4 /top/s\n");
   EXPECT_TRUE(ParseCommandLine(p).Utf8);
   FakePlatform q = Tree();
-  RunWith(q, {"LIST", "/top", "/UTF"});
+  RunWith(q, {"LIST", "/top", "/NOQ"});
   EXPECT_EQ(q.utf8Switches, 0);
   EXPECT_FALSE(ParseCommandLine(q).Utf8);
+  // /BAT reads the command line again in the console's code page, and
+  // doubles each "%" a name puts into a Windows line.
+  FakePlatform b(PathStyle::Windows);
+  b.AddDir("C:\\top\\", {{"100%x.txt"}});
+  b.consoleParams = {"LIST", "C:\\top", "/bat", "/P=copy", "/S=\x82"};
+  EXPECT_EQ(RunWith(b, {"LIST", "C:\\top", "/bat", "/P=copy", "/S=?"}).output,
+            "copy C:\\top\\100%%x.txt \x82\r\n");
+  FakePlatform n = Tree();
+  n.tree["/top/"] = {{"100%x"}};
+  EXPECT_EQ(RunWith(n, {"LIST", "/top", "/BATCH"}).output, "/top/100%x\n");
 }
 
 TEST(RunTest, EmptyOrDotDirectoryMeansTheCurrentOne) {
@@ -85,7 +98,7 @@ TEST(RunTest, CommandWordsAndSwitchesIgnoreLetterCaseButMatchWholeParameters) {
   FakePlatform p = Tree();
   EXPECT_EQ(RunWith(p, {"list", "/top", "/r"}).output, "/top/f\n/top/s\n/top/s/g\n");
   FakePlatform q = Tree();
-  EXPECT_EQ(RunWith(q, {"l", "/top", "/REC", "-R"}).output, "/top/f\n/top/s\n");
+  EXPECT_EQ(RunWith(q, {"l", "/top", "-R"}).output, "/top/f\n/top/s\n");
   FakePlatform r = Tree();
   EXPECT_EQ(RunWith(r, {"L", "/top", "/Recursive", "/NoDir"}).output, "/top/f\n/top/s/g\n");
 }
@@ -165,9 +178,10 @@ TEST(RunTest, OnlyCommandsThatShowDatesOrSizesAskForThem) {
   } rows[] = {
       {{"LIST", "/top", "/R"}, false},
       {{"LIST", "/top", "/P=copy"}, false},
-      {{"LIST", "/top", "/P=$SHORT"}, true},  // a name may itself hold a date macro
+      {{"LIST", "/top", "/P=$SHORT"}, false},  // what a macro puts in is never read again
       {{"LIST", "/top", "/S=$DATETIME"}, true},
-      {{"LIST", "/top", "/LINE=$REL"}, true},
+      {{"LIST", "/top", "/LINE=$REL $SIZE"}, true},
+      {{"LIST", "/top", "/LINE=$REL"}, false},
       {{"LIST", "/top", "/O:N"}, false},
       {{"LIST", "/top", "/O:GS"}, true},
       {{"STAT", "/top", "/O:-D"}, true},

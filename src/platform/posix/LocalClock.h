@@ -22,8 +22,8 @@ class LocalClock {
       slot.window = window;
       slot.offset = OffsetAt(static_cast<time_t>(window * kWindow));
     }
-    long long local = static_cast<long long>(when) + slot.offset + kUnixEpoch;
-    return local - (local % 2 + 2) % 2;  // 2-second resolution, also before 1899
+    // To the second: the entry list keeps the 2-second form beside it.
+    return static_cast<long long>(when) + slot.offset + kUnixEpoch;
   }
 
  private:

@@ -179,9 +179,6 @@ class PosixPlatform : public Platform {
   OutputSink& StandardError() override {
     return err_;
   }
-  bool FailuresToStandardError() const override {
-    return true;
-  }
   Language MessageLanguage() override {
     return LanguageOfEnvironment();
   }

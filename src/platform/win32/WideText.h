@@ -1,5 +1,6 @@
 // Texts between the system's UTF-16 and the program's 8-bit texts, in the
-// output's code page: the ANSI code page, or UTF-8 under /UTF8.
+// output's code page: the ANSI code page, UTF-8 under /UTF8, or the
+// console's code page for a batch file (/BAT).
 #pragma once
 
 #include <windows.h>
@@ -12,8 +13,12 @@ namespace tvx {
 
 class TextCodec {
  public:
-  void UseUtf8() { utf8_ = true; }
-  bool IsUtf8() const { return utf8_; }
+  void UseUtf8() { page_ = CP_UTF8; }
+  void UsePage(UINT page) { page_ = page; }
+  bool IsUtf8() const { return page_ == CP_UTF8; }
+  // Whether texts are in the ANSI code page, which the system's "A" calls take.
+  bool IsAnsi() const { return page_ == CP_ACP; }
+  UINT Page() const { return page_; }
 
   std::wstring ToWide(std::string_view text) const;
   // Appends text; false when a character could not be written exactly: "?"
@@ -22,14 +27,13 @@ class TextCodec {
   // For texts that name no file (paths typed by the user, settings): the
   // system's usual conversion.
   std::string FromWide(std::wstring_view text) const;
+  // A fixed text in UTF-8 in this code page, by the system's usual
+  // conversion; the text unchanged where it cannot be converted.
+  std::string FromUtf8(std::string_view text) const;
 
  private:
-  bool utf8_ = false;
+  UINT page_ = CP_ACP;
 };
-
-// A fixed text in UTF-8 in the ANSI code page, by the system's usual
-// conversion; the text unchanged where it cannot be converted.
-std::string AnsiFromUtf8(std::string_view text);
 
 // Calls a Win32 function of the shape "fill buf of size n, return the length
 // written, or the size needed including the zero when n is too small".

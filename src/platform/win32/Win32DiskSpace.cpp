@@ -77,7 +77,7 @@ bool QueryDiskSpace(const std::string& path, const TextCodec& codec, const CodeP
                           (win9x && (version.dwBuildNumber & 0xFFFF) > 1000);
   // A share is only accepted with its final separator ("\\srv\share\").
   const std::string dir = WithSeparator(path, PathStyle::Windows, code);
-  if (codec.IsUtf8()) return QueryWide(codec.ToWide(dir), space);
+  if (!codec.IsAnsi()) return QueryWide(codec.ToWide(dir), space);
   if (hasExtendedQuery) return QueryExtended(dir, space);
 
   DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;

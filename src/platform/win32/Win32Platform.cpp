@@ -60,8 +60,26 @@ class Win32Platform final : public Platform {
     locale_.reset();
   }
 
+  // cmd reads a batch file in the console's output code page; a program
+  // without a console is started with the OEM one.
+  bool UseConsoleCodePage() override {
+    UINT page = GetConsoleOutputCP();
+    if (page == 0) page = GetOEMCP();
+    if (page == CP_UTF8) {
+      UseUtf8();
+      return true;
+    }
+    if (page == GetACP() || !IsValidCodePage(page)) return false;
+    codec_.UsePage(page);
+    std::array<bool, 256> lead{};
+    for (int b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByteEx(page, static_cast<BYTE>(b)) != FALSE;
+    code_ = CodePage(lead);
+    locale_.reset();
+    return true;
+  }
+
   std::vector<std::string> Parameters() override {
-    if (codec_.IsUtf8()) {
+    if (!codec_.IsAnsi()) {
       const wchar_t* line = GetCommandLineW();
       return CutParameters(line != nullptr ? codec_.FromWide(line) : std::string());
     }
@@ -72,7 +90,7 @@ class Win32Platform final : public Platform {
   std::vector<std::string> Environment() override {
     // NAME=VALUE\0NAME=VALUE\0...\0
     std::vector<std::string> lines;
-    if (codec_.IsUtf8()) {
+    if (!codec_.IsAnsi()) {
       EnvironmentBlock<wchar_t> block(GetEnvironmentStringsW());
       for (const wchar_t* p = block.get(); p != nullptr && *p != L'\0';) {
         const std::wstring_view line(p);
@@ -92,7 +110,7 @@ class Win32Platform final : public Platform {
 
   bool SameTextIgnoringCase(std::string_view a, std::string_view b) override {
     if (a.size() > INT_MAX || b.size() > INT_MAX) return false;
-    if (codec_.IsUtf8()) {
+    if (!codec_.IsAnsi()) {
       const std::wstring wa = codec_.ToWide(a), wb = codec_.ToWide(b);
       return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.c_str(),
                             static_cast<int>(wa.size()), wb.c_str(),
@@ -177,18 +195,12 @@ class Win32Platform final : public Platform {
     return *error_;
   }
 
-  // A failure that ends the run is written with the output, where the
-  // program's users have always looked for it.
-  bool FailuresToStandardError() const override { return false; }
-
   // Japanese where the ANSI code page can write it.
   Language MessageLanguage() override {
     return GetACP() == kJapaneseCodePage ? Language::Japanese : Language::English;
   }
 
-  std::string FromUtf8(std::string_view text) override {
-    return codec_.IsUtf8() ? std::string(text) : AnsiFromUtf8(text);
-  }
+  std::string FromUtf8(std::string_view text) override { return codec_.FromUtf8(text); }
 
  private:
   TextCodec codec_;
