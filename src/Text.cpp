@@ -106,12 +106,6 @@ void ReplaceAllIn(std::string& result, std::string_view pattern, std::string_vie
   }
 }
 
-std::size_t ReplaceAllLimit(std::size_t replacements) {
-  if (replacements >= kMaxReplacements) return 0;
-  // The work counted before each replacement is at most the text's size.
-  return std::min(kMaxReplacedSize, kMaxWork / std::max<std::size_t>(replacements, 1));
-}
-
 void UpperAscii(std::string& text, const CodePage& code) {
   for (std::size_t i = 0; i < text.size(); i += code.CharLength(text, i)) {
     if (IsAsciiLower(text[i])) text[i] = static_cast<char>(text[i] - 'a' + 'A');

@@ -63,10 +63,6 @@ std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
 void ReplaceAllIn(std::string& text, std::string_view pattern, std::string_view replacement,
                   const CodePage& code);
 
-// The largest size a text may reach while ReplaceAllIn still makes every one
-// of `replacements` replacements in it, rather than stopping at its limits.
-std::size_t ReplaceAllLimit(std::size_t replacements);
-
 // ASCII-only case mapping that leaves multi-byte characters whole.
 void UpperAscii(std::string& text, const CodePage& code);
 void LowerAscii(std::string& text, const CodePage& code);

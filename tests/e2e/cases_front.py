@@ -29,29 +29,36 @@ class Help(E2E):
         self.assert_output(["--version", "no-such-dir", "/R"], BANNER + "\n")
 
     def test_help_word_elsewhere_is_no_help(self):
-        # Only position 1 asks for help; at position 3 "H" is an unknown parameter.
-        self.assert_listing(["LIST", self.c.abs("basic"), "H"], "basic", BASIC_TOP)
+        # Only position 1 asks for help; at position 3 "H" is an unexpected parameter.
+        self.assert_listing(["LIST", self.c.abs("basic"), "H"], "basic", BASIC_TOP,
+                            err="Unexpected parameter ignored [H]\n")
+        # "/?" asks for it anywhere.
+        res = self.c.run(["LIST", self.c.abs("basic"), "/R", "/?"])
+        self.c.check_status(res, 1)
+        self.assertIn(b"<HOW TO USE>", res.out, res.describe())
 
 
 class CommandWords(E2E):
     def test_unknown_command_with_existing_directory(self):
-        self.assert_output(["FOO", self.c.abs("basic")], UNKNOWN + "\n", rc=0)
+        # Nothing is scanned, and the run fails.
+        self.assert_failure(["FOO", self.c.abs("basic")], UNKNOWN)
+        self.assert_failure(["LST", "/", "/R"], UNKNOWN)
 
     def test_unknown_command_with_missing_directory(self):
         self.assert_failure(["FOO", "no-such-dir"], "Specified directory [no-such-dir] is not found.")
 
     def test_command_word_repeated_later_cancels_it(self):
         # The highest position of LIST is 3, so no command is selected.
-        self.assert_output(["LIST", self.c.abs("basic"), "LIST"], UNKNOWN + "\n", rc=0)
-        self.assert_output(["STAT", self.c.abs("basic"), "s"], UNKNOWN + "\n", rc=0)
+        self.assert_failure(["LIST", self.c.abs("basic"), "LIST"], UNKNOWN)
+        self.assert_failure(["STAT", self.c.abs("basic"), "s"], UNKNOWN)
 
     def test_short_and_lower_case_command_words(self):
         self.assert_listing(["l", self.c.abs("basic")], "basic", BASIC_TOP)
         self.assert_listing(["List", self.c.abs("basic")], "basic", BASIC_TOP)
 
     def test_partial_command_word_is_unknown(self):
-        self.assert_output(["LI", self.c.abs("basic")], UNKNOWN + "\n", rc=0)
-        self.assert_output(["LISTS", self.c.abs("basic")], UNKNOWN + "\n", rc=0)
+        self.assert_failure(["LI", self.c.abs("basic")], UNKNOWN)
+        self.assert_failure(["LISTS", self.c.abs("basic")], UNKNOWN)
 
 
 class DirectoryParameter(E2E):
@@ -124,12 +131,16 @@ class Switches(E2E):
         for sw in ("/R", "/r", "/RECURSIVE", "/Recursive", "/recursive"):
             with self.subTest(switch=sw):
                 self.assert_listing(["LIST", d, sw], "basic", BASIC_ALL)
-        # A switch must match a whole parameter; what looks like one and is
-        # none is warned about, then ignored.
-        for sw in ("/REC", "-R", "/RE", "R", "/R=1", "//R"):
+        # A switch must match a whole parameter: what looks like one and is
+        # none stops the run before the scan; what is no option at all is
+        # warned about, then ignored.
+        for sw in ("/REC", "/RE", "/R=1", "//R", "/M*.tmp", "/MINAGE30", "/EXLUDE:.git", "/PR=x"):
             with self.subTest(switch=sw):
-                warning = f"Unknown option ignored [{sw}]\n" if sw.startswith("/") else ""
-                self.assert_listing(["LIST", d, sw], "basic", BASIC_TOP, err=warning)
+                self.assert_failure(["LIST", d, sw, "/P=rm"], f"Unknown option [{sw}]")
+        for sw in ("-R", "R"):
+            with self.subTest(switch=sw):
+                self.assert_listing(["LIST", d, sw], "basic", BASIC_TOP,
+                                    err=f"Unexpected parameter ignored [{sw}]\n")
 
     def test_options_in_any_position(self):
         d = self.c.abs("basic")
@@ -161,9 +172,10 @@ class PrefixAndSuffix(E2E):
         self.check(["/P=x", "/P=y"], self.line("x "))
 
     def test_bare_or_empty_switch_gives_nothing(self):
-        self.check(["/P"], self.line(), err="Unknown option ignored [/P]\n")
+        self.check(["/P"], self.line())
         self.check(["/P="], self.line())
-        self.check(["/S", "/SUFFIX="], self.line(), err="Unknown option ignored [/S]\n")
+        self.check(["/S", "/SUFFIX="], self.line())
+        self.check(["/PREFIX", "/suffix"], self.line())
 
     def test_value_keeps_further_equal_signs(self):
         self.check(["/P=set X=1"], self.line("set X=1 "))

@@ -393,12 +393,8 @@ class Ctx:
 
     def check_failure(self, res: Result, message: str, before: str = "", locale: str | None = None):
         """A run that a failure ended (status 1) after the output `before`:
-        natively its message is on standard error, under Wine the last line
-        of standard output."""
-        if self.wine:
-            self.check_exact(res, before + message + "\n", rc=1, locale=locale)
-        else:
-            self.check_exact(res, before, rc=1, locale=locale, err=message + "\n")
+        its message is on standard error, on both systems."""
+        self.check_exact(res, before, rc=1, locale=locale, err=message + "\n")
 
     def check_entries(self, res: Result, entries, rc: int = 0, locale: str | None = None,
                       lines: list[bytes] | None = None, err: str = ""):
