@@ -31,10 +31,11 @@ const char* EntryList::Store(std::string_view name) {
   return at;
 }
 
-std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style) {
+std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const CodePage& code) {
   // Kept as it is: the walk enters it by this path.
   root_ = std::move(fullPath);
   style_ = style;
+  code_ = code;
   dirs_.clear();
   dirs_.push_back({"", 0, static_cast<std::uint32_t>(root_.size())});
   dirFlags_.assign(1, 0);
@@ -57,8 +58,16 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* store
 bool EntryList::UnwritableOnALine(std::string_view name) const {
   // Only a foreign file system (a Unix mount) gives a Windows program such
   // a name; no quoting makes cmd read it back.
-  return HasControlChars(name) || (style_ == PathStyle::Windows &&
-                                   name.find_first_of("\"*?<>|:\\") != std::string_view::npos);
+  if (HasControlChars(name)) return true;
+  if (style_ != PathStyle::Windows) return false;
+  // Whole characters only: a Shift-JIS trail byte may equal "\\".
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t length = code_.CharLength(name, i);
+    if (length == 1 && std::string_view("\"*?<>|:\\").find(name[i]) != std::string_view::npos)
+      return true;
+    i += length;
+  }
+  return false;
 }
 
 const char* EntryList::StoreName(std::string_view name) {

@@ -96,7 +96,9 @@ class EntryList {
   // The scanned directory: a full path ending in its separator, as it is
   // (a control byte in it is shown only where it is displayed).
   const std::string& Root() const { return root_; }
-  std::uint32_t SetRoot(std::string fullPath, PathStyle style);
+  // code cuts names into characters, so that no trail byte counts as one.
+  std::uint32_t SetRoot(std::string fullPath, PathStyle style,
+                        const CodePage& code = CodePage::SingleByte());
   // The path syntax of the scanned system, which also picks the quoting rule.
   PathStyle Style() const { return style_; }
   // A subdirectory entered, by its name as stored (it need not be listed)
@@ -162,6 +164,7 @@ class EntryList {
   bool rootControl_ = false;
   std::string root_;
   PathStyle style_ = PathStyle::Posix;
+  CodePage code_;
 };
 
 // Full prefixes ("/home/x/", "C:\data\") of the directories in list order,

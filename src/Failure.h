@@ -49,10 +49,13 @@ class IoFailure : public Failure {
   int Code() const { return code_; }
   // The reader of the output has gone (a closed pipe): the run ends quietly.
   // The same numbers from a directory read (a share's pipe) are reported.
-  bool IsClosedOutput() const { return OfOutput() && (code_ == kBrokenPipe || code_ == kNoData); }
+  bool IsClosedOutput() const {
+    return OfOutput() && (code_ == kBrokenPipe || code_ == kNoData || code_ == kNotConnected);
+  }
 
   static constexpr int kBrokenPipe = 109;
   static constexpr int kNoData = 232;
+  static constexpr int kNotConnected = 233;  // the pipe's reader has gone
 
  protected:
   std::string Text(Language language, const SystemText& toSystem) const override;

@@ -24,6 +24,7 @@ constexpr const char* kHelpText =
     "  /R[ECURSIVE]  List up sub directories\r\n"
     "  /C[ONTINUE]  Continue past directories that cannot be read\r\n"
     "  /UTF8  Write file names and every text in UTF-8\r\n"
+    "  /BAT[CH]  LIST lines for a batch file: % doubled, the console's code page\r\n"
     "  /NP, /NOPROGRESS  No progress line on a terminal while scanning\r\n"
     "  /O[RDER]:N|E|S|D|G  Sort each directory by Name, Ext, Size, Date; G directories first;\r\n"
     "     - before a letter reverses it; letters combine (/O:G-D)\r\n"

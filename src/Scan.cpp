@@ -277,7 +277,7 @@ std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryLis
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
                             const Choice& choice, ScanProgress* progress, const EntryOrder* order) {
   list.Clear();
-  list.SetRoot(ScanRootPath(platform, dir), platform.Style());
+  list.SetRoot(ScanRootPath(platform, dir), platform.Style(), platform.Code());
   const WalkRules rules{recursive, choice, order};
   Walker walker(platform, list, rules, withDetails || choice.NeedsDetails(), onSkipped, progress);
   const std::uint64_t total = walker.Run();

@@ -86,9 +86,8 @@ class LargeOutput(E2E):
                         "head did not get one whole listing line\n" + res.describe())
 
     def test_full_disk_ends_with_status_1(self):
-        # Natively the message goes to standard error; on Windows it would go
-        # with the output, which takes nothing.
-        err = "" if self.c.wine else message(101) + "\n"
+        # The message goes to standard error on both systems.
+        err = message(101) + "\n"
         res = self.c.run(["LIST", self.c.abs("many"), "/P=" + self.PAD], stdout_path="/dev/full")
         self.c.check_status(res, 1, err)
         res = self.c.run(["LIST", self.c.abs("one")], stdout_path="/dev/full")

@@ -156,9 +156,11 @@ class WideAndOddNames(HostileTree):
             with open(os.path.join(self.base, name), "wb"):
                 pass
         res = self.c.run(["LIST", self.host(), "/F", "/P=[$SELF]"], env={"PATH": os.environ["PATH"]})
-        # Inserted text that holds the macro it replaces is not searched again.
+        # Inserted text that holds the macro it replaces is not searched again;
+        # for cmd a word that needs quotes is quoted whole.
         q = self.c.quoted
-        self.c.check_entries(res, [(str(i), f"[{q(n)}] {q(n)}") for i, n in
+        word = (lambda n: f'"[{n}]"' if q(n) != n else f"[{n}]") if self.c.wine else (lambda n: f"[{q(n)}]")
+        self.c.check_entries(res, [(str(i), f"{word(n)} {q(n)}") for i, n in
                                    enumerate(["-R", "--help", "-P=x", "$SELF", "%PATH%"])])
 
 

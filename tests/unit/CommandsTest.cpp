@@ -239,6 +239,10 @@ TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
   p.out.text.clear();
   EXPECT_EQ(List(p, "C:\\\x83\x5C", {.Lower = true, .Prefix = "$SHORT"}),
             "\"\x83\x41\x83\x61 a b\" \"c:\\\x83\x5C\\\x83\x41\x83\x61 a b\"\r\n");
+  // A trail byte that equals "\\" is no separator in a name.
+  p.out.text.clear();
+  p.AddDir("C:\\t\\", {{"\x83\x5C"}});
+  EXPECT_EQ(List(p, "C:\\t", {}), "C:\\t\\\x83\x5C\r\n");
 }
 
 TEST_F(CommandsTest, DirTableAndSummary) {

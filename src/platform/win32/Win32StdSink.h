@@ -37,7 +37,8 @@ class StandardOutputSink final : public OutputSink {
     while (size > 0) {
       DWORD chunk = static_cast<DWORD>(std::min(size, maxChunk));
       DWORD written = 0;
-      if (!WriteFile(handle_, data, chunk, &written, nullptr)) throw OutputFailure(GetLastError());
+      if (!WriteFile(handle_, data, chunk, &written, nullptr))
+        throw OutputFailure(Code(GetLastError()));
       if (written == 0) throw OutputFailure(kErrorDiskFull);
       data += written;
       size -= written;
@@ -49,6 +50,10 @@ class StandardOutputSink final : public OutputSink {
   static constexpr DWORD kErrorInvalidHandle = 6;
 
   bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  // A full disk is one failure whatever the system calls it.
+  static DWORD Code(DWORD error) {
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? kErrorDiskFull : error;
+  }
 
   HANDLE handle_;
   bool interactive_ = false;
