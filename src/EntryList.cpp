@@ -1,5 +1,6 @@
 #include "EntryList.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Failure.h"
@@ -61,13 +62,17 @@ const char* EntryList::StoreName(std::string_view name) {
 
 const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t nameLength,
                                             std::uint32_t dirIndex, std::uint64_t size,
-                                            TDateTime time, bool isDir, bool inexact) {
+                                            TDateTime time, bool isDir, bool inexact,
+                                            unsigned attributes) {
   if (!consumer_ && count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
   entry.NameData = stored;
-  entry.SizeBytes = size;
+  entry.SizeBytes = std::min(size, TTarvixFileInfo::kSizeMask) |
+                    static_cast<std::uint64_t>(attributes & 0x1F)
+                        << TTarvixFileInfo::kAttributeShift |
+                    (time % 2 != 0 ? TTarvixFileInfo::kOddSecond : 0);
   const bool control = HasControlChars(std::string_view(stored, nameLength));
   entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0) |
                      (inexact ? TTarvixFileInfo::kInexactFlag : 0) |
@@ -75,7 +80,7 @@ const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t name
   // An entry of a directory left out by a filter counts too: its line holds
   // that directory's name.
   if (!inexact && !control && dirFlags_[dirIndex] == 0 && firstInexact_ == count_) ++firstInexact_;
-  const TDateTime units = time / 2;
+  const TDateTime units = (time - (time % 2 + 2) % 2) / 2;
   entry.TimeUnits = units <= 0            ? 0
                     : units >= UINT32_MAX ? UINT32_MAX
                                           : static_cast<std::uint32_t>(units);

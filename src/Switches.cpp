@@ -10,10 +10,11 @@ namespace {
 
 // The options after the directory. Flags stand alone; valued options are
 // known by the name before their ":" or "=".
-constexpr std::array<std::string_view, 21> kFlags = {
-    "/F", "/FILENAMEONLY", "/D",    "/NODIR",   "/NOD", "/R",  "/RECURSIVE",
-    "/C", "/CONTINUE",     "/Q",    "/NOQUOTE", "/NOQ", "/U",  "/UPPER",
-    "/L", "/LOWER",        "/UTF8", "/0",       "/NUL", "/NP", "/NOPROGRESS"};
+constexpr std::array<std::string_view, 23> kFlags = {
+    "/F",    "/FILENAMEONLY", "/D",    "/NODIR",   "/NOD", "/R",  "/RECURSIVE",
+    "/C",    "/CONTINUE",     "/Q",    "/NOQUOTE", "/NOQ", "/U",  "/UPPER",
+    "/L",    "/LOWER",        "/UTF8", "/0",       "/NUL", "/NP", "/NOPROGRESS",
+    "/JSON", "/CSV"};
 // Prefix and suffix take their value after "=" alone, as they always have.
 constexpr std::array<std::string_view, 4> kEqualsOnly = {"/P", "/PREFIX", "/S", "/SUFFIX"};
 constexpr std::array<std::string_view, 14> kValued = {

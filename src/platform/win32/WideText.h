@@ -14,6 +14,8 @@ class TextCodec {
  public:
   void UseUtf8() { utf8_ = true; }
   bool IsUtf8() const { return utf8_; }
+  // UTF-8, names with a lone surrogate in WTF-8: exact, though not UTF-8.
+  void UseWtf8() { utf8_ = wtf8_ = true; }
 
   std::wstring ToWide(std::string_view text) const;
   // Appends text; false when a character could not be written exactly: "?"
@@ -25,6 +27,7 @@ class TextCodec {
 
  private:
   bool utf8_ = false;
+  bool wtf8_ = false;
 };
 
 // A fixed text in UTF-8 in the ANSI code page, by the system's usual
