@@ -19,6 +19,12 @@ bool AppendReplaced(std::string& out, std::string_view text) {
   bool exact = true;
   std::size_t at = 0;
   while (at < text.size()) {
+    // ASCII goes in by runs: most names are nothing else.
+    std::size_t end = at;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+    out.append(text.substr(at, end - at));
+    if (end == text.size()) break;
+    at = end;
     bool valid = true;
     const std::size_t step = Utf8Step(text, at, valid);
     if (valid) {
