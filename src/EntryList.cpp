@@ -1,5 +1,6 @@
 #include "EntryList.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Failure.h"
@@ -78,13 +79,17 @@ const char* EntryList::StoreName(std::string_view name) {
 
 const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t nameLength,
                                             std::uint32_t dirIndex, std::uint64_t size,
-                                            TDateTime time, bool isDir, bool inexact) {
+                                            TDateTime time, bool isDir, bool inexact,
+                                            unsigned attributes) {
   if (!consumer_ && count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
   entry.NameData = stored;
-  entry.SizeBytes = size;
+  entry.SizeBytes = std::min(size, TTarvixFileInfo::kSizeMask) |
+                    static_cast<std::uint64_t>(attributes & 0x1F)
+                        << TTarvixFileInfo::kAttributeShift |
+                    (time % 2 != 0 ? TTarvixFileInfo::kOddSecond : 0);
   const bool control = UnwritableOnALine(std::string_view(stored, nameLength));
   entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0) |
                      (inexact ? TTarvixFileInfo::kInexactFlag : 0) |
@@ -93,12 +98,10 @@ const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t name
   // that directory's name.
   if (!inexact && !control && dirFlags_[dirIndex] == 0 && !rootControl_ && firstInexact_ == count_)
     ++firstInexact_;
-  const TDateTime units = time / 2;
+  const TDateTime units = (time - (time % 2 + 2) % 2) / 2;
   entry.TimeUnits = units <= 0            ? 0
                     : units >= UINT32_MAX ? UINT32_MAX
                                           : static_cast<std::uint32_t>(units);
-  if (units > 0 && units < UINT32_MAX && time % 2 != 0)
-    entry.DirAndFlag |= TTarvixFileInfo::kOddSecondFlag;
   ++count_;
   if (consumer_) consumer_->Take(*this, entry);
   return entry;

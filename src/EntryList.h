@@ -24,10 +24,14 @@ class TTarvixFileInfo {
   std::string_view Name() const { return NameData; }
   // Names from a directory read have no path component: it equals Name.
   std::string_view ShortName() const { return Name(); }
-  std::uint64_t Size() const { return SizeBytes; }  // 0 for directories and links
+  std::uint64_t Size() const { return SizeBytes & kSizeMask; }  // 0 for directories and links
   TDateTime DateTime() const { return static_cast<TDateTime>(TimeUnits) * 2; }
-  // To the second, for the texts that show seconds exactly and the age filters.
-  TDateTime ExactDateTime() const { return DateTime() + ((DirAndFlag & kOddSecondFlag) ? 1 : 0); }
+  // The time to the second, where DateTime has the listings' 2 seconds.
+  TDateTime ExactDateTime() const { return DateTime() + ((SizeBytes & kOddSecond) ? 1 : 0); }
+  // What a directory read told of the entry beyond the above, as these bits.
+  static constexpr unsigned kHidden = 1, kSystem = 2, kReadOnly = 4, kArchive = 8, kLink = 16;
+  unsigned Attributes() const { return static_cast<unsigned>(SizeBytes >> kAttributeShift) & 0x1F; }
+  bool IsLink() const { return (Attributes() & kLink) != 0; }
   bool IsDir() const { return (DirAndFlag & kDirFlag) != 0; }
   // The name holds "?" for characters the output's code page lacks.
   bool IsInexact() const { return (DirAndFlag & kInexactFlag) != 0; }
@@ -43,8 +47,12 @@ class TTarvixFileInfo {
   static constexpr std::uint32_t kDirFlag = 0x80000000u;
   static constexpr std::uint32_t kInexactFlag = 0x40000000u;
   static constexpr std::uint32_t kControlFlag = 0x20000000u;
-  static constexpr std::uint32_t kOddSecondFlag = 0x10000000u;
-  static constexpr std::uint32_t kIndexMask = kOddSecondFlag - 1;
+  static constexpr std::uint32_t kIndexMask = kControlFlag - 1;
+  // The attributes and the odd second ride in the size's top bits: no file
+  // comes near 256 PiB, and the record stays at 24 bytes.
+  static constexpr int kAttributeShift = 58;
+  static constexpr std::uint64_t kOddSecond = std::uint64_t{1} << 63;
+  static constexpr std::uint64_t kSizeMask = (std::uint64_t{1} << kAttributeShift) - 1;
 
   const char* NameData = "";
   std::uint64_t SizeBytes = 0;
@@ -106,10 +114,11 @@ class EntryList {
   std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);
   // An entry in two steps: the name, as it is, into the arena, then the
   // record pointing at it. The record notes a name no line can hold.
+  // time may be odd: the record keeps the second apart from DateTime().
   const char* StoreName(std::string_view name);
   const TTarvixFileInfo& AddStored(const char* storedName, std::size_t nameLength,
                                    std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
-                                   bool isDir, bool inexact = false);
+                                   bool isDir, bool inexact = false, unsigned attributes = 0);
   // Clears the list; a consumer set stays set.
   void Clear();
 

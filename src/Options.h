@@ -12,6 +12,9 @@ namespace tvx {
 // Version: "--version" asked for the banner alone.
 enum class CommandKind { None, List, Stat, Dir, Version };
 
+// Records instead of lines: JSON Lines or CSV, in UTF-8.
+enum class RecordForm { None, Json, Csv };
+
 struct ListOptions {
   CommandKind Command = CommandKind::None;
   std::string Directory;  // as typed, or the current directory
@@ -30,6 +33,7 @@ struct ListOptions {
   std::string Suffix;       // expanded; LIST puts a blank between the name and it
   std::string Line;         // expanded: each LIST line is this alone, its macros replaced
   bool HasLine = false;
+  RecordForm Records = RecordForm::None;
   std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
   Choice Chosen;               // the entries listed and the directories entered
   // Parameters after the directory that are no option, as typed: warned

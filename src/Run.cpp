@@ -12,6 +12,7 @@
 #include "Output.h"
 #include "Platform.h"
 #include "Progress.h"
+#include "Records.h"
 #include "Scan.h"
 #include "Streamed.h"
 #include "Switches.h"
@@ -74,8 +75,8 @@ class Messenger {
 // names its root. root is the scanned directory, ending in its separator;
 // a control byte in it is shown as "?".
 std::string StatRoot(std::string root, const std::string& typed, PathStyle style,
-                     const CodePage& code) {
-  ShowControlChars(root);
+                     const CodePage& code, bool controlShown = true) {
+  if (controlShown) ShowControlChars(root);
   if (WithSeparator(typed, style, code).size() == typed.size()) return root;
   std::string shown = root.substr(0, root.size() - 1);
   const bool driveRoot = style == PathStyle::Windows && shown.size() == 2 && shown[1] == ':';
@@ -145,6 +146,29 @@ void WriteCommand(Platform& platform, const ListOptions& options, const EntryLis
   }
 }
 
+// LIST, DIR and STAT as records: the writer of /JSON and /CSV, or null.
+std::unique_ptr<RecordWriter> MakeRecords(Platform& platform, const ListOptions& options,
+                                          LineWriter& out) {
+  const CommandKind command = options.Command;
+  if (options.Records == RecordForm::None ||
+      (command != CommandKind::List && command != CommandKind::Dir && command != CommandKind::Stat))
+    return nullptr;
+  return std::make_unique<RecordWriter>(
+      options, platform.Style() == PathStyle::Windows, out,
+      [&platform](TDateTime local) { return platform.UtcOffsetAt(local); },
+      [&platform] { return platform.Milliseconds(); });
+}
+
+void FinishRecords(Platform& platform, const ListOptions& options, const EntryList& list,
+                   std::uint64_t total, RecordWriter& records) {
+  DiskSpace space;
+  const bool known =
+      options.Command == CommandKind::Dir && platform.GetDiskSpace(options.Directory, space);
+  records.Finish(
+      list, options.Continue, total, known ? &space : nullptr,
+      StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code(), false));
+}
+
 // Runs the selected command; false when the scan left directories out.
 bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
                 const Messenger& messenger) {
@@ -158,7 +182,7 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       options.Command == CommandKind::Dir ||
       (options.Command == CommandKind::List &&
        LineTemplate::For(options, platform.Style(), platform.Code()).NeedsDetails()) ||
-      OrderNeedsDetails(options.Order);
+      OrderNeedsDetails(options.Order) || options.Records != RecordForm::None;
   const LocaleSettings locale = platform.ReadLocale();
 
   // With /C what cannot be listed is reported and left out, and the entries
@@ -174,16 +198,21 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       messenger.ToStandardError(messenger.MessageOf(failure));
     };
   }
+  const std::unique_ptr<RecordWriter> records = MakeRecords(platform, options, out);
   const std::unique_ptr<EntryConsumer> streamed =
-      MakeStreamed(platform, options, locale, out, leftOut);
+      records ? nullptr : MakeStreamed(platform, options, locale, out, leftOut);
   EntryList list;
-  list.StreamTo(streamed.get());
+  list.StreamTo(records && options.Continue ? records.get() : streamed.get());
   const EntryOrder order(options.Order, platform.Style(), platform.Code());
   const std::uint64_t total =
       ScanDirectory(platform, options.Directory, list, options.Recursive, details,
                     leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
                     progress.get(), options.Order.empty() ? nullptr : &order);
-  WriteCommand(platform, options, list, total, streamed.get(), locale, out);
+  if (records) {
+    FinishRecords(platform, options, list, total, *records);
+  } else {
+    WriteCommand(platform, options, list, total, streamed.get(), locale, out);
+  }
   return complete;
 }
 
@@ -251,6 +280,7 @@ void ReadFlags(const std::vector<std::string>& params, ListOptions& options) {
     options.Order = ParseOrder(order.Value, order.Typed);
   options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
   options.Batch = FindSwitch(params, {"/BAT", "/BATCH"}) > 0;
+  options.Records = ReadRecordForm(params);
 }
 
 }  // namespace
@@ -261,8 +291,14 @@ ListOptions ParseCommandLine(Platform& platform) {
   // whole command line is read again in UTF-8, or in the console's code page
   // that cmd reads a batch file in, and so is every later text.
   const bool utf8 = FindSwitch(params, {"/UTF8"}) > 0;
-  if (utf8) {
+  // Records are UTF-8 whatever the code page, and name every entry exactly.
+  const bool records = FindSwitch(params, {"/JSON", "/CSV"}) > 2;
+  if (records) {
+    platform.UseWtf8();
+  } else if (utf8) {
     platform.UseUtf8();
+  }
+  if (utf8 || records) {
     params = platform.Parameters();
   } else if (FindSwitch(params, {"/BAT", "/BATCH"}) > 0 && platform.UseConsoleCodePage()) {
     params = platform.Parameters();

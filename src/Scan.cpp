@@ -42,6 +42,8 @@ struct Batch : EntrySink {
     bool enter;
     bool inexact;
     bool listed;
+    unsigned attributes;  // TTarvixFileInfo's kHidden ... kLink
+    bool oddSecond;
     std::string_view Name() const { return {name, nameLength}; }
   };
   Batch(EntryList& list, const WalkRules& rules) : list(&list), rules(&rules) {}
@@ -67,8 +69,12 @@ struct Batch : EntrySink {
     const bool listed = choice.Lists(
         {own, e.IsDir, e.IsLink, e.Hidden, e.System, e.ReadOnly, e.Archive, size, e.DateTime});
     if (!listed && !enter) return;
+    using Info = TTarvixFileInfo;
+    const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
+                                (e.ReadOnly ? Info::kReadOnly : 0) |
+                                (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
     items.push_back({list->StoreName(e.Name), e.Name.size(), size, e.DateTime, e.IsDir, enter,
-                     e.Inexact, listed});
+                     e.Inexact, listed, attributes, e.OddSecond});
   }
   void Sort() {
     if (!rules->order) return;
@@ -193,8 +199,9 @@ class Walker {
     }
     const Batch::Item& item = frame.batch.items[frame.next++];
     if (item.listed) {
-      list_.AddStored(item.name, item.nameLength, frame.dirIndex, item.size, item.time, item.isDir,
-                      item.inexact);
+      list_.AddStored(item.name, item.nameLength, frame.dirIndex, item.size,
+                      item.time + (item.oddSecond ? 1 : 0), item.isDir, item.inexact,
+                      item.attributes);
       total_ += item.size;
     }
     if (item.enter) Open(&frame, &item);

@@ -10,11 +10,10 @@ namespace {
 
 // The options after the directory. Flags stand alone; valued options are
 // known by the name before their ":" or "=".
-constexpr std::array<std::string_view, 24> kFlags = {
-    "/F",   "/FILENAMEONLY", "/D",    "/NODIR",   "/NOD", "/R",  "/RECURSIVE",
-    "/C",   "/CONTINUE",     "/Q",    "/NOQUOTE", "/NOQ", "/U",  "/UPPER",
-    "/L",   "/LOWER",        "/UTF8", "/0",       "/NUL", "/NP", "/NOPROGRESS",
-    "/BAT", "/BATCH",        "/?"};
+constexpr std::array<std::string_view, 26> kFlags = {
+    "/F", "/FILENAMEONLY", "/D", "/NODIR", "/NOD", "/R", "/RECURSIVE", "/C", "/CONTINUE",
+    "/Q", "/NOQUOTE", "/NOQ", "/U", "/UPPER", "/L", "/LOWER", "/UTF8", "/0", "/NUL", "/NP",
+    "/NOPROGRESS", "/BAT", "/BATCH", "/?", "/JSON", "/CSV"};
 // Prefix and suffix take their value after "=" alone, as they always have;
 // alone they are an empty prefix or suffix.
 constexpr std::array<std::string_view, 4> kEqualsOnly = {"/P", "/PREFIX", "/S", "/SUFFIX"};

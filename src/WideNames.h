@@ -18,21 +18,23 @@ bool IsAsciiName(std::basic_string_view<Unit> name) {
 }
 
 // Appends the UTF-8 form of text; a lone surrogate, which UTF-8 cannot hold,
-// becomes "?" and makes the result false.
+// becomes "?" and makes the result false, or with wtf8 is written as UTF-8
+// would write its code point (WTF-8), which keeps the name exact.
 template <typename Unit>
-bool AppendUtf8(std::basic_string_view<Unit> text, std::string& out) {
+bool AppendUtf8(std::basic_string_view<Unit> text, std::string& out, bool wtf8 = false) {
   bool exact = true;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = static_cast<char16_t>(text[i]);
     if (c >= 0xD800 && c <= 0xDFFF) {
       const char32_t low = i + 1 < text.size() ? static_cast<char16_t>(text[i + 1]) : 0;
-      if (c >= 0xDC00 || low < 0xDC00 || low > 0xDFFF) {
+      if (c < 0xDC00 && low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      } else if (!wtf8) {
         out += '?';
         exact = false;
         continue;
       }
-      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-      ++i;
     }
     if (c < 0x80) {
       out += static_cast<char>(c);

@@ -25,6 +25,7 @@ struct RawEntry {
   bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
   std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
   TDateTime DateTime = 0;  // local time
+  bool OddSecond = false;  // the time's second was odd: DateTime keeps even ones
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;
@@ -185,6 +186,9 @@ class Platform {
   virtual std::uint64_t Milliseconds() = 0;
   // The present moment in local time, which file ages count back from.
   virtual TDateTime Now() = 0;
+  // Seconds east of UTC that the local time zone stood at, at a local time
+  // (a time the clock showed twice gets one of its two).
+  virtual int UtcOffsetAt(TDateTime local) = 0;
 
   // Reads and writes every text as UTF-8 from now on, where the system's own
   // code page is another: names, command line, environment, messages.
@@ -193,6 +197,9 @@ class Platform {
   // (the console's), where that is not the code page texts are in already;
   // true when it changed.
   virtual bool UseConsoleCodePage() { return false; }
+  // UseUtf8, and a name that UTF-8 cannot hold (a lone UTF-16 surrogate) is
+  // kept in WTF-8 rather than left inexact: records name every entry.
+  virtual void UseWtf8() { UseUtf8(); }
 
   virtual OutputSink& StandardOutput() = 0;
   // Standard error, written line by line: every failure and warning, so

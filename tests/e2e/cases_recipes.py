@@ -5,8 +5,12 @@ recipe says, or if a line breaks."""
 
 from __future__ import annotations
 
+import csv
+import io
+import json
 import os
 import re
+import shutil
 import subprocess
 import time
 
@@ -277,7 +281,42 @@ def _report(t: Recipes):
     return set(), set(), check
 
 
+def _csv_file(t: Recipes):
+    def check(out: str, problem: str):
+        with open(os.path.join(t.work, "files.csv"), encoding="utf-8", newline="") as f:
+            text = f.read()
+        # Spreadsheets on Windows read UTF-8 by its byte order mark.
+        t.assertEqual(text.startswith("\ufeff"), bool(t.c.wine), problem)
+        rows = list(csv.DictReader(io.StringIO(text.lstrip("\ufeff"), newline="")))
+        t.assertEqual({r["rel"] for r in rows}, {t.c.rel(e) for e in t.entries("src")}, problem)
+    return {"files.csv"}, set(), check
+
+
+def _jq_paths(t: Recipes):
+    if not shutil.which("jq"):
+        t.skipTest("jq is not installed")
+    return {"txt.txt"}, set(), lambda out, problem: t.lines_name(
+        "src", {e for e in t.entries("src", files_only=True) if e.endswith(".txt")})(
+            t.read("txt.txt"), problem)
+
+
+def _json_lines(t: Recipes):
+    def check(out: str, problem: str):
+        with open(os.path.join(t.work, "files.jsonl"), "rb") as f:
+            data = f.read()
+        t.assertTrue(data.endswith(b"\r\n"), problem)
+        rels = {json.loads(line)["rel"] for line in data.decode("utf-8").splitlines()}
+        t.assertEqual(rels, {t.c.rel(e) for e in t.entries("src", files_only=True)}, problem)
+    return {"files.jsonl"}, set(), check
+
+
 EXPECTATIONS = {
+    "A CSV for a spreadsheet: every entry with its size and date (a cell beginning with =, +, - or @ "
+    "may be read as a formula)": _csv_file,
+    "A CSV for Excel: UTF-8 with a byte order mark (a cell beginning with =, +, - or @ may be read as "
+    "a formula)": _csv_file,
+    "JSON Lines through jq: the full paths of the .txt files (needs jq)": _jq_paths,
+    "JSON Lines for PowerShell: the files of a tree, one object a line": _json_lines,
     "A file list of a tree: one full path a line, as stored (no quotes), directories included":
         _listed("src", "files.txt"),
     "Copy a tree keeping its structure: the directories first, then the files": _tree_copy,

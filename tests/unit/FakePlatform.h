@@ -150,7 +150,9 @@ class FakePlatform : public Platform {
         raw.ReadOnly = e.ReadOnly;
         raw.LongName = e.LongName;
         raw.Size = withDetails ? e.Size : 0;
-        raw.DateTime = withDetails ? e.Time : 0;
+        // Times as the systems give them: even, and the odd second apart.
+        raw.DateTime = withDetails ? e.Time - (e.Time % 2 + 2) % 2 : 0;
+        raw.OddSecond = withDetails && raw.DateTime != e.Time;
         sink.Add(raw);
       }
     }
@@ -200,6 +202,7 @@ class FakePlatform : public Platform {
   // Each reading of the clock moves it on by clockStep.
   std::uint64_t Milliseconds() override { return clock += clockStep; }
   TDateTime Now() override { return now; }
+  int UtcOffsetAt(TDateTime local) override { return utcOffset(local); }
   void UseUtf8() override {
     ++utf8Switches;
     if (!utf8Params.empty()) params = utf8Params;
@@ -244,6 +247,8 @@ class FakePlatform : public Platform {
   LocaleSettings locale;
   std::uint64_t clock = 0, clockStep = 0;
   TDateTime now = MakeDateTime(2026, 12, 7, 12, 0, 0);
+  // Seconds east of UTC at a local time: UTC unless a test sets a zone.
+  std::function<int(TDateTime)> utcOffset = [](TDateTime) { return 0; };
   CodePage code;
   CaptureSink out, err;
   Language language = Language::English;

@@ -15,6 +15,11 @@ namespace tvx {
 class LocalClock {
  public:
   TDateTime Convert(time_t when) {
+    const long long local = ConvertExact(when);
+    return local - (local % 2 + 2) % 2;  // 2-second resolution, also before 1899
+  }
+  // To the second.
+  TDateTime ConvertExact(time_t when) {
     const long long window = FloorDiv(static_cast<long long>(when), kWindow);
     Slot& slot = slots_[static_cast<std::size_t>(window) & (kSlots - 1)];
     if (!slot.valid || slot.window != window) {
@@ -22,7 +27,6 @@ class LocalClock {
       slot.window = window;
       slot.offset = OffsetAt(static_cast<time_t>(window * kWindow));
     }
-    // To the second: the entry list keeps the 2-second form beside it.
     return static_cast<long long>(when) + slot.offset + kUnixEpoch;
   }
 

@@ -172,6 +172,19 @@ class PosixPlatform : public Platform {
   TDateTime Now() override {
     return LocalClock().Convert(time(nullptr));
   }
+  int UtcOffsetAt(TDateTime local) override {
+    const DateParts shown = SplitDateTime(local);
+    struct tm parts = {};
+    parts.tm_year = shown.Year - 1900;
+    parts.tm_mon = shown.Month - 1;
+    parts.tm_mday = shown.Day;
+    parts.tm_hour = shown.Hour;
+    parts.tm_min = shown.Minute;
+    parts.tm_sec = shown.Second;
+    parts.tm_isdst = -1;  // the zone's rules for that date decide
+    mktime(&parts);
+    return static_cast<int>(parts.tm_gmtoff);
+  }
 
   OutputSink& StandardOutput() override {
     return out_;

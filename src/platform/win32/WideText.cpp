@@ -26,7 +26,7 @@ std::wstring TextCodec::ToWide(std::string_view text) const {
 }
 
 bool TextCodec::AppendExact(std::wstring_view text, std::string& out) const {
-  if (IsUtf8()) return AppendUtf8(text, out);
+  if (IsUtf8()) return AppendUtf8(text, out, wtf8_);
   const int size = Count(text.size());
   if (size == 0) return true;
   // Without the flag the system writes look-alikes ("a" for "ä"); some code

@@ -19,6 +19,11 @@ class TextCodec {
   // Whether texts are in the ANSI code page, which the system's "A" calls take.
   bool IsAnsi() const { return page_ == CP_ACP; }
   UINT Page() const { return page_; }
+  // UTF-8, names with a lone surrogate in WTF-8: exact, though not UTF-8.
+  void UseWtf8() {
+    page_ = CP_UTF8;
+    wtf8_ = true;
+  }
 
   std::wstring ToWide(std::string_view text) const;
   // Appends text; false when a character could not be written exactly: "?"
@@ -33,6 +38,7 @@ class TextCodec {
 
  private:
   UINT page_ = CP_ACP;
+  bool wtf8_ = false;
 };
 
 // Calls a Win32 function of the shape "fill buf of size n, return the length

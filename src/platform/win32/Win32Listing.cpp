@@ -27,10 +27,11 @@ FindHandle StartFind(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
   return FindHandle(handle);
 }
 
-TDateTime ToLocalDateTime(const FILETIME& utc) {
+TDateTime ToLocalDateTime(const FILETIME& utc, bool& oddSecond) {
   FILETIME local;
   SYSTEMTIME parts;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
+  oddSecond = (parts.wSecond & 1) != 0;
   return MakeDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
                       parts.wSecond);
 }
@@ -130,7 +131,7 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
       if (!item.isDir) {
         item.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
       }
-      item.time = ToLocalDateTime(data.ftLastWriteTime);
+      item.time = ToLocalDateTime(data.ftLastWriteTime, item.oddSecond);
     }
     if (item.isDir && !item.isLink) {
       item.wideAt = listing.wides.size();

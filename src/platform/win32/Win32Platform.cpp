@@ -59,6 +59,10 @@ class Win32Platform final : public Platform {
     code_ = CodePage::Utf8();
     locale_.reset();
   }
+  void UseWtf8() override {
+    UseUtf8();
+    codec_.UseWtf8();
+  }
 
   // cmd reads a batch file in the console's output code page; a program
   // without a console is started with the OEM one.
@@ -174,6 +178,18 @@ class Win32Platform final : public Platform {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return MakeDateTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+  }
+
+  // The listing's local times come from FileTimeToLocalFileTime, which
+  // applies today's bias to every date: that bias turns them back into
+  // the instant.
+  int UtcOffsetAt(TDateTime) override {
+    TIME_ZONE_INFORMATION zone;
+    const DWORD which = GetTimeZoneInformation(&zone);
+    LONG bias = zone.Bias;
+    if (which == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+    if (which == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+    return which == TIME_ZONE_ID_INVALID ? 0 : static_cast<int>(-bias * 60);
   }
 
   LocaleSettings ReadLocale() override {

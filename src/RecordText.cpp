@@ -1,0 +1,179 @@
+#include "RecordText.h"
+
+namespace tvx {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+bool InRange(unsigned char byte, unsigned char low, unsigned char high) {
+  return byte >= low && byte <= high;
+}
+
+bool IsControl(unsigned char byte) {
+  return byte < 0x20 || byte == 0x7F;
+}
+
+// Appends text with every invalid sequence replaced; false when one was.
+bool AppendReplaced(std::string& out, std::string_view text) {
+  bool exact = true;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    // ASCII goes in by runs: most names are nothing else.
+    std::size_t end = at;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+    out.append(text.substr(at, end - at));
+    if (end == text.size()) break;
+    at = end;
+    bool valid = true;
+    const std::size_t step = Utf8Step(text, at, valid);
+    if (valid) {
+      out.append(text.substr(at, step));
+    } else {
+      out.append(kReplacement);
+      exact = false;
+    }
+    at += step;
+  }
+  return exact;
+}
+
+}  // namespace
+
+std::size_t Utf8Step(std::string_view text, std::size_t at, bool& valid) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  const unsigned char lead = byte(0);
+  valid = lead < 0x80;
+  if (valid) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (InRange(lead, 0xC2, 0xDF)) {
+    length = 2;
+  } else if (InRange(lead, 0xE0, 0xEF)) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (InRange(lead, 0xF0, 0xF4)) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+  } else {
+    return 1;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if (at + i >= text.size()) return i;
+    if (!InRange(byte(i), i == 1 ? low : 0x80, i == 1 ? high : 0xBF)) return i;
+  }
+  valid = true;
+  return length;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    bool valid = true;
+    at += Utf8Step(text, at, valid);
+    if (!valid) return false;
+  }
+  return true;
+}
+
+bool AppendJsonText(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  bool exact = true;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    // Runs of plain ASCII go in whole: most names are nothing else.
+    std::size_t end = at;
+    while (end < text.size()) {
+      const auto c = static_cast<unsigned char>(text[end]);
+      if (c >= 0x80 || IsControl(c) || c == '"' || c == '\\') break;
+      ++end;
+    }
+    out.append(text.substr(at, end - at));
+    if (end == text.size()) break;
+    const auto c = static_cast<unsigned char>(text[end]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+      at = end + 1;
+    } else if (IsControl(c)) {
+      out.append("\\u00");
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+      at = end + 1;
+    } else {
+      bool valid = true;
+      const std::size_t step = Utf8Step(text, end, valid);
+      out.append(valid ? text.substr(end, step) : kReplacement);
+      exact = exact && valid;
+      at = end + step;
+    }
+  }
+  return exact;
+}
+
+bool AppendCsvField(std::string& out, std::string_view text) {
+  bool quoted = !text.empty() && (text.front() == ' ' || text.back() == ' ');
+  for (std::size_t i = 0; i < text.size() && !quoted; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    quoted = c == ',' || c == '"' || IsControl(c);
+  }
+  if (!quoted) return AppendReplaced(out, text);
+  out += '"';
+  bool exact = true;
+  for (std::size_t quote = text.find('"');; quote = text.find('"')) {
+    exact = AppendReplaced(out, text.substr(0, quote)) && exact;
+    if (quote == std::string_view::npos) break;
+    out.append("\"\"");
+    text.remove_prefix(quote + 1);
+  }
+  out += '"';
+  return exact;
+}
+
+void AppendBase64(std::string& out, std::string_view bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
+                       static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                       static_cast<unsigned char>(bytes[i + 2]);
+    for (int shift = 18; shift >= 0; shift -= 6) out += kDigits[(v >> shift) & 0x3F];
+  }
+  const std::size_t left = bytes.size() - i;
+  if (left == 0) return;
+  unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+  if (left == 2) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+  out += kDigits[v >> 18];
+  out += kDigits[(v >> 12) & 0x3F];
+  out += left == 2 ? kDigits[(v >> 6) & 0x3F] : '=';
+  out += '=';
+}
+
+void AppendLocalStamp(std::string& out, TDateTime local, int offsetSeconds) {
+  const DateParts p = SplitDateTime(local);
+  const auto two = [&out](int value) {
+    out += static_cast<char>('0' + value / 10 % 10);
+    out += static_cast<char>('0' + value % 10);
+  };
+  two(p.Year / 100);
+  two(p.Year % 100);
+  out += '-';
+  two(p.Month);
+  out += '-';
+  two(p.Day);
+  out += 'T';
+  two(p.Hour);
+  out += ':';
+  two(p.Minute);
+  out += ':';
+  two(p.Second);
+  out += offsetSeconds < 0 ? '-' : '+';
+  const int minutes = (offsetSeconds < 0 ? -offsetSeconds : offsetSeconds) / 60;
+  two(minutes / 60);
+  out += ':';
+  two(minutes % 60);
+}
+
+}  // namespace tvx

@@ -1,0 +1,38 @@
+// The pieces of records (JSON Lines and CSV): strings escaped or quoted,
+// bytes that are not UTF-8 replaced, base64, and a local time with its
+// offset. Pure routines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "Locale.h"
+
+namespace tvx {
+
+// Bytes taken by the UTF-8 sequence at text[at]. valid is false when they
+// are not one (an overlong form, a surrogate, beyond U+10FFFF, a cut
+// sequence): the result is then the longest start of a sequence there, or
+// 1, which one U+FFFD stands for (the usual "maximal subpart" rule).
+std::size_t Utf8Step(std::string_view text, std::size_t at, bool& valid);
+
+bool IsValidUtf8(std::string_view text);
+
+// Appends text as the inside of a JSON string: '"' and '\' escaped, control
+// characters as \u00XX, the rest as UTF-8 with U+FFFD for what is not.
+// False when something was replaced.
+bool AppendJsonText(std::string& out, std::string_view text);
+
+// Appends text as a CSV field: in double quotes, each '"' doubled, when it
+// holds ',', '"', a control character (CR and LF among them), or begins or
+// ends with a blank. False when something was replaced by U+FFFD.
+bool AppendCsvField(std::string& out, std::string_view text);
+
+// Standard base64 with padding.
+void AppendBase64(std::string& out, std::string_view bytes);
+
+// "2026-12-07T16:44:40+09:00": a local time and its distance from UTC.
+void AppendLocalStamp(std::string& out, TDateTime local, int offsetSeconds);
+
+}  // namespace tvx

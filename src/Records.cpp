@@ -1,0 +1,233 @@
+#include "Records.h"
+
+#include "CommandLine.h"
+#include "Failure.h"
+#include "Order.h"
+#include "Output.h"
+#include "Platform.h"
+#include "RecordText.h"
+#include "Switches.h"
+#include "Text.h"
+
+namespace tvx {
+
+namespace {
+
+constexpr std::string_view kCsvHeader = "path,rel,name,ext,type,size,mtime,attr,depth,raw";
+// Zone offsets change on quarter-hour boundaries only: one lookup for each
+// quarter hour seen, kept in a small table.
+constexpr TDateTime kOffsetWindow = 900;
+constexpr std::size_t kOffsetSlots = 1024;
+
+bool IsLineOption(std::string_view param) {
+  const std::string_view name = SwitchName(param);
+  for (std::string_view line : {"/P", "/PREFIX", "/S", "/SUFFIX", "/LINE"}) {
+    if (EqualIgnoringAsciiCase(name, line)) return true;
+  }
+  return EqualIgnoringAsciiCase(param, "/0") || EqualIgnoringAsciiCase(param, "/NUL");
+}
+
+std::string_view TypeOf(const TTarvixFileInfo& entry) {
+  if (entry.IsLink()) return "link";
+  return entry.IsDir() ? "dir" : "file";
+}
+
+// The letters /A takes, in its order.
+void AppendAttributes(std::string& out, const TTarvixFileInfo& entry) {
+  using Info = TTarvixFileInfo;
+  const unsigned bits = entry.Attributes();
+  if (entry.IsDir()) out += 'D';
+  if (bits & Info::kHidden) out += 'H';
+  if (bits & Info::kSystem) out += 'S';
+  if (bits & Info::kReadOnly) out += 'R';
+  if (bits & Info::kArchive) out += 'A';
+  if (bits & Info::kLink) out += 'L';
+}
+
+void AppendNumber(std::string& out, std::uint64_t value) {
+  char digits[20];
+  std::size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) out += digits[--n];
+}
+
+}  // namespace
+
+RecordForm ReadRecordForm(const std::vector<std::string>& params) {
+  RecordForm form = RecordForm::None;
+  for (std::size_t p = 2; p < params.size(); ++p) {
+    const bool json = EqualIgnoringAsciiCase(params[p], "/JSON");
+    if (!json && !EqualIgnoringAsciiCase(params[p], "/CSV")) continue;
+    if (form != RecordForm::None) throw InvalidValueFailure(params[p]);
+    form = json ? RecordForm::Json : RecordForm::Csv;
+  }
+  if (form == RecordForm::None) return form;
+  for (std::size_t p = 2; p < params.size(); ++p) {
+    if (IsLineOption(params[p])) throw InvalidValueFailure(params[p]);
+  }
+  return form;
+}
+
+RecordWriter::RecordWriter(const ListOptions& options, bool windows, LineWriter& out,
+                           std::function<int(TDateTime)> utcOffset, OutputPace::Clock clock)
+    : options_(options),
+      json_(options.Records == RecordForm::Json),
+      byteOrderMark_(windows && !json_),
+      out_(out),
+      utcOffset_(std::move(utcOffset)),
+      pace_(out, std::move(clock)),
+      offsets_(kOffsetSlots) {}
+
+// Nothing is written before the first record or the end of the scan, so
+// that a failure that stops the run leaves no header behind.
+void RecordWriter::Begin() {
+  begun_ = true;
+  if (byteOrderMark_) out_.Append("\xEF\xBB\xBF");
+  if (json_) return;
+  out_.Append(options_.Command == CommandKind::Stat ? "root,count,raw" : kCsvHeader);
+  out_.EndLine();
+}
+
+void RecordWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
+  if (options_.Command == CommandKind::Stat) return;
+  if (options_.Command == CommandKind::List && options_.NoDir && entry.IsDir()) return;
+  if (!begun_) Begin();
+  if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
+  if (entry.DirIndex() != dirIndex_) EnterDirectory(list, entry.DirIndex());
+  record_.clear();
+  if (json_) {
+    JsonRecord(entry);
+  } else {
+    CsvRecord(entry);
+  }
+  EndRecord();
+}
+
+void RecordWriter::EnterDirectory(const EntryList& list, std::uint32_t dirIndex) {
+  dirIndex_ = dirIndex;
+  rootLength_ = list.Root().size();
+  prefix_ = prefixes_->For(dirIndex);
+  const std::string_view below = std::string_view(prefix_).substr(rootLength_);
+  depth_ = 1;
+  for (char c : below) depth_ += c == Separator(list.Style()) ? 1 : 0;
+  jsonPrefix_.clear();
+  jsonRel_.clear();
+  prefixExact_ = AppendJsonText(jsonPrefix_, prefix_);
+  AppendJsonText(jsonRel_, below);
+}
+
+void RecordWriter::JsonRecord(const TTarvixFileInfo& entry) {
+  const std::string_view name = entry.Name();
+  record_.append("{\"path\":\"").append(jsonPrefix_);
+  const bool exact = AppendJsonText(record_, name) && prefixExact_;
+  record_.append("\",\"rel\":\"").append(jsonRel_);
+  AppendJsonText(record_, name);
+  record_.append("\",\"name\":\"");
+  AppendJsonText(record_, name);
+  record_.append("\",\"ext\":\"");
+  AppendJsonText(record_, ExtensionOf(name));
+  record_.append("\",\"type\":\"").append(TypeOf(entry)).append("\",\"size\":");
+  AppendNumber(record_, entry.Size());
+  record_.append(",\"mtime\":\"");
+  AppendCommonTail(entry, '"');
+  record_.append("}");
+  if (exact) return;
+  record_.pop_back();
+  record_.append(",\"raw\":\"");
+  AppendBase64(record_, prefix_ + std::string(name));
+  record_.append("\"}");
+}
+
+void RecordWriter::CsvRecord(const TTarvixFileInfo& entry) {
+  const std::string_view name = entry.Name();
+  scratch_.assign(prefix_).append(name);
+  const bool exact = AppendCsvField(record_, scratch_);
+  record_ += ',';
+  AppendCsvField(record_, std::string_view(scratch_).substr(rootLength_));
+  record_ += ',';
+  AppendCsvField(record_, name);
+  record_ += ',';
+  AppendCsvField(record_, ExtensionOf(name));
+  record_.append(",").append(TypeOf(entry)).append(",");
+  AppendNumber(record_, entry.Size());
+  record_ += ',';
+  AppendCommonTail(entry, ',');
+  record_ += ',';
+  if (!exact) AppendBase64(record_, scratch_);
+}
+
+// mtime to depth; after the time's text comes `between`: its closing quote
+// in JSON, a comma in CSV.
+void RecordWriter::AppendCommonTail(const TTarvixFileInfo& entry, char between) {
+  const TDateTime time = entry.ExactDateTime();
+  AppendLocalStamp(record_, time, OffsetAt(time));
+  const bool json = between == '"';
+  record_.append(json ? "\",\"attr\":\"" : ",");
+  AppendAttributes(record_, entry);
+  record_.append(json ? "\",\"depth\":" : ",");
+  AppendNumber(record_, depth_);
+}
+
+int RecordWriter::OffsetAt(TDateTime local) {
+  const TDateTime window = local / kOffsetWindow - (local % kOffsetWindow < 0 ? 1 : 0);
+  Offset& slot = offsets_[static_cast<std::size_t>(window) & (kOffsetSlots - 1)];
+  if (slot.window != window) {
+    slot.window = window;
+    slot.seconds = utcOffset_(local);
+  }
+  return slot.seconds;
+}
+
+// A CSV field may hold line breaks of its own: the record goes in as it is.
+void RecordWriter::EndRecord() {
+  out_.Append(record_);
+  out_.EndLine();
+}
+
+void RecordWriter::Finish(const EntryList& list, bool streamed, std::uint64_t totalBytes,
+                          const DiskSpace* space, const std::string& root) {
+  if (!streamed) list.ForEach([&](const TTarvixFileInfo& entry) { Take(list, entry); });
+  if (!begun_) Begin();
+  record_.clear();
+  if (options_.Command == CommandKind::Stat) {
+    StatRecord(root, list.Count());
+  } else if (options_.Command == CommandKind::Dir && json_) {
+    record_.append("{\"total\":{\"entries\":");
+    AppendNumber(record_, list.Count());
+    record_.append(",\"bytes\":");
+    AppendNumber(record_, totalBytes);
+    record_.append(",\"drive_bytes\":");
+    AppendNumber(record_, space ? space->Total : 0);
+    record_.append(",\"drive_free\":");
+    AppendNumber(record_, space ? space->FreeForCaller : 0);
+    record_.append("}}");
+    EndRecord();
+  }
+}
+
+void RecordWriter::StatRecord(const std::string& root, std::uint64_t count) {
+  if (json_) {
+    record_.append("{\"root\":\"");
+    const bool exact = AppendJsonText(record_, root);
+    record_.append("\",\"count\":");
+    AppendNumber(record_, count);
+    if (!exact) {
+      record_.append(",\"raw\":\"");
+      AppendBase64(record_, root);
+      record_ += '"';
+    }
+    record_ += '}';
+  } else {
+    const bool exact = AppendCsvField(record_, root);
+    record_ += ',';
+    AppendNumber(record_, count);
+    record_ += ',';
+    if (!exact) AppendBase64(record_, root);
+  }
+  EndRecord();
+}
+
+}  // namespace tvx

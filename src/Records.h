@@ -1,0 +1,74 @@
+// LIST, DIR and STAT as records for programs: JSON Lines or CSV, always
+// UTF-8, one record per entry with the same fields in the same order. One
+// writer serves both ways of running: handed each entry as the walk reaches
+// it (/C), or replaying the kept list after the scan.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "EntryList.h"
+#include "Options.h"
+#include "Streamed.h"
+
+namespace tvx {
+
+class LineWriter;
+struct DiskSpace;
+
+// Which records the parameters after the directory ask for. Both forms at
+// once, or a line option beside one (/P, /S, /LINE, /0), is a bad value:
+// InvalidValueFailure naming it as typed.
+RecordForm ReadRecordForm(const std::vector<std::string>& params);
+
+class RecordWriter final : public EntryConsumer {
+ public:
+  // utcOffset: seconds east of UTC at a local time. windows: the CSV
+  // starts with a byte order mark, which spreadsheets there need.
+  RecordWriter(const ListOptions& options, bool windows, LineWriter& out,
+               std::function<int(TDateTime)> utcOffset, OutputPace::Clock clock);
+  void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
+  void BeforeRead() override { pace_.BeforeRead(); }
+
+  // What follows the scan. The kept list's entries first, unless the walk
+  // handed them over already (streamed); then DIR's total (space null when
+  // the drive query failed) or STAT's object for root.
+  void Finish(const EntryList& list, bool streamed, std::uint64_t totalBytes,
+              const DiskSpace* space, const std::string& root);
+
+ private:
+  void Begin();
+  void EnterDirectory(const EntryList& list, std::uint32_t dirIndex);
+  void JsonRecord(const TTarvixFileInfo& entry);
+  void CsvRecord(const TTarvixFileInfo& entry);
+  void AppendCommonTail(const TTarvixFileInfo& entry, char between);
+  void StatRecord(const std::string& root, std::uint64_t count);
+  int OffsetAt(TDateTime local);
+  void EndRecord();
+
+  const ListOptions& options_;
+  const bool json_;
+  const bool byteOrderMark_;
+  LineWriter& out_;
+  std::function<int(TDateTime)> utcOffset_;
+  OutputPace pace_;
+  bool begun_ = false;
+  std::unique_ptr<FullPrefixCache> prefixes_;
+  std::uint32_t dirIndex_ = UINT32_MAX;
+  std::size_t rootLength_ = 0;
+  std::string prefix_;       // the directory's full path with its separator, as stored
+  std::string jsonPrefix_;   // the same escaped for JSON
+  std::string jsonRel_;      // its part below the listed directory, escaped
+  bool prefixExact_ = true;  // the prefix is valid UTF-8
+  std::uint32_t depth_ = 1;  // of the directory's entries
+  std::string record_, scratch_;
+  struct Offset {
+    TDateTime window = INT64_MIN;
+    int seconds = 0;
+  };
+  std::vector<Offset> offsets_;  // by quarter hour of local time
+};
+
+}  // namespace tvx

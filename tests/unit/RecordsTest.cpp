@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RecordText.h"
+#include "RunFixture.h"
+#include "WideNames.h"
+
+namespace tvx {
+namespace {
+
+struct TextRow {
+  const char* what;
+  std::string text;
+  std::string expected;
+  bool exact;
+};
+
+const std::string kFffd = "\xEF\xBF\xBD";
+
+TEST(RecordsTest, JsonTextEscapesAndReplaces) {
+  const std::vector<TextRow> rows = {
+      {"plain", "a b.txt", "a b.txt", true},
+      {"quote and backslash", "say \"hi\\", "say \\\"hi\\\\", true},
+      {"control characters", std::string("a\x01\n\t\x1f\x7f", 6),
+       "a\\u0001\\u000a\\u0009\\u001f\\u007f", true},
+      {"NUL", std::string("a\0b", 3), "a\\u0000b", true},
+      {"UTF-8 kept", "caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80", true},
+      {"a stray byte", "a\xFF.b", "a" + kFffd + ".b", false},
+      {"a cut sequence is one", "\xE2\x82x", kFffd + "x", false},
+      {"cut at the end", "x\xF0\x9F\x98", "x" + kFffd, false},
+      {"overlong form", "\xC0\xAF", kFffd + kFffd, false},
+      {"surrogate (WTF-8)", "\xED\xA0\x80", kFffd + kFffd + kFffd, false},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", kFffd + kFffd + kFffd + kFffd, false},
+      {"largest code point", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF", true},
+  };
+  for (const TextRow& row : rows) {
+    std::string out;
+    EXPECT_EQ(AppendJsonText(out, row.text), row.exact) << row.what;
+    EXPECT_EQ(out, row.expected) << row.what;
+    EXPECT_EQ(IsValidUtf8(row.text), row.exact) << row.what;
+  }
+}
+
+TEST(RecordsTest, CsvFieldQuotesWhatItMust) {
+  const std::vector<TextRow> rows = {
+      {"plain", "a.txt", "a.txt", true},
+      {"empty", "", "", true},
+      {"blank inside", "a b", "a b", true},
+      {"comma", "a,b", "\"a,b\"", true},
+      {"quotes doubled", "say \"hi\"", "\"say \"\"hi\"\"\"", true},
+      {"leading blank", " a", "\" a\"", true},
+      {"trailing blank", "a ", "\"a \"", true},
+      {"line feed", "a\nb", "\"a\nb\"", true},
+      {"carriage return", "a\rb", "\"a\rb\"", true},
+      {"other control", "a\x1b", "\"a\x1b\"", true},
+      {"formula start stays", "=1+1", "=1+1", true},
+      {"not UTF-8", "a\xFE", "a" + kFffd, false},
+      {"not UTF-8, quoted", "\"\xFE", "\"\"\"" + kFffd + "\"", false},
+  };
+  for (const TextRow& row : rows) {
+    std::string out;
+    EXPECT_EQ(AppendCsvField(out, row.text), row.exact) << row.what;
+    EXPECT_EQ(out, row.expected) << row.what;
+  }
+}
+
+TEST(RecordsTest, Base64AndStamps) {
+  const std::vector<std::pair<std::string, std::string>> base64 = {
+      {"", ""},        {"f", "Zg=="},        {"fo", "Zm8="},
+      {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"\xFF\xFE\x00", "//4A"}};
+  for (const auto& [bytes, expected] : base64) {
+    std::string out;
+    AppendBase64(out, std::string_view(bytes.data(), bytes == "\xFF\xFE" ? 3 : bytes.size()));
+    EXPECT_EQ(out, expected);
+  }
+  const TDateTime odd = MakeDateTime(2026, 12, 7, 16, 44, 40) + 1;
+  const std::vector<std::tuple<TDateTime, int, std::string>> stamps = {
+      {odd, 9 * 3600, "2026-12-07T16:44:41+09:00"},
+      {odd, 0, "2026-12-07T16:44:41+00:00"},
+      {odd, -(3 * 3600 + 1800), "2026-12-07T16:44:41-03:30"},
+      {MakeDateTime(1980, 1, 1, 0, 0, 0), 3600, "1980-01-01T00:00:00+01:00"},
+  };
+  for (const auto& [time, offset, expected] : stamps) {
+    std::string out;
+    AppendLocalStamp(out, time, offset);
+    EXPECT_EQ(out, expected);
+  }
+}
+
+TEST(RecordsTest, LoneSurrogateIsKeptInWtf8) {
+  std::string out;
+  EXPECT_TRUE(AppendUtf8(std::u16string_view(u"a\xD800z"), out, true));
+  EXPECT_EQ(out, "a\xED\xA0\x80z");
+  out.clear();
+  EXPECT_FALSE(AppendUtf8(std::u16string_view(u"a\xD800z"), out));
+  EXPECT_EQ(out, "a?z");
+}
+
+using test::FakePlatform;
+using test::RunWith;
+
+FakePlatform RecordTree(PathStyle style = PathStyle::Posix) {
+  FakePlatform p(style);
+  const std::string top = style == PathStyle::Posix ? "/top/" : "C:\\top\\";
+  const char sep = style == PathStyle::Posix ? '/' : '\\';
+  const TDateTime summer = MakeDateTime(2026, 7, 1, 10, 0, 0) + 1;
+  const TDateTime winter = MakeDateTime(2026, 12, 7, 16, 44, 40);
+  p.AddDir(top, {{"a,b.txt", false, false, 3, summer},
+                 {"s", true, false, 0, winter},
+                 {".h", false, false, 0, winter, false, true, true}});
+  p.AddDir(top + "s" + sep, {{"bad\xFF", false, false, 5, winter}, {"l", false, true, 0, winter}});
+  // A zone an hour further east in summer.
+  p.utcOffset = [](TDateTime local) {
+    return local < MakeDateTime(2026, 10, 1, 0, 0, 0) ? 7200 : 3600;
+  };
+  return p;
+}
+
+TEST(RecordsTest, ListAndDirAsJsonLines) {
+  const std::string expected =
+      R"({"path":"/top/a,b.txt","rel":"a,b.txt","name":"a,b.txt","ext":".txt","type":"file","size":3,"mtime":"2026-07-01T10:00:01+02:00","attr":"","depth":1})"
+      "\n"
+      R"({"path":"/top/s","rel":"s","name":"s","ext":"","type":"dir","size":0,"mtime":"2026-12-07T16:44:40+01:00","attr":"D","depth":1})"
+      "\n"
+
+      "{\"path\":\"/top/s/bad" +
+      kFffd + "\",\"rel\":\"s/bad" + kFffd + "\",\"name\":\"bad" + kFffd +
+      R"(","ext":"","type":"file","size":5,"mtime":"2026-12-07T16:44:40+01:00","attr":"","depth":2,"raw":"L3RvcC9zL2JhZP8="})"
+      "\n"
+      R"({"path":"/top/s/l","rel":"s/l","name":"l","ext":"","type":"link","size":0,"mtime":"2026-12-07T16:44:40+01:00","attr":"L","depth":2})"
+      "\n"
+      R"({"path":"/top/.h","rel":".h","name":".h","ext":"","type":"file","size":0,"mtime":"2026-12-07T16:44:40+01:00","attr":"HR","depth":1})"
+      "\n";
+  for (const char* extra : {"/R", "/C", "/F", "/Q", "/U", "/L"}) {
+    FakePlatform p = RecordTree();
+    const test::Outcome got = RunWith(p, {"LIST", "/top", "/R", "/json", extra});
+    EXPECT_EQ(got.exitCode, 0) << extra;
+    EXPECT_EQ(got.output, expected) << extra;
+  }
+  FakePlatform p = RecordTree();
+  p.disk = {1000, 400};
+  const test::Outcome dir = RunWith(p, {"DIR", "/top", "/JSON", "/C"});
+  EXPECT_EQ(dir.output.substr(dir.output.rfind('{', dir.output.size() - 3)),
+            "{\"entries\":3,\"bytes\":3,\"drive_bytes\":1000,\"drive_free\":400}}\n");
+  FakePlatform q = RecordTree();
+  EXPECT_EQ(RunWith(q, {"LIST", "/top", "/R", "/D", "/JSON"}).output.find("\"type\":\"dir\""),
+            std::string::npos);
+}
+
+TEST(RecordsTest, CsvStatAndWindowsForm) {
+  FakePlatform p = RecordTree(PathStyle::Windows);
+  const test::Outcome csv = RunWith(p, {"LIST", "C:\\top", "/CSV"});
+  EXPECT_EQ(
+      csv.output,
+      "\xEF\xBB\xBFpath,rel,name,ext,type,size,mtime,attr,depth,raw\r\n"
+      "\"C:\\top\\a,b.txt\",\"a,b.txt\",\"a,b.txt\",.txt,file,3,2026-07-01T10:00:01+02:00,,1,\r\n"
+      "C:\\top\\s,s,s,,dir,0,2026-12-07T16:44:40+01:00,D,1,\r\n"
+      "C:\\top\\.h,.h,.h,,file,0,2026-12-07T16:44:40+01:00,HR,1,\r\n");
+  EXPECT_EQ(p.utf8Switches, 1);  // records are UTF-8 whatever the code page
+  FakePlatform q = RecordTree();
+  EXPECT_EQ(RunWith(q, {"STAT", "/top", "/R", "/JSON"}).output,
+            "{\"root\":\"/top\",\"count\":5}\n");
+  FakePlatform r = RecordTree();
+  EXPECT_EQ(RunWith(r, {"STAT", "/top/", "/CSV"}).output, "root,count,raw\n/top/,3,\n");
+}
+
+TEST(RecordsTest, LineOptionsBesideRecordsAreBadValues) {
+  const std::vector<std::vector<std::string>> rows = {
+      {"/JSON", "/P=rm"}, {"/S=x", "/CSV"},  {"/JSON", "/LINE=$SELF"}, {"/csv", "/0"},
+      {"/JSON", "/NUL"},  {"/JSON", "/CSV"}, {"/JSON", "/prefix=x"}};
+  for (const auto& row : rows) {
+    FakePlatform p = RecordTree();
+    std::vector<std::string> params = {"LIST", "/top"};
+    params.insert(params.end(), row.begin(), row.end());
+    const test::Outcome got = RunWith(p, params);
+    const std::string bad = row[0] == "/JSON" || row[0] == "/csv" ? row[1] : row[0];
+    EXPECT_EQ(got.exitCode, 1) << bad;
+    EXPECT_NE(got.error.find("<Invalid value> [" + bad + "]"), std::string::npos) << got.error;
+    EXPECT_EQ(got.output, "") << bad;
+  }
+}
+
+}  // namespace
+}  // namespace tvx
