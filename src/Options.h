@@ -1,6 +1,7 @@
 // The run state: what the command line asked for.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct ListOptions {
   std::string Line;         // expanded: each LIST line is this alone, its macros replaced
   bool HasLine = false;
   std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
+  std::uint64_t Top = 0;       // only the first n written (across the tree with Order); 0: all
   Choice Chosen;               // the entries listed and the directories entered
   // Parameters that name no option, as typed: warned about, then ignored.
   std::vector<std::string> UnknownSwitches;

@@ -1,5 +1,6 @@
 #include "Run.h"
 
+#include <algorithm>
 #include <functional>
 #include <new>
 
@@ -15,6 +16,7 @@
 #include "Scan.h"
 #include "Streamed.h"
 #include "Switches.h"
+#include "TopN.h"
 
 namespace tvx {
 
@@ -141,6 +143,35 @@ void WriteCommand(Platform& platform, const ListOptions& options, const EntryLis
   }
 }
 
+// The scan, and the command's output of it. /TOP with an order ranks the
+// whole tree: a keeper takes every entry, each directory is walked in the
+// system's order, and the best entries are written as a kept list would be.
+void ScanAndWrite(Platform& platform, const ListOptions& options, bool details,
+                  const LocaleSettings& locale, LineWriter& out, ScanProgress* progress,
+                  const std::function<void(const Failure&)>& leftOut) {
+  const EntryOrder order(options.Order, platform.Style(), platform.Code(),
+                         options.Chosen.NameCase());
+  const bool ranked = options.Top != 0 && !options.Order.empty();
+  const bool directoriesCount = options.Command != CommandKind::List || !options.NoDir;
+  const std::unique_ptr<TopKeeper> top =
+      ranked ? std::make_unique<TopKeeper>(options.Top, order, directoriesCount) : nullptr;
+  const std::unique_ptr<EntryConsumer> streamed =
+      ranked ? nullptr : MakeStreamed(platform, options, locale, out, leftOut);
+  EntryList list;
+  list.StreamTo(top ? top.get() : streamed.get());
+  WalkDone done;
+  if (options.Top != 0 && !ranked) done = FirstEntries(options.Top, directoriesCount);
+  const std::uint64_t total =
+      ScanDirectory(platform, options.Directory, list, options.Recursive, details,
+                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
+                    progress, options.Order.empty() || ranked ? nullptr : &order, done);
+  if (!top)
+    return WriteCommand(platform, options, list, total, streamed.get(), locale, out, leftOut);
+  EntryList best;
+  const std::uint64_t kept = top->Replay(list, best);
+  WriteCommand(platform, options, best, kept, nullptr, locale, out, leftOut);
+}
+
 // Runs the selected command; false when the scan left directories out.
 bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
                 const Messenger& messenger) {
@@ -168,16 +199,7 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       messenger.ToStandardError(messenger.MessageOf(failure));
     };
   }
-  const std::unique_ptr<EntryConsumer> streamed =
-      MakeStreamed(platform, options, locale, out, leftOut);
-  EntryList list;
-  list.StreamTo(streamed.get());
-  const EntryOrder order(options.Order, platform.Style(), platform.Code());
-  const std::uint64_t total =
-      ScanDirectory(platform, options.Directory, list, options.Recursive, details,
-                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
-                    progress.get(), options.Order.empty() ? nullptr : &order);
-  WriteCommand(platform, options, list, total, streamed.get(), locale, out, leftOut);
+  ScanAndWrite(platform, options, details, locale, out, progress.get(), leftOut);
   return complete;
 }
 
@@ -243,6 +265,11 @@ void ReadFlags(const std::vector<std::string>& params, ListOptions& options) {
   options.Nul = FindSwitch(params, {"/0", "/NUL"}) > 0;
   for (const SwitchValue& order : SwitchValues(params, {"/O", "/ORDER"}))
     options.Order = ParseOrder(order.Value, order.Typed);
+  // Given more than once, the fewest.
+  for (const SwitchValue& top : SwitchValues(params, {"/TOP"})) {
+    const std::uint64_t n = ParseTop(top.Value, top.Typed);
+    options.Top = options.Top == 0 ? n : std::min(options.Top, n);
+  }
   options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
 }
 
