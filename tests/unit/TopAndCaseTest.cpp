@@ -110,14 +110,6 @@ TEST(TopKeeperTest, KeepsTheBestNOfTheWholeWalkTiesInWalkOrder) {
             (V{"/r/d", "/r/s/c", "/r/a", "/r/s/f", "/r/e", "/r/s/b"}));
 }
 
-TEST(TopKeeperTest, ReadsNFromOne) {
-  EXPECT_EQ(ParseTop("10", "/TOP:10"), 10u);
-  for (const char* bad : {"", "0", "-1", "1K", " 1", "1234567890123456789"}) {
-    const std::string typed = std::string("/TOP:") + bad;
-    EXPECT_THROW(ParseTop(bad, typed), InvalidValueFailure) << bad;
-  }
-}
-
 std::vector<std::string> Names(const EntryList& list) {
   std::vector<std::string> names;
   FullPrefixCache prefixes(list);
