@@ -5,6 +5,7 @@ scenarios of the benchmark (see bench/README.md).
     scenarios.py cold TREE [--turns N] [--tvx PATH] [--out DIR]
     scenarios.py slowfs TREE [--turns N] [--delay-us N] [--tvx PATH] [--out DIR]
     scenarios.py choose TREE [--turns N] [--cold] [--base PATH] [--tvx PATH] [--out DIR]
+    scenarios.py top TREE [--turns N] [--tvx PATH] [--out DIR]
 
 cold: the page cache is dropped before every run (needs root; skipped
 otherwise). slowfs: TREE is seen through bench/slowfs.c, a FUSE passthrough
@@ -13,6 +14,9 @@ libfuse3; skipped where FUSE cannot be mounted). choose: a warm tree, LIST /R
 beside LIST /R with a name pattern and with a growing share of the tree's
 top-level subdirectories excluded (--cold: the page cache dropped before
 every run; --base: LIST /R of another tvx too, for the unfiltered walk).
+top: a warm tree, the ten largest files of the whole tree (/TOP with /O)
+beside DIR /R, the same streamed with /C for its peak memory, and a pattern
+with /I beside the same pattern without it.
 
 Every turn runs each command once, in an order that rotates from turn to
 turn, under /usr/bin/time (wall time and peak RSS); each tvx figure's ratio
@@ -148,6 +152,37 @@ def choose_commands(tvx, tree):
     return cmds, shares
 
 
+# (tvx figure, compared with, target ratio or peak MiB) of the top scenario.
+TOP_COMMANDS = {
+    "tvx DIR /R": ["DIR", "/R"],
+    "tvx LIST /R /D /O:-S /TOP:10": ["LIST", "/R", "/D", "/O:-S", "/TOP:10"],
+    "tvx LIST /R /C /D /O:-S /TOP:10": ["LIST", "/R", "/C", "/D", "/O:-S", "/TOP:10"],
+    "tvx LIST /R /M:*.txt": ["LIST", "/R", "/M:*.txt"],
+    "tvx LIST /R /M:*.TXT /I": ["LIST", "/R", "/M:*.TXT", "/I"],
+}
+TOP_TARGETS = [("tvx LIST /R /D /O:-S /TOP:10", "tvx DIR /R", 1.1),
+               ("tvx LIST /R /M:*.TXT /I", "tvx LIST /R /M:*.txt", 1.05),
+               ("tvx LIST /R /C /D /O:-S /TOP:10", None, 16)]
+
+
+def top_report(runs, meta):
+    out = [f"### Scenario top: {meta}", "",
+           "| tvx figure | s | compared with | its s | paired ratio | peak RSS | target | result |",
+           "|---|---:|---|---:|---:|---:|---|---|"]
+    med = {n: statistics.median(x[0] for x in r) for n, r in runs.items()}
+    for fig, peer, target in TOP_TARGETS:
+        rss = max(x[1] for x in runs[fig]) / 1024
+        if peer is None:
+            verdict = "PASS" if rss <= target else "FAIL"
+            out.append(f"| {fig} | {med[fig]:.3f} | | | | {rss:.1f} MiB | <= {target} MiB | {verdict} |")
+            continue
+        ratio = statistics.median(a[0] / b[0] for a, b in zip(runs[fig], runs[peer]))
+        verdict = "PASS" if ratio <= target else "FAIL"
+        out.append(f"| {fig} | {med[fig]:.3f} | {peer} | {med[peer]:.3f} | {ratio:.3f} | "
+                   f"{rss:.1f} MiB | <= {target} | {verdict} |")
+    return "\n".join(out) + "\n"
+
+
 def choose_report(runs, meta):
     base = statistics.median(x[0] for x in runs["tvx LIST /R"])
     out = [f"### Scenario choose: {meta}", "",
@@ -191,7 +226,7 @@ def report(scenario, tree, runs, meta):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("scenario", choices=["cold", "slowfs", "choose"])
+    ap.add_argument("scenario", choices=["cold", "slowfs", "choose", "top"])
     ap.add_argument("tree")
     ap.add_argument("--turns", type=int, default=3)
     ap.add_argument("--delay-us", type=int, default=200)
@@ -201,12 +236,23 @@ def main():
     ap.add_argument("--out", default=os.path.join(HERE, "results", time.strftime("%Y%m%d-%H%M%S")))
     a = ap.parse_args()
     tvx, tree = os.path.abspath(a.tvx), os.path.abspath(a.tree)
-    needed = ("/usr/bin/time",) if a.scenario == "choose" else ("find", "bfs", "fdfind", "du",
+    needed = ("/usr/bin/time",) if a.scenario in ("choose", "top") else ("find", "bfs", "fdfind", "du",
                                                                   "/usr/bin/time")
     for tool in needed:
         if not shutil.which(tool):
             sys.exit(f"scenarios.py: {tool} is missing (apt-get install -y bfs fd-find time)")
     load = open("/proc/loadavg").read().split()[:3]
+    if a.scenario == "top":
+        cmds = {name: [tvx, args[0], tree] + args[1:] for name, args in TOP_COMMANDS.items()}
+        subprocess.run(cmds["tvx DIR /R"], stdout=subprocess.DEVNULL)  # warm the cache
+        meta = f"{tree}, warm, {a.turns} turns, load {' '.join(load)}"
+        runs = run_turns(cmds, a.turns, lambda: None)
+        text = top_report(runs, meta + f", end load {open('/proc/loadavg').read().split()[0]}")
+        os.makedirs(a.out, exist_ok=True)
+        with open(os.path.join(a.out, "scenario-top.json"), "w") as f:
+            json.dump({"meta": meta, "runs": runs}, f, indent=1)
+        print(text)
+        return 0
     if a.scenario == "choose":
         cmds, _ = choose_commands(tvx, tree)
         if a.base:

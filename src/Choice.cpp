@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "CommandLine.h"
 #include "Failure.h"
 #include "Pattern.h"
 #include "Switches.h"
@@ -94,6 +95,11 @@ Choice Choice::Read(const std::vector<std::string>& params, TDateTime now, PathS
   choice.style_ = style;
   // POSIX names are UTF-8 by convention, whatever the locale says.
   choice.code_ = style == PathStyle::Posix ? CodePage::Utf8() : code;
+  // Windows names ignore letter case already, as the system compares them.
+  if (style == PathStyle::Windows)
+    choice.nameCase_ = LetterCase::Ascii;
+  else if (FindSwitch(params, {"/I", "/IGNORECASE"}) > 0)
+    choice.nameCase_ = LetterCase::Unicode;
   choice.ReadPatterns(params);
   choice.ReadNumbers(params, now);
   choice.ReadAttributes(params);
@@ -153,7 +159,7 @@ void Choice::ReadNumbers(const std::vector<std::string>& params, TDateTime now) 
 }
 
 void Choice::ReadAttributes(const std::vector<std::string>& params) {
-  constexpr std::string_view kLetters = "DHSRAL";
+  constexpr std::string_view kLetters = "DHSRALE";
   for (const SwitchValue& option : SwitchValues(params, {"/A"})) {
     const std::string_view value = option.Value;
     if (value.empty()) throw InvalidValueFailure(option.Typed);
@@ -170,13 +176,12 @@ void Choice::ReadAttributes(const std::vector<std::string>& params) {
 
 bool Choice::NeedsDetails() const {
   return hasNewest_ || hasOldest_ || minSize_ != 0 || maxSize_ != UINT64_MAX ||
-         ((required_ | refused_) & kReadOnly) != 0;
+         ((required_ | refused_) & (kReadOnly | kEmpty)) != 0;
 }
 
 bool Choice::MatchesAny(const std::vector<std::string>& patterns, std::string_view text) const {
-  const bool ignoreCase = style_ == PathStyle::Windows;
   for (const std::string& pattern : patterns) {
-    if (MatchesPattern(pattern, text, code_, ignoreCase)) return true;
+    if (MatchesPattern(pattern, text, code_, nameCase_)) return true;
   }
   return false;
 }
@@ -187,9 +192,11 @@ bool Choice::Excluded(std::string_view name, std::string_view relativePath) cons
 }
 
 unsigned Choice::AttributesOf(const EntryFacts& entry) {
-  return (entry.IsDir ? kDir : 0) | (entry.Hidden ? kHidden : 0) | (entry.System ? kSystem : 0) |
-         (entry.ReadOnly ? kReadOnly : 0) | (entry.Archive ? kArchive : 0) |
-         (entry.IsLink ? kLink : 0);
+  // Empty: a file of no bytes or a directory of no entries; a link never is.
+  const bool empty = !entry.IsLink && (entry.IsDir ? entry.EmptyDir : entry.Size == 0);
+  return (empty ? kEmpty : 0) | (entry.IsDir ? kDir : 0) | (entry.Hidden ? kHidden : 0) |
+         (entry.System ? kSystem : 0) | (entry.ReadOnly ? kReadOnly : 0) |
+         (entry.Archive ? kArchive : 0) | (entry.IsLink ? kLink : 0);
 }
 
 bool Choice::Lists(const EntryFacts& entry) const {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CaseFold.h"
 #include "Locale.h"
 #include "Paths.h"
 #include "Text.h"
@@ -24,6 +25,7 @@ struct EntryFacts {
   bool Archive = false;
   std::uint64_t Size = 0;  // 0 for directories
   TDateTime Time = 0;      // last written, local time
+  bool EmptyDir = false;   // a directory holding no entries at all
 };
 
 class Choice {
@@ -51,11 +53,16 @@ class Choice {
   }
   // Whether an entry that is not excluded is listed.
   bool Lists(const EntryFacts& entry) const;
+  // Whether Lists looks at EmptyDir, which is known only once the
+  // directory has been read.
+  bool AsksEmptiness() const { return ((required_ | refused_) & kEmpty) != 0; }
+  // How names compare in patterns and in the order (/I folds letter case).
+  LetterCase NameCase() const { return nameCase_; }
 
  private:
-  // Bits in the order of the letters D H S R A L.
+  // Bits in the order of the letters D H S R A L E.
   static constexpr unsigned kDir = 1, kHidden = 2, kSystem = 4, kReadOnly = 8, kArchive = 16,
-                            kLink = 32;
+                            kLink = 32, kEmpty = 64;
   void ReadPatterns(const std::vector<std::string>& params);
   void ReadNumbers(const std::vector<std::string>& params, TDateTime now);
   void ReadAttributes(const std::vector<std::string>& params);
@@ -64,6 +71,7 @@ class Choice {
 
   PathStyle style_ = PathStyle::Posix;
   CodePage code_;
+  LetterCase nameCase_ = LetterCase::Exact;
   std::vector<std::string> matched_;
   std::vector<std::string> excludedNames_;
   std::vector<std::string> excludedPaths_;

@@ -28,6 +28,8 @@ constexpr const char* kHelpText =
     "  /NP, /NOPROGRESS  No progress line on a terminal while scanning\r\n"
     "  /O[RDER]:N|E|S|D|G  Sort each directory by Name, Ext, Size, Date; G directories first;\r\n"
     "     - before a letter reverses it; letters combine (/O:G-D)\r\n"
+    "  /TOP:N  Only the first N entries; with /O the first N of the whole tree in that order\r\n"
+    "  /I[GNORECASE]  /M, /X and /O:N ignore letter case (as they always do on Windows)\r\n"
     "  /0, /NUL  End LIST lines with NUL; names exactly as stored, not quoted\r\n"
     "  /JSON  LIST and DIR as JSON Lines, one object per entry (path rel name ext type size\r\n"
     "     mtime attr depth, raw: the path in base64 when not UTF-8); STAT as one object\r\n"
@@ -59,7 +61,8 @@ constexpr const char* kHelpText =
     "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD\r\n"
     "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)\r\n"
     "  /MAX:N[K|M|G|T]  Only entries of at most N bytes\r\n"
-    "  /A:[-]DHSRAL  Only with attributes (- without): Dir Hidden System Readonly Archive Link";
+    "  /A:[-]DHSRALE  Only with attributes (- without): Dir Hidden System Readonly Archive Link\r\n"
+    "     Empty (a file of 0 bytes, a directory of no entries)";
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // The run state: what the command line asked for.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ struct ListOptions {
   bool HasLine = false;
   RecordForm Records = RecordForm::None;
   std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
+  std::uint64_t Top = 0;       // only the first n written (across the tree with Order); 0: all
   Choice Chosen;               // the entries listed and the directories entered
   // Parameters after the directory that are no option, as typed: warned
   // about, then ignored.

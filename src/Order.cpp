@@ -57,10 +57,13 @@ std::string_view ExtensionOf(std::string_view name) {
   return name.substr(dot);
 }
 
-EntryOrder::EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code)
+EntryOrder::EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code,
+                       LetterCase nameCase)
     : keys_(std::move(keys)),
       foldCase_(style == PathStyle::Windows),
-      bytesOnly_(!foldCase_ && keys_.size() == 1 && keys_.front().By == SortBy::Name),
+      foldUnicode_(!foldCase_ && nameCase == LetterCase::Unicode),
+      bytesOnly_(!foldCase_ && !foldUnicode_ && keys_.size() == 1 &&
+                 keys_.front().By == SortBy::Name),
       code_(code) {}
 
 namespace {
@@ -97,6 +100,14 @@ int Sign(const T& a, const T& b) {
 }  // namespace
 
 int EntryOrder::CompareNames(std::string_view a, std::string_view b) const {
+  if (foldUnicode_) {
+    FoldedUnits x(a), y(b);
+    while (!x.Done() && !y.Done()) {
+      const char32_t p = x.Next(), q = y.Next();
+      if (p != q) return p < q ? -1 : 1;
+    }
+    return Sign(x.Done() ? 0 : 1, y.Done() ? 0 : 1);
+  }
   if (!foldCase_) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
   FoldedBytes x(a, code_), y(b, code_);
   while (!x.Done() && !y.Done()) {
@@ -122,11 +133,16 @@ int EntryOrder::Compare(const SortKey& key, const SortFields& a, const SortField
   return Sign(!a.IsDir, !b.IsDir);
 }
 
-bool EntryOrder::Before(const SortFields& a, const SortFields& b) const {
+int EntryOrder::CompareKeys(const SortFields& a, const SortFields& b) const {
   for (const SortKey& key : keys_) {
     const int order = Compare(key, a, b);
-    if (order != 0) return key.Reversed ? order > 0 : order < 0;
+    if (order != 0) return key.Reversed ? -order : order;
   }
+  return 0;
+}
+
+bool EntryOrder::Before(const SortFields& a, const SortFields& b) const {
+  if (const int order = CompareKeys(a, b); order != 0) return order < 0;
   // The name last; names equal but for letter case by their bytes, so
   // that two runs give one order.
   const int byName = CompareNames(a.Name, b.Name);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CaseFold.h"
 #include "Locale.h"
 #include "Paths.h"
 
@@ -41,10 +42,15 @@ struct SortFields {
 class EntryOrder {
  public:
   // Names compare ordinally: on Windows with the ASCII letters mapped as /U
-  // maps them (letter case is no difference there), on POSIX by bytes.
-  EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code);
+  // maps them (letter case is no difference there), on POSIX by bytes, or
+  // with nameCase Unicode by their folded characters.
+  EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code,
+             LetterCase nameCase = LetterCase::Exact);
 
   bool Before(const SortFields& a, const SortFields& b) const;
+  // By the keys alone, without the name that settles the rest: below 0 when
+  // a comes first, 0 when they tie.
+  int CompareKeys(const SortFields& a, const SortFields& b) const;
   const std::vector<SortKey>& Keys() const { return keys_; }
 
   // Sorts items; fields(item) gives an item's SortFields. The order is
@@ -69,6 +75,7 @@ class EntryOrder {
 
   std::vector<SortKey> keys_;
   bool foldCase_;
+  bool foldUnicode_;
   bool bytesOnly_;  // the name alone decides, by its bytes
   CodePage code_;
 };

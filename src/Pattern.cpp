@@ -8,10 +8,17 @@ char FoldAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool SameChar(std::string_view a, std::string_view b, bool ignoreCase) {
+bool SameChar(std::string_view a, std::string_view b, LetterCase rule) {
+  if (rule == LetterCase::Unicode && (a.size() > 1 || b.size() > 1)) {
+    // Folding may join characters of different lengths ("K" and the Kelvin sign).
+    char32_t x = 0, y = 0;
+    if (DecodeUtf8(a, 0, x) == a.size() && DecodeUtf8(b, 0, y) == b.size())
+      return FoldCase(x) == FoldCase(y);
+    return a == b;
+  }
   if (a.size() != b.size()) return false;
   // Only single-byte characters have a letter case to ignore.
-  if (ignoreCase && a.size() == 1) return FoldAscii(a[0]) == FoldAscii(b[0]);
+  if (rule != LetterCase::Exact && a.size() == 1) return FoldAscii(a[0]) == FoldAscii(b[0]);
   return a == b;
 }
 
@@ -23,6 +30,11 @@ bool IsWildcard(std::string_view patternChar, char wildcard) {
 
 bool MatchesPattern(std::string_view pattern, std::string_view name, const CodePage& code,
                     bool ignoreCase) {
+  return MatchesPattern(pattern, name, code, ignoreCase ? LetterCase::Ascii : LetterCase::Exact);
+}
+
+bool MatchesPattern(std::string_view pattern, std::string_view name, const CodePage& code,
+                    LetterCase rule) {
   if (pattern == "*.*") return true;
   // Greedy matching that goes back only to the last "*": each "*" takes one
   // more character when what follows it fails, so the work stays bounded by
@@ -39,7 +51,7 @@ bool MatchesPattern(std::string_view pattern, std::string_view name, const CodeP
         continue;
       }
       const std::string_view nc = name.substr(n, code.CharLength(name, n));
-      if (IsWildcard(pc, '?') || SameChar(pc, nc, ignoreCase)) {
+      if (IsWildcard(pc, '?') || SameChar(pc, nc, rule)) {
         p += pc.size();
         n += nc.size();
         continue;

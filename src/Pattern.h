@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "CaseFold.h"
 #include "Text.h"
 
 namespace tvx {
@@ -15,5 +16,9 @@ namespace tvx {
 // with or without a dot.
 bool MatchesPattern(std::string_view pattern, std::string_view name, const CodePage& code,
                     bool ignoreCase);
+// The same with letter case as rule says: LetterCase::Unicode takes both
+// texts as UTF-8 (code cuts them so) and folds each character.
+bool MatchesPattern(std::string_view pattern, std::string_view name, const CodePage& code,
+                    LetterCase rule);
 
 }  // namespace tvx

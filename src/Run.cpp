@@ -1,5 +1,6 @@
 #include "Run.h"
 
+#include <algorithm>
 #include <functional>
 #include <new>
 
@@ -16,6 +17,7 @@
 #include "Scan.h"
 #include "Streamed.h"
 #include "Switches.h"
+#include "TopN.h"
 
 namespace tvx {
 
@@ -160,13 +162,59 @@ std::unique_ptr<RecordWriter> MakeRecords(Platform& platform, const ListOptions&
 }
 
 void FinishRecords(Platform& platform, const ListOptions& options, const EntryList& list,
-                   std::uint64_t total, RecordWriter& records) {
+                   bool streamed, std::uint64_t total, RecordWriter& records) {
   DiskSpace space;
   const bool known =
       options.Command == CommandKind::Dir && platform.GetDiskSpace(options.Directory, space);
   records.Finish(
-      list, options.Continue, total, known ? &space : nullptr,
+      list, streamed, total, known ? &space : nullptr,
       StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code(), false));
+}
+
+// Where the walk hands its entries: the keeper of the best n when /TOP ranks
+// the whole tree, the records or the command's writer with /C, else nobody
+// (the list keeps them).
+struct Takers {
+  std::unique_ptr<TopKeeper> top;
+  std::unique_ptr<RecordWriter> records;
+  std::unique_ptr<EntryConsumer> streamed;
+  EntryConsumer* Walk(bool streaming) const {
+    if (top) return top.get();
+    if (records) return streaming ? records.get() : nullptr;
+    return streamed.get();
+  }
+};
+
+// The scan, and the command's output of it. /TOP with an order ranks the
+// whole tree: a keeper takes every entry, each directory is walked in the
+// system's order, and the best entries are written as a kept list would be.
+void ScanAndWrite(Platform& platform, const ListOptions& options, bool details,
+                  const LocaleSettings& locale, LineWriter& out, ScanProgress* progress,
+                  const std::function<void(const Failure&)>& leftOut) {
+  const EntryOrder order(options.Order, platform.Style(), platform.Code(),
+                         options.Chosen.NameCase());
+  const bool ranked = options.Top != 0 && !options.Order.empty();
+  const bool directoriesCount = options.Command != CommandKind::List || !options.NoDir;
+  Takers takers;
+  if (ranked) takers.top = std::make_unique<TopKeeper>(options.Top, order, directoriesCount);
+  takers.records = MakeRecords(platform, options, out);
+  if (!ranked && !takers.records)
+    takers.streamed = MakeStreamed(platform, options, locale, out, leftOut);
+  EntryList list;
+  list.StreamTo(takers.Walk(options.Continue));
+  WalkDone done;
+  if (options.Top != 0 && !ranked) done = FirstEntries(options.Top, directoriesCount);
+  std::uint64_t total =
+      ScanDirectory(platform, options.Directory, list, options.Recursive, details,
+                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
+                    progress, options.Order.empty() || ranked ? nullptr : &order, done);
+  EntryList best;
+  if (takers.top) total = takers.top->Replay(list, best);
+  const EntryList& written = takers.top ? best : list;
+  if (takers.records)
+    return FinishRecords(platform, options, written, !ranked && options.Continue, total,
+                         *takers.records);
+  WriteCommand(platform, options, written, total, takers.streamed.get(), locale, out);
 }
 
 // Runs the selected command; false when the scan left directories out.
@@ -198,21 +246,7 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       messenger.ToStandardError(messenger.MessageOf(failure));
     };
   }
-  const std::unique_ptr<RecordWriter> records = MakeRecords(platform, options, out);
-  const std::unique_ptr<EntryConsumer> streamed =
-      records ? nullptr : MakeStreamed(platform, options, locale, out, leftOut);
-  EntryList list;
-  list.StreamTo(records && options.Continue ? records.get() : streamed.get());
-  const EntryOrder order(options.Order, platform.Style(), platform.Code());
-  const std::uint64_t total =
-      ScanDirectory(platform, options.Directory, list, options.Recursive, details,
-                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
-                    progress.get(), options.Order.empty() ? nullptr : &order);
-  if (records) {
-    FinishRecords(platform, options, list, total, *records);
-  } else {
-    WriteCommand(platform, options, list, total, streamed.get(), locale, out);
-  }
+  ScanAndWrite(platform, options, details, locale, out, progress.get(), leftOut);
   return complete;
 }
 
@@ -278,6 +312,11 @@ void ReadFlags(const std::vector<std::string>& params, ListOptions& options) {
   options.Nul = FindSwitch(params, {"/0", "/NUL"}) > 0;
   for (const SwitchValue& order : SwitchValues(params, {"/O", "/ORDER"}))
     options.Order = ParseOrder(order.Value, order.Typed);
+  // Given more than once, the fewest.
+  for (const SwitchValue& top : SwitchValues(params, {"/TOP"})) {
+    const std::uint64_t n = ParseTop(top.Value, top.Typed);
+    options.Top = options.Top == 0 ? n : std::min(options.Top, n);
+  }
   options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
   options.Batch = FindSwitch(params, {"/BAT", "/BATCH"}) > 0;
   options.Records = ReadRecordForm(params);

@@ -19,6 +19,7 @@ struct WalkRules {
   bool recursive;
   const Choice& choice;
   const EntryOrder* order;
+  const WalkDone& done;
 };
 
 // Whether a recursive walk enters an entry read at level (1 for the scanned
@@ -41,9 +42,10 @@ struct Batch : EntrySink {
     bool isDir;
     bool enter;
     bool inexact;
-    bool listed;
+    bool listed;          // when not empty, for a directory whose emptiness decides
+    bool pending;         // a directory listed or not by its emptiness: read first
+    bool peek;            // pending and not entered: read only to know whether empty
     unsigned attributes;  // TTarvixFileInfo's kHidden ... kLink
-    bool oddSecond;
     std::string_view Name() const { return {name, nameLength}; }
   };
   Batch(EntryList& list, const WalkRules& rules) : list(&list), rules(&rules) {}
@@ -54,8 +56,12 @@ struct Batch : EntrySink {
   std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
   std::string path;         // scratch: an entry's path below the scanned directory
   std::vector<Item> items;
+  std::size_t seen = 0;    // entries read, chosen or not
+  bool countOnly = false;  // the directory is read only to know whether it is empty
 
   void Add(const RawEntry& e) override {
+    ++seen;
+    if (countOnly) return;
     const Choice& choice = rules->choice;
     const std::string_view own = e.LongName.empty() ? e.Name : e.LongName;
     if (choice.HasPathPatterns()) {
@@ -66,15 +72,21 @@ struct Batch : EntrySink {
     }
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
     const bool enter = rules->recursive && Enters(e, level, choice);
-    const bool listed = choice.Lists(
-        {own, e.IsDir, e.IsLink, e.Hidden, e.System, e.ReadOnly, e.Archive, size, e.DateTime});
-    if (!listed && !enter) return;
+    EntryFacts facts{own,        e.IsDir,   e.IsLink, e.Hidden,  e.System,
+                     e.ReadOnly, e.Archive, size,     e.DateTime};
+    const bool listed = choice.Lists(facts);
+    bool pending = false;
+    if (e.IsDir && !e.IsLink && choice.AsksEmptiness()) {
+      facts.EmptyDir = true;
+      pending = choice.Lists(facts) != listed;
+    }
+    if (!listed && !enter && !pending) return;
     using Info = TTarvixFileInfo;
     const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
                                 (e.ReadOnly ? Info::kReadOnly : 0) |
                                 (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
     items.push_back({list->StoreName(e.Name), e.Name.size(), size, e.DateTime, e.IsDir, enter,
-                     e.Inexact, listed, attributes, e.OddSecond});
+                     e.Inexact, listed, pending, pending && !enter, attributes});
   }
   void Sort() {
     if (!rules->order) return;
@@ -183,7 +195,9 @@ class Walker {
 
   std::uint64_t Run() {
     Open(nullptr, nullptr);
-    while (depth_ > 0) Step(*stack_[depth_ - 1]);
+    while (depth_ > 0 && !done_) Step(*stack_[depth_ - 1]);
+    // Ended early: the directories still on the path are left, innermost first.
+    while (depth_ > 0) engine_.Leave(*stack_[--depth_]->dir);
     return total_;
   }
 
@@ -198,13 +212,24 @@ class Walker {
       return;
     }
     const Batch::Item& item = frame.batch.items[frame.next++];
-    if (item.listed) {
-      list_.AddStored(item.name, item.nameLength, frame.dirIndex, item.size,
-                      item.time + (item.oddSecond ? 1 : 0), item.isDir, item.inexact,
-                      item.attributes);
-      total_ += item.size;
+    if (item.pending) {
+      // Its line still comes before its contents, which are not listed yet.
+      const std::size_t depth = depth_;
+      Open(&frame, &item);
+      const bool empty = depth_ > depth && stack_[depth]->batch.seen == 0;
+      if (empty ? !item.listed : item.listed) List(frame, item);
+      return;
     }
-    if (item.enter) Open(&frame, &item);
+    if (item.listed) List(frame, item);
+    if (item.enter && !done_) Open(&frame, &item);
+  }
+
+  void List(const Frame& frame, const Batch::Item& item) {
+    const TTarvixFileInfo& entry =
+        list_.AddStored(item.name, item.nameLength, frame.dirIndex, item.size, item.time,
+                        item.isDir, item.inexact, item.attributes);
+    total_ += item.size;
+    done_ = rules_.done && rules_.done(entry);
   }
 
   // Enters and reads the root (parent null) or the subdirectory item of
@@ -242,6 +267,8 @@ class Walker {
   void Prepare(Frame& frame, const Frame* parent, const Batch::Item* item) {
     frame.batch.Clear();
     frame.batch.level = static_cast<std::uint32_t>(depth_ + 1);
+    frame.batch.seen = 0;
+    frame.batch.countOnly = item && item->peek;
     if (parent && rules_.choice.HasPathPatterns()) {
       frame.batch.relativeDir = parent->batch.relativeDir;
       frame.batch.relativeDir.append(item->Name());
@@ -276,16 +303,18 @@ class Walker {
   std::vector<std::unique_ptr<Frame>> stack_;
   std::size_t depth_ = 0;
   std::uint64_t total_ = 0;
+  bool done_ = false;  // the run's done said so: the walk ends
 };
 
 }  // namespace
 
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
-                            const Choice& choice, ScanProgress* progress, const EntryOrder* order) {
+                            const Choice& choice, ScanProgress* progress, const EntryOrder* order,
+                            const WalkDone& done) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style(), platform.Code());
-  const WalkRules rules{recursive, choice, order};
+  const WalkRules rules{recursive, choice, order, done};
   Walker walker(platform, list, rules, withDetails || choice.NeedsDetails(), onSkipped, progress);
   const std::uint64_t total = walker.Run();
   if (progress) progress->Erase();

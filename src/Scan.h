@@ -31,6 +31,10 @@ std::string ScanRootPath(Platform& platform, const std::string& dir);
 // read (or is gone); the failure names it. The walk then goes on.
 using SkippedDirectory = std::function<void(const IoFailure&)>;
 
+// Asked of every entry listed; true ends the walk right after it, as if the
+// tree ended there.
+using WalkDone = std::function<bool(const TTarvixFileInfo&)>;
+
 // Scans dir (made a full path first) into list, in pre-order: each
 // directory's record comes right before its contents. Links are listed but
 // never entered. withDetails: sizes and times will be read. A failure names
@@ -38,11 +42,12 @@ using SkippedDirectory = std::function<void(const IoFailure&)>;
 // the scan, unless onSkipped is given. choice picks the entries listed and
 // the directories entered; progress, when given, is told of every directory
 // read; order: each directory's entries in that order rather than the
-// system's. Returns the total size of the listed entries.
+// system's; done, when given, may end the walk early. Returns the total size
+// of the listed entries.
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
                             const SkippedDirectory& onSkipped = nullptr,
                             const Choice& choice = NoChoice(), ScanProgress* progress = nullptr,
-                            const EntryOrder* order = nullptr);
+                            const EntryOrder* order = nullptr, const WalkDone& done = nullptr);
 
 }  // namespace tvx

@@ -10,16 +10,17 @@ namespace {
 
 // The options after the directory. Flags stand alone; valued options are
 // known by the name before their ":" or "=".
-constexpr std::array<std::string_view, 26> kFlags = {
-    "/F", "/FILENAMEONLY", "/D", "/NODIR", "/NOD", "/R", "/RECURSIVE", "/C", "/CONTINUE",
-    "/Q", "/NOQUOTE", "/NOQ", "/U", "/UPPER", "/L", "/LOWER", "/UTF8", "/0", "/NUL", "/NP",
-    "/NOPROGRESS", "/BAT", "/BATCH", "/?", "/JSON", "/CSV"};
+constexpr std::array<std::string_view, 28> kFlags = {
+    "/F",   "/FILENAMEONLY", "/D",    "/NODIR",   "/NOD", "/R",  "/RECURSIVE",
+    "/C",   "/CONTINUE",     "/Q",    "/NOQUOTE", "/NOQ", "/U",  "/UPPER",
+    "/L",   "/LOWER",        "/UTF8", "/0",       "/NUL", "/NP", "/NOPROGRESS",
+    "/BAT", "/BATCH",        "/?",    "/JSON",    "/CSV", "/I",  "/IGNORECASE"};
 // Prefix and suffix take their value after "=" alone, as they always have;
 // alone they are an empty prefix or suffix.
 constexpr std::array<std::string_view, 4> kEqualsOnly = {"/P", "/PREFIX", "/S", "/SUFFIX"};
-constexpr std::array<std::string_view, 14> kValued = {
-    "/M",      "/MATCH", "/X",   "/EXCLUDE", "/LEV", "/LEVELS", "/MAXAGE",
-    "/MINAGE", "/MIN",   "/MAX", "/A",       "/O",   "/ORDER",  "/LINE"};
+constexpr std::array<std::string_view, 15> kValued = {
+    "/M",   "/MATCH", "/X", "/EXCLUDE", "/LEV",   "/LEVELS", "/MAXAGE", "/MINAGE",
+    "/MIN", "/MAX",   "/A", "/O",       "/ORDER", "/LINE",   "/TOP"};
 
 template <typename Table>
 bool InTable(const Table& table, std::string_view name) {

@@ -25,7 +25,6 @@ struct RawEntry {
   bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
   std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
   TDateTime DateTime = 0;  // local time
-  bool OddSecond = false;  // the time's second was odd: DateTime keeps even ones
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;

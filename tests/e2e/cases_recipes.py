@@ -31,6 +31,7 @@ POSIX_SRC_NAMES = ['say "hi".txt', "star*.txt", "what?.txt", "out>PWNED5.txt", "
                    "\u00e4.txt", "\u65e5\u672c \u8a9e/x.txt"]
 LOGS = {"new.log": 1, "old app.log": 40, "x; mkdir PWNED6.log": 45, "$(mkdir PWNED7).log": 60}
 PHOTOS = ["a b.jpg", "it's.jpg", "sub/$(mkdir PWNED8).jpg", "sub/keep.txt"]
+EMPTY_PHOTOS = "sub/empty $(mkdir PWNED9)"  # a folder with nothing in it
 MEDIA = {"big movie.mkv": (1 << 30) + 5, "small.mkv": 10}
 
 
@@ -85,6 +86,7 @@ class Recipes(E2E):
             self.write(f"logs/{name}", name, now - days * DAY)
         for name in PHOTOS:
             self.write(f"photos/{name}", name)
+        os.makedirs(os.path.join(self.work, "photos", EMPTY_PHOTOS))
         for name, size in MEDIA.items():
             os.makedirs(os.path.join(self.work, "media"), exist_ok=True)
             with open(os.path.join(self.work, "media", name), "wb") as f:
@@ -275,6 +277,28 @@ def _sorted_list(t: Recipes):
     return {"here.txt"}, set(), check
 
 
+def _largest(t: Recipes):
+    def check(out: str, problem: str):
+        media = [(size, name) for name, size in sorted(MEDIA.items(), key=lambda kv: -kv[1])]
+        want = [f"{size} {t.c.quoted(t.c.host(os.path.join(t.work, 'media', name)))}" for size, name in media]
+        t.assertEqual(out.splitlines(), want, problem)
+    return set(), set(), check
+
+
+def _newest(t: Recipes):
+    def check(out: str, problem: str):
+        got = out.splitlines()
+        t.assertEqual(len(got), len(LOGS), problem)
+        for line, name in zip(got, sorted(LOGS, key=LOGS.get)):
+            t.assertRegex(line, r"^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} ", problem)
+            t.assertEqual(line[20:], t.c.quoted(name), problem)
+    return set(), set(), check
+
+
+def _empty_removed(t: Recipes):
+    return {_batch(t, "rmdirs")}, {"photos/" + EMPTY_PHOTOS}, None
+
+
 def _report(t: Recipes):
     def check(out: str, problem: str):
         t.assertIn(f" {len(t.entries('src'))} files exists.", out, problem)
@@ -336,4 +360,8 @@ EXPECTATIONS = {
     "Every name exactly, whatever the code page: a UTF-8 batch starts by switching cmd to UTF-8":
         _flat_copy("flat8", "copy8"),
     "A directory report: date, size and name, then totals and drive space": _report,
+    "The ten largest files of a tree, largest first, with their sizes": _largest,
+    "The twenty newest files of a tree, newest first": _newest,
+    "Empty folders into a batch that removes them (run it again for folders that held only empty "
+    "ones)": _empty_removed,
 }

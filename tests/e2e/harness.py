@@ -46,6 +46,8 @@ HELP_LINES = [
     "  /NP, /NOPROGRESS  No progress line on a terminal while scanning",
     "  /O[RDER]:N|E|S|D|G  Sort each directory by Name, Ext, Size, Date; G directories first;",
     "     - before a letter reverses it; letters combine (/O:G-D)",
+    "  /TOP:N  Only the first N entries; with /O the first N of the whole tree in that order",
+    "  /I[GNORECASE]  /M, /X and /O:N ignore letter case (as they always do on Windows)",
     "  /0, /NUL  End LIST lines with NUL; names exactly as stored, not quoted",
     "  /JSON  LIST and DIR as JSON Lines, one object per entry (path rel name ext type size",
     "     mtime attr depth, raw: the path in base64 when not UTF-8); STAT as one object",
@@ -77,7 +79,8 @@ HELP_LINES = [
     "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD",
     "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)",
     "  /MAX:N[K|M|G|T]  Only entries of at most N bytes",
-    "  /A:[-]DHSRAL  Only with attributes (- without): Dir Hidden System Readonly Archive Link",
+    "  /A:[-]DHSRALE  Only with attributes (- without): Dir Hidden System Readonly Archive Link",
+    "     Empty (a file of 0 bytes, a directory of no entries)",
 ]
 USAGE = BANNER + "\n" + "\n".join(HELP_LINES)
 UNKNOWN = "\nCommand Unknown.\n" + BANNER

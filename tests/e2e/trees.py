@@ -248,6 +248,7 @@ def lock_permissions(root: str):
     os.chmod(os.path.join(root, "perm2/unreadable"), 0o311)
     os.chmod(os.path.join(root, f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred"), 0o000)
     os.chmod(os.path.join(root, "permc/closed"), 0o000)
+    os.chmod(os.path.join(root, "topstop/x/closed"), 0o000)
 
 
 def many(b: Builder):
@@ -300,13 +301,38 @@ def choose(b: Builder):
     b.file("choose/deep/d2/f.txt")
 
 
+# The "top" tree: (path, size or None for a directory, minutes after T_TOP).
+# Sizes above 0 and times differ, so that every order has one answer
+# whatever the directories' enumeration order.
+T_TOP = utc(2024, 5, 6, 7, 0, 0)
+TOP_ENTRIES = [("a.bin", 30, 11), ("B.txt", 5, 15), ("c", None, 1), ("c/d.dat", 100, 13),
+               ("c/e.txt", 0, 17), ("c/f", None, 2), ("g", None, 3), ("g/h.log", 7, 12),
+               ("g/i.TXT", 50, 16), ("g/j", None, 4), ("g/j/k", 1, 14), ("empty", None, 5),
+               ("zero", 0, 18), ("\u00c9.md", 2, 19)]
+
+
+def top(b: Builder):
+    b.dir("top")
+    for rel, size, minutes in TOP_ENTRIES:
+        if size is None:
+            b.dir("top/" + rel, t=T_TOP + 60 * minutes)
+        else:
+            b.file("top/" + rel, size, t=T_TOP + 60 * minutes)
+    # One entry a directory, the last one closed: a walk that ends after
+    # two entries never meets it.
+    b.dir("topstop")
+    b.dir("topstop/x")
+    b.dir("topstop/x/closed")
+    b.file("topstop/x/closed/in.txt")
+
+
 CHOOSE_ALL = ["a.jpg", "b.JPG", "ro.txt", "\u00e9.txt", "big.bin", ".git", ".git/config", "build", "build/out.o",
               "src", "src/main.c", "src/gen", "src/gen/g.c", "lib", "lib/gen", "lib/gen/l.c",
               "logs", "logs/old.log", "logs/new.log", "deep", "deep/d2", "deep/d2/f.txt"]
 
 
 BUILDERS = [basic, blanks_and_quotes, dollar_and_percent, nested, empty, single_entries, links,
-            dir_trees, sjis, outside_code_page, permissions, many, wide, choose]
+            dir_trees, sjis, outside_code_page, permissions, many, wide, choose, top]
 
 
 def build_all(root: str, mode: str):

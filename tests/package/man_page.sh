@@ -25,6 +25,7 @@ done
 for word in /R /RECURSIVE /C /CONTINUE /F /FILENAMEONLY /D /NODIR /NOD /Q /NOQUOTE /NOQ /NP /NOPROGRESS \
             /U /UPPER /L /LOWER /UTF8 /P= /PREFIX= /S= /SUFFIX= /M: /MATCH: /X: /EXCLUDE: /LEV: \
             /LEVELS: /MAXAGE: /MINAGE: /MIN: /MAX: /A: /LINE /O: /ORDER: /0 /NUL /BAT /BATCH /JSON /CSV \
+            /TOP: /I /IGNORECASE \
             '$SELF' '$FULL' '$SHORT' '$DATETIME' '$DATE' '$TIME' '$ISODATE' '$ISOTIME' '$STAMP' \
             '$REL' '$PARENT' '$NAME' '$EXT' '$SIZE'; do
   grep -qF -- "$word" "$page" || fail "$word is not documented"

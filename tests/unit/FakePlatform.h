@@ -150,9 +150,7 @@ class FakePlatform : public Platform {
         raw.ReadOnly = e.ReadOnly;
         raw.LongName = e.LongName;
         raw.Size = withDetails ? e.Size : 0;
-        // Times as the systems give them: even, and the odd second apart.
-        raw.DateTime = withDetails ? e.Time - (e.Time % 2 + 2) % 2 : 0;
-        raw.OddSecond = withDetails && raw.DateTime != e.Time;
+        raw.DateTime = withDetails ? e.Time : 0;
         sink.Add(raw);
       }
     }

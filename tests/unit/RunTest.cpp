@@ -28,7 +28,7 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
     EXPECT_NE(o.output.find("\n       $DATE  File date\n       $TIME  File time\n"),
               std::string::npos);
     EXPECT_NE(o.output.find("       $SIZE  Size in bytes\n- CHOOSING ENTRIES"), std::string::npos);
-    EXPECT_TRUE(o.output.ends_with("Readonly Archive Link\n"));
+    EXPECT_TRUE(o.output.ends_with("a directory of no entries)\n"));
     EXPECT_EQ(o.error, "");
   }
 }

@@ -14,12 +14,9 @@ namespace tvx {
 // any date since 1900), so the offset of each quarter hour seen is kept.
 class LocalClock {
  public:
+  // To the second: the entry list keeps the 2-second form the listings show
+  // beside it.
   TDateTime Convert(time_t when) {
-    const long long local = ConvertExact(when);
-    return local - (local % 2 + 2) % 2;  // 2-second resolution, also before 1899
-  }
-  // To the second.
-  TDateTime ConvertExact(time_t when) {
     const long long window = FloorDiv(static_cast<long long>(when), kWindow);
     Slot& slot = slots_[static_cast<std::size_t>(window) & (kSlots - 1)];
     if (!slot.valid || slot.window != window) {

@@ -58,9 +58,7 @@ class PosixListing final : public DirListing {
       entry.ReadOnly = item.haveStat && (item.mode & S_IWUSR) == 0;
       if (item.haveStat && withDetails_) {
         if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
-        const TDateTime exact = clock.ConvertExact(item.mtime);
-        entry.DateTime = exact - (exact % 2 + 2) % 2;
-        entry.OddSecond = exact != entry.DateTime;
+        entry.DateTime = clock.Convert(item.mtime);
       }
       sink.Add(entry);
     }

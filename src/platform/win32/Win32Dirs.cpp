@@ -47,7 +47,6 @@ class Win32DirListing final : public DirListing {
       entry.Archive = item.archive;
       entry.Size = item.size;
       entry.DateTime = item.time;
-      entry.OddSecond = item.oddSecond;
       sink.Add(entry);
     }
   }

@@ -27,11 +27,10 @@ FindHandle StartFind(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
   return FindHandle(handle);
 }
 
-TDateTime ToLocalDateTime(const FILETIME& utc, bool& oddSecond) {
+TDateTime ToLocalDateTime(const FILETIME& utc) {
   FILETIME local;
   SYSTEMTIME parts;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
-  oddSecond = (parts.wSecond & 1) != 0;
   return MakeDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
                       parts.wSecond);
 }
@@ -131,7 +130,7 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
       if (!item.isDir) {
         item.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
       }
-      item.time = ToLocalDateTime(data.ftLastWriteTime, item.oddSecond);
+      item.time = ToLocalDateTime(data.ftLastWriteTime);
     }
     if (item.isDir && !item.isLink) {
       item.wideAt = listing.wides.size();

@@ -24,7 +24,6 @@ struct Listing {
     bool hidden, system, readOnly, archive;
     std::uint64_t size;
     TDateTime time;
-    bool oddSecond;
   };
   std::string names;
   std::wstring wides;

@@ -1,0 +1,79 @@
+#include "TopN.h"
+
+#include <algorithm>
+#include <map>
+
+#include "Failure.h"
+
+namespace tvx {
+
+std::uint64_t ParseTop(std::string_view value, const std::string& typed) {
+  std::uint64_t n = 0;
+  // 18 digits cannot overflow.
+  if (value.empty() || value.size() > 18) throw InvalidValueFailure(typed);
+  for (char c : value) {
+    if (c < '0' || c > '9') throw InvalidValueFailure(typed);
+    n = n * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (n == 0) throw InvalidValueFailure(typed);
+  return n;
+}
+
+bool TopKeeper::Better(const Kept& a, const Kept& b) const {
+  const int order = order_.CompareKeys(Fields(a), Fields(b));
+  return order != 0 ? order < 0 : a.seq < b.seq;
+}
+
+void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
+  if (!directoriesCount_ && entry.IsDir()) return;
+  const std::uint64_t seq = seq_++;
+  if (heap_.size() == n_) {
+    // A tie with the worst kept goes to the worst: it came first.
+    const SortFields fields{entry.Name(), entry.Size(), entry.DateTime(), entry.IsDir()};
+    if (order_.CompareKeys(fields, Fields(heap_.front())) >= 0) return;
+    std::pop_heap(heap_.begin(), heap_.end(),
+                  [this](const Kept& a, const Kept& b) { return Better(a, b); });
+  } else {
+    heap_.emplace_back();
+  }
+  if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
+  // The slot at the back is free now; its strings keep their buffers.
+  Kept& kept = heap_.back();
+  kept.dir.assign(prefixes_->For(entry.DirIndex()), list.Root().size());
+  kept.name.assign(entry.Name());
+  kept.size = entry.Size();
+  kept.time = entry.DateTime();
+  kept.isDir = entry.IsDir();
+  kept.inexact = entry.IsInexact();
+  kept.dirInexact = list.InInexactDirectory(entry.DirIndex());
+  kept.seq = seq;
+  std::push_heap(heap_.begin(), heap_.end(),
+                 [this](const Kept& a, const Kept& b) { return Better(a, b); });
+}
+
+std::uint64_t TopKeeper::Replay(const EntryList& walked, EntryList& best) {
+  std::sort_heap(heap_.begin(), heap_.end(),
+                 [this](const Kept& a, const Kept& b) { return Better(a, b); });
+  best.SetRoot(walked.Root(), walked.Style());
+  // A directory below the root is one record named by its whole path:
+  // the lines need its prefix, not its parents.
+  std::map<std::string, std::uint32_t> dirs;
+  std::uint64_t total = 0;
+  for (const Kept& kept : heap_) {
+    std::uint32_t dirIndex = 0;
+    if (!kept.dir.empty()) {
+      auto [at, added] = dirs.try_emplace(kept.dir, 0);
+      if (added) {
+        const std::string_view path(kept.dir.data(), kept.dir.size() - 1);
+        at->second = best.AddSubdirectory(0, best.StoreName(path), kept.dirInexact);
+      }
+      dirIndex = at->second;
+    }
+    best.AddStored(best.StoreName(kept.name), kept.name.size(), dirIndex, kept.size, kept.time,
+                   kept.isDir, kept.inexact);
+    total += kept.size;
+  }
+  return total;
+}
+
+}  // namespace tvx

@@ -1,0 +1,71 @@
+// /TOP: the first n entries a run writes, of the whole tree. Without an
+// order the walk's first n, and the walk ends there; with one the best n by
+// it across the whole tree, kept as the walk goes, so that memory follows n
+// and not the size of the tree.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "EntryList.h"
+#include "Order.h"
+
+namespace tvx {
+
+// The n of "/TOP:n" as typed: a whole number from 1. Raises
+// InvalidValueFailure(typed) for anything else.
+std::uint64_t ParseTop(std::string_view value, const std::string& typed);
+
+// Counts the entries written and says when the nth is: the walk's end.
+// Directories do not count where they are not written (LIST /D).
+class FirstEntries {
+ public:
+  FirstEntries(std::uint64_t n, bool directoriesCount)
+      : n_(n), directoriesCount_(directoriesCount) {}
+  bool operator()(const TTarvixFileInfo& entry) {
+    if (directoriesCount_ || !entry.IsDir()) ++written_;
+    return written_ >= n_;
+  }
+
+ private:
+  std::uint64_t n_;
+  bool directoriesCount_;
+  std::uint64_t written_ = 0;
+};
+
+// Takes every listed entry of a walk and keeps the best n by the order, ties
+// going to the one met first: a heap whose top is the worst one kept.
+class TopKeeper final : public EntryConsumer {
+ public:
+  TopKeeper(std::uint64_t n, const EntryOrder& order, bool directoriesCount)
+      : n_(n), order_(order), directoriesCount_(directoriesCount) {}
+  void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
+  // The kept entries, best first, into best (empty, its root that of the
+  // walked list), each under its directory; returns their total size.
+  std::uint64_t Replay(const EntryList& walked, EntryList& best);
+
+ private:
+  struct Kept {
+    std::string dir;  // the directory's path below the root, with its separator
+    std::string name;
+    std::uint64_t size = 0;
+    TDateTime time = 0;
+    bool isDir = false, inexact = false, dirInexact = false;
+    std::uint64_t seq = 0;  // walk order
+  };
+  static SortFields Fields(const Kept& k) { return {k.name, k.size, k.time, k.isDir}; }
+  // Whether a comes before b in the output.
+  bool Better(const Kept& a, const Kept& b) const;
+
+  std::uint64_t n_;
+  const EntryOrder& order_;
+  bool directoriesCount_;
+  std::uint64_t seq_ = 0;
+  std::vector<Kept> heap_;
+  std::unique_ptr<FullPrefixCache> prefixes_;
+};
+
+}  // namespace tvx
