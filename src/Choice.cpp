@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include "CommandLine.h"
 #include "Failure.h"
 #include "Pattern.h"
-#include "Switches.h"
 
 namespace tvx {
 
@@ -89,88 +87,80 @@ bool ParseAge(std::string_view text, TDateTime now, TDateTime& moment) {
   return parts.Year == year && parts.Month == month && parts.Day == day;
 }
 
-Choice Choice::Read(const std::vector<std::string>& params, TDateTime now, PathStyle style,
-                    const CodePage& code) {
-  Choice choice;
-  choice.style_ = style;
-  // POSIX names are UTF-8 by convention, whatever the locale says.
-  choice.code_ = style == PathStyle::Posix ? CodePage::Utf8() : code;
-  // Windows names ignore letter case already, as the system compares them.
-  if (style == PathStyle::Windows)
-    choice.nameCase_ = LetterCase::Ascii;
-  else if (FindSwitch(params, {"/I", "/IGNORECASE"}) > 0)
-    choice.nameCase_ = LetterCase::Unicode;
-  choice.ReadPatterns(params);
-  choice.ReadNumbers(params, now);
-  choice.ReadAttributes(params);
-  return choice;
+Choice::Choice(PathStyle style, const CodePage& code)
+    : style_(style),
+      // POSIX names are UTF-8 by convention, whatever the locale says.
+      code_(style == PathStyle::Posix ? CodePage::Utf8() : code),
+      // Windows names ignore letter case already, as the system compares them.
+      nameCase_(style == PathStyle::Windows ? LetterCase::Ascii : LetterCase::Exact) {}
+
+void Choice::IgnoreCase() {
+  if (style_ == PathStyle::Posix) nameCase_ = LetterCase::Unicode;
 }
 
-void Choice::ReadPatterns(const std::vector<std::string>& params) {
-  for (const SwitchValue& option : SwitchValues(params, {"/M", "/MATCH"})) {
-    for (std::string& pattern : SplitList(option.Value)) {
-      if (pattern.empty()) throw InvalidValueFailure(option.Typed);
-      matched_.push_back(std::move(pattern));
+void Choice::AddMatch(std::string_view value, const std::string& typed) {
+  for (std::string& pattern : SplitList(value)) {
+    if (pattern.empty()) throw InvalidValueFailure(typed);
+    matched_.push_back(std::move(pattern));
+  }
+}
+
+void Choice::AddExclude(std::string_view value, const std::string& typed) {
+  for (const std::string& pattern : SplitList(value)) {
+    if (!IsPathPattern(pattern, style_, code_)) {
+      if (pattern.empty()) throw InvalidValueFailure(typed);
+      excludedNames_.push_back(pattern);
+      continue;
     }
-  }
-  for (const SwitchValue& option : SwitchValues(params, {"/X", "/EXCLUDE"})) {
-    for (const std::string& pattern : SplitList(option.Value)) {
-      if (!IsPathPattern(pattern, style_, code_)) {
-        if (pattern.empty()) throw InvalidValueFailure(option.Typed);
-        excludedNames_.push_back(pattern);
-        continue;
-      }
-      std::string path = PathPattern(pattern, style_, code_);
-      if (path.empty()) throw InvalidValueFailure(option.Typed);
-      excludedPaths_.push_back(std::move(path));
-    }
+    std::string path = PathPattern(pattern, style_, code_);
+    if (path.empty()) throw InvalidValueFailure(typed);
+    excludedPaths_.push_back(std::move(path));
   }
 }
 
-// Given more than once, every value must hold: the strictest one counts.
-void Choice::ReadNumbers(const std::vector<std::string>& params, TDateTime now) {
-  for (const SwitchValue& option : SwitchValues(params, {"/LEV", "/LEVELS"})) {
-    std::uint32_t levels = 0;
-    if (!ParseLevels(option.Value, levels)) throw InvalidValueFailure(option.Typed);
-    levels_ = levels_ == 0 ? levels : std::min(levels_, levels);
-  }
-  for (const SwitchValue& option : SwitchValues(params, {"/MAXAGE"})) {
-    TDateTime moment = 0;
-    if (!ParseAge(option.Value, now, moment)) throw InvalidValueFailure(option.Typed);
-    notBefore_ = hasNewest_ ? std::max(notBefore_, moment) : moment;
-    hasNewest_ = true;
-  }
-  for (const SwitchValue& option : SwitchValues(params, {"/MINAGE"})) {
-    TDateTime moment = 0;
-    if (!ParseAge(option.Value, now, moment)) throw InvalidValueFailure(option.Typed);
-    before_ = hasOldest_ ? std::min(before_, moment) : moment;
-    hasOldest_ = true;
-  }
-  for (const SwitchValue& option : SwitchValues(params, {"/MIN"})) {
-    std::uint64_t bytes = 0;
-    if (!ParseSize(option.Value, bytes)) throw InvalidValueFailure(option.Typed);
-    minSize_ = std::max(minSize_, bytes);
-  }
-  for (const SwitchValue& option : SwitchValues(params, {"/MAX"})) {
-    std::uint64_t bytes = 0;
-    if (!ParseSize(option.Value, bytes)) throw InvalidValueFailure(option.Typed);
-    maxSize_ = std::min(maxSize_, bytes);
-  }
+// Given more than once, the strictest value counts.
+void Choice::AddLevels(std::string_view value, const std::string& typed) {
+  std::uint32_t levels = 0;
+  if (!ParseLevels(value, levels)) throw InvalidValueFailure(typed);
+  levels_ = levels_ == 0 ? levels : std::min(levels_, levels);
 }
 
-void Choice::ReadAttributes(const std::vector<std::string>& params) {
+void Choice::AddNewest(std::string_view value, const std::string& typed, TDateTime now) {
+  TDateTime moment = 0;
+  if (!ParseAge(value, now, moment)) throw InvalidValueFailure(typed);
+  notBefore_ = hasNewest_ ? std::max(notBefore_, moment) : moment;
+  hasNewest_ = true;
+}
+
+void Choice::AddOldest(std::string_view value, const std::string& typed, TDateTime now) {
+  TDateTime moment = 0;
+  if (!ParseAge(value, now, moment)) throw InvalidValueFailure(typed);
+  before_ = hasOldest_ ? std::min(before_, moment) : moment;
+  hasOldest_ = true;
+}
+
+void Choice::AddMinSize(std::string_view value, const std::string& typed) {
+  std::uint64_t bytes = 0;
+  if (!ParseSize(value, bytes)) throw InvalidValueFailure(typed);
+  minSize_ = std::max(minSize_, bytes);
+}
+
+void Choice::AddMaxSize(std::string_view value, const std::string& typed) {
+  std::uint64_t bytes = 0;
+  if (!ParseSize(value, bytes)) throw InvalidValueFailure(typed);
+  maxSize_ = std::min(maxSize_, bytes);
+}
+
+void Choice::AddAttributes(std::string_view value, const std::string& typed) {
   constexpr std::string_view kLetters = "DHSRALE";
-  for (const SwitchValue& option : SwitchValues(params, {"/A"})) {
-    const std::string_view value = option.Value;
-    if (value.empty()) throw InvalidValueFailure(option.Typed);
-    for (std::size_t i = 0; i < value.size(); ++i) {
-      const bool negated = value[i] == '-';
-      if (negated && ++i == value.size()) throw InvalidValueFailure(option.Typed);
-      const char c = value[i];
-      const std::size_t letter = kLetters.find(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-      if (letter == std::string_view::npos) throw InvalidValueFailure(option.Typed);
-      (negated ? refused_ : required_) |= 1u << letter;
-    }
+  if (value.empty()) throw InvalidValueFailure(typed);
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const bool negated = value[i] == '-';
+    if (negated && ++i == value.size()) throw InvalidValueFailure(typed);
+    const char c = value[i];
+    const std::size_t letter = kLetters.find(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (letter == std::string_view::npos) throw InvalidValueFailure(typed);
+    (negated ? refused_ : required_) |= 1u << letter;
   }
 }
 

@@ -30,12 +30,23 @@ struct EntryFacts {
 
 class Choice {
  public:
-  // Every filter of the parameters after the directory. now is the local
-  // time that ages count back from; code cuts Windows names into characters
-  // (POSIX names are taken as UTF-8). A bad value raises InvalidValueFailure
-  // naming the option as typed.
-  static Choice Read(const std::vector<std::string>& params, TDateTime now, PathStyle style,
-                     const CodePage& code);
+  // No filter: every entry listed, every directory entered. code cuts
+  // Windows names into characters (POSIX names are taken as UTF-8).
+  Choice(PathStyle style = PathStyle::Posix, const CodePage& code = CodePage());
+
+  // Each filter's value as the command line gives it, one option at a time;
+  // given more than once, every value must hold. A bad value raises
+  // InvalidValueFailure naming the option as typed. now is the local time
+  // that ages count back from.
+  void IgnoreCase();
+  void AddMatch(std::string_view value, const std::string& typed);
+  void AddExclude(std::string_view value, const std::string& typed);
+  void AddLevels(std::string_view value, const std::string& typed);
+  void AddNewest(std::string_view value, const std::string& typed, TDateTime now);
+  void AddOldest(std::string_view value, const std::string& typed, TDateTime now);
+  void AddMinSize(std::string_view value, const std::string& typed);
+  void AddMaxSize(std::string_view value, const std::string& typed);
+  void AddAttributes(std::string_view value, const std::string& typed);
 
   // Levels listed, 1 being the directory's own entries; 0 when unlimited.
   std::uint32_t Levels() const { return levels_; }
@@ -63,9 +74,6 @@ class Choice {
   // Bits in the order of the letters D H S R A L E.
   static constexpr unsigned kDir = 1, kHidden = 2, kSystem = 4, kReadOnly = 8, kArchive = 16,
                             kLink = 32, kEmpty = 64;
-  void ReadPatterns(const std::vector<std::string>& params);
-  void ReadNumbers(const std::vector<std::string>& params, TDateTime now);
-  void ReadAttributes(const std::vector<std::string>& params);
   bool MatchesAny(const std::vector<std::string>& patterns, std::string_view text) const;
   static unsigned AttributesOf(const EntryFacts& entry);
 

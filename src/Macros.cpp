@@ -63,20 +63,20 @@ void ProduceSize(const MacroInput& e, std::string& out) {
 using enum PathReach;
 using enum MacroSource;
 constexpr std::array<MacroRow, 14> kMacros = {{
-    {"$SELF", true, Self, Path, ProduceSelf},
-    {"$FULL", false, Whole, Path, ProduceFull},
-    {"$SHORT", false, Name, Path, ProduceShort},
-    {"$DATETIME", false, None, Time, ProduceDateTime},
-    {"$DATE", false, None, Time, ProduceDate},
-    {"$TIME", false, None, Time, ProduceTime},
-    {"$ISODATE", false, None, Time, ProduceIsoDate},
-    {"$ISOTIME", false, None, Time, ProduceIsoTime},
-    {"$STAMP", false, None, Time, ProduceStamp},
-    {"$REL", true, BelowRoot, Path, ProduceRel},
-    {"$PARENT", true, Whole, Path, ProduceParent},
-    {"$NAME", true, Name, Path, ProduceName},
-    {"$EXT", true, Name, Path, ProduceExt},
-    {"$SIZE", false, None, Size, ProduceSize},
+    {"$SELF", true, Self, Path, ProduceSelf, "Listed file or directory name"},
+    {"$FULL", false, Whole, Path, ProduceFull, "Full file or directory name"},
+    {"$SHORT", false, Name, Path, ProduceShort, "Only file or Directory name"},
+    {"$DATETIME", false, None, Time, ProduceDateTime, "File date and time"},
+    {"$DATE", false, None, Time, ProduceDate, "File date"},
+    {"$TIME", false, None, Time, ProduceTime, "File time"},
+    {"$ISODATE", false, None, Time, ProduceIsoDate, "File date as 2026-12-07"},
+    {"$ISOTIME", false, None, Time, ProduceIsoTime, "File time as 16:44:40"},
+    {"$STAMP", false, None, Time, ProduceStamp, "File date and time as 20261207-164440"},
+    {"$REL", true, BelowRoot, Path, ProduceRel, "Path from the listed directory"},
+    {"$PARENT", true, Whole, Path, ProduceParent, "Directory holding the file or directory"},
+    {"$NAME", true, Name, Path, ProduceName, "Name without its extension"},
+    {"$EXT", true, Name, Path, ProduceExt, "Extension with its dot"},
+    {"$SIZE", false, None, Size, ProduceSize, "Size in bytes"},
 }};
 static_assert(kMacros.size() <= 32, "LineTemplate keeps a bit per macro");
 

@@ -56,6 +56,7 @@ struct MacroRow {
   PathReach Reach;
   MacroSource Source;
   void (*Produce)(const MacroInput& entry, std::string& out);
+  std::string_view Usage;  // its line in the usage text
 };
 
 // Every macro, one row each; the index of a row is the macro's number.

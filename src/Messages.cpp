@@ -14,56 +14,7 @@ constexpr const char* kHelpText =
     "  L[IST]  List files\r\n"
     "  D[IR]   Slightly similar to Dir command?\r\n"
     "  S[TAT]  Display directory infomation\r\n"
-    "- DIRECTORY  List up root directory\r\n"
-    "- OPTIONS\r\n"
-    "  /F[ILENAMEONLY]  List up file name only, Not fullpath\r\n"
-    "  /[NO]Q[UOTE]  Omit quoting\r\n"
-    "  /[NO]D[IR]  Omit directories\r\n"
-    "  /L[OWER]  Lower case file or directory name(LOWER has higher priority than UPPER)\r\n"
-    "  /U[PPER]  Upper case file or directory name\r\n"
-    "  /R[ECURSIVE]  List up sub directories\r\n"
-    "  /C[ONTINUE]  Continue past directories that cannot be read\r\n"
-    "  /UTF8  Write file names and every text in UTF-8\r\n"
-    "  /BAT[CH]  LIST lines for a batch file: % doubled, the console's code page\r\n"
-    "  /NP, /NOPROGRESS  No progress line on a terminal while scanning\r\n"
-    "  /O[RDER]:N|E|S|D|G  Sort each directory by Name, Ext, Size, Date; G directories first;\r\n"
-    "     - before a letter reverses it; letters combine (/O:G-D)\r\n"
-    "  /TOP:N  Only the first N entries; with /O the first N of the whole tree in that order\r\n"
-    "  /I[GNORECASE]  /M, /X and /O:N ignore letter case (as they always do on Windows)\r\n"
-    "  /0, /NUL  End LIST lines with NUL; names exactly as stored, not quoted\r\n"
-    "  /JSON  LIST and DIR as JSON Lines, one object per entry (path rel name ext type size\r\n"
-    "     mtime attr depth, raw: the path in base64 when not UTF-8); STAT as one object\r\n"
-    "  /CSV  The same fields as CSV columns under a header row (not with /P /S /LINE /0)\r\n"
-    "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value\r\n"
-    "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value\r\n"
-    "  /LINE=VALUE[%ENV%,$MACRO]  The whole LIST line (not with /P or /S)\r\n"
-    "     %ENV%  System environment variable\r\n"
-    "     MACRO\r\n"
-    "       $SELF  Listed file or directory name\r\n"
-    "       $FULL  Full file or directory name\r\n"
-    "       $SHORT  Only file or Directory name\r\n"
-    "       $DATETIME  File date and time\r\n"
-    "       $DATE  File date\r\n"
-    "       $TIME  File time\r\n"
-    "       $ISODATE  File date as 2026-12-07\r\n"
-    "       $ISOTIME  File time as 16:44:40\r\n"
-    "       $STAMP  File date and time as 20261207-164440\r\n"
-    "       $REL  Path from the listed directory\r\n"
-    "       $PARENT  Directory holding the file or directory\r\n"
-    "       $NAME  Name without its extension\r\n"
-    "       $EXT  Extension with its dot\r\n"
-    "       $SIZE  Size in bytes\r\n"
-    "- CHOOSING ENTRIES  (value after : or =, options may repeat)\r\n"
-    "  /M[ATCH]:PATTERN[;...]  List only names matching a pattern (* any run, ? one character)\r\n"
-    "  /X|/EXCLUDE:PATTERN[;...]  Omit matching names, never entering them (a\\b: a path)\r\n"
-    "  /LEV[ELS]:N  List N levels (1 = DIRECTORY's own entries), implies /R\r\n"
-    "  /MAXAGE:N  Only entries written in the last N days, or since date YYYYMMDD\r\n"
-    "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD\r\n"
-    "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)\r\n"
-    "  /MAX:N[K|M|G|T]  Only entries of at most N bytes\r\n"
-    "  /A:[-]DHSRALE  Only with attributes (- without): Dir Hidden System Readonly Archive Link\r\n"
-    "     Empty (a file of 0 bytes, a directory of no entries)";
-
+    "- DIRECTORY  List up root directory\r\n";
 }  // namespace
 
 std::string BannerText(const VersionStrings& version) {
@@ -71,8 +22,8 @@ std::string BannerText(const VersionStrings& version) {
          version.Comments + ")";
 }
 
-std::string UsageText(const VersionStrings& version) {
-  return BannerText(version) + "\r\n" + kHelpText;
+std::string UsageText(const VersionStrings& version, std::string_view options) {
+  return BannerText(version) + "\r\n" + kHelpText + std::string(options);
 }
 
 std::string UnknownCommandText(const VersionStrings& version) {

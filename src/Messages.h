@@ -21,7 +21,9 @@ struct VersionStrings {
 enum class Language { English, Japanese };
 
 std::string BannerText(const VersionStrings& version);
-std::string UsageText(const VersionStrings& version);
+// The usage text: the commands, then the options' part, which the option
+// table gives.
+std::string UsageText(const VersionStrings& version, std::string_view options);
 std::string UnknownCommandText(const VersionStrings& version);
 // "Specified directory [dir] is not found."
 std::string NotFoundText(const std::string& dir);

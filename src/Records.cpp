@@ -6,7 +6,6 @@
 #include "Output.h"
 #include "Platform.h"
 #include "RecordText.h"
-#include "Switches.h"
 #include "Text.h"
 
 namespace tvx {
@@ -18,14 +17,6 @@ constexpr std::string_view kCsvHeader = "path,rel,name,ext,type,size,mtime,attr,
 // quarter hour seen, kept in a small table.
 constexpr TDateTime kOffsetWindow = 900;
 constexpr std::size_t kOffsetSlots = 1024;
-
-bool IsLineOption(std::string_view param) {
-  const std::string_view name = SwitchName(param);
-  for (std::string_view line : {"/P", "/PREFIX", "/S", "/SUFFIX", "/LINE"}) {
-    if (EqualIgnoringAsciiCase(name, line)) return true;
-  }
-  return EqualIgnoringAsciiCase(param, "/0") || EqualIgnoringAsciiCase(param, "/NUL");
-}
 
 std::string_view TypeOf(const TTarvixFileInfo& entry) {
   if (entry.IsLink()) return "link";
@@ -55,21 +46,6 @@ void AppendNumber(std::string& out, std::uint64_t value) {
 }
 
 }  // namespace
-
-RecordForm ReadRecordForm(const std::vector<std::string>& params) {
-  RecordForm form = RecordForm::None;
-  for (std::size_t p = 2; p < params.size(); ++p) {
-    const bool json = EqualIgnoringAsciiCase(params[p], "/JSON");
-    if (!json && !EqualIgnoringAsciiCase(params[p], "/CSV")) continue;
-    if (form != RecordForm::None) throw InvalidValueFailure(params[p]);
-    form = json ? RecordForm::Json : RecordForm::Csv;
-  }
-  if (form == RecordForm::None) return form;
-  for (std::size_t p = 2; p < params.size(); ++p) {
-    if (IsLineOption(params[p])) throw InvalidValueFailure(params[p]);
-  }
-  return form;
-}
 
 RecordWriter::RecordWriter(const ListOptions& options, bool windows, LineWriter& out,
                            std::function<int(TDateTime)> utcOffset, OutputPace::Clock clock)

@@ -18,11 +18,6 @@ namespace tvx {
 class LineWriter;
 struct DiskSpace;
 
-// Which records the parameters after the directory ask for. Both forms at
-// once, or a line option beside one (/P, /S, /LINE, /0), is a bad value:
-// InvalidValueFailure naming it as typed.
-RecordForm ReadRecordForm(const std::vector<std::string>& params);
-
 class RecordWriter final : public EntryConsumer {
  public:
   // utcOffset: seconds east of UTC at a local time. windows: the CSV

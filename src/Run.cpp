@@ -9,6 +9,7 @@
 #include "Failure.h"
 #include "Macros.h"
 #include "Messages.h"
+#include "OptionTable.h"
 #include "Order.h"
 #include "Output.h"
 #include "Platform.h"
@@ -16,7 +17,6 @@
 #include "Records.h"
 #include "Scan.h"
 #include "Streamed.h"
-#include "Switches.h"
 #include "TopN.h"
 
 namespace tvx {
@@ -24,7 +24,7 @@ namespace tvx {
 namespace {
 
 bool IsHelpRequest(const std::vector<std::string>& params) {
-  if (FindSwitch(params, {"H", "HELP"}) == 1 || FindSwitch(params, {"/?"}) > 0) return true;
+  if (FindSwitch(params, {"H", "HELP"}) == 1 || HasOption(params, "/?", 0)) return true;
   // The spellings users of either platform type.
   const std::string& first = params.front();
   return first == "-?" || first == "-h" || first == "--help";
@@ -274,86 +274,56 @@ void Report(LineWriter& out, const Messenger& messenger, std::string message, bo
   messenger.ToStandardError(message);
 }
 
-// Prefix, suffix and line template, with their environment references
-// expanded. A template is the whole line: it stands alone.
-void ReadLineParts(Platform& platform, const std::vector<std::string>& params,
-                   ListOptions& options) {
-  const TextEquality equal = [&platform](std::string_view a, std::string_view b) {
-    return platform.SameTextIgnoringCase(a, b);
-  };
-  const auto getEnv = [&platform, &equal](std::string_view name) {
-    return LookupValue(platform.Environment(), name, equal);
-  };
-  const std::string prefix = GetSwitchValue(params, {"/P", "/PREFIX"}, equal);
-  if (!prefix.empty()) options.Prefix = ExpandEnvRefs(prefix, getEnv, platform.Code());
-  const std::string suffix = GetSwitchValue(params, {"/S", "/SUFFIX"}, equal);
-  if (!suffix.empty()) options.Suffix = ExpandEnvRefs(suffix, getEnv, platform.Code());
-  const std::vector<SwitchValue> lines = SwitchValues(params, {"/LINE"});
-  if (lines.empty()) return;
-  const SwitchValue& line = lines.back();
-  bool prefixOrSuffix = false;
-  for (const SwitchValue& value : SwitchValues(params, {"/P", "/PREFIX", "/S", "/SUFFIX"}))
-    prefixOrSuffix = prefixOrSuffix || value.Typed[value.Typed.find_first_of(":=")] == '=';
-  if (line.Value.empty() || prefixOrSuffix) throw InvalidValueFailure(line.Typed);
-  options.HasLine = true;
-  options.Line = ExpandEnvRefs(line.Value, getEnv, platform.Code());
+// How the command line itself is read: the options that decide it are
+// ASCII, so they are found in any code page; then the whole command line is
+// read again in UTF-8 (records are UTF-8 whatever the code page, and name
+// every entry exactly), or in the console's code page that cmd reads a batch
+// file in, and so is every later text.
+std::vector<std::string> ReadParameters(Platform& platform) {
+  std::vector<std::string> params = platform.Parameters();
+  const bool records = HasOption(params, "/JSON");
+  if (records) {
+    platform.UseWtf8();
+  } else if (HasOption(params, "/UTF8")) {
+    platform.UseUtf8();
+  } else if (!HasOption(params, "/BAT") || !platform.UseConsoleCodePage()) {
+    return params;
+  }
+  return platform.Parameters();
 }
 
-// The options that stand alone, and the order.
-void ReadFlags(const std::vector<std::string>& params, ListOptions& options) {
-  options.FileNameOnly = FindSwitch(params, {"/F", "/FILENAMEONLY"}) > 0;
-  // "/[NO]D[IR]" in the usage text: the short form keeps its "NO".
-  options.NoDir = FindSwitch(params, {"/D", "/NODIR", "/NOD"}) > 0;
-  options.Recursive = FindSwitch(params, {"/R", "/RECURSIVE"}) > 0;
-  options.Continue = FindSwitch(params, {"/C", "/CONTINUE"}) > 0;
-  options.NoQuote = FindSwitch(params, {"/Q", "/NOQUOTE", "/NOQ"}) > 0;
-  options.Upper = FindSwitch(params, {"/U", "/UPPER"}) > 0;
-  options.Lower = FindSwitch(params, {"/L", "/LOWER"}) > 0;
-  options.Nul = FindSwitch(params, {"/0", "/NUL"}) > 0;
-  for (const SwitchValue& order : SwitchValues(params, {"/O", "/ORDER"}))
-    options.Order = ParseOrder(order.Value, order.Typed);
-  // Given more than once, the fewest.
-  for (const SwitchValue& top : SwitchValues(params, {"/TOP"})) {
-    const std::uint64_t n = ParseTop(top.Value, top.Typed);
-    options.Top = options.Top == 0 ? n : std::min(options.Top, n);
-  }
-  options.NoProgress = FindSwitch(params, {"/NP", "/NOPROGRESS"}) > 0;
-  options.Batch = FindSwitch(params, {"/BAT", "/BATCH"}) > 0;
-  options.Records = ReadRecordForm(params);
+OptionContext ContextOf(Platform& platform) {
+  OptionContext context{platform.Now(), platform.Style(), platform.Code(), {}};
+  context.Environment = [&platform](std::string_view name) {
+    return LookupValue(platform.Environment(), name,
+                       [&platform](std::string_view a, std::string_view b) {
+                         return platform.SameTextIgnoringCase(a, b);
+                       });
+  };
+  return context;
+}
+
+CommandKind CommandOf(const std::vector<std::string>& params) {
+  CommandKind command = CommandKind::None;
+  if (FindSwitch(params, {"S", "STAT"}) == 1) command = CommandKind::Stat;
+  if (FindSwitch(params, {"L", "LIST"}) == 1) command = CommandKind::List;
+  if (FindSwitch(params, {"D", "DIR"}) == 1) command = CommandKind::Dir;
+  return command;
 }
 
 }  // namespace
 
 ListOptions ParseCommandLine(Platform& platform) {
-  std::vector<std::string> params = platform.Parameters();
-  // The switches are ASCII, so they are found in any code page; then the
-  // whole command line is read again in UTF-8, or in the console's code page
-  // that cmd reads a batch file in, and so is every later text.
-  const bool utf8 = FindSwitch(params, {"/UTF8"}) > 0;
-  // Records are UTF-8 whatever the code page, and name every entry exactly.
-  const bool records = FindSwitch(params, {"/JSON", "/CSV"}) > 2;
-  if (records) {
-    platform.UseWtf8();
-  } else if (utf8) {
-    platform.UseUtf8();
-  }
-  if (utf8 || records) {
-    params = platform.Parameters();
-  } else if (FindSwitch(params, {"/BAT", "/BATCH"}) > 0 && platform.UseConsoleCodePage()) {
-    params = platform.Parameters();
-  }
-  if (params.empty() || IsHelpRequest(params)) throw HelpRequest(UsageText(platform.ReadVersion()));
+  const std::vector<std::string> params = ReadParameters(platform);
+  if (params.empty() || IsHelpRequest(params))
+    throw HelpRequest(UsageText(platform.ReadVersion(), OptionsUsage()));
 
   ListOptions options;
-  options.Utf8 = utf8;
   if (params.front() == "--version") {
     options.Command = CommandKind::Version;
     return options;
   }
-  if (FindSwitch(params, {"S", "STAT"}) == 1) options.Command = CommandKind::Stat;
-  if (FindSwitch(params, {"L", "LIST"}) == 1) options.Command = CommandKind::List;
-  if (FindSwitch(params, {"D", "DIR"}) == 1) options.Command = CommandKind::Dir;
-
+  options.Command = CommandOf(params);
   options.Directory = params.size() >= 2 ? params[1] : std::string();
   if (options.Directory.empty() || options.Directory == ".")
     options.Directory = platform.CurrentDirectory();
@@ -361,17 +331,7 @@ ListOptions ParseCommandLine(Platform& platform) {
   // Nothing is scanned for a command the program does not know.
   if (options.Command == CommandKind::None)
     throw Failure(UnknownCommandText(platform.ReadVersion()));
-  if (const std::string unknown = FirstUnknownOption(params); !unknown.empty())
-    throw UnknownOptionFailure(unknown);
-  options.Unexpected = UnexpectedParameters(params);
-
-  ReadFlags(params, options);
-  ReadLineParts(platform, params, options);
-  if (const std::string bare = FirstWithoutValue(params); !bare.empty())
-    throw InvalidValueFailure(bare);
-  options.Chosen = Choice::Read(params, platform.Now(), platform.Style(), platform.Code());
-  // A number of levels says how deep to go, so it asks for the descent too.
-  if (options.Chosen.Levels() != 0) options.Recursive = true;
+  ReadOptions(params, ContextOf(platform), options);
   return options;
 }
 

@@ -58,6 +58,16 @@ std::size_t CountChar(std::string_view text, char c) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
 }
 
+std::vector<std::string> SplitList(std::string_view value) {
+  std::vector<std::string> pieces;
+  for (;;) {
+    const std::size_t semicolon = value.find(';');
+    pieces.emplace_back(value.substr(0, semicolon));
+    if (semicolon == std::string_view::npos) return pieces;
+    value.remove_prefix(semicolon + 1);
+  }
+}
+
 std::string ExtractField(std::size_t index, char separator, std::string_view text) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < index; ++i) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tvx {
 
@@ -43,6 +44,10 @@ class CodePage {
   unsigned char maxTrail_ = 0xFF;
   bool multiByte_ = false;
 };
+
+// Splits a value at ";" (several patterns in one option); empty pieces stay,
+// so that the caller can refuse them.
+std::vector<std::string> SplitList(std::string_view value);
 
 // Positions counted from 0 here, as C++ does.
 std::size_t CountChar(std::string_view text, char c);

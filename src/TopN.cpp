@@ -29,7 +29,7 @@ void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   const std::uint64_t seq = seq_++;
   if (heap_.size() == n_) {
     // A tie with the worst kept goes to the worst: it came first.
-    const SortFields fields{entry.Name(), entry.Size(), entry.DateTime(), entry.IsDir()};
+    const SortFields fields{entry.Name(), entry.Size(), entry.ExactDateTime(), entry.IsDir()};
     if (order_.CompareKeys(fields, Fields(heap_.front())) >= 0) return;
     std::pop_heap(heap_.begin(), heap_.end(),
                   [this](const Kept& a, const Kept& b) { return Better(a, b); });
@@ -42,7 +42,8 @@ void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   kept.dir.assign(prefixes_->For(entry.DirIndex()), list.Root().size());
   kept.name.assign(entry.Name());
   kept.size = entry.Size();
-  kept.time = entry.DateTime();
+  kept.time = entry.ExactDateTime();
+  kept.attributes = entry.Attributes();
   kept.isDir = entry.IsDir();
   kept.inexact = entry.IsInexact();
   kept.dirInexact = list.InInexactDirectory(entry.DirIndex());
@@ -51,26 +52,36 @@ void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
                  [this](const Kept& a, const Kept& b) { return Better(a, b); });
 }
 
+// The kept entry's directory in best, made with its parents the first time:
+// each by its own name, so that the names are checked as the walk's were.
+std::uint32_t TopKeeper::DirectoryOf(const Kept& kept, EntryList& best,
+                                     std::map<std::string, std::uint32_t>& dirs) {
+  const char separator = Separator(best.Style());
+  std::uint32_t parent = 0;
+  for (std::size_t end = kept.dir.find(separator); end != std::string::npos;
+       end = kept.dir.find(separator, end + 1)) {
+    auto [at, added] = dirs.try_emplace(kept.dir.substr(0, end + 1), 0);
+    if (added) {
+      const std::size_t start = kept.dir.rfind(separator, end - 1);
+      const std::size_t from = start == std::string::npos || end == 0 ? 0 : start + 1;
+      const std::string_view name(kept.dir.data() + from, end - from);
+      at->second = best.AddSubdirectory(parent, best.StoreName(name), kept.dirInexact);
+    }
+    parent = at->second;
+  }
+  return parent;
+}
+
 std::uint64_t TopKeeper::Replay(const EntryList& walked, EntryList& best) {
   std::sort_heap(heap_.begin(), heap_.end(),
                  [this](const Kept& a, const Kept& b) { return Better(a, b); });
-  best.SetRoot(walked.Root(), walked.Style());
-  // A directory below the root is one record named by its whole path:
-  // the lines need its prefix, not its parents.
+  best.SetRoot(walked.Root(), walked.Style(), walked.Code());
   std::map<std::string, std::uint32_t> dirs;
   std::uint64_t total = 0;
   for (const Kept& kept : heap_) {
-    std::uint32_t dirIndex = 0;
-    if (!kept.dir.empty()) {
-      auto [at, added] = dirs.try_emplace(kept.dir, 0);
-      if (added) {
-        const std::string_view path(kept.dir.data(), kept.dir.size() - 1);
-        at->second = best.AddSubdirectory(0, best.StoreName(path), kept.dirInexact);
-      }
-      dirIndex = at->second;
-    }
+    const std::uint32_t dirIndex = DirectoryOf(kept, best, dirs);
     best.AddStored(best.StoreName(kept.name), kept.name.size(), dirIndex, kept.size, kept.time,
-                   kept.isDir, kept.inexact);
+                   kept.isDir, kept.inexact, kept.attributes);
     total += kept.size;
   }
   return total;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,9 +55,12 @@ class TopKeeper final : public EntryConsumer {
     std::uint64_t size = 0;
     TDateTime time = 0;
     bool isDir = false, inexact = false, dirInexact = false;
+    unsigned attributes = 0;
     std::uint64_t seq = 0;  // walk order
   };
   static SortFields Fields(const Kept& k) { return {k.name, k.size, k.time, k.isDir}; }
+  static std::uint32_t DirectoryOf(const Kept& kept, EntryList& best,
+                                   std::map<std::string, std::uint32_t>& dirs);
   // Whether a comes before b in the output.
   bool Better(const Kept& a, const Kept& b) const;
 

@@ -21,13 +21,6 @@ for section in "${sections[@]}"; do
   grep -qx "\.SH \"\{0,1\}$section\"\{0,1\}" "$page" || fail "section $section is missing"
 done
 
-# Every switch spelling the program accepts is documented.
-for word in /R /RECURSIVE /C /CONTINUE /F /FILENAMEONLY /D /NODIR /NOD /Q /NOQUOTE /NOQ /NP /NOPROGRESS \
-            /U /UPPER /L /LOWER /UTF8 /P= /PREFIX= /S= /SUFFIX= /M: /MATCH: /X: /EXCLUDE: /LEV: \
-            /LEVELS: /MAXAGE: /MINAGE: /MIN: /MAX: /A: /LINE /O: /ORDER: /0 /NUL /BAT /BATCH /JSON /CSV \
-            /TOP: /I /IGNORECASE \
-            '$SELF' '$FULL' '$SHORT' '$DATETIME' '$DATE' '$TIME' '$ISODATE' '$ISOTIME' '$STAMP' \
-            '$REL' '$PARENT' '$NAME' '$EXT' '$SIZE'; do
-  grep -qF -- "$word" "$page" || fail "$word is not documented"
-done
-echo "man page: groff reports nothing; all sections, switches and macros present"
+# Every option and macro is documented: the unit test of the option table
+# reads this page against the table.
+echo "man page: groff reports nothing; all sections present"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Choice.h"
+#include "ChoiceOf.h"
 #include "Failure.h"
 #include "Pattern.h"
 #include "ShiftJis.h"
@@ -99,7 +100,7 @@ TEST(ChoiceTest, RefusesBadValues) {
                        "/MINAGE:x"};
   for (const char* typed : bad) {
     try {
-      Choice::Read({"LIST", "/top", "/R", typed}, 0, PathStyle::Posix, CodePage());
+      test::ChoiceOf({"LIST", "/top", "/R", typed}, 0, PathStyle::Posix, CodePage());
       ADD_FAILURE() << typed;
     } catch (const InvalidValueFailure& failure) {
       EXPECT_EQ(
@@ -112,8 +113,8 @@ TEST(ChoiceTest, RefusesBadValues) {
 // What the walk's rows (ScanTest) cannot show: the Windows forms.
 TEST(ChoiceTest, WindowsPathsAndLetterCase) {
   const Choice windows =
-      Choice::Read({"DIR", "C:\\t", "/X:\\SRC/Old\\", "/M:*.C", "/A:dL", "/LEV:2", "/LEVELS:3"}, 0,
-                   PathStyle::Windows, CodePage());
+      test::ChoiceOf({"DIR", "C:\\t", "/X:\\SRC/Old\\", "/M:*.C", "/A:dL", "/LEV:2", "/LEVELS:3"}, 0,
+               PathStyle::Windows, CodePage());
   EXPECT_TRUE(windows.Excluded("old", "src\\old"));
   EXPECT_FALSE(windows.Excluded("old", "x\\src\\old"));
   EXPECT_EQ(windows.Levels(), 2u);  // the strictest

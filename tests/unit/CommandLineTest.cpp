@@ -6,7 +6,6 @@
 
 #include "CommandLine.h"
 #include "ShiftJis.h"
-#include "Switches.h"
 
 namespace tvx {
 namespace {
@@ -228,23 +227,7 @@ TEST(CommandLineTest, ExpandEnvRefsUnderShiftJis) {
 namespace tvx::test {
 namespace {
 
-TEST(SwitchesTest, ValuesUnknownOptionsAndLists) {
-  const std::vector<std::string> params = {
-      "LIST",  "/M:x",  "/m=*.c", "/MATCH:a;b",  "/x:gen",   "/Lev=2",  "/M", "/RECURSIV",
-      "/P=cp", "/P:cp", "/nod",   "/LINE=a:b=c", "/S=D:\\b", "/ORDER:", "-x", "/A:-H"};
-  std::vector<std::pair<std::string, std::string>> matches;
-  for (const SwitchValue& v : SwitchValues(params, {"/M", "/MATCH"}))
-    matches.emplace_back(v.Typed, v.Value);
-  // The directory's place (2) is never an option; "/M" alone has no value.
-  EXPECT_EQ(matches, (std::vector<std::pair<std::string, std::string>>{{"/m=*.c", "*.c"},
-                                                                       {"/MATCH:a;b", "a;b"}}));
-  EXPECT_EQ(SwitchValues(params, {"/LINE"}).at(0).Value, "a:b=c");
-  EXPECT_EQ(SwitchValues(params, {"/O", "/ORDER"}).at(0).Value, "");
-  EXPECT_EQ(FirstUnknownOption(params), "/RECURSIV");
-  EXPECT_EQ(FirstUnknownOption({"LIST", ".", "/P", "/prefix", "/S", "/BATCH", "/?", "/P:cp"}),
-            "/P:cp");
-  EXPECT_EQ(UnexpectedParameters(params), (std::vector<std::string>{"-x"}));
-  EXPECT_EQ(FirstWithoutValue(params), "/M");
+TEST(TextTest, SplitListKeepsEmptyPieces) {
   EXPECT_EQ(SplitList("*.c;*.h"), (std::vector<std::string>{"*.c", "*.h"}));
   EXPECT_EQ(SplitList("a;;"), (std::vector<std::string>{"a", "", ""}));
 }

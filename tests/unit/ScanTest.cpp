@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Choice.h"
+#include "ChoiceOf.h"
 #include "FakePlatform.h"
 #include "Order.h"
 #include "Scan.h"
@@ -144,7 +145,7 @@ TEST(ScanTest, ChoiceDecidesWhatIsListedAndWhatIsEntered) {
     p.tree["/d/s/u/"][0].Hidden = true;
     std::vector<std::string> params{"LIST", "/d"};
     params.insert(params.end(), row.options.begin(), row.options.end());
-    const Choice choice = Choice::Read(params, p.now, p.Style(), p.code);
+    const Choice choice = ChoiceOf(params, p.now, p.Style(), p.code);
     EntryList list;
     const std::uint64_t total = ScanDirectory(p, "/d", list, true, true, nullptr, choice);
     EXPECT_EQ(Names(list), row.listed) << row.options[0];
@@ -160,7 +161,7 @@ TEST(ScanTest, ChoiceDecidesWhatIsListedAndWhatIsEntered) {
     p.threads = &kit;
     std::vector<std::string> params{"LIST", "/d"};
     params.insert(params.end(), options.begin(), options.end());
-    const Choice choice = Choice::Read(params, 0, p.Style(), p.code);
+    const Choice choice = ChoiceOf(params, 0, p.Style(), p.code);
     const EntryOrder byName({{SortBy::Name, true}}, p.Style(), p.code);
     EntryList list;
     ScanDirectory(p, "/d", list, true, false, nullptr, choice, nullptr, &byName);

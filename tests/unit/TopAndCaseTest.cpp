@@ -4,6 +4,7 @@
 
 #include "CaseFold.h"
 #include "Choice.h"
+#include "ChoiceOf.h"
 #include "FakePlatform.h"
 #include "Order.h"
 #include "Pattern.h"
@@ -147,7 +148,7 @@ TEST(ScanEmptyTest, AnEmptyDirectoryIsKnownOnceReadAndListedBeforeItsContents) {
     FakePlatform p = EmptyTree();
     std::vector<std::string> params{"LIST", "/d"};
     params.insert(params.end(), row.options.begin(), row.options.end());
-    const Choice choice = Choice::Read(params, p.now, p.Style(), p.code);
+    const Choice choice = ChoiceOf(params, p.now, p.Style(), p.code);
     EntryList list;
     ScanDirectory(p, "/d", list, row.options[0] == "/R" || choice.Levels() != 0, true, nullptr,
                   choice);

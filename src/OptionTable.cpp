@@ -1,0 +1,260 @@
+// The rows of the option table and the routines that read their values.
+#include "OptionTable.h"
+
+#include <algorithm>
+
+#include "CommandLine.h"
+#include "Failure.h"
+#include "Order.h"
+#include "TopN.h"
+
+namespace tvx {
+
+namespace {
+
+using Uses = std::vector<OptionUse>;
+
+template <bool ListOptions::*Field>
+void SetFlag(const Uses&, const OptionUses&, const OptionContext&, ListOptions& options) {
+  options.*Field = true;
+}
+
+void ReadOrder(const Uses& own, const OptionUses&, const OptionContext&, ListOptions& options) {
+  // Each is checked; the last one typed counts.
+  for (const OptionUse& use : own) options.Order = ParseOrder(use.Value, use.Typed);
+}
+
+void ReadTop(const Uses& own, const OptionUses&, const OptionContext&, ListOptions& options) {
+  // Given more than once, the fewest.
+  for (const OptionUse& use : own) {
+    const std::uint64_t n = ParseTop(use.Value, use.Typed);
+    options.Top = options.Top == 0 ? n : std::min(options.Top, n);
+  }
+}
+
+void ReadRecords(const Uses& own, const OptionUses& all, const OptionContext&,
+                 ListOptions& options) {
+  if (own.size() > 1) throw InvalidValueFailure(own[1].Typed);
+  options.Records = own[0].Spelling == 0 ? RecordForm::Json : RecordForm::Csv;
+  // A record holds every field as it is: nothing shapes it into a line.
+  for (std::string_view line : {"/P", "/S", "/LINE", "/0"}) {
+    if (!all.Of(line).empty()) throw InvalidValueFailure(all.Of(line).front().Typed);
+  }
+}
+
+// The first value that is not empty, spelling by spelling, with its
+// environment references expanded; a bare option gives none.
+std::string FirstValue(const Uses& own, const OptionContext& context) {
+  for (std::size_t spelling = 0; spelling < 2; ++spelling) {
+    for (const OptionUse& use : own) {
+      if (use.Spelling == spelling && !use.Value.empty())
+        return ExpandEnvRefs(use.Value, context.Environment, context.Code);
+    }
+  }
+  return {};
+}
+
+void ReadPrefix(const Uses& own, const OptionUses&, const OptionContext& context,
+                ListOptions& options) {
+  options.Prefix = FirstValue(own, context);
+}
+
+void ReadSuffix(const Uses& own, const OptionUses&, const OptionContext& context,
+                ListOptions& options) {
+  options.Suffix = FirstValue(own, context);
+}
+
+// A template is the whole line: beside a prefix or suffix given a value, or
+// empty, it is a bad value.
+void ReadLine(const Uses& own, const OptionUses& all, const OptionContext& context,
+              ListOptions& options) {
+  const OptionUse& line = own.back();
+  bool prefixOrSuffix = false;
+  for (std::string_view part : {"/P", "/S"}) {
+    for (const OptionUse& use : all.Of(part))
+      prefixOrSuffix |= use.Typed.find('=') != std::string::npos;
+  }
+  if (line.Value.empty() || prefixOrSuffix) throw InvalidValueFailure(line.Typed);
+  options.HasLine = true;
+  options.Line = ExpandEnvRefs(line.Value, context.Environment, context.Code);
+}
+
+// A filter's values, one at a time, into the run's choice.
+template <void (Choice::*Add)(std::string_view, const std::string&)>
+void ReadFilter(const Uses& own, const OptionUses&, const OptionContext&, ListOptions& options) {
+  for (const OptionUse& use : own) (options.Chosen.*Add)(use.Value, use.Typed);
+}
+
+template <void (Choice::*Add)(std::string_view, const std::string&, TDateTime)>
+void ReadAge(const Uses& own, const OptionUses&, const OptionContext& context,
+             ListOptions& options) {
+  for (const OptionUse& use : own) (options.Chosen.*Add)(use.Value, use.Typed, context.Now);
+}
+
+void ReadLevels(const Uses& own, const OptionUses& all, const OptionContext& context,
+                ListOptions& options) {
+  ReadFilter<&Choice::AddLevels>(own, all, context, options);
+  // A number of levels says how deep to go, so it asks for the descent too.
+  options.Recursive = true;
+}
+
+void IgnoreCase(const Uses&, const OptionUses&, const OptionContext&, ListOptions& options) {
+  options.Chosen.IgnoreCase();
+}
+
+void Nothing(const Uses&, const OptionUses&, const OptionContext&, ListOptions&) {}
+
+using enum OptionKind;
+using enum OptionGroup;
+using O = ListOptions;
+
+const OptionRow kOptions[] = {
+    {{"/F", "/FILENAMEONLY"},
+     Switch,
+     Options,
+     "  /F[ILENAMEONLY]  List up file name only, Not fullpath",
+     SetFlag<&O::FileNameOnly>},
+    {{"/Q", "/NOQUOTE", "/NOQ"},
+     Switch,
+     Options,
+     "  /[NO]Q[UOTE]  Omit quoting",
+     SetFlag<&O::NoQuote>},
+    // "/[NO]D[IR]": the short form keeps its "NO", as "/DIR" would read as the opposite.
+    {{"/D", "/NODIR", "/NOD"},
+     Switch,
+     Options,
+     "  /[NO]D[IR]  Omit directories",
+     SetFlag<&O::NoDir>},
+    {{"/L", "/LOWER"},
+     Switch,
+     Options,
+     "  /L[OWER]  Lower case file or directory name(LOWER has higher priority than UPPER)",
+     SetFlag<&O::Lower>},
+    {{"/U", "/UPPER"},
+     Switch,
+     Options,
+     "  /U[PPER]  Upper case file or directory name",
+     SetFlag<&O::Upper>},
+    {{"/R", "/RECURSIVE"},
+     Switch,
+     Options,
+     "  /R[ECURSIVE]  List up sub directories",
+     SetFlag<&O::Recursive>},
+    {{"/C", "/CONTINUE"},
+     Switch,
+     Options,
+     "  /C[ONTINUE]  Continue past directories that cannot be read",
+     SetFlag<&O::Continue>},
+    {{"/UTF8"},
+     Switch,
+     Options,
+     "  /UTF8  Write file names and every text in UTF-8",
+     SetFlag<&O::Utf8>},
+    {{"/BAT", "/BATCH"},
+     Switch,
+     Options,
+     "  /BAT[CH]  LIST lines for a batch file: % doubled, the console's code page",
+     SetFlag<&O::Batch>},
+    {{"/NP", "/NOPROGRESS"},
+     Switch,
+     Options,
+     "  /NP, /NOPROGRESS  No progress line on a terminal while scanning",
+     SetFlag<&O::NoProgress>},
+    {{"/O", "/ORDER"},
+     Value,
+     Options,
+     "  /O[RDER]:N|E|S|D|G  Sort each directory by Name, Ext, Size, Date; G directories first;\r\n"
+     "     - before a letter reverses it; letters combine (/O:G-D)",
+     ReadOrder},
+    {{"/TOP"},
+     Value,
+     Options,
+     "  /TOP:N  Only the first N entries; with /O the first N of the whole tree in that order",
+     ReadTop},
+    {{"/I", "/IGNORECASE"},
+     Switch,
+     Options,
+     "  /I[GNORECASE]  /M, /X and /O:N ignore letter case (as they always do on Windows)",
+     IgnoreCase},
+    {{"/0", "/NUL"},
+     Switch,
+     Options,
+     "  /0, /NUL  End LIST lines with NUL; names exactly as stored, not quoted",
+     SetFlag<&O::Nul>},
+    {{"/JSON", "/CSV"},
+     Switch,
+     Options,
+     "  /JSON  LIST and DIR as JSON Lines, one object per entry (path rel name ext type size\r\n"
+     "     mtime attr depth, raw: the path in base64 when not UTF-8); STAT as one object\r\n"
+     "  /CSV  The same fields as CSV columns under a header row (not with /P /S /LINE /0)",
+     ReadRecords},
+    {{"/P", "/PREFIX"},
+     EqualsValue,
+     Options,
+     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value",
+     ReadPrefix},
+    {{"/S", "/SUFFIX"},
+     EqualsValue,
+     Options,
+     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value",
+     ReadSuffix},
+    {{"/LINE"},
+     Value,
+     Options,
+     "  /LINE=VALUE[%ENV%,$MACRO]  The whole LIST line (not with /P or /S)\r\n"
+     "     %ENV%  System environment variable\r\n"
+     "     MACRO",
+     ReadLine},
+    {{"/M", "/MATCH"},
+     Value,
+     Choosing,
+     "  /M[ATCH]:PATTERN[;...]  List only names matching a pattern (* any run, ? one character)",
+     ReadFilter<&Choice::AddMatch>},
+    {{"/X", "/EXCLUDE"},
+     Value,
+     Choosing,
+     "  /X|/EXCLUDE:PATTERN[;...]  Omit matching names, never entering them (a\\b: a path)",
+     ReadFilter<&Choice::AddExclude>},
+    {{"/LEV", "/LEVELS"},
+     Value,
+     Choosing,
+     "  /LEV[ELS]:N  List N levels (1 = DIRECTORY's own entries), implies /R",
+     ReadLevels},
+    {{"/MAXAGE"},
+     Value,
+     Choosing,
+     "  /MAXAGE:N  Only entries written in the last N days, or since date YYYYMMDD",
+     ReadAge<&Choice::AddNewest>},
+    {{"/MINAGE"},
+     Value,
+     Choosing,
+     "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD",
+     ReadAge<&Choice::AddOldest>},
+    {{"/MIN"},
+     Value,
+     Choosing,
+     "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)",
+     ReadFilter<&Choice::AddMinSize>},
+    {{"/MAX"},
+     Value,
+     Choosing,
+     "  /MAX:N[K|M|G|T]  Only entries of at most N bytes",
+     ReadFilter<&Choice::AddMaxSize>},
+    {{"/A"},
+     Value,
+     Choosing,
+     "  /A:[-]DHSRALE  Only with attributes (- without): Dir Hidden System Readonly Archive "
+     "Link\r\n"
+     "     Empty (a file of 0 bytes, a directory of no entries)",
+     ReadFilter<&Choice::AddAttributes>},
+    // Asks for the usage text anywhere; read before everything else.
+    {{"/?"}, Switch, Hidden, "", Nothing},
+};
+
+}  // namespace
+
+std::span<const OptionRow> OptionTable() {
+  return kOptions;
+}
+
+}  // namespace tvx
