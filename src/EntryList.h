@@ -22,8 +22,6 @@ namespace tvx {
 class TTarvixFileInfo {
  public:
   std::string_view Name() const { return NameData; }
-  // Names from a directory read have no path component: it equals Name.
-  std::string_view ShortName() const { return Name(); }
   std::uint64_t Size() const { return SizeBytes & kSizeMask; }  // 0 for directories and links
   TDateTime DateTime() const { return static_cast<TDateTime>(TimeUnits) * 2; }
   // The time to the second, where DateTime has the listings' 2 seconds.

@@ -53,6 +53,7 @@ class IoFailure : public Failure {
     return OfOutput() && (code_ == kBrokenPipe || code_ == kNoData || code_ == kNotConnected);
   }
 
+  static constexpr int kDiskFull = 101;  // what every system's "disk full" is reported as
   static constexpr int kBrokenPipe = 109;
   static constexpr int kNoData = 232;
   static constexpr int kNotConnected = 233;  // the pipe's reader has gone

@@ -51,7 +51,6 @@ class EntryOrder {
   // By the keys alone, without the name that settles the rest: below 0 when
   // a comes first, 0 when they tie.
   int CompareKeys(const SortFields& a, const SortFields& b) const;
-  const std::vector<SortKey>& Keys() const { return keys_; }
 
   // Sorts items; fields(item) gives an item's SortFields. The order is
   // total, as the names of one directory differ in their bytes.

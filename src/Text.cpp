@@ -272,11 +272,4 @@ WordPieces QuotedPieces(std::string_view dir, const QuoteNeeds& dirNeeds, std::s
   return {buffer};
 }
 
-void QuoteForShell(std::string& name, QuoteRule rule, const CodePage& code) {
-  if (!NeedsQuotes(name, rule, code)) return;
-  std::string quoted;
-  AppendQuoted(quoted, name, rule);
-  name.swap(quoted);
-}
-
 }  // namespace tvx

@@ -99,8 +99,6 @@ bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code);
 char QuoteChar(QuoteRule rule);
 // Appends name in rule's quotes, its own quote characters escaped.
 void AppendQuoted(std::string& out, std::string_view name, QuoteRule rule);
-// Quotes name in place when rule wants it.
-void QuoteForShell(std::string& name, QuoteRule rule, const CodePage& code);
 
 // How a name is written as one word of a command line: its ASCII letters
 // mapped (lower case wins over upper), then quoted when the rule wants it.

@@ -168,9 +168,6 @@ class Platform {
   // DateTime are wanted; otherwise they may be left 0. A directory the system
   // gives no reason for not reading reports nothing.
   virtual std::unique_ptr<DirListing> Read(DirHandle& dir, bool withDetails) = 0;
-  void ReadDirectory(DirHandle& dir, bool withDetails, EntrySink& sink) {
-    Read(dir, withDetails)->Report(sink);
-  }
   // Threads for reading ahead; null where the system offers none.
   virtual ThreadKit* Threads() { return nullptr; }
   virtual ReadAheadLimits Limits() { return {}; }

@@ -113,8 +113,8 @@ TEST(ChoiceTest, RefusesBadValues) {
 // What the walk's rows (ScanTest) cannot show: the Windows forms.
 TEST(ChoiceTest, WindowsPathsAndLetterCase) {
   const Choice windows =
-      test::ChoiceOf({"DIR", "C:\\t", "/X:\\SRC/Old\\", "/M:*.C", "/A:dL", "/LEV:2", "/LEVELS:3"}, 0,
-               PathStyle::Windows, CodePage());
+      test::ChoiceOf({"DIR", "C:\\t", "/X:\\SRC/Old\\", "/M:*.C", "/A:dL", "/LEV:2", "/LEVELS:3"},
+                     0, PathStyle::Windows, CodePage());
   EXPECT_TRUE(windows.Excluded("old", "src\\old"));
   EXPECT_FALSE(windows.Excluded("old", "x\\src\\old"));
   EXPECT_EQ(windows.Levels(), 2u);  // the strictest

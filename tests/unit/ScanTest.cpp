@@ -80,8 +80,9 @@ TEST(ScanTest, OrderSortsEachDirectoryAndKeepsThePreOrder) {
                    {"B", true, false, 0, t + 10}});
     p.AddDir(top + "sub" + top.back(), {{"z", false, false, 1, t}, {"y", false, false, 2, t}});
     EntryList list;
-    const EntryOrder order(ParseOrder(row.order, "/O"), row.style, p.code);
-    ScanDirectory(p, top, list, true, OrderNeedsDetails(order.Keys()), nullptr, NoChoice(), nullptr,
+    const std::vector<SortKey> keys = ParseOrder(row.order, "/O");
+    const EntryOrder order(keys, row.style, p.code);
+    ScanDirectory(p, top, list, true, OrderNeedsDetails(keys), nullptr, NoChoice(), nullptr,
                   &order);
     std::string names;
     FullPrefixCache prefixes(list);

@@ -231,7 +231,7 @@ TEST(TextTest, EndsWithChar) {
   }
 }
 
-TEST(TextTest, QuoteForShell) {
+TEST(TextTest, NamesQuotedForTheShell) {
   constexpr QuoteRule kCmd = QuoteRule::CommandPrompt, kSh = QuoteRule::PosixShell;
   struct Row {
     QuoteRule rule;
@@ -272,7 +272,10 @@ TEST(TextTest, QuoteForShell) {
   for (const Row& row : rows) {
     const CodePage code = row.shiftJis ? fixtures::ShiftJis() : CodePage::SingleByte();
     std::string name = row.name;
-    QuoteForShell(name, row.rule, code);
+    if (NeedsQuotes(row.name, row.rule, code)) {
+      name.clear();
+      AppendQuoted(name, row.name, row.rule);
+    }
     EXPECT_EQ(name, row.expected) << row.name;
     EXPECT_EQ(NeedsQuotes(row.name, row.rule, code), name != row.name) << row.name;
   }

@@ -72,7 +72,7 @@ void RemoveTree() {
 
 void TestReadDirectoryListsEverything(tvx::Platform& p) {
   Collect c;
-  p.ReadDirectory(*p.EnterRoot(g_root), true, c);
+  p.Read(*p.EnterRoot(g_root), true)->Report(c);
   CHECK(c.Find(".") == nullptr);
   CHECK(c.Find("..") == nullptr);
   const Entry* plain = c.Find("plain.txt");
@@ -100,7 +100,7 @@ void TestReadDirectoryListsEverything(tvx::Platform& p) {
 
 void TestReadDirectoryWithoutDetails(tvx::Platform& p) {
   Collect c;
-  p.ReadDirectory(*p.EnterRoot(g_root), false, c);
+  p.Read(*p.EnterRoot(g_root), false)->Report(c);
   const Entry* sub = c.Find("sub");
   CHECK(sub != nullptr && sub->IsDir);
   CHECK(c.Find("plain.txt") != nullptr);
@@ -117,7 +117,7 @@ void TestReadDirectoryMissing(tvx::Platform& p) {
   // names the directory under /C.
   int code = -1;
   try {
-    p.ReadDirectory(*dir, true, c);
+    p.Read(*dir, true)->Report(c);
   } catch (const tvx::ReadFailure& failure) {
     code = failure.Code();
   }
@@ -130,7 +130,7 @@ void TestTimesAreLocalAndEven(tvx::Platform& p) {
   WriteFileBytes(path, "t");
   CHECK(SetLocalWriteTime(path, 2021, 6, 15, 13, 45, 27));
   Collect c;
-  p.ReadDirectory(*p.EnterRoot(g_root), true, c);
+  p.Read(*p.EnterRoot(g_root), true)->Report(c);
   const Entry* e = c.Find("stamped.txt");
   CHECK(e != nullptr);
   if (e) CHECK_EQ(e->Stamp, tvx::MakeDateTime(2021, 6, 15, 13, 45, 26));
@@ -151,7 +151,7 @@ void TestSizesAre64Bit(tvx::Platform& p) {
   CloseHandle(h);
   CHECK(sized);
   Collect c;
-  p.ReadDirectory(*p.EnterRoot(g_root), true, c);
+  p.Read(*p.EnterRoot(g_root), true)->Report(c);
   const Entry* e = c.Find("big.bin");
   CHECK(e != nullptr);
   if (e) CHECK_EQ(e->Size, 5368709120ull);
@@ -167,7 +167,7 @@ void TestDirectoryLinkIsNotToBeEntered(tvx::Platform& p) {
     return;
   }
   Collect c;
-  p.ReadDirectory(*p.EnterRoot(g_root), true, c);
+  p.Read(*p.EnterRoot(g_root), true)->Report(c);
   const Entry* e = c.Find("link");
   CHECK(e != nullptr);
   if (e) {

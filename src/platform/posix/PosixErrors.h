@@ -21,7 +21,7 @@ inline int MapErrno(int error) {
     case EPERM:
       return 5;
     case ENOSPC:
-      return 101;
+      return IoFailure::kDiskFull;
     case EPIPE:
       return IoFailure::kBrokenPipe;
     // Passed on as they are, these would read as other failures (errno 5 as

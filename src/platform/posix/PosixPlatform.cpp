@@ -45,7 +45,7 @@ class StderrSink final : public OutputSink {
       const ssize_t n = write(STDERR_FILENO, data, size);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throw OutputFailure(MapErrno(errno));
-      if (n == 0) throw OutputFailure(101);
+      if (n == 0) throw OutputFailure(IoFailure::kDiskFull);
       data += n;
       size -= static_cast<std::size_t>(n);
     }

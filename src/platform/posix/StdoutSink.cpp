@@ -20,7 +20,7 @@ int WriteAll(const char* data, std::size_t size) {
       if (errno == EINTR) continue;
       return MapErrno(errno);
     }
-    if (n == 0) return 101;
+    if (n == 0) return IoFailure::kDiskFull;
     data += n;
     size -= static_cast<std::size_t>(n);
   }

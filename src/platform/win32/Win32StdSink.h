@@ -46,7 +46,7 @@ class StandardOutputSink final : public OutputSink {
   }
 
  private:
-  static constexpr DWORD kErrorDiskFull = 101;
+  static constexpr DWORD kErrorDiskFull = IoFailure::kDiskFull;
   static constexpr DWORD kErrorInvalidHandle = 6;
 
   bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
