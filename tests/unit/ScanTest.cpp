@@ -3,6 +3,7 @@
 #include "Choice.h"
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
+#include "ListedNames.h"
 #include "Order.h"
 #include "Scan.h"
 
@@ -17,15 +18,6 @@ std::string MessageOf(const Failure& failure) {
 
 std::string FullPrefix(const EntryList& list, std::uint32_t dirIndex) {
   return FullPrefixCache(list).For(dirIndex);
-}
-
-std::vector<std::string> Names(const EntryList& list) {
-  std::vector<std::string> names;
-  FullPrefixCache prefixes(list);
-  list.ForEach([&](const TTarvixFileInfo& e) {
-    names.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
-  });
-  return names;
 }
 
 FakePlatform BasicTree() {

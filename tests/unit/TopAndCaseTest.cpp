@@ -6,6 +6,7 @@
 #include "Choice.h"
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
+#include "ListedNames.h"
 #include "Order.h"
 #include "Pattern.h"
 #include "Scan.h"
@@ -109,15 +110,6 @@ TEST(TopKeeperTest, KeepsTheBestNOfTheWholeWalkTiesInWalkOrder) {
   // More asked than walked: all of it, in order; a second key splits ties.
   EXPECT_EQ(Best({{SortBy::Size}, {SortBy::Date, true}}, 10),
             (V{"/r/d", "/r/s/c", "/r/a", "/r/s/f", "/r/e", "/r/s/b"}));
-}
-
-std::vector<std::string> Names(const EntryList& list) {
-  std::vector<std::string> names;
-  FullPrefixCache prefixes(list);
-  list.ForEach([&](const TTarvixFileInfo& e) {
-    names.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
-  });
-  return names;
 }
 
 // An empty file, an empty directory, a full one, and a link to a directory.
