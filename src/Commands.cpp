@@ -5,7 +5,7 @@
 #include "Messages.h"
 #include "Output.h"
 #include "Paths.h"
-#include "Platform.h"
+#include "SystemFacts.h"
 #include "Scan.h"
 
 namespace tvx {

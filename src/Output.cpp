@@ -1,6 +1,6 @@
 #include "Output.h"
 
-#include "Platform.h"
+#include "Streams.h"
 
 namespace tvx {
 

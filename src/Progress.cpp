@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Platform.h"
+#include "Streams.h"
 
 namespace tvx {
 

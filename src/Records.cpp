@@ -4,7 +4,7 @@
 #include "Failure.h"
 #include "Order.h"
 #include "Output.h"
-#include "Platform.h"
+#include "SystemFacts.h"
 #include "RecordText.h"
 #include "Text.h"
 

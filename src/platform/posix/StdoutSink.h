@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "Platform.h"
+#include "Streams.h"
 
 namespace tvx {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "Platform.h"
+#include "DirSource.h"
 #include "WideText.h"
 
 namespace tvx {

@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "Platform.h"
+#include "Paths.h"
+#include "SystemFacts.h"
 #include "WideText.h"
 
 namespace tvx {

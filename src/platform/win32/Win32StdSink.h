@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "Failure.h"
-#include "Platform.h"
+#include "Streams.h"
 
 namespace tvx {
 
