@@ -18,7 +18,9 @@ class CommandsTest : public ::testing::Test {
     EntryList list;
     ScanDirectory(p, dir, list, recursive, true);
     LineWriter out(p.out, p.LineBreak());
-    ListCommand(options, list, p.locale, out);
+    ListWriter writer(options, list.Style(), p.locale, out, nullptr);
+    Replay(writer, list);
+    writer.Finish(list, {});
     out.Flush();
     return p.out.text;
   }
@@ -26,7 +28,9 @@ class CommandsTest : public ::testing::Test {
     EntryList list;
     std::uint64_t total = ScanDirectory(p, dir, list, false, true);
     LineWriter out(p.out, p.LineBreak());
-    DirCommand(options, list, total, p.diskKnown ? &p.disk : nullptr, p.locale, "<banner>", out);
+    DirWriter writer(options, list.Style(), p.locale, out);
+    Replay(writer, list);
+    writer.Finish(list, {total, p.diskKnown ? &p.disk : nullptr, "", "<banner>"});
     out.Flush();
     return p.out.text;
   }
