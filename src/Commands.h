@@ -28,7 +28,7 @@ struct DiskSpace;
 struct Closing {
   std::uint64_t TotalBytes = 0;      // of the entries listed
   const DiskSpace* Space = nullptr;  // DIR's drive; null when the query failed
-  std::string Root;                  // STAT's directory, as it is stored
+  std::string Root;                  // STAT's directory as typed, made full
   std::string Banner;
 };
 
