@@ -107,6 +107,8 @@ class EntryList {
                         const CodePage& code = CodePage::SingleByte());
   // The path syntax of the scanned system, which also picks the quoting rule.
   PathStyle Style() const { return style_; }
+  // The code page the names are cut into characters by.
+  const CodePage& Code() const { return code_; }
   // A subdirectory entered, by its name as stored (it need not be listed)
   // and whether that name is inexact.
   std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "Failure.h"
+#include "Paths.h"
 
 namespace tvx {
 
@@ -51,26 +52,39 @@ void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
                  [this](const Kept& a, const Kept& b) { return Better(a, b); });
 }
 
+std::uint32_t TopKeeper::DirectoryOf(const Kept& kept, EntryList& best, Dirs& dirs) {
+  // One record per level, as the walk made them: whether a line can hold a
+  // directory's name is a matter of its own characters, and the separators
+  // between the levels are in no name. Inexact is the walked directory's
+  // own flag, which takes in its parents': the levels above keep none.
+  const char separator = Separator(best.Style());
+  std::uint32_t dirIndex = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < kept.dir.size();) {
+    const std::size_t length = best.Code().CharLength(kept.dir, i);
+    i += length;
+    if (length != 1 || kept.dir[i - 1] != separator) continue;
+    const bool inexact = i == kept.dir.size() && kept.dirInexact;
+    auto [at, added] = dirs.try_emplace({kept.dir.substr(0, i), inexact}, 0);
+    if (added) {
+      const std::string_view name(kept.dir.data() + start, i - 1 - start);
+      at->second = best.AddSubdirectory(dirIndex, best.StoreName(name), inexact);
+    }
+    dirIndex = at->second;
+    start = i;
+  }
+  return dirIndex;
+}
+
 std::uint64_t TopKeeper::Replay(const EntryList& walked, EntryList& best) {
   std::sort_heap(heap_.begin(), heap_.end(),
                  [this](const Kept& a, const Kept& b) { return Better(a, b); });
-  best.SetRoot(walked.Root(), walked.Style());
-  // A directory below the root is one record named by its whole path:
-  // the lines need its prefix, not its parents.
-  std::map<std::string, std::uint32_t> dirs;
+  best.SetRoot(walked.Root(), walked.Style(), walked.Code());
+  Dirs dirs;
   std::uint64_t total = 0;
   for (const Kept& kept : heap_) {
-    std::uint32_t dirIndex = 0;
-    if (!kept.dir.empty()) {
-      auto [at, added] = dirs.try_emplace(kept.dir, 0);
-      if (added) {
-        const std::string_view path(kept.dir.data(), kept.dir.size() - 1);
-        at->second = best.AddSubdirectory(0, best.StoreName(path), kept.dirInexact);
-      }
-      dirIndex = at->second;
-    }
-    best.AddStored(best.StoreName(kept.name), kept.name.size(), dirIndex, kept.size, kept.time,
-                   kept.isDir, kept.inexact);
+    best.AddStored(best.StoreName(kept.name), kept.name.size(), DirectoryOf(kept, best, dirs),
+                   kept.size, kept.time, kept.isDir, kept.inexact);
     total += kept.size;
   }
   return total;

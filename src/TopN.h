@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -59,6 +60,9 @@ class TopKeeper final : public EntryConsumer {
   static SortFields Fields(const Kept& k) { return {k.name, k.size, k.time, k.isDir}; }
   // Whether a comes before b in the output.
   bool Better(const Kept& a, const Kept& b) const;
+  // The record in best of kept's directory, made level by level.
+  using Dirs = std::map<std::pair<std::string, bool>, std::uint32_t>;
+  static std::uint32_t DirectoryOf(const Kept& kept, EntryList& best, Dirs& dirs);
 
   std::uint64_t n_;
   const EntryOrder& order_;
