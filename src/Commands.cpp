@@ -5,8 +5,8 @@
 #include "Messages.h"
 #include "Output.h"
 #include "Paths.h"
-#include "SystemFacts.h"
 #include "Scan.h"
+#include "SystemFacts.h"
 
 namespace tvx {
 
@@ -108,14 +108,30 @@ bool NameCheck::Writable(const EntryList& list, const TTarvixFileInfo& entry,
   return false;
 }
 
+void Replay(CommandWriter& writer, const EntryList& list) {
+  writer.Check(list);
+  list.ForEach([&](const TTarvixFileInfo& entry) { writer.Take(list, entry); });
+}
+
 ListWriter::ListWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
                        LineWriter& out, std::function<void(const Failure&)> leftOut)
     : options_(options),
+      reach_(ReachOf(options, style, locale.Code)),
       out_(out),
-      check_(options, ReachOf(options, style, locale.Code), std::move(leftOut)),
+      check_(options, reach_, std::move(leftOut)),
       lines_(ListLines::Make(options, style, locale)) {}
 
 ListWriter::~ListWriter() = default;
+
+void ListWriter::Check(const EntryList& list) {
+  // Entries before the first inexact one are writable, and a listed
+  // directory that is not makes every entry inexact. A check of its own, so
+  // that the writing starts afresh.
+  NameCheck check(options_, reach_, nullptr);
+  FullPrefixCache prefixes(list);
+  for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i)
+    check.Writable(list, list[i], prefixes);
+}
 
 void ListWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
@@ -126,27 +142,11 @@ void ListWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
                 out_);
 }
 
-void CheckListedNames(const ListOptions& options, const EntryList& list, const CodePage& code) {
-  // Entries before the first inexact one are writable, and a listed
-  // directory that is not makes every entry inexact.
-  NameCheck check(options, ReachOf(options, list.Style(), code), nullptr);
-  FullPrefixCache prefixes(list);
-  for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i)
-    check.Writable(list, list[i], prefixes);
-}
-
-void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
-                 LineWriter& out) {
-  CheckListedNames(options, list, locale.Code);
-  ListWriter writer(options, list.Style(), locale, out, nullptr);
-  list.ForEach([&](const TTarvixFileInfo& entry) { writer.Take(list, entry); });
-}
-
-DirTable::DirTable(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
-                   LineWriter& out)
+DirWriter::DirWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
+                     LineWriter& out)
     : form_(ShownForm(options, style)), locale_(locale), out_(out) {}
 
-void DirTable::Row(const TTarvixFileInfo& entry) {
+void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   std::string_view name = entry.Name();
   if (entry.HasControlBytes()) {
     shown_.assign(name);
@@ -167,34 +167,27 @@ void DirTable::Row(const TTarvixFileInfo& entry) {
   out_.WriteLine(line_);
 }
 
-void DirTable::Summary(std::size_t count, std::uint64_t totalBytes, const DiskSpace* space,
-                       const std::string& banner) {
+void DirWriter::Finish(const EntryList& list, const Closing& closing) {
+  const std::uint64_t totalBytes = closing.TotalBytes;
   const bool megabytes = totalBytes > 1048000;
   const std::uint64_t divisor = megabytes ? 1048000 : 1024;
   const std::string unit = megabytes ? " MB (" : " KB (";
-  const std::uint64_t capacity = space ? space->Total : 0;
-  const std::uint64_t free = space ? space->FreeForCaller : 0;
+  const std::uint64_t capacity = closing.Space ? closing.Space->Total : 0;
+  const std::uint64_t free = closing.Space ? closing.Space->FreeForCaller : 0;
   auto figures = [&](std::uint64_t bytes) {
     return FormatNumber(bytes / divisor, locale_) + unit + FormatNumber(bytes, locale_) + " bytes)";
   };
-  out_.WriteText("\r\n " + std::to_string(count) + " files exists. " + figures(totalBytes) +
+  out_.WriteText("\r\n " + std::to_string(list.Count()) + " files exists. " + figures(totalBytes) +
                  "\r\n\r\n - DRIVE INFO\r\n " + figures(capacity) + "\r\n " + figures(free) +
                  " free");
-  out_.WriteText(banner);
+  out_.WriteText(closing.Banner);
 }
 
-void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
-                const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
-                LineWriter& out) {
-  DirTable table(options, list.Style(), locale, out);
-  list.ForEach([&](const TTarvixFileInfo& entry) { table.Row(entry); });
-  table.Summary(list.Count(), totalBytes, space, banner);
-}
-
-void StatCommand(const std::string& fullPath, const EntryList& list, const std::string& banner,
-                 LineWriter& out) {
-  out.WriteText(banner);
-  out.WriteLine("ROOT " + fullPath + " FileCount=" + std::to_string(list.Count()));
+void StatWriter::Finish(const EntryList& list, const Closing& closing) {
+  std::string root = closing.Root;
+  ShowControlChars(root);
+  out_.WriteText(closing.Banner);
+  out_.WriteLine("ROOT " + root + " FileCount=" + std::to_string(list.Count()));
 }
 
 }  // namespace tvx

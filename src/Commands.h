@@ -1,4 +1,7 @@
-// The output commands: LIST, DIR and STAT turn the entry list into lines.
+// The output commands: LIST, DIR and STAT, each one writer that takes the
+// entries in walk order and then the scan's closing facts. The same writer
+// serves both ways of running: handed each entry as the walk reaches it
+// (/C), or replaying the kept list, checked whole first, after the scan.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "EntryList.h"
 #include "Locale.h"
 #include "Macros.h"
 #include "Options.h"
@@ -14,13 +18,32 @@
 
 namespace tvx {
 
-class EntryList;
 class Failure;
 class FullPrefixCache;
 class LineWriter;
 class ListLines;
-class TTarvixFileInfo;
 struct DiskSpace;
+
+// What a command's output ends with, known once the walk is over.
+struct Closing {
+  std::uint64_t TotalBytes = 0;      // of the entries listed
+  const DiskSpace* Space = nullptr;  // DIR's drive; null when the query failed
+  std::string Root;                  // STAT's directory as typed, made full
+  std::string Banner;
+};
+
+// A command's one writer. A kept list is first checked, then each of its
+// entries taken; a streamed walk hands its entries over as it goes. Finish
+// ends the output; list is the walked or kept one, and counts the entries.
+class CommandWriter : public EntryConsumer {
+ public:
+  // Raises the failure that stops a kept list before anything is written.
+  virtual void Check(const EntryList&) {}
+  virtual void Finish(const EntryList& list, const Closing& closing) = 0;
+};
+
+// A kept list into writer: checked whole, then each entry in turn.
+void Replay(CommandWriter& writer, const EntryList& list);
 
 // Tells, entry by entry in walk order, whether LIST can write the entry's
 // line truthfully: not with "?" for characters the code page lacks, nor
@@ -46,42 +69,34 @@ class NameCheck {
   std::string reported_;  // the last directory reported, with its separator
 };
 
-// LIST's one writer, for a kept list and a streamed one alike: takes the
-// entries in walk order, leaves out what /NODIR and the name check leave
-// out, and writes each line.
-class ListWriter {
+// LIST's writer: leaves out what /NODIR and the name check leave out, and
+// writes each line. leftOut (/C, streamed only) takes what it cannot write;
+// without it that stops the run.
+class ListWriter final : public CommandWriter {
  public:
   ListWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
              LineWriter& out, std::function<void(const Failure&)> leftOut);
-  ~ListWriter();
-  void Take(const EntryList& list, const TTarvixFileInfo& entry);
+  ~ListWriter() override;
+  void Check(const EntryList& list) override;
+  void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
+  void Finish(const EntryList&, const Closing&) override {}
 
  private:
   const ListOptions& options_;
+  const PathReach reach_;  // of the lines into the path, which the name check follows
   LineWriter& out_;
   NameCheck check_;
   std::unique_ptr<ListLines> lines_;
   std::unique_ptr<FullPrefixCache> prefixes_;  // made with the first entry, for its list
 };
 
-// Raises the failure for the first entry whose name LIST would not write
-// truthfully, before anything is written: a kept list is checked whole, then
-// written.
-void CheckListedNames(const ListOptions& options, const EntryList& list, const CodePage& code);
-
-// Checks the list, then writes it.
-void ListCommand(const ListOptions& options, const EntryList& list, const LocaleSettings& locale,
-                 LineWriter& out);
-
 // DIR's table, a row at a time, then the count, total and drive lines.
-class DirTable {
+class DirWriter final : public CommandWriter {
  public:
-  DirTable(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
-           LineWriter& out);
-  void Row(const TTarvixFileInfo& entry);
-  // space is null when the drive query failed: the drive lines then show 0.
-  void Summary(std::size_t count, std::uint64_t totalBytes, const DiskSpace* space,
-               const std::string& banner);
+  DirWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
+            LineWriter& out);
+  void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
+  void Finish(const EntryList& list, const Closing& closing) override;
 
  private:
   const WordForm form_;
@@ -90,11 +105,15 @@ class DirTable {
   std::string shown_, buffer_, line_;
 };
 
-void DirCommand(const ListOptions& options, const EntryList& list, std::uint64_t totalBytes,
-                const DiskSpace* space, const LocaleSettings& locale, const std::string& banner,
-                LineWriter& out);
+// STAT's count: nothing for each entry, then the banner and the ROOT line.
+class StatWriter final : public CommandWriter {
+ public:
+  explicit StatWriter(LineWriter& out) : out_(out) {}
+  void Take(const EntryList&, const TTarvixFileInfo&) override {}
+  void Finish(const EntryList& list, const Closing& closing) override;
 
-void StatCommand(const std::string& fullPath, const EntryList& list, const std::string& banner,
-                 LineWriter& out);
+ private:
+  LineWriter& out_;
+};
 
 }  // namespace tvx

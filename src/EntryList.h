@@ -67,8 +67,6 @@ class EntryConsumer {
  public:
   virtual ~EntryConsumer() = default;
   virtual void Take(const EntryList& list, const TTarvixFileInfo& entry) = 0;
-  // The walk is about to enter or read a directory, where it may wait.
-  virtual void BeforeRead() {}
 };
 
 // The records in scan order, and the directories they were found in. The list
@@ -107,6 +105,7 @@ class EntryList {
                         const CodePage& code = CodePage::SingleByte());
   // The path syntax of the scanned system, which also picks the quoting rule.
   PathStyle Style() const { return style_; }
+  // The code page the names are cut into characters by.
   const CodePage& Code() const { return code_; }
   // A subdirectory entered, by its name as stored (it need not be listed)
   // and whether that name is inexact.
@@ -125,7 +124,6 @@ class EntryList {
   // (null: keep them).
   void StreamTo(EntryConsumer* consumer) { consumer_ = consumer; }
   bool Streaming() const { return consumer_ != nullptr; }
-  EntryConsumer* Consumer() const { return consumer_; }
   // Where the arena stands, and a return to it: the names stored since are
   // gone. Only a streamed list winds back, as kept records point at names.
   struct ArenaMark {

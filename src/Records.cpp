@@ -4,8 +4,8 @@
 #include "Failure.h"
 #include "Order.h"
 #include "Output.h"
-#include "SystemFacts.h"
 #include "RecordText.h"
+#include "SystemFacts.h"
 #include "Text.h"
 
 namespace tvx {
@@ -48,13 +48,12 @@ void AppendNumber(std::string& out, std::uint64_t value) {
 }  // namespace
 
 RecordWriter::RecordWriter(const ListOptions& options, bool windows, LineWriter& out,
-                           std::function<int(TDateTime)> utcOffset, OutputPace::Clock clock)
+                           std::function<int(TDateTime)> utcOffset)
     : options_(options),
       json_(options.Records == RecordForm::Json),
       byteOrderMark_(windows && !json_),
       out_(out),
       utcOffset_(std::move(utcOffset)),
-      pace_(out, std::move(clock)),
       offsets_(kOffsetSlots) {}
 
 // Nothing is written before the first record or the end of the scan, so
@@ -163,22 +162,20 @@ void RecordWriter::EndRecord() {
   out_.EndLine();
 }
 
-void RecordWriter::Finish(const EntryList& list, bool streamed, std::uint64_t totalBytes,
-                          const DiskSpace* space, const std::string& root) {
-  if (!streamed) list.ForEach([&](const TTarvixFileInfo& entry) { Take(list, entry); });
+void RecordWriter::Finish(const EntryList& list, const Closing& closing) {
   if (!begun_) Begin();
   record_.clear();
   if (options_.Command == CommandKind::Stat) {
-    StatRecord(root, list.Count());
+    StatRecord(closing.Root, list.Count());
   } else if (options_.Command == CommandKind::Dir && json_) {
     record_.append("{\"total\":{\"entries\":");
     AppendNumber(record_, list.Count());
     record_.append(",\"bytes\":");
-    AppendNumber(record_, totalBytes);
+    AppendNumber(record_, closing.TotalBytes);
     record_.append(",\"drive_bytes\":");
-    AppendNumber(record_, space ? space->Total : 0);
+    AppendNumber(record_, closing.Space ? closing.Space->Total : 0);
     record_.append(",\"drive_free\":");
-    AppendNumber(record_, space ? space->FreeForCaller : 0);
+    AppendNumber(record_, closing.Space ? closing.Space->FreeForCaller : 0);
     record_.append("}}");
     EndRecord();
   }

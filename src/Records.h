@@ -9,29 +9,23 @@
 #include <string>
 #include <vector>
 
+#include "Commands.h"
 #include "EntryList.h"
 #include "Options.h"
-#include "Streamed.h"
 
 namespace tvx {
 
 class LineWriter;
-struct DiskSpace;
 
-class RecordWriter final : public EntryConsumer {
+class RecordWriter final : public CommandWriter {
  public:
   // utcOffset: seconds east of UTC at a local time. windows: the CSV
   // starts with a byte order mark, which spreadsheets there need.
   RecordWriter(const ListOptions& options, bool windows, LineWriter& out,
-               std::function<int(TDateTime)> utcOffset, OutputPace::Clock clock);
+               std::function<int(TDateTime)> utcOffset);
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
-  void BeforeRead() override { pace_.BeforeRead(); }
-
-  // What follows the scan. The kept list's entries first, unless the walk
-  // handed them over already (streamed); then DIR's total (space null when
-  // the drive query failed) or STAT's object for root.
-  void Finish(const EntryList& list, bool streamed, std::uint64_t totalBytes,
-              const DiskSpace* space, const std::string& root);
+  // What follows the entries: DIR's total or STAT's object.
+  void Finish(const EntryList& list, const Closing& closing) override;
 
  private:
   void Begin();
@@ -48,7 +42,6 @@ class RecordWriter final : public EntryConsumer {
   const bool byteOrderMark_;
   LineWriter& out_;
   std::function<int(TDateTime)> utcOffset_;
-  OutputPace pace_;
   bool begun_ = false;
   std::unique_ptr<FullPrefixCache> prefixes_;
   std::uint32_t dirIndex_ = UINT32_MAX;

@@ -12,11 +12,11 @@
 #include "OptionTable.h"
 #include "Order.h"
 #include "Output.h"
+#include "OutputPace.h"
 #include "Platform.h"
 #include "Progress.h"
 #include "Records.h"
 #include "Scan.h"
-#include "Streamed.h"
 #include "TopN.h"
 
 namespace tvx {
@@ -74,11 +74,9 @@ class Messenger {
 
 // The banner line under STAT: the full path as typed was made full, so a
 // typed final separator stays and none is added, but a bare drive ("C:")
-// names its root. root is the scanned directory, ending in its separator;
-// a control byte in it is shown as "?".
-std::string StatRoot(std::string root, const std::string& typed, PathStyle style,
-                     const CodePage& code, bool controlShown = true) {
-  if (controlShown) ShowControlChars(root);
+// names its root. root is the scanned directory, ending in its separator.
+std::string StatRoot(const std::string& root, const std::string& typed, PathStyle style,
+                     const CodePage& code) {
   if (WithSeparator(typed, style, code).size() == typed.size()) return root;
   std::string shown = root.substr(0, root.size() - 1);
   const bool driveRoot = style == PathStyle::Windows && shown.size() == 2 && shown[1] == ':';
@@ -101,53 +99,6 @@ std::unique_ptr<ScanProgress> MakeProgress(Platform& platform, const ListOptions
       platform.Code());
 }
 
-// What the walk hands its entries to with /C: the command's writer, which
-// writes each at once. Null without /C: the list keeps them.
-std::unique_ptr<EntryConsumer> MakeStreamed(Platform& platform, const ListOptions& options,
-                                            const LocaleSettings& locale, LineWriter& out,
-                                            const std::function<void(const Failure&)>& leftOut) {
-  if (!options.Continue) return nullptr;
-  const OutputPace::Clock clock = [&platform] { return platform.Milliseconds(); };
-  switch (options.Command) {
-    case CommandKind::List:
-      return std::make_unique<StreamedList>(options, platform.Style(), locale, out, clock, leftOut);
-    case CommandKind::Dir:
-      return std::make_unique<StreamedDir>(options, platform.Style(), locale, out, clock);
-    default:
-      return std::make_unique<CountOnly>();
-  }
-}
-
-// The command's output after the scan: all of it from the kept list, or
-// what follows the entries of a streamed one.
-void WriteCommand(Platform& platform, const ListOptions& options, const EntryList& list,
-                  std::uint64_t total, EntryConsumer* streamed, const LocaleSettings& locale,
-                  LineWriter& out) {
-  const std::string banner = BannerText(platform.ReadVersion());
-  switch (options.Command) {
-    case CommandKind::List:
-      if (!streamed) ListCommand(options, list, locale, out);
-      break;
-    case CommandKind::Stat:
-      StatCommand(StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code()), list,
-                  banner, out);
-      break;
-    case CommandKind::Dir: {
-      DiskSpace space;
-      const DiskSpace* known = platform.GetDiskSpace(options.Directory, space) ? &space : nullptr;
-      if (streamed) {
-        static_cast<StreamedDir*>(streamed)->Table().Summary(list.Count(), total, known, banner);
-      } else {
-        DirCommand(options, list, total, known, locale, banner, out);
-      }
-      break;
-    }
-    case CommandKind::None:
-    case CommandKind::Version:
-      break;
-  }
-}
-
 // LIST, DIR and STAT as records: the writer of /JSON and /CSV, or null.
 std::unique_ptr<RecordWriter> MakeRecords(Platform& platform, const ListOptions& options,
                                           LineWriter& out) {
@@ -157,37 +108,52 @@ std::unique_ptr<RecordWriter> MakeRecords(Platform& platform, const ListOptions&
     return nullptr;
   return std::make_unique<RecordWriter>(
       options, platform.Style() == PathStyle::Windows, out,
-      [&platform](TDateTime local) { return platform.UtcOffsetAt(local); },
-      [&platform] { return platform.Milliseconds(); });
+      [&platform](TDateTime local) { return platform.UtcOffsetAt(local); });
 }
 
-void FinishRecords(Platform& platform, const ListOptions& options, const EntryList& list,
-                   bool streamed, std::uint64_t total, RecordWriter& records) {
+// Writes nothing: the version and an unknown command scan nothing.
+class NoWriter final : public CommandWriter {
+ public:
+  void Take(const EntryList&, const TTarvixFileInfo&) override {}
+  void Finish(const EntryList&, const Closing&) override {}
+};
+
+// The command's one writer: its records, or its lines. leftOut is given
+// where what cannot be written is left out (/C, streamed).
+std::unique_ptr<CommandWriter> MakeWriter(Platform& platform, const ListOptions& options,
+                                          const LocaleSettings& locale, LineWriter& out,
+                                          const std::function<void(const Failure&)>& leftOut) {
+  if (std::unique_ptr<RecordWriter> records = MakeRecords(platform, options, out)) return records;
+  switch (options.Command) {
+    case CommandKind::List:
+      return std::make_unique<ListWriter>(options, platform.Style(), locale, out, leftOut);
+    case CommandKind::Dir:
+      return std::make_unique<DirWriter>(options, platform.Style(), locale, out);
+    case CommandKind::Stat:
+      return std::make_unique<StatWriter>(out);
+    case CommandKind::None:
+    case CommandKind::Version:
+      break;
+  }
+  return std::make_unique<NoWriter>();
+}
+
+// What the output ends with: the drive is asked for DIR alone.
+void FinishWriter(Platform& platform, const ListOptions& options, const EntryList& list,
+                  std::uint64_t total, CommandWriter& writer) {
   DiskSpace space;
   const bool known =
       options.Command == CommandKind::Dir && platform.GetDiskSpace(options.Directory, space);
-  records.Finish(
-      list, streamed, total, known ? &space : nullptr,
-      StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code(), false));
+  writer.Finish(list, {total, known ? &space : nullptr,
+                       StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code()),
+                       BannerText(platform.ReadVersion())});
 }
 
-// Where the walk hands its entries: the keeper of the best n when /TOP ranks
-// the whole tree, the records or the command's writer with /C, else nobody
-// (the list keeps them).
-struct Takers {
-  std::unique_ptr<TopKeeper> top;
-  std::unique_ptr<RecordWriter> records;
-  std::unique_ptr<EntryConsumer> streamed;
-  EntryConsumer* Walk(bool streaming) const {
-    if (top) return top.get();
-    if (records) return streaming ? records.get() : nullptr;
-    return streamed.get();
-  }
-};
-
-// The scan, and the command's output of it. /TOP with an order ranks the
-// whole tree: a keeper takes every entry, each directory is walked in the
-// system's order, and the best entries are written as a kept list would be.
+// The scan, and the command's output of it. With /C the writer takes each
+// entry as the walk reaches it; otherwise the list keeps them, and the
+// writer replays them after the scan. /TOP with an order ranks the whole
+// tree: a keeper takes every entry, each directory is walked in the
+// system's order, and the best entries are replayed as a kept list is.
 void ScanAndWrite(Platform& platform, const ListOptions& options, bool details,
                   const LocaleSettings& locale, LineWriter& out, ScanProgress* progress,
                   const std::function<void(const Failure&)>& leftOut) {
@@ -195,26 +161,26 @@ void ScanAndWrite(Platform& platform, const ListOptions& options, bool details,
                          options.Chosen.NameCase());
   const bool ranked = options.Top != 0 && !options.Order.empty();
   const bool directoriesCount = options.Command != CommandKind::List || !options.NoDir;
-  Takers takers;
-  if (ranked) takers.top = std::make_unique<TopKeeper>(options.Top, order, directoriesCount);
-  takers.records = MakeRecords(platform, options, out);
-  if (!ranked && !takers.records)
-    takers.streamed = MakeStreamed(platform, options, locale, out, leftOut);
+  const bool streamed = options.Continue && !ranked;
+  const std::unique_ptr<CommandWriter> writer =
+      MakeWriter(platform, options, locale, out, streamed ? leftOut : nullptr);
+  std::unique_ptr<TopKeeper> top;
+  if (ranked) top = std::make_unique<TopKeeper>(options.Top, order, directoriesCount);
+  OutputPace pace(out, [&platform] { return platform.Milliseconds(); });
   EntryList list;
-  list.StreamTo(takers.Walk(options.Continue));
+  EntryConsumer* const taker = streamed ? writer.get() : nullptr;
+  list.StreamTo(top ? top.get() : taker);
   WalkDone done;
   if (options.Top != 0 && !ranked) done = FirstEntries(options.Top, directoriesCount);
-  std::uint64_t total =
-      ScanDirectory(platform, options.Directory, list, options.Recursive, details,
-                    leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen,
-                    progress, options.Order.empty() || ranked ? nullptr : &order, done);
+  std::uint64_t total = ScanDirectory(
+      platform, options.Directory, list, options.Recursive, details,
+      leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(), options.Chosen, progress,
+      options.Order.empty() || ranked ? nullptr : &order, done, streamed ? &pace : nullptr);
   EntryList best;
-  if (takers.top) total = takers.top->Replay(list, best);
-  const EntryList& written = takers.top ? best : list;
-  if (takers.records)
-    return FinishRecords(platform, options, written, !ranked && options.Continue, total,
-                         *takers.records);
-  WriteCommand(platform, options, written, total, takers.streamed.get(), locale, out);
+  if (top) total = top->Replay(list, best);
+  const EntryList& written = top ? best : list;
+  if (!streamed) Replay(*writer, written);
+  FinishWriter(platform, options, written, total, *writer);
 }
 
 // Runs the selected command; false when the scan left directories out.

@@ -20,6 +20,7 @@ struct WalkRules {
   const Choice& choice;
   const EntryOrder* order;
   const WalkDone& done;
+  WalkObserver* observer;
 };
 
 // Whether a recursive walk enters an entry read at level (1 for the scanned
@@ -277,7 +278,7 @@ class Walker {
     frame.next = 0;
     frame.mark = list_.Mark();
     frame.dir = nullptr;  // stays so when it cannot be entered
-    if (list_.Streaming()) list_.Consumer()->BeforeRead();
+    if (rules_.observer) rules_.observer->BeforeRead();
   }
 
   void EnterAndRead(Frame& frame, Frame* parent, const Batch::Item* item) {
@@ -311,10 +312,10 @@ class Walker {
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
                             const Choice& choice, ScanProgress* progress, const EntryOrder* order,
-                            const WalkDone& done) {
+                            const WalkDone& done, WalkObserver* observer) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style(), platform.Code());
-  const WalkRules rules{recursive, choice, order, done};
+  const WalkRules rules{recursive, choice, order, done, observer};
   Walker walker(platform, list, rules, withDetails || choice.NeedsDetails(), onSkipped, progress);
   const std::uint64_t total = walker.Run();
   if (progress) progress->Erase();

@@ -35,6 +35,14 @@ using SkippedDirectory = std::function<void(const IoFailure&)>;
 // tree ended there.
 using WalkDone = std::function<bool(const TTarvixFileInfo&)>;
 
+// Told of the walk's progress beside the entries it lists.
+class WalkObserver {
+ public:
+  virtual ~WalkObserver() = default;
+  // The walk is about to enter or read a directory, where it may wait.
+  virtual void BeforeRead() = 0;
+};
+
 // Scans dir (made a full path first) into list, in pre-order: each
 // directory's record comes right before its contents. Links are listed but
 // never entered. withDetails: sizes and times will be read. A failure names
@@ -42,12 +50,14 @@ using WalkDone = std::function<bool(const TTarvixFileInfo&)>;
 // the scan, unless onSkipped is given. choice picks the entries listed and
 // the directories entered; progress, when given, is told of every directory
 // read; order: each directory's entries in that order rather than the
-// system's; done, when given, may end the walk early. Returns the total size
-// of the listed entries.
+// system's; done, when given, may end the walk early; observer, when given,
+// is told of every directory before it is read. Returns the total size of
+// the listed entries.
 std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
                             const SkippedDirectory& onSkipped = nullptr,
                             const Choice& choice = NoChoice(), ScanProgress* progress = nullptr,
-                            const EntryOrder* order = nullptr, const WalkDone& done = nullptr);
+                            const EntryOrder* order = nullptr, const WalkDone& done = nullptr,
+                            WalkObserver* observer = nullptr);
 
 }  // namespace tvx

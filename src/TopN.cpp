@@ -4,6 +4,7 @@
 #include <map>
 
 #include "Failure.h"
+#include "Paths.h"
 
 namespace tvx {
 
@@ -52,36 +53,39 @@ void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
                  [this](const Kept& a, const Kept& b) { return Better(a, b); });
 }
 
-// The kept entry's directory in best, made with its parents the first time:
-// each by its own name, so that the names are checked as the walk's were.
-std::uint32_t TopKeeper::DirectoryOf(const Kept& kept, EntryList& best,
-                                     std::map<std::string, std::uint32_t>& dirs) {
+std::uint32_t TopKeeper::DirectoryOf(const Kept& kept, EntryList& best, Dirs& dirs) {
+  // One record per level, as the walk made them: whether a line can hold a
+  // directory's name is a matter of its own characters, and the separators
+  // between the levels are in no name. Inexact is the walked directory's
+  // own flag, which takes in its parents': the levels above keep none.
   const char separator = Separator(best.Style());
-  std::uint32_t parent = 0;
-  for (std::size_t end = kept.dir.find(separator); end != std::string::npos;
-       end = kept.dir.find(separator, end + 1)) {
-    auto [at, added] = dirs.try_emplace(kept.dir.substr(0, end + 1), 0);
+  std::uint32_t dirIndex = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < kept.dir.size();) {
+    const std::size_t length = best.Code().CharLength(kept.dir, i);
+    i += length;
+    if (length != 1 || kept.dir[i - 1] != separator) continue;
+    const bool inexact = i == kept.dir.size() && kept.dirInexact;
+    auto [at, added] = dirs.try_emplace({kept.dir.substr(0, i), inexact}, 0);
     if (added) {
-      const std::size_t start = kept.dir.rfind(separator, end - 1);
-      const std::size_t from = start == std::string::npos || end == 0 ? 0 : start + 1;
-      const std::string_view name(kept.dir.data() + from, end - from);
-      at->second = best.AddSubdirectory(parent, best.StoreName(name), kept.dirInexact);
+      const std::string_view name(kept.dir.data() + start, i - 1 - start);
+      at->second = best.AddSubdirectory(dirIndex, best.StoreName(name), inexact);
     }
-    parent = at->second;
+    dirIndex = at->second;
+    start = i;
   }
-  return parent;
+  return dirIndex;
 }
 
 std::uint64_t TopKeeper::Replay(const EntryList& walked, EntryList& best) {
   std::sort_heap(heap_.begin(), heap_.end(),
                  [this](const Kept& a, const Kept& b) { return Better(a, b); });
   best.SetRoot(walked.Root(), walked.Style(), walked.Code());
-  std::map<std::string, std::uint32_t> dirs;
+  Dirs dirs;
   std::uint64_t total = 0;
   for (const Kept& kept : heap_) {
-    const std::uint32_t dirIndex = DirectoryOf(kept, best, dirs);
-    best.AddStored(best.StoreName(kept.name), kept.name.size(), dirIndex, kept.size, kept.time,
-                   kept.isDir, kept.inexact, kept.attributes);
+    best.AddStored(best.StoreName(kept.name), kept.name.size(), DirectoryOf(kept, best, dirs),
+                   kept.size, kept.time, kept.isDir, kept.inexact, kept.attributes);
     total += kept.size;
   }
   return total;

@@ -59,10 +59,11 @@ class TopKeeper final : public EntryConsumer {
     std::uint64_t seq = 0;  // walk order
   };
   static SortFields Fields(const Kept& k) { return {k.name, k.size, k.time, k.isDir}; }
-  static std::uint32_t DirectoryOf(const Kept& kept, EntryList& best,
-                                   std::map<std::string, std::uint32_t>& dirs);
   // Whether a comes before b in the output.
   bool Better(const Kept& a, const Kept& b) const;
+  // The record in best of kept's directory, made level by level.
+  using Dirs = std::map<std::pair<std::string, bool>, std::uint32_t>;
+  static std::uint32_t DirectoryOf(const Kept& kept, EntryList& best, Dirs& dirs);
 
   std::uint64_t n_;
   const EntryOrder& order_;

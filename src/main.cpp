@@ -8,7 +8,9 @@
 //   WalkEngine  enters and reads the scan's directories in its order, reading
 //               ahead on threads within one budget (WalkReaders.cpp: the
 //               readers' side)
-//   Commands    LIST, DIR and STAT
+//   Commands    LIST, DIR and STAT: one writer each, fed as the walk goes (/C)
+//               or from the kept list; Records the same as JSON Lines and CSV
+//   OutputPace  hands a streamed run's lines on while the walk waits
 //   Macros      LIST's macro table; a prefix or suffix cut into steps, and
 //               the replace-in-turn rule the steps shortcut
 //   Locale      calendar, locale settings and number forms; DateForms.cpp

@@ -4,6 +4,7 @@
 #include "DateTexts.h"
 #include "FakePlatform.h"
 #include "Output.h"
+#include "Records.h"
 #include "Scan.h"
 #include "ShiftJis.h"
 
@@ -18,7 +19,9 @@ class CommandsTest : public ::testing::Test {
     EntryList list;
     ScanDirectory(p, dir, list, recursive, true);
     LineWriter out(p.out, p.LineBreak());
-    ListCommand(options, list, p.locale, out);
+    ListWriter writer(options, list.Style(), p.locale, out, nullptr);
+    Replay(writer, list);
+    writer.Finish(list, {});
     out.Flush();
     return p.out.text;
   }
@@ -26,7 +29,9 @@ class CommandsTest : public ::testing::Test {
     EntryList list;
     std::uint64_t total = ScanDirectory(p, dir, list, false, true);
     LineWriter out(p.out, p.LineBreak());
-    DirCommand(options, list, total, p.diskKnown ? &p.disk : nullptr, p.locale, "<banner>", out);
+    DirWriter writer(options, list.Style(), p.locale, out);
+    Replay(writer, list);
+    writer.Finish(list, {total, p.diskKnown ? &p.disk : nullptr, "", "<banner>"});
     out.Flush();
     return p.out.text;
   }
@@ -310,6 +315,85 @@ TEST_F(CommandsTest, DirUsesTheLocaleSeparators) {
   std::string out = Dir(p, "/d", {.Lower = true});
   EXPECT_EQ(out.substr(0, out.find('\n')), "1999-11-14 14.46.24" + std::string(13, ' ') +
                                                "1.234.567  f                             ");
+}
+
+// Each command's writer, for its lines or its records.
+std::unique_ptr<CommandWriter> WriterFor(const ListOptions& options, FakePlatform& p,
+                                         LineWriter& out) {
+  if (options.Records != RecordForm::None)
+    return std::make_unique<RecordWriter>(options, false, out, [](TDateTime) { return 0; });
+  if (options.Command == CommandKind::List)
+    return std::make_unique<ListWriter>(options, p.Style(), p.locale, out, nullptr);
+  if (options.Command == CommandKind::Dir)
+    return std::make_unique<DirWriter>(options, p.Style(), p.locale, out);
+  return std::make_unique<StatWriter>(out);
+}
+
+// One writer, two ways: handed each entry as the walk reaches it, or
+// replaying the kept list after the scan. Both give the same bytes.
+TEST_F(CommandsTest, EachWriterGivesTheSameOutputStreamedAndKept) {
+  const std::string drive = "\n - DRIVE INFO\n 0 KB (0 bytes)\n 0 KB (0 bytes) free\n";
+  struct Row {
+    ListOptions options;
+    std::string ending;  // of the output
+  } rows[] = {
+      {{.Command = CommandKind::List}, "/d/f\n/d/s\n/d/s/g\n/d/s/u\n/d/s/u/h\n/d/t\n"},
+      {{.Command = CommandKind::List, .NoDir = true}, "/d/f\n/d/s/g\n/d/s/u/h\n/d/t\n"},
+      {{.Command = CommandKind::Dir}, "\n 6 files exists. 0 KB (35 bytes)\n" + drive + "<b>\n"},
+      {{.Command = CommandKind::Stat}, "<b>\nROOT /d/ FileCount=6\n"},
+      {{.Command = CommandKind::List, .NoDir = true, .Records = RecordForm::Json},
+       "\"depth\":1}\n"},
+      {{.Command = CommandKind::Dir, .Records = RecordForm::Json},
+       "{\"total\":{\"entries\":6,\"bytes\":35,\"drive_bytes\":0,\"drive_free\":0}}\n"},
+      {{.Command = CommandKind::Stat, .Records = RecordForm::Csv}, "root,count,raw\n/d/,6,\n"},
+  };
+  for (const Row& row : rows) {
+    std::string outputs[2];
+    for (const bool streamed : {true, false}) {
+      FakePlatform p;
+      p.AddDir("/d/", {{"f", false, false, 10}, {"s", true}, {"t", false, false, 20}});
+      p.AddDir("/d/s/", {{"g", false, false, 5}, {"u", true}});
+      p.AddDir("/d/s/u/", {{"h"}});
+      LineWriter out(p.out, p.LineBreak());
+      const std::unique_ptr<CommandWriter> writer = WriterFor(row.options, p, out);
+      EntryList list;
+      if (streamed) list.StreamTo(writer.get());
+      const std::uint64_t total = ScanDirectory(p, "/d", list, true, true);
+      if (!streamed) Replay(*writer, list);
+      writer->Finish(list, {total, nullptr, list.Root(), "<b>"});
+      out.Flush();
+      outputs[streamed] = p.out.text;
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_TRUE(outputs[1].ends_with(row.ending)) << outputs[1];
+  }
+}
+
+// Kept, the whole list is checked first: a name that cannot be written
+// stops LIST before the lines of the names that could.
+TEST_F(CommandsTest, AKeptListStopsBeforeItsFirstLine) {
+  FakePlatform p;
+  p.AddDir("/d/", {{"a"}, {"b\x01"}});
+  EntryList list;
+  ScanDirectory(p, "/d", list, false, false);
+  LineWriter out(p.out, p.LineBreak());
+  const ListOptions options{.Command = CommandKind::List};
+  ListWriter writer(options, p.Style(), p.locale, out, nullptr);
+  EXPECT_THROW(Replay(writer, list), ControlNameFailure);
+  out.Flush();
+  EXPECT_EQ(p.out.text, "");
+}
+
+TEST_F(CommandsTest, StatShowsAControlByteOfItsRootAsAQuestionMark) {
+  FakePlatform p;
+  LineWriter out(p.out, p.LineBreak());
+  EntryList list;
+  StatWriter(out).Finish(list, {0, nullptr,
+                                "/a\x01"
+                                "b/",
+                                "<b>"});
+  out.Flush();
+  EXPECT_EQ(p.out.text, "<b>\nROOT /a?b/ FileCount=0\n");
 }
 
 }  // namespace

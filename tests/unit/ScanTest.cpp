@@ -260,6 +260,35 @@ TEST(ScanTest, DirectoriesThatFailAreReportedAndTheWalkGoesOn) {
   EXPECT_EQ(list.Count(), 0u);
 }
 
+// The observer hears of each directory before it is read, with a kept list
+// or a streamed one alike, and of one that then fails to open too.
+TEST(ScanTest, TheObserverIsToldBeforeEachDirectoryIsRead) {
+  struct CountsAtRead : WalkObserver {
+    void BeforeRead() override { counts.push_back(list->Count()); }
+    const EntryList* list = nullptr;
+    std::vector<std::size_t> counts;
+  };
+  struct Row {
+    std::string failing;  // a directory that cannot be entered
+    std::vector<std::size_t> counts;
+  } rows[] = {
+      {"", {0, 2, 4}},
+      {"/d/s/", {0, 2}},
+      {"/d/s/u/", {0, 2, 4}},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = BasicTree();
+    if (!row.failing.empty()) p.enterFailures[row.failing] = 5;
+    EntryList list;
+    CountsAtRead observer;
+    observer.list = &list;
+    ScanDirectory(
+        p, "/d", list, true, false, [](const IoFailure&) {}, NoChoice(), nullptr, nullptr, nullptr,
+        &observer);
+    EXPECT_EQ(observer.counts, row.counts) << row.failing;
+  }
+}
+
 TEST(ScanTest, VeryDeepTreeNeedsNoDeepRecursion) {
   FakePlatform p;
   std::string dir = "/deep/";

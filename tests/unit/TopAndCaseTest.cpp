@@ -10,6 +10,7 @@
 #include "Order.h"
 #include "Pattern.h"
 #include "Scan.h"
+#include "ShiftJis.h"
 #include "TopN.h"
 
 namespace tvx::test {
@@ -110,6 +111,37 @@ TEST(TopKeeperTest, KeepsTheBestNOfTheWholeWalkTiesInWalkOrder) {
   // More asked than walked: all of it, in order; a second key splits ties.
   EXPECT_EQ(Best({{SortBy::Size}, {SortBy::Date, true}}, 10),
             (V{"/r/d", "/r/s/c", "/r/a", "/r/s/f", "/r/e", "/r/s/b"}));
+}
+
+// The best entries keep their directories' flags: a level's name is judged
+// by its own characters (a Shift-JIS trail byte 0x5C is no separator), and
+// an inexact directory stays inexact when a deeper one was kept first.
+TEST(TopKeeperTest, KeptDirectoriesKeepTheirFlagsLevelByLevel) {
+  const EntryOrder order({{SortBy::Size, true}}, PathStyle::Windows, fixtures::ShiftJis());
+  TopKeeper keeper(10, order, true);
+  EntryList list;
+  list.SetRoot("C:\\r\\", PathStyle::Windows, fixtures::ShiftJis());
+  list.StreamTo(&keeper);
+  const std::uint32_t s = list.AddSubdirectory(0, list.StoreName("s"), false);
+  const std::uint32_t so = list.AddSubdirectory(s, list.StoreName("\x83\x5C"), false);
+  const std::uint32_t q = list.AddSubdirectory(0, list.StoreName("q?"), true);
+  const std::uint32_t t = list.AddSubdirectory(q, list.StoreName("t"), false);
+  const std::pair<std::uint32_t, const char*> walked[] = {{s, "e"}, {so, "b"}, {q, "c"}, {t, "d"}};
+  std::uint64_t size = 4;
+  for (const auto& [dir, name] : walked)
+    list.AddStored(list.StoreName(name), 1, dir, dir == q ? 1 : size--, 0, false);
+  EntryList best;
+  keeper.Replay(list, best);
+  EXPECT_EQ(Names(best), (std::vector<std::string>{"C:\\r\\s\\e", "C:\\r\\s\\\x83\x5C\\b",
+                                                   "C:\\r\\q?\\t\\d", "C:\\r\\q?\\c"}));
+  // "?" is no character of a Windows name: q? is both, as the walk found it.
+  std::vector<bool> inexact, control;
+  best.ForEach([&](const TTarvixFileInfo& e) {
+    inexact.push_back(best.InInexactDirectory(e.DirIndex()));
+    control.push_back(best.InControlDirectory(e.DirIndex()));
+  });
+  EXPECT_EQ(inexact, (std::vector<bool>{false, false, true, true}));
+  EXPECT_EQ(control, (std::vector<bool>{false, false, true, true}));
 }
 
 // An empty file, an empty directory, a full one, and a link to a directory.

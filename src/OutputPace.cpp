@@ -1,6 +1,5 @@
-#include "Streamed.h"
+#include "OutputPace.h"
 
-#include "Macros.h"
 #include "Output.h"
 
 namespace tvx {
