@@ -12,12 +12,8 @@ namespace tvx {
 
 namespace {
 
-QuoteRule QuoteRuleFor(PathStyle style) {
-  return style == PathStyle::Windows ? QuoteRule::CommandPrompt : QuoteRule::PosixShell;
-}
-
 WordForm ShownForm(const ListOptions& options, PathStyle style) {
-  return {QuoteRuleFor(style), !options.NoQuote, options.Upper, options.Lower};
+  return {QuoteRuleOf(style), !options.NoQuote, options.Upper, options.Lower};
 }
 
 }  // namespace

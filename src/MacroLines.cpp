@@ -70,7 +70,7 @@ class MacroLines final : public ListLines {
         code_(locale.Code),
         forms_(locale),
         template_(LineTemplate::For(options, style, locale.Code)) {
-    writing_.Cmd = style == PathStyle::Windows;
+    writing_.Cmd = QuoteRuleOf(style) == QuoteRule::CommandPrompt;
     writing_.Quote = !options.NoQuote && !options.Nul;
     writing_.DoublePercent = writing_.Cmd && options.Batch && !options.Nul;
     writing_.Upper = options.Upper;

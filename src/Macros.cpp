@@ -246,8 +246,7 @@ PathReach LineTemplate::Reach(bool fileNameOnly) const {
 }
 
 LineTemplate LineTemplate::For(const ListOptions& options, PathStyle style, const CodePage& code) {
-  const QuoteRule rule =
-      style == PathStyle::Windows ? QuoteRule::CommandPrompt : QuoteRule::PosixShell;
+  const QuoteRule rule = QuoteRuleOf(style);
   return options.HasLine ? Whole(options.Line, rule, code)
                          : AroundName(options.Prefix, options.Suffix, rule, code);
 }

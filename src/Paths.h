@@ -13,6 +13,11 @@ enum class PathStyle { Windows, Posix };
 
 char Separator(PathStyle style);
 
+// The command interpreter whose lines name paths of this syntax.
+inline QuoteRule QuoteRuleOf(PathStyle style) {
+  return style == PathStyle::Windows ? QuoteRule::CommandPrompt : QuoteRule::PosixShell;
+}
+
 // path with the separator appended unless its last character is one.
 std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code);
 

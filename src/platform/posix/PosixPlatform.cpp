@@ -41,14 +41,7 @@ class StderrSink final : public OutputSink {
     return known ? size.ws_col : 80;
   }
   void Write(const char* data, std::size_t size) override {
-    while (size > 0) {
-      const ssize_t n = write(STDERR_FILENO, data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw OutputFailure(MapErrno(errno));
-      if (n == 0) throw OutputFailure(IoFailure::kDiskFull);
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
+    if (const int failure = WriteAll(STDERR_FILENO, data, size)) throw OutputFailure(failure);
   }
 };
 

@@ -10,12 +10,9 @@
 
 namespace tvx {
 
-namespace {
-
-// Returns 0, or the failure code once the bytes cannot all be written.
-int WriteAll(const char* data, std::size_t size) {
+int WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
-    ssize_t n = write(STDOUT_FILENO, data, size);
+    ssize_t n = write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       return MapErrno(errno);
@@ -26,8 +23,6 @@ int WriteAll(const char* data, std::size_t size) {
   }
   return 0;
 }
-
-}  // namespace
 
 StdoutSink::StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {
   // Into a pipe, a buffer as large as our writes lets the reader take a
@@ -50,7 +45,7 @@ StdoutSink::~StdoutSink() {
 
 void StdoutSink::Write(const char* data, std::size_t size) {
   Drain();
-  if (const int failure = WriteAll(data, size)) throw OutputFailure(failure);
+  if (const int failure = WriteAll(STDOUT_FILENO, data, size)) throw OutputFailure(failure);
 }
 
 void StdoutSink::Pass(std::string& bytes) {
@@ -98,7 +93,7 @@ void StdoutSink::WriterLoop() {
     if (!busy_) return;
     lock.unlock();
     // Once a write failed nothing more is passed, so nothing is skipped here.
-    const int failure = WriteAll(pending_.data(), pending_.size());
+    const int failure = WriteAll(STDOUT_FILENO, pending_.data(), pending_.size());
     lock.lock();
     if (failure != 0) failure_ = failure;
     pending_.clear();

@@ -12,6 +12,10 @@
 
 namespace tvx {
 
+// Writes all of the bytes to fd; returns 0, or the failure code once they
+// cannot all be written.
+int WriteAll(int fd, const char* data, std::size_t size);
+
 class StdoutSink : public OutputSink {
  public:
   StdoutSink();
