@@ -91,6 +91,11 @@
 // Enter; a listing that could not be read raises from Read (the listing's
 // Report), where a walk without readers meets them too. Out of memory or of
 // handles in a reader is no fault of the directory: the walk does it again.
+// A directory opened before whose handle was closed (parked, or read ahead
+// and let go) is opened again by its name when it is needed: when that fails
+// (it was removed, renamed or made unreadable meanwhile), LostFailure names
+// it, from WillEnter, Enter or Read, so that the walk gives up that directory
+// and not the one it was about to enter.
 #pragma once
 
 #include <cstddef>
@@ -101,6 +106,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Failure.h"
 #include "Platform.h"
 
 namespace tvx {
@@ -152,6 +158,19 @@ class WalkEngine {
 
   Held HeldNow();
   int Threads();
+
+  // A directory opened before (entered by the walk, or read ahead) that
+  // cannot be opened again: removed, renamed or made unreadable since. The
+  // failure is that directory's (the one the walk is entering or one on its
+  // path), whichever the walk was about to enter or read.
+  class LostFailure : public IoFailure {
+   public:
+    LostFailure(int code, const Dir& dir) : IoFailure(code), dir_(&dir) {}
+    const Dir& Lost() const { return *dir_; }
+
+   private:
+    const Dir* dir_;
+  };
 
  private:
   enum class State { kQueued, kReading, kDone, kTaken };

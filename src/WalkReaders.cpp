@@ -237,14 +237,25 @@ bool WalkEngine::ParkOne(const Dir* keep) {
 }
 
 // On the walk: dir's handle, opened again (from its nearest open ancestor
-// down) when it was closed or parked.
+// down) when it was closed or parked. Each of them was open before: one that
+// cannot be opened again raises LostFailure naming it.
 void WalkEngine::EnsureOpen(Dir& dir) {
   std::vector<Dir*> chain;
   {
     Locked locked(*this);
     for (Dir* d = &dir; d && !d->handle; d = d->parent) chain.push_back(d);
   }
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) Open(**it);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    try {
+      Open(**it);
+    } catch (const LostFailure&) {
+      throw;
+    } catch (const ShortageFailure&) {
+      throw;  // no fault of the directory
+    } catch (const IoFailure& failure) {
+      throw LostFailure(failure.Code(), **it);
+    }
+  }
 }
 
 // On the walk: opens dir relative to its parent (whose handle is open), or

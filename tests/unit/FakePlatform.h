@@ -164,6 +164,11 @@ class FakePlatform : public Platform {
     std::unique_lock lock(mutex);
     entered.push_back(dir);
     if (auto it = enterFailures.find(dir); it != enterFailures.end()) throw IoFailure(it->second);
+    // Removed, renamed or made unreadable once it was first entered.
+    if (auto it = reenterFailures.find(dir);
+        it != reenterFailures.end() && std::count(entered.begin(), entered.end(), dir) > 1) {
+      throw IoFailure(it->second);
+    }
     if (maxHandles > 0 && open >= maxHandles) throw ShortageFailure(4);
     lock.unlock();
     return std::make_unique<Handle>(*this, dir);
@@ -212,6 +217,8 @@ class FakePlatform : public Platform {
 
   std::map<std::string, std::vector<FakeEntry>> tree;
   std::map<std::string, int> enterFailures, readFailures;
+  // Directories that fail every entering after the first.
+  std::map<std::string, int> reenterFailures;
   std::vector<std::string> params;
   std::vector<std::string> utf8Params;  // what the command line reads as after UseUtf8
   int utf8Switches = 0;
