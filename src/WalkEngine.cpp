@@ -46,11 +46,6 @@ WalkEngine::Held WalkEngine::HeldNow() {
   return {held_, heldEntries_, handles_};
 }
 
-int WalkEngine::Threads() {
-  Locked locked(*this);
-  return static_cast<int>(threads_.size());
-}
-
 WalkEngine::Dir& WalkEngine::EnterRoot(const std::string& fullPath) {
   root_ = std::make_unique<Dir>(nullptr, fullPath);
   Open(*root_);

@@ -157,7 +157,6 @@ class WalkEngine {
   void Leave(Dir& dir);
 
   Held HeldNow();
-  int Threads();
 
   // A directory opened before (entered by the walk, or read ahead) that
   // cannot be opened again: removed, renamed or made unreadable since. The

@@ -7,17 +7,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Failure.h"
 #include "Platform.h"
+#include "posix/PosixThreads.h"
 
 namespace tvx::test {
 
@@ -49,37 +48,18 @@ class CaptureSink : public OutputSink {
   int failWithCode = 0;
 };
 
-// Threads of the standard library, as the POSIX layer has them.
-class StdThreadKit : public ThreadKit {
+// The POSIX layer's threads, counted; when slow, every read seems to wait,
+// so that the readers grow.
+class TestThreadKit : public ThreadKit {
  public:
-  struct StdMutex : Mutex {
-    void Lock() override { mutex.lock(); }
-    void Unlock() override { mutex.unlock(); }
-    std::mutex mutex;
-  };
-  struct StdCondition : Condition {
-    void Wait(Mutex& held) override {
-      std::unique_lock lock(static_cast<StdMutex&>(held).mutex, std::adopt_lock);
-      condition.wait(lock);
-      lock.release();
-    }
-    void WakeOne() override { condition.notify_one(); }
-    void WakeAll() override { condition.notify_all(); }
-    std::condition_variable condition;
-  };
-  struct StdThread : Thread {
-    explicit StdThread(std::function<void()> body) : thread(std::move(body)) {}
-    ~StdThread() override { thread.join(); }
-    std::thread thread;
-  };
-  std::unique_ptr<Mutex> NewMutex() override { return std::make_unique<StdMutex>(); }
-  std::unique_ptr<Condition> NewCondition() override { return std::make_unique<StdCondition>(); }
+  std::unique_ptr<Mutex> NewMutex() override { return real.NewMutex(); }
+  std::unique_ptr<Condition> NewCondition() override { return real.NewCondition(); }
   std::unique_ptr<Thread> Start(std::function<void()> body) override {
     ++started;
-    return std::make_unique<StdThread>(std::move(body));
+    return real.Start(std::move(body));
   }
-  // Every read seems to wait when set: the readers grow.
   long Waits() override { return slow ? (waits += 2) : 0; }
+  PosixThreadKit real;
   std::atomic<int> started{0};
   bool slow = false;
   thread_local static inline long waits = 0;

@@ -156,7 +156,7 @@ TEST(ScanTest, ChoiceDecidesWhatIsListedAndWhatIsEntered) {
   for (const std::vector<std::string>& options :
        {std::vector<std::string>{"/X:u*", "/LEV:3"}, {"/X:s/u"}, {"/LEV:2"}}) {
     FakePlatform p = BasicTree();
-    StdThreadKit kit;
+    TestThreadKit kit;
     p.threads = &kit;
     std::vector<std::string> params{"LIST", "/d"};
     params.insert(params.end(), options.begin(), options.end());

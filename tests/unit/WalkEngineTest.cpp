@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <random>
+#include <thread>
 
 #include "Choice.h"
 #include "FakePlatform.h"
@@ -95,7 +98,7 @@ void PreOrder(const FakePlatform& p, const std::string& dir, std::vector<std::st
 
 // Readers that take a varying while over each read, so that they finish in
 // any order and the walk sometimes waits and sometimes overtakes them.
-void Jitter(FakePlatform& p, StdThreadKit& kit, unsigned seed) {
+void Jitter(FakePlatform& p, TestThreadKit& kit, unsigned seed) {
   p.threads = &kit;
   p.onRead = [seed](const std::string& dir) {
     const auto spin = std::hash<std::string>()(dir) ^ seed;
@@ -132,7 +135,7 @@ TEST(WalkEngineTest, ReadersKeepTheOrderBytesAndFailuresOfAWalkWithoutThem) {
         FakePlatform p = plain;
         p.maxOpen = 0;
         p.limits = {1, 8, row.handles};
-        StdThreadKit kit;
+        TestThreadKit kit;
         kit.slow = round % 2 == 1;
         Jitter(p, kit, round);
         EXPECT_EQ(Scan(p, goOn), expected);
@@ -148,7 +151,7 @@ TEST(WalkEngineTest, ReadersKeepTheOrderBytesAndFailuresOfAWalkWithoutThem) {
 TEST(WalkEngineTest, OnlyWhatTheWalkHandsOverIsReadInItsOrder) {
   FakePlatform p;
   AddWide(p, 40, 3);
-  StdThreadKit kit;
+  TestThreadKit kit;
   Jitter(p, kit, 7);
   p.limits = {4, 4, 256};
   std::vector<std::string> walked;
@@ -250,7 +253,7 @@ TEST(WalkEngineTest, TheWalksWordHoldsOverItsForecast) {
     }
     FakePlatform p = plain;
     p.reads.clear();
-    StdThreadKit kit;
+    TestThreadKit kit;
     kit.slow = true;
     Jitter(p, kit, 9);
     p.limits = {2, 4, 256};
@@ -287,7 +290,7 @@ TEST(WalkEngineTest, TheBudgetHoldsAndComesBackWhenTheWalkStopsEarly) {
   for (const auto& row : rows) {
     FakePlatform p;
     AddWide(p, 60, 4);
-    StdThreadKit kit;
+    TestThreadKit kit;
     Jitter(p, kit, 3);
     p.limits = {2, 4, row.handles};
     {
@@ -337,7 +340,7 @@ TEST(WalkEngineTest, HandlesAreBoundedAndGivenBackWhenTheSystemRunsOut) {
   for (const auto& row : rows) {
     FakePlatform p = plain;
     p.maxOpen = 0;
-    StdThreadKit kit;
+    TestThreadKit kit;
     Jitter(p, kit, 1);
     p.limits = {1, 4, row.limit};
     p.maxHandles = row.systemLimit;
@@ -377,7 +380,7 @@ TEST(WalkEngineTest, ADirectoryGoneAfterItWasReadAheadIsReportedByItsPath) {
       ASSERT_EQ(expected.failure.empty(), goOn);
       FakePlatform p = plain;
       p.reenterFailures["/w/b/"] = code;
-      StdThreadKit kit;
+      TestThreadKit kit;
       p.threads = &kit;
       p.limits = {1, 1, 256};
       // Whoever reads a waits until b is read ahead: by the reader, or by
@@ -441,7 +444,7 @@ TEST(WalkEngineTest, ReadersGrowOnlyWhileReadsWait) {
   for (const bool slow : {false, true}) {
     FakePlatform p;
     AddWide(p, 100, 2);
-    StdThreadKit kit;
+    TestThreadKit kit;
     kit.slow = slow;
     Jitter(p, kit, 5);
     p.limits = {1, 6, 256};
