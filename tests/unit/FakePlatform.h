@@ -10,8 +10,10 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Failure.h"
@@ -159,6 +161,10 @@ class FakePlatform : public Platform {
     listing->withDetails = withDetails;
     if (onRead) onRead(dir);
     std::lock_guard lock(mutex);
+    if (auto it = allocFailures.find(dir);
+        it != allocFailures.end() && std::this_thread::get_id() != walkThread) {
+      throw std::bad_alloc();
+    }
     reads.push_back(dir);
     // Only the walk's own reads may look at the output it writes.
     if (!threads) outputAtRead.push_back(out.text);
@@ -199,6 +205,9 @@ class FakePlatform : public Platform {
   std::map<std::string, int> enterFailures, readFailures;
   // Directories that fail every entering after the first.
   std::map<std::string, int> reenterFailures;
+  // Directories whose reads run out of memory, but on walkThread.
+  std::set<std::string> allocFailures;
+  std::thread::id walkThread;
   std::vector<std::string> params;
   std::vector<std::string> utf8Params;  // what the command line reads as after UseUtf8
   int utf8Switches = 0;

@@ -347,7 +347,9 @@ TEST(WalkEngineTest, HandlesAreBoundedAndGivenBackWhenTheSystemRunsOut) {
     const Outcome got = Scan(p, false);
     if (row.completes) {
       EXPECT_EQ(got, expected);
-      EXPECT_LE(p.maxOpen, std::max(row.limit, 16));
+      // A handle let go is closed once its dropper lets the lock go, so
+      // each of the 4 readers may hold one more for a moment.
+      EXPECT_LE(p.maxOpen, std::max(row.limit, 16) + 4);
     } else {
       // Out of handles, naming a directory.
       EXPECT_EQ(got.failure.substr(0, 22), "Too many open files [/");
@@ -437,6 +439,25 @@ TEST(WalkEngineTest, ADirectoryOnThePathGoneMeanwhileIsGivenUpWithOneMessage) {
     EXPECT_TRUE(std::equal(last + 1, whole.end(), same, got.lines.end()));
     EXPECT_GT(last + 1 - cut, 3);  // its s, s/g and f at least
     for (auto it = cut; it <= last; ++it) EXPECT_EQ(it->rfind("/w/c/c/", 0), 0u) << *it;
+  }
+}
+
+// Out of memory while a reader reads a directory is no fault of the
+// directory, and must not end the process from a reader's thread: the walk
+// reads it again itself.
+TEST(WalkEngineTest, AReadersOutOfMemoryIsHandedToTheWalk) {
+  FakePlatform plain;
+  AddWide(plain, 30, 3);
+  const Outcome expected = Scan(plain, true);
+  for (unsigned round = 0; round < 4; ++round) {
+    FakePlatform p = plain;
+    TestThreadKit kit;
+    Jitter(p, kit, round);
+    p.limits = {2, 4, 256};
+    p.allocFailures = {"/w/d3/", "/w/d17/", "/w/d17/e1/"};
+    p.walkThread = std::this_thread::get_id();
+    EXPECT_EQ(Scan(p, true), expected);
+    EXPECT_EQ(p.open, 0);
   }
 }
 
