@@ -173,6 +173,7 @@ void WalkEngine::WaitForReaders(Dir& dir) {
 // cannot be opened again raises LostFailure naming it.
 void WalkEngine::EnsureOpen(Dir& dir) {
   std::vector<Dir*> chain;
+  chain.reserve(dir.depth + 1);  // so that nothing allocates under the lock
   {
     auto locked = Lock();
     for (Dir* d = &dir; d && !d->handle; d = d->parent) chain.push_back(d);
