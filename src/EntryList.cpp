@@ -41,19 +41,33 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const Co
   dirs_.push_back({"", 0, static_cast<std::uint32_t>(root_.size())});
   dirFlags_.assign(1, 0);
   rootControl_ = HasControlChars(root_);
+  // Decided here, for the whole walk: streamed, its directories are a stack.
+  stacked_ = consumer_ != nullptr;
+  dirIndices_.assign(stacked_ ? 1 : 0, 0);
+  dirCount_ = 1;
   return 0;
+}
+
+std::size_t EntryList::Slot(std::uint32_t dirIndex) const {
+  if (!stacked_) return dirIndex;
+  const auto it = std::lower_bound(dirIndices_.begin(), dirIndices_.end(), dirIndex);
+  return it != dirIndices_.end() && *it == dirIndex
+             ? static_cast<std::size_t>(it - dirIndices_.begin())
+             : dirs_.size();
 }
 
 std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* storedName,
                                          bool inexact) {
   const std::size_t nameLength = std::strlen(storedName);
-  const std::uint64_t length = std::uint64_t{dirs_[parent].PrefixLength} + nameLength + 1;
-  if (length > UINT32_MAX || dirs_.size() > TTarvixFileInfo::kIndexMask) throw LimitFailure();
+  const std::size_t up = Slot(parent);
+  const std::uint64_t length = std::uint64_t{dirs_[up].PrefixLength} + nameLength + 1;
+  if (length > UINT32_MAX || dirCount_ > TTarvixFileInfo::kIndexMask) throw LimitFailure();
   dirs_.push_back({storedName, parent, static_cast<std::uint32_t>(length)});
   const bool control = UnwritableOnALine(std::string_view(storedName, nameLength));
   dirFlags_.push_back(
-      static_cast<std::uint8_t>(dirFlags_[parent] | (inexact ? 1 : 0) | (control ? 2 : 0)));
-  return static_cast<std::uint32_t>(dirs_.size() - 1);
+      static_cast<std::uint8_t>(dirFlags_[up] | (inexact ? 1 : 0) | (control ? 2 : 0)));
+  if (stacked_) dirIndices_.push_back(dirCount_);
+  return dirCount_++;
 }
 
 bool EntryList::UnwritableOnALine(std::string_view name) const {
@@ -96,8 +110,10 @@ const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t name
                      (control ? TTarvixFileInfo::kControlFlag : 0);
   // An entry of a directory left out by a filter counts too: its line holds
   // that directory's name.
-  if (!inexact && !control && dirFlags_[dirIndex] == 0 && !rootControl_ && firstInexact_ == count_)
+  if (!inexact && !control && dirFlags_[Slot(dirIndex)] == 0 && !rootControl_ &&
+      firstInexact_ == count_) {
     ++firstInexact_;
+  }
   const TDateTime units = (time - (time % 2 + 2) % 2) / 2;
   entry.TimeUnits = units <= 0            ? 0
                     : units >= UINT32_MAX ? UINT32_MAX
@@ -114,6 +130,11 @@ void EntryList::Rewind(const ArenaMark& mark) {
   }
   arenaUsed_ = mark.used;
   large_.resize(mark.large);
+  if (stacked_ && mark.dirs > 0 && mark.dirs < dirs_.size()) {
+    dirs_.resize(mark.dirs);
+    dirFlags_.resize(mark.dirs);
+    dirIndices_.resize(mark.dirs);
+  }
 }
 
 void EntryList::Clear() {
@@ -127,6 +148,9 @@ void EntryList::Clear() {
   dirs_.clear();
   dirFlags_.clear();
   rootControl_ = false;
+  dirIndices_.clear();
+  dirCount_ = 0;
+  stacked_ = false;
   root_.clear();
 }
 
@@ -134,30 +158,35 @@ const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
   if (dirIndex == current_) return text_;
   const auto& dirs = list_.dirs_;
   const char sep = Separator(list_.style_);
-  const auto& target = dirs[dirIndex];
+  const auto& target = dirs[list_.Slot(dirIndex)];
   if (current_ != UINT32_MAX && dirIndex != 0 && target.Parent == current_) {
     // One level down.
     text_.append(target.Name);
     text_ += sep;
-  } else {
+  } else if (current_ != UINT32_MAX && IsAncestor(dirIndex, current_)) {
     // Up to an ancestor of the current one: its prefix is already there.
-    std::uint32_t walk = current_;
-    while (walk != UINT32_MAX && walk != dirIndex && walk != 0) walk = dirs[walk].Parent;
-    if (walk == dirIndex) {
-      text_.resize(target.PrefixLength);
-    } else {
-      std::vector<std::uint32_t> chain;
-      for (std::uint32_t d = dirIndex; d != 0; d = dirs[d].Parent) chain.push_back(d);
-      text_ = list_.root_;
-      text_.reserve(target.PrefixLength);
-      for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        text_.append(dirs[*it].Name);
-        text_ += sep;
-      }
+    text_.resize(target.PrefixLength);
+  } else {
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t d = dirIndex; d != 0; d = dirs[list_.Slot(d)].Parent) chain.push_back(d);
+    text_ = list_.root_;
+    text_.reserve(target.PrefixLength);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      text_.append(dirs[list_.Slot(*it)].Name);
+      text_ += sep;
     }
   }
   current_ = dirIndex;
   return text_;
+}
+
+// Whether directory a (one that is kept) holds directory b. Streamed, b may
+// have been left; a directory still on the stack and added before b was on
+// the stack when b was added, so it holds b.
+bool FullPrefixCache::IsAncestor(std::uint32_t a, std::uint32_t b) const {
+  if (list_.stacked_) return a < b;
+  while (b != a && b != 0) b = list_.dirs_[b].Parent;
+  return b == a;
 }
 
 }  // namespace tvx

@@ -74,9 +74,11 @@ class EntryConsumer {
 // parent and name, so a deep tree costs no more than a flat one.
 //
 // Streamed (StreamTo), the list keeps no records: each goes to the consumer
-// as it is added, and the names' arena is a stack that the walk winds back
-// as it leaves each directory, so memory follows the depth of the walk, not
-// the size of the tree.
+// as it is added, and the names' arena and the directories are stacks that
+// the walk winds back as it leaves each directory, so memory follows the
+// depth of the walk, not the size of the tree. A directory keeps its index
+// for good (no other directory gets it again), but once the walk has left
+// it, it names nothing.
 class EntryList {
  public:
   EntryList();
@@ -127,19 +129,24 @@ class EntryList {
   // Where the arena stands, and a return to it: the names stored since are
   // gone. Only a streamed list winds back, as kept records point at names.
   struct ArenaMark {
-    std::size_t blocks, used, large;
+    std::size_t blocks, used, large, dirs;
   };
-  ArenaMark Mark() const { return {arena_.size(), arenaUsed_, large_.size()}; }
+  ArenaMark Mark() const { return {arena_.size(), arenaUsed_, large_.size(), dirs_.size()}; }
+  // Also the directories added since: streamed, they are left.
   void Rewind(const ArenaMark& mark);
   // The first entry whose name or directory path is inexact or holds a
   // control byte; Count() when there is none.
   std::size_t FirstInexact() const { return firstInexact_; }
   // Whether the directory's path below the root holds an inexact name, so
   // names no directory.
-  bool InInexactDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 1) != 0; }
+  bool InInexactDirectory(std::uint32_t dirIndex) const {
+    return (dirFlags_[Slot(dirIndex)] & 1) != 0;
+  }
   // Whether the directory's path below the root holds a name that no line
   // can hold (a control byte; on Windows a character no Windows name has).
-  bool InControlDirectory(std::uint32_t dirIndex) const { return (dirFlags_[dirIndex] & 2) != 0; }
+  bool InControlDirectory(std::uint32_t dirIndex) const {
+    return (dirFlags_[Slot(dirIndex)] & 2) != 0;
+  }
   // Whether the listed directory's own path holds a control byte.
   bool RootHasControl() const { return rootControl_; }
 
@@ -154,6 +161,9 @@ class EntryList {
   static constexpr std::size_t kArenaBlock = 1 << 20;
 
   const char* Store(std::string_view name);
+  // Where directory dirIndex is kept: its index itself, or, streamed, its
+  // place on the stack of directories (dirs_.size() once it was left).
+  std::size_t Slot(std::uint32_t dirIndex) const;
   bool UnwritableOnALine(std::string_view name) const;
 
   std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
@@ -166,8 +176,11 @@ class EntryList {
   TTarvixFileInfo streamed_;  // the record being handed over
   std::size_t arenaUsed_ = kArenaBlock;
   std::vector<DirRecord> dirs_;
-  std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path
+  std::vector<std::uint8_t> dirFlags_;     // beside dirs_: 1 inexact, 2 control byte in the path
   bool rootControl_ = false;
+  std::vector<std::uint32_t> dirIndices_;  // beside dirs_ when streamed: their indices, rising
+  std::uint32_t dirCount_ = 0;             // directories added: the next one's index
+  bool stacked_ = false;                   // streamed from the root on: dirs_ holds the walk's path
   std::string root_;
   PathStyle style_ = PathStyle::Posix;
   CodePage code_;
@@ -181,6 +194,8 @@ class FullPrefixCache {
   const std::string& For(std::uint32_t dirIndex);
 
  private:
+  bool IsAncestor(std::uint32_t a, std::uint32_t b) const;
+
   const EntryList& list_;
   std::uint32_t current_ = UINT32_MAX;
   std::string text_;

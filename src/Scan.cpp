@@ -246,13 +246,17 @@ class Walker {
     };
     try {
       EnterAndRead(frame, parent, item);
+      // What it will enter, and in which order: all that the engine reads
+      // ahead. It may open the directory again, which may fail.
+      engine_.WillEnter(*frame.dir, frame.batch.Entered());
     } catch (IoFailure& failure) {
-      failure.SetPath(where());
+      // The directory that failed: this one, or one on the path that could
+      // not be opened again.
+      const std::size_t at = FailedFrame(failure);
+      failure.SetPath(at == depth_ ? where()
+                                   : ShownPath(list_, stack_[at]->dirIndex, {}, platform_));
       if (!onSkipped_) throw;
-      // Its record stays listed; what was read of it is left out.
-      if (frame.dir) engine_.Leave(*frame.dir);
-      frame.batch.Clear();
-      if (list_.Streaming()) list_.Rewind(frame.mark);
+      GiveUp(at);
       onSkipped_(failure);
       return;
     } catch (Failure& failure) {
@@ -260,9 +264,31 @@ class Walker {
       throw;
     }
     if (progress_ && progress_->Count(frame.batch.items.size())) progress_->Show(where());
-    // What it will enter, and in which order: all that the engine reads ahead.
-    engine_.WillEnter(*frame.dir, frame.batch.Entered());
     ++depth_;
+  }
+
+  // The frame of the directory that failed: the one being opened, unless
+  // the engine could not open again one on the walk's path.
+  std::size_t FailedFrame(const IoFailure& failure) const {
+    const auto* lost = dynamic_cast<const WalkEngine::LostFailure*>(&failure);
+    for (std::size_t at = 0; lost && at < depth_; ++at) {
+      if (stack_[at]->dir == &lost->Lost()) return at;
+    }
+    return depth_;
+  }
+
+  // Leaves the frame being opened and those above it up to frame at. The
+  // records listed stay listed; what was read of them and not yet listed is
+  // left out.
+  void GiveUp(std::size_t at) {
+    for (std::size_t i = depth_ + 1; i-- > at;) {
+      Frame& frame = *stack_[i];
+      if (frame.dir) engine_.Leave(*frame.dir);
+      frame.dir = nullptr;
+      frame.batch.Clear();
+    }
+    if (list_.Streaming()) list_.Rewind(stack_[at]->mark);
+    depth_ = at;
   }
 
   void Prepare(Frame& frame, const Frame* parent, const Batch::Item* item) {

@@ -1,5 +1,7 @@
-// The walk engine's record of a directory and its lock, shared by its two
-// units (WalkEngine.cpp: the walk's side; WalkReaders.cpp: the readers').
+// The walk engine's record of a directory, its open handle and its lock,
+// shared by the engine's units: WalkQueue (what readers take next, within
+// the budget), WalkCache (the directories held open), WalkEngine.cpp (the
+// walk's side) and WalkReaders.cpp (the readers').
 #pragma once
 
 #include <exception>
@@ -12,6 +14,15 @@
 
 namespace tvx {
 
+// A directory's open handle, in a node of its own: dropped under the lock,
+// it goes onto a list that is closed once the lock is let go, with no
+// allocation under the lock.
+struct WalkEngine::Opened {
+  explicit Opened(std::unique_ptr<DirHandle> own) : handle(std::move(own)) {}
+  std::unique_ptr<DirHandle> handle;
+  Opened* nextClosing = nullptr;
+};
+
 struct WalkEngine::Dir {
   Dir(Dir* up, std::string_view own) : parent(up), name(own), depth(up ? up->depth + 1 : 0) {}
   Dir* parent;
@@ -19,42 +30,47 @@ struct WalkEngine::Dir {
   std::size_t depth;
   std::size_t index = 0;  // among its parent's children: its place in the walk's order
   State state = State::kQueued;
-  std::unique_ptr<DirHandle> handle;
+  // Published under the lock (the cache); a reader fills it while it owns
+  // the directory (kReading).
+  std::unique_ptr<Opened> handle;
   std::unique_ptr<DirListing> listing;
-  std::exception_ptr failure;         // of entering it
-  bool retry = false;                 // a reader could not: the walk does it itself
-  bool held = false;                  // its listing counts against the budget
-  bool opened = false;                // counted off its parent's unopened
-  std::size_t cost = 0;               // entries held, while held
-  std::vector<std::string> forecast;  // what the walk will enter of it, by the forecast
+  std::exception_ptr failure;  // of entering it
+  bool retry = false;          // a reader could not: the walk does it itself
+  bool held = false;           // its listing counts against the budget
+  bool opened = false;         // counted off its parent's unopened
+  std::size_t cost = 0;        // entries held, while held
+  // What the walk will enter of it, by the forecast: made by its reader.
+  std::vector<std::unique_ptr<Dir>> prepared;
   // Its subdirectories, once the walk has handed them over or a reader has
   // forecast them.
   bool planned = false;
   std::vector<std::unique_ptr<Dir>> children;
-  std::vector<std::unique_ptr<Dir>> strays;  // entered out of the handed-over order
-  std::size_t nextAhead = 0;                 // under the mutex
+  std::vector<std::unique_ptr<Dir>> strays;  // the walk's: entered out of the handed-over order
+  std::size_t nextAhead = 0;                 // under the lock
   std::size_t nextWalk = 0;                  // the walk's
-  std::size_t unopened = 0;                  // under the mutex
-  int pins = 0;                              // under the mutex
+  std::size_t unopened = 0;                  // under the lock
+  int pins = 0;                              // under the lock
+  // Under the lock: its place in the queue of directories with children to
+  // claim (WalkQueue), and among the directories open (WalkCache).
+  bool queued = false;
+  Dir* prevQueued = nullptr;
+  Dir* nextQueued = nullptr;
+  Dir* olderOpen = nullptr;
+  Dir* newerOpen = nullptr;
 };
 
 // Holds the mutex for a scope (nothing to hold without threads); closes the
 // handles dropped meanwhile once it is let go.
 class WalkEngine::Locked {
  public:
-  explicit Locked(WalkEngine& engine) : engine_(engine) {
-    if (engine_.mutex_) engine_.mutex_->Lock();
-  }
-  ~Locked() {
-    std::vector<std::unique_ptr<DirHandle>> closing;
-    closing.swap(engine_.closing_);
-    if (engine_.mutex_) engine_.mutex_->Unlock();
-  }
+  Locked(ThreadKit::Mutex* mutex, Cache& cache);
+  ~Locked();
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
 
  private:
-  WalkEngine& engine_;
+  ThreadKit::Mutex* mutex_;
+  Cache& cache_;
 };
 
 }  // namespace tvx

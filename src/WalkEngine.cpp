@@ -1,11 +1,123 @@
+// The walk engine: the walk's side. The readers' side is in
+// WalkReaders.cpp, the read-ahead queue in WalkQueue.cpp and the cache of
+// open directories in WalkCache.cpp.
+//
+// Who does what
+// -------------
+// The walk (one thread) calls EnterRoot, Read, WillEnter, Enter and Leave,
+// in pre-order. After reading a directory it hands over, with WillEnter,
+// the names of the subdirectories it will enter, in the order it will enter
+// them; nothing else is ever entered or read ahead, so a directory the walk
+// leaves out is never touched. Readers (0 to MaxThreads threads, started by
+// the walk) each take one of those names at a time, enter it and read it
+// whole into a listing. The platform supplies only the entering, the
+// reading and the threads.
+//
+// The tree of Dir records
+// -----------------------
+//   path_:    root -> ... -> the directory the walk is in (the walk's stack)
+//   children: the names handed over for each directory on path_, as Dirs
+//   queue_:   the planned directories with children no reader has claimed;
+//             readers claim the child that comes first in the walk's order.
+//   A reader that has read a directory plans it by the walk's forecast
+//   (ForecastWith), so readers go on below it; the walk's WillEnter keeps
+//   that plan when it says the same, and drops it (and what was read for
+//   it) when it does not.
+//
+// Ownership of a child's fields, by its state (state itself under mutex_):
+//
+//   kQueued  --reader claims-->  kReading  --reader done-->  kDone
+//      |                                                      |
+//      +------------------ walk takes (Enter) ------------> kTaken
+//
+//   kQueued:  nobody has started it. A walk that reaches it takes it and
+//             does it itself; no reader will start it then.
+//   kReading: the reader owns handle, listing, failure, retry and prepared.
+//   kDone:    written, published by the unlock; the walk waits on slotDone_
+//             for a kReading child and then owns everything.
+//   kTaken:   the walk's alone.
+//
+// How a listing is handed over. The reader writes the child's fields with
+// no lock held, then marks it kDone under the lock; the walk reads them only
+// after seeing kDone under the same lock, so the lock orders the writes
+// before the reads. Without the wait, this would go wrong:
+//
+//   walk                               | reader
+//   -----------------------------------+-----------------------------------
+//   Enter(d1): d1 is kReading          | listing = Read(d1) ... (writing)
+//   reads d1's listing  <-- half made  |
+//
+// and so it goes:
+//
+//   walk                               | reader
+//   -----------------------------------+-----------------------------------
+//   lock; d1 kReading: walkWaits_,     | listing = Read(d1)
+//     wait on slotDone_ (lock let go)  | lock; d1 = kDone;
+//                                      |   walkWaits_: slotDone_ woken
+//   woken with the lock: d1 kDone;     | unlock
+//     the listing is the walk's        |
+//
+// The other race, a walk that takes a child a reader is about to start:
+// both test and set its state under the lock, so exactly one of them sees
+// kQueued and the other passes it by (a reader) or waits for it (the walk).
+//
+// The walk's own reading. While it waits for a child a single reader is
+// reading, the walk becomes a reader too (WaitFor): it claims a sibling from
+// the back of the parent's children exactly as a reader claims one (kQueued
+// to kReading under the lock), reads it with the lock let go, and finishes
+// it as a reader does, so that two reads are in flight.
+//
+// A parent's handle is read by readers while they open a child through it:
+// they pin it (the cache, under mutex_), and a pinned handle is never closed
+// or parked. Leave first takes dir off the queue (no new claims), waits until
+// no child is kReading (so none pinned), then frees the children.
+//
+// Nothing allocates or throws while mutex_ is held: a reader makes the Dirs
+// of its forecast before it takes the lock, a handle comes in a node made
+// with it, the queue and the cache link their records through the Dirs, and
+// threads are started by the walk with the lock let go. So a reader's
+// failure, out of memory included, is always the directory's, kept for the
+// walk (see Failures), and never ends the process.
+//
+// The budget, and how it comes back
+// ---------------------------------
+// Listings (and their entries) read ahead and not yet taken (the queue), and
+// directories open (the cache), by the walk and the readers together.
+// - A reader claims only while all three are below their bounds. It counts
+//   its listing and its handle at the claim, so readers in flight cannot
+//   pass the bounds (entries, unknown before the read, can by a listing
+//   each). It keeps the handle after the read only when the listing has
+//   subdirectories and the bound allows; else it closes it, and the walk
+//   opens it again if it needs it.
+// - A listing's count comes back when the walk takes it (Enter) or leaves
+//   its parent without taking it (Leave, or the engine's end).
+// - A handle comes back when every expected child of its directory has been
+//   opened, when the walk leaves the directory, or when the walk parks it:
+//   past its bound, or out of handles (ShortageFailure), the walk closes the
+//   handle of the oldest unpinned directory open and opens it again,
+//   relative to its parent, when next needed.
+// Readers that found no room wait on workReady_; they are woken once a
+// quarter of the room is back, not for every listing taken.
+//
+// Failures
+// --------
+// A reader keeps the failure to enter a child and the walk raises it from
+// Enter; a listing that could not be read raises from Read (the listing's
+// Report), where a walk without readers meets them too. Out of memory or of
+// handles in a reader is no fault of the directory: the walk does it again.
+// A directory opened before whose handle was closed (parked, or read ahead
+// and let go) is opened again by its name when it is needed: when that fails
+// (it was removed, renamed or made unreadable meanwhile), LostFailure names
+// it, from WillEnter, Enter or Read, so that the walk gives up that directory
+// and not the one it was about to enter.
 #include "WalkEngine.h"
 
 #include <algorithm>
 #include <new>
 #include <utility>
 
-#include "Failure.h"
-#include "WalkDir.h"
+#include "WalkCache.h"
+#include "WalkQueue.h"
 
 namespace tvx {
 
@@ -14,14 +126,32 @@ namespace {
 constexpr int kWalkReserve = 16;
 }  // namespace
 
+WalkEngine::Locked::Locked(ThreadKit::Mutex* mutex, Cache& cache) : mutex_(mutex), cache_(cache) {
+  if (mutex_) mutex_->Lock();
+}
+
+WalkEngine::Locked::~Locked() {
+  Opened* closing = cache_.TakeClosing();
+  if (mutex_) mutex_->Unlock();
+  Cache::Close(closing);
+}
+
+WalkEngine::Locked WalkEngine::Lock() {
+  return Locked(mutex_.get(), *cache_);
+}
+
 WalkEngine::WalkEngine(Platform& platform, bool withDetails, Bounds bounds)
-    : platform_(platform), withDetails_(withDetails), bounds_(bounds), kit_(platform.Threads()) {
+    : platform_(platform),
+      withDetails_(withDetails),
+      kit_(platform.Threads()),
+      queue_(std::make_unique<Queue>(bounds)) {
   const ReadAheadLimits limits = platform.Limits();
-  walkHandles_ = std::max(limits.Handles, kWalkReserve);
-  aheadHandles_ = limits.Handles - kWalkReserve;
-  if (kit_ && limits.MaxThreads > 0 && aheadHandles_ > 0) {
+  const int aheadHandles = limits.Handles - kWalkReserve;
+  cache_ = std::make_unique<Cache>(std::max(limits.Handles, kWalkReserve), aheadHandles);
+  if (kit_ && limits.MaxThreads > 0 && aheadHandles > 0) {
     maxThreads_ = limits.MaxThreads;
     firstThreads_ = std::clamp(limits.FirstThreads, 1, maxThreads_);
+    threads_.reserve(static_cast<std::size_t>(maxThreads_));
     mutex_ = kit_->NewMutex();
     workReady_ = kit_->NewCondition();
     slotDone_ = kit_->NewCondition();
@@ -31,7 +161,7 @@ WalkEngine::WalkEngine(Platform& platform, bool withDetails, Bounds bounds)
 WalkEngine::~WalkEngine() {
   if (mutex_) {
     {
-      Locked locked(*this);
+      auto locked = Lock();
       quit_ = true;
     }
     workReady_->WakeAll();
@@ -42,13 +172,8 @@ WalkEngine::~WalkEngine() {
 }
 
 WalkEngine::Held WalkEngine::HeldNow() {
-  Locked locked(*this);
-  return {held_, heldEntries_, handles_};
-}
-
-int WalkEngine::Threads() {
-  Locked locked(*this);
-  return static_cast<int>(threads_.size());
+  auto locked = Lock();
+  return {queue_->Listings(), queue_->Entries(), cache_->Open()};
 }
 
 WalkEngine::Dir& WalkEngine::EnterRoot(const std::string& fullPath) {
@@ -62,21 +187,24 @@ WalkEngine::Dir& WalkEngine::Enter(Dir& parent, std::string_view name) {
   Dir* child = nullptr;
   bool itself = true;
   {
-    Locked locked(*this);
+    auto locked = Lock();
     if (parent.nextWalk < parent.children.size() &&
         parent.children[parent.nextWalk]->name == name) {
       child = parent.children[parent.nextWalk++].get();
       if (child->state != State::kQueued) {
         WaitFor(parent, *child);
-        GiveBack(*child);
+        queue_->GiveBack(*child);
+        WakeIfRoom();
         itself = child->retry;
       }
       child->state = State::kTaken;
-    } else {
-      parent.strays.push_back(std::make_unique<Dir>(&parent, name));
-      child = parent.strays.back().get();
-      child->opened = true;  // not one of those counted
     }
+  }
+  if (!child) {
+    // Not one of those counted: the walk's alone.
+    parent.strays.push_back(std::make_unique<Dir>(&parent, name));
+    child = parent.strays.back().get();
+    child->opened = true;
   }
   if (!itself && child->failure) std::rethrow_exception(child->failure);
   if (itself) {
@@ -91,7 +219,7 @@ void WalkEngine::Read(Dir& dir, EntrySink& sink) {
   std::unique_ptr<DirListing> listing = std::move(dir.listing);
   if (!listing) {
     EnsureOpen(dir);
-    listing = platform_.Read(*dir.handle, withDetails_);
+    listing = platform_.Read(*dir.handle->handle, withDetails_);
   }
   listing->Report(sink);
 }
@@ -103,115 +231,97 @@ void WalkEngine::WillEnter(Dir& dir, std::vector<std::string> names) {
     for (std::size_t i = 0; same && i < names.size(); ++i) same = dir.children[i]->name == names[i];
     if (!same) Unplan(dir);
   }
+  Children made;
+  if (!dir.planned) made = MakeChildren(dir, names);
   bool reopen = false;
+  bool start = false;
   {
-    Locked locked(*this);
-    if (!dir.planned) Plan(dir, names);
-    CloseIfDone(dir);
+    auto locked = Lock();
+    if (!dir.planned) Plan(dir, made);
+    cache_->CloseIfDone(dir);
+    WakeIfRoom();
     // Readers open its subdirectories through its handle.
     reopen = mutex_ && dir.unopened > 0 && !dir.handle;
+    start = wanted_ > 0;
   }
+  if (start) StartThreads();
   if (reopen) EnsureOpen(dir);
 }
 
-// Under the lock: names are dir's subdirectories to enter.
-void WalkEngine::Plan(Dir& dir, const std::vector<std::string>& names) {
-  dir.planned = true;
-  dir.unopened = names.size();
-  dir.children.reserve(names.size());
+// Without the lock: the records of dir's subdirectories to enter, names.
+WalkEngine::Children WalkEngine::MakeChildren(Dir& dir, const std::vector<std::string>& names) {
+  Children children;
+  children.reserve(names.size());
   for (const std::string& name : names) {
-    dir.children.push_back(std::make_unique<Dir>(&dir, name));
-    dir.children.back()->index = dir.children.size() - 1;
+    children.push_back(std::make_unique<Dir>(&dir, name));
+    children.back()->index = children.size() - 1;
   }
+  return children;
+}
+
+// Under the lock: children (made by MakeChildren) are dir's subdirectories
+// to enter.
+void WalkEngine::Plan(Dir& dir, Children& children) {
+  dir.planned = true;
+  dir.unopened = children.size();
+  dir.children.swap(children);
   // A lone subdirectory is entered at once; reading it ahead pays only
   // where reads wait and more threads run.
-  const std::size_t worth = threads_.size() > 1 ? 1 : 2;
-  if (mutex_ && names.size() >= worth) {
-    Queue(dir);
-  } else {
-    dir.nextAhead = names.size();
+  const std::size_t worth = running_ > 1 ? 1 : 2;
+  if (!mutex_ || dir.children.size() < worth) {
+    dir.nextAhead = dir.children.size();
+    return;
   }
+  queue_->Add(dir);
+  if (running_ == 0) wanted_ = std::max(wanted_, firstThreads_);
+  workReady_->WakeAll();
 }
 
 // On the walk: dir's children as planned go, with what was read of them.
 void WalkEngine::Unplan(Dir& dir) {
   {
     // No reader claims a child of dir from here on.
-    Locked locked(*this);
-    pending_.erase(std::remove(pending_.begin(), pending_.end(), &dir), pending_.end());
+    auto locked = Lock();
+    queue_->Remove(dir);
     dir.nextAhead = dir.children.size();
   }
   WaitForReaders(dir);
   FreeChildren(dir);
-  Locked locked(*this);
+  auto locked = Lock();
   dir.planned = false;
 }
 
 void WalkEngine::Leave(Dir& dir) {
   Unplan(dir);
   {
-    Locked locked(*this);
-    Drop(dir.handle);
+    auto locked = Lock();
+    cache_->Drop(dir);
     WakeIfRoom();
   }
   if (!path_.empty() && path_.back() == &dir) path_.pop_back();
 }
 
-// Under the lock: readers may take dir's children.
-void WalkEngine::Queue(Dir& dir) {
-  pending_.push_back(&dir);
-  if (threads_.empty()) {
-    for (int i = 0; i < firstThreads_; ++i) StartThread();
+// On the walk, with the lock let go: the readers asked for.
+void WalkEngine::StartThreads() {
+  int want = 0;
+  {
+    auto locked = Lock();
+    want = std::min(wanted_, maxThreads_ - running_);
+    wanted_ = 0;
   }
-  workReady_->WakeAll();
-}
-
-void WalkEngine::StartThread() {
-  if (cannotGrow_ || static_cast<int>(threads_.size()) >= maxThreads_) return;
-  try {
-    auto thread = kit_->Start([this] { Work(); });
-    cannotGrow_ = !thread;
-    if (thread) threads_.push_back(std::move(thread));
-  } catch (const std::bad_alloc&) {
-    cannotGrow_ = true;  // the threads there are do it all
-  }
-}
-
-// Under the lock: until a reader is done with child of parent. With a
-// single reader the walk reads from the back of parent's children meanwhile,
-// so that two reads are in flight; more readers have reads enough in flight.
-void WalkEngine::WaitFor(Dir& parent, Dir& child) {
-  std::size_t back = parent.children.size();
-  while (child.state == State::kReading) {
-    Dir* other = nullptr;
-    while (threads_.size() == 1 && !other && back > child.index + 1 && !Full()) {
-      Dir& candidate = *parent.children[--back];
-      if (candidate.state == State::kQueued && parent.handle) other = &candidate;
+  for (; want > 0 && !cannotGrow_; --want) {
+    try {
+      auto thread = kit_->Start([this] { Work(); });
+      cannotGrow_ = !thread;
+      if (!thread) break;
+      threads_.push_back(std::move(thread));  // reserved: allocates nothing
+    } catch (const std::bad_alloc&) {
+      cannotGrow_ = true;  // the threads there are do it all
+      break;
     }
-    if (other) {
-      Reserve(parent, *other);
-      mutex_->Unlock();
-      Fetch(parent, *other);
-      mutex_->Lock();
-      Finish(parent, *other, 0);
-      continue;
-    }
-    walkWaits_ = true;
-    slotDone_->Wait(*mutex_);
+    auto locked = Lock();
+    ++running_;
   }
-  walkWaits_ = false;
-}
-
-void WalkEngine::WaitForReaders(Dir& dir) {
-  if (!mutex_) return;
-  Locked locked(*this);
-  for (const auto& child : dir.children) {
-    while (child->state == State::kReading) {
-      walkWaits_ = true;
-      slotDone_->Wait(*mutex_);
-    }
-  }
-  walkWaits_ = false;
 }
 
 // On the walk, once no child of dir is being read.
@@ -220,17 +330,18 @@ void WalkEngine::FreeChildren(Dir& dir) {
   for (const auto& child : dir.children) {
     if (child->planned) Unplan(*child);
   }
-  std::vector<std::unique_ptr<Dir>> children, strays;
+  Children children, strays;
   {
-    Locked locked(*this);
+    auto locked = Lock();
     children.swap(dir.children);
     strays.swap(dir.strays);
     for (auto& child : children) {
-      GiveBack(*child);
-      Drop(child->handle);
+      queue_->GiveBack(*child);
+      cache_->Drop(*child);
     }
-    for (auto& child : strays) Drop(child->handle);
+    for (auto& child : strays) cache_->Drop(*child);
     dir.nextAhead = dir.nextWalk = dir.unopened = 0;
+    WakeIfRoom();
   }
 }
 

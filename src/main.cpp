@@ -7,7 +7,8 @@
 //   Scan        the entry list and the pre-order directory scan
 //   WalkEngine  enters and reads the scan's directories in its order, reading
 //               ahead on threads within one budget (WalkReaders.cpp: the
-//               readers' side)
+//               readers' side; WalkQueue what they take next, within the
+//               budget; WalkCache the directories held open)
 //   Commands    LIST, DIR and STAT: one writer each, fed as the walk goes (/C)
 //               or from the kept list; Records the same as JSON Lines and CSV
 //   OutputPace  hands a streamed run's lines on while the walk waits

@@ -79,7 +79,6 @@ class ThreadKit {
     // Releases mutex while it waits, and holds it again when woken (which
     // may happen without a wake call).
     virtual void Wait(Mutex& mutex) = 0;
-    virtual void WakeOne() = 0;
     virtual void WakeAll() = 0;
   };
   // A running thread; destroying it waits until its body has returned.

@@ -94,6 +94,78 @@ class DescriptorLimit(E2E):
                             res.describe() + repr(res.err))
 
 
+class VanishingDirectory(E2E):
+    """A directory that the readers have read ahead and that is renamed or
+    made unreadable before the walk enters it. The walk is held on a full
+    pipe while a's thousands of lines wait to be read, long after the readers
+    have read b; then b goes. With a path pattern in /X the readers keep no
+    handle (they have no forecast), so the walk must open b again to enter
+    c and d, which fails: b keeps its line and gets one message naming it,
+    and the walk goes on to z. Without one, the readers kept b open and read
+    c and d through it, so the walk may list them as read; it must never
+    stop there."""
+
+    FILES = 12000  # ~2.6 MB of lines: more than the pipe and the output's buffers hold
+
+    @classmethod
+    def setUpClass(cls):
+        ctx = cls.ctx
+        if ctx.mode != "native":
+            return
+        top = cls.top = ctx.unix("vanish")
+        for d in ("a", "b/c", "b/d", "z"):
+            os.makedirs(os.path.join(top, d))
+        for i in range(cls.FILES):
+            open(os.path.join(top, "a", f"{'f' * 180}{i:05d}"), "w").close()
+        for f in ("b/c/x", "b/d/y", "b/fb", "z/last"):
+            open(os.path.join(top, f), "w").close()
+
+    def stalled_run(self, args, goes):
+        """Runs LIST with standard output unread until b has gone."""
+        env, _ = self.c._env(self.c.default_locale, None)
+        argv = [self.c.exe, "LIST", self.top] + args
+        if os.geteuid() == 0:  # root would still enter an unreadable directory
+            argv = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + argv
+        p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             stdin=subprocess.DEVNULL, env=env)
+        try:
+            time.sleep(0.5)
+            goes()
+            out, err = p.communicate(timeout=120)
+        finally:
+            if p.poll() is None:
+                p.kill()
+        return p.returncode, out, err
+
+    @only("native", "the walk is held on a pipe and the tree changed under it by POSIX calls")
+    def test_it_keeps_its_line_and_one_message_and_the_walk_goes_on(self):
+        b = os.path.join(self.top, "b")
+        lines = lambda rels: [os.path.join(self.top, r).encode() for r in rels]
+        files = [f"a/{'f' * 180}{i:05d}" for i in range(self.FILES)]
+        given_up = lines(["a"] + files + ["b", "z", "z/last"])
+        whole = lines(["a"] + files + ["b", "b/c", "b/c/x", "b/d", "b/d/y", "b/fb", "z", "z/last"])
+        actions = {
+            "renamed": (lambda: os.rename(b, b + "2"), lambda: os.rename(b + "2", b), 2),
+            "unreadable": (lambda: os.chmod(b, 0), lambda: os.chmod(b, 0o755), 5),
+        }
+        for what, (goes, back, code) in actions.items():
+            for pattern in (["/X:no/such"], []):
+                with self.subTest(what=what, pattern=pattern):
+                    try:
+                        rc, out, err = self.stalled_run(["/R", "/C", "/O:N"] + pattern, goes)
+                    finally:
+                        back()
+                    got = out.split(b"\n")
+                    self.assertEqual(got.pop(), b"")
+                    one = f"{message(code)} [{b}]\n".encode()
+                    if pattern or rc == 1:
+                        self.assertEqual((rc, err), (1, one))
+                        self.assertEqual(got, given_up)
+                    else:
+                        self.assertEqual((rc, err), (0, b""))
+                        self.assertEqual(got, whole)
+
+
 class FullNames(E2E):
     def test_relative_directory_is_made_full(self):
         cwd = self.c.unix("basic")

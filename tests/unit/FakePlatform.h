@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
 #include <thread>
@@ -18,6 +18,7 @@
 
 #include "Failure.h"
 #include "Platform.h"
+#include "posix/PosixThreads.h"
 
 namespace tvx::test {
 
@@ -49,37 +50,18 @@ class CaptureSink : public OutputSink {
   int failWithCode = 0;
 };
 
-// Threads of the standard library, as the POSIX layer has them.
-class StdThreadKit : public ThreadKit {
+// The POSIX layer's threads, counted; when slow, every read seems to wait,
+// so that the readers grow.
+class TestThreadKit : public ThreadKit {
  public:
-  struct StdMutex : Mutex {
-    void Lock() override { mutex.lock(); }
-    void Unlock() override { mutex.unlock(); }
-    std::mutex mutex;
-  };
-  struct StdCondition : Condition {
-    void Wait(Mutex& held) override {
-      std::unique_lock lock(static_cast<StdMutex&>(held).mutex, std::adopt_lock);
-      condition.wait(lock);
-      lock.release();
-    }
-    void WakeOne() override { condition.notify_one(); }
-    void WakeAll() override { condition.notify_all(); }
-    std::condition_variable condition;
-  };
-  struct StdThread : Thread {
-    explicit StdThread(std::function<void()> body) : thread(std::move(body)) {}
-    ~StdThread() override { thread.join(); }
-    std::thread thread;
-  };
-  std::unique_ptr<Mutex> NewMutex() override { return std::make_unique<StdMutex>(); }
-  std::unique_ptr<Condition> NewCondition() override { return std::make_unique<StdCondition>(); }
+  std::unique_ptr<Mutex> NewMutex() override { return real.NewMutex(); }
+  std::unique_ptr<Condition> NewCondition() override { return real.NewCondition(); }
   std::unique_ptr<Thread> Start(std::function<void()> body) override {
     ++started;
-    return std::make_unique<StdThread>(std::move(body));
+    return real.Start(std::move(body));
   }
-  // Every read seems to wait when set: the readers grow.
   long Waits() override { return slow ? (waits += 2) : 0; }
+  PosixThreadKit real;
   std::atomic<int> started{0};
   bool slow = false;
   thread_local static inline long waits = 0;
@@ -164,6 +146,11 @@ class FakePlatform : public Platform {
     std::unique_lock lock(mutex);
     entered.push_back(dir);
     if (auto it = enterFailures.find(dir); it != enterFailures.end()) throw IoFailure(it->second);
+    // Removed, renamed or made unreadable once it was first entered.
+    if (auto it = reenterFailures.find(dir);
+        it != reenterFailures.end() && std::count(entered.begin(), entered.end(), dir) > 1) {
+      throw IoFailure(it->second);
+    }
     if (maxHandles > 0 && open >= maxHandles) throw ShortageFailure(4);
     lock.unlock();
     return std::make_unique<Handle>(*this, dir);
@@ -174,6 +161,10 @@ class FakePlatform : public Platform {
     listing->withDetails = withDetails;
     if (onRead) onRead(dir);
     std::lock_guard lock(mutex);
+    if (auto it = allocFailures.find(dir);
+        it != allocFailures.end() && std::this_thread::get_id() != walkThread) {
+      throw std::bad_alloc();
+    }
     reads.push_back(dir);
     // Only the walk's own reads may look at the output it writes.
     if (!threads) outputAtRead.push_back(out.text);
@@ -217,6 +208,11 @@ class FakePlatform : public Platform {
 
   std::map<std::string, std::vector<FakeEntry>> tree;
   std::map<std::string, int> enterFailures, readFailures;
+  // Directories that fail every entering after the first.
+  std::map<std::string, int> reenterFailures;
+  // Directories whose reads run out of memory, but on walkThread.
+  std::set<std::string> allocFailures;
+  std::thread::id walkThread;
   std::vector<std::string> params;
   std::vector<std::string> utf8Params;     // what the command line reads as after UseUtf8
   std::vector<std::string> consoleParams;  // after UseConsoleCodePage; none: it changes nothing

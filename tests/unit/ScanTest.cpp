@@ -150,7 +150,7 @@ TEST(ScanTest, ChoiceDecidesWhatIsListedAndWhatIsEntered) {
   for (const std::vector<std::string>& options :
        {std::vector<std::string>{"/X:u*", "/LEV:3"}, {"/X:s/u"}, {"/LEV:2"}}) {
     FakePlatform p = BasicTree();
-    StdThreadKit kit;
+    TestThreadKit kit;
     p.threads = &kit;
     std::vector<std::string> params{"LIST", "/d"};
     params.insert(params.end(), options.begin(), options.end());
@@ -320,6 +320,60 @@ TEST(ScanTest, ManyEntriesAndLongNamesSurviveTheArena) {
   EXPECT_EQ(list[9999].Name(), "name9999");
   EXPECT_EQ(list[10000].Name().size(), 400000u);
   EXPECT_EQ(list[10001].Name(), "after");
+}
+
+// Streamed, the list keeps only the directories on the walk's path: each
+// entry still gets its directory's index (never given again), full path and
+// flags as a kept list gives them, deep and wide, whichever way the walk
+// comes back up.
+TEST(ScanTest, AStreamedListNamesEveryDirectoryAsAKeptOneDoes) {
+  FakePlatform p;
+  std::string dir = "/s/";
+  for (int i = 0; i < 40; ++i) {
+    std::vector<FakeEntry> entries{{"c", true}, {"w\x01", true}, {"f"}};
+    for (int j = 0; j < 3; ++j) entries.push_back({"x" + std::to_string(j), true});
+    entries[4].Inexact = true;  // "x1"
+    p.AddDir(dir, entries);
+    p.AddDir(dir + "w\x01/", {{"g"}});
+    for (int j = 0; j < 3; ++j) p.AddDir(dir + "x" + std::to_string(j) + "/", {{"h"}, {"y", true}});
+    dir += "c/";
+  }
+  struct Seen {
+    std::uint32_t dirIndex;
+    std::string path;
+    bool inexact, control;
+    bool operator==(const Seen&) const = default;
+  };
+  const auto seen = [](const EntryList& list, FullPrefixCache& prefixes, const TTarvixFileInfo& e) {
+    return Seen{e.DirIndex(), prefixes.For(e.DirIndex()) + std::string(e.Name()),
+                list.InInexactDirectory(e.DirIndex()), list.InControlDirectory(e.DirIndex())};
+  };
+  EntryList kept;
+  ScanDirectory(p, "/s", kept, true, false);
+  std::vector<Seen> expected;
+  FullPrefixCache keptPrefixes(kept);
+  kept.ForEach([&](const TTarvixFileInfo& e) { expected.push_back(seen(kept, keptPrefixes, e)); });
+  struct Consumer : EntryConsumer {
+    void Take(const EntryList& list, const TTarvixFileInfo& e) override {
+      if (!prefixes) prefixes = std::make_unique<FullPrefixCache>(list);
+      got.push_back(see(list, *prefixes, e));
+    }
+    std::function<Seen(const EntryList&, FullPrefixCache&, const TTarvixFileInfo&)> see;
+    std::unique_ptr<FullPrefixCache> prefixes;
+    std::vector<Seen> got;
+  } consumer;
+  consumer.see = seen;
+  EntryList streamed;
+  streamed.StreamTo(&consumer);
+  ScanDirectory(p, "/s", streamed, true, false);
+  ASSERT_EQ(consumer.got.size(), expected.size());
+  EXPECT_TRUE(consumer.got == expected);
+  EXPECT_EQ(expected.back().path, "/s/x2/y");
+  const auto flagged = [&](bool Seen::*flag) {
+    return std::count_if(expected.begin(), expected.end(), [&](const Seen& e) { return e.*flag; });
+  };
+  EXPECT_EQ(flagged(&Seen::inexact), 40 * 2);  // x1's h and y
+  EXPECT_EQ(flagged(&Seen::control), 40);      // w?'s g
 }
 
 }  // namespace

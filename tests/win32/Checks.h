@@ -99,6 +99,7 @@ void TestCodePageAndMessages(tvx::Platform& p);
 
 // What the Win32 layer gives the walk engine (ThreadsTest.cpp).
 void TestReadersMatchAWalkOneFolderAtATime();
+void TestParkedFoldersOpenAgainByTheirStoredNames();
 void TestThreadsAndLocks();
 
 }  // namespace win32check

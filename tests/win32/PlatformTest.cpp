@@ -319,6 +319,8 @@ int main(int argc, char** argv) {
       {"CodePageAndMessages", [&] { TestCodePageAndMessages(p); }},
       {"Utf8Texts", [] { TestUtf8Texts(); }},
       {"ReadersMatchAWalkOneFolderAtATime", [] { TestReadersMatchAWalkOneFolderAtATime(); }},
+      {"ParkedFoldersOpenAgainByTheirStoredNames",
+       [] { TestParkedFoldersOpenAgainByTheirStoredNames(); }},
       {"ThreadsAndLocks", [] { TestThreadsAndLocks(); }},
   };
   for (const auto& [name, run] : tests) {

@@ -110,7 +110,97 @@ void CheckScanGoingOn(const std::string& root, const std::vector<std::string>& e
   CHECK_EQ(list.Count() + marks.size(), expected.size());
 }
 
+// The system's platform with a budget of 16 handles, the fewest a walk
+// keeps: a deeper walk parks handles and opens them again.
+class FewHandles final : public tvx::Platform {
+ public:
+  explicit FewHandles(tvx::Platform& real) : real_(real) {}
+  tvx::ReadAheadLimits Limits() override { return {1, 2, 16}; }
+  tvx::PathStyle Style() const override { return real_.Style(); }
+  const tvx::CodePage& Code() const override { return real_.Code(); }
+  std::string_view LineBreak() const override { return real_.LineBreak(); }
+  std::vector<std::string> Parameters() override { return real_.Parameters(); }
+  std::vector<std::string> Environment() override { return real_.Environment(); }
+  bool SameTextIgnoringCase(std::string_view a, std::string_view b) override {
+    return real_.SameTextIgnoringCase(a, b);
+  }
+  std::string CurrentDirectory() override { return real_.CurrentDirectory(); }
+  std::string FullPath(const std::string& path) override { return real_.FullPath(path); }
+  bool DirectoryExists(const std::string& path) override { return real_.DirectoryExists(path); }
+  std::unique_ptr<tvx::DirHandle> EnterRoot(const std::string& path) override {
+    return real_.EnterRoot(path);
+  }
+  std::unique_ptr<tvx::DirHandle> Enter(tvx::DirHandle& parent, std::string_view name) override {
+    return real_.Enter(parent, name);
+  }
+  std::unique_ptr<tvx::DirListing> Read(tvx::DirHandle& dir, bool details) override {
+    return real_.Read(dir, details);
+  }
+  tvx::ThreadKit* Threads() override { return real_.Threads(); }
+  tvx::VersionStrings ReadVersion() override { return real_.ReadVersion(); }
+  bool GetDiskSpace(const std::string& path, tvx::DiskSpace& space) override {
+    return real_.GetDiskSpace(path, space);
+  }
+  tvx::LocaleSettings ReadLocale() override { return real_.ReadLocale(); }
+  std::uint64_t Milliseconds() override { return real_.Milliseconds(); }
+  tvx::TDateTime Now() override { return real_.Now(); }
+  tvx::OutputSink& StandardOutput() override { return real_.StandardOutput(); }
+  tvx::OutputSink& StandardError() override { return real_.StandardError(); }
+  bool FailuresToStandardError() const override { return real_.FailuresToStandardError(); }
+  tvx::Language MessageLanguage() override { return real_.MessageLanguage(); }
+  std::string FromUtf8(std::string_view text) override { return real_.FromUtf8(text); }
+
+ private:
+  tvx::Platform& real_;
+};
+
 }  // namespace
+
+// A chain deeper than the handles, each level holding a second folder and a
+// file, every folder named outside the code page (Cyrillic, Greek, CJK): the
+// walk parks the oldest handles and opens them again on its way back up,
+// through parents opened again too, by their UTF-16 names. It lists what a
+// walk one folder at a time does, in every code page and with /UTF8.
+void TestParkedFoldersOpenAgainByTheirStoredNames() {
+  const std::wstring names[] = {L"\u0416\u03a9", L"\u65e5\u0436", L"\u00e4\u0101"};
+  std::wstring dir = std::wstring(g_root.begin(), g_root.end()) + L"deep\\";
+  std::vector<std::wstring> made{dir};
+  CreateDirectoryW(dir.c_str(), nullptr);
+  for (int level = 0; level < 30; ++level) {
+    const std::wstring& name = names[level % 3];
+    made.push_back(dir + name + L"s\\");
+    CreateDirectoryW(made.back().c_str(), nullptr);
+    dir += name + L"\\";
+    made.push_back(dir);
+    CreateDirectoryW(dir.c_str(), nullptr);
+    CloseHandle(
+        CreateFileW((dir + L"f").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  }
+  for (const bool utf8 : {false, true}) {
+    auto real = tvx::MakePlatform(0, nullptr);
+    if (utf8) real->UseUtf8();
+    const std::string root = g_root + "deep\\";
+    std::vector<std::string> expected;
+    WalkInOrder(*real, *real->EnterRoot(root), root, expected);
+    CHECK_EQ(expected.size(), 90u);
+    FewHandles few(*real);
+    tvx::EntryList list;
+    std::vector<std::string> skipped;
+    tvx::ScanDirectory(few, root, list, true, false,
+                       [&](const tvx::IoFailure& f) { skipped.push_back(f.what()); });
+    std::vector<std::string> got;
+    tvx::FullPrefixCache prefixes(list);
+    list.ForEach([&](const tvx::TTarvixFileInfo& e) {
+      got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
+    });
+    CHECK(skipped.empty());
+    CHECK(got == expected);
+  }
+  for (auto it = made.rbegin(); it != made.rend(); ++it) {
+    DeleteFileW((*it + L"f").c_str());
+    RemoveDirectoryW(it->c_str());
+  }
+}
 
 void TestReadersMatchAWalkOneFolderAtATime() {
   // Nested folders; a wide folder of leaf folders, which all readers share;

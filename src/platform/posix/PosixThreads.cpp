@@ -26,7 +26,6 @@ class StdCondition final : public ThreadKit::Condition {
     condition_.wait(lock);
     lock.release();
   }
-  void WakeOne() override { condition_.notify_one(); }
   void WakeAll() override { condition_.notify_all(); }
 
  private:

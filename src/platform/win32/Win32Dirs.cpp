@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <unordered_map>
 
 #include "Failure.h"
@@ -12,14 +13,53 @@ namespace tvx {
 
 namespace {
 
-// A directory's full path in the extended form, ending in "\", and, once it
-// has been read, the UTF-16 names of its subdirectories by the names the
-// walk was given for them. Written by its read alone, before anyone enters
-// a subdirectory through it; read by any thread after.
+// A directory's full path in the extended form, ending in "\", and the
+// UTF-16 names of its subdirectories by the names the walk was given for
+// them. Its read writes them before anyone enters a subdirectory through it.
+// A handle opened again after its read was done through another (closed
+// meanwhile) has none: the first entering of a name only they can find (an
+// inexact one, holding "?") reads them, under the lock, and every thread
+// reads them after.
 struct Win32Dir final : DirHandle {
+  Win32Dir() { InitializeCriticalSection(&learning); }
+  ~Win32Dir() override { DeleteCriticalSection(&learning); }
+  Win32Dir(const Win32Dir&) = delete;
+  Win32Dir& operator=(const Win32Dir&) = delete;
+
   std::wstring path;
   std::unordered_map<std::string, std::wstring> subdirectories;
+  std::atomic<bool> known{false};  // subdirectories are written
+  CRITICAL_SECTION learning;
 };
+
+void Learn(Win32Dir& dir, const Listing& listing) {
+  dir.subdirectories.clear();
+  for (const Listing::Item& item : listing.items) {
+    if (item.isDir && !item.isLink) {
+      // Two inexact names may read alike: the first keeps it.
+      dir.subdirectories.emplace(std::string(listing.Name(item)), listing.Wide(item));
+    }
+  }
+  dir.known.store(true, std::memory_order_release);
+}
+
+// The UTF-16 name of subdirectory name of dir; empty when its read found
+// none of that name.
+std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec& codec) {
+  // A name without "?" names its directory as it is (exact, or a short name).
+  if (!dir.known.load(std::memory_order_acquire) && name.find('?') != std::string::npos) {
+    EnterCriticalSection(&dir.learning);
+    if (!dir.known.load(std::memory_order_relaxed)) {
+      Listing listing;
+      ReadListing(dir.path, false, codec, listing);
+      Learn(dir, listing);
+    }
+    LeaveCriticalSection(&dir.learning);
+  }
+  if (!dir.known.load(std::memory_order_acquire)) return {};
+  const auto found = dir.subdirectories.find(name);
+  return found == dir.subdirectories.end() ? std::wstring() : found->second;
+}
 
 class Win32DirListing final : public DirListing {
  public:
@@ -74,10 +114,11 @@ std::unique_ptr<DirHandle> EnterWin32Root(const std::string& fullPath, const Tex
 std::unique_ptr<DirHandle> EnterWin32Child(DirHandle& parentHandle, std::string_view name,
                                            const TextCodec& codec) {
   const RealFileSystem real;
-  const auto& parent = static_cast<const Win32Dir&>(parentHandle);
-  const auto found = parent.subdirectories.find(std::string(name));
-  if (found != parent.subdirectories.end()) return Entered(parent.path + found->second + L'\\');
-  return Entered(parent.path + codec.ToWide(name) + L'\\');
+  auto& parent = static_cast<Win32Dir&>(parentHandle);
+  const std::string shown(name);
+  std::wstring stored = StoredName(parent, shown, codec);
+  if (stored.empty()) stored = codec.ToWide(shown);
+  return Entered(parent.path + stored + L'\\');
 }
 
 std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& handle, bool withDetails,
@@ -86,14 +127,7 @@ std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& handle, bool withDetails,
   auto& dir = static_cast<Win32Dir&>(handle);
   auto read = std::make_unique<Win32DirListing>();
   ReadListing(dir.path, withDetails, codec, read->listing);
-  const Listing& listing = read->listing;
-  dir.subdirectories.clear();
-  for (const Listing::Item& item : listing.items) {
-    if (item.isDir && !item.isLink) {
-      // Two inexact names may read alike: the first keeps it.
-      dir.subdirectories.emplace(std::string(listing.Name(item)), listing.Wide(item));
-    }
-  }
+  Learn(dir, read->listing);
   return read;
 }
 

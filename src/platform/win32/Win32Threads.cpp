@@ -11,9 +11,8 @@ struct SyncCalls {
   void(WINAPI* acquire)(PSRWLOCK) = nullptr;
   void(WINAPI* release)(PSRWLOCK) = nullptr;
   BOOL(WINAPI* sleep)(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG) = nullptr;
-  void(WINAPI* wakeOne)(PCONDITION_VARIABLE) = nullptr;
   void(WINAPI* wakeAll)(PCONDITION_VARIABLE) = nullptr;
-  bool Found() const { return acquire && release && sleep && wakeOne && wakeAll; }
+  bool Found() const { return acquire && release && sleep && wakeAll; }
 };
 
 template <typename Function>
@@ -30,7 +29,6 @@ const SyncCalls& Sync() {
       Look(kernel, "AcquireSRWLockExclusive", found.acquire);
       Look(kernel, "ReleaseSRWLockExclusive", found.release);
       Look(kernel, "SleepConditionVariableSRW", found.sleep);
-      Look(kernel, "WakeConditionVariable", found.wakeOne);
       Look(kernel, "WakeAllConditionVariable", found.wakeAll);
     }
     return found;
@@ -50,7 +48,6 @@ class SlimCondition final : public ThreadKit::Condition {
   void Wait(ThreadKit::Mutex& held) override {
     Sync().sleep(&condition_, &static_cast<SlimMutex&>(held).lock, INFINITE, 0);
   }
-  void WakeOne() override { Sync().wakeOne(&condition_); }
   void WakeAll() override { Sync().wakeAll(&condition_); }
 
  private:

@@ -1,0 +1,80 @@
+#include "WalkCache.h"
+
+#include <cassert>
+
+namespace tvx {
+
+void WalkEngine::Cache::Link(Dir& dir) {
+  dir.olderOpen = newest_;
+  dir.newerOpen = nullptr;
+  (newest_ ? newest_->newerOpen : oldest_) = &dir;
+  newest_ = &dir;
+}
+
+void WalkEngine::Cache::Unlink(Dir& dir) {
+  (dir.olderOpen ? dir.olderOpen->newerOpen : oldest_) = dir.newerOpen;
+  (dir.newerOpen ? dir.newerOpen->olderOpen : newest_) = dir.olderOpen;
+  dir.olderOpen = dir.newerOpen = nullptr;
+}
+
+void WalkEngine::Cache::Adopt(Dir& dir, std::unique_ptr<Opened> handle) {
+  assert(!dir.handle && handle);
+  dir.handle = std::move(handle);
+  Link(dir);
+}
+
+void WalkEngine::Cache::Drop(Dir& dir) {
+  if (!dir.handle) return;
+  assert(dir.pins == 0);
+  Unlink(dir);
+  --handles_;
+  Opened* opened = dir.handle.release();
+  opened->nextClosing = closing_;
+  closing_ = opened;
+}
+
+void WalkEngine::Cache::Pin(Dir& dir) {
+  assert(dir.handle && dir.pins >= 0);
+  ++dir.pins;
+}
+
+void WalkEngine::Cache::Unpin(Dir& dir) {
+  assert(dir.handle && dir.pins > 0);
+  --dir.pins;
+}
+
+bool WalkEngine::Cache::Park(const Dir* keep) {
+  for (Dir* dir = oldest_; dir; dir = dir->newerOpen) {
+    if (dir != keep && dir->pins == 0) {
+      Drop(*dir);
+      return true;
+    }
+  }
+  return false;
+}
+
+void WalkEngine::Cache::MarkOpened(Dir& parent, Dir& child) {
+  if (child.opened) return;
+  child.opened = true;
+  if (parent.unopened > 0) --parent.unopened;
+}
+
+void WalkEngine::Cache::CloseIfDone(Dir& dir) {
+  if (dir.planned && dir.unopened == 0 && dir.pins == 0) Drop(dir);
+}
+
+WalkEngine::Opened* WalkEngine::Cache::TakeClosing() {
+  Opened* list = closing_;
+  closing_ = nullptr;
+  return list;
+}
+
+void WalkEngine::Cache::Close(Opened* list) {
+  while (list) {
+    Opened* next = list->nextClosing;
+    delete list;  // closes the handle: it was released from its owner by Drop
+    list = next;
+  }
+}
+
+}  // namespace tvx
