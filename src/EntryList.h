@@ -176,7 +176,7 @@ class EntryList {
   TTarvixFileInfo streamed_;  // the record being handed over
   std::size_t arenaUsed_ = kArenaBlock;
   std::vector<DirRecord> dirs_;
-  std::vector<std::uint8_t> dirFlags_;     // beside dirs_: 1 inexact, 2 control byte in the path
+  std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path
   bool rootControl_ = false;
   std::vector<std::uint32_t> dirIndices_;  // beside dirs_ when streamed: their indices, rising
   std::uint32_t dirCount_ = 0;             // directories added: the next one's index

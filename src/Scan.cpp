@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "Choice.h"
+#include "DirSource.h"
 #include "Failure.h"
 #include "Order.h"
-#include "Platform.h"
 #include "Progress.h"
 #include "WalkEngine.h"
 
@@ -151,7 +151,7 @@ const Choice& NoChoice() {
   return none;
 }
 
-std::string ScanRootPath(Platform& platform, const std::string& dir) {
+std::string ScanRootPath(DirectorySource& platform, const std::string& dir) {
   const PathStyle style = platform.Style();
   const CodePage& code = platform.Code();
   return WithSeparator(platform.FullPath(WithSeparator(dir, style, code)), style, code);
@@ -162,7 +162,7 @@ namespace {
 // The full path of directory dirIndex, and of its subdirectory name when
 // one is given, as messages show it. Worked out only for a message.
 std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string_view name,
-                      Platform& platform) {
+                      DirectorySource& platform) {
   FullPrefixCache prefixes(list);
   std::string path = prefixes.For(dirIndex);
   if (!name.empty()) {
@@ -179,7 +179,7 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
 // not exhaust the call stack.
 class Walker {
  public:
-  Walker(Platform& platform, EntryList& list, const WalkRules& rules, bool withDetails,
+  Walker(DirectorySource& platform, EntryList& list, const WalkRules& rules, bool withDetails,
          const SkippedDirectory& onSkipped, ScanProgress* progress)
       : platform_(platform),
         list_(list),
@@ -321,7 +321,7 @@ class Walker {
     }
   }
 
-  Platform& platform_;
+  DirectorySource& platform_;
   EntryList& list_;
   const WalkRules& rules_;
   const SkippedDirectory& onSkipped_;
@@ -335,7 +335,7 @@ class Walker {
 
 }  // namespace
 
-std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
+std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
                             const Choice& choice, ScanProgress* progress, const EntryOrder* order,
                             const WalkDone& done, WalkObserver* observer) {

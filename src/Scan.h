@@ -14,7 +14,7 @@
 
 namespace tvx {
 
-class Platform;
+class DirectorySource;
 class IoFailure;
 class EntryOrder;
 class ScanProgress;
@@ -25,7 +25,7 @@ const Choice& NoChoice();
 
 // dir as the scan sees it: a full path ending in a separator. The separator
 // goes on first, so a bare drive "C:" names its root.
-std::string ScanRootPath(Platform& platform, const std::string& dir);
+std::string ScanRootPath(DirectorySource& platform, const std::string& dir);
 
 // Told of a directory the scan leaves out because it cannot be entered or
 // read (or is gone); the failure names it. The walk then goes on.
@@ -53,7 +53,7 @@ class WalkObserver {
 // system's; done, when given, may end the walk early; observer, when given,
 // is told of every directory before it is read. Returns the total size of
 // the listed entries.
-std::uint64_t ScanDirectory(Platform& platform, const std::string& dir, EntryList& list,
+std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
                             const SkippedDirectory& onSkipped = nullptr,
                             const Choice& choice = NoChoice(), ScanProgress* progress = nullptr,

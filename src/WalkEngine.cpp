@@ -140,7 +140,7 @@ WalkEngine::Locked WalkEngine::Lock() {
   return Locked(mutex_.get(), *cache_);
 }
 
-WalkEngine::WalkEngine(Platform& platform, bool withDetails, Bounds bounds)
+WalkEngine::WalkEngine(DirectorySource& platform, bool withDetails, Bounds bounds)
     : platform_(platform),
       withDetails_(withDetails),
       kit_(platform.Threads()),

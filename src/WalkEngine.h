@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "DirSource.h"
 #include "Failure.h"
-#include "Platform.h"
 
 namespace tvx {
 
@@ -40,7 +40,7 @@ class WalkEngine {
   // over to WillEnter for the same listing.
   using Forecast = std::function<std::vector<std::string>(DirListing& listing, std::size_t depth)>;
 
-  WalkEngine(Platform& platform, bool withDetails, Bounds bounds = {});
+  WalkEngine(DirectorySource& platform, bool withDetails, Bounds bounds = {});
   ~WalkEngine();
   WalkEngine(const WalkEngine&) = delete;
   WalkEngine& operator=(const WalkEngine&) = delete;
@@ -105,7 +105,7 @@ class WalkEngine {
   void FreeChildren(Dir& dir);
   void StartThreads();
 
-  Platform& platform_;
+  DirectorySource& platform_;
   const bool withDetails_;
   ThreadKit* kit_;
   Forecast forecast_;

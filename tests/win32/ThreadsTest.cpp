@@ -112,21 +112,13 @@ void CheckScanGoingOn(const std::string& root, const std::vector<std::string>& e
 
 // The system's platform with a budget of 16 handles, the fewest a walk
 // keeps: a deeper walk parks handles and opens them again.
-class FewHandles final : public tvx::Platform {
+class FewHandles final : public tvx::DirectorySource {
  public:
   explicit FewHandles(tvx::Platform& real) : real_(real) {}
   tvx::ReadAheadLimits Limits() override { return {1, 2, 16}; }
   tvx::PathStyle Style() const override { return real_.Style(); }
   const tvx::CodePage& Code() const override { return real_.Code(); }
-  std::string_view LineBreak() const override { return real_.LineBreak(); }
-  std::vector<std::string> Parameters() override { return real_.Parameters(); }
-  std::vector<std::string> Environment() override { return real_.Environment(); }
-  bool SameTextIgnoringCase(std::string_view a, std::string_view b) override {
-    return real_.SameTextIgnoringCase(a, b);
-  }
-  std::string CurrentDirectory() override { return real_.CurrentDirectory(); }
   std::string FullPath(const std::string& path) override { return real_.FullPath(path); }
-  bool DirectoryExists(const std::string& path) override { return real_.DirectoryExists(path); }
   std::unique_ptr<tvx::DirHandle> EnterRoot(const std::string& path) override {
     return real_.EnterRoot(path);
   }
@@ -137,18 +129,6 @@ class FewHandles final : public tvx::Platform {
     return real_.Read(dir, details);
   }
   tvx::ThreadKit* Threads() override { return real_.Threads(); }
-  tvx::VersionStrings ReadVersion() override { return real_.ReadVersion(); }
-  bool GetDiskSpace(const std::string& path, tvx::DiskSpace& space) override {
-    return real_.GetDiskSpace(path, space);
-  }
-  tvx::LocaleSettings ReadLocale() override { return real_.ReadLocale(); }
-  std::uint64_t Milliseconds() override { return real_.Milliseconds(); }
-  tvx::TDateTime Now() override { return real_.Now(); }
-  tvx::OutputSink& StandardOutput() override { return real_.StandardOutput(); }
-  tvx::OutputSink& StandardError() override { return real_.StandardError(); }
-  bool FailuresToStandardError() const override { return real_.FailuresToStandardError(); }
-  tvx::Language MessageLanguage() override { return real_.MessageLanguage(); }
-  std::string FromUtf8(std::string_view text) override { return real_.FromUtf8(text); }
 
  private:
   tvx::Platform& real_;
