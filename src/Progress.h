@@ -11,13 +11,14 @@
 #include <string>
 #include <string_view>
 
+#include "Scan.h"
 #include "Text.h"
 
 namespace tvx {
 
 class OutputSink;
 
-class ScanProgress {
+class ScanProgress final : public WalkProgress {
  public:
   // Milliseconds from an arbitrary start, never going back.
   using Clock = std::function<std::uint64_t()>;
@@ -35,10 +36,10 @@ class ScanProgress {
 
   // Counts one directory read with its entries; true when the line is due
   // to be drawn, with the directory's path that Show then takes.
-  bool Count(std::size_t entries);
-  void Show(std::string_view directory);
+  bool Count(std::size_t entries) override;
+  void Show(std::string_view directory) override;
   // Clears the line, if it is drawn, and leaves the cursor at its start.
-  void Erase();
+  void Erase() override;
 
  private:
   static constexpr std::uint64_t kFirstAfter = 1000;

@@ -7,7 +7,6 @@
 #include "DirSource.h"
 #include "Failure.h"
 #include "Order.h"
-#include "Progress.h"
 #include "WalkEngine.h"
 
 namespace tvx {
@@ -180,7 +179,7 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
 class Walker {
  public:
   Walker(DirectorySource& platform, EntryList& list, const WalkRules& rules, bool withDetails,
-         const SkippedDirectory& onSkipped, ScanProgress* progress)
+         const SkippedDirectory& onSkipped, WalkProgress* progress)
       : platform_(platform),
         list_(list),
         rules_(rules),
@@ -325,7 +324,7 @@ class Walker {
   EntryList& list_;
   const WalkRules& rules_;
   const SkippedDirectory& onSkipped_;
-  ScanProgress* progress_;
+  WalkProgress* progress_;
   WalkEngine engine_;
   std::vector<std::unique_ptr<Frame>> stack_;
   std::size_t depth_ = 0;
@@ -337,7 +336,7 @@ class Walker {
 
 std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
-                            const Choice& choice, ScanProgress* progress, const EntryOrder* order,
+                            const Choice& choice, WalkProgress* progress, const EntryOrder* order,
                             const WalkDone& done, WalkObserver* observer) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style(), platform.Code());

@@ -17,7 +17,6 @@ namespace tvx {
 class DirectorySource;
 class IoFailure;
 class EntryOrder;
-class ScanProgress;
 class Choice;
 
 // Lists every entry and enters every directory.
@@ -34,6 +33,17 @@ using SkippedDirectory = std::function<void(const IoFailure&)>;
 // Asked of every entry listed; true ends the walk right after it, as if the
 // tree ended there.
 using WalkDone = std::function<bool(const TTarvixFileInfo&)>;
+
+// Shows how far the walk has come: Count is told of each directory read,
+// with its entries, and says when to Show the directory being read; Erase
+// clears what was shown once the walk ends.
+class WalkProgress {
+ public:
+  virtual ~WalkProgress() = default;
+  virtual bool Count(std::size_t entries) = 0;
+  virtual void Show(std::string_view directory) = 0;
+  virtual void Erase() = 0;
+};
 
 // Told of the walk's progress beside the entries it lists.
 class WalkObserver {
@@ -56,7 +66,7 @@ class WalkObserver {
 std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails,
                             const SkippedDirectory& onSkipped = nullptr,
-                            const Choice& choice = NoChoice(), ScanProgress* progress = nullptr,
+                            const Choice& choice = NoChoice(), WalkProgress* progress = nullptr,
                             const EntryOrder* order = nullptr, const WalkDone& done = nullptr,
                             WalkObserver* observer = nullptr);
 
