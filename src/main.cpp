@@ -1,32 +1,41 @@
-// tvx: lists a directory (or its tree) as names, command lines, a table or a
-// count. The program's map:
-//   Run         the main block: command line, one scan, one command, one handler
-//   Options     the run state the command line fills
-//   Failure     the failures that end a run
-//   CommandLine parameter cutting, switches, NAME=VALUE, %ENV% references
-//   Scan        the entry list and the pre-order directory scan
-//   WalkEngine  enters and reads the scan's directories in its order, reading
-//               ahead on threads within one budget (WalkReaders.cpp: the
-//               readers' side; WalkQueue what they take next, within the
-//               budget; WalkCache the directories held open)
-//   Commands    LIST, DIR and STAT: one writer each, fed as the walk goes (/C)
-//               or from the kept list; Records the same as JSON Lines and CSV
-//   OutputPace  hands a streamed run's lines on while the walk waits
-//   Macros      LIST's macro table; a prefix or suffix cut into steps, and
-//               the replace-in-turn rule the steps shortcut
-//   Locale      calendar, locale settings and number forms; DateForms.cpp
-//               the date and time pictures
-//   Messages    every text shown besides listings: banner, usage, unknown
-//               command, failure messages
-//   Output      the line writer
-//   Text, Paths byte-string and path rules (both platforms' syntax)
-//   WideNames   UTF-16 names to 8-bit text, exactly or by their short name
-//   platform/   the operating-system boundary (Platform.h): posix/ (entering
-//               and reading one directory, threads, standard output, locale)
-//               and win32/ (the same on the UTF-16 calls, threads on the
-//               slim lock, code-page conversions, TVerRes)
-#include "Platform.h"
-#include "Run.h"
+// tvx: lists a directory (or its tree) as names, command lines, records, a
+// table or a count. The program's map, a folder per layer, each including
+// only the layers above it in this list (tests/package/layers.py checks it):
+//
+// text/      rules of text, free of the system
+//   Text, Paths  byte-string and path rules (both platforms' syntax)
+//   CaseFold, Pattern  letter case folding, and wildcard patterns
+//   CommandLine  parameter cutting, switches, NAME=VALUE, %ENV% references
+//   Locale     calendar, locale settings and number forms; DateForms.cpp the
+//              date and time pictures
+//   Messages   every text shown besides listings, in English and Japanese
+//   Failure    the failures that end a run, and the warnings
+//   WideNames  UTF-16 names to 8-bit text, exactly or by their short name
+// platform/  the operating-system boundary, as narrow interfaces: the
+//            directories and threads (DirSource.h), the console (Streams.h),
+//            the system's facts (SystemFacts.h), the command line
+//            (Platform.h); posix/ and win32/ implement them
+// walk/      the scan
+//   EntryList  the entries a walk lists, and the directories they are in
+//   Scan       the pre-order directory scan, its progress and its observer
+//   WalkEngine enters and reads the scan's directories in its order, reading
+//              ahead on threads within one budget (WalkReaders.cpp the
+//              readers' side; WalkQueue what they take next, within the
+//              budget; WalkCache the directories held open)
+//   Choice, Order, TopN  the filters, the orders, and the best n of a tree
+// lines/     what a run writes
+//   Options    the run state the command line fills
+//   Macros     LIST's macro table, and a template read as its shell reads it;
+//              MacroLines.cpp each entry's values written for their place
+//   Commands   LIST, DIR and STAT: one writer each, fed as the walk goes (/C)
+//              or from the kept list; Records the same as JSON Lines and CSV
+//   Output, OutputPace, Progress  the line writer, the pace of a streamed
+//              run's lines, the progress line
+// cli/       the command line
+//   OptionTable  every option, one row each; OptionReading.cpp reads them
+//   Run        the main block: command line, one scan, one command, one handler
+#include "cli/Run.h"
+#include "platform/Platform.h"
 
 int main(int argc, char** argv) {
   auto platform = tvx::MakePlatform(argc, argv);

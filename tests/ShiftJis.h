@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "Text.h"
+#include "text/Text.h"
 
 namespace tvx::fixtures {
 

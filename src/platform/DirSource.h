@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "Locale.h"
-#include "Paths.h"
-#include "Text.h"
+#include "text/Locale.h"
+#include "text/Paths.h"
+#include "text/Text.h"
 
 namespace tvx {
 

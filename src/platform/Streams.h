@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Messages.h"
+#include "text/Messages.h"
 
 namespace tvx {
 

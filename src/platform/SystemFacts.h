@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Locale.h"
-#include "Messages.h"
+#include "text/Locale.h"
+#include "text/Messages.h"
 
 namespace tvx {
 

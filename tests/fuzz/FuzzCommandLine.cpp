@@ -1,7 +1,7 @@
 // Parameter cutting and switch reading on arbitrary command lines.
 #include <cstdlib>
 
-#include "CommandLine.h"
+#include "text/CommandLine.h"
 #include "FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "FuzzInput.h"
-#include "Locale.h"
+#include "text/Locale.h"
 #include "ShiftJis.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "CommandLine.h"
+#include "text/CommandLine.h"
 #include "FuzzInput.h"
-#include "Macros.h"
+#include "lines/Macros.h"
 #include "ShiftJis.h"
-#include "Text.h"
+#include "text/Text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "FuzzInput.h"
-#include "Paths.h"
+#include "text/Paths.h"
 #include "ShiftJis.h"
 
 namespace {

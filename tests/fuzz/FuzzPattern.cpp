@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "Pattern.h"
+#include "text/Pattern.h"
 #include "ShiftJis.h"
 
 namespace {

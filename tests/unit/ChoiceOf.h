@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "OptionTable.h"
+#include "cli/OptionTable.h"
 
 namespace tvx::test {
 

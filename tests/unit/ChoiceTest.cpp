@@ -1,10 +1,10 @@
 // Wildcard patterns and the filters read from the command line.
 #include <gtest/gtest.h>
 
-#include "Choice.h"
+#include "walk/Choice.h"
 #include "ChoiceOf.h"
-#include "Failure.h"
-#include "Pattern.h"
+#include "text/Failure.h"
+#include "text/Pattern.h"
 #include "ShiftJis.h"
 
 namespace tvx {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
+#include "text/CommandLine.h"
 #include "ShiftJis.h"
 
 namespace tvx {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "Commands.h"
+#include "lines/Commands.h"
 #include "DateTexts.h"
 #include "FakePlatform.h"
-#include "Output.h"
-#include "Records.h"
-#include "Scan.h"
+#include "lines/Output.h"
+#include "lines/Records.h"
+#include "walk/Scan.h"
 #include "ShiftJis.h"
 
 namespace tvx::test {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "Locale.h"
+#include "text/Locale.h"
 
 namespace tvx::test {
 

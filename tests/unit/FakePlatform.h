@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "Failure.h"
-#include "Platform.h"
-#include "posix/PosixThreads.h"
+#include "text/Failure.h"
+#include "platform/Platform.h"
+#include "platform/posix/PosixThreads.h"
 
 namespace tvx::test {
 

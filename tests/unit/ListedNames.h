@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "EntryList.h"
+#include "walk/EntryList.h"
 
 namespace tvx::test {
 

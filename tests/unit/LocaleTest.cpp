@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "DateTexts.h"
-#include "Locale.h"
+#include "text/Locale.h"
 #include "ShiftJis.h"
 
 namespace tvx {

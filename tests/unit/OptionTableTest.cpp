@@ -7,10 +7,10 @@
 #include <set>
 #include <sstream>
 
-#include "Failure.h"
-#include "Macros.h"
-#include "Messages.h"
-#include "OptionTable.h"
+#include "text/Failure.h"
+#include "lines/Macros.h"
+#include "text/Messages.h"
+#include "cli/OptionTable.h"
 
 namespace tvx::test {
 namespace {

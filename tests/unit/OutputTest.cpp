@@ -2,9 +2,9 @@
 
 #include <deque>
 
-#include "Failure.h"
-#include "Output.h"
-#include "Platform.h"
+#include "text/Failure.h"
+#include "lines/Output.h"
+#include "platform/Platform.h"
 
 namespace tvx::test {
 namespace {

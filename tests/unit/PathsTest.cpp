@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Paths.h"
+#include "text/Paths.h"
 #include "ShiftJis.h"
 
 namespace tvx {

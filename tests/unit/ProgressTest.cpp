@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
-#include "Progress.h"
-#include "Run.h"
+#include "lines/Progress.h"
+#include "cli/Run.h"
 #include "ShiftJis.h"
 
 namespace tvx::test {

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "RecordText.h"
+#include "lines/RecordText.h"
 #include "RunFixture.h"
-#include "WideNames.h"
+#include "text/WideNames.h"
 
 namespace tvx {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "Run.h"
+#include "cli/Run.h"
 
 namespace tvx::test {
 

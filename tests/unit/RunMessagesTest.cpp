@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "FakePlatform.h"
-#include "Messages.h"
-#include "Run.h"
+#include "text/Messages.h"
+#include "cli/Run.h"
 #include "RunFixture.h"
 
 namespace tvx::test {

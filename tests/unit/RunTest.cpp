@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
-#include "Messages.h"
-#include "Run.h"
+#include "text/Messages.h"
+#include "cli/Run.h"
 #include "RunFixture.h"
 
 namespace tvx::test {

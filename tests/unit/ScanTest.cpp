@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "Choice.h"
+#include "walk/Choice.h"
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
 #include "ListedNames.h"
-#include "Order.h"
-#include "Scan.h"
+#include "walk/Order.h"
+#include "walk/Scan.h"
 
 namespace tvx::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ShiftJis.h"
-#include "Text.h"
+#include "text/Text.h"
 
 namespace tvx {
 namespace {

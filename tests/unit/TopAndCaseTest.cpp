@@ -2,16 +2,16 @@
 // the walk makes of both and of /A:E.
 #include <gtest/gtest.h>
 
-#include "CaseFold.h"
-#include "Choice.h"
+#include "text/CaseFold.h"
+#include "walk/Choice.h"
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
 #include "ListedNames.h"
-#include "Order.h"
-#include "Pattern.h"
-#include "Scan.h"
+#include "walk/Order.h"
+#include "text/Pattern.h"
+#include "walk/Scan.h"
 #include "ShiftJis.h"
-#include "TopN.h"
+#include "walk/TopN.h"
 
 namespace tvx::test {
 namespace {

@@ -9,11 +9,11 @@
 #include <random>
 #include <thread>
 
-#include "Choice.h"
+#include "walk/Choice.h"
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
-#include "Scan.h"
-#include "WalkEngine.h"
+#include "walk/Scan.h"
+#include "walk/WalkEngine.h"
 
 namespace tvx::test {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "WideNames.h"
+#include "text/WideNames.h"
 
 namespace tvx {
 namespace {

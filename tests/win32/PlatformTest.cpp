@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "Checks.h"
-#include "Failure.h"
-#include "Platform.h"
-#include "Scan.h"
+#include "text/Failure.h"
+#include "platform/Platform.h"
+#include "walk/Scan.h"
 #include "VerRes.h"
 
 using namespace win32check;

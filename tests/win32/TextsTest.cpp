@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "Checks.h"
-#include "Failure.h"
-#include "Platform.h"
+#include "text/Failure.h"
+#include "platform/Platform.h"
 
 namespace win32check {
 

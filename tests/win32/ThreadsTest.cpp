@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "Checks.h"
-#include "Failure.h"
-#include "Platform.h"
-#include "Scan.h"
+#include "text/Failure.h"
+#include "platform/Platform.h"
+#include "walk/Scan.h"
 #include "Win32Threads.h"
 
 namespace win32check {

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "Locale.h"
+#include "text/Locale.h"
 
 namespace tvx {
 

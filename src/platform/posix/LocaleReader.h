@@ -1,7 +1,7 @@
 // The date, time and number forms of LC_TIME and LC_NUMERIC.
 #pragma once
 
-#include "Locale.h"
+#include "text/Locale.h"
 
 namespace tvx {
 

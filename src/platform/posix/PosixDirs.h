@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "DirSource.h"
+#include "platform/DirSource.h"
 
 namespace tvx {
 

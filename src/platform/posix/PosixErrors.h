@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "Failure.h"
+#include "text/Failure.h"
 
 namespace tvx {
 

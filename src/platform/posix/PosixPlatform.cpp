@@ -18,7 +18,7 @@
 
 #include "LocalClock.h"
 #include "LocaleReader.h"
-#include "Platform.h"
+#include "platform/Platform.h"
 #include "PosixDirs.h"
 #include "PosixErrors.h"
 #include "PosixThreads.h"

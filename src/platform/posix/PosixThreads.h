@@ -2,7 +2,7 @@
 // waits that tells a walk that reading ahead on more threads pays.
 #pragma once
 
-#include "DirSource.h"
+#include "platform/DirSource.h"
 
 namespace tvx {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "Streams.h"
+#include "platform/Streams.h"
 
 namespace tvx {
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "WideNames.h"
+#include "text/WideNames.h"
 
 namespace tvx {
 

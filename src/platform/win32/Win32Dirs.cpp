@@ -5,7 +5,7 @@
 #include <atomic>
 #include <unordered_map>
 
-#include "Failure.h"
+#include "text/Failure.h"
 #include "RealFileSystem.h"
 #include "Win32Listing.h"
 

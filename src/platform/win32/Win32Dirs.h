@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "DirSource.h"
+#include "platform/DirSource.h"
 #include "WideText.h"
 
 namespace tvx {

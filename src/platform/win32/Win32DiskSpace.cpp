@@ -6,7 +6,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "Failure.h"
+#include "text/Failure.h"
 
 namespace tvx {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "Paths.h"
-#include "SystemFacts.h"
+#include "text/Paths.h"
+#include "platform/SystemFacts.h"
 #include "WideText.h"
 
 namespace tvx {

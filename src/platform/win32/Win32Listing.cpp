@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "WideNames.h"
+#include "text/WideNames.h"
 
 namespace tvx {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Locale.h"
+#include "text/Locale.h"
 #include "WideText.h"
 
 namespace tvx {

@@ -1,8 +1,8 @@
 // The user's date, time and number settings, read from the system in UTF-16.
 #pragma once
 
-#include "Locale.h"
-#include "Text.h"
+#include "text/Locale.h"
+#include "text/Text.h"
 #include "WideText.h"
 
 namespace tvx {

@@ -13,9 +13,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "CommandLine.h"
-#include "Failure.h"
-#include "Platform.h"
+#include "text/CommandLine.h"
+#include "text/Failure.h"
+#include "platform/Platform.h"
 #include "RealFileSystem.h"
 #include "VerRes.h"
 #include "WideText.h"

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "Failure.h"
-#include "Streams.h"
+#include "text/Failure.h"
+#include "platform/Streams.h"
 
 namespace tvx {
 

@@ -5,7 +5,7 @@
 // and the walk reads one directory at a time.
 #pragma once
 
-#include "DirSource.h"
+#include "platform/DirSource.h"
 
 namespace tvx {
 

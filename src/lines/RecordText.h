@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "Locale.h"
+#include "text/Locale.h"
 
 namespace tvx {
 

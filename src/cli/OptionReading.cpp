@@ -1,10 +1,10 @@
 // Reading the command line by the option table, and the usage text it gives.
 #include <algorithm>
 
-#include "Failure.h"
-#include "Macros.h"
+#include "text/Failure.h"
+#include "lines/Macros.h"
 #include "OptionTable.h"
-#include "Text.h"
+#include "text/Text.h"
 
 namespace tvx {
 

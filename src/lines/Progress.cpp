@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Streams.h"
+#include "platform/Streams.h"
 
 namespace tvx {
 

@@ -1,12 +1,12 @@
 #include "Commands.h"
 
-#include "Failure.h"
+#include "text/Failure.h"
 #include "Macros.h"
-#include "Messages.h"
+#include "text/Messages.h"
 #include "Output.h"
-#include "Paths.h"
-#include "Scan.h"
-#include "SystemFacts.h"
+#include "text/Paths.h"
+#include "walk/Scan.h"
+#include "platform/SystemFacts.h"
 
 namespace tvx {
 

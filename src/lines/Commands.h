@@ -9,12 +9,12 @@
 #include <string>
 #include <string_view>
 
-#include "EntryList.h"
-#include "Locale.h"
+#include "walk/EntryList.h"
+#include "text/Locale.h"
 #include "Macros.h"
 #include "Options.h"
-#include "Paths.h"
-#include "Text.h"
+#include "text/Paths.h"
+#include "text/Text.h"
 
 namespace tvx {
 

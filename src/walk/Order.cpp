@@ -1,6 +1,6 @@
 #include "Order.h"
 
-#include "Failure.h"
+#include "text/Failure.h"
 
 namespace tvx {
 

@@ -2,7 +2,7 @@
 // is the one place where failures are caught.
 #pragma once
 
-#include "Options.h"
+#include "lines/Options.h"
 
 namespace tvx {
 

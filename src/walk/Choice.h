@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "CaseFold.h"
-#include "Locale.h"
-#include "Paths.h"
-#include "Text.h"
+#include "text/CaseFold.h"
+#include "text/Locale.h"
+#include "text/Paths.h"
+#include "text/Text.h"
 
 namespace tvx {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "EntryList.h"
-#include "Locale.h"
-#include "Paths.h"
+#include "text/Locale.h"
+#include "text/Paths.h"
 
 namespace tvx {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "Scan.h"
-#include "Text.h"
+#include "walk/Scan.h"
+#include "text/Text.h"
 
 namespace tvx {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "Failure.h"
-#include "Pattern.h"
+#include "text/Failure.h"
+#include "text/Pattern.h"
 
 namespace tvx {
 

@@ -1,6 +1,6 @@
 #include "Output.h"
 
-#include "Streams.h"
+#include "platform/Streams.h"
 
 namespace tvx {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Commands.h"
-#include "EntryList.h"
+#include "walk/EntryList.h"
 #include "Options.h"
 
 namespace tvx {

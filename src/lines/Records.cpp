@@ -1,12 +1,12 @@
 #include "Records.h"
 
-#include "CommandLine.h"
-#include "Failure.h"
-#include "Order.h"
+#include "text/CommandLine.h"
+#include "text/Failure.h"
+#include "walk/Order.h"
 #include "Output.h"
 #include "RecordText.h"
-#include "SystemFacts.h"
-#include "Text.h"
+#include "platform/SystemFacts.h"
+#include "text/Text.h"
 
 namespace tvx {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "CaseFold.h"
-#include "Locale.h"
-#include "Paths.h"
+#include "text/CaseFold.h"
+#include "text/Locale.h"
+#include "text/Paths.h"
 
 namespace tvx {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "Failure.h"
-#include "Paths.h"
+#include "text/Failure.h"
+#include "text/Paths.h"
 
 namespace tvx {
 

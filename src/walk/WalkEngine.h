@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "DirSource.h"
-#include "Failure.h"
+#include "platform/DirSource.h"
+#include "text/Failure.h"
 
 namespace tvx {
 

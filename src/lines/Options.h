@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Choice.h"
-#include "Order.h"
+#include "walk/Choice.h"
+#include "walk/Order.h"
 
 namespace tvx {
 

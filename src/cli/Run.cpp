@@ -4,20 +4,20 @@
 #include <functional>
 #include <new>
 
-#include "CommandLine.h"
-#include "Commands.h"
-#include "Failure.h"
-#include "Macros.h"
-#include "Messages.h"
+#include "text/CommandLine.h"
+#include "lines/Commands.h"
+#include "text/Failure.h"
+#include "lines/Macros.h"
+#include "text/Messages.h"
 #include "OptionTable.h"
-#include "Order.h"
-#include "Output.h"
-#include "OutputPace.h"
-#include "Platform.h"
-#include "Progress.h"
-#include "Records.h"
-#include "Scan.h"
-#include "TopN.h"
+#include "walk/Order.h"
+#include "lines/Output.h"
+#include "lines/OutputPace.h"
+#include "platform/Platform.h"
+#include "lines/Progress.h"
+#include "lines/Records.h"
+#include "walk/Scan.h"
+#include "walk/TopN.h"
 
 namespace tvx {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "Options.h"
-#include "Order.h"
-#include "Paths.h"
+#include "walk/Order.h"
+#include "text/Paths.h"
 
 namespace tvx {
 

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Locale.h"
-#include "Options.h"
-#include "Paths.h"
+#include "text/Locale.h"
+#include "lines/Options.h"
+#include "text/Paths.h"
 
 namespace tvx {
 

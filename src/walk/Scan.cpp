@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "Choice.h"
-#include "DirSource.h"
-#include "Failure.h"
+#include "platform/DirSource.h"
+#include "text/Failure.h"
 #include "Order.h"
 #include "WalkEngine.h"
 

@@ -5,8 +5,8 @@
 #include "Macros.h"
 #include "Options.h"
 #include "Output.h"
-#include "Paths.h"
-#include "Scan.h"
+#include "text/Paths.h"
+#include "walk/Scan.h"
 
 namespace tvx {
 

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "CommandLine.h"
-#include "Failure.h"
-#include "Order.h"
-#include "TopN.h"
+#include "text/CommandLine.h"
+#include "text/Failure.h"
+#include "walk/Order.h"
+#include "walk/TopN.h"
 
 namespace tvx {
 

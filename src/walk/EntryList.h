@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Locale.h"
-#include "Paths.h"
+#include "text/Locale.h"
+#include "text/Paths.h"
 
 namespace tvx {
 

@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Locale.h"
-#include "Text.h"
+#include "text/Locale.h"
+#include "text/Text.h"
 
 namespace tvx {
 

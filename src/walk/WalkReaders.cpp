@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "Failure.h"
+#include "text/Failure.h"
 #include "WalkCache.h"
 #include "WalkQueue.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "Scan.h"
+#include "walk/Scan.h"
 
 namespace tvx {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Failure.h"
-#include "Text.h"
+#include "text/Failure.h"
+#include "text/Text.h"
 
 namespace tvx {
 
