@@ -37,6 +37,13 @@ struct RawEntry {
   std::string_view LongName;
 };
 
+// "." and "..", which no listing reports: in the system's narrow or wide names.
+template <typename Char>
+bool IsDotOrDotDot(const Char* name) {
+  return name[0] == Char('.') &&
+         (name[1] == Char(0) || (name[1] == Char('.') && name[2] == Char(0)));
+}
+
 class EntrySink {
  public:
   virtual ~EntrySink() = default;

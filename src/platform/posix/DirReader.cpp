@@ -6,6 +6,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "platform/DirSource.h"
+
 namespace tvx {
 
 namespace {
@@ -17,10 +19,6 @@ struct LinuxDirent64 {
   unsigned char d_type;
   char d_name[1];
 };
-
-bool IsDotOrDotDot(const char* name) {
-  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
 
 }  // namespace
 

@@ -18,11 +18,11 @@
 
 #include "LocalClock.h"
 #include "LocaleReader.h"
-#include "platform/Platform.h"
 #include "PosixDirs.h"
 #include "PosixErrors.h"
 #include "PosixThreads.h"
 #include "StdoutSink.h"
+#include "platform/Platform.h"
 
 extern char** environ;
 

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <unordered_map>
 
-#include "text/Failure.h"
 #include "RealFileSystem.h"
 #include "Win32Listing.h"
+#include "text/Failure.h"
 
 namespace tvx {
 

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "platform/DirSource.h"
 #include "text/WideNames.h"
 
 namespace tvx {
@@ -33,10 +34,6 @@ TDateTime ToLocalDateTime(const FILETIME& utc) {
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
   return MakeDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
                       parts.wSecond);
-}
-
-bool IsDotOrDotDot(const wchar_t* name) {
-  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
 }  // namespace
@@ -81,6 +78,52 @@ std::string PathForOutput(std::wstring_view path, const TextCodec& codec) {
   return out;
 }
 
+namespace {
+
+// The names of one found entry into the listing: as the output writes it
+// (its short name where the code page cannot hold it), and its long name
+// beside a short one, which patterns match.
+void AddNames(const std::wstring& dir, std::wstring_view wide, const TextCodec& codec,
+              Listing& listing, Listing::Item& item) {
+  std::string name, longName;
+  bool askedShort = false;
+  item.inexact = !NameForOutput(
+      wide,
+      [&codec](std::wstring_view text, std::string& out) { return codec.AppendExact(text, out); },
+      [&] {
+        askedShort = true;
+        longName = name;
+        return ShortName(dir, wide);
+      },
+      name);
+  item.nameAt = listing.names.size();
+  item.nameLength = name.size();
+  listing.names += name;
+  if (askedShort && longName != name) {
+    item.longAt = listing.names.size();
+    item.longLength = longName.size();
+    listing.names += longName;
+  }
+}
+
+void AddFacts(const WIN32_FIND_DATAW& data, bool withDetails, Listing::Item& item) {
+  const DWORD attributes = data.dwFileAttributes;
+  item.isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  item.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+  item.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+  item.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  item.archive = (attributes & FILE_ATTRIBUTE_ARCHIVE) != 0;
+  // Junctions and directory symbolic links: entering them could loop.
+  item.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (!withDetails) return;
+  if (!item.isDir) {
+    item.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+  item.time = ToLocalDateTime(data.ftLastWriteTime);
+}
+
+}  // namespace
+
 void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& codec,
                  Listing& listing) {
   listing.Clear();
@@ -92,47 +135,14 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) listing.error = error;
     return;
   }
-  auto narrow = [&codec](std::wstring_view text, std::string& out) {
-    return codec.AppendExact(text, out);
-  };
-  std::string name, longName;
   do {
     if (IsDotOrDotDot(data.cFileName)) continue;
     const std::wstring_view wide(data.cFileName, std::wcslen(data.cFileName));
     Listing::Item item{};
-    // Patterns match the long name, also where a short one is listed.
-    bool askedShort = false;
-    item.inexact = !NameForOutput(
-        wide, narrow,
-        [&] {
-          askedShort = true;
-          longName = name;
-          return ShortName(dir, wide);
-        },
-        name);
-    item.nameAt = listing.names.size();
-    item.nameLength = name.size();
-    listing.names += name;
-    if (askedShort && longName != name) {
-      item.longAt = listing.names.size();
-      item.longLength = longName.size();
-      listing.names += longName;
-    }
-    const DWORD attributes = data.dwFileAttributes;
-    item.isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    item.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
-    item.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
-    item.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    item.archive = (attributes & FILE_ATTRIBUTE_ARCHIVE) != 0;
-    // Junctions and directory symbolic links: entering them could loop.
-    item.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (withDetails) {
-      if (!item.isDir) {
-        item.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-      }
-      item.time = ToLocalDateTime(data.ftLastWriteTime);
-    }
+    AddNames(dir, wide, codec, listing, item);
+    AddFacts(data, withDetails, item);
     if (item.isDir && !item.isLink) {
+      // Entered by this name, which the shown one may only stand in for.
       item.wideAt = listing.wides.size();
       item.wideLength = wide.size();
       listing.wides += wide;

@@ -13,9 +13,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "text/CommandLine.h"
-#include "text/Failure.h"
-#include "platform/Platform.h"
 #include "RealFileSystem.h"
 #include "VerRes.h"
 #include "WideText.h"
@@ -25,6 +22,9 @@
 #include "Win32Locale.h"
 #include "Win32StdSink.h"
 #include "Win32Threads.h"
+#include "platform/Platform.h"
+#include "text/CommandLine.h"
+#include "text/Failure.h"
 
 namespace tvx {
 
