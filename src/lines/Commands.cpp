@@ -1,12 +1,12 @@
 #include "Commands.h"
 
-#include "text/Failure.h"
 #include "Macros.h"
-#include "text/Messages.h"
 #include "Output.h"
+#include "platform/SystemFacts.h"
+#include "text/Failure.h"
+#include "text/Messages.h"
 #include "text/Paths.h"
 #include "walk/Scan.h"
-#include "platform/SystemFacts.h"
 
 namespace tvx {
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <string_view>
 
-#include "walk/EntryList.h"
-#include "text/Locale.h"
 #include "Macros.h"
 #include "Options.h"
+#include "text/Locale.h"
 #include "text/Paths.h"
 #include "text/Text.h"
+#include "walk/EntryList.h"
 
 namespace tvx {
 

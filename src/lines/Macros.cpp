@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "Options.h"
-#include "walk/Order.h"
 #include "text/Paths.h"
+#include "walk/Order.h"
 
 namespace tvx {
 

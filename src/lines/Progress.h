@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "walk/Scan.h"
 #include "text/Text.h"
+#include "walk/Scan.h"
 
 namespace tvx {
 

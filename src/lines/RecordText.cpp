@@ -131,6 +131,30 @@ bool AppendCsvField(std::string& out, std::string_view text) {
   return exact;
 }
 
+namespace {
+bool NeedsCsvQuotes(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == ',' || byte == '"' || IsControl(byte)) return true;
+  }
+  return false;
+}
+}  // namespace
+
+bool IsPlainCsv(std::string_view dir) {
+  return !dir.empty() && dir.front() != ' ' && !NeedsCsvQuotes(dir) && IsValidUtf8(dir);
+}
+
+bool AppendCsvPath(std::string& out, std::string_view dir, bool dirPlain, std::string_view name,
+                   std::string& scratch) {
+  if (dirPlain && !name.empty() && name.back() != ' ' && !NeedsCsvQuotes(name)) {
+    out.append(dir);
+    return AppendReplaced(out, name);
+  }
+  scratch.assign(dir).append(name);
+  return AppendCsvField(out, scratch);
+}
+
 void AppendBase64(std::string& out, std::string_view bytes) {
   static constexpr char kDigits[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

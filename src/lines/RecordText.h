@@ -29,6 +29,15 @@ bool AppendJsonText(std::string& out, std::string_view text);
 // ends with a blank. False when something was replaced by U+FFFD.
 bool AppendCsvField(std::string& out, std::string_view text);
 
+// Whether a directory part can begin a CSV field as it is: not empty, no
+// ',', '"' or control character, no leading blank, valid UTF-8.
+bool IsPlainCsv(std::string_view dir);
+
+// Appends dir + name as one CSV field, as AppendCsvField does; where dir is
+// plain (found once for its directory), only the name is looked at.
+bool AppendCsvPath(std::string& out, std::string_view dir, bool dirPlain, std::string_view name,
+                   std::string& scratch);
+
 // Standard base64 with padding.
 void AppendBase64(std::string& out, std::string_view bytes);
 

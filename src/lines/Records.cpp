@@ -1,12 +1,12 @@
 #include "Records.h"
 
-#include "text/CommandLine.h"
-#include "text/Failure.h"
-#include "walk/Order.h"
 #include "Output.h"
 #include "RecordText.h"
 #include "platform/SystemFacts.h"
+#include "text/CommandLine.h"
+#include "text/Failure.h"
 #include "text/Text.h"
+#include "walk/Order.h"
 
 namespace tvx {
 
@@ -92,6 +92,8 @@ void RecordWriter::EnterDirectory(const EntryList& list, std::uint32_t dirIndex)
   jsonRel_.clear();
   prefixExact_ = AppendJsonText(jsonPrefix_, prefix_);
   AppendJsonText(jsonRel_, below);
+  csvPrefixPlain_ = IsPlainCsv(prefix_);
+  csvRelPlain_ = IsPlainCsv(below);
 }
 
 void RecordWriter::JsonRecord(const TTarvixFileInfo& entry) {
@@ -118,10 +120,10 @@ void RecordWriter::JsonRecord(const TTarvixFileInfo& entry) {
 
 void RecordWriter::CsvRecord(const TTarvixFileInfo& entry) {
   const std::string_view name = entry.Name();
-  scratch_.assign(prefix_).append(name);
-  const bool exact = AppendCsvField(record_, scratch_);
+  const bool exact = AppendCsvPath(record_, prefix_, csvPrefixPlain_, name, scratch_);
   record_ += ',';
-  AppendCsvField(record_, std::string_view(scratch_).substr(rootLength_));
+  AppendCsvPath(record_, std::string_view(prefix_).substr(rootLength_), csvRelPlain_, name,
+                scratch_);
   record_ += ',';
   AppendCsvField(record_, name);
   record_ += ',';
@@ -131,7 +133,7 @@ void RecordWriter::CsvRecord(const TTarvixFileInfo& entry) {
   record_ += ',';
   AppendCommonTail(entry, ',');
   record_ += ',';
-  if (!exact) AppendBase64(record_, scratch_);
+  if (!exact) AppendBase64(record_, prefix_ + std::string(name));
 }
 
 // mtime to depth; after the time's text comes `between`: its closing quote

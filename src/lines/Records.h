@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Commands.h"
-#include "walk/EntryList.h"
 #include "Options.h"
+#include "walk/EntryList.h"
 
 namespace tvx {
 
@@ -50,7 +50,9 @@ class RecordWriter final : public CommandWriter {
   std::string jsonPrefix_;   // the same escaped for JSON
   std::string jsonRel_;      // its part below the listed directory, escaped
   bool prefixExact_ = true;  // the prefix is valid UTF-8
-  std::uint32_t depth_ = 1;  // of the directory's entries
+  bool csvPrefixPlain_ = false,
+       csvRelPlain_ = false;  // IsPlainCsv of the prefix and its part below
+  std::uint32_t depth_ = 1;   // of the directory's entries
   std::string record_, scratch_;
   struct Offset {
     TDateTime window = INT64_MIN;

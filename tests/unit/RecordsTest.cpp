@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "lines/RecordText.h"
 #include "RunFixture.h"
+#include "lines/RecordText.h"
 #include "text/WideNames.h"
 
 namespace tvx {
@@ -63,6 +63,14 @@ TEST(RecordsTest, CsvFieldQuotesWhatItMust) {
     std::string out;
     EXPECT_EQ(AppendCsvField(out, row.text), row.exact) << row.what;
     EXPECT_EQ(out, row.expected) << row.what;
+    // A path made of a directory found plain once and this name is the same field.
+    for (const std::string dir : {"/d/", "/a,b/", " /x/", "\xFE/"}) {
+      std::string whole, parts, scratch;
+      EXPECT_EQ(AppendCsvPath(parts, dir, IsPlainCsv(dir), row.text, scratch),
+                AppendCsvField(whole, dir + row.text))
+          << row.what << dir;
+      EXPECT_EQ(parts, whole) << row.what << dir;
+    }
   }
 }
 
