@@ -228,6 +228,13 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
     EXPECT_EQ(o.output, row.output) << row.params.back();
     EXPECT_EQ(o.error, row.error) << row.params.back();
   }
+  // Only what a line holds counts: a listed directory whose path holds a
+  // control byte, under /F and with no macro that puts in a path.
+  FakePlatform r;
+  r.AddDir("/a\nb/", {{"f"}});
+  EXPECT_EQ(RunWith(r, {"LIST", "/a\nb", "/F", "/P=$SHORT"}).output, "f f\n");
+  EXPECT_EQ(RunWith(r, {"LIST", "/a\nb", "/F", "/P=$PARENT"}).error,
+            "<Name not writable on one line; /0 writes it> [/a?b]\n");
   // A directory a filter leaves out still stands in its contents' lines.
   FakePlatform m = Tree();
   m.tree["/top/"] = {{"f.txt"}, {"a\nb", true}};
