@@ -181,20 +181,23 @@ bool Choice::Excluded(std::string_view name, std::string_view relativePath) cons
          (!excludedPaths_.empty() && MatchesAny(excludedPaths_, relativePath));
 }
 
-unsigned Choice::AttributesOf(const EntryFacts& entry) {
+unsigned Choice::AttributesOf(const RawEntry& entry, bool emptyDir) {
   // Empty: a file of no bytes or a directory of no entries; a link never is.
-  const bool empty = !entry.IsLink && (entry.IsDir ? entry.EmptyDir : entry.Size == 0);
+  const bool empty = !entry.IsLink && (entry.IsDir ? emptyDir : entry.Size == 0);
   return (empty ? kEmpty : 0) | (entry.IsDir ? kDir : 0) | (entry.Hidden ? kHidden : 0) |
          (entry.System ? kSystem : 0) | (entry.ReadOnly ? kReadOnly : 0) |
          (entry.Archive ? kArchive : 0) | (entry.IsLink ? kLink : 0);
 }
 
-bool Choice::Lists(const EntryFacts& entry) const {
-  if (!matched_.empty() && !MatchesAny(matched_, entry.Name)) return false;
-  if (hasNewest_ && entry.Time < notBefore_) return false;
-  if (hasOldest_ && entry.Time >= before_) return false;
-  if (entry.Size < minSize_ || entry.Size > maxSize_) return false;
-  const unsigned attributes = AttributesOf(entry);
+bool Choice::Lists(const RawEntry& entry, bool emptyDir) const {
+  // Patterns match the entry's own long name, also where a short one stands in.
+  const std::string_view own = entry.LongName.empty() ? entry.Name : entry.LongName;
+  if (!matched_.empty() && !MatchesAny(matched_, own)) return false;
+  if (hasNewest_ && entry.DateTime < notBefore_) return false;
+  if (hasOldest_ && entry.DateTime >= before_) return false;
+  const std::uint64_t size = entry.IsDir || entry.IsLink ? 0 : entry.Size;
+  if (size < minSize_ || size > maxSize_) return false;
+  const unsigned attributes = AttributesOf(entry, emptyDir);
   return (attributes & required_) == required_ && (attributes & refused_) == 0;
 }
 

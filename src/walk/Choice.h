@@ -7,26 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/DirSource.h"
 #include "text/CaseFold.h"
 #include "text/Locale.h"
 #include "text/Paths.h"
 #include "text/Text.h"
 
 namespace tvx {
-
-// What the filters look at in one entry.
-struct EntryFacts {
-  std::string_view Name;  // the entry's own long name
-  bool IsDir = false;
-  bool IsLink = false;
-  bool Hidden = false;
-  bool System = false;
-  bool ReadOnly = false;
-  bool Archive = false;
-  std::uint64_t Size = 0;  // 0 for directories
-  TDateTime Time = 0;      // last written, local time
-  bool EmptyDir = false;   // a directory holding no entries at all
-};
 
 class Choice {
  public:
@@ -62,8 +49,9 @@ class Choice {
   bool Enters(std::string_view name, std::uint32_t level) const {
     return (levels_ == 0 || level < levels_) && !MatchesAny(excludedNames_, name);
   }
-  // Whether an entry that is not excluded is listed.
-  bool Lists(const EntryFacts& entry) const;
+  // Whether an entry that is not excluded is listed, as the directory read
+  // reports it; emptyDir: a directory known to hold no entries at all.
+  bool Lists(const RawEntry& entry, bool emptyDir = false) const;
   // Whether Lists looks at EmptyDir, which is known only once the
   // directory has been read.
   bool AsksEmptiness() const { return ((required_ | refused_) & kEmpty) != 0; }
@@ -75,7 +63,7 @@ class Choice {
   static constexpr unsigned kDir = 1, kHidden = 2, kSystem = 4, kReadOnly = 8, kArchive = 16,
                             kLink = 32, kEmpty = 64;
   bool MatchesAny(const std::vector<std::string>& patterns, std::string_view text) const;
-  static unsigned AttributesOf(const EntryFacts& entry);
+  static unsigned AttributesOf(const RawEntry& entry, bool emptyDir);
 
   PathStyle style_ = PathStyle::Posix;
   CodePage code_;

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "Choice.h"
-#include "platform/DirSource.h"
-#include "text/Failure.h"
 #include "Order.h"
 #include "WalkEngine.h"
+#include "platform/DirSource.h"
+#include "text/Failure.h"
 
 namespace tvx {
 
@@ -72,14 +72,10 @@ struct Batch : EntrySink {
     }
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
     const bool enter = rules->recursive && Enters(e, level, choice);
-    EntryFacts facts{own,        e.IsDir,   e.IsLink, e.Hidden,  e.System,
-                     e.ReadOnly, e.Archive, size,     e.DateTime};
-    const bool listed = choice.Lists(facts);
-    bool pending = false;
-    if (e.IsDir && !e.IsLink && choice.AsksEmptiness()) {
-      facts.EmptyDir = true;
-      pending = choice.Lists(facts) != listed;
-    }
+    const bool listed = choice.Lists(e);
+    // Whether a directory is listed may depend on its being empty.
+    const bool pending =
+        e.IsDir && !e.IsLink && choice.AsksEmptiness() && choice.Lists(e, true) != listed;
     if (!listed && !enter && !pending) return;
     using Info = TTarvixFileInfo;
     const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |

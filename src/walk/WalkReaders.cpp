@@ -5,9 +5,9 @@
 #include <new>
 #include <utility>
 
-#include "text/Failure.h"
 #include "WalkCache.h"
 #include "WalkQueue.h"
+#include "text/Failure.h"
 
 namespace tvx {
 

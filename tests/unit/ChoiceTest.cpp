@@ -1,11 +1,11 @@
 // Wildcard patterns and the filters read from the command line.
 #include <gtest/gtest.h>
 
-#include "walk/Choice.h"
 #include "ChoiceOf.h"
+#include "ShiftJis.h"
 #include "text/Failure.h"
 #include "text/Pattern.h"
-#include "ShiftJis.h"
+#include "walk/Choice.h"
 
 namespace tvx {
 namespace {
@@ -118,7 +118,7 @@ TEST(ChoiceTest, WindowsPathsAndLetterCase) {
   EXPECT_TRUE(windows.Excluded("old", "src\\old"));
   EXPECT_FALSE(windows.Excluded("old", "x\\src\\old"));
   EXPECT_EQ(windows.Levels(), 2u);  // the strictest
-  EntryFacts link{"j.c"};
+  RawEntry link{"j.c"};
   link.IsDir = link.IsLink = true;
   EXPECT_TRUE(windows.Lists(link));
   link.IsLink = false;
