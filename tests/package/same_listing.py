@@ -14,6 +14,7 @@ a pipe open long after the program ended).
 
 import argparse
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -22,8 +23,7 @@ import tempfile
 # The same options on both sides. LIST with no options, recursive; with bare
 # names and a prefix holding a macro; only files, quoting off, upper case;
 # a prefix and a suffix around the full path, quoted where it holds a blank
-# (in double quotes for cmd, in single quotes for a POSIX shell). The macros
-# are those quoted on both ($FULL and $SHORT are raw on Windows alone).
+# (in double quotes for cmd, in single quotes for a POSIX shell).
 CASES = [
     ["/R"],
     ["/R", "/F", "/P=echo $SELF"],
@@ -107,8 +107,10 @@ def posix_text(data, what):
 
 
 def compare(native, windows, args, tree):
-    n_lines = sorted(native.splitlines())
-    w_lines = sorted(windows.splitlines())
+    # The words each shell reads: a word that holds a quoted macro is quoted
+    # whole for cmd and piece by piece for sh, and reads the same.
+    n_lines = sorted(tuple(shlex.split(line)) for line in native.splitlines())
+    w_lines = sorted(tuple(shlex.split(line)) for line in windows.splitlines())
     if not n_lines:
         raise Failure(f"LIST {tree} {' '.join(args)}: the native program printed nothing")
     if n_lines != w_lines:
