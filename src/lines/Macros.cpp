@@ -6,7 +6,6 @@
 
 #include "Options.h"
 #include "text/Paths.h"
-#include "walk/Order.h"
 
 namespace tvx {
 

@@ -6,7 +6,6 @@
 #include "text/CommandLine.h"
 #include "text/Failure.h"
 #include "text/Text.h"
-#include "walk/Order.h"
 
 namespace tvx {
 

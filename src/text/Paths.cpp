@@ -55,6 +55,12 @@ char Separator(PathStyle style) {
   return style == PathStyle::Windows ? '\\' : '/';
 }
 
+std::string_view ExtensionOf(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return {};
+  return name.substr(dot);
+}
+
 std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code) {
   std::string result(path);
   if (!EndsWithChar(path, Separator(style), code)) result += Separator(style);

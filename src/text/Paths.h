@@ -18,6 +18,10 @@ inline QuoteRule QuoteRuleOf(PathStyle style) {
   return style == PathStyle::Windows ? QuoteRule::CommandPrompt : QuoteRule::PosixShell;
 }
 
+// The extension of a name with its dot: after the last dot, unless that dot
+// is the first character (".profile" has none).
+std::string_view ExtensionOf(std::string_view name);
+
 // path with the separator appended unless its last character is one.
 std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code);
 

@@ -51,12 +51,6 @@ bool OrderNeedsDetails(const std::vector<SortKey>& keys) {
   });
 }
 
-std::string_view ExtensionOf(std::string_view name) {
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || dot == 0) return {};
-  return name.substr(dot);
-}
-
 EntryOrder::EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code,
                        LetterCase nameCase)
     : keys_(std::move(keys)),

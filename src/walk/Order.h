@@ -27,9 +27,6 @@ std::vector<SortKey> ParseOrder(std::string_view value, const std::string& typed
 // Whether the keys compare sizes or times, which a scan then has to read.
 bool OrderNeedsDetails(const std::vector<SortKey>& keys);
 
-// The extension of a name with its dot: after the last dot, unless that dot
-// is the first character (".profile" has none).
-std::string_view ExtensionOf(std::string_view name);
 
 // What the keys look at in an entry.
 struct SortFields {
