@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "Checks.h"
-#include "text/Failure.h"
-#include "platform/Platform.h"
-#include "walk/Scan.h"
 #include "Win32Threads.h"
+#include "platform/Platform.h"
+#include "text/Failure.h"
+#include "walk/Scan.h"
 
 namespace win32check {
 
@@ -155,6 +155,11 @@ void TestParkedFoldersOpenAgainByTheirStoredNames() {
     CreateDirectoryW(dir.c_str(), nullptr);
     CloseHandle(
         CreateFileW((dir + L"f").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  }
+  // Wine names a Unix file outside ASCII only where the Unix locale exists.
+  if (GetFileAttributesW(dir.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::printf("skipped: this system cannot name folders outside ASCII here\n");
+    return;
   }
   for (const bool utf8 : {false, true}) {
     auto real = tvx::MakePlatform(0, nullptr);
