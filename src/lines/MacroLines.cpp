@@ -77,6 +77,15 @@ class MacroLines final : public ListLines {
     writing_.Lower = options.Lower;
     input_.FileNameOnly = options.FileNameOnly;
     input_.Forms = &forms_;
+    // A line of text around the name alone (a plain listing, a prefix and a
+    // suffix) goes out piece by piece: the directory is looked at once, not
+    // copied for every entry.
+    nameAlone_ = !writing_.DoublePercent;
+    for (const Step& step : template_.Steps()) {
+      if (step.Macro >= LineTemplate::kQuoteMark) continue;
+      nameAlone_ &= step.Macro == kSelfMacro && step.Where == Context::Bare && step.Alone;
+    }
+    form_ = {QuoteRuleOf(style), writing_.Quote, options.Upper, options.Lower};
   }
 
   void Write(std::uint32_t dirIndex, std::string_view dir, std::size_t rootLength,
@@ -86,10 +95,14 @@ class MacroLines final : public ListLines {
     input_.Size = entry.Size();
     input_.Time = entry.DateTime();
     input_.ExactTime = entry.ExactDateTime();
-    MakeValues();
-    line_.clear();
-    WriteSteps();
-    out.Append(line_);
+    if (nameAlone_) {
+      WriteNameAlone(out);
+    } else {
+      MakeValues();
+      line_.clear();
+      WriteSteps();
+      out.Append(line_);
+    }
     if (options_.Nul) {
       out.EndWith('\0');
     } else {
@@ -105,6 +118,7 @@ class MacroLines final : public ListLines {
     dirIndex_ = dirIndex;
     input_.Dir = dir;
     input_.RootLength = rootLength;
+    dirNeeds_ = QuoteNeedsOf(dir, form_.Rule, code_);
     if (template_.Uses(MacroIndexOf("$PARENT"))) {
       parent_ = WithoutFinalSeparator(dir, style_, code_);
       input_.Parent = parent_;
@@ -131,6 +145,23 @@ class MacroLines final : public ListLines {
       madeFor_[m] = input_.ExactTime;
       if (row.Shown && writing_.Upper) UpperAscii(values_[m], code_);
       if (row.Shown && writing_.Lower) LowerAscii(values_[m], code_);
+    }
+  }
+
+  // The same bytes as the steps give where $SELF stands alone: one word,
+  // quoted whole where it needs it (no name holds cmd's quote or ends in "\\").
+  void WriteNameAlone(LineWriter& out) {
+    const bool full = !input_.FileNameOnly;
+    for (const Step& step : template_.Steps()) {
+      if (step.Macro >= LineTemplate::kQuoteMark) {
+        out.Append(std::string_view(template_.Text()).substr(step.Start, step.Length));
+        continue;
+      }
+      for (std::string_view piece :
+           QuotedPieces(full ? input_.Dir : std::string_view(), full ? dirNeeds_ : QuoteNeeds(),
+                        input_.Name, form_, code_, line_)) {
+        if (!piece.empty()) out.Append(piece);
+      }
     }
   }
 
@@ -212,6 +243,9 @@ class MacroLines final : public ListLines {
   const DateForms forms_;
   const LineTemplate template_;
   Writing writing_;
+  bool nameAlone_ = false;
+  WordForm form_;
+  QuoteNeeds dirNeeds_;
   MacroInput input_;
   std::uint32_t dirIndex_ = UINT32_MAX;
   std::string parent_;
