@@ -12,16 +12,6 @@ namespace tvx {
 
 namespace {
 
-// How the values are written: the shell the lines are for, whether they are
-// quoted at all (not under /Q or /0), and whether a "%" is doubled so that a
-// batch file keeps it (/BAT on Windows).
-struct Writing {
-  bool Cmd = false;
-  bool Quote = true;
-  bool DoublePercent = false;
-  bool Upper = false, Lower = false;
-};
-
 void AppendValue(std::string& out, std::string_view value, bool doublePercent) {
   if (!doublePercent) {
     out.append(value);
@@ -70,22 +60,23 @@ class MacroLines final : public ListLines {
         code_(locale.Code),
         forms_(locale),
         template_(LineTemplate::For(options, style, locale.Code)) {
-    writing_.Cmd = QuoteRuleOf(style) == QuoteRule::CommandPrompt;
-    writing_.Quote = !options.NoQuote && !options.Nul;
-    writing_.DoublePercent = writing_.Cmd && options.Batch && !options.Nul;
-    writing_.Upper = options.Upper;
-    writing_.Lower = options.Lower;
+    // How the values are written: the shell the lines are for, quoted at all
+    // (not under /Q or /0), the letter case; and a "%" doubled so that a
+    // batch file keeps it (/BAT on Windows).
+    form_ = {QuoteRuleOf(style), !options.NoQuote && !options.Nul, options.Upper, options.Lower};
+    cmd_ = form_.Rule == QuoteRule::CommandPrompt;
+    doublePercent_ = cmd_ && options.Batch && !options.Nul;
+    usesParent_ = template_.Uses(MacroIndexOf("$PARENT"));
     input_.FileNameOnly = options.FileNameOnly;
     input_.Forms = &forms_;
     // A line of text around the name alone (a plain listing, a prefix and a
     // suffix) goes out piece by piece: the directory is looked at once, not
     // copied for every entry.
-    nameAlone_ = !writing_.DoublePercent;
+    nameAlone_ = !doublePercent_;
     for (const Step& step : template_.Steps()) {
       if (step.Macro >= LineTemplate::kQuoteMark) continue;
       nameAlone_ &= step.Macro == kSelfMacro && step.Where == Context::Bare && step.Alone;
     }
-    form_ = {QuoteRuleOf(style), writing_.Quote, options.Upper, options.Lower};
   }
 
   void Write(std::uint32_t dirIndex, std::string_view dir, std::size_t rootLength,
@@ -119,7 +110,7 @@ class MacroLines final : public ListLines {
     input_.Dir = dir;
     input_.RootLength = rootLength;
     dirNeeds_ = QuoteNeedsOf(dir, form_.Rule, code_);
-    if (template_.Uses(MacroIndexOf("$PARENT"))) {
+    if (usesParent_) {
       parent_ = WithoutFinalSeparator(dir, style_, code_);
       input_.Parent = parent_;
     }
@@ -143,8 +134,8 @@ class MacroLines final : public ListLines {
       row.Produce(input_, values_[m]);
       made_[m] = true;
       madeFor_[m] = input_.ExactTime;
-      if (row.Shown && writing_.Upper) UpperAscii(values_[m], code_);
-      if (row.Shown && writing_.Lower) LowerAscii(values_[m], code_);
+      if (row.Shown && form_.Upper) UpperAscii(values_[m], code_);
+      if (row.Shown && form_.Lower) LowerAscii(values_[m], code_);
     }
   }
 
@@ -170,7 +161,7 @@ class MacroLines final : public ListLines {
     for (std::size_t s = 0; s < steps.size();) {
       std::size_t end = s + 1;
       while (end < steps.size() && steps[end].Word == steps[s].Word) ++end;
-      if (writing_.Cmd && writing_.Quote && WordNeedsQuotes(s, end)) {
+      if (cmd_ && form_.Quote && WordNeedsQuotes(s, end)) {
         WriteQuotedWord(s, end);
       } else {
         for (std::size_t k = s; k < end; ++k) WriteStep(k);
@@ -202,7 +193,7 @@ class MacroLines final : public ListLines {
       if (step.Macro == LineTemplate::kLiteral) {
         line_.append(template_.Text(), step.Start, step.Length);
       } else {
-        AppendValue(line_, values_[step.Macro], writing_.DoublePercent);
+        AppendValue(line_, values_[step.Macro], doublePercent_);
       }
     }
     DoubleTrailingBackslashes(line_, inside);
@@ -217,10 +208,10 @@ class MacroLines final : public ListLines {
       return;
     }
     const std::string& value = values_[step.Macro];
-    if (!writing_.Quote) return AppendValue(line_, value, writing_.DoublePercent);
-    if (writing_.Cmd) {
+    if (!form_.Quote) return AppendValue(line_, value, doublePercent_);
+    if (cmd_) {
       const std::size_t from = line_.size();
-      AppendValue(line_, value, writing_.DoublePercent);
+      AppendValue(line_, value, doublePercent_);
       const bool closes = k + 1 < steps.size() && steps[k + 1].Macro == LineTemplate::kQuoteMark;
       if (step.Where == Context::DoubleQuoted && closes) DoubleTrailingBackslashes(line_, from);
       return;
@@ -242,9 +233,9 @@ class MacroLines final : public ListLines {
   const CodePage& code_;
   const DateForms forms_;
   const LineTemplate template_;
-  Writing writing_;
-  bool nameAlone_ = false;
   WordForm form_;
+  bool cmd_ = false, doublePercent_ = false, usesParent_ = false;
+  bool nameAlone_ = false;
   QuoteNeeds dirNeeds_;
   MacroInput input_;
   std::uint32_t dirIndex_ = UINT32_MAX;

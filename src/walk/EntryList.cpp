@@ -75,11 +75,12 @@ bool EntryList::UnwritableOnALine(std::string_view name) const {
   // a name; no quoting makes cmd read it back.
   if (HasControlChars(name)) return true;
   if (style_ != PathStyle::Windows) return false;
+  constexpr std::string_view kNoWindowsName = "\"*?<>|:\\";
+  if (!code_.IsMultiByte()) return name.find_first_of(kNoWindowsName) != std::string_view::npos;
   // Whole characters only: a Shift-JIS trail byte may equal "\\".
   for (std::size_t i = 0; i < name.size();) {
     const std::size_t length = code_.CharLength(name, i);
-    if (length == 1 && std::string_view("\"*?<>|:\\").find(name[i]) != std::string_view::npos)
-      return true;
+    if (length == 1 && kNoWindowsName.find(name[i]) != std::string_view::npos) return true;
     i += length;
   }
   return false;
