@@ -11,25 +11,15 @@ namespace tvx {
 EntryList::EntryList() = default;
 EntryList::~EntryList() = default;
 
-const char* EntryList::Store(std::string_view name) {
-  const std::size_t size = name.size() + 1;
-  if (size > kArenaBlock / 4) {
-    // A rare long name gets a block of its own so the shared block is not wasted.
-    large_.push_back(std::make_unique<char[]>(size));
-    char* own = large_.back().get();
-    std::memcpy(own, name.data(), name.size());
-    own[name.size()] = '\0';
-    return own;
-  }
-  if (kArenaBlock - arenaUsed_ < size) {
-    arena_.push_back(spare_ ? std::move(spare_) : std::make_unique<char[]>(kArenaBlock));
-    arenaUsed_ = 0;
-  }
-  char* at = arena_.back().get() + arenaUsed_;
-  std::memcpy(at, name.data(), name.size());
-  at[name.size()] = '\0';
-  arenaUsed_ += size;
-  return at;
+TTarvixFileInfo::TTarvixFileInfo(const char* name, std::uint64_t size, TDateTime time, bool isDir,
+                                 bool inexact, unsigned attributes)
+    : NameData(name),
+      SizeBytes(std::min(size, kSizeMask) |
+                static_cast<std::uint64_t>(attributes & 0x1F) << kAttributeShift |
+                (time % 2 != 0 ? kOddSecond : 0)),
+      DirAndFlag((isDir ? kDirFlag : 0) | (inexact ? kInexactFlag : 0)) {
+  const TDateTime units = (time - (time % 2 + 2) % 2) / 2;
+  TimeUnits = units <= 0 ? 0 : units >= UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(units);
 }
 
 std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const CodePage& code) {
@@ -56,14 +46,13 @@ std::size_t EntryList::Slot(std::uint32_t dirIndex) const {
              : dirs_.size();
 }
 
-std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, const char* storedName,
+std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, std::string_view name,
                                          bool inexact) {
-  const std::size_t nameLength = std::strlen(storedName);
   const std::size_t up = Slot(parent);
-  const std::uint64_t length = std::uint64_t{dirs_[up].PrefixLength} + nameLength + 1;
+  const std::uint64_t length = std::uint64_t{dirs_[up].PrefixLength} + name.size() + 1;
   if (length > UINT32_MAX || dirCount_ > TTarvixFileInfo::kIndexMask) throw LimitFailure();
-  dirs_.push_back({storedName, parent, static_cast<std::uint32_t>(length)});
-  const bool control = UnwritableOnALine(std::string_view(storedName, nameLength));
+  dirs_.push_back({names_.Store(name), parent, static_cast<std::uint32_t>(length)});
+  const bool control = UnwritableOnALine(name);
   dirFlags_.push_back(
       static_cast<std::uint8_t>(dirFlags_[up] | (inexact ? 1 : 0) | (control ? 2 : 0)));
   if (stacked_) dirIndices_.push_back(dirCount_);
@@ -86,52 +75,34 @@ bool EntryList::UnwritableOnALine(std::string_view name) const {
   return false;
 }
 
-const char* EntryList::StoreName(std::string_view name) {
-  // Names hold no zero byte on any system; one would cut the stored name short.
-  if (name.size() >= kArenaBlock) throw LimitFailure();
-  return Store(name);
-}
-
-const TTarvixFileInfo& EntryList::AddStored(const char* stored, std::size_t nameLength,
-                                            std::uint32_t dirIndex, std::uint64_t size,
-                                            TDateTime time, bool isDir, bool inexact,
-                                            unsigned attributes) {
+const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t nameLength,
+                                      std::uint32_t dirIndex) {
   if (!consumer_ && count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
-  entry.NameData = stored;
-  entry.SizeBytes = std::min(size, TTarvixFileInfo::kSizeMask) |
-                    static_cast<std::uint64_t>(attributes & 0x1F)
-                        << TTarvixFileInfo::kAttributeShift |
-                    (time % 2 != 0 ? TTarvixFileInfo::kOddSecond : 0);
-  const bool control = UnwritableOnALine(std::string_view(stored, nameLength));
-  entry.DirAndFlag = dirIndex | (isDir ? TTarvixFileInfo::kDirFlag : 0) |
-                     (inexact ? TTarvixFileInfo::kInexactFlag : 0) |
-                     (control ? TTarvixFileInfo::kControlFlag : 0);
+  entry = given;
+  const std::string_view name(given.NameData, nameLength);
+  if (!consumer_) entry.NameData = names_.Store(name);
+  const bool control = UnwritableOnALine(name);
+  entry.DirAndFlag =
+      (given.DirAndFlag & ~(TTarvixFileInfo::kIndexMask | TTarvixFileInfo::kControlFlag)) |
+      dirIndex | (control ? TTarvixFileInfo::kControlFlag : 0);
   // An entry of a directory left out by a filter counts too: its line holds
   // that directory's name.
-  if (!inexact && !control && dirFlags_[Slot(dirIndex)] == 0 && !rootControl_ &&
+  if (!entry.IsInexact() && !control && dirFlags_[Slot(dirIndex)] == 0 && !rootControl_ &&
       firstInexact_ == count_) {
     ++firstInexact_;
   }
-  const TDateTime units = (time - (time % 2 + 2) % 2) / 2;
-  entry.TimeUnits = units <= 0            ? 0
-                    : units >= UINT32_MAX ? UINT32_MAX
-                                          : static_cast<std::uint32_t>(units);
   ++count_;
   if (consumer_) consumer_->Take(*this, entry);
   return entry;
 }
 
-void EntryList::Rewind(const ArenaMark& mark) {
-  while (arena_.size() > mark.blocks) {
-    spare_ = std::move(arena_.back());
-    arena_.pop_back();
-  }
-  arenaUsed_ = mark.used;
-  large_.resize(mark.large);
-  if (stacked_ && mark.dirs > 0 && mark.dirs < dirs_.size()) {
+void EntryList::Rewind(const PathMark& mark) {
+  if (!stacked_) return;
+  names_.Rewind(mark.names);
+  if (mark.dirs > 0 && mark.dirs < dirs_.size()) {
     dirs_.resize(mark.dirs);
     dirFlags_.resize(mark.dirs);
     dirIndices_.resize(mark.dirs);
@@ -142,10 +113,7 @@ void EntryList::Clear() {
   chunks_.clear();
   count_ = 0;
   firstInexact_ = 0;
-  arena_.clear();
-  large_.clear();
-  spare_.reset();
-  arenaUsed_ = kArenaBlock;
+  names_.Clear();
   dirs_.clear();
   dirFlags_.clear();
   rootControl_ = false;

@@ -1,5 +1,5 @@
 // The entry list: the records of a scan in walk order, the directories they
-// were found in, and the arena that holds their names.
+// were found in, and copies of their names.
 #pragma once
 
 #include <cstdint>
@@ -8,20 +8,27 @@
 #include <string_view>
 #include <vector>
 
+#include "NameArena.h"
 #include "text/Locale.h"
 #include "text/Paths.h"
 
 namespace tvx {
 
-// One listed entry. Records are compact, as trees of millions of entries are
-// common: 24 bytes each. The name lives zero-terminated in the list's arena,
-// the directory it was found in is shared by its siblings, and the time is
+// One entry. Records are compact, as trees of millions of entries are
+// common: 24 bytes each. The name lives zero-terminated in an arena (the
+// walk's while it reads, the list's once kept), the directory it was found
+// in is shared by its siblings and told by the list, and the time is
 // kept in 2-second units (the DOS date and time that listings show have no
 // finer resolution) from 30 December 1899 up to the year 2171, earlier and
 // later times being held at those ends, with a flag for an odd second.
 class TTarvixFileInfo {
  public:
+  TTarvixFileInfo() = default;
+  // name is zero-terminated and outlives the record; time may be odd.
+  explicit TTarvixFileInfo(const char* name, std::uint64_t size = 0, TDateTime time = 0,
+                           bool isDir = false, bool inexact = false, unsigned attributes = 0);
   std::string_view Name() const { return NameData; }
+  const char* NameText() const { return NameData; }             // zero-terminated
   std::uint64_t Size() const { return SizeBytes & kSizeMask; }  // 0 for directories and links
   TDateTime DateTime() const { return static_cast<TDateTime>(TimeUnits) * 2; }
   // The time to the second, where DateTime has the listings' 2 seconds.
@@ -74,9 +81,9 @@ class EntryConsumer {
 // parent and name, so a deep tree costs no more than a flat one.
 //
 // Streamed (StreamTo), the list keeps no records: each goes to the consumer
-// as it is added, and the names' arena and the directories are stacks that
-// the walk winds back as it leaves each directory, so memory follows the
-// depth of the walk, not the size of the tree. A directory keeps its index
+// as it is added, with the name it was given, and the directories are a
+// stack that the walk winds back as it leaves each one, so memory follows
+// the depth of the walk, not the size of the tree. A directory keeps its index
 // for good (no other directory gets it again), but once the walk has left
 // it, it names nothing.
 class EntryList {
@@ -109,16 +116,14 @@ class EntryList {
   PathStyle Style() const { return style_; }
   // The code page the names are cut into characters by.
   const CodePage& Code() const { return code_; }
-  // A subdirectory entered, by its name as stored (it need not be listed)
-  // and whether that name is inexact.
-  std::uint32_t AddSubdirectory(std::uint32_t parent, const char* storedName, bool inexact);
-  // An entry in two steps: the name, as it is, into the arena, then the
-  // record pointing at it. The record notes a name no line can hold.
-  // time may be odd: the record keeps the second apart from DateTime().
-  const char* StoreName(std::string_view name);
-  const TTarvixFileInfo& AddStored(const char* storedName, std::size_t nameLength,
-                                   std::uint32_t dirIndex, std::uint64_t size, TDateTime time,
-                                   bool isDir, bool inexact = false, unsigned attributes = 0);
+  // A subdirectory entered, by its name (it need not be listed) and whether
+  // that name is inexact. The list keeps a copy of the name.
+  std::uint32_t AddSubdirectory(std::uint32_t parent, std::string_view name, bool inexact);
+  // entry, whose name is nameLength bytes, found in directory dirIndex. A kept
+  // record gets a copy of the name; a streamed one is handed over as it is.
+  // The record notes a name no line can hold.
+  const TTarvixFileInfo& Add(const TTarvixFileInfo& entry, std::size_t nameLength,
+                             std::uint32_t dirIndex);
   // Clears the list; a consumer set stays set.
   void Clear();
 
@@ -126,14 +131,15 @@ class EntryList {
   // (null: keep them).
   void StreamTo(EntryConsumer* consumer) { consumer_ = consumer; }
   bool Streaming() const { return consumer_ != nullptr; }
-  // Where the arena stands, and a return to it: the names stored since are
-  // gone. Only a streamed list winds back, as kept records point at names.
-  struct ArenaMark {
-    std::size_t blocks, used, large, dirs;
+  // How far down the walk's path the list stands, and a return to it as the
+  // walk leaves: a streamed list forgets the directories added since, and
+  // their names. A kept one keeps everything.
+  struct PathMark {
+    NameArena::Mark names;
+    std::size_t dirs;
   };
-  ArenaMark Mark() const { return {arena_.size(), arenaUsed_, large_.size(), dirs_.size()}; }
-  // Also the directories added since: streamed, they are left.
-  void Rewind(const ArenaMark& mark);
+  PathMark Mark() const { return {names_.Here(), dirs_.size()}; }
+  void Rewind(const PathMark& mark);
   // The first entry whose name or directory path is inexact or holds a
   // control byte; Count() when there is none.
   std::size_t FirstInexact() const { return firstInexact_; }
@@ -158,9 +164,7 @@ class EntryList {
     std::uint32_t PrefixLength;  // of the full prefix ending in the separator
   };
   static constexpr std::size_t kChunk = 4096;
-  static constexpr std::size_t kArenaBlock = 1 << 20;
 
-  const char* Store(std::string_view name);
   // Where directory dirIndex is kept: its index itself, or, streamed, its
   // place on the stack of directories (dirs_.size() once it was left).
   std::size_t Slot(std::uint32_t dirIndex) const;
@@ -169,12 +173,9 @@ class EntryList {
   std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
   std::size_t count_ = 0;
   std::size_t firstInexact_ = 0;
-  std::vector<std::unique_ptr<char[]>> arena_;
-  std::vector<std::unique_ptr<char[]>> large_;
-  std::unique_ptr<char[]> spare_;  // a block given back by Rewind, for the next one
+  NameArena names_;  // of the kept records, and of the directories
   EntryConsumer* consumer_ = nullptr;
   TTarvixFileInfo streamed_;  // the record being handed over
-  std::size_t arenaUsed_ = kArenaBlock;
   std::vector<DirRecord> dirs_;
   std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path
   bool rootControl_ = false;

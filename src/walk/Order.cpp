@@ -111,23 +111,24 @@ int EntryOrder::CompareNames(std::string_view a, std::string_view b) const {
   return Sign(x.Done() ? 0 : 1, y.Done() ? 0 : 1);
 }
 
-int EntryOrder::Compare(const SortKey& key, const SortFields& a, const SortFields& b) const {
+int EntryOrder::Compare(const SortKey& key, const TTarvixFileInfo& a,
+                        const TTarvixFileInfo& b) const {
   switch (key.By) {
     case SortBy::Name:
-      return CompareNames(a.Name, b.Name);
+      return CompareNames(a.Name(), b.Name());
     case SortBy::Extension:
-      return CompareNames(ExtensionOf(a.Name), ExtensionOf(b.Name));
+      return CompareNames(ExtensionOf(a.Name()), ExtensionOf(b.Name()));
     case SortBy::Size:
-      return Sign(a.Size, b.Size);
+      return Sign(a.Size(), b.Size());
     case SortBy::Date:
-      return Sign(a.Time, b.Time);
+      return Sign(a.ExactDateTime(), b.ExactDateTime());
     case SortBy::DirectoriesFirst:
       break;
   }
-  return Sign(!a.IsDir, !b.IsDir);
+  return Sign(!a.IsDir(), !b.IsDir());
 }
 
-int EntryOrder::CompareKeys(const SortFields& a, const SortFields& b) const {
+int EntryOrder::CompareKeys(const TTarvixFileInfo& a, const TTarvixFileInfo& b) const {
   for (const SortKey& key : keys_) {
     const int order = Compare(key, a, b);
     if (order != 0) return key.Reversed ? -order : order;
@@ -135,12 +136,12 @@ int EntryOrder::CompareKeys(const SortFields& a, const SortFields& b) const {
   return 0;
 }
 
-bool EntryOrder::Before(const SortFields& a, const SortFields& b) const {
+bool EntryOrder::Before(const TTarvixFileInfo& a, const TTarvixFileInfo& b) const {
   if (const int order = CompareKeys(a, b); order != 0) return order < 0;
   // The name last; names equal but for letter case by their bytes, so
   // that two runs give one order.
-  const int byName = CompareNames(a.Name, b.Name);
-  return byName != 0 ? byName < 0 : a.Name < b.Name;
+  const int byName = CompareNames(a.Name(), b.Name());
+  return byName != 0 ? byName < 0 : std::strcmp(a.NameText(), b.NameText()) < 0;
 }
 
 }  // namespace tvx

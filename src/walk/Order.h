@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "EntryList.h"
 #include "text/CaseFold.h"
 #include "text/Locale.h"
 #include "text/Paths.h"
@@ -27,15 +29,6 @@ std::vector<SortKey> ParseOrder(std::string_view value, const std::string& typed
 // Whether the keys compare sizes or times, which a scan then has to read.
 bool OrderNeedsDetails(const std::vector<SortKey>& keys);
 
-
-// What the keys look at in an entry.
-struct SortFields {
-  std::string_view Name;
-  std::uint64_t Size = 0;
-  TDateTime Time = 0;
-  bool IsDir = false;
-};
-
 class EntryOrder {
  public:
   // Names compare ordinally: on Windows with the ASCII letters mapped as /U
@@ -44,30 +37,33 @@ class EntryOrder {
   EntryOrder(std::vector<SortKey> keys, PathStyle style, const CodePage& code,
              LetterCase nameCase = LetterCase::Exact);
 
-  bool Before(const SortFields& a, const SortFields& b) const;
+  // Times compare to the second.
+  bool Before(const TTarvixFileInfo& a, const TTarvixFileInfo& b) const;
   // By the keys alone, without the name that settles the rest: below 0 when
   // a comes first, 0 when they tie.
-  int CompareKeys(const SortFields& a, const SortFields& b) const;
+  int CompareKeys(const TTarvixFileInfo& a, const TTarvixFileInfo& b) const;
 
-  // Sorts items; fields(item) gives an item's SortFields. The order is
-  // total, as the names of one directory differ in their bytes.
-  template <typename Item, typename Fields>
-  void Sort(std::vector<Item>& items, Fields fields) const {
+  // Sorts items; entry(item) gives an item's record. The order is total, as
+  // the names of one directory differ in their bytes.
+  template <typename Item, typename Entry>
+  void Sort(std::vector<Item>& items, Entry entry) const {
     if (bytesOnly_) {
-      // The common /O:N or /O:-N on POSIX: the names' bytes alone.
+      // The common /O:N or /O:-N on POSIX: the names' bytes alone, which
+      // hold no zero byte.
       const bool reversed = keys_.front().Reversed;
       std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        return reversed ? fields(b).Name < fields(a).Name : fields(a).Name < fields(b).Name;
+        const int order = std::strcmp(entry(a).NameText(), entry(b).NameText());
+        return reversed ? order > 0 : order < 0;
       });
       return;
     }
     std::sort(items.begin(), items.end(),
-              [&](const Item& a, const Item& b) { return Before(fields(a), fields(b)); });
+              [&](const Item& a, const Item& b) { return Before(entry(a), entry(b)); });
   }
 
  private:
   int CompareNames(std::string_view a, std::string_view b) const;
-  int Compare(const SortKey& key, const SortFields& a, const SortFields& b) const;
+  int Compare(const SortKey& key, const TTarvixFileInfo& a, const TTarvixFileInfo& b) const;
 
   std::vector<SortKey> keys_;
   bool foldCase_;

@@ -31,26 +31,22 @@ bool Enters(const RawEntry& e, std::uint32_t level, const Choice& choice) {
 
 // One directory's entries, read whole before any of its subdirectories is
 // entered, so the walk needs no more than the entries of the directories on
-// the current path. Names go straight into the list's arena, as they are.
-// Only what is listed, or entered, is kept: the filters decide as it is read.
+// the current path. Names go into the walk's arena, as they are. Only what is
+// listed, or entered, is kept: the filters decide as it is read.
 struct Batch : EntrySink {
+  // An entry read, and what the walk will do with it.
   struct Item {
-    const char* name;
-    std::size_t nameLength;
-    std::uint64_t size;
-    TDateTime time;
-    bool isDir;
+    TTarvixFileInfo entry;
+    std::uint32_t nameLength;
     bool enter;
-    bool inexact;
-    bool listed;          // when not empty, for a directory whose emptiness decides
-    bool pending;         // a directory listed or not by its emptiness: read first
-    bool peek;            // pending and not entered: read only to know whether empty
-    unsigned attributes;  // TTarvixFileInfo's kHidden ... kLink
-    std::string_view Name() const { return {name, nameLength}; }
+    bool listed;   // when not empty, for a directory whose emptiness decides
+    bool pending;  // a directory listed or not by its emptiness: read first
+    bool peek;     // pending and not entered: read only to know whether empty
+    std::string_view Name() const { return {entry.NameText(), nameLength}; }
   };
-  Batch(EntryList& list, const WalkRules& rules) : list(&list), rules(&rules) {}
+  Batch(NameArena& names, const WalkRules& rules) : names(&names), rules(&rules) {}
 
-  EntryList* list;
+  NameArena* names;
   const WalkRules* rules;
   std::uint32_t level = 1;  // of the entries read: 1 for the scanned directory's own
   std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
@@ -70,25 +66,27 @@ struct Batch : EntrySink {
     } else if (choice.Excluded(own, {})) {
       return;
     }
-    const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
     const bool enter = rules->recursive && Enters(e, level, choice);
     const bool listed = choice.Lists(e);
     // Whether a directory is listed may depend on its being empty.
     const bool pending =
         e.IsDir && !e.IsLink && choice.AsksEmptiness() && choice.Lists(e, true) != listed;
     if (!listed && !enter && !pending) return;
+    items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), enter, listed, pending,
+                     pending && !enter});
+  }
+  TTarvixFileInfo Record(const RawEntry& e) {
     using Info = TTarvixFileInfo;
     const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
                                 (e.ReadOnly ? Info::kReadOnly : 0) |
                                 (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
-    items.push_back({list->StoreName(e.Name), e.Name.size(), size, e.DateTime, e.IsDir, enter,
-                     e.Inexact, listed, pending, pending && !enter, attributes});
+    const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
+    return Info(names->Store(e.Name), size, e.DateTime, e.IsDir, e.Inexact, attributes);
   }
   void Sort() {
-    if (!rules->order) return;
-    rules->order->Sort(items, [](const Item& i) {
-      return SortFields{i.Name(), i.size, i.time, i.isDir};
-    });
+    if (rules->order)
+      rules->order->Sort(
+          items, [](const Item& i) -> auto& { return i.entry; });
   }
   // The names of the subdirectories the walk enters, in its order.
   std::vector<std::string> Entered() const {
@@ -118,21 +116,26 @@ std::vector<std::string> ForecastEntered(const WalkRules& rules, DirListing& lis
   } sink(rules, static_cast<std::uint32_t>(depth + 1));
   if (rules.choice.HasPathPatterns()) return {};
   listing.Report(sink);
-  if (rules.order) {
-    rules.order->Sort(sink.found, [](const std::pair<std::string, TDateTime>& d) {
-      return SortFields{d.first, 0, d.second, true};
-    });
-  }
   std::vector<std::string> names;
-  for (auto& [name, time] : sink.found) names.push_back(std::move(name));
+  if (!rules.order) {
+    for (auto& [name, time] : sink.found) names.push_back(std::move(name));
+    return names;
+  }
+  // Sorted as the walk's batch will be, by records of the same facts.
+  std::vector<TTarvixFileInfo> records;
+  for (const auto& [name, time] : sink.found) records.emplace_back(name.c_str(), 0, time, true);
+  rules.order->Sort(
+      records, [](const TTarvixFileInfo& r) -> auto& { return r; });
+  for (const TTarvixFileInfo& r : records) names.emplace_back(r.Name());
   return names;
 }
 
 // A directory being walked: where the engine has it, its batch and how far
 // it has been emitted. Frames are reused level by level, with their buffers.
 struct Frame {
-  Frame(EntryList& list, const WalkRules& rules) : batch(list, rules) {}
-  EntryList::ArenaMark mark{};  // the arena before this directory's names
+  Frame(NameArena& names, const WalkRules& rules) : batch(names, rules) {}
+  NameArena::Mark names{};       // the walk's arena before this directory's names
+  EntryList::PathMark listed{};  // the list before this directory
   WalkEngine::Dir* dir = nullptr;
   std::uint32_t dirIndex = 0;
   Batch batch;
@@ -203,7 +206,8 @@ class Walker {
   void Step(Frame& frame) {
     if (frame.next == frame.batch.items.size()) {
       engine_.Leave(*frame.dir);
-      if (list_.Streaming()) list_.Rewind(frame.mark);
+      names_.Rewind(frame.names);
+      list_.Rewind(frame.listed);
       --depth_;
       return;
     }
@@ -221,10 +225,8 @@ class Walker {
   }
 
   void List(const Frame& frame, const Batch::Item& item) {
-    const TTarvixFileInfo& entry =
-        list_.AddStored(item.name, item.nameLength, frame.dirIndex, item.size, item.time,
-                        item.isDir, item.inexact, item.attributes);
-    total_ += item.size;
+    const TTarvixFileInfo& entry = list_.Add(item.entry, item.nameLength, frame.dirIndex);
+    total_ += entry.Size();
     done_ = rules_.done && rules_.done(entry);
   }
 
@@ -232,7 +234,7 @@ class Walker {
   // parent, and pushes its frame. A failure names the directory; one that
   // cannot be entered or read is left out when onSkipped is given.
   void Open(Frame* parent, const Batch::Item* item) {
-    if (depth_ == stack_.size()) stack_.push_back(std::make_unique<Frame>(list_, rules_));
+    if (depth_ == stack_.size()) stack_.push_back(std::make_unique<Frame>(names_, rules_));
     Frame& frame = *stack_[depth_];
     Prepare(frame, parent, item);
     const auto where = [&] {
@@ -282,7 +284,8 @@ class Walker {
       frame.dir = nullptr;
       frame.batch.Clear();
     }
-    if (list_.Streaming()) list_.Rewind(stack_[at]->mark);
+    names_.Rewind(stack_[at]->names);
+    list_.Rewind(stack_[at]->listed);
     depth_ = at;
   }
 
@@ -297,7 +300,8 @@ class Walker {
       frame.batch.relativeDir += Separator(platform_.Style());
     }
     frame.next = 0;
-    frame.mark = list_.Mark();
+    frame.names = names_.Here();
+    frame.listed = list_.Mark();
     frame.dir = nullptr;  // stays so when it cannot be entered
     if (rules_.observer) rules_.observer->BeforeRead();
   }
@@ -306,7 +310,7 @@ class Walker {
     frame.dir =
         parent ? &engine_.Enter(*parent->dir, item->Name()) : &engine_.EnterRoot(list_.Root());
     frame.dirIndex =
-        parent ? list_.AddSubdirectory(parent->dirIndex, item->name, item->inexact) : 0;
+        parent ? list_.AddSubdirectory(parent->dirIndex, item->Name(), item->entry.IsInexact()) : 0;
     try {
       engine_.Read(*frame.dir, frame.batch);
       frame.batch.Sort();
@@ -322,6 +326,7 @@ class Walker {
   const SkippedDirectory& onSkipped_;
   WalkProgress* progress_;
   WalkEngine engine_;
+  NameArena names_;  // of the batches on the walk's path
   std::vector<std::unique_ptr<Frame>> stack_;
   std::size_t depth_ = 0;
   std::uint64_t total_ = 0;

@@ -21,7 +21,7 @@ std::uint64_t ParseTop(std::string_view value, const std::string& typed) {
 }
 
 bool TopKeeper::Better(const Kept& a, const Kept& b) const {
-  const int order = order_.CompareKeys(Fields(a), Fields(b));
+  const int order = order_.CompareKeys(a.entry, b.entry);
   return order != 0 ? order < 0 : a.seq < b.seq;
 }
 
@@ -30,23 +30,21 @@ void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   const std::uint64_t seq = seq_++;
   if (heap_.size() == n_) {
     // A tie with the worst kept goes to the worst: it came first.
-    const SortFields fields{entry.Name(), entry.Size(), entry.ExactDateTime(), entry.IsDir()};
-    if (order_.CompareKeys(fields, Fields(heap_.front())) >= 0) return;
+    if (order_.CompareKeys(entry, heap_.front().entry) >= 0) return;
     std::pop_heap(heap_.begin(), heap_.end(),
                   [this](const Kept& a, const Kept& b) { return Better(a, b); });
   } else {
     heap_.emplace_back();
   }
   if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
-  // The slot at the back is free now; its strings keep their buffers.
+  // The slot at the back is free now; its buffers stay.
   Kept& kept = heap_.back();
   kept.dir.assign(prefixes_->For(entry.DirIndex()), list.Root().size());
-  kept.name.assign(entry.Name());
-  kept.size = entry.Size();
-  kept.time = entry.ExactDateTime();
-  kept.attributes = entry.Attributes();
-  kept.isDir = entry.IsDir();
-  kept.inexact = entry.IsInexact();
+  const std::string_view name = entry.Name();
+  kept.name.assign(name.begin(), name.end());
+  kept.name.push_back('\0');
+  kept.entry = TTarvixFileInfo(kept.name.data(), entry.Size(), entry.ExactDateTime(), entry.IsDir(),
+                               entry.IsInexact(), entry.Attributes());
   kept.dirInexact = list.InInexactDirectory(entry.DirIndex());
   kept.seq = seq;
   std::push_heap(heap_.begin(), heap_.end(),
@@ -69,7 +67,7 @@ std::uint32_t TopKeeper::DirectoryOf(const Kept& kept, EntryList& best, Dirs& di
     auto [at, added] = dirs.try_emplace({kept.dir.substr(0, i), inexact}, 0);
     if (added) {
       const std::string_view name(kept.dir.data() + start, i - 1 - start);
-      at->second = best.AddSubdirectory(dirIndex, best.StoreName(name), inexact);
+      at->second = best.AddSubdirectory(dirIndex, name, inexact);
     }
     dirIndex = at->second;
     start = i;
@@ -84,9 +82,8 @@ std::uint64_t TopKeeper::Replay(const EntryList& walked, EntryList& best) {
   Dirs dirs;
   std::uint64_t total = 0;
   for (const Kept& kept : heap_) {
-    best.AddStored(best.StoreName(kept.name), kept.name.size(), DirectoryOf(kept, best, dirs),
-                   kept.size, kept.time, kept.isDir, kept.inexact, kept.attributes);
-    total += kept.size;
+    best.Add(kept.entry, kept.name.size() - 1, DirectoryOf(kept, best, dirs));
+    total += kept.entry.Size();
   }
   return total;
 }

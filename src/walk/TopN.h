@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "EntryList.h"
@@ -51,14 +52,15 @@ class TopKeeper final : public EntryConsumer {
  private:
   struct Kept {
     std::string dir;  // the directory's path below the root, with its separator
-    std::string name;
-    std::uint64_t size = 0;
-    TDateTime time = 0;
-    bool isDir = false, inexact = false, dirInexact = false;
-    unsigned attributes = 0;
+    // The entry's name, zero-terminated: a vector, whose bytes stay where
+    // they are as the heap moves it, where entry points.
+    std::vector<char> name;
+    TTarvixFileInfo entry;
+    bool dirInexact = false;
     std::uint64_t seq = 0;  // walk order
   };
-  static SortFields Fields(const Kept& k) { return {k.name, k.size, k.time, k.isDir}; }
+  // The heap moves its entries; a copy would leave entry pointing at the old name.
+  static_assert(std::is_nothrow_move_constructible_v<Kept>);
   // Whether a comes before b in the output.
   bool Better(const Kept& a, const Kept& b) const;
   // The record in best of kept's directory, made level by level.

@@ -2,15 +2,15 @@
 // the walk makes of both and of /A:E.
 #include <gtest/gtest.h>
 
-#include "text/CaseFold.h"
-#include "walk/Choice.h"
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
 #include "ListedNames.h"
-#include "walk/Order.h"
-#include "text/Pattern.h"
-#include "walk/Scan.h"
 #include "ShiftJis.h"
+#include "text/CaseFold.h"
+#include "text/Pattern.h"
+#include "walk/Choice.h"
+#include "walk/Order.h"
+#include "walk/Scan.h"
 #include "walk/TopN.h"
 
 namespace tvx::test {
@@ -51,7 +51,7 @@ TEST(CaseFoldTest, FoldsUtf8CharactersAndAsciiBytes) {
 
 TEST(CaseFoldTest, NameOrderFoldsWithI) {
   const auto before = [](const EntryOrder& order, const char* a, const char* b) {
-    return order.Before({a}, {b});
+    return order.Before(TTarvixFileInfo(a), TTarvixFileInfo(b));
   };
   const EntryOrder exact({{SortBy::Name}}, PathStyle::Posix, CodePage::Utf8());
   const EntryOrder folded({{SortBy::Name}}, PathStyle::Posix, CodePage::Utf8(),
@@ -64,7 +64,7 @@ TEST(CaseFoldTest, NameOrderFoldsWithI) {
   // Equal when folded: the bytes settle it, so two runs agree.
   EXPECT_TRUE(before(folded, "A", "a"));
   EXPECT_FALSE(before(folded, "a", "A"));
-  EXPECT_EQ(folded.CompareKeys({"\xCE\xA3"}, {"\xCF\x82"}), 0);
+  EXPECT_EQ(folded.CompareKeys(TTarvixFileInfo("\xCE\xA3"), TTarvixFileInfo("\xCF\x82")), 0);
 }
 
 // Entries handed to a keeper as a walk hands them: name, size, time, directory.
@@ -84,10 +84,10 @@ std::vector<std::string> Best(const std::vector<SortKey>& keys, std::uint64_t n,
   EntryList list;
   list.SetRoot("/r/", PathStyle::Posix);
   list.StreamTo(&keeper);
-  const std::uint32_t sub = list.AddSubdirectory(0, list.StoreName("s"), false);
+  const std::uint32_t sub = list.AddSubdirectory(0, "s", false);
   for (const Walked& w : walked) {
-    list.AddStored(list.StoreName(w.name), 1, w.inSub ? sub : 0, w.size,
-                   MakeDateTime(2026, 1, w.day, 0, 0, 0), false);
+    list.Add(TTarvixFileInfo(w.name, w.size, MakeDateTime(2026, 1, w.day, 0, 0, 0)), 1,
+             w.inSub ? sub : 0);
   }
   EntryList best;
   const std::uint64_t sum = keeper.Replay(list, best);
@@ -122,14 +122,14 @@ TEST(TopKeeperTest, KeptDirectoriesKeepTheirFlagsLevelByLevel) {
   EntryList list;
   list.SetRoot("C:\\r\\", PathStyle::Windows, fixtures::ShiftJis());
   list.StreamTo(&keeper);
-  const std::uint32_t s = list.AddSubdirectory(0, list.StoreName("s"), false);
-  const std::uint32_t so = list.AddSubdirectory(s, list.StoreName("\x83\x5C"), false);
-  const std::uint32_t q = list.AddSubdirectory(0, list.StoreName("q?"), true);
-  const std::uint32_t t = list.AddSubdirectory(q, list.StoreName("t"), false);
+  const std::uint32_t s = list.AddSubdirectory(0, "s", false);
+  const std::uint32_t so = list.AddSubdirectory(s, "\x83\x5C", false);
+  const std::uint32_t q = list.AddSubdirectory(0, "q?", true);
+  const std::uint32_t t = list.AddSubdirectory(q, "t", false);
   const std::pair<std::uint32_t, const char*> walked[] = {{s, "e"}, {so, "b"}, {q, "c"}, {t, "d"}};
   std::uint64_t size = 4;
   for (const auto& [dir, name] : walked)
-    list.AddStored(list.StoreName(name), 1, dir, dir == q ? 1 : size--, 0, false);
+    list.Add(TTarvixFileInfo(name, dir == q ? 1 : size--), 1, dir);
   EntryList best;
   keeper.Replay(list, best);
   EXPECT_EQ(Names(best), (std::vector<std::string>{"C:\\r\\s\\e", "C:\\r\\s\\\x83\x5C\\b",

@@ -1,0 +1,53 @@
+#include "NameArena.h"
+
+#include <cstring>
+
+#include "text/Failure.h"
+
+namespace tvx {
+
+namespace {
+
+char* CopyInto(char* at, std::string_view name) {
+  std::memcpy(at, name.data(), name.size());
+  at[name.size()] = '\0';
+  return at;
+}
+
+}  // namespace
+
+const char* NameArena::Store(std::string_view name) {
+  // Names hold no zero byte on any system; one would cut the stored name short.
+  if (name.size() >= kBlock) throw LimitFailure();
+  const std::size_t size = name.size() + 1;
+  if (size > kBlock / 4) {
+    // A rare long name gets a block of its own so the shared block is not wasted.
+    large_.push_back(std::make_unique<char[]>(size));
+    return CopyInto(large_.back().get(), name);
+  }
+  if (kBlock - used_ < size) {
+    blocks_.push_back(spare_ ? std::move(spare_) : std::make_unique<char[]>(kBlock));
+    used_ = 0;
+  }
+  char* at = CopyInto(blocks_.back().get() + used_, name);
+  used_ += size;
+  return at;
+}
+
+void NameArena::Rewind(const Mark& mark) {
+  while (blocks_.size() > mark.blocks) {
+    spare_ = std::move(blocks_.back());
+    blocks_.pop_back();
+  }
+  used_ = mark.used;
+  large_.resize(mark.large);
+}
+
+void NameArena::Clear() {
+  blocks_.clear();
+  large_.clear();
+  spare_.reset();
+  used_ = kBlock;
+}
+
+}  // namespace tvx
