@@ -89,6 +89,33 @@ std::string RootPrefix(std::string_view path, PathStyle style, const CodePage& c
   return std::string(path.substr(0, i));
 }
 
+namespace {
+
+// The root of a Windows path that names no share ("C:\", or the current
+// directory's), with its components resolved into parts.
+std::string ResolveOnDrive(std::string_view path, std::string_view cwd, const CodePage& code,
+                           std::vector<std::string>& parts) {
+  constexpr PathStyle style = PathStyle::Windows;
+  const std::string cwdRoot = RootPrefix(cwd, style, code);
+  const auto inCwd = [&] { Resolve(parts, Components(cwd.substr(cwdRoot.size()), style, code)); };
+  std::string root = cwdRoot;
+  std::string_view rest = path;
+  if (HasDrive(path, style)) {
+    root = std::string(path.substr(0, 2));
+    rest = path.substr(2);
+    // "C:name" is relative to the current directory when C: is its drive.
+    if (EqualIgnoringAsciiCase(root, cwdRoot) && (rest.empty() || !IsSep(rest[0], style))) inCwd();
+  } else if (path.empty() || !IsSep(path[0], style)) {
+    inCwd();
+  }
+  Resolve(parts, Components(rest, style, code));
+  // A drive root keeps its separator ("C:\"); a share gets one before its first component.
+  if (!IsUnc(root, style)) root += Separator(style);
+  return root;
+}
+
+}  // namespace
+
 std::string LexicalFullPath(std::string_view path, std::string_view cwd, PathStyle style,
                             const CodePage& code) {
   const char sep = Separator(style);
@@ -106,23 +133,7 @@ std::string LexicalFullPath(std::string_view path, std::string_view cwd, PathSty
     }
     Resolve(parts, Components(path.substr(root.size()), style, code));
   } else {
-    std::string cwdRoot = RootPrefix(cwd, style, code);
-    std::string_view rest = path;
-    if (HasDrive(path, style)) {
-      root = std::string(path.substr(0, 2));
-      rest = path.substr(2);
-      bool sameDrive = EqualIgnoringAsciiCase(root, cwdRoot);
-      // "C:name" is relative to the current directory when C: is its drive.
-      if (sameDrive && (rest.empty() || !IsSep(rest[0], style)))
-        Resolve(parts, Components(std::string_view(cwd).substr(cwdRoot.size()), style, code));
-    } else {
-      root = cwdRoot;
-      if (path.empty() || !IsSep(path[0], style))
-        Resolve(parts, Components(std::string_view(cwd).substr(cwdRoot.size()), style, code));
-    }
-    Resolve(parts, Components(rest, style, code));
-    // A drive root keeps its separator ("C:\"); a share gets one before its first component.
-    if (!IsUnc(root, style)) root += sep;
+    root = ResolveOnDrive(path, cwd, code, parts);
   }
 
   std::string full = root;
