@@ -9,9 +9,9 @@
 #include <random>
 #include <thread>
 
-#include "walk/Choice.h"
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
+#include "walk/Choice.h"
 #include "walk/Scan.h"
 #include "walk/WalkEngine.h"
 
@@ -465,7 +465,9 @@ TEST(WalkEngineTest, AReadersOutOfMemoryIsHandedToTheWalk) {
 TEST(WalkEngineTest, ReadersGrowOnlyWhileReadsWait) {
   for (const bool slow : {false, true}) {
     FakePlatform p;
-    AddWide(p, 100, 2);
+    // Wide enough that a reader scheduled late on a busy machine still reads
+    // a few of them before the walk has read them all itself.
+    AddWide(p, 400, 2);
     TestThreadKit kit;
     kit.slow = slow;
     Jitter(p, kit, 5);
