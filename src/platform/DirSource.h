@@ -15,14 +15,18 @@
 
 namespace tvx {
 
-// One entry as a directory read reports it. Name points into the reader's own
-// buffer and is valid only during the callback.
+// One entry as a directory read reports it, and as a listing holds it until
+// then. Name and LongName point into the listing's own names and are valid
+// only during the callback.
 struct RawEntry {
   std::string_view Name;
-  bool IsDir = false;      // carries the directory attribute (a Windows directory link does too)
-  bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
+  // The entry's own long name, as far as the code page can write it, when
+  // Name is a short name standing in for it; empty otherwise.
+  std::string_view LongName;
   std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
   TDateTime DateTime = 0;  // local time
+  bool IsDir = false;      // carries the directory attribute (a Windows directory link does too)
+  bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;
@@ -32,9 +36,6 @@ struct RawEntry {
   bool System = false;
   bool ReadOnly = false;
   bool Archive = false;
-  // The entry's own long name, as far as the code page can write it, when
-  // Name is a short name standing in for it; empty otherwise.
-  std::string_view LongName;
 };
 
 // "." and "..", which no listing reports: in the system's narrow or wide names.

@@ -11,25 +11,28 @@ namespace tvx {
 
 class NameArena {
  public:
+  // Names go into blocks of blockSize bytes: large for a walk's millions of
+  // names, small for one directory's listing, of which hundreds are held.
+  explicit NameArena(std::size_t blockSize = std::size_t{1} << 20) : block_(blockSize) {}
+
   // Where the arena stands; Rewind to it forgets the names stored since.
   struct Mark {
     std::size_t blocks, used, large;
   };
 
   // A copy of name, followed by a zero byte. Raises LimitFailure for a name
-  // as long as a block: no system has one.
+  // of a megabyte: no system has one.
   const char* Store(std::string_view name);
   Mark Here() const { return {blocks_.size(), used_, large_.size()}; }
   void Rewind(const Mark& mark);
   void Clear();
 
  private:
-  static constexpr std::size_t kBlock = 1 << 20;
-
+  std::size_t block_;
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::vector<std::unique_ptr<char[]>> large_;
   std::unique_ptr<char[]> spare_;  // a block given back by Rewind, for the next one
-  std::size_t used_ = kBlock;      // of the last block
+  std::size_t used_ = block_;      // of the last block
 };
 
 }  // namespace tvx

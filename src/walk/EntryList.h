@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "NameArena.h"
+#include "text/NameArena.h"
 #include "text/Locale.h"
 #include "text/Paths.h"
 

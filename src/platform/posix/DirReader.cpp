@@ -6,7 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "platform/DirSource.h"
+#include "LocalClock.h"
 
 namespace tvx {
 
@@ -19,6 +19,31 @@ struct LinuxDirent64 {
   unsigned char d_type;
   char d_name[1];
 };
+
+}  // namespace
+
+namespace {
+
+// The entry name as the kernel reports it, its type as the directory read
+// gave it, with what a stat told (st, when it is not null): its size and
+// time only when details were asked for.
+RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st, bool withDetails) {
+  // Read on the readers' threads and the walk's: a clock each.
+  thread_local LocalClock clock;
+  RawEntry entry;
+  entry.Name = name;
+  if (st) type = S_ISDIR(st->st_mode) ? DT_DIR : S_ISLNK(st->st_mode) ? DT_LNK : DT_REG;
+  entry.IsDir = type == DT_DIR;
+  entry.IsLink = type == DT_LNK;
+  entry.Hidden = name.front() == '.';
+  if (!st) return entry;
+  // What "read-only" means here: the owner may not write it.
+  entry.ReadOnly = (st->st_mode & S_IWUSR) == 0;
+  if (!withDetails) return entry;
+  if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st->st_size);
+  entry.DateTime = clock.Convert(st->st_mtime);
+  return entry;
+}
 
 }  // namespace
 
@@ -36,20 +61,11 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& o
       pos += d->d_reclen;
       const char* name = d->d_name;
       if (IsDotOrDotDot(name)) continue;
-      Listing::Item item{out.names.size(), d->d_type, false, 0, 0, 0};
-      if (withDetails || item.type == DT_UNKNOWN) {
-        struct stat st;
-        item.haveStat = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-        if (item.haveStat) {
-          item.type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
-          item.size = st.st_size;
-          item.mtime = st.st_mtime;
-          item.mode = st.st_mode;
-        }
-      }
-      out.items.push_back(item);
-      out.names.append(name);
-      out.names += '\0';
+      struct stat st;
+      const bool asked = withDetails || d->d_type == DT_UNKNOWN;
+      const bool told = asked && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+      out.items.push_back(
+          Entry(out.names.Store(name), d->d_type, told ? &st : nullptr, withDetails));
     }
   }
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "DirReader.h"
-#include "LocalClock.h"
 #include "PosixErrors.h"
 
 namespace tvx {
@@ -32,40 +31,19 @@ class PosixDir final : public DirHandle {
 
 class PosixListing final : public DirListing {
  public:
-  explicit PosixListing(bool withDetails) : withDetails_(withDetails) {}
   Listing listing;
 
   std::size_t Count() const override { return listing.items.size(); }
   bool HasSubdirectories() const override {
-    for (const Listing::Item& item : listing.items) {
-      if (item.type == DT_DIR) return true;
+    for (const RawEntry& entry : listing.items) {
+      if (entry.IsDir) return true;
     }
     return false;
   }
   void Report(EntrySink& sink) override {
     if (listing.error != 0) throw ReadFailure(MapErrno(listing.error));
-    // Reported on the walk's thread and, for a forecast, on readers': a
-    // clock each.
-    thread_local LocalClock clock;
-    RawEntry entry;
-    for (const Listing::Item& item : listing.items) {
-      entry = RawEntry{};
-      entry.Name = listing.Name(item);
-      entry.IsDir = item.type == DT_DIR;
-      entry.IsLink = item.type == DT_LNK;
-      entry.Hidden = entry.Name.front() == '.';
-      // What "read-only" means here: the owner may not write it.
-      entry.ReadOnly = item.haveStat && (item.mode & S_IWUSR) == 0;
-      if (item.haveStat && withDetails_) {
-        if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(item.size);
-        entry.DateTime = clock.Convert(item.mtime);
-      }
-      sink.Add(entry);
-    }
+    for (const RawEntry& entry : listing.items) sink.Add(entry);
   }
-
- private:
-  bool withDetails_;
 };
 
 // The descriptor of a directory that could be entered; out of descriptors is
@@ -93,7 +71,7 @@ std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view n
 
 std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails) {
   auto& dir = static_cast<PosixDir&>(handle);
-  auto read = std::make_unique<PosixListing>(withDetails);
+  auto read = std::make_unique<PosixListing>();
   if (dir.Fd() < 0) {
     read->listing.error = dir.OpenError();
     return read;

@@ -32,14 +32,8 @@ struct Win32Dir final : DirHandle {
   CRITICAL_SECTION learning;
 };
 
-void Learn(Win32Dir& dir, const Listing& listing) {
-  dir.subdirectories.clear();
-  for (const Listing::Item& item : listing.items) {
-    if (item.isDir && !item.isLink) {
-      // Two inexact names may read alike: the first keeps it.
-      dir.subdirectories.emplace(std::string(listing.Name(item)), listing.Wide(item));
-    }
-  }
+void Learn(Win32Dir& dir, Listing& listing) {
+  dir.subdirectories = std::move(listing.subdirectories);
   dir.known.store(true, std::memory_order_release);
 }
 
@@ -67,28 +61,14 @@ class Win32DirListing final : public DirListing {
 
   std::size_t Count() const override { return listing.items.size(); }
   bool HasSubdirectories() const override {
-    for (const Listing::Item& item : listing.items) {
-      if (item.isDir && !item.isLink) return true;
+    for (const RawEntry& entry : listing.items) {
+      if (entry.IsDir && !entry.IsLink) return true;
     }
     return false;
   }
   void Report(EntrySink& sink) override {
     if (listing.error != 0) throw ReadFailure(static_cast<int>(listing.error));
-    for (const Listing::Item& item : listing.items) {
-      RawEntry entry;
-      entry.Name = listing.Name(item);
-      entry.IsDir = item.isDir;
-      entry.IsLink = item.isLink;
-      entry.Inexact = item.inexact;
-      entry.LongName = listing.LongName(item);
-      entry.Hidden = item.hidden;
-      entry.System = item.system;
-      entry.ReadOnly = item.readOnly;
-      entry.Archive = item.archive;
-      entry.Size = item.size;
-      entry.DateTime = item.time;
-      sink.Add(entry);
-    }
+    for (const RawEntry& entry : listing.items) sink.Add(entry);
   }
 };
 

@@ -3,7 +3,6 @@
 #include <cwchar>
 #include <memory>
 
-#include "platform/DirSource.h"
 #include "text/WideNames.h"
 
 namespace tvx {
@@ -84,10 +83,10 @@ namespace {
 // (its short name where the code page cannot hold it), and its long name
 // beside a short one, which patterns match.
 void AddNames(const std::wstring& dir, std::wstring_view wide, const TextCodec& codec,
-              Listing& listing, Listing::Item& item) {
+              Listing& listing, RawEntry& entry) {
   std::string name, longName;
   bool askedShort = false;
-  item.inexact = !NameForOutput(
+  entry.Inexact = !NameForOutput(
       wide,
       [&codec](std::wstring_view text, std::string& out) { return codec.AppendExact(text, out); },
       [&] {
@@ -96,37 +95,30 @@ void AddNames(const std::wstring& dir, std::wstring_view wide, const TextCodec& 
         return ShortName(dir, wide);
       },
       name);
-  item.nameAt = listing.names.size();
-  item.nameLength = name.size();
-  listing.names += name;
-  if (askedShort && longName != name) {
-    item.longAt = listing.names.size();
-    item.longLength = longName.size();
-    listing.names += longName;
-  }
+  entry.Name = listing.names.Store(name);
+  if (askedShort && longName != name) entry.LongName = listing.names.Store(longName);
 }
 
-void AddFacts(const WIN32_FIND_DATAW& data, bool withDetails, Listing::Item& item) {
+void AddFacts(const WIN32_FIND_DATAW& data, bool withDetails, RawEntry& entry) {
   const DWORD attributes = data.dwFileAttributes;
-  item.isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  item.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
-  item.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
-  item.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  item.archive = (attributes & FILE_ATTRIBUTE_ARCHIVE) != 0;
+  entry.IsDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  entry.Hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+  entry.System = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+  entry.ReadOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  entry.Archive = (attributes & FILE_ATTRIBUTE_ARCHIVE) != 0;
   // Junctions and directory symbolic links: entering them could loop.
-  item.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  entry.IsLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   if (!withDetails) return;
-  if (!item.isDir) {
-    item.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (!entry.IsDir) {
+    entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
-  item.time = ToLocalDateTime(data.ftLastWriteTime);
+  entry.DateTime = ToLocalDateTime(data.ftLastWriteTime);
 }
 
 }  // namespace
 
 void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& codec,
                  Listing& listing) {
-  listing.Clear();
   WIN32_FIND_DATAW data;
   FindHandle find = StartFind(dir + L"*", data);
   if (!find) {
@@ -138,16 +130,15 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
   do {
     if (IsDotOrDotDot(data.cFileName)) continue;
     const std::wstring_view wide(data.cFileName, std::wcslen(data.cFileName));
-    Listing::Item item{};
-    AddNames(dir, wide, codec, listing, item);
-    AddFacts(data, withDetails, item);
-    if (item.isDir && !item.isLink) {
-      // Entered by this name, which the shown one may only stand in for.
-      item.wideAt = listing.wides.size();
-      item.wideLength = wide.size();
-      listing.wides += wide;
+    RawEntry entry;
+    AddNames(dir, wide, codec, listing, entry);
+    AddFacts(data, withDetails, entry);
+    // Entered by its UTF-16 name, which the shown one may only stand in
+    // for. Two inexact names may read alike: the first keeps it.
+    if (entry.IsDir && !entry.IsLink) {
+      listing.subdirectories.emplace(std::string(entry.Name), std::wstring(wide));
     }
-    listing.items.push_back(item);
+    listing.items.push_back(entry);
   } while (FindNextFileW(find.get(), &data));
   const DWORD error = GetLastError();
   if (error != ERROR_NO_MORE_FILES) listing.error = error;

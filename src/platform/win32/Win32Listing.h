@@ -8,47 +8,28 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
-#include "text/Locale.h"
 #include "WideText.h"
+#include "platform/DirSource.h"
+#include "text/Locale.h"
+#include "text/NameArena.h"
 
 namespace tvx {
 
+// One directory's entries as the walk will be told them, and the UTF-16
+// names of its subdirectories by the names the walk is given for them.
 struct Listing {
-  struct Item {
-    std::size_t nameAt, nameLength;  // into names
-    std::size_t wideAt, wideLength;  // into wides, for subdirectories to enter
-    std::size_t longAt, longLength;  // into names: the long name a short one stands for
-    bool isDir, isLink, inexact;
-    bool hidden, system, readOnly, archive;
-    std::uint64_t size;
-    TDateTime time;
-  };
-  std::string names;
-  std::wstring wides;
-  std::vector<Item> items;
+  // Small blocks: hundreds of listings may be held at once.
+  NameArena names{std::size_t{1} << 12};
+  std::vector<RawEntry> items;
+  std::unordered_map<std::string, std::wstring> subdirectories;
   DWORD error = 0;  // why the directory could not be read, when it could not
-
-  std::string_view Name(const Item& item) const {
-    return std::string_view(names).substr(item.nameAt, item.nameLength);
-  }
-  std::string_view LongName(const Item& item) const {
-    return std::string_view(names).substr(item.longAt, item.longLength);
-  }
-  std::wstring_view Wide(const Item& item) const {
-    return std::wstring_view(wides).substr(item.wideAt, item.wideLength);
-  }
-  void Clear() {
-    names.clear();
-    wides.clear();
-    items.clear();
-    error = 0;
-  }
 };
 
-// Reads dir (a full path in the extended form, ending in "\") into listing,
-// "." and ".." left out; when it cannot be read, error says why.
+// Reads dir (a full path in the extended form, ending in "\") into listing
+// (empty), "." and ".." left out; when it cannot be read, error says why.
 void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& codec,
                  Listing& listing);
 
