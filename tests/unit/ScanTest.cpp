@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "walk/Choice.h"
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
 #include "ListedNames.h"
+#include "walk/Choice.h"
 #include "walk/Order.h"
 #include "walk/Scan.h"
 
@@ -307,19 +307,33 @@ TEST(ScanTest, VeryDeepTreeNeedsNoDeepRecursion) {
             std::string("/deep/").size() + 2 * (depth - 1));
 }
 
+// The walk winds its names back as it leaves each directory; the list keeps
+// copies, so the names of a directory left stay when the next one's are
+// read into the same place (over 1 MiB each, so blocks are reused too).
 TEST(ScanTest, ManyEntriesAndLongNamesSurviveTheArena) {
   FakePlatform p;
   std::vector<FakeEntry> entries;
   for (int i = 0; i < 10000; ++i) entries.push_back({"name" + std::to_string(i)});
   entries.push_back({std::string(400000, 'x')});
   entries.push_back({"after"});
+  entries.push_back({"s", true});
+  entries.push_back({"t", true});
   p.AddDir("/many/", entries);
+  for (const char* sub : {"s", "t"}) {
+    std::vector<FakeEntry> inner;
+    for (int i = 0; i < 6000; ++i)
+      inner.push_back({sub + std::string(200, '.') + std::to_string(i)});
+    p.AddDir(std::string("/many/") + sub + "/", inner);
+  }
   EntryList list;
-  ScanDirectory(p, "/many", list, false, false);
-  ASSERT_EQ(list.Count(), 10002u);
+  ScanDirectory(p, "/many", list, true, false);
+  ASSERT_EQ(list.Count(), 22004u);
   EXPECT_EQ(list[9999].Name(), "name9999");
   EXPECT_EQ(list[10000].Name().size(), 400000u);
   EXPECT_EQ(list[10001].Name(), "after");
+  EXPECT_EQ(list[10003].Name(), "s" + std::string(200, '.') + "0");
+  EXPECT_EQ(list[16002].Name(), "s" + std::string(200, '.') + "5999");
+  EXPECT_EQ(list[16004].Name(), "t" + std::string(200, '.') + "0");
 }
 
 // Streamed, the list keeps only the directories on the walk's path: each
