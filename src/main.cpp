@@ -11,13 +11,16 @@
 //   Messages   every text shown besides listings, in English and Japanese
 //   Failure    the failures that end a run, and the warnings
 //   WideNames  UTF-16 names to 8-bit text, exactly or by their short name
+//   NameArena  names kept in blocks, freed all at once or back to a mark
 // platform/  the operating-system boundary, as narrow interfaces: the
 //            directories and threads (DirSource.h), the console (Streams.h),
 //            the system's facts (SystemFacts.h), the command line
 //            (Platform.h); posix/ and win32/ implement them
 // walk/      the scan
-//   EntryList  the entries a walk lists, and the directories they are in
-//   Scan       the pre-order directory scan, its progress and its observer
+//   EntryList  the entries a walk lists (copies of what it is given), and
+//              the directories they are in
+//   Scan       the pre-order directory scan, its progress and its observer;
+//              it owns the names of the directories on its path
 //   WalkEngine enters and reads the scan's directories in its order, reading
 //              ahead on threads within one budget (WalkReaders.cpp the
 //              readers' side; WalkQueue what they take next, within the
