@@ -18,15 +18,15 @@ char* CopyInto(char* at, std::string_view name) {
 
 const char* NameArena::Store(std::string_view name) {
   // Names hold no zero byte on any system; one would cut the stored name short.
-  if (name.size() >= (std::size_t{1} << 20)) throw LimitFailure();
+  if (name.size() > kLongest) throw LimitFailure();
   const std::size_t size = name.size() + 1;
   if (size > block_ / 4) {
     // A rare long name gets a block of its own so the shared block is not wasted.
-    large_.push_back(std::make_unique<char[]>(size));
+    large_.push_back(std::make_unique_for_overwrite<char[]>(size));
     return CopyInto(large_.back().get(), name);
   }
   if (block_ - used_ < size) {
-    blocks_.push_back(spare_ ? std::move(spare_) : std::make_unique<char[]>(block_));
+    blocks_.push_back(spare_ ? std::move(spare_) : std::make_unique_for_overwrite<char[]>(block_));
     used_ = 0;
   }
   char* at = CopyInto(blocks_.back().get() + used_, name);

@@ -26,10 +26,9 @@ namespace {
 
 // The entry name as the kernel reports it, its type as the directory read
 // gave it, with what a stat told (st, when it is not null): its size and
-// time only when details were asked for.
-RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st, bool withDetails) {
-  // Read on the readers' threads and the walk's: a clock each.
-  thread_local LocalClock clock;
+// time only where details were asked for, by clock.
+RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st,
+               LocalClock* clock) {
   RawEntry entry;
   entry.Name = name;
   if (st) type = S_ISDIR(st->st_mode) ? DT_DIR : S_ISLNK(st->st_mode) ? DT_LNK : DT_REG;
@@ -39,10 +38,19 @@ RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st,
   if (!st) return entry;
   // What "read-only" means here: the owner may not write it.
   entry.ReadOnly = (st->st_mode & S_IWUSR) == 0;
-  if (!withDetails) return entry;
+  if (!clock) return entry;
   if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st->st_size);
-  entry.DateTime = clock.Convert(st->st_mtime);
+  entry.DateTime = clock->Convert(st->st_mtime);
   return entry;
+}
+
+// How many records a batch of got bytes holds: room made for them at once.
+std::size_t Records(const char* batch, long got) {
+  std::size_t count = 0;
+  for (long pos = 0; pos < got; ++count) {
+    pos += reinterpret_cast<const LinuxDirent64*>(batch + pos)->d_reclen;
+  }
+  return count;
 }
 
 }  // namespace
@@ -50,12 +58,16 @@ RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st,
 void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& out) {
   out.Clear();
   out.readable = true;
+  // A clock for each thread that reads: the readers and the walk.
+  thread_local LocalClock clock;
+  LocalClock* const details = withDetails ? &clock : nullptr;
   for (;;) {
     long got = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
     // A read that fails part way (a device or a server error, a directory
     // removed meanwhile) must not pass for the end of a shorter listing.
     if (got < 0) out.error = errno;
     if (got <= 0) break;
+    out.items.reserve(out.items.size() + Records(buffer.data(), got));
     for (long pos = 0; pos < got;) {
       auto* d = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);
       pos += d->d_reclen;
@@ -64,8 +76,7 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& o
       struct stat st;
       const bool asked = withDetails || d->d_type == DT_UNKNOWN;
       const bool told = asked && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-      out.items.push_back(
-          Entry(out.names.Store(name), d->d_type, told ? &st : nullptr, withDetails));
+      out.items.push_back(Entry(out.names.Store(name), d->d_type, told ? &st : nullptr, details));
     }
   }
 }
