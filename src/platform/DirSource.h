@@ -16,8 +16,8 @@
 namespace tvx {
 
 // One entry as a directory read reports it, and as a listing holds it until
-// then. Name and LongName point into the listing's own names and are valid
-// only during the callback.
+// then. Name and LongName point into the listing's own names, each followed
+// by a zero byte, and stay there as long as the listing.
 struct RawEntry {
   std::string_view Name;
   // The entry's own long name, as far as the code page can write it, when

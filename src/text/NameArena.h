@@ -20,8 +20,11 @@ class NameArena {
     std::size_t blocks, used, large;
   };
 
+  // The longest name kept: no system has one so long.
+  static constexpr std::size_t kLongest = (std::size_t{1} << 20) - 1;
+
   // A copy of name, followed by a zero byte. Raises LimitFailure for a name
-  // of a megabyte: no system has one.
+  // longer than kLongest.
   const char* Store(std::string_view name);
   Mark Here() const { return {blocks_.size(), used_, large_.size()}; }
   void Rewind(const Mark& mark);

@@ -82,9 +82,8 @@ const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t 
   }
   TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
   entry = given;
-  const std::string_view name(given.NameData, nameLength);
-  if (!consumer_) entry.NameData = names_.Store(name);
-  const bool control = UnwritableOnALine(name);
+  if (!consumer_) entry.NameData = names_.Store({given.NameData, nameLength});
+  const bool control = UnwritableOnALine({entry.NameData, nameLength});
   entry.DirAndFlag =
       (given.DirAndFlag & ~(TTarvixFileInfo::kIndexMask | TTarvixFileInfo::kControlFlag)) |
       dirIndex | (control ? TTarvixFileInfo::kControlFlag : 0);

@@ -8,16 +8,17 @@
 #include <string_view>
 #include <vector>
 
-#include "text/NameArena.h"
 #include "text/Locale.h"
+#include "text/NameArena.h"
 #include "text/Paths.h"
 
 namespace tvx {
 
 // One entry. Records are compact, as trees of millions of entries are
-// common: 24 bytes each. The name lives zero-terminated in an arena (the
-// walk's while it reads, the list's once kept), the directory it was found
-// in is shared by its siblings and told by the list, and the time is
+// common: 24 bytes each. The name lives zero-terminated elsewhere (in the
+// directory's listing while the walk is in it, in the list once kept), the
+// directory it was found in is shared by its siblings and told by the list,
+// and the time is
 // kept in 2-second units (the DOS date and time that listings show have no
 // finer resolution) from 30 December 1899 up to the year 2171, earlier and
 // later times being held at those ends, with a flag for an odd second.

@@ -8,6 +8,7 @@
 #include "WalkEngine.h"
 #include "platform/DirSource.h"
 #include "text/Failure.h"
+#include "text/NameArena.h"
 
 namespace tvx {
 
@@ -31,8 +32,9 @@ bool Enters(const RawEntry& e, std::uint32_t level, const Choice& choice) {
 
 // One directory's entries, read whole before any of its subdirectories is
 // entered, so the walk needs no more than the entries of the directories on
-// the current path. Names go into the walk's arena, as they are. Only what is
-// listed, or entered, is kept: the filters decide as it is read.
+// the current path. Names stay in the directory's listing, which the engine
+// holds until the walk leaves it. Only what is listed, or entered, is kept:
+// the filters decide as it is read.
 struct Batch : EntrySink {
   // An entry read, and what the walk will do with it.
   struct Item {
@@ -44,9 +46,8 @@ struct Batch : EntrySink {
     bool peek;     // pending and not entered: read only to know whether empty
     std::string_view Name() const { return {entry.NameText(), nameLength}; }
   };
-  Batch(NameArena& names, const WalkRules& rules) : names(&names), rules(&rules) {}
+  explicit Batch(const WalkRules& rules) : rules(&rules) {}
 
-  NameArena* names;
   const WalkRules* rules;
   std::uint32_t level = 1;  // of the entries read: 1 for the scanned directory's own
   std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
@@ -58,6 +59,8 @@ struct Batch : EntrySink {
   void Add(const RawEntry& e) override {
     ++seen;
     if (countOnly) return;
+    // Found as the directory is read, so that the failure names it.
+    if (e.Name.size() > NameArena::kLongest) throw LimitFailure();
     const Choice& choice = rules->choice;
     const std::string_view own = e.LongName.empty() ? e.Name : e.LongName;
     if (choice.HasPathPatterns()) {
@@ -75,13 +78,13 @@ struct Batch : EntrySink {
     items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), enter, listed, pending,
                      pending && !enter});
   }
-  TTarvixFileInfo Record(const RawEntry& e) {
+  static TTarvixFileInfo Record(const RawEntry& e) {
     using Info = TTarvixFileInfo;
     const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
                                 (e.ReadOnly ? Info::kReadOnly : 0) |
                                 (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
-    return Info(names->Store(e.Name), size, e.DateTime, e.IsDir, e.Inexact, attributes);
+    return Info(e.Name.data(), size, e.DateTime, e.IsDir, e.Inexact, attributes);
   }
   void Sort() {
     if (rules->order)
@@ -133,8 +136,7 @@ std::vector<std::string> ForecastEntered(const WalkRules& rules, DirListing& lis
 // A directory being walked: where the engine has it, its batch and how far
 // it has been emitted. Frames are reused level by level, with their buffers.
 struct Frame {
-  Frame(NameArena& names, const WalkRules& rules) : batch(names, rules) {}
-  NameArena::Mark names{};       // the walk's arena before this directory's names
+  explicit Frame(const WalkRules& rules) : batch(rules) {}
   EntryList::PathMark listed{};  // the list before this directory
   WalkEngine::Dir* dir = nullptr;
   std::uint32_t dirIndex = 0;
@@ -206,7 +208,6 @@ class Walker {
   void Step(Frame& frame) {
     if (frame.next == frame.batch.items.size()) {
       engine_.Leave(*frame.dir);
-      names_.Rewind(frame.names);
       list_.Rewind(frame.listed);
       --depth_;
       return;
@@ -234,7 +235,7 @@ class Walker {
   // parent, and pushes its frame. A failure names the directory; one that
   // cannot be entered or read is left out when onSkipped is given.
   void Open(Frame* parent, const Batch::Item* item) {
-    if (depth_ == stack_.size()) stack_.push_back(std::make_unique<Frame>(names_, rules_));
+    if (depth_ == stack_.size()) stack_.push_back(std::make_unique<Frame>(rules_));
     Frame& frame = *stack_[depth_];
     Prepare(frame, parent, item);
     const auto where = [&] {
@@ -284,7 +285,6 @@ class Walker {
       frame.dir = nullptr;
       frame.batch.Clear();
     }
-    names_.Rewind(stack_[at]->names);
     list_.Rewind(stack_[at]->listed);
     depth_ = at;
   }
@@ -300,7 +300,6 @@ class Walker {
       frame.batch.relativeDir += Separator(platform_.Style());
     }
     frame.next = 0;
-    frame.names = names_.Here();
     frame.listed = list_.Mark();
     frame.dir = nullptr;  // stays so when it cannot be entered
     if (rules_.observer) rules_.observer->BeforeRead();
@@ -326,7 +325,6 @@ class Walker {
   const SkippedDirectory& onSkipped_;
   WalkProgress* progress_;
   WalkEngine engine_;
-  NameArena names_;  // of the batches on the walk's path
   std::vector<std::unique_ptr<Frame>> stack_;
   std::size_t depth_ = 0;
   std::uint64_t total_ = 0;

@@ -34,6 +34,8 @@ struct WalkEngine::Dir {
   // the directory (kReading).
   std::unique_ptr<Opened> handle;
   std::unique_ptr<DirListing> listing;
+  // The walk's: the listing it was told, whose names it keeps until it leaves.
+  std::unique_ptr<DirListing> reported;
   std::exception_ptr failure;  // of entering it
   bool retry = false;          // a reader could not: the walk does it itself
   bool held = false;           // its listing counts against the budget

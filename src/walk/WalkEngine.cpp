@@ -216,12 +216,12 @@ WalkEngine::Dir& WalkEngine::Enter(Dir& parent, std::string_view name) {
 }
 
 void WalkEngine::Read(Dir& dir, EntrySink& sink) {
-  std::unique_ptr<DirListing> listing = std::move(dir.listing);
-  if (!listing) {
+  dir.reported = std::move(dir.listing);
+  if (!dir.reported) {
     EnsureOpen(dir);
-    listing = platform_.Read(*dir.handle->handle, withDetails_);
+    dir.reported = platform_.Read(*dir.handle->handle, withDetails_);
   }
-  listing->Report(sink);
+  dir.reported->Report(sink);
 }
 
 void WalkEngine::WillEnter(Dir& dir, std::vector<std::string> names) {
@@ -292,6 +292,7 @@ void WalkEngine::Unplan(Dir& dir) {
 }
 
 void WalkEngine::Leave(Dir& dir) {
+  dir.reported.reset();
   Unplan(dir);
   {
     auto locked = Lock();

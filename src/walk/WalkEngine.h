@@ -51,7 +51,8 @@ class WalkEngine {
   // WillEnter, or, if the walk strays from that order, whichever it names.
   // Raises the failure to enter it.
   Dir& Enter(Dir& parent, std::string_view name);
-  // Reports dir's entries; raises ReadFailure when it cannot be read.
+  // Reports dir's entries, whose names stay where they are until the walk
+  // leaves dir; raises ReadFailure when it cannot be read.
   void Read(Dir& dir, EntrySink& sink);
   // Lets readers read beyond the directories handed over so far: what a
   // reader reads, it plans by forecast, and reads ahead in turn.

@@ -307,9 +307,8 @@ TEST(ScanTest, VeryDeepTreeNeedsNoDeepRecursion) {
             std::string("/deep/").size() + 2 * (depth - 1));
 }
 
-// The walk winds its names back as it leaves each directory; the list keeps
-// copies, so the names of a directory left stay when the next one's are
-// read into the same place (over 1 MiB each, so blocks are reused too).
+// The walk lets each directory's listing go as it leaves it; the list keeps
+// copies of the names, so the names of a directory left stay.
 TEST(ScanTest, ManyEntriesAndLongNamesSurviveTheArena) {
   FakePlatform p;
   std::vector<FakeEntry> entries;
