@@ -19,12 +19,13 @@
 // walk/      the scan
 //   EntryList  the entries a walk lists (copies of what it is given), and
 //              the directories they are in
-//   Scan       the pre-order directory scan, its progress and its observer;
-//              it owns the names of the directories on its path
+//   Scan       the pre-order directory scan, its progress and its observer
 //   WalkEngine enters and reads the scan's directories in its order, reading
 //              ahead on threads within one budget (WalkReaders.cpp the
 //              readers' side; WalkQueue what they take next, within the
-//              budget; WalkCache the directories held open)
+//              budget; WalkCache the directories held open); it holds the
+//              listings of the directories on the walk's path, their names
+//              the walk's until it leaves them
 //   Choice, Order, TopN  the filters, the orders, and the best n of a tree
 // lines/     what a run writes
 //   Options    the run state the command line fills
