@@ -36,6 +36,9 @@
 //   kDone:    written, published by the unlock; the walk waits on slotDone_
 //             for a kReading child and then owns everything.
 //   kTaken:   the walk's alone.
+//   reported: the walk's always. Read moves the listing there and reports
+//             it; the names the walk was told stay in it until Leave, so
+//             the walk copies none of them (the entry list keeps copies).
 //
 // How a listing is handed over. The reader writes the child's fields with
 // no lock held, then marks it kDone under the lock; the walk reads them only
