@@ -6,6 +6,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "LocalClock.h"
 
 namespace tvx {
@@ -67,7 +69,11 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& o
     // removed meanwhile) must not pass for the end of a shorter listing.
     if (got < 0) out.error = errno;
     if (got <= 0) break;
-    out.items.reserve(out.items.size() + Records(buffer.data(), got));
+    const std::size_t needed = out.items.size() + Records(buffer.data(), got);
+    // Doubling at least: a big directory comes in many batches.
+    if (needed > out.items.capacity()) {
+      out.items.reserve(std::max(needed, 2 * out.items.capacity()));
+    }
     for (long pos = 0; pos < got;) {
       auto* d = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);
       pos += d->d_reclen;
