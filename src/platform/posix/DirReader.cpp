@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "LocalClock.h"
+#include "PosixErrors.h"
 
 namespace tvx {
 
@@ -57,9 +58,7 @@ std::size_t Records(const char* batch, long got) {
 
 }  // namespace
 
-void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& out) {
-  out.Clear();
-  out.readable = true;
+void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, HeldListing& out) {
   // A clock for each thread that reads: the readers and the walk.
   thread_local LocalClock clock;
   LocalClock* const details = withDetails ? &clock : nullptr;
@@ -67,7 +66,7 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, Listing& o
     long got = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
     // A read that fails part way (a device or a server error, a directory
     // removed meanwhile) must not pass for the end of a shorter listing.
-    if (got < 0) out.error = errno;
+    if (got < 0) out.failure = MapErrno(errno);
     if (got <= 0) break;
     const std::size_t needed = out.items.size() + Records(buffer.data(), got);
     // Doubling at least: a big directory comes in many batches.

@@ -29,23 +29,6 @@ class PosixDir final : public DirHandle {
   int openError_;  // errno when it could be entered but not opened
 };
 
-class PosixListing final : public DirListing {
- public:
-  Listing listing;
-
-  std::size_t Count() const override { return listing.items.size(); }
-  bool HasSubdirectories() const override {
-    for (const RawEntry& entry : listing.items) {
-      if (entry.IsDir) return true;
-    }
-    return false;
-  }
-  void Report(EntrySink& sink) override {
-    if (listing.error != 0) throw ReadFailure(MapErrno(listing.error));
-    for (const RawEntry& entry : listing.items) sink.Add(entry);
-  }
-};
-
 // The descriptor of a directory that could be entered; out of descriptors is
 // no fault of the directory.
 std::unique_ptr<DirHandle> Opened(int fd) {
@@ -71,16 +54,14 @@ std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view n
 
 std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails) {
   auto& dir = static_cast<PosixDir&>(handle);
-  auto read = std::make_unique<PosixListing>();
+  auto read = std::make_unique<HeldListing>();
   if (dir.Fd() < 0) {
-    read->listing.error = dir.OpenError();
+    read->failure = MapErrno(dir.OpenError());
     return read;
   }
   // One scratch buffer per thread that reads.
   thread_local std::vector<char> buffer(1 << 16);
-  ReadListing(dir.Fd(), withDetails, buffer, read->listing);
-  // The system gave no reason for what it did not read: nothing to report.
-  if (!read->listing.readable) read->listing.Clear();
+  ReadListing(dir.Fd(), withDetails, buffer, *read);
   return read;
 }
 

@@ -55,23 +55,6 @@ std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec&
   return found == dir.subdirectories.end() ? std::wstring() : found->second;
 }
 
-class Win32DirListing final : public DirListing {
- public:
-  Listing listing;
-
-  std::size_t Count() const override { return listing.items.size(); }
-  bool HasSubdirectories() const override {
-    for (const RawEntry& entry : listing.items) {
-      if (entry.IsDir && !entry.IsLink) return true;
-    }
-    return false;
-  }
-  void Report(EntrySink& sink) override {
-    if (listing.error != 0) throw ReadFailure(static_cast<int>(listing.error));
-    for (const RawEntry& entry : listing.items) sink.Add(entry);
-  }
-};
-
 std::unique_ptr<DirHandle> Entered(std::wstring path) {
   const DWORD error = EnterError(path);
   if (error != 0) throw IoFailure(static_cast<int>(error));
@@ -105,9 +88,9 @@ std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& handle, bool withDetails,
                                          const TextCodec& codec) {
   const RealFileSystem real;
   auto& dir = static_cast<Win32Dir&>(handle);
-  auto read = std::make_unique<Win32DirListing>();
-  ReadListing(dir.path, withDetails, codec, read->listing);
-  Learn(dir, read->listing);
+  auto read = std::make_unique<Listing>();
+  ReadListing(dir.path, withDetails, codec, *read);
+  Learn(dir, *read);
   return read;
 }
 

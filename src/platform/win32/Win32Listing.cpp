@@ -124,7 +124,9 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
   if (!find) {
     // A drive's root holds no "." or "..": an empty one finds nothing.
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) listing.error = error;
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
+      listing.failure = static_cast<int>(error);
+    }
     return;
   }
   do {
@@ -141,7 +143,7 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
     listing.items.push_back(entry);
   } while (FindNextFileW(find.get(), &data));
   const DWORD error = GetLastError();
-  if (error != ERROR_NO_MORE_FILES) listing.error = error;
+  if (error != ERROR_NO_MORE_FILES) listing.failure = static_cast<int>(error);
 }
 
 DWORD EnterError(const std::wstring& dir) {

@@ -12,24 +12,19 @@
 #include <vector>
 
 #include "WideText.h"
-#include "platform/DirSource.h"
+#include "platform/HeldListing.h"
 #include "text/Locale.h"
-#include "text/NameArena.h"
 
 namespace tvx {
 
 // One directory's entries as the walk will be told them, and the UTF-16
 // names of its subdirectories by the names the walk is given for them.
-struct Listing {
-  // Small blocks: hundreds of listings may be held at once.
-  NameArena names{std::size_t{1} << 12};
-  std::vector<RawEntry> items;
+struct Listing : HeldListing {
   std::unordered_map<std::string, std::wstring> subdirectories;
-  DWORD error = 0;  // why the directory could not be read, when it could not
 };
 
 // Reads dir (a full path in the extended form, ending in "\") into listing
-// (empty), "." and ".." left out; when it cannot be read, error says why.
+// (empty), "." and ".." left out; when it cannot be read, failure says why.
 void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& codec,
                  Listing& listing);
 
