@@ -129,44 +129,32 @@ class WordFailure : public Failure {
   TextOf text_;
 };
 
+// A WordFailure of one text, a type of its own so that it can be caught.
+template <WordFailure::TextOf text>
+class WordFailureOf : public WordFailure {
+ public:
+  explicit WordFailureOf(std::string what) : WordFailure(text, std::move(what)) {}
+};
+
 // An entry whose name the output's code page cannot hold and that has no
 // short name: LIST would write "?" for its missing characters.
-class InexactNameFailure : public WordFailure {
- public:
-  explicit InexactNameFailure(std::string shownPath)
-      : WordFailure(InexactNameText, std::move(shownPath)) {}
-};
+using InexactNameFailure = WordFailureOf<InexactNameText>;
 
 // An entry whose name holds a control byte (or on Windows a character no
 // Windows name holds): on one line it would break the line, or name another
 // file. /0 writes it.
-class ControlNameFailure : public WordFailure {
- public:
-  explicit ControlNameFailure(std::string path) : WordFailure(ControlNameText, std::move(path)) {}
-};
+using ControlNameFailure = WordFailureOf<ControlNameText>;
 
 // An option whose value is missing, malformed or out of range; it names the
 // option as typed, and ends the run before anything is scanned.
-class InvalidValueFailure : public WordFailure {
- public:
-  explicit InvalidValueFailure(std::string typed)
-      : WordFailure(InvalidValueText, std::move(typed)) {}
-};
+using InvalidValueFailure = WordFailureOf<InvalidValueText>;
 
 // A parameter that begins with "/" and names no option: a typo must never
 // widen a batch, so the run ends before the scan.
-class UnknownOptionFailure : public WordFailure {
- public:
-  explicit UnknownOptionFailure(std::string typed)
-      : WordFailure(UnknownOptionText, std::move(typed)) {}
-};
+using UnknownOptionFailure = WordFailureOf<UnknownOptionText>;
 
 // Not a failure: the warning for a parameter after the directory that is no
 // option at all, which the run then ignores.
-class UnexpectedParameterWarning : public WordFailure {
- public:
-  explicit UnexpectedParameterWarning(std::string typed)
-      : WordFailure(UnexpectedParameterText, std::move(typed)) {}
-};
+using UnexpectedParameterWarning = WordFailureOf<UnexpectedParameterText>;
 
 }  // namespace tvx

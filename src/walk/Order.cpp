@@ -12,31 +12,12 @@ std::vector<SortKey> ParseOrder(std::string_view value, const std::string& typed
       reversed = true;
       continue;
     }
-    SortKey key{SortBy::Name, reversed};
-    switch (c) {
-      case 'N':
-      case 'n':
-        key.By = SortBy::Name;
-        break;
-      case 'E':
-      case 'e':
-        key.By = SortBy::Extension;
-        break;
-      case 'S':
-      case 's':
-        key.By = SortBy::Size;
-        break;
-      case 'D':
-      case 'd':
-        key.By = SortBy::Date;
-        break;
-      case 'G':
-      case 'g':
-        key.By = SortBy::DirectoriesFirst;
-        break;
-      default:
-        throw InvalidValueFailure(typed);
-    }
+    // The letters in SortBy's order, either case.
+    constexpr std::string_view kLetters = "NESDGnesdg";
+    static_assert(static_cast<int>(SortBy::DirectoriesFirst) == 4);
+    const std::size_t at = kLetters.find(c);
+    if (at == std::string_view::npos) throw InvalidValueFailure(typed);
+    const SortKey key{static_cast<SortBy>(at % 5), reversed};
     keys.push_back(key);
     reversed = false;
   }

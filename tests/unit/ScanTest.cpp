@@ -58,6 +58,7 @@ TEST(ScanTest, OrderSortsEachDirectoryAndKeepsThePreOrder) {
       {"-SN", PathStyle::Posix, "a.Doc c a.txt b.txt B sub/ sub/y sub/z"},
       {"D", PathStyle::Posix, "c B a.Doc a.txt b.txt sub/ sub/y sub/z"},
       {"G-D", PathStyle::Posix, "sub/ sub/y sub/z B a.txt b.txt a.Doc c"},
+      {"g-d", PathStyle::Posix, "sub/ sub/y sub/z B a.txt b.txt a.Doc c"},  // either case
       {"-GE", PathStyle::Windows, "c a.Doc a.txt b.txt B sub/ sub/y sub/z"},
   };
   for (const Row& row : rows) {
