@@ -13,7 +13,8 @@
 //   WideNames  UTF-16 names to 8-bit text, exactly or by their short name
 //   NameArena  names kept in blocks, freed all at once or back to a mark
 // platform/  the operating-system boundary, as narrow interfaces: the
-//            directories and threads (DirSource.h), the console (Streams.h),
+//            directories and threads (DirSource.h, HeldListing.h the listing
+//            both systems' reads fill), the console (Streams.h),
 //            the system's facts (SystemFacts.h), the command line
 //            (Platform.h); posix/ and win32/ implement them
 // walk/      the scan
