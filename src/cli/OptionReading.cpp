@@ -1,9 +1,9 @@
 // Reading the command line by the option table, and the usage text it gives.
 #include <algorithm>
 
-#include "text/Failure.h"
-#include "lines/Macros.h"
 #include "OptionTable.h"
+#include "lines/Macros.h"
+#include "text/Failure.h"
 #include "text/Text.h"
 
 namespace tvx {

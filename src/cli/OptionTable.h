@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "text/Locale.h"
 #include "lines/Options.h"
+#include "text/Locale.h"
 #include "text/Paths.h"
 
 namespace tvx {

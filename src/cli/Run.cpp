@@ -4,18 +4,18 @@
 #include <functional>
 #include <new>
 
-#include "text/CommandLine.h"
-#include "lines/Commands.h"
-#include "text/Failure.h"
-#include "lines/Macros.h"
-#include "text/Messages.h"
 #include "OptionTable.h"
-#include "walk/Order.h"
+#include "lines/Commands.h"
+#include "lines/Macros.h"
 #include "lines/Output.h"
 #include "lines/OutputPace.h"
-#include "platform/Platform.h"
 #include "lines/Progress.h"
 #include "lines/Records.h"
+#include "platform/Platform.h"
+#include "text/CommandLine.h"
+#include "text/Failure.h"
+#include "text/Messages.h"
+#include "walk/Order.h"
 #include "walk/Scan.h"
 #include "walk/TopN.h"
 

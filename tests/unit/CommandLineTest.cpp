@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "text/CommandLine.h"
 #include "ShiftJis.h"
+#include "text/CommandLine.h"
 
 namespace tvx {
 namespace {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "lines/Commands.h"
 #include "DateTexts.h"
 #include "FakePlatform.h"
+#include "ShiftJis.h"
+#include "lines/Commands.h"
 #include "lines/Output.h"
 #include "lines/Records.h"
 #include "walk/Scan.h"
-#include "ShiftJis.h"
 
 namespace tvx::test {
 namespace {

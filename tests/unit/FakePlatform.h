@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "text/Failure.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixThreads.h"
+#include "text/Failure.h"
 
 namespace tvx::test {
 

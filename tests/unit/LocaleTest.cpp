@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "DateTexts.h"
-#include "text/Locale.h"
 #include "ShiftJis.h"
+#include "text/Locale.h"
 
 namespace tvx {
 

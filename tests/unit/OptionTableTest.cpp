@@ -7,10 +7,10 @@
 #include <set>
 #include <sstream>
 
-#include "text/Failure.h"
-#include "lines/Macros.h"
-#include "text/Messages.h"
 #include "cli/OptionTable.h"
+#include "lines/Macros.h"
+#include "text/Failure.h"
+#include "text/Messages.h"
 
 namespace tvx::test {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <deque>
 
-#include "text/Failure.h"
 #include "lines/Output.h"
 #include "platform/Platform.h"
+#include "text/Failure.h"
 
 namespace tvx::test {
 namespace {

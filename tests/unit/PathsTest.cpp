@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "text/Paths.h"
 #include "ShiftJis.h"
+#include "text/Paths.h"
 
 namespace tvx {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
-#include "lines/Progress.h"
-#include "cli/Run.h"
 #include "ShiftJis.h"
+#include "cli/Run.h"
+#include "lines/Progress.h"
 
 namespace tvx::test {
 namespace {

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "FakePlatform.h"
-#include "text/Messages.h"
-#include "cli/Run.h"
 #include "RunFixture.h"
+#include "cli/Run.h"
+#include "text/Messages.h"
 
 namespace tvx::test {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
-#include "text/Messages.h"
-#include "cli/Run.h"
 #include "RunFixture.h"
+#include "cli/Run.h"
+#include "text/Messages.h"
 
 namespace tvx::test {
 namespace {

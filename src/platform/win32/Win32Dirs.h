@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/DirSource.h"
 #include "WideText.h"
+#include "platform/DirSource.h"
 
 namespace tvx {
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "text/Paths.h"
-#include "platform/SystemFacts.h"
 #include "WideText.h"
+#include "platform/SystemFacts.h"
+#include "text/Paths.h"
 
 namespace tvx {
 

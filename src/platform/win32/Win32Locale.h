@@ -1,9 +1,9 @@
 // The user's date, time and number settings, read from the system in UTF-16.
 #pragma once
 
+#include "WideText.h"
 #include "text/Locale.h"
 #include "text/Text.h"
-#include "WideText.h"
 
 namespace tvx {
 

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "text/Failure.h"
 #include "platform/Streams.h"
+#include "text/Failure.h"
 
 namespace tvx {
 
