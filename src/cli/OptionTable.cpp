@@ -2,6 +2,7 @@
 #include "OptionTable.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "text/CommandLine.h"
 #include "text/Failure.h"
@@ -32,14 +33,25 @@ void ReadTop(const Uses& own, const OptionUses&, const OptionContext&, ListOptio
   }
 }
 
+// The first use of any of the rows of spellings, or null.
+const OptionUse* FirstUseOf(const OptionUses& all,
+                            std::initializer_list<std::string_view> spellings) {
+  for (std::string_view spelling : spellings) {
+    if (!all.Of(spelling).empty()) return &all.Of(spelling).front();
+  }
+  return nullptr;
+}
+
 void ReadRecords(const Uses& own, const OptionUses& all, const OptionContext&,
                  ListOptions& options) {
-  if (own.size() > 1) throw InvalidValueFailure(own[1].Typed);
+  // One form: the other beside it is a bad value, the same one again is not.
+  for (const OptionUse& use : own) {
+    if (use.Spelling != own[0].Spelling) throw InvalidValueFailure(use.Typed);
+  }
   options.Records = own[0].Spelling == 0 ? RecordForm::Json : RecordForm::Csv;
   // A record holds every field as it is: nothing shapes it into a line.
-  for (std::string_view line : {"/P", "/S", "/LINE", "/0"}) {
-    if (!all.Of(line).empty()) throw InvalidValueFailure(all.Of(line).front().Typed);
-  }
+  if (const OptionUse* line = FirstUseOf(all, {"/P", "/S", "/LINE", "/0"}))
+    throw InvalidValueFailure(line->Typed);
 }
 
 // The first value that is not empty, spelling by spelling, with its
@@ -64,17 +76,15 @@ void ReadSuffix(const Uses& own, const OptionUses&, const OptionContext& context
   options.Suffix = FirstValue(own, context);
 }
 
-// A template is the whole line: beside a prefix or suffix given a value, or
-// empty, it is a bad value.
+// A template is the whole line: beside a prefix or suffix (even an empty
+// one), or empty, it is a bad value; given more than once, the last counts.
 void ReadLine(const Uses& own, const OptionUses& all, const OptionContext& context,
               ListOptions& options) {
-  const OptionUse& line = own.back();
-  bool prefixOrSuffix = false;
-  for (std::string_view part : {"/P", "/S"}) {
-    for (const OptionUse& use : all.Of(part))
-      prefixOrSuffix |= use.Typed.find('=') != std::string::npos;
+  for (const OptionUse& use : own) {
+    if (use.Value.empty()) throw InvalidValueFailure(use.Typed);
   }
-  if (line.Value.empty() || prefixOrSuffix) throw InvalidValueFailure(line.Typed);
+  const OptionUse& line = own.back();
+  if (FirstUseOf(all, {"/P", "/S"})) throw InvalidValueFailure(line.Typed);
   options.HasLine = true;
   options.Line = ExpandEnvRefs(line.Value, context.Environment, context.Code);
 }

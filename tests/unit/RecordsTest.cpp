@@ -177,7 +177,7 @@ TEST(RecordsTest, CsvStatAndWindowsForm) {
 TEST(RecordsTest, LineOptionsBesideRecordsAreBadValues) {
   const std::vector<std::vector<std::string>> rows = {
       {"/JSON", "/P=rm"}, {"/S=x", "/CSV"},  {"/JSON", "/LINE=$SELF"}, {"/csv", "/0"},
-      {"/JSON", "/NUL"},  {"/JSON", "/CSV"}, {"/JSON", "/prefix=x"}};
+      {"/JSON", "/NUL"},  {"/JSON", "/CSV"}, {"/JSON", "/prefix=x"},   {"/P", "/JSON"}};
   for (const auto& row : rows) {
     FakePlatform p = RecordTree();
     std::vector<std::string> params = {"LIST", "/top"};
@@ -188,6 +188,10 @@ TEST(RecordsTest, LineOptionsBesideRecordsAreBadValues) {
     EXPECT_NE(got.error.find("<Invalid value> [" + bad + "]"), std::string::npos) << got.error;
     EXPECT_EQ(got.output, "") << bad;
   }
+  // The same form twice is that form.
+  FakePlatform once = RecordTree(), twice = RecordTree();
+  EXPECT_EQ(RunWith(twice, {"LIST", "/top", "/JSON", "/json"}).output,
+            RunWith(once, {"LIST", "/top", "/JSON"}).output);
 }
 
 }  // namespace

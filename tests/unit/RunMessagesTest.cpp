@@ -89,6 +89,12 @@ TEST(RunTest, EachMessageGoesToItsStream) {
        "<Invalid value> [/LINE:x $REL]\n"},
       {PathStyle::Posix, {"LIST", "/top", "/S=y", "/line=x"}, 1, "", "<Invalid value> [/line=x]\n"},
       {PathStyle::Posix, {"LIST", "/top", "/LINE="}, 1, "", "<Invalid value> [/LINE=]\n"},
+      {PathStyle::Posix,
+       {"LIST", "/top", "/LINE=", "/LINE=x"},
+       1,
+       "",
+       "<Invalid value> [/LINE=]\n"},
+      {PathStyle::Posix, {"LIST", "/top", "/LINE=x", "/P"}, 1, "", "<Invalid value> [/LINE=x]\n"},
       // Sorted, and sorted in reverse; a template alone; NUL-ended records.
       {PathStyle::Posix, {"LIST", "/top", "/O:-N", "/F"}, 0, "t\ns\nf\n", ""},
       {PathStyle::Posix, {"LIST", "/top", "/O:gn", "/LINE=mk $REL"}, 0, "mk s\nmk f\nmk t\n", ""},
