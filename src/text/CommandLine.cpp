@@ -76,16 +76,6 @@ std::string LookupValue(const std::vector<std::string>& lines, std::string_view 
   return {};
 }
 
-std::string GetSwitchValue(const std::vector<std::string>& params,
-                           std::initializer_list<std::string_view> spellings,
-                           const TextEquality& equal) {
-  for (std::string_view spelling : spellings) {
-    std::string value = LookupValue(params, spelling, equal);
-    if (!value.empty()) return value;
-  }
-  return {};
-}
-
 std::string ExpandEnvRefs(std::string_view text,
                           const std::function<std::string(std::string_view)>& getEnv,
                           const CodePage& code) {

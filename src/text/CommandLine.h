@@ -28,11 +28,6 @@ using TextEquality = std::function<bool(std::string_view, std::string_view)>;
 std::string LookupValue(const std::vector<std::string>& lines, std::string_view name,
                         const TextEquality& equal);
 
-// The first non-empty NAME=VALUE value among the parameters, spelling by spelling.
-std::string GetSwitchValue(const std::vector<std::string>& params,
-                           std::initializer_list<std::string_view> spellings,
-                           const TextEquality& equal);
-
 // Replaces every %NAME% whose variable has a non-empty value.
 std::string ExpandEnvRefs(std::string_view text,
                           const std::function<std::string(std::string_view)>& getEnv,

@@ -1,8 +1,8 @@
 // Parameter cutting and switch reading on arbitrary command lines.
 #include <cstdlib>
 
-#include "text/CommandLine.h"
 #include "FuzzInput.h"
+#include "text/CommandLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view line(reinterpret_cast<const char*>(data), size);
@@ -16,7 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (total > size) std::abort();
   std::size_t at = tvx::FindSwitch(params, {"/R", "/RECURSIVE"});
   if (at > params.size()) std::abort();
-  tvx::GetSwitchValue(params, {"/P", "/PREFIX"},
-                      [](std::string_view a, std::string_view b) { return a == b; });
+  tvx::LookupValue(params, "/P", [](std::string_view a, std::string_view b) { return a == b; });
   return 0;
 }

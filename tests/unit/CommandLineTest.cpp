@@ -128,33 +128,6 @@ TEST(CommandLineTest, LookupValue) {
   }
 }
 
-TEST(CommandLineTest, GetSwitchValue) {
-  struct Row {
-    const char* what;
-    Params params;
-    std::string expected;
-  };
-  // Spellings "/P" and "/PREFIX", compared ignoring case.
-  const std::vector<Row> rows = {
-      {"short spelling first", {"LIST", "C:\\", "/P=a", "/PREFIX=b"}, "a"},
-      {"empty short value falls to long", {"LIST", "C:\\", "/P=", "/PREFIX=b"}, "b"},
-      {"spelling order beats position", {"/PREFIX=b", "/P=a"}, "a"},
-      {"bare switch has no value", {"LIST", "C:\\", "/P"}, ""},
-      {"absent", {"LIST", "C:\\"}, ""},
-      {"first of two equal spellings", {"/P=a", "/P=b"}, "a"},
-      {"letter case of the name ignored", {"/prefix=copy"}, "copy"},
-      {"value keeps =", {"/P=set X=1"}, "set X=1"},
-      {"value keeps blanks and case", {"/P=Echo  $SELF"}, "Echo  $SELF"},
-      {"both empty", {"/P=", "/PREFIX="}, ""},
-  };
-  const TextEquality ignoring = [](std::string_view a, std::string_view b) {
-    return EqualIgnoringAsciiCase(a, b);
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(GetSwitchValue(row.params, {"/P", "/PREFIX"}, ignoring), row.expected) << row.what;
-  }
-}
-
 TEST(CommandLineTest, ExpandEnvRefs) {
   const std::map<std::string, std::string, std::less<>> env = {
       {"USERNAME", "alice"},

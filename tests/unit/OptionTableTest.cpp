@@ -95,6 +95,36 @@ std::set<std::string> Named(const std::string& text) {
   return out;
 }
 
+TEST(OptionTableTest, PrefixIsTheFirstValueSpellingBySpelling) {
+  struct Row {
+    const char* what;
+    std::vector<std::string> options;  // after "LIST C:\"
+    std::string expected;
+  };
+  const std::vector<Row> rows = {
+      {"short spelling first", {"/P=a", "/PREFIX=b"}, "a"},
+      {"empty short value falls to long", {"/P=", "/PREFIX=b"}, "b"},
+      {"spelling order beats position", {"/PREFIX=b", "/P=a"}, "a"},
+      {"bare switch has no value", {"/P"}, ""},
+      {"absent", {}, ""},
+      {"first of two equal spellings", {"/P=a", "/P=b"}, "a"},
+      {"letter case of the name ignored", {"/prefix=copy"}, "copy"},
+      {"value keeps =", {"/P=set X=1"}, "set X=1"},
+      {"value keeps blanks and case", {"/P=Echo  $SELF"}, "Echo  $SELF"},
+      {"both empty", {"/P=", "/PREFIX="}, ""},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> params = {"LIST", "C:\\"};
+    params.insert(params.end(), row.options.begin(), row.options.end());
+    ListOptions options;
+    ReadOptions(params,
+                {0, PathStyle::Windows, CodePage::SingleByte(),
+                 [](std::string_view) { return std::string(); }},
+                options);
+    EXPECT_EQ(options.Prefix, row.expected) << row.what;
+  }
+}
+
 TEST(OptionTableTest, UsageReadmeAndManualNameTheTableExactly) {
   std::set<std::string> table;
   for (const OptionRow& row : OptionTable()) {
