@@ -53,7 +53,7 @@ struct Batch : EntrySink {
   std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
   std::string path;         // scratch: an entry's path below the scanned directory
   std::vector<Item> items;
-  std::size_t seen = 0;    // entries read, chosen or not
+  std::size_t seen = 0;    // entries read, chosen or not; 1 at least if unreadable
   bool countOnly = false;  // the directory is read only to know whether it is empty
 
   void Add(const RawEntry& e) override {
@@ -315,7 +315,9 @@ class Walker {
       frame.batch.Sort();
     } catch (const ReadFailure&) {
       if (onSkipped_) throw;
-      frame.batch.Clear();  // adds nothing, as an empty directory would
+      frame.batch.Clear();  // adds nothing, as an empty directory would,
+      // yet is not known to be empty: /A:E must not take it for one.
+      frame.batch.seen = std::max<std::size_t>(frame.batch.seen, 1);
     }
   }
 

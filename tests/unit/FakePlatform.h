@@ -111,6 +111,7 @@ class FakePlatform : public Platform {
   struct Listing : DirListing {
     std::vector<FakeEntry> entries;
     int failure = 0;
+    bool partial = true;  // with a failure: one entry reported before it
     bool withDetails = false;
     std::size_t Count() const override { return entries.size(); }
     bool HasSubdirectories() const override {
@@ -119,7 +120,7 @@ class FakePlatform : public Platform {
     }
     void Report(EntrySink& sink) override {
       if (failure != 0) {
-        sink.Add(RawEntry{"read before the failure"});
+        if (partial) sink.Add(RawEntry{"read before the failure"});
         throw ReadFailure(failure);
       }
       for (const FakeEntry& e : entries) {
@@ -170,6 +171,7 @@ class FakePlatform : public Platform {
     if (!threads) outputAtRead.push_back(out.text);
     if (auto it = readFailures.find(dir); it != readFailures.end()) {
       listing->failure = it->second;
+      listing->partial = !readsFailAtOnce;
       return listing;
     }
     if (withDetails) ++detailedReads;
@@ -208,6 +210,7 @@ class FakePlatform : public Platform {
 
   std::map<std::string, std::vector<FakeEntry>> tree;
   std::map<std::string, int> enterFailures, readFailures;
+  bool readsFailAtOnce = false;  // as the systems' reads do: nothing reported
   // Directories that fail every entering after the first.
   std::map<std::string, int> reenterFailures;
   // Directories whose reads run out of memory, but on walkThread.

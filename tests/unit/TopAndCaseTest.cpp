@@ -159,6 +159,7 @@ TEST(ScanEmptyTest, AnEmptyDirectoryIsKnownOnceReadAndListedBeforeItsContents) {
     std::vector<std::string> options;
     std::vector<std::string> listed;
     std::vector<std::string> reads;
+    std::string unreadable;  // a directory whose read fails before any entry
   } rows[] = {
       {{"/R", "/A:E"}, {"/d/z", "/d/e", "/d/s/e2"}, {"/d/", "/d/e/", "/d/s/", "/d/s/e2/"}},
       {{"/R", "/A:-E"}, {"/d/s", "/d/s/g", "/d/l"}, {"/d/", "/d/e/", "/d/s/", "/d/s/e2/"}},
@@ -167,17 +168,22 @@ TEST(ScanEmptyTest, AnEmptyDirectoryIsKnownOnceReadAndListedBeforeItsContents) {
       {{"/A:D-E"}, {"/d/s", "/d/l"}, {"/d/", "/d/e/", "/d/s/"}},
       // Files are known by their size: no directory is read for them.
       {{"/A:E-D"}, {"/d/z"}, {"/d/"}},
+      // Unread, a directory is not known to be empty.
+      {{"/A:DE"}, {"/d/e"}, {"/d/", "/d/e/", "/d/s/"}, "/d/s/"},
+      {{"/A:D-E"}, {"/d/s", "/d/l"}, {"/d/", "/d/e/", "/d/s/"}, "/d/s/"},
   };
   for (const Row& row : rows) {
     FakePlatform p = EmptyTree();
+    if (!row.unreadable.empty()) p.readFailures[row.unreadable] = 5;
+    p.readsFailAtOnce = true;
     std::vector<std::string> params{"LIST", "/d"};
     params.insert(params.end(), row.options.begin(), row.options.end());
     const Choice choice = ChoiceOf(params, p.now, p.Style(), p.code);
     EntryList list;
     ScanDirectory(p, "/d", list, row.options[0] == "/R" || choice.Levels() != 0, true, nullptr,
                   choice);
-    EXPECT_EQ(Names(list), row.listed) << row.options[1];
-    EXPECT_EQ(p.reads, row.reads) << row.options[1];
+    EXPECT_EQ(Names(list), row.listed) << row.options.back();
+    EXPECT_EQ(p.reads, row.reads) << row.options.back();
   }
 }
 
