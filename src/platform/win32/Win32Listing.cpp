@@ -81,10 +81,10 @@ namespace {
 
 // The names of one found entry into the listing: as the output writes it
 // (its short name where the code page cannot hold it), and its long name
-// beside a short one, which patterns match.
+// beside a short one, which patterns match. name and longName are scratch
+// space, kept from entry to entry.
 void AddNames(const std::wstring& dir, std::wstring_view wide, const TextCodec& codec,
-              Listing& listing, RawEntry& entry) {
-  std::string name, longName;
+              Listing& listing, RawEntry& entry, std::string& name, std::string& longName) {
   bool askedShort = false;
   entry.Inexact = !NameForOutput(
       wide,
@@ -109,7 +109,7 @@ void AddFacts(const WIN32_FIND_DATAW& data, bool withDetails, RawEntry& entry) {
   // Junctions and directory symbolic links: entering them could loop.
   entry.IsLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   if (!withDetails) return;
-  if (!entry.IsDir) {
+  if (!entry.IsDir && !entry.IsLink) {
     entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
   entry.DateTime = ToLocalDateTime(data.ftLastWriteTime);
@@ -129,11 +129,12 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
     }
     return;
   }
+  std::string name, longName;
   do {
     if (IsDotOrDotDot(data.cFileName)) continue;
     const std::wstring_view wide(data.cFileName, std::wcslen(data.cFileName));
     RawEntry entry;
-    AddNames(dir, wide, codec, listing, entry);
+    AddNames(dir, wide, codec, listing, entry, name, longName);
     AddFacts(data, withDetails, entry);
     // Entered by its UTF-16 name, which the shown one may only stand in
     // for. Two inexact names may read alike: the first keeps it.
