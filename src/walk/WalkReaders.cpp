@@ -77,6 +77,8 @@ void WalkEngine::Fetch(Dir& parent, Dir& child) {
     if (handle) child.retry = true;
     if (!handle) child.failure = std::current_exception();
   }
+  // Done again by the walk: what was read goes now, with no lock held.
+  if (child.retry) child.listing.reset();
 }
 
 // Under the lock: child is done, and the walk hears of it if it waits.
@@ -84,11 +86,7 @@ void WalkEngine::Fetch(Dir& parent, Dir& child) {
 // the lock is let go.
 void WalkEngine::Finish(Dir& parent, Dir& child, long waits, Children& unused) {
   cache_->Unpin(parent);
-  if (child.retry) {
-    child.listing.reset();
-  } else {
-    cache_->MarkOpened(parent, child);
-  }
+  if (!child.retry) cache_->MarkOpened(parent, child);
   // Its handle is kept for the subdirectories it will be entered for.
   const bool more =
       forecast_ ? !child.prepared.empty() : child.listing && child.listing->HasSubdirectories();
