@@ -36,6 +36,9 @@ struct RawEntry {
   bool System = false;
   bool ReadOnly = false;
   bool Archive = false;
+
+  // The name patterns match: the long one where a short one stands in.
+  std::string_view OwnName() const { return LongName.empty() ? Name : LongName; }
 };
 
 // "." and "..", which no listing reports: in the system's narrow or wide names.

@@ -191,7 +191,7 @@ unsigned Choice::AttributesOf(const RawEntry& entry, bool emptyDir) {
 
 bool Choice::Lists(const RawEntry& entry, bool emptyDir) const {
   // Patterns match the entry's own long name, also where a short one stands in.
-  const std::string_view own = entry.LongName.empty() ? entry.Name : entry.LongName;
+  const std::string_view own = entry.OwnName();
   if (!matched_.empty() && !MatchesAny(matched_, own)) return false;
   if (hasNewest_ && entry.DateTime < notBefore_) return false;
   if (hasOldest_ && entry.DateTime >= before_) return false;

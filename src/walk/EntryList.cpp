@@ -89,8 +89,8 @@ const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t 
       dirIndex | (control ? TTarvixFileInfo::kControlFlag : 0);
   // An entry of a directory left out by a filter counts too: its line holds
   // that directory's name.
-  if (!entry.IsInexact() && !control && dirFlags_[Slot(dirIndex)] == 0 && !rootControl_ &&
-      firstInexact_ == count_) {
+  if (firstInexact_ == count_ && !rootControl_ && !entry.IsInexact() && !control &&
+      dirFlags_[Slot(dirIndex)] == 0) {
     ++firstInexact_;
   }
   ++count_;

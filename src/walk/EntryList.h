@@ -131,7 +131,6 @@ class EntryList {
   // Hands every record added from now on to consumer instead of keeping it
   // (null: keep them).
   void StreamTo(EntryConsumer* consumer) { consumer_ = consumer; }
-  bool Streaming() const { return consumer_ != nullptr; }
   // How far down the walk's path the list stands, and a return to it as the
   // walk leaves: a streamed list forgets the directories added since, and
   // their names. A kept one keeps everything.

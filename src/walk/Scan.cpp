@@ -26,7 +26,7 @@ struct WalkRules {
 // Whether a recursive walk enters an entry read at level (1 for the scanned
 // directory's own): a directory, not a link, not excluded, above the last level.
 bool Enters(const RawEntry& e, std::uint32_t level, const Choice& choice) {
-  const std::string_view own = e.LongName.empty() ? e.Name : e.LongName;
+  const std::string_view own = e.OwnName();
   return e.IsDir && !e.IsLink && choice.Enters(own, level);
 }
 
@@ -62,7 +62,7 @@ struct Batch : EntrySink {
     // Found as the directory is read, so that the failure names it.
     if (e.Name.size() > NameArena::kLongest) throw LimitFailure();
     const Choice& choice = rules->choice;
-    const std::string_view own = e.LongName.empty() ? e.Name : e.LongName;
+    const std::string_view own = e.OwnName();
     if (choice.HasPathPatterns()) {
       path.assign(relativeDir).append(own);
       if (choice.Excluded(own, path)) return;
