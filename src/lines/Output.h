@@ -19,7 +19,7 @@ class LineWriter {
 
   // Writes text and a line break. "\r\n" inside text becomes the platform's break.
   void WriteText(std::string_view text);
-  // Writes one line whose text holds no line breaks of its own.
+  // Writes line as it is (a break in it, a CSV field's, stays) and a line break.
   void WriteLine(std::string_view line);
   // A line made of pieces: Append them, then EndLine.
   void Append(std::string_view piece) { buffer_.append(piece); }

@@ -112,12 +112,19 @@ bool AppendJsonText(std::string& out, std::string_view text) {
   return exact;
 }
 
-bool AppendCsvField(std::string& out, std::string_view text) {
-  bool quoted = !text.empty() && (text.front() == ' ' || text.back() == ' ');
-  for (std::size_t i = 0; i < text.size() && !quoted; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    quoted = c == ',' || c == '"' || IsControl(c);
+namespace {
+bool NeedsCsvQuotes(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == ',' || byte == '"' || IsControl(byte)) return true;
   }
+  return false;
+}
+}  // namespace
+
+bool AppendCsvField(std::string& out, std::string_view text) {
+  const bool quoted =
+      !text.empty() && (text.front() == ' ' || text.back() == ' ' || NeedsCsvQuotes(text));
   if (!quoted) return AppendReplaced(out, text);
   out += '"';
   bool exact = true;
@@ -131,23 +138,15 @@ bool AppendCsvField(std::string& out, std::string_view text) {
   return exact;
 }
 
-namespace {
-bool NeedsCsvQuotes(std::string_view text) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte == ',' || byte == '"' || IsControl(byte)) return true;
-  }
-  return false;
-}
-}  // namespace
-
 bool IsPlainCsv(std::string_view dir) {
-  return !dir.empty() && dir.front() != ' ' && !NeedsCsvQuotes(dir) && IsValidUtf8(dir);
+  return dir.empty() || (dir.front() != ' ' && !NeedsCsvQuotes(dir) && IsValidUtf8(dir));
 }
 
 bool AppendCsvPath(std::string& out, std::string_view dir, bool dirPlain, std::string_view name,
                    std::string& scratch) {
-  if (dirPlain && !name.empty() && name.back() != ' ' && !NeedsCsvQuotes(name)) {
+  // An empty dir leaves the name to begin the field.
+  if (dirPlain && !name.empty() && name.back() != ' ' && (!dir.empty() || name.front() != ' ') &&
+      !NeedsCsvQuotes(name)) {
     out.append(dir);
     return AppendReplaced(out, name);
   }

@@ -29,7 +29,7 @@ bool AppendJsonText(std::string& out, std::string_view text);
 // ends with a blank. False when something was replaced by U+FFFD.
 bool AppendCsvField(std::string& out, std::string_view text);
 
-// Whether a directory part can begin a CSV field as it is: not empty, no
+// Whether a directory part can begin a CSV field as it is: empty, or no
 // ',', '"' or control character, no leading blank, valid UTF-8.
 bool IsPlainCsv(std::string_view dir);
 

@@ -77,7 +77,7 @@ void RecordWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   } else {
     CsvRecord(entry);
   }
-  EndRecord();
+  out_.WriteLine(record_);
 }
 
 void RecordWriter::EnterDirectory(const EntryList& list, std::uint32_t dirIndex) {
@@ -97,24 +97,23 @@ void RecordWriter::EnterDirectory(const EntryList& list, std::uint32_t dirIndex)
 
 void RecordWriter::JsonRecord(const TTarvixFileInfo& entry) {
   const std::string_view name = entry.Name();
-  record_.append("{\"path\":\"").append(jsonPrefix_);
-  const bool exact = AppendJsonText(record_, name) && prefixExact_;
-  record_.append("\",\"rel\":\"").append(jsonRel_);
-  AppendJsonText(record_, name);
-  record_.append("\",\"name\":\"");
-  AppendJsonText(record_, name);
+  jsonName_.clear();
+  const bool exact = AppendJsonText(jsonName_, name) && prefixExact_;
+  record_.append("{\"path\":\"").append(jsonPrefix_).append(jsonName_);
+  record_.append("\",\"rel\":\"").append(jsonRel_).append(jsonName_);
+  record_.append("\",\"name\":\"").append(jsonName_);
   record_.append("\",\"ext\":\"");
   AppendJsonText(record_, ExtensionOf(name));
   record_.append("\",\"type\":\"").append(TypeOf(entry)).append("\",\"size\":");
   AppendNumber(record_, entry.Size());
   record_.append(",\"mtime\":\"");
-  AppendCommonTail(entry, '"');
-  record_.append("}");
-  if (exact) return;
-  record_.pop_back();
-  record_.append(",\"raw\":\"");
-  AppendBase64(record_, prefix_ + std::string(name));
-  record_.append("\"}");
+  AppendCommonTail(entry);
+  if (!exact) {
+    record_.append(",\"raw\":\"");
+    AppendBase64(record_, prefix_ + std::string(name));
+    record_ += '"';
+  }
+  record_ += '}';
 }
 
 void RecordWriter::CsvRecord(const TTarvixFileInfo& entry) {
@@ -130,20 +129,18 @@ void RecordWriter::CsvRecord(const TTarvixFileInfo& entry) {
   record_.append(",").append(TypeOf(entry)).append(",");
   AppendNumber(record_, entry.Size());
   record_ += ',';
-  AppendCommonTail(entry, ',');
+  AppendCommonTail(entry);
   record_ += ',';
   if (!exact) AppendBase64(record_, prefix_ + std::string(name));
 }
 
-// mtime to depth; after the time's text comes `between`: its closing quote
-// in JSON, a comma in CSV.
-void RecordWriter::AppendCommonTail(const TTarvixFileInfo& entry, char between) {
+// mtime to depth, each field closed as the form closes it.
+void RecordWriter::AppendCommonTail(const TTarvixFileInfo& entry) {
   const TDateTime time = entry.ExactDateTime();
   AppendLocalStamp(record_, time, OffsetAt(time));
-  const bool json = between == '"';
-  record_.append(json ? "\",\"attr\":\"" : ",");
+  record_.append(json_ ? "\",\"attr\":\"" : ",");
   AppendAttributes(record_, entry);
-  record_.append(json ? "\",\"depth\":" : ",");
+  record_.append(json_ ? "\",\"depth\":" : ",");
   AppendNumber(record_, depth_);
 }
 
@@ -155,12 +152,6 @@ int RecordWriter::OffsetAt(TDateTime local) {
     slot.seconds = utcOffset_(local);
   }
   return slot.seconds;
-}
-
-// A CSV field may hold line breaks of its own: the record goes in as it is.
-void RecordWriter::EndRecord() {
-  out_.Append(record_);
-  out_.EndLine();
 }
 
 void RecordWriter::Finish(const EntryList& list, const Closing& closing) {
@@ -178,7 +169,7 @@ void RecordWriter::Finish(const EntryList& list, const Closing& closing) {
     record_.append(",\"drive_free\":");
     AppendNumber(record_, closing.Space ? closing.Space->FreeForCaller : 0);
     record_.append("}}");
-    EndRecord();
+    out_.WriteLine(record_);
   }
 }
 
@@ -201,7 +192,7 @@ void RecordWriter::StatRecord(const std::string& root, std::uint64_t count) {
     record_ += ',';
     if (!exact) AppendBase64(record_, root);
   }
-  EndRecord();
+  out_.WriteLine(record_);
 }
 
 }  // namespace tvx

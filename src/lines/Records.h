@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,9 @@ class RecordWriter final : public CommandWriter {
   void EnterDirectory(const EntryList& list, std::uint32_t dirIndex);
   void JsonRecord(const TTarvixFileInfo& entry);
   void CsvRecord(const TTarvixFileInfo& entry);
-  void AppendCommonTail(const TTarvixFileInfo& entry, char between);
+  void AppendCommonTail(const TTarvixFileInfo& entry);
   void StatRecord(const std::string& root, std::uint64_t count);
   int OffsetAt(TDateTime local);
-  void EndRecord();
 
   const ListOptions& options_;
   const bool json_;
@@ -49,6 +49,7 @@ class RecordWriter final : public CommandWriter {
   std::string prefix_;       // the directory's full path with its separator, as stored
   std::string jsonPrefix_;   // the same escaped for JSON
   std::string jsonRel_;      // its part below the listed directory, escaped
+  std::string jsonName_;     // the entry's name, escaped once for its three fields
   bool prefixExact_ = true;  // the prefix is valid UTF-8
   bool csvPrefixPlain_ = false,
        csvRelPlain_ = false;  // IsPlainCsv of the prefix and its part below

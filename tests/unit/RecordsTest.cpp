@@ -64,7 +64,7 @@ TEST(RecordsTest, CsvFieldQuotesWhatItMust) {
     EXPECT_EQ(AppendCsvField(out, row.text), row.exact) << row.what;
     EXPECT_EQ(out, row.expected) << row.what;
     // A path made of a directory found plain once and this name is the same field.
-    for (const std::string dir : {"/d/", "/a,b/", " /x/", "\xFE/"}) {
+    for (const std::string dir : {"/d/", "/a,b/", " /x/", "\xFE/", ""}) {
       std::string whole, parts, scratch;
       EXPECT_EQ(AppendCsvPath(parts, dir, IsPlainCsv(dir), row.text, scratch),
                 AppendCsvField(whole, dir + row.text))
