@@ -66,7 +66,9 @@ class MacroLines final : public ListLines {
     form_ = {QuoteRuleOf(style), !options.NoQuote && !options.Nul, options.Upper, options.Lower};
     cmd_ = form_.Rule == QuoteRule::CommandPrompt;
     doublePercent_ = cmd_ && options.Batch && !options.Nul;
-    usesParent_ = template_.Uses(MacroIndexOf("$PARENT"));
+    for (std::size_t m = 0; m < MacroTable().size(); ++m) {
+      usesParent_ |= template_.Uses(m) && MacroTable()[m].Source == MacroSource::Directory;
+    }
     input_.FileNameOnly = options.FileNameOnly;
     input_.Forms = &forms_;
     // A line of text around the name alone (a plain listing, a prefix and a
@@ -115,25 +117,20 @@ class MacroLines final : public ListLines {
       input_.Parent = parent_;
     }
   }
-  static std::size_t MacroIndexOf(std::string_view name) {
-    const auto table = MacroTable();
-    for (std::size_t m = 0; m < table.size(); ++m) {
-      if (table[m].Name == name) return m;
-    }
-    return table.size();
-  }
-
   void MakeValues() {
     const auto table = MacroTable();
     for (std::size_t m = 0; m < table.size(); ++m) {
       if (!template_.Uses(m)) continue;
       const MacroRow& row = table[m];
-      // A date text is the same for the same time: files come in batches.
-      if (row.Source == MacroSource::Time && made_[m] && madeFor_[m] == input_.ExactTime) continue;
+      // A date text is the same for the same time (files come in batches),
+      // the directory's for the same directory.
+      const bool kept = row.Source == MacroSource::Time || row.Source == MacroSource::Directory;
+      const TDateTime key = row.Source == MacroSource::Time ? input_.ExactTime : dirIndex_;
+      if (kept && made_[m] && madeFor_[m] == key) continue;
       values_[m].clear();
       row.Produce(input_, values_[m]);
-      made_[m] = true;
-      madeFor_[m] = input_.ExactTime;
+      made_[m] = kept;
+      madeFor_[m] = key;
       if (row.Shown && form_.Upper) UpperAscii(values_[m], code_);
       if (row.Shown && form_.Lower) LowerAscii(values_[m], code_);
     }

@@ -72,7 +72,7 @@ constexpr std::array<MacroRow, 14> kMacros = {{
     {"$ISOTIME", false, None, Time, ProduceIsoTime, "File time as 16:44:40"},
     {"$STAMP", false, None, Time, ProduceStamp, "File date and time as 20261207-164440"},
     {"$REL", true, BelowRoot, Path, ProduceRel, "Path from the listed directory"},
-    {"$PARENT", true, Whole, Path, ProduceParent, "Directory holding the file or directory"},
+    {"$PARENT", true, Whole, Directory, ProduceParent, "Directory holding the file or directory"},
     {"$NAME", true, Name, Path, ProduceName, "Name without its extension"},
     {"$EXT", true, Name, Path, ProduceExt, "Extension with its dot"},
     {"$SIZE", false, None, Size, ProduceSize, "Size in bytes"},
@@ -228,7 +228,8 @@ LineTemplate LineTemplate::Whole(std::string_view text, QuoteRule rule, const Co
 
 bool LineTemplate::NeedsDetails() const {
   for (std::size_t m = 0; m < kMacros.size(); ++m) {
-    if (Uses(m) && kMacros[m].Source != MacroSource::Path) return true;
+    const MacroSource source = kMacros[m].Source;
+    if (Uses(m) && (source == MacroSource::Size || source == MacroSource::Time)) return true;
   }
   return false;
 }

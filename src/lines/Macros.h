@@ -48,7 +48,9 @@ enum class PathReach : std::uint8_t { None, Name, BelowRoot, Whole, Self };
 
 // What a macro's value depends on besides the path: the date macros give
 // one text for one time, so it is kept between entries.
-enum class MacroSource : std::uint8_t { Path, Size, Time };
+// What a value depends on: the entry's path, its directory's alone (made
+// once per directory), its size, its time.
+enum class MacroSource : std::uint8_t { Path, Directory, Size, Time };
 
 struct MacroRow {
   std::string_view Name;  // "$SELF"
