@@ -15,6 +15,7 @@
 #include "text/CommandLine.h"
 #include "text/Failure.h"
 #include "text/Messages.h"
+#include "text/Text.h"
 #include "walk/Order.h"
 #include "walk/Scan.h"
 #include "walk/TopN.h"
@@ -52,15 +53,8 @@ class Messenger {
   // must not stop the listing: the exit code says it is incomplete anyway.
   void ToStandardError(std::string_view message) const {
     try {
-      // Texts of several lines are joined with "\r\n", as the output's are.
       std::string line;
-      const std::string_view lineBreak = platform_.LineBreak();
-      for (std::size_t start = 0;;) {
-        const std::size_t end = message.find("\r\n", start);
-        line.append(message.substr(start, end - start)).append(lineBreak);
-        if (end == std::string_view::npos) break;
-        start = end + 2;
-      }
+      AppendLines(line, message, platform_.LineBreak());
       platform_.StandardError().Write(line.data(), line.size());
     } catch (...) {
     }

@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include "platform/Streams.h"
+#include "text/Text.h"
 
 namespace tvx {
 
@@ -22,15 +23,8 @@ LineWriter::~LineWriter() {
 }
 
 void LineWriter::WriteText(std::string_view text) {
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t brk = text.find("\r\n", start);
-    if (brk == std::string_view::npos) break;
-    buffer_.append(text.substr(start, brk - start));
-    buffer_.append(lineBreak_);
-    start = brk + 2;
-  }
-  WriteLine(text.substr(start));
+  AppendLines(buffer_, text, lineBreak_);
+  Written();
 }
 
 void LineWriter::WriteLine(std::string_view line) {

@@ -86,7 +86,7 @@ std::string ExpandEnvRefs(std::string_view text,
   for (std::size_t i = 1; i < percents && result.size() <= kMaxReplacedSize; ++i) {
     std::string name = ExtractField(i, '%', text);
     std::string value = getEnv(name);
-    if (!value.empty()) result = ReplaceAll("%" + name + "%", value, result, code);
+    if (!value.empty()) ReplaceAllIn(result, "%" + name + "%", value, code);
   }
   return result;
 }

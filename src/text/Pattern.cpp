@@ -29,11 +29,6 @@ bool IsWildcard(std::string_view patternChar, char wildcard) {
 }  // namespace
 
 bool MatchesPattern(std::string_view pattern, std::string_view name, const CodePage& code,
-                    bool ignoreCase) {
-  return MatchesPattern(pattern, name, code, ignoreCase ? LetterCase::Ascii : LetterCase::Exact);
-}
-
-bool MatchesPattern(std::string_view pattern, std::string_view name, const CodePage& code,
                     LetterCase rule) {
   if (pattern == "*.*") return true;
   // Greedy matching that goes back only to the last "*": each "*" takes one

@@ -79,6 +79,15 @@ std::string ExtractField(std::size_t index, char separator, std::string_view tex
   return std::string(text.substr(start, end == std::string_view::npos ? text.npos : end - start));
 }
 
+void AppendLines(std::string& out, std::string_view text, std::string_view lineBreak) {
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find("\r\n", start);
+    out.append(text.substr(start, end - start)).append(lineBreak);
+    if (end == std::string_view::npos) return;
+    start = end + 2;
+  }
+}
+
 std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
                        std::string_view text, const CodePage& code) {
   std::string result(text);

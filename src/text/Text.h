@@ -68,6 +68,10 @@ std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
 void ReplaceAllIn(std::string& text, std::string_view pattern, std::string_view replacement,
                   const CodePage& code);
 
+// Appends text, each "\r\n" in it made lineBreak, and a lineBreak after it:
+// the program's texts of several lines as the system writes lines.
+void AppendLines(std::string& out, std::string_view text, std::string_view lineBreak);
+
 // ASCII-only case mapping that leaves multi-byte characters whole.
 void UpperAscii(std::string& text, const CodePage& code);
 void LowerAscii(std::string& text, const CodePage& code);

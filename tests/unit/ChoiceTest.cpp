@@ -59,7 +59,8 @@ TEST(PatternTest, MatchesWholeCharacters) {
       {"\xC3\xA9*", "\xC3\xA9t\xC3\xA9", utf8, false, true},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(MatchesPattern(row.pattern, row.name, row.code, row.ignoreCase), row.expected)
+    const LetterCase rule = row.ignoreCase ? LetterCase::Ascii : LetterCase::Exact;
+    EXPECT_EQ(MatchesPattern(row.pattern, row.name, row.code, rule), row.expected)
         << row.pattern << " / " << row.name;
   }
 }
