@@ -25,8 +25,12 @@ struct RawEntry {
   std::string_view LongName;
   std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
   TDateTime DateTime = 0;  // local time
-  bool IsDir = false;      // carries the directory attribute (a Windows directory link does too)
-  bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
+  // Seconds east of UTC that DateTime was read at, which makes it an instant
+  // again even in the hour repeated when clocks go back; kUnknownUtcOffset
+  // where the reader did not tell.
+  std::int32_t UtcOffset = kUnknownUtcOffset;
+  bool IsDir = false;   // carries the directory attribute (a Windows directory link does too)
+  bool IsLink = false;  // a symbolic link or reparse point: listed, never entered
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;
