@@ -25,12 +25,8 @@ struct RawEntry {
   std::string_view LongName;
   std::uint64_t Size = 0;  // whole size in bytes; 0 for directories and links
   TDateTime DateTime = 0;  // local time
-  // Seconds east of UTC that DateTime was read at, which makes it an instant
-  // again even in the hour repeated when clocks go back; kUnknownUtcOffset
-  // where the reader did not tell.
-  std::int32_t UtcOffset = kUnknownUtcOffset;
-  bool IsDir = false;   // carries the directory attribute (a Windows directory link does too)
-  bool IsLink = false;  // a symbolic link or reparse point: listed, never entered
+  bool IsDir = false;      // carries the directory attribute (a Windows directory link does too)
+  bool IsLink = false;     // a symbolic link or reparse point: listed, never entered
   // The name could not be written exactly in the output's code page: it holds
   // "?" where characters are missing, so it names no file.
   bool Inexact = false;
@@ -40,6 +36,10 @@ struct RawEntry {
   bool System = false;
   bool ReadOnly = false;
   bool Archive = false;
+  // Seconds east of UTC that DateTime was read at, which makes it an instant
+  // again even in the hour repeated when clocks go back; kUnknownUtcOffset
+  // where the reader did not tell.
+  std::int32_t UtcOffset = kUnknownUtcOffset;
 
   // The name patterns match: the long one where a short one stands in.
   std::string_view OwnName() const { return LongName.empty() ? Name : LongName; }
