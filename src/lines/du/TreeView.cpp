@@ -58,9 +58,9 @@ std::size_t CharWidth(char32_t code) {
 
 std::size_t DisplayWidth(std::string_view text) {
   std::size_t width = 0;
-  char32_t code = 0;
-  for (std::size_t at = 0; at < text.size(); at += Decode(text, at, code)) {
-    Decode(text, at, code);
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t code = 0;
+    at += Decode(text, at, code);
     width += CharWidth(code);
   }
   return width;
