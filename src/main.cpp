@@ -36,6 +36,7 @@
 //              or from the kept list; Records the same as JSON Lines and CSV
 //   Output, OutputPace, Progress  the line writer, the pace of a streamed
 //              run's lines, the progress line
+//   du/TreeView  a tree of directory totals drawn as lines, with bars
 // cli/       the command line
 //   OptionTable  every option, one row each; OptionReading.cpp reads them
 //   Run        the main block: command line, one scan, one command, one handler

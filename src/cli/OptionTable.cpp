@@ -49,6 +49,9 @@ void ReadRecords(const Uses& own, const OptionUses& all, const OptionContext&,
     if (use.Spelling != own[0].Spelling) throw InvalidValueFailure(use.Typed);
   }
   options.Records = own[0].Spelling == 0 ? RecordForm::Json : RecordForm::Csv;
+  // DIR's totals have no place among CSV rows: its records are JSON.
+  if (options.Records == RecordForm::Csv && options.Command == CommandKind::Dir)
+    throw InvalidValueFailure(own[0].Typed);
   // A record holds every field as it is: nothing shapes it into a line.
   if (const OptionUse* line = FirstUseOf(all, {"/P", "/S", "/LINE", "/0"}))
     throw InvalidValueFailure(line->Typed);
@@ -196,7 +199,7 @@ const OptionRow kOptions[] = {
      Options,
      "  /JSON  LIST and DIR as JSON Lines, one object per entry (path rel name ext type size\r\n"
      "     mtime attr depth, raw: the path in base64 when not UTF-8); STAT as one object\r\n"
-     "  /CSV  The same fields as CSV columns under a header row (not with /P /S /LINE /0)",
+     "  /CSV  The same fields as CSV columns under a header row (not with DIR /P /S /LINE /0)",
      ReadRecords},
     {{"/P", "/PREFIX"},
      EqualsValue,

@@ -174,8 +174,8 @@ void AppendBase64(std::string& out, std::string_view bytes) {
   out += '=';
 }
 
-void AppendLocalStamp(std::string& out, TDateTime local, int offsetSeconds) {
-  const DateParts p = SplitDateTime(local);
+void AppendUtcStamp(std::string& out, TDateTime utc) {
+  const DateParts p = SplitDateTime(utc);
   const auto two = [&out](int value) {
     out += static_cast<char>('0' + value / 10 % 10);
     out += static_cast<char>('0' + value % 10);
@@ -192,11 +192,7 @@ void AppendLocalStamp(std::string& out, TDateTime local, int offsetSeconds) {
   two(p.Minute);
   out += ':';
   two(p.Second);
-  out += offsetSeconds < 0 ? '-' : '+';
-  const int minutes = (offsetSeconds < 0 ? -offsetSeconds : offsetSeconds) / 60;
-  two(minutes / 60);
-  out += ':';
-  two(minutes % 60);
+  out += 'Z';
 }
 
 }  // namespace tvx

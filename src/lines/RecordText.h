@@ -1,6 +1,5 @@
 // The pieces of records (JSON Lines and CSV): strings escaped or quoted,
-// bytes that are not UTF-8 replaced, base64, and a local time with its
-// offset. Pure routines.
+// bytes that are not UTF-8 replaced, base64, and a time in UTC. Pure routines.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +40,7 @@ bool AppendCsvPath(std::string& out, std::string_view dir, bool dirPlain, std::s
 // Standard base64 with padding.
 void AppendBase64(std::string& out, std::string_view bytes);
 
-// "2026-12-07T16:44:40+09:00": a local time and its distance from UTC.
-void AppendLocalStamp(std::string& out, TDateTime local, int offsetSeconds);
+// "2026-12-07T07:44:40Z": a time in UTC, counted as a local time is.
+void AppendUtcStamp(std::string& out, TDateTime utc);
 
 }  // namespace tvx

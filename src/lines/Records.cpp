@@ -61,11 +61,13 @@ void RecordWriter::Begin() {
   begun_ = true;
   if (byteOrderMark_) out_.Append("\xEF\xBB\xBF");
   if (json_) return;
-  out_.Append(options_.Command == CommandKind::Stat ? "root,count,raw" : kCsvHeader);
+  out_.Append(options_.Command == CommandKind::Stat ? "root,count,files,dirs,bytes,raw"
+                                                    : kCsvHeader);
   out_.EndLine();
 }
 
 void RecordWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
+  ++(entry.IsDir() && !entry.IsLink() ? dirs_ : files_);
   if (options_.Command == CommandKind::Stat) return;
   if (options_.Command == CommandKind::List && options_.NoDir && entry.IsDir()) return;
   if (!begun_) Begin();
@@ -108,11 +110,7 @@ void RecordWriter::JsonRecord(const TTarvixFileInfo& entry) {
   AppendNumber(record_, entry.Size());
   record_.append(",\"mtime\":\"");
   AppendCommonTail(entry);
-  if (!exact) {
-    record_.append(",\"raw\":\"");
-    AppendBase64(record_, prefix_ + std::string(name));
-    record_ += '"';
-  }
+  if (!exact) AppendJsonRaw(prefix_ + std::string(name));
   record_ += '}';
 }
 
@@ -134,10 +132,13 @@ void RecordWriter::CsvRecord(const TTarvixFileInfo& entry) {
   if (!exact) AppendBase64(record_, prefix_ + std::string(name));
 }
 
-// mtime to depth, each field closed as the form closes it.
+// mtime to depth, each field closed as the form closes it. The offset the
+// reader converted the time at gives the instant back; the zone's rules are
+// asked only where no reader told it.
 void RecordWriter::AppendCommonTail(const TTarvixFileInfo& entry) {
   const TDateTime time = entry.ExactDateTime();
-  AppendLocalStamp(record_, time, OffsetAt(time));
+  const std::int32_t told = entry.UtcOffset();
+  AppendUtcStamp(record_, time - (told != kUnknownUtcOffset ? told : OffsetAt(time)));
   record_.append(json_ ? "\",\"attr\":\"" : ",");
   AppendAttributes(record_, entry);
   record_.append(json_ ? "\",\"depth\":" : ",");
@@ -158,37 +159,53 @@ void RecordWriter::Finish(const EntryList& list, const Closing& closing) {
   if (!begun_) Begin();
   record_.clear();
   if (options_.Command == CommandKind::Stat) {
-    StatRecord(closing.Root, list.Count());
+    StatRecord(closing.Root, list.Count(), closing.TotalBytes);
   } else if (options_.Command == CommandKind::Dir && json_) {
-    record_.append("{\"total\":{\"entries\":");
+    record_.append("{\"total\":{\"root\":\"");
+    const bool exact = AppendJsonText(record_, closing.Root);
+    record_.append("\",\"entries\":");
     AppendNumber(record_, list.Count());
-    record_.append(",\"bytes\":");
-    AppendNumber(record_, closing.TotalBytes);
+    AppendCounts(closing.TotalBytes);
     record_.append(",\"drive_bytes\":");
     AppendNumber(record_, closing.Space ? closing.Space->Total : 0);
     record_.append(",\"drive_free\":");
     AppendNumber(record_, closing.Space ? closing.Space->FreeForCaller : 0);
+    if (!exact) AppendJsonRaw(closing.Root);
     record_.append("}}");
     out_.WriteLine(record_);
   }
 }
 
-void RecordWriter::StatRecord(const std::string& root, std::uint64_t count) {
+// files, dirs and bytes, after a count.
+void RecordWriter::AppendCounts(std::uint64_t bytes) {
+  record_.append(json_ ? ",\"files\":" : ",");
+  AppendNumber(record_, files_);
+  record_.append(json_ ? ",\"dirs\":" : ",");
+  AppendNumber(record_, dirs_);
+  record_.append(json_ ? ",\"bytes\":" : ",");
+  AppendNumber(record_, bytes);
+}
+
+void RecordWriter::AppendJsonRaw(std::string_view bytes) {
+  record_.append(",\"raw\":\"");
+  AppendBase64(record_, bytes);
+  record_ += '"';
+}
+
+void RecordWriter::StatRecord(const std::string& root, std::uint64_t count, std::uint64_t bytes) {
   if (json_) {
     record_.append("{\"root\":\"");
     const bool exact = AppendJsonText(record_, root);
     record_.append("\",\"count\":");
     AppendNumber(record_, count);
-    if (!exact) {
-      record_.append(",\"raw\":\"");
-      AppendBase64(record_, root);
-      record_ += '"';
-    }
+    AppendCounts(bytes);
+    if (!exact) AppendJsonRaw(root);
     record_ += '}';
   } else {
     const bool exact = AppendCsvField(record_, root);
     record_ += ',';
     AppendNumber(record_, count);
+    AppendCounts(bytes);
     record_ += ',';
     if (!exact) AppendBase64(record_, root);
   }

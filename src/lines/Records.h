@@ -20,7 +20,8 @@ class LineWriter;
 
 class RecordWriter final : public CommandWriter {
  public:
-  // utcOffset: seconds east of UTC at a local time. windows: the CSV
+  // utcOffset: seconds east of UTC at a local time, for entries whose reader
+  // did not tell the offset it converted their time at. windows: the CSV
   // starts with a byte order mark, which spreadsheets there need.
   RecordWriter(const ListOptions& options, bool windows, LineWriter& out,
                std::function<int(TDateTime)> utcOffset);
@@ -34,7 +35,9 @@ class RecordWriter final : public CommandWriter {
   void JsonRecord(const TTarvixFileInfo& entry);
   void CsvRecord(const TTarvixFileInfo& entry);
   void AppendCommonTail(const TTarvixFileInfo& entry);
-  void StatRecord(const std::string& root, std::uint64_t count);
+  void StatRecord(const std::string& root, std::uint64_t count, std::uint64_t bytes);
+  void AppendCounts(std::uint64_t bytes);
+  void AppendJsonRaw(std::string_view bytes);
   int OffsetAt(TDateTime local);
 
   const ListOptions& options_;
@@ -52,8 +55,9 @@ class RecordWriter final : public CommandWriter {
   std::string jsonName_;     // the entry's name, escaped once for its three fields
   bool prefixExact_ = true;  // the prefix is valid UTF-8
   bool csvPrefixPlain_ = false,
-       csvRelPlain_ = false;  // IsPlainCsv of the prefix and its part below
-  std::uint32_t depth_ = 1;   // of the directory's entries
+       csvRelPlain_ = false;            // IsPlainCsv of the prefix and its part below
+  std::uint32_t depth_ = 1;             // of the directory's entries
+  std::uint64_t files_ = 0, dirs_ = 0;  // entries taken: directories, and the rest
   std::string record_, scratch_;
   struct Offset {
     TDateTime window = INT64_MIN;

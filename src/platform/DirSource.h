@@ -36,6 +36,10 @@ struct RawEntry {
   bool System = false;
   bool ReadOnly = false;
   bool Archive = false;
+  // Seconds east of UTC that DateTime was read at, which makes it an instant
+  // again even in the hour repeated when clocks go back; kUnknownUtcOffset
+  // where the reader did not tell.
+  std::int32_t UtcOffset = kUnknownUtcOffset;
 
   // The name patterns match: the long one where a short one stands in.
   std::string_view OwnName() const { return LongName.empty() ? Name : LongName; }

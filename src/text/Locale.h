@@ -16,6 +16,9 @@ namespace tvx {
 // 2-second resolution (always even), the resolution of a FAT file time.
 using TDateTime = std::int64_t;
 
+// A local time's distance from UTC, in seconds east, where it is not known.
+constexpr std::int32_t kUnknownUtcOffset = INT32_MIN;
+
 struct DateParts {
   int Year = 1899, Month = 12, Day = 30;
   int Hour = 0, Minute = 0, Second = 0;

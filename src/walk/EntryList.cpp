@@ -1,6 +1,7 @@
 #include "EntryList.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "text/Failure.h"
@@ -11,15 +12,46 @@ namespace tvx {
 EntryList::EntryList() = default;
 EntryList::~EntryList() = default;
 
+namespace {
+
+// The distances from UTC that entries' times were read at. A zone has few
+// (its standard and summer time, some more in its history), so a record
+// keeps a 3-bit index into this table, 0 for none. Slots are claimed once
+// and never change, without a lock: records are made on any thread.
+constexpr std::size_t kOffsetSlots = 8;
+std::atomic<std::int32_t> offsetTable[kOffsetSlots] = {
+    kUnknownUtcOffset, kUnknownUtcOffset, kUnknownUtcOffset, kUnknownUtcOffset,
+    kUnknownUtcOffset, kUnknownUtcOffset, kUnknownUtcOffset, kUnknownUtcOffset};
+
+std::uint64_t OffsetIndex(std::int32_t seconds) {
+  if (seconds == kUnknownUtcOffset) return 0;
+  for (std::size_t i = 1; i < kOffsetSlots; ++i) {
+    std::int32_t held = offsetTable[i].load(std::memory_order_acquire);
+    if (held == kUnknownUtcOffset &&
+        offsetTable[i].compare_exchange_strong(held, seconds, std::memory_order_acq_rel)) {
+      return i;
+    }
+    if (held == seconds) return i;  // held is the slot's value either way
+  }
+  return 0;  // the table is full: the record tells none
+}
+
+}  // namespace
+
 TTarvixFileInfo::TTarvixFileInfo(const char* name, std::uint64_t size, TDateTime time, bool isDir,
-                                 bool inexact, unsigned attributes)
+                                 bool inexact, unsigned attributes, std::int32_t utcOffset)
     : NameData(name),
       SizeBytes(std::min(size, kSizeMask) |
                 static_cast<std::uint64_t>(attributes & 0x1F) << kAttributeShift |
-                (time % 2 != 0 ? kOddSecond : 0)),
+                OffsetIndex(utcOffset) << kOffsetShift | (time % 2 != 0 ? kOddSecond : 0)),
       DirAndFlag((isDir ? kDirFlag : 0) | (inexact ? kInexactFlag : 0)) {
   const TDateTime units = (time - (time % 2 + 2) % 2) / 2;
   TimeUnits = units <= 0 ? 0 : units >= UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(units);
+}
+
+std::int32_t TTarvixFileInfo::UtcOffset() const {
+  const auto index = static_cast<std::size_t>((SizeBytes & kOffsetBits) >> kOffsetShift);
+  return index == 0 ? kUnknownUtcOffset : offsetTable[index].load(std::memory_order_acquire);
 }
 
 std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const CodePage& code) {

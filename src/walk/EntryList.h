@@ -26,14 +26,19 @@ class TTarvixFileInfo {
  public:
   TTarvixFileInfo() = default;
   // name is zero-terminated and outlives the record; time may be odd.
+  // utcOffset: the seconds east of UTC that time was read at, if known.
   explicit TTarvixFileInfo(const char* name, std::uint64_t size = 0, TDateTime time = 0,
-                           bool isDir = false, bool inexact = false, unsigned attributes = 0);
+                           bool isDir = false, bool inexact = false, unsigned attributes = 0,
+                           std::int32_t utcOffset = kUnknownUtcOffset);
   std::string_view Name() const { return NameData; }
   const char* NameText() const { return NameData; }             // zero-terminated
   std::uint64_t Size() const { return SizeBytes & kSizeMask; }  // 0 for directories and links
   TDateTime DateTime() const { return static_cast<TDateTime>(TimeUnits) * 2; }
   // The time to the second, where DateTime has the listings' 2 seconds.
   TDateTime ExactDateTime() const { return DateTime() + ((SizeBytes & kOddSecond) ? 1 : 0); }
+  // The seconds east of UTC the time was read at; kUnknownUtcOffset when not
+  // told, or when more distances than the record can tell apart were met.
+  std::int32_t UtcOffset() const;
   // What a directory read told of the entry beyond the above, as these bits.
   static constexpr unsigned kHidden = 1, kSystem = 2, kReadOnly = 4, kArchive = 8, kLink = 16;
   unsigned Attributes() const { return static_cast<unsigned>(SizeBytes >> kAttributeShift) & 0x1F; }
@@ -54,11 +59,14 @@ class TTarvixFileInfo {
   static constexpr std::uint32_t kInexactFlag = 0x40000000u;
   static constexpr std::uint32_t kControlFlag = 0x20000000u;
   static constexpr std::uint32_t kIndexMask = kControlFlag - 1;
-  // The attributes and the odd second ride in the size's top bits: no file
-  // comes near 256 PiB, and the record stays at 24 bytes.
+  // The attributes, the odd second and the UTC offset's index (among the few
+  // a run meets) ride in the size's top bits: no file comes near 32 PiB,
+  // and the record stays at 24 bytes.
   static constexpr int kAttributeShift = 58;
+  static constexpr int kOffsetShift = 55;
   static constexpr std::uint64_t kOddSecond = std::uint64_t{1} << 63;
-  static constexpr std::uint64_t kSizeMask = (std::uint64_t{1} << kAttributeShift) - 1;
+  static constexpr std::uint64_t kOffsetBits = std::uint64_t{7} << kOffsetShift;
+  static constexpr std::uint64_t kSizeMask = (std::uint64_t{1} << kOffsetShift) - 1;
 
   const char* NameData = "";
   std::uint64_t SizeBytes = 0;

@@ -84,7 +84,7 @@ struct Batch : EntrySink {
                                 (e.ReadOnly ? Info::kReadOnly : 0) |
                                 (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
-    return Info(e.Name.data(), size, e.DateTime, e.IsDir, e.Inexact, attributes);
+    return Info(e.Name.data(), size, e.DateTime, e.IsDir, e.Inexact, attributes, e.UtcOffset);
   }
   void Sort() {
     if (rules->order)

@@ -44,7 +44,7 @@ void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   kept.name.assign(name.begin(), name.end());
   kept.name.push_back('\0');
   kept.entry = TTarvixFileInfo(kept.name.data(), entry.Size(), entry.ExactDateTime(), entry.IsDir(),
-                               entry.IsInexact(), entry.Attributes());
+                               entry.IsInexact(), entry.Attributes(), entry.UtcOffset());
   kept.dirInexact = list.InInexactDirectory(entry.DirIndex());
   kept.seq = seq;
   std::push_heap(heap_.begin(), heap_.end(),

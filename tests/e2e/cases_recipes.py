@@ -324,6 +324,12 @@ def _jq_paths(t: Recipes):
             t.read("txt.txt"), problem)
 
 
+def _jq_recent(t: Recipes):
+    if not shutil.which("jq"):
+        t.skipTest("jq is not installed")
+    return set(), set(), t.lines_name("logs", {n for n, days in LOGS.items() if days < 7})
+
+
 def _json_lines(t: Recipes):
     def check(out: str, problem: str):
         with open(os.path.join(t.work, "files.jsonl"), "rb") as f:
@@ -340,6 +346,8 @@ EXPECTATIONS = {
     "A CSV for Excel: UTF-8 with a byte order mark (a cell beginning with =, +, - or @ may be read as "
     "a formula)": _csv_file,
     "JSON Lines through jq: the full paths of the .txt files (needs jq)": _jq_paths,
+    "The logs written in the last week (needs jq; mtime is UTC, which its fromdate reads)":
+        _jq_recent,
     "JSON Lines for PowerShell: the files of a tree, one object a line": _json_lines,
     "A file list of a tree: one full path a line, as stored (no quotes), directories included":
         _listed("src", "files.txt"),

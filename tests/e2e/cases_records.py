@@ -10,7 +10,7 @@ import json
 import os
 import stat
 import subprocess
-from datetime import datetime
+from datetime import datetime, timezone
 
 from e2e_base import E2E
 
@@ -23,6 +23,14 @@ POSIX_NAMES = [b'say "hi".txt', b"ctl\x01.txt", b"line\nbreak.txt", b"tab\t.txt"
                b"bad\xff\xfe.bin", b"\xe9dir/f", b"back\\slash"]
 # 2026-07-01 and 2026-12-07, both at an odd second: summer and winter time.
 SUMMER, WINTER = 1782900001, 1796654681
+# 2026-10-25 00:30 and 01:30 UTC: both 02:30 in Berlin, the hour its clocks repeat.
+TWICE = 1792888200, 1792891800
+
+
+def instant(mtime: str) -> int:
+    """An mtime read as RFC 3339 in UTC, the only form records write."""
+    when = datetime.strptime(mtime, "%Y-%m-%dT%H:%M:%SZ")
+    return int(when.replace(tzinfo=timezone.utc).timestamp())
 
 
 class Records(E2E):
@@ -76,7 +84,7 @@ class Records(E2E):
         kind = "link" if stat.S_ISLNK(st.st_mode) else "dir" if stat.S_ISDIR(st.st_mode) else "file"
         self.assertEqual(r["type"], kind, r)
         self.assertEqual(int(r["size"]), st.st_size if kind == "file" else 0, r)
-        self.assertEqual(datetime.fromisoformat(r["mtime"]).timestamp(), int(st.st_mtime), r)
+        self.assertEqual(instant(r["mtime"]), int(st.st_mtime), r)
         self.assertEqual(int(r["depth"]), rel.count(b"/") + 1, r)
         if not self.c.wine:
             want = ("D" if kind == "dir" else "") + ("H" if name.startswith(b".") else "") + \
@@ -109,31 +117,45 @@ class Records(E2E):
         want = [[str(r.get(k, "")) for k in FIELDS] for r in self.records(["/O:N"])]
         self.assertEqual(rows[1:], want)
 
-    def test_dir_total_stat_object_and_local_offsets(self):
+    def test_dir_total_stat_object_and_utc_times(self):
         res = self.c.run(["DIR", self.host(), "/R", "/JSON"])
         lines = [json.loads(x) for x in res.out.decode("utf-8").split(self.c.lb)[:-1]]
         total = lines[-1]["total"]
-        self.assertEqual(list(total), ["entries", "bytes", "drive_bytes", "drive_free"])
-        self.assertEqual(total["entries"], len(lines) - 1)
+        self.assertEqual(list(total), ["root", "entries", "files", "dirs", "bytes", "drive_bytes",
+                                       "drive_free"])
+        dirs = sum(r["type"] == "dir" for r in lines[:-1])
+        self.assertEqual((total["root"], total["entries"], total["files"], total["dirs"]),
+                         (self.host(), len(lines) - 1, len(lines) - 1 - dirs, dirs))
         self.assertEqual(total["bytes"], sum(r["size"] for r in lines[:-1]))
         self.assertGreaterEqual(total["drive_bytes"], total["drive_free"])
         res = self.c.run(["STAT", self.host(), "/R", "/JSON"])
         self.assertEqual(json.loads(res.out.decode("utf-8")),
-                         {"root": self.host(), "count": len(self.expected_tree())})
+                         {"root": self.host(), "count": len(lines) - 1,
+                          "files": total["files"], "dirs": dirs, "bytes": total["bytes"]})
         if self.c.wine:
             return
-        # Summer and winter time each with its own offset, the instant exact.
-        found = self.records(["/M:a,b.txt;plain"], env={"TZ": "CET-1CEST,M3.5.0,M10.5.0/3"})
-        offsets = {r["name"]: r["mtime"][-6:] for r in found}
-        self.assertEqual(offsets, {"a,b.txt": "+01:00", "plain": "+02:00"})
+        # Summer, winter and the repeated hour: each the instant, in UTC.
+        twice = [os.path.join(self.base, b"first"), os.path.join(self.base, b"second")]
+        for path, when in zip(twice, TWICE):
+            open(path, "wb").close()
+            os.utime(path, (when, when))
+        zone = {"TZ": "Europe/Berlin"}
+        found = self.records(["/M:a,b.txt;plain;first;second"], env=zone)
+        self.assertEqual({r["name"]: r["mtime"] for r in found},
+                         {"a,b.txt": "2026-12-07T14:44:41Z", "plain": "2026-07-01T10:00:01Z",
+                          "first": "2026-10-25T00:30:00Z", "second": "2026-10-25T01:30:00Z"})
         for r in found:
             self.check_record(r)
+        # Lines keep local time: both show the hour the clock showed twice.
+        res = self.c.run(["LIST", self.host(), "/M:first;second", "/LINE=$ISOTIME"], env=zone)
+        self.assertEqual(res.out, b"02:30:00\n02:30:00\n", res.describe())
 
     def test_line_options_beside_records_are_bad_values(self):
-        for extra in (["/JSON", "/P=echo"], ["/CSV", "/S=x"], ["/json", "/LINE=$SELF"],
-                      ["/CSV", "/0"], ["/JSON", "/CSV"]):
+        for command, extra in (("LIST", ["/JSON", "/P=echo"]), ("LIST", ["/CSV", "/S=x"]),
+                               ("LIST", ["/json", "/LINE=$SELF"]), ("LIST", ["/CSV", "/0"]),
+                               ("LIST", ["/JSON", "/CSV"]), ("DIR", ["/R", "/csv"])):
             with self.subTest(extra=extra):
-                res = self.c.run(["LIST", self.host()] + extra)
+                res = self.c.run([command, self.host()] + extra)
                 self.assertEqual(res.rc, 1, res.describe())
                 self.assertIn(f"Invalid value [{extra[1]}]".encode(), res.out + res.err)
                 self.assertNotIn(b"{", res.out)

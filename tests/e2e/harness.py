@@ -51,7 +51,7 @@ HELP_LINES = [
     "  /0, /NUL  End LIST lines with NUL; names exactly as stored, not quoted",
     "  /JSON  LIST and DIR as JSON Lines, one object per entry (path rel name ext type size",
     "     mtime attr depth, raw: the path in base64 when not UTF-8); STAT as one object",
-    "  /CSV  The same fields as CSV columns under a header row (not with /P /S /LINE /0)",
+    "  /CSV  The same fields as CSV columns under a header row (not with DIR /P /S /LINE /0)",
     "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value",
     "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value",
     "  /LINE=VALUE[%ENV%,$MACRO]  The whole LIST line (not with /P or /S)",

@@ -344,8 +344,11 @@ TEST_F(CommandsTest, EachWriterGivesTheSameOutputStreamedAndKept) {
       {{.Command = CommandKind::List, .NoDir = true, .Records = RecordForm::Json},
        "\"depth\":1}\n"},
       {{.Command = CommandKind::Dir, .Records = RecordForm::Json},
-       "{\"total\":{\"entries\":6,\"bytes\":35,\"drive_bytes\":0,\"drive_free\":0}}\n"},
-      {{.Command = CommandKind::Stat, .Records = RecordForm::Csv}, "root,count,raw\n/d/,6,\n"},
+       R"({"total":{"root":"/d/","entries":6,"files":4,"dirs":2,"bytes":35,"drive_bytes":0,)"
+       R"("drive_free":0}})"
+       "\n"},
+      {{.Command = CommandKind::Stat, .Records = RecordForm::Csv},
+       "root,count,files,dirs,bytes,raw\n/d/,6,4,2,35,\n"},
   };
   for (const Row& row : rows) {
     std::string outputs[2];

@@ -31,7 +31,8 @@ struct FakeEntry {
   bool Inexact = false;
   bool Hidden = false;
   bool ReadOnly = false;
-  std::string LongName;  // when Name is a short name
+  std::string LongName;                        // when Name is a short name
+  std::int32_t UtcOffset = kUnknownUtcOffset;  // as a reader tells it beside Time
 };
 
 class CaptureSink : public OutputSink {
@@ -134,6 +135,7 @@ class FakePlatform : public Platform {
         raw.LongName = e.LongName;
         raw.Size = withDetails ? e.Size : 0;
         raw.DateTime = withDetails ? e.Time : 0;
+        raw.UtcOffset = withDetails ? e.UtcOffset : kUnknownUtcOffset;
         sink.Add(raw);
       }
     }

@@ -84,15 +84,15 @@ TEST(RecordsTest, Base64AndStamps) {
     EXPECT_EQ(out, expected);
   }
   const TDateTime odd = MakeDateTime(2026, 12, 7, 16, 44, 40) + 1;
-  const std::vector<std::tuple<TDateTime, int, std::string>> stamps = {
-      {odd, 9 * 3600, "2026-12-07T16:44:41+09:00"},
-      {odd, 0, "2026-12-07T16:44:41+00:00"},
-      {odd, -(3 * 3600 + 1800), "2026-12-07T16:44:41-03:30"},
-      {MakeDateTime(1980, 1, 1, 0, 0, 0), 3600, "1980-01-01T00:00:00+01:00"},
+  const std::vector<std::pair<TDateTime, std::string>> stamps = {
+      {odd, "2026-12-07T16:44:41Z"},
+      {MakeDateTime(1980, 1, 1, 0, 0, 0), "1980-01-01T00:00:00Z"},
+      {0, "1899-12-30T00:00:00Z"},
+      {-3600, "1899-12-29T23:00:00Z"},  // the earliest local time, east of UTC
   };
-  for (const auto& [time, offset, expected] : stamps) {
+  for (const auto& [time, expected] : stamps) {
     std::string out;
-    AppendLocalStamp(out, time, offset);
+    AppendUtcStamp(out, time);
     EXPECT_EQ(out, expected);
   }
 }
@@ -128,18 +128,18 @@ FakePlatform RecordTree(PathStyle style = PathStyle::Posix) {
 
 TEST(RecordsTest, ListAndDirAsJsonLines) {
   const std::string expected =
-      R"({"path":"/top/a,b.txt","rel":"a,b.txt","name":"a,b.txt","ext":".txt","type":"file","size":3,"mtime":"2026-07-01T10:00:01+02:00","attr":"","depth":1})"
+      R"({"path":"/top/a,b.txt","rel":"a,b.txt","name":"a,b.txt","ext":".txt","type":"file","size":3,"mtime":"2026-07-01T08:00:01Z","attr":"","depth":1})"
       "\n"
-      R"({"path":"/top/s","rel":"s","name":"s","ext":"","type":"dir","size":0,"mtime":"2026-12-07T16:44:40+01:00","attr":"D","depth":1})"
+      R"({"path":"/top/s","rel":"s","name":"s","ext":"","type":"dir","size":0,"mtime":"2026-12-07T15:44:40Z","attr":"D","depth":1})"
       "\n"
 
       "{\"path\":\"/top/s/bad" +
       kFffd + "\",\"rel\":\"s/bad" + kFffd + "\",\"name\":\"bad" + kFffd +
-      R"(","ext":"","type":"file","size":5,"mtime":"2026-12-07T16:44:40+01:00","attr":"","depth":2,"raw":"L3RvcC9zL2JhZP8="})"
+      R"(","ext":"","type":"file","size":5,"mtime":"2026-12-07T15:44:40Z","attr":"","depth":2,"raw":"L3RvcC9zL2JhZP8="})"
       "\n"
-      R"({"path":"/top/s/l","rel":"s/l","name":"l","ext":"","type":"link","size":0,"mtime":"2026-12-07T16:44:40+01:00","attr":"L","depth":2})"
+      R"({"path":"/top/s/l","rel":"s/l","name":"l","ext":"","type":"link","size":0,"mtime":"2026-12-07T15:44:40Z","attr":"L","depth":2})"
       "\n"
-      R"({"path":"/top/.h","rel":".h","name":".h","ext":"","type":"file","size":0,"mtime":"2026-12-07T16:44:40+01:00","attr":"HR","depth":1})"
+      R"({"path":"/top/.h","rel":".h","name":".h","ext":"","type":"file","size":0,"mtime":"2026-12-07T15:44:40Z","attr":"HR","depth":1})"
       "\n";
   for (const char* extra : {"/R", "/C", "/F", "/Q", "/U", "/L"}) {
     FakePlatform p = RecordTree();
@@ -150,8 +150,10 @@ TEST(RecordsTest, ListAndDirAsJsonLines) {
   FakePlatform p = RecordTree();
   p.disk = {1000, 400};
   const test::Outcome dir = RunWith(p, {"DIR", "/top", "/JSON", "/C"});
-  EXPECT_EQ(dir.output.substr(dir.output.rfind('{', dir.output.size() - 3)),
-            "{\"entries\":3,\"bytes\":3,\"drive_bytes\":1000,\"drive_free\":400}}\n");
+  EXPECT_EQ(dir.output.substr(dir.output.rfind('\n', dir.output.size() - 2) + 1),
+            R"({"total":{"root":"/top","entries":3,"files":2,"dirs":1,"bytes":3,)"
+            R"("drive_bytes":1000,"drive_free":400}})"
+            "\n");
   FakePlatform q = RecordTree();
   EXPECT_EQ(RunWith(q, {"LIST", "/top", "/R", "/D", "/JSON"}).output.find("\"type\":\"dir\""),
             std::string::npos);
@@ -160,18 +162,53 @@ TEST(RecordsTest, ListAndDirAsJsonLines) {
 TEST(RecordsTest, CsvStatAndWindowsForm) {
   FakePlatform p = RecordTree(PathStyle::Windows);
   const test::Outcome csv = RunWith(p, {"LIST", "C:\\top", "/CSV"});
-  EXPECT_EQ(
-      csv.output,
-      "\xEF\xBB\xBFpath,rel,name,ext,type,size,mtime,attr,depth,raw\r\n"
-      "\"C:\\top\\a,b.txt\",\"a,b.txt\",\"a,b.txt\",.txt,file,3,2026-07-01T10:00:01+02:00,,1,\r\n"
-      "C:\\top\\s,s,s,,dir,0,2026-12-07T16:44:40+01:00,D,1,\r\n"
-      "C:\\top\\.h,.h,.h,,file,0,2026-12-07T16:44:40+01:00,HR,1,\r\n");
+  EXPECT_EQ(csv.output,
+            "\xEF\xBB\xBFpath,rel,name,ext,type,size,mtime,attr,depth,raw\r\n"
+            "\"C:\\top\\a,b.txt\",\"a,b.txt\",\"a,b.txt\",.txt,file,3,2026-07-01T08:00:01Z,,1,\r\n"
+            "C:\\top\\s,s,s,,dir,0,2026-12-07T15:44:40Z,D,1,\r\n"
+            "C:\\top\\.h,.h,.h,,file,0,2026-12-07T15:44:40Z,HR,1,\r\n");
   EXPECT_EQ(p.utf8Switches, 1);  // records are UTF-8 whatever the code page
   FakePlatform q = RecordTree();
   EXPECT_EQ(RunWith(q, {"STAT", "/top", "/R", "/JSON"}).output,
-            "{\"root\":\"/top\",\"count\":5}\n");
+            R"({"root":"/top","count":5,"files":4,"dirs":1,"bytes":8})"
+            "\n");
   FakePlatform r = RecordTree();
-  EXPECT_EQ(RunWith(r, {"STAT", "/top/", "/CSV"}).output, "root,count,raw\n/top/,3,\n");
+  EXPECT_EQ(RunWith(r, {"STAT", "/top/", "/CSV"}).output,
+            "root,count,files,dirs,bytes,raw\n/top/,3,2,1,3,\n");
+}
+
+// The offset a reader converted a time at gives the instant back, even in
+// the hour repeated when clocks go back; the zone's rules are asked only
+// where no reader told one.
+TEST(RecordsTest, MtimeIsTheInstantTheReaderTold) {
+  const TDateTime twice = MakeDateTime(2026, 10, 25, 2, 30, 0);  // Berlin, clocks going back
+  struct Row {
+    const char* name;
+    std::int32_t told;
+    std::string expected;
+  };
+  const std::vector<Row> rows = {
+      {"first", 7200, "2026-10-25T00:30:00Z"},
+      {"second", 3600, "2026-10-25T01:30:00Z"},
+      {"west", -(3 * 3600 + 1800), "2026-10-25T06:00:00Z"},
+      {"untold", kUnknownUtcOffset, "2026-10-25T02:30:00Z"},  // the fake zone is UTC
+  };
+  for (const Row& row : rows) {
+    FakePlatform p;
+    test::FakeEntry entry{row.name, false, false, 1, twice};
+    entry.UtcOffset = row.told;
+    p.AddDir("/top/", {entry});
+    const std::string got = RunWith(p, {"LIST", "/top", "/JSON"}).output;
+    EXPECT_NE(got.find("\"mtime\":\"" + row.expected + "\""), std::string::npos) << got;
+  }
+}
+
+TEST(RecordsTest, DirAsCsvIsABadValue) {
+  FakePlatform p = RecordTree();
+  const test::Outcome got = RunWith(p, {"DIR", "/top", "/csv"});
+  EXPECT_EQ(got.exitCode, 1);
+  EXPECT_NE(got.error.find("<Invalid value> [/csv]"), std::string::npos) << got.error;
+  EXPECT_EQ(got.output, "");
 }
 
 TEST(RecordsTest, LineOptionsBesideRecordsAreBadValues) {

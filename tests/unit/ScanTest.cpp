@@ -207,6 +207,21 @@ TEST(ScanTest, SizesAreWholeAndTheTotalDoesNotWrap) {
   EXPECT_EQ(list[2].Size(), 0u);  // a directory's own size never counts
 }
 
+// The offset an entry's time was read at rides beside the largest size, every
+// attribute and an odd second, and leaves each of them as it was.
+TEST(ScanTest, ARecordKeepsItsUtcOffsetBesideItsOtherFacts) {
+  const std::uint64_t largest = (std::uint64_t{1} << 55) - 1;  // 32 PiB less a byte
+  const TDateTime odd = MakeDateTime(2026, 10, 25, 2, 30, 0) + 1;
+  for (const std::int32_t offset :
+       {7200, 3600, 0, -(3 * 3600 + 1800), 5 * 3600 + 2700, 1172, kUnknownUtcOffset}) {
+    const TTarvixFileInfo entry("n", largest, odd, false, false, 0x1F, offset);
+    EXPECT_EQ(entry.UtcOffset(), offset);
+    EXPECT_EQ(entry.Size(), largest) << offset;
+    EXPECT_EQ(entry.Attributes(), 0x1Fu) << offset;
+    EXPECT_EQ(entry.ExactDateTime(), odd) << offset;
+  }
+}
+
 TEST(ScanTest, FailuresNameTheirDirectoryAndStopTheScan) {
   FakePlatform p = BasicTree();
   p.enterFailures["/d/s/"] = 5;

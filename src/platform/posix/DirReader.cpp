@@ -43,7 +43,7 @@ RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st,
   entry.ReadOnly = (st->st_mode & S_IWUSR) == 0;
   if (!clock) return entry;
   if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st->st_size);
-  entry.DateTime = clock->Convert(st->st_mtime);
+  entry.DateTime = clock->Convert(st->st_mtime, entry.UtcOffset);
   return entry;
 }
 

@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cstddef>
+#include <cstdint>
 
 #include "text/Locale.h"
 
@@ -17,6 +18,11 @@ class LocalClock {
   // To the second: the entry list keeps the 2-second form the listings show
   // beside it.
   TDateTime Convert(time_t when) {
+    std::int32_t offset = 0;
+    return Convert(when, offset);
+  }
+  // The same, with the seconds east of UTC it was converted at.
+  TDateTime Convert(time_t when, std::int32_t& offset) {
     const long long window = FloorDiv(static_cast<long long>(when), kWindow);
     Slot& slot = slots_[static_cast<std::size_t>(window) & (kSlots - 1)];
     if (!slot.valid || slot.window != window) {
@@ -24,6 +30,7 @@ class LocalClock {
       slot.window = window;
       slot.offset = OffsetAt(static_cast<time_t>(window * kWindow));
     }
+    offset = static_cast<std::int32_t>(slot.offset);
     return static_cast<long long>(when) + slot.offset + kUnixEpoch;
   }
 

@@ -27,10 +27,18 @@ FindHandle StartFind(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
   return FindHandle(handle);
 }
 
-TDateTime ToLocalDateTime(const FILETIME& utc) {
+std::int64_t Ticks(const FILETIME& time) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(time.dwHighDateTime) << 32 |
+                                   time.dwLowDateTime);
+}
+
+// offset: the seconds east of UTC the conversion applied, so that the
+// records can give the instant back.
+TDateTime ToLocalDateTime(const FILETIME& utc, std::int32_t& offset) {
   FILETIME local;
   SYSTEMTIME parts;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return 0;
+  offset = static_cast<std::int32_t>((Ticks(local) - Ticks(utc)) / 10000000);
   return MakeDateTime(parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute,
                       parts.wSecond);
 }
@@ -112,7 +120,7 @@ void AddFacts(const WIN32_FIND_DATAW& data, bool withDetails, RawEntry& entry) {
   if (!entry.IsDir && !entry.IsLink) {
     entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
-  entry.DateTime = ToLocalDateTime(data.ftLastWriteTime);
+  entry.DateTime = ToLocalDateTime(data.ftLastWriteTime, entry.UtcOffset);
 }
 
 }  // namespace
