@@ -43,7 +43,7 @@ struct ListOptions {
   bool Xdev = false;
   bool Ncdu = false;
   bool Tree = false;
-  Choice Chosen;               // the entries listed and the directories entered
+  Choice Chosen;  // the entries listed and the directories entered
   // Parameters after the directory that are no option, as typed: warned
   // about, then ignored.
   std::vector<std::string> Unexpected;

@@ -92,8 +92,7 @@ class EntryConsumer {
   // entries, and leaves it after them and all below it. own: the
   // directory's storage facts, where wanted. A directory that could not be
   // entered or read is entered and left too where the walk goes on past it.
-  virtual void Entered(const EntryList&, std::uint32_t /*dirIndex*/, const StorageFacts& /*own*/) {
-  }
+  virtual void Entered(const EntryList&, std::uint32_t /*dirIndex*/, const StorageFacts& /*own*/) {}
   virtual void Left(const EntryList&, std::uint32_t /*dirIndex*/) {}
 };
 

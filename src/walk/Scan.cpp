@@ -56,8 +56,8 @@ struct Batch : EntrySink {
   std::string path;         // scratch: an entry's path below the scanned directory
   std::vector<Item> items;
   std::vector<StorageFacts> facts;  // beside items, where storage is wanted
-  std::size_t seen = 0;    // entries read, chosen or not; 1 at least if unreadable
-  bool countOnly = false;  // the directory is read only to know whether it is empty
+  std::size_t seen = 0;             // entries read, chosen or not; 1 at least if unreadable
+  bool countOnly = false;           // the directory is read only to know whether it is empty
 
   void Add(const RawEntry& e) override {
     ++seen;

@@ -75,7 +75,8 @@ void LargestDirs::Add(Kept kept) {
 
 std::vector<LargestDirs::Kept> LargestDirs::Take() {
   std::vector<Kept> best = std::move(heap_);
-  std::sort(best.begin(), best.end(), [this](const Kept& a, const Kept& b) { return Before(a, b); });
+  std::sort(best.begin(), best.end(),
+            [this](const Kept& a, const Kept& b) { return Before(a, b); });
   return best;
 }
 

@@ -59,7 +59,7 @@ class LargestDirs {
  public:
   struct Kept {
     DirTotal Total;
-    std::uint64_t Key;  // the size ranked by
+    std::uint64_t Key;   // the size ranked by
     std::uint64_t Seen;  // walk order, which settles ties
     std::string Path;
     std::string Rel;

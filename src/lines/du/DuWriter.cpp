@@ -61,8 +61,8 @@ void DuWriter::Left(const EntryList& list, std::uint32_t dirIndex) {
   if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
   const std::string& prefix = prefixes_->For(dirIndex);
   std::string path = WithoutFinalSeparator(prefix, style_, list.Code());
-  std::string rel =
-      WithoutFinalSeparator(std::string_view(prefix).substr(list.Root().size()), style_, list.Code());
+  std::string rel = WithoutFinalSeparator(std::string_view(prefix).substr(list.Root().size()),
+                                          style_, list.Code());
   if (ranked_) {
     ranked_->Add({total, Key(total), 0, std::move(path), std::move(rel)});
     return;
@@ -111,9 +111,9 @@ void DuWriter::WriteRecord(const DirTotal& total, const std::string& path, const
   const bool exact = AppendJsonText(line_, path);
   line_ += "\",\"rel\":\"";
   AppendJsonText(line_, rel);
-  line_ += "\",\"depth\":" + std::to_string(total.Depth) + ",\"size\":" + std::to_string(total.Size) +
-           ",\"alloc\":" + std::to_string(total.Alloc) + ",\"files\":" +
-           std::to_string(total.Files) + ",\"dirs\":" + std::to_string(total.Dirs);
+  line_ += "\",\"depth\":" + std::to_string(total.Depth) +
+           ",\"size\":" + std::to_string(total.Size) + ",\"alloc\":" + std::to_string(total.Alloc) +
+           ",\"files\":" + std::to_string(total.Files) + ",\"dirs\":" + std::to_string(total.Dirs);
   if (total.Partial) line_ += ",\"read_error\":true";
   if (!exact) {
     // The path's bytes, where U+FFFD stands in for what is not UTF-8.

@@ -59,7 +59,9 @@ class DuWriter final : public DuBase {
   void Write(const DirTotal& total, const std::string& path, const std::string& rel);
   void WriteLine(const DirTotal& total, const std::string& path);
   void WriteRecord(const DirTotal& total, const std::string& path, const std::string& rel);
-  std::uint64_t Key(const DirTotal& total) const { return options_.Alloc ? total.Alloc : total.Size; }
+  std::uint64_t Key(const DirTotal& total) const {
+    return options_.Alloc ? total.Alloc : total.Size;
+  }
 
   const ListOptions& options_;
   const PathStyle style_;

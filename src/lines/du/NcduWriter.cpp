@@ -1,5 +1,4 @@
 #include "DuWriter.h"
-
 #include "lines/Output.h"
 #include "walk/EntryList.h"
 

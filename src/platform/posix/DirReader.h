@@ -1,10 +1,10 @@
 // Reading one open directory whole, straight from the kernel.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <vector>
-
-#include <sys/stat.h>
 
 #include "platform/HeldListing.h"
 

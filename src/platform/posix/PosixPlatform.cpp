@@ -126,7 +126,9 @@ class PosixPlatform : public Platform {
     return ReadPosixDir(dir, withDetails, storage_);
   }
   // Set before the walk starts its readers, and never changed during it.
-  void AskStorage() override { storage_ = true; }
+  void AskStorage() override {
+    storage_ = true;
+  }
   StorageFacts StorageOf(const std::string& fullPath) override {
     return PosixStorageOf(fullPath);
   }
