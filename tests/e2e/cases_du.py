@@ -113,6 +113,17 @@ class DuTotals(E2E):
             self.assertEqual(line, f"{size:>10}  {'1':>12}   {self.c.abs('dus/sub/deep')}")
 
 
+class DuTree(E2E):
+    def test_tree_into_a_file_starts_at_the_root(self):
+        res = self.c.run(["DU", self.c.abs("dus"), "/TREE"])
+        self.c.check_status(res, 0)
+        lines = res.out.decode().splitlines()
+        self.assertTrue(lines[0].endswith(self.c.abs("dus")), lines)
+        self.assertTrue(all(line.isascii() for line in lines), lines)
+        # Two levels by default: sub, z and sub/deep, not below.
+        self.assertEqual(len(lines), 4, lines)
+
+
 class DuExports(E2E):
     def test_ncdu_export_is_json_of_the_tree(self):
         res = self.c.run(["DU", self.c.abs("dus"), "/NCDU"])
@@ -149,9 +160,11 @@ class DuBadInput(E2E):
         for args, typed in [(["/NCDU", "/JSON"], "/JSON"), (["/NCDU", "/CSV"], "/CSV"),
                             (["/CSV"], "/CSV"), (["/P=x"], "/P=x"), (["/S=x"], "/S=x"),
                             (["/LINE=x"], "/LINE=x"), (["/TOP:0"], "/TOP:0"),
-                            (["/O:N"], "/O:N"), (["/NCDU", "/0"], "/0")]:
+                            (["/O:N"], "/O:N"), (["/NCDU", "/0"], "/0"),
+                            (["/NCDU", "/TREE"], "/TREE"), (["/TREE", "/0"], "/0"),
+                            (["/TREE", "/JSON"], "/JSON")]:
             with self.subTest(args=args):
                 self.assert_failure(["DU", d] + args, f"Invalid value [{typed}]")
-        for extra in ("/ALLOC", "/XDEV", "/NCDU", "/H"):
+        for extra in ("/ALLOC", "/XDEV", "/NCDU", "/H", "/TREE"):
             with self.subTest(extra=extra):
                 self.assert_failure(["LIST", d, extra], f"Invalid value [{extra}]")

@@ -25,7 +25,11 @@ std::unique_ptr<DuBase> MakeDuWriter(Platform& platform, const ListOptions& opti
     const std::string header = NcduHeader(platform.ReadVersion().ProductVersion, UnixNow(platform));
     return std::make_unique<NcduWriter>(options, out, header);
   }
-  return std::make_unique<DuWriter>(options, platform.Style(), locale, out);
+  auto writer = std::make_unique<DuWriter>(options, platform.Style(), locale, out);
+  const OutputSink& sink = platform.StandardOutput();
+  const std::size_t columns = sink.TerminalColumns();
+  writer->DrawAs({columns != 0 ? columns : 80, sink.ShowsBoxDrawing()});
+  return writer;
 }
 
 }  // namespace

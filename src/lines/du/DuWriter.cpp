@@ -49,9 +49,36 @@ void DuWriter::TakeStored(const EntryList&, const TTarvixFileInfo& entry,
   CountFile(entry, facts);
 }
 
+std::uint32_t DuWriter::Levels() const {
+  const std::uint32_t levels = options_.Chosen.Levels();
+  // A tree to look at stops at two levels unless told otherwise.
+  return options_.Tree && levels == 0 ? 2 : levels;
+}
+
+void DuWriter::Entered(const EntryList&, std::uint32_t, const StorageFacts& own) {
+  const std::size_t depth = counter_.Depth();
+  CountEntered(own);
+  if (options_.Tree && depth <= Levels()) branches_.emplace_back();
+}
+
+void DuWriter::AddToTree(const DirTotal& total, const std::string& path) {
+  TreeNode node;
+  const std::size_t cut = path.find_last_of(Separator(style_));
+  node.name = total.Depth == 0 || cut == std::string::npos ? path : path.substr(cut + 1);
+  node.size = Key(total);
+  node.partial = total.Partial;
+  node.children = std::move(branches_.back());
+  branches_.pop_back();
+  if (branches_.empty()) {
+    tree_ = std::move(node);
+  } else {
+    branches_.back().push_back(std::move(node));
+  }
+}
+
 void DuWriter::Left(const EntryList& list, std::uint32_t dirIndex) {
   const DirTotal total = counter_.Leave();
-  const std::uint32_t levels = options_.Chosen.Levels();
+  const std::uint32_t levels = Levels();
   if (levels != 0 && total.Depth > levels) return;
   if (!ranked_ && options_.Top != 0 && written_ == options_.Top) return;
   if (ranked_ && !ranked_->Wants(Key(total))) {
@@ -63,6 +90,10 @@ void DuWriter::Left(const EntryList& list, std::uint32_t dirIndex) {
   std::string path = WithoutFinalSeparator(prefix, style_, list.Code());
   std::string rel = WithoutFinalSeparator(std::string_view(prefix).substr(list.Root().size()),
                                           style_, list.Code());
+  if (options_.Tree) {
+    AddToTree(total, path);
+    return;
+  }
   if (ranked_) {
     ranked_->Add({total, Key(total), 0, std::move(path), std::move(rel)});
     return;
@@ -126,6 +157,10 @@ void DuWriter::WriteRecord(const DirTotal& total, const std::string& path, const
 }
 
 void DuWriter::Finish(const EntryList&, const Closing&) {
+  if (options_.Tree) {
+    for (const std::string& line : DrawTree(tree_, treeStyle_, HumanSize)) out_.WriteLine(line);
+    return;
+  }
   if (!ranked_) return;
   for (const LargestDirs::Kept& kept : ranked_->Take()) Write(kept.Total, kept.Path, kept.Rel);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "DuTotals.h"
+#include "TreeView.h"
 #include "lines/Commands.h"
 #include "lines/Options.h"
 #include "text/Locale.h"
@@ -49,13 +50,15 @@ class DuWriter final : public DuBase {
   ~DuWriter() override;
   void TakeStored(const EntryList& list, const TTarvixFileInfo& entry,
                   const StorageFacts& facts) override;
-  void Entered(const EntryList&, std::uint32_t, const StorageFacts& own) override {
-    CountEntered(own);
-  }
+  // With /TREE: the tree is drawn at the end, in this style.
+  void DrawAs(const TreeStyle& style) { treeStyle_ = style; }
+  void Entered(const EntryList&, std::uint32_t, const StorageFacts& own) override;
   void Left(const EntryList& list, std::uint32_t dirIndex) override;
   void Finish(const EntryList& list, const Closing& closing) override;
 
  private:
+  std::uint32_t Levels() const;
+  void AddToTree(const DirTotal& total, const std::string& path);
   void Write(const DirTotal& total, const std::string& path, const std::string& rel);
   void WriteLine(const DirTotal& total, const std::string& path);
   void WriteRecord(const DirTotal& total, const std::string& path, const std::string& rel);
@@ -71,6 +74,9 @@ class DuWriter final : public DuBase {
   std::unique_ptr<LargestDirs> ranked_;        // with /O: the lines kept until the end
   std::uint64_t written_ = 0;
   std::string line_;
+  TreeStyle treeStyle_;
+  std::vector<std::vector<TreeNode>> branches_;  // /TREE: the children of each directory on the path
+  TreeNode tree_;
 };
 
 // ncdu's JSON export (version 1.2): each directory an array of its own
