@@ -72,6 +72,30 @@ class DuTotals(E2E):
         self.assertEqual(res.rc, 1)
         self.assertIn(b"File access denied", res.err)
 
+    @only("native", "a file system is mounted natively only")
+    def test_xdev_stays_on_one_file_system(self):
+        top = os.path.join(self.c.tmp, "duxdev")
+        os.makedirs(os.path.join(top, "mnt"), exist_ok=True)
+        with open(os.path.join(top, "here.bin"), "wb") as f:
+            f.write(b"x" * 300)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "none",
+                                  os.path.join(top, "mnt")], stderr=subprocess.DEVNULL).returncode == 0
+        if not mounted:
+            raise NotApplicable("no file system can be mounted here (not root, or no right to mount)")
+        try:
+            with open(os.path.join(top, "mnt", "there.bin"), "wb") as f:
+                f.write(b"y" * 5000)
+            for args, du_args in (([], []), (["/XDEV"], ["-x"])):
+                with self.subTest(args=args):
+                    res = self.c.run(["DU", top, "/JSON"] + args)
+                    self.c.check_status(res, 0)
+                    got = {r["path"]: r["size"] for r in records(res)}
+                    self.assertEqual(got, du_figures(top, "--apparent-size", *du_args))
+            res = self.c.run(["DU", top, "/JSON", "/XDEV"])
+            self.assertEqual(records(res)[-1]["files"], 1)
+        finally:
+            subprocess.run(["umount", os.path.join(top, "mnt")], check=True)
+
     def test_sizes_from_the_directory_read(self):
         # Natively a directory's own size counts too, as du counts it.
         own = {} if self.c.wine else du_figures(self.c.unix("dus"), "--apparent-size", "-S")
