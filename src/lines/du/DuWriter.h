@@ -75,7 +75,8 @@ class DuWriter final : public DuBase {
   std::uint64_t written_ = 0;
   std::string line_;
   TreeStyle treeStyle_;
-  std::vector<std::vector<TreeNode>> branches_;  // /TREE: the children of each directory on the path
+  std::vector<std::vector<TreeNode>>
+      branches_;  // /TREE: the children of each directory on the path
   TreeNode tree_;
 };
 
