@@ -6,6 +6,7 @@ scenarios of the benchmark (see bench/README.md).
     scenarios.py slowfs TREE [--turns N] [--delay-us N] [--tvx PATH] [--out DIR]
     scenarios.py choose TREE [--turns N] [--cold] [--base PATH] [--tvx PATH] [--out DIR]
     scenarios.py top TREE [--turns N] [--tvx PATH] [--out DIR]
+    scenarios.py du TREE [--turns N] [--cold] [--tvx PATH] [--out DIR]
 
 cold: the page cache is dropped before every run (needs root; skipped
 otherwise). slowfs: TREE is seen through bench/slowfs.c, a FUSE passthrough
@@ -16,7 +17,10 @@ top-level subdirectories excluded (--cold: the page cache dropped before
 every run; --base: LIST /R of another tvx too, for the unfiltered walk).
 top: a warm tree, the ten largest files of the whole tree (/TOP with /O)
 beside DIR /R, the same streamed with /C for its peak memory, and a pattern
-with /I beside the same pattern without it.
+with /I beside the same pattern without it. du: tvx DU beside du and
+du -s (warm, or --cold with the page cache dropped before every run), the
+ten largest directories, its peak memory, and first a check that every
+directory's apparent and allocated size agrees with du's.
 
 Every turn runs each command once, in an order that rotates from turn to
 turn, under /usr/bin/time (wall time and peak RSS); each tvx figure's ratio
@@ -165,12 +169,41 @@ TOP_TARGETS = [("tvx LIST /R /D /O:-S /TOP:10", "tvx DIR /R", 1.1),
                ("tvx LIST /R /C /D /O:-S /TOP:10", None, 16)]
 
 
-def top_report(runs, meta):
-    out = [f"### Scenario top: {meta}", "",
+# The du scenario: tvx DU beside du, warm and cold targets.
+DU_COMMANDS = {
+    "tvx DU": ["{tvx}", "DU", "{tree}"],
+    "tvx DU /O:-S /TOP:10": ["{tvx}", "DU", "{tree}", "/O:-S", "/TOP:10"],
+    "du": ["du", "{tree}"],
+    "du -s": ["du", "-s", "{tree}"],
+}
+DU_TARGETS = {"warm": [("tvx DU", "du", 0.6), ("tvx DU /O:-S /TOP:10", "du", 0.6),
+                       ("tvx DU", None, 16)],
+              "cold": [("tvx DU", "du", 0.45), ("tvx DU", None, 16)]}
+
+
+def du_disagreements(tvx, tree):
+    """Directories whose DU figure differs from du's, apparent and allocated."""
+    res = subprocess.run([tvx, "DU", tree, "/C", "/JSON"], stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL)
+    got = {r["path"]: r for r in map(json.loads, res.stdout.decode().splitlines())}
+    wrong = []
+    for key, args in (("size", ["--apparent-size"]), ("alloc", [])):
+        out = subprocess.run(["du", "-B1", *args, tree], stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL).stdout.decode()
+        for line in out.splitlines():
+            size, path = line.split("\t", 1)
+            if path not in got or got[path][key] != int(size):
+                wrong.append(f"{key} {path}: du {size}, tvx {got.get(path, {}).get(key)}")
+    return wrong
+
+
+def top_report(runs, meta, targets=None, name="top"):
+    targets = targets or TOP_TARGETS
+    out = [f"### Scenario {name}: {meta}", "",
            "| tvx figure | s | compared with | its s | paired ratio | peak RSS | target | result |",
            "|---|---:|---|---:|---:|---:|---|---|"]
     med = {n: statistics.median(x[0] for x in r) for n, r in runs.items()}
-    for fig, peer, target in TOP_TARGETS:
+    for fig, peer, target in targets:
         rss = max(x[1] for x in runs[fig]) / 1024
         if peer is None:
             verdict = "PASS" if rss <= target else "FAIL"
@@ -226,7 +259,7 @@ def report(scenario, tree, runs, meta):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("scenario", choices=["cold", "slowfs", "choose", "top"])
+    ap.add_argument("scenario", choices=["cold", "slowfs", "choose", "top", "du"])
     ap.add_argument("tree")
     ap.add_argument("--turns", type=int, default=3)
     ap.add_argument("--delay-us", type=int, default=200)
@@ -236,12 +269,30 @@ def main():
     ap.add_argument("--out", default=os.path.join(HERE, "results", time.strftime("%Y%m%d-%H%M%S")))
     a = ap.parse_args()
     tvx, tree = os.path.abspath(a.tvx), os.path.abspath(a.tree)
-    needed = ("/usr/bin/time",) if a.scenario in ("choose", "top") else ("find", "bfs", "fdfind", "du",
+    needed = ("/usr/bin/time",) if a.scenario in ("choose", "top", "du") else ("find", "bfs", "fdfind", "du",
                                                                   "/usr/bin/time")
     for tool in needed:
         if not shutil.which(tool):
             sys.exit(f"scenarios.py: {tool} is missing (apt-get install -y bfs fd-find time)")
     load = open("/proc/loadavg").read().split()[:3]
+    if a.scenario == "du":
+        wrong = du_disagreements(tvx, tree)
+        for line in wrong[:20]:
+            print(line, file=sys.stderr)
+        if a.cold and os.geteuid() != 0:
+            sys.exit("scenarios.py: --cold needs root to drop the page cache")
+        cmds = {n: [x.format(tvx=tvx, tree=tree) for x in argv] for n, argv in DU_COMMANDS.items()}
+        subprocess.run(cmds["du -s"], stdout=subprocess.DEVNULL)  # warm the cache
+        kind = "cold" if a.cold else "warm"
+        meta = (f"{tree}, {kind}, {a.turns} turns, {len(wrong)} directories disagreeing with du, "
+                f"load {' '.join(load)}")
+        runs = run_turns(cmds, a.turns, drop_caches if a.cold else (lambda: None))
+        text = top_report(runs, meta, DU_TARGETS[kind], "du")
+        os.makedirs(a.out, exist_ok=True)
+        with open(os.path.join(a.out, f"scenario-du-{kind}.json"), "w") as f:
+            json.dump({"meta": meta, "runs": runs, "disagreeing": wrong}, f, indent=1)
+        print(text)
+        return 1 if wrong else 0
     if a.scenario == "top":
         cmds = {name: [tvx, args[0], tree] + args[1:] for name, args in TOP_COMMANDS.items()}
         subprocess.run(cmds["tvx DIR /R"], stdout=subprocess.DEVNULL)  # warm the cache

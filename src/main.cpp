@@ -20,7 +20,9 @@
 // walk/      the scan
 //   EntryList  the entries a walk lists (copies of what it is given), and
 //              the directories they are in
-//   Scan       the pre-order directory scan, its progress and its observer
+//   Scan       the pre-order directory scan, its progress and its observer;
+//              a streamed list's consumer hears of each directory entered
+//              and left, and of each entry's storage where it asks
 //   WalkEngine enters and reads the scan's directories in its order, reading
 //              ahead on threads within one budget (WalkReaders.cpp the
 //              readers' side; WalkQueue what they take next, within the
@@ -36,7 +38,10 @@
 //              or from the kept list; Records the same as JSON Lines and CSV
 //   Output, OutputPace, Progress  the line writer, the pace of a streamed
 //              run's lines, the progress line
-//   du/TreeView  a tree of directory totals drawn as lines, with bars
+//   du/        DU: each directory's totals as the walk enters and leaves it
+//              (DuTotals), their lines, records and ncdu's export (DuWriter,
+//              NcduWriter), the tree drawn with bars
+//              (TreeView), and its run (DuRun)
 // cli/       the command line
 //   OptionTable  every option, one row each; OptionReading.cpp reads them
 //   Run        the main block: command line, one scan, one command, one handler

@@ -74,6 +74,10 @@ class OptionUses {
   std::vector<std::string> unexpected_;
 };
 
+// Refuses what DU cannot do, and DU's own options with another command:
+// InvalidValueFailure naming the option as typed.
+void CheckDuOptions(const OptionUses& uses, const ListOptions& options);
+
 // Reads every option after the directory into options.
 void ReadOptions(const std::vector<std::string>& params, const OptionContext& context,
                  ListOptions& options);

@@ -11,6 +11,7 @@
 #include "lines/OutputPace.h"
 #include "lines/Progress.h"
 #include "lines/Records.h"
+#include "lines/du/DuRun.h"
 #include "platform/Platform.h"
 #include "text/CommandLine.h"
 #include "text/Failure.h"
@@ -84,7 +85,8 @@ std::unique_ptr<ScanProgress> MakeProgress(Platform& platform, const ListOptions
                                            const LocaleSettings& locale) {
   const std::size_t columns = platform.StandardError().TerminalColumns();
   if (options.NoProgress || columns == 0) return nullptr;
-  if (options.Continue && platform.StandardOutput().IsInteractive()) return nullptr;
+  const bool streamed = options.Continue || options.Command == CommandKind::Du;
+  if (streamed && platform.StandardOutput().IsInteractive()) return nullptr;
   return std::make_unique<ScanProgress>(
       platform.StandardError(), columns, [&platform] { return platform.Milliseconds(); },
       [&messenger, locale](std::uint64_t entries, std::uint64_t directories) {
@@ -126,6 +128,7 @@ std::unique_ptr<CommandWriter> MakeWriter(Platform& platform, const ListOptions&
     case CommandKind::Stat:
       return std::make_unique<StatWriter>(out);
     case CommandKind::None:
+    case CommandKind::Du:
     case CommandKind::Version:
       break;
   }
@@ -206,7 +209,11 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
       messenger.ToStandardError(messenger.MessageOf(failure));
     };
   }
-  ScanAndWrite(platform, options, details, locale, out, progress.get(), leftOut);
+  if (options.Command == CommandKind::Du) {
+    RunDu(platform, options, locale, out, progress.get(), leftOut);
+  } else {
+    ScanAndWrite(platform, options, details, locale, out, progress.get(), leftOut);
+  }
   return complete;
 }
 
@@ -241,7 +248,7 @@ void Report(LineWriter& out, const Messenger& messenger, std::string message, bo
 // file in, and so is every later text.
 std::vector<std::string> ReadParameters(Platform& platform) {
   std::vector<std::string> params = platform.Parameters();
-  const bool records = HasOption(params, "/JSON");
+  const bool records = HasOption(params, "/JSON") || HasOption(params, "/NCDU");
   if (records) {
     platform.UseWtf8();
   } else if (HasOption(params, "/UTF8")) {
@@ -268,6 +275,7 @@ CommandKind CommandOf(const std::vector<std::string>& params) {
   if (FindSwitch(params, {"S", "STAT"}) == 1) command = CommandKind::Stat;
   if (FindSwitch(params, {"L", "LIST"}) == 1) command = CommandKind::List;
   if (FindSwitch(params, {"D", "DIR"}) == 1) command = CommandKind::Dir;
+  if (FindSwitch(params, {"DU"}) == 1) command = CommandKind::Du;
   return command;
 }
 
@@ -292,6 +300,7 @@ ListOptions ParseCommandLine(Platform& platform) {
   if (options.Command == CommandKind::None)
     throw Failure(UnknownCommandText(platform.ReadVersion()));
   ReadOptions(params, ContextOf(platform), options);
+  CheckDuOptions(OptionUses(params), options);
   return options;
 }
 

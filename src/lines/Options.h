@@ -11,7 +11,7 @@
 namespace tvx {
 
 // Version: "--version" asked for the banner alone.
-enum class CommandKind { None, List, Stat, Dir, Version };
+enum class CommandKind { None, List, Stat, Dir, Du, Version };
 
 // Records instead of lines: JSON Lines or CSV, in UTF-8.
 enum class RecordForm { None, Json, Csv };
@@ -37,7 +37,13 @@ struct ListOptions {
   RecordForm Records = RecordForm::None;
   std::vector<SortKey> Order;  // each directory's entries; empty: the system's order
   std::uint64_t Top = 0;       // only the first n written (across the tree with Order); 0: all
-  Choice Chosen;               // the entries listed and the directories entered
+  // DU: sizes people read, allocated sizes, one file system, ncdu's export, the tree drawn.
+  bool Human = false;
+  bool Alloc = false;
+  bool Xdev = false;
+  bool Ncdu = false;
+  bool Tree = false;
+  Choice Chosen;  // the entries listed and the directories entered
   // Parameters after the directory that are no option, as typed: warned
   // about, then ignored.
   std::vector<std::string> Unexpected;

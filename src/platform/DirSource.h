@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "StorageFacts.h"
 #include "text/Locale.h"
 #include "text/Paths.h"
 #include "text/Text.h"
@@ -40,6 +41,8 @@ struct RawEntry {
   // again even in the hour repeated when clocks go back; kUnknownUtcOffset
   // where the reader did not tell.
   std::int32_t UtcOffset = kUnknownUtcOffset;
+  // Filled only after DirectorySource::AskStorage.
+  StorageFacts Storage;
 
   // The name patterns match: the long one where a short one stands in.
   std::string_view OwnName() const { return LongName.empty() ? Name : LongName; }
@@ -137,6 +140,12 @@ class DirectorySource {
   // DateTime are wanted; otherwise they may be left 0. A directory the system
   // gives no reason for not reading reports nothing.
   virtual std::unique_ptr<DirListing> Read(DirHandle& dir, bool withDetails) = 0;
+  // From now on every read also fills each entry's Storage, where the
+  // system can tell it. Asked before a walk, never during one.
+  virtual void AskStorage() {}
+  // The storage facts of a directory given by its full path; none where
+  // the system cannot tell them.
+  virtual StorageFacts StorageOf(const std::string& /*fullPath*/) { return {}; }
   // Threads for reading ahead; null where the system offers none.
   virtual ThreadKit* Threads() { return nullptr; }
   virtual ReadAheadLimits Limits() { return {}; }

@@ -18,6 +18,9 @@ class OutputSink {
   // The width in columns of the terminal or console written to; 0 for a
   // file or a pipe, where no progress line may go.
   virtual std::size_t TerminalColumns() const { return 0; }
+  // Whether what is written shows box-drawing characters written in UTF-8:
+  // a terminal or console that reads UTF-8; never a file or a pipe.
+  virtual bool ShowsBoxDrawing() const { return false; }
   // Writes the bytes before returning; raises IoFailure when they cannot be.
   virtual void Write(const char* data, std::size_t size) = 0;
   // Takes a full buffer while more will follow and leaves `bytes` empty. A

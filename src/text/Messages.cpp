@@ -14,6 +14,7 @@ constexpr const char* kHelpText =
     "  L[IST]  List files\r\n"
     "  D[IR]   Slightly similar to Dir command?\r\n"
     "  S[TAT]  Display directory infomation\r\n"
+    "  DU      Total size of each directory, after its contents\r\n"
     "- DIRECTORY  List up root directory\r\n";
 }  // namespace
 

@@ -37,6 +37,13 @@ class Choice {
 
   // Levels listed, 1 being the directory's own entries; 0 when unlimited.
   std::uint32_t Levels() const { return levels_; }
+  // The same choice entering every level (DU counts the whole tree, and
+  // its levels limit only the lines).
+  Choice WithoutLevels() const {
+    Choice all = *this;
+    all.levels_ = 0;
+    return all;
+  }
   // Whether sizes, times or the owner's write permission are asked.
   bool NeedsDetails() const;
   // Whether Excluded wants the entry's path relative to the listed directory.

@@ -108,7 +108,7 @@ bool EntryList::UnwritableOnALine(std::string_view name) const {
 }
 
 const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t nameLength,
-                                      std::uint32_t dirIndex) {
+                                      std::uint32_t dirIndex, const StorageFacts* storage) {
   if (!consumer_ && count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
@@ -126,7 +126,11 @@ const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t 
     ++firstInexact_;
   }
   ++count_;
-  if (consumer_) consumer_->Take(*this, entry);
+  if (consumer_ && storage) {
+    consumer_->TakeStored(*this, entry, *storage);
+  } else if (consumer_) {
+    consumer_->Take(*this, entry);
+  }
   return entry;
 }
 

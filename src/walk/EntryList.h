@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/StorageFacts.h"
 #include "text/Locale.h"
 #include "text/NameArena.h"
 #include "text/Paths.h"
@@ -83,6 +84,24 @@ class EntryConsumer {
  public:
   virtual ~EntryConsumer() = default;
   virtual void Take(const EntryList& list, const TTarvixFileInfo& entry) = 0;
+
+  // A consumer that follows the shape of the tree (the totals of each
+  // directory) is told more. WantsStorage: every entry's storage facts are
+  // read (a stat each) and told with TakeStored instead of Take.
+  virtual bool WantsStorage() const { return false; }
+  virtual void TakeStored(const EntryList& list, const TTarvixFileInfo& entry,
+                          const StorageFacts&) {
+    Take(list, entry);
+  }
+  // Asked of every entry read, where storage is wanted: true leaves it out,
+  // neither listed nor entered (another file system, say).
+  virtual bool Excludes(const StorageFacts&) const { return false; }
+  // The walk enters directory dirIndex (the root is 0), before any of its
+  // entries, and leaves it after them and all below it. own: the
+  // directory's storage facts, where wanted. A directory that could not be
+  // entered or read is entered and left too where the walk goes on past it.
+  virtual void Entered(const EntryList&, std::uint32_t /*dirIndex*/, const StorageFacts& /*own*/) {}
+  virtual void Left(const EntryList&, std::uint32_t /*dirIndex*/) {}
 };
 
 // The records in scan order, and the directories they were found in. The list
@@ -131,14 +150,16 @@ class EntryList {
   // entry, whose name is nameLength bytes, found in directory dirIndex. A kept
   // record gets a copy of the name; a streamed one is handed over as it is.
   // The record notes a name no line can hold.
+  // storage, where given, goes to the consumer with the record.
   const TTarvixFileInfo& Add(const TTarvixFileInfo& entry, std::size_t nameLength,
-                             std::uint32_t dirIndex);
+                             std::uint32_t dirIndex, const StorageFacts* storage = nullptr);
   // Clears the list; a consumer set stays set.
   void Clear();
 
   // Hands every record added from now on to consumer instead of keeping it
   // (null: keep them).
   void StreamTo(EntryConsumer* consumer) { consumer_ = consumer; }
+  EntryConsumer* Consumer() const { return consumer_; }
   // How far down the walk's path the list stands, and a return to it as the
   // walk leaves: a streamed list forgets the directories added since, and
   // their names. A kept one keeps everything.

@@ -21,6 +21,8 @@ struct WalkRules {
   const EntryOrder* order;
   const WalkDone& done;
   WalkObserver* observer;
+  EntryConsumer* consumer;  // the streamed list's, told of directories entered and left
+  bool storage;             // the consumer wants each entry's storage facts
 };
 
 // Whether a recursive walk enters an entry read at level (1 for the scanned
@@ -53,12 +55,14 @@ struct Batch : EntrySink {
   std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
   std::string path;         // scratch: an entry's path below the scanned directory
   std::vector<Item> items;
-  std::size_t seen = 0;    // entries read, chosen or not; 1 at least if unreadable
-  bool countOnly = false;  // the directory is read only to know whether it is empty
+  std::vector<StorageFacts> facts;  // beside items, where storage is wanted
+  std::size_t seen = 0;             // entries read, chosen or not; 1 at least if unreadable
+  bool countOnly = false;           // the directory is read only to know whether it is empty
 
   void Add(const RawEntry& e) override {
     ++seen;
     if (countOnly) return;
+    if (rules->storage && rules->consumer->Excludes(e.Storage)) return;
     // Found as the directory is read, so that the failure names it.
     if (e.Name.size() > NameArena::kLongest) throw LimitFailure();
     const Choice& choice = rules->choice;
@@ -77,6 +81,7 @@ struct Batch : EntrySink {
     if (!listed && !enter && !pending) return;
     items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), enter, listed, pending,
                      pending && !enter});
+    if (rules->storage) facts.push_back(e.Storage);
   }
   static TTarvixFileInfo Record(const RawEntry& e) {
     using Info = TTarvixFileInfo;
@@ -86,8 +91,13 @@ struct Batch : EntrySink {
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
     return Info(e.Name.data(), size, e.DateTime, e.IsDir, e.Inexact, attributes, e.UtcOffset);
   }
+  // The storage facts of item, where they are wanted.
+  const StorageFacts* FactsOf(const Item& item) const {
+    return facts.empty() ? nullptr : &facts[static_cast<std::size_t>(&item - items.data())];
+  }
   void Sort() {
-    if (rules->order)
+    // Facts stand beside the items: a walk that wants them keeps the system's order.
+    if (rules->order && !rules->storage)
       rules->order->Sort(
           items, [](const Item& i) -> auto& { return i.entry; });
   }
@@ -99,7 +109,10 @@ struct Batch : EntrySink {
     }
     return names;
   }
-  void Clear() { items.clear(); }
+  void Clear() {
+    items.clear();
+    facts.clear();
+  }
 };
 
 // What the walk will enter of a listing read at depth (0 for the scanned
@@ -142,6 +155,7 @@ struct Frame {
   std::uint32_t dirIndex = 0;
   Batch batch;
   std::size_t next = 0;
+  bool entered = false;  // the consumer was told it entered the directory
 };
 
 }  // namespace
@@ -198,7 +212,11 @@ class Walker {
     Open(nullptr, nullptr);
     while (depth_ > 0 && !done_) Step(*stack_[depth_ - 1]);
     // Ended early: the directories still on the path are left, innermost first.
-    while (depth_ > 0) engine_.Leave(*stack_[--depth_]->dir);
+    while (depth_ > 0) {
+      Frame& frame = *stack_[--depth_];
+      engine_.Leave(*frame.dir);
+      TellLeft(frame);
+    }
     return total_;
   }
 
@@ -208,6 +226,7 @@ class Walker {
   void Step(Frame& frame) {
     if (frame.next == frame.batch.items.size()) {
       engine_.Leave(*frame.dir);
+      TellLeft(frame);
       list_.Rewind(frame.listed);
       --depth_;
       return;
@@ -226,7 +245,8 @@ class Walker {
   }
 
   void List(const Frame& frame, const Batch::Item& item) {
-    const TTarvixFileInfo& entry = list_.Add(item.entry, item.nameLength, frame.dirIndex);
+    const TTarvixFileInfo& entry =
+        list_.Add(item.entry, item.nameLength, frame.dirIndex, frame.batch.FactsOf(item));
     total_ += entry.Size();
     done_ = rules_.done && rules_.done(entry);
   }
@@ -254,8 +274,12 @@ class Walker {
       failure.SetPath(at == depth_ ? where()
                                    : ShownPath(list_, stack_[at]->dirIndex, {}, platform_));
       if (!onSkipped_) throw;
-      GiveUp(at);
+      // The consumer counts the directory that failed, and hears of the
+      // failure while it is still in it.
+      if (rules_.consumer && at == depth_ && parent && !frame.entered)
+        TellEntered(frame, parent, item);
       onSkipped_(failure);
+      GiveUp(at);
       return;
     } catch (Failure& failure) {
       failure.SetPath(where());
@@ -282,6 +306,7 @@ class Walker {
     for (std::size_t i = depth_ + 1; i-- > at;) {
       Frame& frame = *stack_[i];
       if (frame.dir) engine_.Leave(*frame.dir);
+      TellLeft(frame);
       frame.dir = nullptr;
       frame.batch.Clear();
     }
@@ -302,14 +327,14 @@ class Walker {
     frame.next = 0;
     frame.listed = list_.Mark();
     frame.dir = nullptr;  // stays so when it cannot be entered
+    frame.entered = false;
     if (rules_.observer) rules_.observer->BeforeRead();
   }
 
   void EnterAndRead(Frame& frame, Frame* parent, const Batch::Item* item) {
     frame.dir =
         parent ? &engine_.Enter(*parent->dir, item->Name()) : &engine_.EnterRoot(list_.Root());
-    frame.dirIndex =
-        parent ? list_.AddSubdirectory(parent->dirIndex, item->Name(), item->entry.IsInexact()) : 0;
+    TellEntered(frame, parent, item);
     try {
       engine_.Read(*frame.dir, frame.batch);
       frame.batch.Sort();
@@ -319,6 +344,26 @@ class Walker {
       // yet is not known to be empty: /A:E must not take it for one.
       frame.batch.seen = std::max<std::size_t>(frame.batch.seen, 1);
     }
+  }
+
+  // Adds frame's directory to the list, and tells the consumer it is entered.
+  void TellEntered(Frame& frame, const Frame* parent, const Batch::Item* item) {
+    frame.dirIndex =
+        parent ? list_.AddSubdirectory(parent->dirIndex, item->Name(), item->entry.IsInexact()) : 0;
+    if (!rules_.consumer) return;
+    frame.entered = true;
+    StorageFacts own;
+    if (rules_.storage) {
+      const StorageFacts* known = parent ? parent->batch.FactsOf(*item) : nullptr;
+      own = known ? *known : platform_.StorageOf(list_.Root());
+    }
+    rules_.consumer->Entered(list_, frame.dirIndex, own);
+  }
+
+  void TellLeft(Frame& frame) {
+    if (!frame.entered) return;
+    frame.entered = false;
+    rules_.consumer->Left(list_, frame.dirIndex);
   }
 
   DirectorySource& platform_;
@@ -341,7 +386,10 @@ std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, E
                             const WalkDone& done, WalkObserver* observer) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style(), platform.Code());
-  const WalkRules rules{recursive, choice, order, done, observer};
+  EntryConsumer* const consumer = list.Consumer();
+  const bool storage = consumer && consumer->WantsStorage();
+  if (storage) platform.AskStorage();
+  const WalkRules rules{recursive, choice, order, done, observer, consumer, storage};
   Walker walker(platform, list, rules, withDetails || choice.NeedsDetails(), onSkipped, progress);
   const std::uint64_t total = walker.Run();
   if (progress) progress->Erase();

@@ -340,7 +340,48 @@ def _json_lines(t: Recipes):
     return {"files.jsonl"}, set(), check
 
 
+def _du_largest(t: Recipes):
+    def check(out: str, problem: str):
+        got = out.splitlines()
+        # The work folder holds everything, so it is the largest; media with its 1 GiB next.
+        t.assertTrue(got[0].endswith(t.c.host(t.work)), problem)
+        t.assertTrue(got[1].endswith(t.c.host(os.path.join(t.work, "media"))), problem)
+        t.assertRegex(got[1], r"^ +1\.1 GiB ", problem)
+        t.assertLessEqual(len(got), 10, problem)
+    return set(), set(), check
+
+
+def _du_projects(t: Recipes):
+    def check(out: str, problem: str):
+        got = out.splitlines()
+        tops = {"src", "logs", "photos", "media"}
+        t.assertEqual({line.rsplit(t.c.sep, 1)[-1] for line in got[:-1]}, tops, problem)
+        t.assertTrue(got[-1].endswith(t.c.host(t.work)), problem)
+    return set(), set(), check
+
+
+def _by_extension(t: Recipes):
+    if not shutil.which("jq"):
+        t.skipTest("jq is not installed")
+    total = sum(MEDIA.values())
+    return set(), set(), lambda out, problem: t.assertEqual(out, f"{total}\t.mkv\n", problem)
+
+
+def _ncdu_export(t: Recipes):
+    def check(out: str, problem: str):
+        with open(os.path.join(t.work, "home.ncdu.json"), "rb") as f:
+            data = json.loads(f.read())
+        t.assertEqual(data[:2], [1, 2], problem)
+        t.assertEqual(data[3][0]["name"], t.c.host(t.work), problem)
+    return {"home.ncdu.json"}, set(), check
+
+
 EXPECTATIONS = {
+    "Which folders take the most space: the ten largest of the tree": _du_largest,
+    "How big is each project: run in the folder of projects, one line per project and the total":
+        _du_projects,
+    "Space by extension (needs jq)": _by_extension,
+    "A tree to browse later with ncdu -f home.ncdu.json or gdu -f home.ncdu.json": _ncdu_export,
     "A CSV for a spreadsheet: every entry with its size and date (a cell beginning with =, +, - or @ "
     "may be read as a formula)": _csv_file,
     "A CSV for Excel: UTF-8 with a byte order mark (a cell beginning with =, +, - or @ may be read as "

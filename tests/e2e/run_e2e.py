@@ -34,7 +34,7 @@ from e2e_base import E2E, NotApplicable  # noqa: E402
 
 CASE_MODULES = ["cases_front", "cases_scan", "cases_list", "cases_dir_stat", "cases_bad",
                 "cases_hostile", "cases_choose", "cases_recipes", "cases_shape",
-                "cases_lines", "cases_records", "cases_top"]
+                "cases_lines", "cases_records", "cases_top", "cases_du"]
 
 
 class Result(unittest.TestResult):

@@ -243,12 +243,39 @@ def permissions(b: Builder):
     b.file("permc/z/deep/in.txt")
 
 
+def du_trees(b: Builder):
+    # Hard links in one directory and across two, a sparse file, a link and
+    # a directory closed to others.
+    b.dir("dut")
+    b.file("dut/top.bin", 1000)
+    b.dir("dut/a")
+    b.file("dut/a/f.txt", 5)
+    b.dir("dut/a/b")
+    b.file("dut/a/b/big.bin", 10000)
+    os.link(b.p("dut/a/b/big.bin"), b.p("dut/a/b/twin.bin"))
+    b.dir("dut/c")
+    b.sparse("dut/c/sparse.bin", 5 * 1024 * 1024)
+    os.link(b.p("dut/top.bin"), b.p("dut/c/far.bin"))
+    b.link("dut/lnk", "a")
+    b.dir("dut/shut")
+    b.file("dut/shut/x.txt", 7)
+    # Sizes the directory read tells on both systems.
+    b.dir("dus")
+    b.file("dus/a.txt", 10)
+    b.dir("dus/sub")
+    b.file("dus/sub/b.txt", 20)
+    b.dir("dus/sub/deep")
+    b.file("dus/sub/deep/c.txt", 30)
+    b.dir("dus/z")
+
+
 def lock_permissions(root: str):
     os.chmod(os.path.join(root, "perm/closed"), 0o000)
     os.chmod(os.path.join(root, "perm2/unreadable"), 0o311)
     os.chmod(os.path.join(root, f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred"), 0o000)
     os.chmod(os.path.join(root, "permc/closed"), 0o000)
     os.chmod(os.path.join(root, "topstop/x/closed"), 0o000)
+    os.chmod(os.path.join(root, "dut/shut"), 0o000)
 
 
 def many(b: Builder):
@@ -332,7 +359,7 @@ CHOOSE_ALL = ["a.jpg", "b.JPG", "ro.txt", "\u00e9.txt", "big.bin", ".git", ".git
 
 
 BUILDERS = [basic, blanks_and_quotes, dollar_and_percent, nested, empty, single_entries, links,
-            dir_trees, sjis, outside_code_page, permissions, many, wide, choose, top]
+            dir_trees, sjis, outside_code_page, permissions, many, wide, choose, top, du_trees]
 
 
 def build_all(root: str, mode: str):

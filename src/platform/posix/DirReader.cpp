@@ -58,7 +58,19 @@ std::size_t Records(const char* batch, long got) {
 
 }  // namespace
 
-void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, HeldListing& out) {
+StorageFacts StorageOfStat(const struct stat& st) {
+  StorageFacts facts;
+  facts.Apparent = static_cast<std::uint64_t>(st.st_size);
+  facts.Allocated = static_cast<std::uint64_t>(st.st_blocks) * 512;
+  facts.Device = static_cast<std::uint64_t>(st.st_dev);
+  facts.Inode = static_cast<std::uint64_t>(st.st_ino);
+  facts.Links = static_cast<std::uint32_t>(st.st_nlink);
+  facts.Known = true;
+  return facts;
+}
+
+void ReadListing(int fd, bool withDetails, bool storage, std::vector<char>& buffer,
+                 HeldListing& out) {
   // A clock for each thread that reads: the readers and the walk.
   thread_local LocalClock clock;
   LocalClock* const details = withDetails ? &clock : nullptr;
@@ -79,9 +91,10 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, HeldListin
       const char* name = d->d_name;
       if (IsDotOrDotDot(name)) continue;
       struct stat st;
-      const bool asked = withDetails || d->d_type == DT_UNKNOWN;
+      const bool asked = withDetails || storage || d->d_type == DT_UNKNOWN;
       const bool told = asked && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
       out.items.push_back(Entry(out.names.Store(name), d->d_type, told ? &st : nullptr, details));
+      if (storage && told) out.items.back().Storage = StorageOfStat(st);
     }
   }
 }

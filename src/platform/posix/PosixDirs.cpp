@@ -52,7 +52,7 @@ std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view n
   return Opened(openat(at, child.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails) {
+std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails, bool storage) {
   auto& dir = static_cast<PosixDir&>(handle);
   auto read = std::make_unique<HeldListing>();
   if (dir.Fd() < 0) {
@@ -61,8 +61,14 @@ std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails) {
   }
   // One scratch buffer per thread that reads.
   thread_local std::vector<char> buffer(1 << 16);
-  ReadListing(dir.Fd(), withDetails, buffer, *read);
+  ReadListing(dir.Fd(), withDetails, storage, buffer, *read);
   return read;
+}
+
+StorageFacts PosixStorageOf(const std::string& fullPath) {
+  struct stat st;
+  if (stat(fullPath.c_str(), &st) != 0) return {};
+  return StorageOfStat(st);
 }
 
 }  // namespace tvx

@@ -17,6 +17,10 @@ std::unique_ptr<DirHandle> EnterPosixRoot(const std::string& fullPath);
 std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view name);
 // Reads dir whole; its entries' times are converted to local time when they
 // are reported.
-std::unique_ptr<DirListing> ReadPosixDir(DirHandle& dir, bool withDetails);
+// storage: each entry's Storage is filled too.
+std::unique_ptr<DirListing> ReadPosixDir(DirHandle& dir, bool withDetails, bool storage = false);
+
+// What stat tells of the storage of the directory at fullPath.
+StorageFacts PosixStorageOf(const std::string& fullPath);
 
 }  // namespace tvx

@@ -123,7 +123,14 @@ class PosixPlatform : public Platform {
     return EnterPosixChild(parent, name);
   }
   std::unique_ptr<DirListing> Read(DirHandle& dir, bool withDetails) override {
-    return ReadPosixDir(dir, withDetails);
+    return ReadPosixDir(dir, withDetails, storage_);
+  }
+  // Set before the walk starts its readers, and never changed during it.
+  void AskStorage() override {
+    storage_ = true;
+  }
+  StorageFacts StorageOf(const std::string& fullPath) override {
+    return PosixStorageOf(fullPath);
   }
   ThreadKit* Threads() override {
     return &threads_;
@@ -194,6 +201,7 @@ class PosixPlatform : public Platform {
   }
 
  private:
+  bool storage_ = false;
   std::vector<std::string> params_;
   CodePage code_;
   StdoutSink out_;

@@ -1,6 +1,8 @@
 #include "StdoutSink.h"
 
 #include <fcntl.h>
+#include <langinfo.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +24,19 @@ int WriteAll(int fd, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return 0;
+}
+
+std::size_t StdoutSink::TerminalColumns() const {
+  if (!interactive_) return 0;
+  struct winsize size {};
+  const bool known = ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0;
+  return known ? size.ws_col : 80;
+}
+
+bool StdoutSink::ShowsBoxDrawing() const {
+  if (!interactive_) return false;
+  const std::string_view codeset = nl_langinfo(CODESET);
+  return codeset == "UTF-8" || codeset == "utf8";
 }
 
 StdoutSink::StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {

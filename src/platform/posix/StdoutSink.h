@@ -24,6 +24,8 @@ class StdoutSink : public OutputSink {
   StdoutSink& operator=(const StdoutSink&) = delete;
 
   bool IsInteractive() const override { return interactive_; }
+  std::size_t TerminalColumns() const override;
+  bool ShowsBoxDrawing() const override;
   void Write(const char* data, std::size_t size) override;
   void Pass(std::string& bytes) override;
   bool PassIfIdle(std::string& bytes) override;

@@ -20,6 +20,10 @@ class StandardOutputSink final : public OutputSink {
   }
 
   bool IsInteractive() const override { return interactive_; }
+  // A console set to UTF-8; the other code pages may lack the characters.
+  bool ShowsBoxDrawing() const override {
+    return IsValid() && GetFileType(handle_) == FILE_TYPE_CHAR && GetConsoleOutputCP() == CP_UTF8;
+  }
 
   std::size_t TerminalColumns() const override {
     CONSOLE_SCREEN_BUFFER_INFO info;

@@ -1,0 +1,194 @@
+"""DU: per-directory totals checked against du, its exports, and what it refuses."""
+
+from __future__ import annotations
+
+import json
+import os
+import shutil
+import subprocess
+
+from e2e_base import E2E, NotApplicable, only
+from harness import group
+
+DUT_DIRS = ["", "a", "a/b", "c", "shut"]
+
+
+def du_figures(path: str, *args: str, nobody: bool = False) -> dict[str, int]:
+    """du's figure for every directory under path, by its path."""
+    argv = ["du", "-B1", *args, path]
+    if nobody and os.geteuid() == 0:
+        argv = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + argv
+    run = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=False)
+    figures = {}
+    for line in run.stdout.decode().splitlines():
+        size, name = line.split("\t", 1)
+        figures[name] = int(size)
+    return figures
+
+
+def records(res) -> list[dict]:
+    return [json.loads(line) for line in res.out.decode().splitlines()]
+
+
+class DuTotals(E2E):
+    @only("native", "du reads the same tree natively only")
+    def test_every_directory_agrees_with_du(self):
+        dut = self.c.unix("dut")
+        res = self.run_unprivileged(["DU", dut, "/C", "/JSON"])
+        self.c.check_status(res, 1, f"File access denied [{dut}/shut]\n")
+        got = {r["path"]: r for r in records(res)}
+        apparent = du_figures(dut, "--apparent-size", nobody=True)
+        allocated = du_figures(dut, nobody=True)
+        self.assertEqual(sorted(got), sorted(apparent))
+        for path, figure in apparent.items():
+            with self.subTest(path=path):
+                self.assertEqual(got[path]["size"], figure)
+                self.assertEqual(got[path]["alloc"], allocated[path])
+        # The root's record comes last, and the closed folder marks it and itself.
+        self.assertEqual(records(res)[-1]["path"], dut)
+        marked = sorted(r["rel"] for r in records(res) if r.get("read_error"))
+        self.assertEqual(marked, ["", "shut"])
+        # A file of two names counts once: the sparse file's 5 MiB, the rest.
+        self.assertEqual(got[dut + "/a/b"]["files"], 2)
+        self.assertLess(got[dut + "/c"]["alloc"], 1024 * 1024)
+
+    @only("native", "du reads the same tree natively only")
+    def test_lines_and_levels(self):
+        dut = self.c.unix("dut")
+        figures = du_figures(dut, "--apparent-size", "--max-depth=1", nobody=True)
+        files = {"": 7, "a": 3, "c": 2, "shut": 0}
+        expected = "".join(f"{group(figures[dut + ('/' + r if r else '')]):>20}  {group(files[r]):>12}"
+                           f"{' ! ' if r in ('', 'shut') else '   '}{dut + ('/' + r if r else '')}\n"
+                           for r in ("a", "c", "shut", ""))
+        res = self.run_unprivileged(["DU", dut, "/C", "/LEV:1"])
+        lines = sorted(res.out.decode().splitlines()[:-1]) + [res.out.decode().splitlines()[-1]]
+        want = expected.splitlines()
+        self.assertEqual(lines, sorted(want[:-1]) + [want[-1]])
+        self.assertEqual(res.rc, 1)
+
+    @only("native", "du reads the same tree natively only")
+    def test_unreadable_folder_without_continue_ends_the_run(self):
+        res = self.run_unprivileged(["DU", self.c.unix("dut")])
+        self.assertEqual(res.rc, 1)
+        self.assertIn(b"File access denied", res.err)
+
+    @only("native", "a file system is mounted natively only")
+    def test_xdev_stays_on_one_file_system(self):
+        top = os.path.join(self.c.tmp, "duxdev")
+        os.makedirs(os.path.join(top, "mnt"), exist_ok=True)
+        with open(os.path.join(top, "here.bin"), "wb") as f:
+            f.write(b"x" * 300)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "none",
+                                  os.path.join(top, "mnt")], stderr=subprocess.DEVNULL).returncode == 0
+        if not mounted:
+            raise NotApplicable("no file system can be mounted here (not root, or no right to mount)")
+        try:
+            with open(os.path.join(top, "mnt", "there.bin"), "wb") as f:
+                f.write(b"y" * 5000)
+            for args, du_args in (([], []), (["/XDEV"], ["-x"])):
+                with self.subTest(args=args):
+                    res = self.c.run(["DU", top, "/JSON"] + args)
+                    self.c.check_status(res, 0)
+                    got = {r["path"]: r["size"] for r in records(res)}
+                    self.assertEqual(got, du_figures(top, "--apparent-size", *du_args))
+            res = self.c.run(["DU", top, "/JSON", "/XDEV"])
+            self.assertEqual(records(res)[-1]["files"], 1)
+        finally:
+            subprocess.run(["umount", os.path.join(top, "mnt")], check=True)
+
+    def test_sizes_from_the_directory_read(self):
+        # Natively a directory's own size counts too, as du counts it.
+        own = {} if self.c.wine else du_figures(self.c.unix("dus"), "--apparent-size", "-S")
+        selfsize = lambda rel: 0 if self.c.wine else own[self.c.unix(rel)] - sum(
+            os.path.getsize(os.path.join(self.c.unix(rel), f)) for f in os.listdir(self.c.unix(rel))
+            if os.path.isfile(os.path.join(self.c.unix(rel), f)))
+        res = self.c.run(["DU", self.c.abs("dus"), "/JSON"])
+        self.c.check_status(res, 0)
+        got = {r["rel"].replace("\\", "/"): (r["size"], r["files"], r["dirs"], r["depth"])
+               for r in records(res)}
+        d = {rel: selfsize("dus/" + rel if rel else "dus") for rel in ("", "sub", "sub/deep", "z")}
+        self.assertEqual(got, {
+            "sub/deep": (30 + d["sub/deep"], 1, 0, 2),
+            "sub": (50 + d["sub"] + d["sub/deep"], 2, 1, 1),
+            "z": (d["z"], 0, 0, 1),
+            "": (60 + sum(d.values()), 3, 3, 0)})
+        self.assertEqual(records(res)[-1]["path"], self.c.abs("dus"))
+
+    def test_largest_directories_first(self):
+        res = self.c.run(["DU", self.c.abs("dus"), "/O:-S", "/TOP:2", "/JSON"])
+        self.c.check_status(res, 0)
+        self.assertEqual([r["rel"].replace("\\", "/") for r in records(res)], ["", "sub"])
+        res = self.c.run(["DU", self.c.abs("dus"), "/O:S", "/TOP:1", "/JSON"])
+        self.assertEqual([r["rel"] for r in records(res)], ["z"])
+
+    def test_filters_choose_what_counts(self):
+        res = self.c.run(["DU", self.c.abs("dus"), "/M:b.txt;c.txt", "/X:deep", "/JSON", "/LEV:1"])
+        self.c.check_status(res, 0)
+        got = {r["rel"].replace("\\", "/"): (r["files"], r["dirs"]) for r in records(res)}
+        self.assertEqual(got, {"sub": (1, 0), "z": (0, 0), "": (1, 2)})
+
+    def test_human_sizes(self):
+        res = self.c.run(["DU", self.c.abs("dus/sub/deep"), "/H"])
+        self.c.check_status(res, 0)
+        size = "30 B" if self.c.wine else None
+        line = res.out.decode().rstrip("\r\n")
+        self.assertRegex(line, r"^ +[0-9.]+ (B|KiB) +1   ")
+        if size:
+            self.assertEqual(line, f"{size:>10}  {'1':>12}   {self.c.abs('dus/sub/deep')}")
+
+
+class DuTree(E2E):
+    def test_tree_into_a_file_starts_at_the_root(self):
+        res = self.c.run(["DU", self.c.abs("dus"), "/TREE"])
+        self.c.check_status(res, 0)
+        lines = res.out.decode().splitlines()
+        self.assertTrue(lines[0].endswith(self.c.abs("dus")), lines)
+        self.assertTrue(all(line.isascii() for line in lines), lines)
+        # Two levels by default: sub, z and sub/deep, not below.
+        self.assertEqual(len(lines), 4, lines)
+
+
+class DuExports(E2E):
+    def test_ncdu_export_is_json_of_the_tree(self):
+        res = self.c.run(["DU", self.c.abs("dus"), "/NCDU"])
+        self.c.check_status(res, 0)
+        data = json.loads(res.out)
+        self.assertEqual(data[:2], [1, 2])
+        self.assertEqual(data[2]["progname"], "tvx")
+        root = data[3]
+        self.assertEqual(root[0]["name"], self.c.abs("dus"))
+        names = lambda d: sorted(e[0]["name"] if isinstance(e, list) else e["name"] for e in d[1:])
+        self.assertEqual(names(root), ["a.txt", "sub", "z"])
+        sub = next(e for e in root[1:] if isinstance(e, list) and e[0]["name"] == "sub")
+        self.assertEqual(names(sub), ["b.txt", "deep"])
+        self.assertEqual(next(e for e in sub[1:] if isinstance(e, dict))["asize"], 20)
+
+    @only("native", "ncdu reads the tree natively")
+    def test_ncdu_loads_the_export(self):
+        if shutil.which("ncdu") is None:
+            raise NotApplicable("ncdu is not installed (Debian package ncdu)")
+        dus = self.c.unix("dus")
+        res = self.c.run(["DU", dus, "/NCDU"])
+        export = os.path.join(self.c.tmp, "dus.ncdu.json")
+        with open(export, "wb") as f:
+            f.write(res.out)
+        again = subprocess.run(["ncdu", "-f", export, "-o", "-"], stdout=subprocess.PIPE, check=True)
+        direct = subprocess.run(["ncdu", "-o", "-", dus], stdout=subprocess.PIPE, check=True)
+        strip = lambda out: json.loads(out)[3]
+        self.assertEqual(strip(again.stdout), strip(direct.stdout))
+
+
+class DuBadInput(E2E):
+    def test_refused_before_the_scan(self):
+        d = self.c.abs("dus")
+        for args, typed in [(["/NCDU", "/JSON"], "/JSON"), (["/NCDU", "/CSV"], "/CSV"),
+                            (["/CSV"], "/CSV"), (["/P=x"], "/P=x"), (["/S=x"], "/S=x"),
+                            (["/LINE=x"], "/LINE=x"), (["/TOP:0"], "/TOP:0"),
+                            (["/O:N"], "/O:N"), (["/NCDU", "/0"], "/0"),
+                            (["/NCDU", "/TREE"], "/TREE"), (["/TREE", "/0"], "/0"),
+                            (["/TREE", "/JSON"], "/JSON")]:
+            with self.subTest(args=args):
+                self.assert_failure(["DU", d] + args, f"Invalid value [{typed}]")
+        for extra in ("/ALLOC", "/XDEV", "/NCDU", "/H", "/TREE"):
+            with self.subTest(extra=extra):
+                self.assert_failure(["LIST", d, extra], f"Invalid value [{extra}]")
