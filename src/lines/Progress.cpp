@@ -59,7 +59,8 @@ ScanProgress::ScanProgress(OutputSink& terminal, std::size_t columns, Clock cloc
       label_(std::move(label)),
       code_(code),
       started_(clock_()),
-      nextDue_(started_ + kFirstAfter) {}
+      nextDue_(started_ + kFirstAfter),
+      erase_("\r" + std::string(columns_, ' ') + "\r") {}
 
 ScanProgress::~ScanProgress() {
   try {
@@ -84,6 +85,8 @@ void ScanProgress::Show(std::string_view directory) {
   // Blanks over what a longer earlier line left behind.
   if (width < drawn_) line.append(drawn_ - width, ' ');
   Put("\r" + line);
+  // Ctrl-C now must not leave the line for the shell's prompt to follow.
+  if (drawn_ == 0 && width > 0) terminal_.SetInterruptText(erase_);
   drawn_ = width;
 }
 
@@ -91,6 +94,7 @@ void ScanProgress::Erase() {
   if (drawn_ == 0) return;
   const std::size_t drawn = drawn_;
   drawn_ = 0;
+  terminal_.SetInterruptText({});
   Put("\r" + std::string(drawn, ' ') + "\r");
 }
 

@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import fcntl
 import os
+import signal
 import struct
 import termios
 import subprocess
@@ -11,6 +12,8 @@ import time
 
 from e2e_base import E2E, NotApplicable, only
 from harness import message
+
+IO_EIO = -5  # the system's own number: "I/O error (5)"
 from trees import BASIC_ALL, BASIC_TOP, NESTED_ALL, NESTED_DIRS, WIDE
 
 
@@ -242,9 +245,11 @@ class SlowFileSystem(E2E):
         mnt = os.path.join(ctx.tmp, "slowmnt")
         os.makedirs(mnt, exist_ok=True)
         try:
+            # Not mounted read-only: the one file it lets be written is "flushfails".
             rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny",
-                                 "barred", "--fail-readdir", "broken", "-o", "ro"], stderr=subprocess.DEVNULL,
-                                timeout=20).returncode
+                                 "barred", "--fail-readdir", "broken", "--fail-readdir-after",
+                                 "brokenlate", "--fail-flush", "flushfails"],
+                                stderr=subprocess.DEVNULL, timeout=20).returncode
         except subprocess.TimeoutExpired:
             rc = None
         for _ in range(50):
@@ -289,16 +294,76 @@ class SlowFileSystem(E2E):
         cut = b" - DRIVE INFO"
         self.assertEqual(table.split(cut)[0], res.out.split(cut)[0])
 
+    def test_a_failed_directory_read_stops_the_run(self):
+        # At the first read, or after some entries: never an empty or a
+        # shorter listing. EIO is shown as the system numbers it.
+        for name in ("broken", "brokenlate"):
+            for command in ("LIST", "DIR", "STAT"):
+                with self.subTest(name=name, command=command):
+                    if not self.mnt:
+                        raise NotApplicable(self.why)
+                    failed = os.path.join(self.mnt, "faults", name)
+                    res = self.c.run([command, os.path.join(self.mnt, "faults"), "/R"])
+                    self.c.check_failure(res, f"{message(IO_EIO)} [{failed}]")
+                    res = self.c.run([command, failed])
+                    self.c.check_failure(res, f"{message(IO_EIO)} [{failed}]")
+
     def test_a_failed_directory_read_is_named_with_continue(self):
         if not self.mnt:
             raise NotApplicable(self.why)
-        top = os.path.join(self.mnt, "wideshut", "a0")
-        broken = os.path.join(top, "broken")
+        top = os.path.join(self.mnt, "faults")
         res = self.c.run(["LIST", top, "/R", "/C"])
-        self.assertEqual((res.rc, res.err), (1, f"{message(1117)} [{broken}]\n".encode()),
+        err = sorted(res.err.decode().splitlines())
+        self.assertEqual((res.rc, err), (1, [f"{message(IO_EIO)} [{top}/{name}]"
+                                             for name in ("broken", "brokenlate")]),
                          res.describe())
-        self.assertIn(f"{broken}\n".encode(), res.out)
+        for name in ("broken", "brokenlate", "ok", "ok/f.txt", "flushfails"):
+            self.assertIn(f"{top}/{name}\n".encode(), res.out)
         self.assertNotIn(b"x.txt", res.out)
+        self.assertNotIn(b"y1.txt", res.out)
+
+    def test_an_output_whose_close_fails_is_a_failure(self):
+        # The share takes every byte and reports its full quota only at close.
+        if not self.mnt:
+            raise NotApplicable(self.why)
+        with open(os.path.join(self.mnt, "faults", "flushfails"), "wb") as out:
+            p = subprocess.run([self.c.exe, "LIST", self.c.abs("wide"), "/R"], stdout=out,
+                               stderr=subprocess.PIPE, timeout=120)
+        self.assertEqual((p.returncode, p.stderr), (1, f"{message(101)}\n".encode()))
+
+    def test_interrupted_on_a_terminal_erases_the_progress_line(self):
+        if not self.mnt:
+            raise NotApplicable(self.why)
+        from cases_hostile import make_chain
+        make_chain(self.c.unix("interrupted"), "d", 3000)
+        try:
+            master, slave = os.openpty()
+            fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 70, 0, 0))
+            env, _ = self.c._env(self.c.default_locale, None)
+            for sig in (signal.SIGINT, signal.SIGTERM):
+                p = subprocess.Popen([self.c.exe, "LIST", os.path.join(self.mnt, "interrupted"),
+                                      "/R"], stdout=subprocess.DEVNULL, stderr=slave,
+                                     stdin=subprocess.DEVNULL, env=env)
+                err = b""
+                while b"\rScanning: " not in err:
+                    err += os.read(master, 65536)
+                p.send_signal(sig)
+                # Ended as the signal ends a process: the parent sees the signal.
+                self.assertEqual(p.wait(timeout=60), -sig)
+                time.sleep(0.2)
+                while True:
+                    fcntl.fcntl(master, fcntl.F_SETFL, os.O_NONBLOCK)
+                    try:
+                        err += os.read(master, 65536)
+                    except OSError:
+                        break
+                    fcntl.fcntl(master, fcntl.F_SETFL, 0)
+                fcntl.fcntl(master, fcntl.F_SETFL, 0)
+                self.assertRegex(err, rb"\r {69}\r$")
+            os.close(slave)
+            os.close(master)
+        finally:
+            subprocess.run(["rm", "-rf", self.c.unix("interrupted")], check=False)
 
     def test_progress_line_only_on_a_terminal(self):
         # A chain walked through the slow mount takes well over a second.

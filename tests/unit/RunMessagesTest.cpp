@@ -250,7 +250,7 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
             "/top/f.txt\n|<Name not writable on one line; /0 writes it> [/top/a?b]\n");
   FakePlatform d = Tree();
   d.tree["/top/"] = {{"g\x7f"}};
-  EXPECT_NE(RunWith(d, {"DIR", "/top"}).output.find("  'g?' "), std::string::npos);
+  EXPECT_NE(RunWith(d, {"DIR", "/top"}).output.find("  g? "), std::string::npos);
   FakePlatform w(PathStyle::Windows);
   w.AddDir("C:\\top\\", {{"g?", false, false, 0, 0, true}});
   EXPECT_EQ(RunWith(w, {"LIST", "C:\\top", "/0"}).error,
@@ -275,6 +275,9 @@ TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
       {IoFailure::kBrokenPipe, Language::English, "I/O error (109)"},
       {5, Language::Japanese, "ﾌｧｲﾙへのｱｸｾｽが拒否されました"},
       {1234, Language::Japanese, "I/O ｴﾗｰ (1234)"},
+      // A system's own number (EIO) is shown as it is, never as a message's.
+      {IoFailure::SystemNumber(5), Language::English, "I/O error (5)"},
+      {IoFailure::SystemNumber(5), Language::Japanese, "I/O ｴﾗｰ (5)"},
   };
   for (const Row& row : rows) {
     FakePlatform p = Tree();
