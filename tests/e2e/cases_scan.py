@@ -297,13 +297,13 @@ class SlowFileSystem(E2E):
     def test_a_failed_directory_read_stops_the_run(self):
         # At the first read, or after some entries: never an empty or a
         # shorter listing. EIO is shown as the system numbers it.
-        for name in ("broken", "brokenlate"):
+        for parent, name in (("first", "broken"), ("late", "brokenlate")):
             for command in ("LIST", "DIR", "STAT"):
                 with self.subTest(name=name, command=command):
                     if not self.mnt:
                         raise NotApplicable(self.why)
-                    failed = os.path.join(self.mnt, "faults", name)
-                    res = self.c.run([command, os.path.join(self.mnt, "faults"), "/R"])
+                    failed = os.path.join(self.mnt, "faults", parent, name)
+                    res = self.c.run([command, os.path.join(self.mnt, "faults", parent), "/R"])
                     self.c.check_failure(res, f"{message(IO_EIO)} [{failed}]")
                     res = self.c.run([command, failed])
                     self.c.check_failure(res, f"{message(IO_EIO)} [{failed}]")
@@ -315,9 +315,9 @@ class SlowFileSystem(E2E):
         res = self.c.run(["LIST", top, "/R", "/C"])
         err = sorted(res.err.decode().splitlines())
         self.assertEqual((res.rc, err), (1, [f"{message(IO_EIO)} [{top}/{name}]"
-                                             for name in ("broken", "brokenlate")]),
+                                             for name in ("first/broken", "late/brokenlate")]),
                          res.describe())
-        for name in ("broken", "brokenlate", "ok", "ok/f.txt", "flushfails"):
+        for name in ("first/broken", "late/brokenlate", "ok", "ok/f.txt", "flushfails"):
             self.assertIn(f"{top}/{name}\n".encode(), res.out)
         self.assertNotIn(b"x.txt", res.out)
         self.assertNotIn(b"y1.txt", res.out)
@@ -326,9 +326,15 @@ class SlowFileSystem(E2E):
         # The share takes every byte and reports its full quota only at close.
         if not self.mnt:
             raise NotApplicable(self.why)
-        with open(os.path.join(self.mnt, "faults", "flushfails"), "wb") as out:
+        out = os.open(os.path.join(self.mnt, "faults", "flushfails"), os.O_WRONLY | os.O_TRUNC)
+        try:
             p = subprocess.run([self.c.exe, "LIST", self.c.abs("wide"), "/R"], stdout=out,
                                stderr=subprocess.PIPE, timeout=120)
+        finally:
+            try:
+                os.close(out)  # fails alike: every close of the file does
+            except OSError:
+                pass
         self.assertEqual((p.returncode, p.stderr), (1, f"{message(101)}\n".encode()))
 
     def test_interrupted_on_a_terminal_erases_the_progress_line(self):

@@ -283,11 +283,13 @@ def wide(b: Builder):
     # "brokenlate" after its first entries, and closing "flushfails" after
     # writing it fails as a share over quota does.
     b.dir("faults")
-    b.dir("faults/broken")
-    b.file("faults/broken/x.txt")
-    b.dir("faults/brokenlate")
+    b.dir("faults/first")
+    b.dir("faults/first/broken")
+    b.file("faults/first/broken/x.txt")
+    b.dir("faults/late")
+    b.dir("faults/late/brokenlate")
     for i in range(LATE_ENTRIES):
-        b.file(f"faults/brokenlate/y{i}.txt")
+        b.file(f"faults/late/brokenlate/y{i}.txt")
     b.file("faults/flushfails")
     b.dir("faults/ok")
     b.file("faults/ok/f.txt")
