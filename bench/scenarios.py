@@ -6,6 +6,7 @@ scenarios of the benchmark (see bench/README.md).
     scenarios.py slowfs TREE [--turns N] [--delay-us N] [--tvx PATH] [--out DIR]
     scenarios.py choose TREE [--turns N] [--cold] [--base PATH] [--tvx PATH] [--out DIR]
     scenarios.py top TREE [--turns N] [--tvx PATH] [--out DIR]
+    scenarios.py depth DIR [--levels N] [--turns N] [--tvx PATH] [--out DIR]
 
 cold: the page cache is dropped before every run (needs root; skipped
 otherwise). slowfs: TREE is seen through bench/slowfs.c, a FUSE passthrough
@@ -16,7 +17,9 @@ top-level subdirectories excluded (--cold: the page cache dropped before
 every run; --base: LIST /R of another tvx too, for the unfiltered walk).
 top: a warm tree, the ten largest files of the whole tree (/TOP with /O)
 beside DIR /R, the same streamed with /C for its peak memory, and a pattern
-with /I beside the same pattern without it.
+with /I beside the same pattern without it. depth: a chain of N one-entry
+directories (40,000 by default) is made under DIR, and the peak memory of
+STAT /R, LIST /R and LIST /R /C over it is held to DEPTH_TARGET_MIB.
 
 Every turn runs each command once, in an order that rotates from turn to
 turn, under /usr/bin/time (wall time and peak RSS); each tvx figure's ratio
@@ -165,6 +168,33 @@ TOP_TARGETS = [("tvx LIST /R /D /O:-S /TOP:10", "tvx DIR /R", 1.1),
                ("tvx LIST /R /C /D /O:-S /TOP:10", None, 16)]
 
 
+DEPTH_TARGET_MIB = 48
+
+
+def make_chain(root, levels):
+    """root/d/d/... levels deep, each made relative to its parent (no path limit)."""
+    os.makedirs(root, exist_ok=True)
+    fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY)
+    for _ in range(levels):
+        if not os.path.isdir(os.path.join(f"/proc/self/fd/{fd}", "d")):
+            os.mkdir("d", dir_fd=fd)
+        child = os.open("d", os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
+        os.close(fd)
+        fd = child
+    os.close(fd)
+
+
+def depth_report(runs, meta):
+    out = [f"### Scenario depth: {meta}", "", "| command | median s | peak RSS | target | result |",
+           "|---|---:|---:|---|---|"]
+    for n, r in runs.items():
+        rss = max(x[1] for x in r) / 1024
+        verdict = "PASS" if rss <= DEPTH_TARGET_MIB else "FAIL"
+        out.append(f"| {n} | {statistics.median(x[0] for x in r):.3f} | {rss:.1f} MiB | "
+                   f"<= {DEPTH_TARGET_MIB} MiB | {verdict} |")
+    return "\n".join(out) + "\n"
+
+
 def top_report(runs, meta):
     out = [f"### Scenario top: {meta}", "",
            "| tvx figure | s | compared with | its s | paired ratio | peak RSS | target | result |",
@@ -226,17 +256,18 @@ def report(scenario, tree, runs, meta):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("scenario", choices=["cold", "slowfs", "choose", "top"])
+    ap.add_argument("scenario", choices=["cold", "slowfs", "choose", "top", "depth"])
     ap.add_argument("tree")
     ap.add_argument("--turns", type=int, default=3)
     ap.add_argument("--delay-us", type=int, default=200)
     ap.add_argument("--cold", action="store_true")
+    ap.add_argument("--levels", type=int, default=40000)
     ap.add_argument("--base")
     ap.add_argument("--tvx", default=os.path.join(HERE, "..", "build", "native", "tvx"))
     ap.add_argument("--out", default=os.path.join(HERE, "results", time.strftime("%Y%m%d-%H%M%S")))
     a = ap.parse_args()
     tvx, tree = os.path.abspath(a.tvx), os.path.abspath(a.tree)
-    needed = ("/usr/bin/time",) if a.scenario in ("choose", "top") else ("find", "bfs", "fdfind", "du",
+    needed = ("/usr/bin/time",) if a.scenario in ("choose", "top", "depth") else ("find", "bfs", "fdfind", "du",
                                                                   "/usr/bin/time")
     for tool in needed:
         if not shutil.which(tool):
@@ -251,6 +282,15 @@ def main():
         os.makedirs(a.out, exist_ok=True)
         with open(os.path.join(a.out, "scenario-top.json"), "w") as f:
             json.dump({"meta": meta, "runs": runs}, f, indent=1)
+        print(text)
+        return 0
+    if a.scenario == "depth":
+        chain = os.path.join(tree, f"chain{a.levels}")
+        make_chain(chain, a.levels)
+        cmds = {f"tvx {' '.join(args)}": [tvx, args[0], chain] + args[1:]
+                for args in (["STAT", "/R"], ["LIST", "/R"], ["LIST", "/R", "/C"])}
+        meta = f"a chain {a.levels} levels deep, {a.turns} turns, load {' '.join(load)}"
+        text = depth_report(run_turns(cmds, a.turns, lambda: None), meta)
         print(text)
         return 0
     if a.scenario == "choose":
