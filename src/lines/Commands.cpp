@@ -135,6 +135,7 @@ DirWriter::DirWriter(const ListOptions& options, PathStyle style, const LocaleSe
                      LineWriter& out)
     : form_{QuoteRuleOf(style), false, options.Upper, options.Lower},
       quote_(!options.NoQuote),
+      widthCode_(style == PathStyle::Posix ? CodePage::Utf8() : locale.Code),
       locale_(locale),
       out_(out) {}
 
@@ -171,7 +172,7 @@ void DirWriter::AppendName(std::string_view name) {
     }
     line_ += '"';
   }
-  const std::size_t width = DisplayWidth(std::string_view(line_).substr(start), locale_.Code);
+  const std::size_t width = DisplayWidth(std::string_view(line_).substr(start), widthCode_);
   line_.append(width < 30 ? 30 - width : 0, ' ');
 }
 

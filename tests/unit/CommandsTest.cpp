@@ -303,10 +303,13 @@ TEST_F(CommandsTest, DirQuotesBlanksOnlyAndPadsByColumns) {
       {PathStyle::Posix, "caf\xC3\xA9", {}, "caf\xC3\xA9", 4},
       {PathStyle::Posix, "e\xCC\x81", {}, "e\xCC\x81", 1},
       {PathStyle::Posix, "\xE6\x97\xA5\xE6\x9C\xAC", {}, "\xE6\x97\xA5\xE6\x9C\xAC", 4},
+      // On Windows by the code page the names are written in: here UTF-8 (/UTF8).
+      {PathStyle::Windows, "\xE6\x97\xA5 x", {}, "\"\xE6\x97\xA5 x\"", 6},
   };
   for (const Row& row : rows) {
     FakePlatform p(row.style);
-    p.locale.Code = CodePage::Utf8();
+    // POSIX names are bytes to the program, yet UTF-8 on the terminal.
+    if (row.style == PathStyle::Windows) p.locale.Code = CodePage::Utf8();
     const std::string dir = row.style == PathStyle::Windows ? "C:\\d\\" : "/d/";
     p.AddDir(dir, {{row.name, false, false, 1, kTime}});
     const std::string out = Dir(p, dir, row.options);
