@@ -334,6 +334,20 @@ TEST(RunTest, BrokenOutputEndsWithOneAndNoCrash) {
   p.out.failWithCode = 32;
   EXPECT_EQ(RunWith(p, {"LIST", "/top", "/R"}).exitCode, 1);
   EXPECT_EQ(p.out.text, "");
+  // What the system reports only as the output is closed, after every
+  // line was taken, fails the run too; the output is closed once.
+  for (const std::vector<std::string>& params :
+       {std::vector<std::string>{"LIST", "/top", "/R"}, {"STAT", "/top"}, {"/?"}}) {
+    FakePlatform q = Tree();
+    q.out.closeFailure = IoFailure::kDiskFull;
+    const Outcome o = RunWith(q, params);
+    EXPECT_EQ(o.exitCode, 1) << params[0];
+    EXPECT_EQ(o.error, "<Disk full>\n") << params[0];
+    EXPECT_EQ(q.out.closes, 1) << params[0];
+  }
+  FakePlatform fine = Tree();
+  EXPECT_EQ(RunWith(fine, {"LIST", "/top"}).exitCode, 0);
+  EXPECT_EQ(fine.out.closes, 1);
 }
 
 // With /C the entries go out as the walk reaches them; without it, once the
