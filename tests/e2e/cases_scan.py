@@ -263,16 +263,15 @@ class SlowFileSystem(E2E):
             subprocess.run(["fusermount3", "-u", "-z", cls.mnt], timeout=20)
             cls.mnt = None
 
-    def need(self, wine_too=False):
-        """The mount; under Wine only for what Wine passes on: it reports a
-        directory read that fails as the end of the listing."""
+    def need(self, wine_too=False, under_wine="Wine reports a failed directory read as its end"):
+        """The mount; under Wine only for what Wine passes on."""
         if not self.mnt:
             raise NotApplicable(self.why)
         if self.c.wine and not wine_too:
-            raise NotApplicable("Wine reports a failed directory read as its end, and runs no terminal")
+            raise NotApplicable(under_wine)
 
     def through(self, args):
-        self.need()
+        self.need(under_wine="compared with a native walk")
         res = self.c.run(args)
         self.c.check_status(res, 0)
         return res.out.replace(self.mnt.encode(), self.c.root.encode())
@@ -326,7 +325,7 @@ class SlowFileSystem(E2E):
 
     def test_an_output_whose_close_fails_is_a_failure(self):
         # The share takes every byte and reports its full quota only at close.
-        self.need()
+        self.need(under_wine="Wine passes on no failure of closing a file")
         out = os.open(os.path.join(self.mnt, "faults", "flushfails"), os.O_WRONLY | os.O_TRUNC)
         try:
             p = subprocess.run([self.c.exe, "LIST", self.c.abs("wide"), "/R"], stdout=out,
@@ -339,7 +338,7 @@ class SlowFileSystem(E2E):
         self.assertEqual((p.returncode, p.stderr), (1, f"{message(101)}\n".encode()))
 
     def test_interrupted_on_a_terminal_erases_the_progress_line(self):
-        self.need()
+        self.need(under_wine="a POSIX terminal")
         from cases_hostile import make_chain
         make_chain(self.c.unix("interrupted"), "d", 3000)
         try:
@@ -373,7 +372,7 @@ class SlowFileSystem(E2E):
 
     def test_progress_line_only_on_a_terminal(self):
         # A chain walked through the slow mount takes well over a second.
-        self.need()
+        self.need(under_wine="a POSIX terminal")
         from cases_hostile import make_chain
         make_chain(self.c.unix("progress"), "d", 1200)
         try:
