@@ -84,9 +84,10 @@ void ScanProgress::Show(std::string_view directory) {
   const std::size_t width = ColumnsOf(line, code_);
   // Blanks over what a longer earlier line left behind.
   if (width < drawn_) line.append(drawn_ - width, ' ');
-  Put("\r" + line);
-  // Ctrl-C now must not leave the line for the shell's prompt to follow.
+  // Ctrl-C from now on must not leave the line for the shell's prompt to
+  // follow: told before the line is drawn, so no moment is left out.
   if (drawn_ == 0 && width > 0) terminal_.SetInterruptText(erase_);
+  Put("\r" + line);
   drawn_ = width;
 }
 
@@ -94,8 +95,8 @@ void ScanProgress::Erase() {
   if (drawn_ == 0) return;
   const std::size_t drawn = drawn_;
   drawn_ = 0;
-  terminal_.SetInterruptText({});
   Put("\r" + std::string(drawn, ' ') + "\r");
+  terminal_.SetInterruptText({});  // only once the line is gone
 }
 
 void ScanProgress::Put(const std::string& bytes) {
