@@ -7,6 +7,7 @@ scenarios of the benchmark (see bench/README.md).
     scenarios.py choose TREE [--turns N] [--cold] [--base PATH] [--tvx PATH] [--out DIR]
     scenarios.py top TREE [--turns N] [--tvx PATH] [--out DIR]
     scenarios.py du TREE [--turns N] [--cold] [--tvx PATH] [--out DIR]
+    scenarios.py depth DIR [--levels N] [--turns N] [--tvx PATH] [--out DIR]
 
 cold: the page cache is dropped before every run (needs root; skipped
 otherwise). slowfs: TREE is seen through bench/slowfs.c, a FUSE passthrough
@@ -20,7 +21,9 @@ beside DIR /R, the same streamed with /C for its peak memory, and a pattern
 with /I beside the same pattern without it. du: tvx DU beside du and
 du -s (warm, or --cold with the page cache dropped before every run), the
 ten largest directories, its peak memory, and first a check that every
-directory's apparent and allocated size agrees with du's.
+directory's apparent and allocated size agrees with du's. depth: a chain of
+N one-entry directories (40,000 by default) is made under DIR, and the peak
+memory of STAT /R, LIST /R and LIST /R /C over it is held to DEPTH_TARGET_MIB.
 
 Every turn runs each command once, in an order that rotates from turn to
 turn, under /usr/bin/time (wall time and peak RSS); each tvx figure's ratio
@@ -197,6 +200,33 @@ def du_disagreements(tvx, tree):
     return wrong
 
 
+DEPTH_TARGET_MIB = 48
+
+
+def make_chain(root, levels):
+    """root/d/d/... levels deep, each made relative to its parent (no path limit)."""
+    os.makedirs(root, exist_ok=True)
+    fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY)
+    for _ in range(levels):
+        if not os.path.isdir(os.path.join(f"/proc/self/fd/{fd}", "d")):
+            os.mkdir("d", dir_fd=fd)
+        child = os.open("d", os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
+        os.close(fd)
+        fd = child
+    os.close(fd)
+
+
+def depth_report(runs, meta):
+    out = [f"### Scenario depth: {meta}", "", "| command | median s | peak RSS | target | result |",
+           "|---|---:|---:|---|---|"]
+    for n, r in runs.items():
+        rss = max(x[1] for x in r) / 1024
+        verdict = "PASS" if rss <= DEPTH_TARGET_MIB else "FAIL"
+        out.append(f"| {n} | {statistics.median(x[0] for x in r):.3f} | {rss:.1f} MiB | "
+                   f"<= {DEPTH_TARGET_MIB} MiB | {verdict} |")
+    return "\n".join(out) + "\n"
+
+
 def top_report(runs, meta, targets=None, name="top"):
     targets = targets or TOP_TARGETS
     out = [f"### Scenario {name}: {meta}", "",
@@ -259,17 +289,18 @@ def report(scenario, tree, runs, meta):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("scenario", choices=["cold", "slowfs", "choose", "top", "du"])
+    ap.add_argument("scenario", choices=["cold", "slowfs", "choose", "top", "du", "depth"])
     ap.add_argument("tree")
     ap.add_argument("--turns", type=int, default=3)
     ap.add_argument("--delay-us", type=int, default=200)
     ap.add_argument("--cold", action="store_true")
+    ap.add_argument("--levels", type=int, default=40000)
     ap.add_argument("--base")
     ap.add_argument("--tvx", default=os.path.join(HERE, "..", "build", "native", "tvx"))
     ap.add_argument("--out", default=os.path.join(HERE, "results", time.strftime("%Y%m%d-%H%M%S")))
     a = ap.parse_args()
     tvx, tree = os.path.abspath(a.tvx), os.path.abspath(a.tree)
-    needed = ("/usr/bin/time",) if a.scenario in ("choose", "top", "du") else ("find", "bfs", "fdfind", "du",
+    needed = ("/usr/bin/time",) if a.scenario in ("choose", "top", "du", "depth") else ("find", "bfs", "fdfind", "du",
                                                                   "/usr/bin/time")
     for tool in needed:
         if not shutil.which(tool):
@@ -302,6 +333,15 @@ def main():
         os.makedirs(a.out, exist_ok=True)
         with open(os.path.join(a.out, "scenario-top.json"), "w") as f:
             json.dump({"meta": meta, "runs": runs}, f, indent=1)
+        print(text)
+        return 0
+    if a.scenario == "depth":
+        chain = os.path.join(tree, f"chain{a.levels}")
+        make_chain(chain, a.levels)
+        cmds = {f"tvx {' '.join(args)}": [tvx, args[0], chain] + args[1:]
+                for args in (["STAT", "/R"], ["LIST", "/R"], ["LIST", "/R", "/C"])}
+        meta = f"a chain {a.levels} levels deep, {a.turns} turns, load {' '.join(load)}"
+        text = depth_report(run_turns(cmds, a.turns, lambda: None), meta)
         print(text)
         return 0
     if a.scenario == "choose":

@@ -1,12 +1,16 @@
 /* slowfs: a read-only FUSE passthrough that adds a fixed delay to every
  * operation, standing in for a network share in the benchmark.
  *
- *   slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [--fail-readdir NAME] [FUSE options]
+ *   slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [--fail-readdir NAME]
+ *          [--fail-readdir-after NAME] [--fail-flush NAME] [FUSE options]
  *
  * --deny NAME refuses access to every directory named NAME (as a server
  * would for a user without rights), also to root; --fail-readdir NAME makes
  * reading every directory named NAME fail with EIO, as a failing disk or
- * server would. The tests use both.
+ * server would; --fail-readdir-after NAME does so once the first
+ * kLaterEntries entries have been read. --fail-flush NAME lets an existing
+ * file named NAME be written, takes the bytes and drops them, and fails its
+ * close with EDQUOT, as a network share over quota does. The tests use all.
  *
  * It serves requests on several threads at once (as a network server does),
  * reports each entry's type in directory listings, and is meant to be mounted
@@ -32,6 +36,9 @@ static int g_source = -1;        /* the source directory */
 static long g_delay_ns = 200000; /* 0.2 ms */
 static const char* g_deny = NULL; /* a directory name refused to everyone */
 static const char* g_fail_readdir = NULL; /* a directory name whose reading fails */
+static const char* g_fail_later = NULL;   /* ... whose reading fails part way */
+static const char* g_fail_flush = NULL;   /* a file name whose close fails */
+enum { kLaterEntries = 20 };
 
 static void Delay(void) {
   struct timespec t = {g_delay_ns / 1000000000L, g_delay_ns % 1000000000L};
@@ -97,6 +104,23 @@ static int OpenDir(const char* path, struct fuse_file_info* fi) {
   return 0;
 }
 
+/* Entries from offset on, each with its offset, up to kLaterEntries: the
+ * next read, at that offset, fails. */
+static int ReadDirThenFail(DIR* dir, void* buf, fuse_fill_dir_t fill, off_t offset) {
+  if (offset >= kLaterEntries) return -EIO;
+  rewinddir(dir);
+  struct dirent* d;
+  for (off_t at = 0; at < kLaterEntries && (d = readdir(dir)) != NULL; ++at) {
+    if (at < offset) continue;
+    struct stat st;
+    memset(&st, 0, sizeof st);
+    st.st_ino = d->d_ino;
+    st.st_mode = (mode_t)(DTTOIF(d->d_type));
+    if (fill(buf, d->d_name, &st, at + 1, 0)) break;
+  }
+  return 0;
+}
+
 /* The whole listing in one reply, each entry with its type and inode. */
 static int ReadDir(const char* path, void* buf, fuse_fill_dir_t fill, off_t offset,
                    struct fuse_file_info* fi, enum fuse_readdir_flags flags) {
@@ -105,6 +129,7 @@ static int ReadDir(const char* path, void* buf, fuse_fill_dir_t fill, off_t offs
   Delay();
   if (Named(path, g_fail_readdir)) return -EIO;
   DIR* dir = (DIR*)(uintptr_t)fi->fh;
+  if (Named(path, g_fail_later)) return ReadDirThenFail(dir, buf, fill, offset);
   rewinddir(dir);
   struct dirent* d;
   while ((d = readdir(dir)) != NULL) {
@@ -125,7 +150,12 @@ static int ReleaseDir(const char* path, struct fuse_file_info* fi) {
 
 static int Open(const char* path, struct fuse_file_info* fi) {
   Delay();
-  if ((fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+  if ((fi->flags & O_ACCMODE) != O_RDONLY) {
+    if (!Named(path, g_fail_flush)) return -EROFS;
+    fi->fh = (uint64_t)-1; /* nothing is opened: the bytes are dropped */
+    fi->direct_io = 1;
+    return 0;
+  }
   int fd = openat(g_source, Rel(path), O_RDONLY | O_NOFOLLOW);
   if (fd < 0) return -errno;
   fi->fh = (uint64_t)fd;
@@ -140,9 +170,27 @@ static int Read(const char* path, char* buf, size_t size, off_t offset,
   return n < 0 ? -errno : (int)n;
 }
 
+static int Write(const char* path, const char* buf, size_t size, off_t offset,
+                 struct fuse_file_info* fi) {
+  (void)buf;
+  (void)offset;
+  (void)fi;
+  return Named(path, g_fail_flush) ? (int)size : -EROFS;
+}
+
+static int Truncate(const char* path, off_t size, struct fuse_file_info* fi) {
+  (void)size;
+  (void)fi;
+  return Named(path, g_fail_flush) ? 0 : -EROFS;
+}
+
+static int Flush(const char* path, struct fuse_file_info* fi) {
+  return fi->fh == (uint64_t)-1 && Named(path, g_fail_flush) ? -EDQUOT : 0;
+}
+
 static int Release(const char* path, struct fuse_file_info* fi) {
   (void)path;
-  close((int)fi->fh);
+  if (fi->fh != (uint64_t)-1) close((int)fi->fh);
   return 0;
 }
 
@@ -162,13 +210,18 @@ static const struct fuse_operations kOperations = {
     .releasedir = ReleaseDir,
     .open = Open,
     .read = Read,
+    .write = Write,
+    .truncate = Truncate,
+    .flush = Flush,
     .release = Release,
     .statfs = StatFs,
 };
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    fprintf(stderr, "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [--fail-readdir NAME] [FUSE options]\n");
+    fprintf(stderr,
+            "usage: slowfs SOURCE MOUNTPOINT [--delay-us N] [--deny NAME] [--fail-readdir NAME]"
+            " [--fail-readdir-after NAME] [--fail-flush NAME] [FUSE options]\n");
     return 2;
   }
   g_source = open(argv[1], O_RDONLY | O_DIRECTORY);
@@ -187,6 +240,10 @@ int main(int argc, char** argv) {
       g_deny = argv[++i];
     } else if (strcmp(argv[i], "--fail-readdir") == 0 && i + 1 < argc) {
       g_fail_readdir = argv[++i];
+    } else if (strcmp(argv[i], "--fail-readdir-after") == 0 && i + 1 < argc) {
+      g_fail_later = argv[++i];
+    } else if (strcmp(argv[i], "--fail-flush") == 0 && i + 1 < argc) {
+      g_fail_flush = argv[++i];
     } else {
       args[n++] = argv[i];
     }

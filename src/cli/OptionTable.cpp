@@ -20,17 +20,27 @@ void SetFlag(const Uses&, const OptionUses&, const OptionContext&, ListOptions& 
   options.*Field = true;
 }
 
+// The one rule for an option of one value given more than once: spelling by
+// spelling (short first), the first use of that spelling, even an empty one;
+// the first of these with a value counts. Null when none has one.
+const OptionUse* CountingUse(const Uses& own) {
+  for (std::size_t spelling = 0; spelling < 3; ++spelling) {
+    const auto first = std::find_if(own.begin(), own.end(),
+                                    [&](const OptionUse& use) { return use.Spelling == spelling; });
+    if (first != own.end() && !first->Value.empty()) return &*first;
+  }
+  return nullptr;
+}
+
 void ReadOrder(const Uses& own, const OptionUses&, const OptionContext&, ListOptions& options) {
-  // Each is checked; the last one typed counts.
-  for (const OptionUse& use : own) options.Order = ParseOrder(use.Value, use.Typed);
+  // Each is checked; one counts.
+  for (const OptionUse& use : own) ParseOrder(use.Value, use.Typed);
+  if (const OptionUse* use = CountingUse(own)) options.Order = ParseOrder(use->Value, use->Typed);
 }
 
 void ReadTop(const Uses& own, const OptionUses&, const OptionContext&, ListOptions& options) {
-  // Given more than once, the fewest.
-  for (const OptionUse& use : own) {
-    const std::uint64_t n = ParseTop(use.Value, use.Typed);
-    options.Top = options.Top == 0 ? n : std::min(options.Top, n);
-  }
+  for (const OptionUse& use : own) ParseTop(use.Value, use.Typed);
+  if (const OptionUse* use = CountingUse(own)) options.Top = ParseTop(use->Value, use->Typed);
 }
 
 // The first use of any of the rows of spellings, or null.
@@ -57,16 +67,11 @@ void ReadRecords(const Uses& own, const OptionUses& all, const OptionContext&,
     throw InvalidValueFailure(line->Typed);
 }
 
-// The first value that is not empty, spelling by spelling, with its
-// environment references expanded; a bare option gives none.
+// The value that counts, with its environment references expanded; none
+// where it is empty ("/P=" first) or bare.
 std::string FirstValue(const Uses& own, const OptionContext& context) {
-  for (std::size_t spelling = 0; spelling < 2; ++spelling) {
-    for (const OptionUse& use : own) {
-      if (use.Spelling == spelling && !use.Value.empty())
-        return ExpandEnvRefs(use.Value, context.Environment, context.Code);
-    }
-  }
-  return {};
+  const OptionUse* use = CountingUse(own);
+  return use ? ExpandEnvRefs(use->Value, context.Environment, context.Code) : std::string();
 }
 
 void ReadPrefix(const Uses& own, const OptionUses&, const OptionContext& context,
@@ -80,13 +85,13 @@ void ReadSuffix(const Uses& own, const OptionUses&, const OptionContext& context
 }
 
 // A template is the whole line: beside a prefix or suffix (even an empty
-// one), or empty, it is a bad value; given more than once, the last counts.
+// one), or empty, it is a bad value; given more than once, the first counts.
 void ReadLine(const Uses& own, const OptionUses& all, const OptionContext& context,
               ListOptions& options) {
   for (const OptionUse& use : own) {
     if (use.Value.empty()) throw InvalidValueFailure(use.Typed);
   }
-  const OptionUse& line = own.back();
+  const OptionUse& line = *CountingUse(own);
   if (FirstUseOf(all, {"/P", "/S"})) throw InvalidValueFailure(line.Typed);
   options.HasLine = true;
   options.Line = ExpandEnvRefs(line.Value, context.Environment, context.Code);

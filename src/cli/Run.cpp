@@ -16,6 +16,7 @@
 #include "text/CommandLine.h"
 #include "text/Failure.h"
 #include "text/Messages.h"
+#include "text/Paths.h"
 #include "text/Text.h"
 #include "walk/Order.h"
 #include "walk/Scan.h"
@@ -67,15 +68,17 @@ class Messenger {
   SystemText toSystem_;
 };
 
-// The banner line under STAT: the full path as typed was made full, so a
-// typed final separator stays and none is added, but a bare drive ("C:")
-// names its root. root is the scanned directory, ending in its separator.
-std::string StatRoot(const std::string& root, const std::string& typed, PathStyle style,
-                     const CodePage& code) {
-  if (WithSeparator(typed, style, code).size() == typed.size()) return root;
-  std::string shown = root.substr(0, root.size() - 1);
-  const bool driveRoot = style == PathStyle::Windows && shown.size() == 2 && shown[1] == ':';
-  return shown.empty() || driveRoot ? root : shown;
+// The banner line under STAT: the platform's full path of the directory as
+// typed, so a typed final separator stays and none is added, and a bare
+// drive ("C:") names that drive's current directory.
+std::string StatRoot(Platform& platform, const std::string& typed) {
+  const std::string full = platform.FullPath(typed);
+  // POSIX makes a path full by its own rule, which drops a final "/".
+  const PathStyle style = platform.Style();
+  const CodePage& code = platform.Code();
+  const bool typedFinal = EndsWithChar(typed, Separator(style), code) ||
+                          (style == PathStyle::Windows && EndsWithChar(typed, '/', code));
+  return typedFinal ? WithSeparator(full, style, code) : full;
 }
 
 // The progress line, where standard error is a terminal and /NP is not given;
@@ -141,8 +144,7 @@ void FinishWriter(Platform& platform, const ListOptions& options, const EntryLis
   DiskSpace space;
   const bool known =
       options.Command == CommandKind::Dir && platform.GetDiskSpace(options.Directory, space);
-  writer.Finish(list, {total, known ? &space : nullptr,
-                       StatRoot(list.Root(), options.Directory, platform.Style(), platform.Code()),
+  writer.Finish(list, {total, known ? &space : nullptr, StatRoot(platform, options.Directory),
                        BannerText(platform.ReadVersion())});
 }
 
@@ -224,7 +226,7 @@ void Report(LineWriter& out, const Messenger& messenger, std::string message, bo
   if (withOutput) {
     try {
       out.WriteText(message);
-      out.Flush();
+      out.Finish();
       return;
     } catch (const IoFailure& failure) {
       // Lines written before the failure stay written; the output's own
@@ -312,7 +314,7 @@ int RunTvx(Platform& platform) {
     bool withOutput = false;
     try {
       const bool complete = RunCommand(platform, ParseCommandLine(platform), out, messenger);
-      out.Flush();
+      out.Finish();
       return complete ? 0 : 1;
     } catch (const HelpRequest& help) {
       message = messenger.MessageOf(help);

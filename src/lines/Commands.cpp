@@ -6,17 +6,10 @@
 #include "text/Failure.h"
 #include "text/Messages.h"
 #include "text/Paths.h"
+#include "text/Width.h"
 #include "walk/Scan.h"
 
 namespace tvx {
-
-namespace {
-
-WordForm ShownForm(const ListOptions& options, PathStyle style) {
-  return {QuoteRuleOf(style), !options.NoQuote, options.Upper, options.Lower};
-}
-
-}  // namespace
 
 namespace {
 
@@ -140,7 +133,11 @@ void ListWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
 
 DirWriter::DirWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
                      LineWriter& out)
-    : form_(ShownForm(options, style)), locale_(locale), out_(out) {}
+    : form_{QuoteRuleOf(style), false, options.Upper, options.Lower},
+      quote_(!options.NoQuote),
+      widthCode_(style == PathStyle::Posix ? CodePage::Utf8() : locale.Code),
+      locale_(locale),
+      out_(out) {}
 
 void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   std::string_view name = entry.Name();
@@ -154,13 +151,29 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   line_ += ' ';
   AppendPadded(line_, FormatNumber(entry.Size(), locale_), 20, false);
   line_ += "  ";
-  std::size_t width = 0;
-  for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_)) {
-    line_.append(piece);
-    width += piece.size();
-  }
-  line_.append(width < 30 ? 30 - width : 0, ' ');
+  AppendName(name);
   out_.WriteLine(line_);
+}
+
+// The name, in double quotes where it holds a blank (a double quote in it
+// doubled), padded to 30 columns as the terminal shows it. The table is for
+// people, not a shell: no other character asks for quotes, on any system.
+void DirWriter::AppendName(std::string_view name) {
+  const std::size_t start = line_.size();
+  for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_))
+    line_.append(piece);
+  if (quote_ && line_.find(' ', start) != std::string::npos) {
+    shown_.assign(line_, start);
+    line_.resize(start);
+    line_ += '"';
+    for (const char c : shown_) {
+      line_ += c;
+      if (c == '"') line_ += '"';
+    }
+    line_ += '"';
+  }
+  const std::size_t width = DisplayWidth(std::string_view(line_).substr(start), widthCode_);
+  line_.append(width < 30 ? 30 - width : 0, ' ');
 }
 
 void DirWriter::Finish(const EntryList& list, const Closing& closing) {

@@ -99,7 +99,13 @@ class DirWriter final : public CommandWriter {
   void Finish(const EntryList& list, const Closing& closing) override;
 
  private:
-  const WordForm form_;
+  void AppendName(std::string_view name);
+
+  const WordForm form_;  // its letters only: DIR quotes by a rule of its own
+  const bool quote_;
+  // What the terminal shows names in: UTF-8 on POSIX, whose names are bytes
+  // to the program; on Windows the code page they are written in.
+  const CodePage widthCode_;
   const LocaleSettings& locale_;
   LineWriter& out_;
   std::string shown_, buffer_, line_;

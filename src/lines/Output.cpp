@@ -61,6 +61,11 @@ bool LineWriter::PassPending() {
   return true;
 }
 
+void LineWriter::Finish() {
+  Flush();
+  sink_.Close();
+}
+
 void LineWriter::Flush() {
   struct ClearOnExit {
     std::string& buffer;

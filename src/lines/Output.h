@@ -34,6 +34,9 @@ class LineWriter {
   }
   // Raises IoFailure when the bytes cannot be written.
   void Flush();
+  // Flushes and closes the output, raising IoFailure for a failure the
+  // system reports as late as that: the run's last step.
+  void Finish();
   // Hands what is buffered to the sink now, without waiting for it to be
   // written: lines of a long walk go out while it goes on. False when there
   // was nothing to hand on, or the sink was still busy with earlier lines.

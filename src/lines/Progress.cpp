@@ -59,7 +59,8 @@ ScanProgress::ScanProgress(OutputSink& terminal, std::size_t columns, Clock cloc
       label_(std::move(label)),
       code_(code),
       started_(clock_()),
-      nextDue_(started_ + kFirstAfter) {}
+      nextDue_(started_ + kFirstAfter),
+      erase_("\r" + std::string(columns_, ' ') + "\r") {}
 
 ScanProgress::~ScanProgress() {
   try {
@@ -83,6 +84,9 @@ void ScanProgress::Show(std::string_view directory) {
   const std::size_t width = ColumnsOf(line, code_);
   // Blanks over what a longer earlier line left behind.
   if (width < drawn_) line.append(drawn_ - width, ' ');
+  // Ctrl-C from now on must not leave the line for the shell's prompt to
+  // follow: told before the line is drawn, so no moment is left out.
+  if (drawn_ == 0 && width > 0) terminal_.SetInterruptText(erase_);
   Put("\r" + line);
   drawn_ = width;
 }
@@ -92,6 +96,7 @@ void ScanProgress::Erase() {
   const std::size_t drawn = drawn_;
   drawn_ = 0;
   Put("\r" + std::string(drawn, ' ') + "\r");
+  terminal_.SetInterruptText({});  // only once the line is gone
 }
 
 void ScanProgress::Put(const std::string& bytes) {

@@ -57,6 +57,7 @@ class ScanProgress final : public WalkProgress {
   std::uint64_t entries_ = 0;
   std::uint64_t directories_ = 0;
   std::size_t drawn_ = 0;  // columns the drawn line takes; 0 when none is drawn
+  std::string erase_;      // blanks over the widest line: what an interruption writes
 };
 
 // The tail of text that fits in `columns`, cut at a character boundary and

@@ -13,7 +13,8 @@ namespace tvx {
 
 class HeldListing : public DirListing {
  public:
-  // Small blocks: hundreds of listings may be held at once.
+  // Small blocks, and smaller still for a few names: a walk thousands of
+  // levels deep holds a listing for each.
   NameArena names{std::size_t{1} << 12};
   std::vector<RawEntry> items;
   // The failure's number when the directory could not be read (part of it

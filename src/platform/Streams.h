@@ -38,6 +38,14 @@ class OutputSink {
   }
   // Returns once everything passed is written; raises the failure if not.
   virtual void Drain() {}
+  // Ends the output: everything written, the stream closed, and what the
+  // system reports only then (a share's full quota) checked; raises
+  // IoFailure. Nothing is written after.
+  virtual void Close() { Drain(); }
+  // What this sink, a terminal, is to be sent if the run is interrupted
+  // (Ctrl-C, a request to end) before the process ends as the interruption
+  // asks; empty for nothing. Copied now: the interruption may only write it.
+  virtual void SetInterruptText(std::string_view) {}
 };
 
 class Console {

@@ -41,8 +41,10 @@ class HelpRequest : public Failure {
   using Failure::Failure;
 };
 
-// An input/output failure carrying the Windows-style error number that picks
-// its message (POSIX layers map errno onto these numbers first).
+// An input/output failure carrying the number that picks its message: a
+// Windows error number, which POSIX layers map the errno values that have a
+// message onto (one table per system); or a number of the system's own that
+// no message names, shown as it is.
 class IoFailure : public Failure {
  public:
   explicit IoFailure(int code) : Failure("I/O failure"), code_(code) {}
@@ -52,6 +54,10 @@ class IoFailure : public Failure {
   bool IsClosedOutput() const {
     return OfOutput() && (code_ == kBrokenPipe || code_ == kNoData || code_ == kNotConnected);
   }
+
+  // A system's own error number, shown as "I/O error (number)": below zero,
+  // so that it is never taken for a message's (EIO is 5, "access denied").
+  static constexpr int SystemNumber(int number) { return -number; }
 
   static constexpr int kDiskFull = 101;  // what every system's "disk full" is reported as
   static constexpr int kBrokenPipe = 109;
@@ -75,8 +81,8 @@ class OutputFailure : public IoFailure {
   bool OfOutput() const override { return true; }
 };
 
-// A directory that was entered but cannot be read. Without /C it adds
-// nothing to the list, as an empty one would; with /C it is reported.
+// A directory that was entered but whose entries cannot be read, from the
+// start or part way: without /C it ends the run, with /C it is reported.
 class ReadFailure : public IoFailure {
  public:
   using IoFailure::IoFailure;

@@ -67,7 +67,9 @@ std::string IoFailureText(int code, Language language) {
   for (const IoText& text : kIoTexts) {
     if (text.Code == code) return Pick(language, text.English, text.Japanese);
   }
-  return Pick(language, "I/O error (", "I/O ｴﾗｰ (") + std::to_string(code) + ")";
+  // A system's own number, marked by its sign, is shown as the system gave it.
+  const int shown = code < 0 ? -code : code;
+  return Pick(language, "I/O error (", "I/O ｴﾗｰ (") + std::to_string(shown) + ")";
 }
 
 std::string AssertionFailureText(const std::string& text, const std::string& source, int line,

@@ -1,5 +1,6 @@
 #include "NameArena.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "text/Failure.h"
@@ -25,29 +26,44 @@ const char* NameArena::Store(std::string_view name) {
     large_.push_back(std::make_unique_for_overwrite<char[]>(size));
     return CopyInto(large_.back().get(), name);
   }
-  if (block_ - used_ < size) {
-    blocks_.push_back(spare_ ? std::move(spare_) : std::make_unique_for_overwrite<char[]>(block_));
-    used_ = 0;
-  }
-  char* at = CopyInto(blocks_.back().get() + used_, name);
+  if (LastSize() - used_ < size) AddBlock(size);
+  char* at = CopyInto(blocks_.back().bytes.get() + used_, name);
   used_ += size;
   return at;
 }
 
+void NameArena::AddBlock(std::size_t atLeast) {
+  const std::size_t size = std::min(block_, std::max({atLeast, kFirstBlock, 2 * LastSize()}));
+  if (spare_.bytes && spare_.size >= size) {
+    blocks_.push_back(std::move(spare_));
+    spare_ = {};
+  } else {
+    blocks_.push_back({std::make_unique_for_overwrite<char[]>(size), size});
+  }
+  used_ = 0;
+}
+
 void NameArena::Rewind(const Mark& mark) {
   while (blocks_.size() > mark.blocks) {
-    spare_ = std::move(blocks_.back());
+    // The largest given back is kept: the next one asked for is as large.
+    if (!spare_.bytes || blocks_.back().size > spare_.size) spare_ = std::move(blocks_.back());
     blocks_.pop_back();
   }
-  used_ = mark.used;
+  used_ = blocks_.empty() ? 0 : mark.used;
   large_.resize(mark.large);
 }
 
 void NameArena::Clear() {
   blocks_.clear();
   large_.clear();
-  spare_.reset();
-  used_ = block_;
+  spare_ = {};
+  used_ = 0;
+}
+
+std::size_t NameArena::Capacity() const {
+  std::size_t total = spare_.size;
+  for (const Block& block : blocks_) total += block.size;
+  return total;
 }
 
 }  // namespace tvx

@@ -11,8 +11,10 @@ namespace tvx {
 
 class NameArena {
  public:
-  // Names go into blocks of blockSize bytes: large for a walk's millions of
-  // names, small for one directory's listing, of which hundreds are held.
+  // Names go into blocks of up to blockSize bytes: large for a walk's
+  // millions of names, small for one directory's listing, of which thousands
+  // may be held. The first blocks are smaller, each twice the last, so that
+  // a few names take little more room than they need.
   explicit NameArena(std::size_t blockSize = std::size_t{1} << 20) : block_(blockSize) {}
 
   // Where the arena stands; Rewind to it forgets the names stored since.
@@ -29,13 +31,24 @@ class NameArena {
   Mark Here() const { return {blocks_.size(), used_, large_.size()}; }
   void Rewind(const Mark& mark);
   void Clear();
+  // The bytes its shared blocks take (a long name's own are not counted).
+  std::size_t Capacity() const;
+
+  static constexpr std::size_t kFirstBlock = 64;
 
  private:
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size;
+  };
+  void AddBlock(std::size_t atLeast);
+  std::size_t LastSize() const { return blocks_.empty() ? 0 : blocks_.back().size; }
+
   std::size_t block_;
-  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::vector<Block> blocks_;
   std::vector<std::unique_ptr<char[]>> large_;
-  std::unique_ptr<char[]> spare_;  // a block given back by Rewind, for the next one
-  std::size_t used_ = block_;      // of the last block
+  Block spare_{};         // a block given back by Rewind, for the next one
+  std::size_t used_ = 0;  // of the last block
 };
 
 }  // namespace tvx

@@ -335,15 +335,11 @@ class Walker {
     frame.dir =
         parent ? &engine_.Enter(*parent->dir, item->Name()) : &engine_.EnterRoot(list_.Root());
     TellEntered(frame, parent, item);
-    try {
-      engine_.Read(*frame.dir, frame.batch);
-      frame.batch.Sort();
-    } catch (const ReadFailure&) {
-      if (onSkipped_) throw;
-      frame.batch.Clear();  // adds nothing, as an empty directory would,
-      // yet is not known to be empty: /A:E must not take it for one.
-      frame.batch.seen = std::max<std::size_t>(frame.batch.seen, 1);
-    }
+    // A read that cannot start or fails part way is the directory's failure,
+    // never an empty or a shorter listing: a batch built from it would miss
+    // files without a word.
+    engine_.Read(*frame.dir, frame.batch);
+    frame.batch.Sort();
   }
 
   // Adds frame's directory to the list, and tells the consumer it is entered.

@@ -3,6 +3,8 @@
 from __future__ import annotations
 
 import os
+import subprocess
+import time
 
 from e2e_base import E2E, only
 from harness import BANNER, message
@@ -85,6 +87,24 @@ class LargeOutput(E2E):
         self.assertTrue(len(lines) == 1 and lines[0] in want,
                         "head did not get one whole listing line\n" + res.describe())
 
+    @only("native", "a descriptor that does not block is a POSIX affair")
+    def test_output_that_does_not_block_is_waited_for(self):
+        # A parent may leave its pipe not blocking: the program waits for the
+        # reader instead of failing with a line cut in two.
+        args = ["LIST", self.c.abs("many"), "/P=" + self.PAD]
+        read_end, write_end = os.pipe()
+        os.set_blocking(write_end, False)
+        env, _ = self.c._env(self.c.default_locale, None)
+        p = subprocess.Popen([self.c.exe] + args, stdout=write_end, stderr=subprocess.PIPE,
+                             stdin=subprocess.DEVNULL, env=env)
+        os.close(write_end)
+        time.sleep(0.5)  # lets the pipe fill before anything is read
+        with os.fdopen(read_end, "rb") as r:
+            out = r.read()
+        err = p.stderr.read()
+        self.assertEqual((p.wait(timeout=120), err), (0, b""))
+        self.assertEqual(sorted(out.splitlines()), sorted(self.c.run(args).out.splitlines()))
+
     def test_full_disk_ends_with_status_1(self):
         # The message goes to standard error on both systems.
         err = message(101) + "\n"
@@ -148,9 +168,14 @@ class Unreadable(E2E):
         res = self.run_unprivileged(["LIST", self.c.abs("perm")])
         self.c.check_entries(res, self.lines_of("perm", ["a.txt", "closed"]))
 
-    def test_enterable_but_unreadable_directory_adds_nothing(self):
-        res = self.run_unprivileged(["LIST", self.c.abs("perm2"), "/R"])
-        self.c.check_entries(res, self.lines_of("perm2", ["a.txt", "unreadable"]))
+    def test_enterable_but_unreadable_directory_stops_the_run(self):
+        # Mode 711: it can be entered, not read. It is no empty directory.
+        denied = f"{message(5)} [{self.c.abs('perm2/unreadable')}]"
+        for command in ("LIST", "DIR", "STAT"):
+            res = self.run_unprivileged([command, self.c.abs("perm2"), "/R"])
+            self.c.check_failure(res, denied)
+        res = self.run_unprivileged(["STAT", self.c.abs("perm2/unreadable")])
+        self.c.check_failure(res, denied)
         # /C names it: the listing is incomplete.
         res = self.run_unprivileged(["LIST", self.c.abs("perm2"), "/R", "/C"])
         self.c.check_entries(res, self.lines_of("perm2", ["a.txt", "unreadable"]), rc=1,

@@ -2,9 +2,10 @@
 
 from __future__ import annotations
 
-from e2e_base import E2E
-from harness import BANNER, ascii_lower, ascii_upper
-from trees import BASIC_ALL, BASIC_TOP, NAME31, NAME35, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_UPPER_TRAIL
+from e2e_base import E2E, NotApplicable
+from harness import BANNER, ascii_lower, ascii_upper, dir_quoted
+from trees import (BASIC_ALL, BASIC_TOP, DQUOTE, NAME31, NAME35, SJIS_DIR, SJIS_LOWER_TRAIL,
+                   SJIS_UPPER_TRAIL, UNI_SIZES)
 
 STAMP = "2023/03/05 09:05:06"      # the trees' default time, odd second cut
 STAMP_PM = "2023/11/14 14:46:24"
@@ -59,27 +60,42 @@ class DirTable(E2E):
         self.c.check_dir(res, table, count, total, "MB", self.c.unix("dmix"))
 
     def test_table_non_recursive(self):
-        # Directories show size 0; short names are padded to 30 bytes, longer
+        # Directories show size 0; short names are padded to 30 columns, longer
         # ones printed whole; names with blanks quoted.
-        self.dir([], shown(DMIX, self.c.quoted), 6, 1235578)
+        self.dir([], shown(DMIX, dir_quoted), 6, 1235578)
 
     def test_table_recursive(self):
-        self.dir(["/R"], shown(DMIX + DMIX_SUB, self.c.quoted), 7, 1235678)
+        self.dir(["/R"], shown(DMIX + DMIX_SUB, dir_quoted), 7, 1235678)
 
     def test_letter_case_and_quoting(self):
-        self.dir(["/L"], shown(DMIX, lambda n: self.c.quoted(ascii_lower(n))), 6, 1235578)
-        self.dir(["/U"], shown(DMIX, lambda n: self.c.quoted(ascii_upper(n))), 6, 1235578)
-        self.dir(["/U", "/L"], shown(DMIX, lambda n: self.c.quoted(ascii_lower(n))), 6, 1235578)
+        self.dir(["/L"], shown(DMIX, lambda n: dir_quoted(ascii_lower(n))), 6, 1235578)
+        self.dir(["/U"], shown(DMIX, lambda n: dir_quoted(ascii_upper(n))), 6, 1235578)
+        self.dir(["/U", "/L"], shown(DMIX, lambda n: dir_quoted(ascii_lower(n))), 6, 1235578)
         self.dir(["/Q"], shown(DMIX, lambda n: n), 6, 1235578)
 
     def test_list_only_switches_change_nothing(self):
-        self.dir(["/F", "/D", "/P=echo", "/S=$SHORT"], shown(DMIX, self.c.quoted), 6, 1235578)
-        self.dir(["/NODIR", "/R", "/FILENAMEONLY"], shown(DMIX + DMIX_SUB, self.c.quoted), 7, 1235678)
+        self.dir(["/F", "/D", "/P=echo", "/S=$SHORT"], shown(DMIX, dir_quoted), 6, 1235578)
+        self.dir(["/NODIR", "/R", "/FILENAMEONLY"], shown(DMIX + DMIX_SUB, dir_quoted), 7, 1235678)
 
     def test_german_separators(self):
         res = self.c.run(["DIR", self.c.abs("dde")], locale="de_DE.UTF-8")
         self.c.check_dir(res, [("dde/de.bin", "2023.11.14 09:05:06", 1234567, "de.bin")], 1, 1234567, "MB",
                          self.c.unix("dde"), thousands=".")
+
+    def test_only_a_blank_asks_for_quotes(self):
+        # The table is for people: "&", "'", "(" and "=" ask for no quotes on either system.
+        rows = [(f"dquote/{n}", STAMP, 1, dir_quoted(n)) for n in DQUOTE]
+        res = self.c.run(["DIR", self.c.abs("dquote")])
+        self.c.check_dir(res, rows, len(rows), len(rows), "KB", self.c.unix("dquote"))
+
+    def test_utf8_names_are_padded_by_columns(self):
+        if self.c.wine:
+            raise NotApplicable("the console's code page: double-byte characters, padded by bytes")
+        rows = [(f"uni/{rel}", STAMP, size or 0, rel.split("/")[-1])
+                for rel, size in UNI_SIZES.items() if "/" not in rel]
+        res = self.c.run(["DIR", self.c.abs("uni")])
+        total = sum(size for _, _, size, _ in rows)
+        self.c.check_dir(res, rows, len(rows), total, "KB", self.c.unix("uni"))
 
     def test_double_byte_names_are_padded_by_bytes(self):
         rows = [(f"sjis/{SJIS_DIR}", STAMP, 0, SJIS_DIR),

@@ -170,6 +170,9 @@ class PrefixAndSuffix(E2E):
         self.check(["/PREFIX=b", "/P=a"], self.line("a "))
         self.check(["/P=", "/PREFIX=b"], self.line("b "))
         self.check(["/P=x", "/P=y"], self.line("x "))
+        # The first use of a spelling counts even when empty; then the next spelling's first.
+        self.check(["/P=", "/P=a"], self.line())
+        self.check(["/S=", "/SUFFIX=b", "/S=c"], self.line("", " b"))
 
     def test_bare_or_empty_switch_gives_nothing(self):
         self.check(["/P"], self.line())

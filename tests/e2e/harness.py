@@ -16,6 +16,7 @@ import shutil
 import string
 import subprocess
 import time
+import unicodedata
 
 # What the banner is built from on both builds.
 PRODUCT_VERSION = "1.02"
@@ -102,8 +103,10 @@ MESSAGES = {
 
 
 def message(code: int, lang: str = "en") -> str:
+    """The text of an error number; one below zero is a POSIX errno value,
+    which has no text of its own and is shown as the system numbers it."""
     texts = MESSAGES[lang]
-    return texts[code] if code in texts else texts["io"].format(code)
+    return texts[code] if code in texts else texts["io"].format(abs(code))
 
 RUN_TIMEOUT = 120  # a guard against a hanging program, not a measurement
 
@@ -492,10 +495,25 @@ class Ctx:
                                  + bytes_diff(want, got, self.lb.encode(), enc))
 
 
+def columns(text: str, encoding: str) -> int:
+    """The columns text takes on a terminal: in UTF-8 a wide character two, a
+    combining one none; in a code page a column per byte, as a double-byte
+    character takes two on the console."""
+    if encoding != "utf-8":
+        return len(text.encode(encoding))
+    return sum(0 if unicodedata.combining(c) else
+               2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in text)
+
+
+def dir_quoted(name: str) -> str:
+    """A name as DIR shows it: in double quotes for a blank alone, on both systems."""
+    return '"' + name.replace('"', '""') + '"' if " " in name else name
+
+
 def dir_row(stamp: str, size: str, name: str, encoding: str) -> str:
-    """One DIR table line; widths count bytes in the output's encoding."""
+    """One DIR table line; the name is padded to 30 columns."""
     def pad_right(text, width):
-        return text + " " * max(0, width - len(text.encode(encoding)))
+        return text + " " * max(0, width - columns(text, encoding))
     return pad_right(stamp, 20) + " " + size.rjust(20) + "  " + pad_right(name, 30)
 
 

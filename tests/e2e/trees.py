@@ -190,6 +190,13 @@ def dir_trees(b: Builder):
     b.file("dmix/sub/in.txt", 100)
     b.dir("dde")
     b.file("dde/de.bin", 1234567, t=T_DE)
+    b.dir("dquote")
+    for name in DQUOTE:
+        b.file("dquote/" + name, 1)
+
+
+# Names that a shell or cmd would want quoted; DIR quotes only the blank.
+DQUOTE = ["a&b.txt", "it's", "p(1)=x.txt", "two words.txt"]
 
 
 def sjis(b: Builder):
@@ -271,7 +278,7 @@ def du_trees(b: Builder):
 
 def lock_permissions(root: str):
     os.chmod(os.path.join(root, "perm/closed"), 0o000)
-    os.chmod(os.path.join(root, "perm2/unreadable"), 0o311)
+    os.chmod(os.path.join(root, "perm2/unreadable"), 0o711)
     os.chmod(os.path.join(root, f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred"), 0o000)
     os.chmod(os.path.join(root, "permc/closed"), 0o000)
     os.chmod(os.path.join(root, "topstop/x/closed"), 0o000)
@@ -299,9 +306,23 @@ def wide(b: Builder):
                     b.file(f"{top}/a{i}/b{j}/c{k}/g.txt", k)
     b.dir(f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred")
     b.file(f"wideshut/a{WIDE - 1}/b{WIDE - 2}/c1/barred/h.txt")
-    # Reading it fails through the slow file system.
-    b.dir("wideshut/a0/broken")
-    b.file("wideshut/a0/broken/x.txt")
+    # Through the slow file system: reading "broken" fails at once,
+    # "brokenlate" after its first entries, and closing "flushfails" after
+    # writing it fails as a share over quota does.
+    b.dir("faults")
+    b.dir("faults/first")
+    b.dir("faults/first/broken")
+    b.file("faults/first/broken/x.txt")
+    b.dir("faults/late")
+    b.dir("faults/late/brokenlate")
+    for i in range(LATE_ENTRIES):
+        b.file(f"faults/late/brokenlate/y{i}.txt")
+    b.file("faults/flushfails")
+    b.dir("faults/ok")
+    b.file("faults/ok/f.txt")
+
+
+LATE_ENTRIES = 60
 
 
 T_OLD = utc(2020, 1, 1, 10, 0, 0)

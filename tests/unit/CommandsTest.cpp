@@ -257,7 +257,7 @@ TEST_F(CommandsTest, DirTableAndSummary) {
                    {"sub", true, false, 0, kTime}});
   std::string out = Dir(p, "/d", {});
   EXPECT_EQ(out, "1999/11/14 14:46:24" + std::string(17, ' ') +
-                     "1,536  'a file name longer than thirty bytes'\n"
+                     "1,536  \"a file name longer than thirty bytes\"\n"
                      "1999/11/14 14:46:24" +
                      std::string(21, ' ') +
                      "0  sub                           \n"
@@ -280,6 +280,44 @@ TEST_F(CommandsTest, DirColumnsArePaddedNeverCut) {
   EXPECT_EQ(Dir(p, "/d", {}).substr(0, 3 * 74 + 1),
             stamp + "       3,221,225,472  ab" + std::string(28, ' ') + "\n" + zero + longName +
                 "\n" + zero + "\x83\x5C" + std::string(28, ' ') + "\n");
+}
+
+// DIR quotes a name only for a blank, in double quotes on both systems, and
+// pads it to 30 columns as the terminal shows it.
+TEST_F(CommandsTest, DirQuotesBlanksOnlyAndPadsByColumns) {
+  struct Row {
+    PathStyle style;
+    std::string name;
+    ListOptions options;
+    std::string shown;
+    std::size_t columns;
+  } rows[] = {
+      {PathStyle::Posix, "a&b.txt", {}, "a&b.txt", 7},
+      {PathStyle::Posix, "it's", {}, "it's", 4},
+      {PathStyle::Posix, "p(1)=x.txt", {}, "p(1)=x.txt", 10},
+      {PathStyle::Windows, "a&b.txt", {}, "a&b.txt", 7},
+      {PathStyle::Posix, "my \"doc\"", {}, "\"my \"\"doc\"\"\"", 12},
+      {PathStyle::Windows, "It's a", {.Upper = true}, "\"IT'S A\"", 8},
+      {PathStyle::Posix, "a b", {.NoQuote = true}, "a b", 3},
+      // UTF-8: a wide character takes two columns, a combining one none.
+      {PathStyle::Posix, "caf\xC3\xA9", {}, "caf\xC3\xA9", 4},
+      {PathStyle::Posix, "e\xCC\x81", {}, "e\xCC\x81", 1},
+      {PathStyle::Posix, "\xE6\x97\xA5\xE6\x9C\xAC", {}, "\xE6\x97\xA5\xE6\x9C\xAC", 4},
+      // On Windows by the code page the names are written in: here UTF-8 (/UTF8).
+      {PathStyle::Windows, "\xE6\x97\xA5 x", {}, "\"\xE6\x97\xA5 x\"", 6},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p(row.style);
+    // POSIX names are bytes to the program, yet UTF-8 on the terminal.
+    if (row.style == PathStyle::Windows) p.locale.Code = CodePage::Utf8();
+    const std::string dir = row.style == PathStyle::Windows ? "C:\\d\\" : "/d/";
+    p.AddDir(dir, {{row.name, false, false, 1, kTime}});
+    const std::string out = Dir(p, dir, row.options);
+    const std::string::size_type at = out.find("1  ") + 3;
+    const std::string eol = row.style == PathStyle::Windows ? "\r\n" : "\n";
+    EXPECT_EQ(out.substr(at, out.find(eol) - at), row.shown + std::string(30 - row.columns, ' '))
+        << row.name;
+  }
 }
 
 TEST_F(CommandsTest, DirUnitFollowsTheListedTotal) {

@@ -44,7 +44,17 @@ class CaptureSink : public OutputSink {
     if (failWithCode != 0) throw OutputFailure(failWithCode);
     text.append(data, size);
   }
+  void Close() override {
+    ++closes;
+    if (closeFailure != 0) throw OutputFailure(closeFailure);
+  }
+  void SetInterruptText(std::string_view bytes) override {
+    interrupts += "[" + std::string(bytes) + "]";
+  }
   std::string text;
+  int closes = 0;
+  int closeFailure = 0;    // what a late failure at the close is
+  std::string interrupts;  // each text an interruption would have written, in turn
   bool interactive = false;
   std::size_t columns = 0;  // a terminal's width; 0 for a file
   int writes = 0;

@@ -112,6 +112,10 @@ TEST(OptionTableTest, PrefixIsTheFirstValueSpellingBySpelling) {
       {"value keeps =", {"/P=set X=1"}, "set X=1"},
       {"value keeps blanks and case", {"/P=Echo  $SELF"}, "Echo  $SELF"},
       {"both empty", {"/P=", "/PREFIX="}, ""},
+      // The first use of a spelling counts even when empty; a later one does not.
+      {"empty first use of a spelling", {"/P=", "/P=a"}, ""},
+      {"then the next spelling's first", {"/P=", "/PREFIX=b", "/P=c"}, "b"},
+      {"long spelling's later use ignored", {"/PREFIX=", "/PREFIX=b"}, ""},
   };
   for (const Row& row : rows) {
     std::vector<std::string> params = {"LIST", "C:\\"};
@@ -122,7 +126,36 @@ TEST(OptionTableTest, PrefixIsTheFirstValueSpellingBySpelling) {
                  [](std::string_view) { return std::string(); }},
                 options);
     EXPECT_EQ(options.Prefix, row.expected) << row.what;
+    // The suffix reads alike.
+    for (std::string& param : params) {
+      if (param[1] != 'P' && param[1] != 'p') continue;
+      const bool longSpelling = param.find('=') == 7 || param.size() == 7;
+      param.replace(0, longSpelling ? 7 : 2, longSpelling ? "/SUFFIX" : "/S");
+    }
+    ListOptions suffixed;
+    ReadOptions(params,
+                {0, PathStyle::Windows, CodePage::SingleByte(),
+                 [](std::string_view) { return std::string(); }},
+                suffixed);
+    EXPECT_EQ(suffixed.Suffix, row.expected) << row.what;
   }
+}
+
+// Every option of one value given more than once follows the same rule: its
+// first use counts; each is still checked.
+TEST(OptionTableTest, AnOptionOfOneValueGivenTwiceTakesTheFirst) {
+  const OptionContext context{0, PathStyle::Posix, CodePage::SingleByte(),
+                              [](std::string_view) { return std::string(); }};
+  ListOptions options;
+  ReadOptions({"LIST", "/d", "/TOP:5", "/TOP:2", "/O:N", "/ORDER:-S", "/O:D", "/LINE:a", "/LINE:b"},
+              context, options);
+  EXPECT_EQ(options.Top, 5u);
+  ASSERT_EQ(options.Order.size(), 1u);
+  EXPECT_EQ(options.Order[0].By, SortBy::Name);
+  EXPECT_EQ(options.Line, "a");
+  ListOptions checked;
+  EXPECT_THROW(ReadOptions({"LIST", "/d", "/TOP:5", "/TOP:x"}, context, checked),
+               InvalidValueFailure);
 }
 
 TEST(OptionTableTest, UsageReadmeAndManualNameTheTableExactly) {

@@ -78,6 +78,12 @@ TEST(ProgressTest, DrawnOnATerminalAfterASecondAndErased) {
     p.params.insert(p.params.end(), row.switches.begin(), row.switches.end());
     RunTvx(p);
     EXPECT_EQ(p.err.text, row.error) << row.columns;
+    // While the line is drawn an interruption would erase it; not after.
+    if (row.error.empty()) {
+      EXPECT_EQ(p.err.interrupts, "") << row.columns;
+    } else {
+      EXPECT_EQ(p.err.interrupts, "[\r" + std::string(row.columns - 1, ' ') + "\r][]");
+    }
   }
 }
 

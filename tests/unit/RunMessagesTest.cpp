@@ -250,7 +250,7 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
             "/top/f.txt\n|<Name not writable on one line; /0 writes it> [/top/a?b]\n");
   FakePlatform d = Tree();
   d.tree["/top/"] = {{"g\x7f"}};
-  EXPECT_NE(RunWith(d, {"DIR", "/top"}).output.find("  'g?' "), std::string::npos);
+  EXPECT_NE(RunWith(d, {"DIR", "/top"}).output.find("  g? "), std::string::npos);
   FakePlatform w(PathStyle::Windows);
   w.AddDir("C:\\top\\", {{"g?", false, false, 0, 0, true}});
   EXPECT_EQ(RunWith(w, {"LIST", "C:\\top", "/0"}).error,
@@ -275,6 +275,9 @@ TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
       {IoFailure::kBrokenPipe, Language::English, "I/O error (109)"},
       {5, Language::Japanese, "ﾌｧｲﾙへのｱｸｾｽが拒否されました"},
       {1234, Language::Japanese, "I/O ｴﾗｰ (1234)"},
+      // A system's own number (EIO) is shown as it is, never as a message's.
+      {IoFailure::SystemNumber(5), Language::English, "I/O error (5)"},
+      {IoFailure::SystemNumber(5), Language::Japanese, "I/O ｴﾗｰ (5)"},
   };
   for (const Row& row : rows) {
     FakePlatform p = Tree();
@@ -331,6 +334,20 @@ TEST(RunTest, BrokenOutputEndsWithOneAndNoCrash) {
   p.out.failWithCode = 32;
   EXPECT_EQ(RunWith(p, {"LIST", "/top", "/R"}).exitCode, 1);
   EXPECT_EQ(p.out.text, "");
+  // What the system reports only as the output is closed, after every
+  // line was taken, fails the run too; the output is closed once.
+  for (const std::vector<std::string>& params :
+       {std::vector<std::string>{"LIST", "/top", "/R"}, {"STAT", "/top"}, {"/?"}}) {
+    FakePlatform q = Tree();
+    q.out.closeFailure = IoFailure::kDiskFull;
+    const Outcome o = RunWith(q, params);
+    EXPECT_EQ(o.exitCode, 1) << params[0];
+    EXPECT_EQ(o.error, "<Disk full>\n") << params[0];
+    EXPECT_EQ(q.out.closes, 1) << params[0];
+  }
+  FakePlatform fine = Tree();
+  EXPECT_EQ(RunWith(fine, {"LIST", "/top"}).exitCode, 0);
+  EXPECT_EQ(fine.out.closes, 1);
 }
 
 // With /C the entries go out as the walk reaches them; without it, once the

@@ -142,7 +142,8 @@ TEST(RunTest, StatShowsTheFullPathAsTypedAndTheCount) {
       {PathStyle::Posix, "/top", "/top"},
       {PathStyle::Posix, "/", "/"},
       {PathStyle::Windows, "C:\\top\\", "C:\\top\\"},
-      {PathStyle::Windows, "C:", "C:\\"},  // a bare drive names its root
+      {PathStyle::Windows, "C:", "C:\\work"},  // a bare drive: that drive's current directory
+      {PathStyle::Windows, "C:/top/", "C:\\top\\"},
       {PathStyle::Windows, "\\\\srv\\share", "\\\\srv\\share"},
       {PathStyle::Windows, "\\\\srv\\share\\", "\\\\srv\\share\\"},
   };

@@ -234,11 +234,19 @@ TEST(ScanTest, FailuresNameTheirDirectoryAndStopTheScan) {
   }
   EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s"}));
 
-  // A directory entered but not read adds nothing, as an empty one would.
-  FakePlatform r = BasicTree();
-  r.readFailures["/d/s/"] = 5;
-  ScanDirectory(r, "/d", list, true, false);
-  EXPECT_EQ(Names(list), (std::vector<std::string>{"/d/f", "/d/s", "/d/t"}));
+  // A directory entered but not read fails as one not entered does, whether
+  // its read fails at once or after some entries.
+  for (const bool atOnce : {true, false}) {
+    FakePlatform r = BasicTree();
+    r.readFailures["/d/s/"] = 5;
+    r.readsFailAtOnce = atOnce;
+    try {
+      ScanDirectory(r, "/d", list, true, false);
+      FAIL() << "expected a read failure";
+    } catch (const ReadFailure& failure) {
+      EXPECT_EQ(MessageOf(failure), "File access denied [/d/s]");
+    }
+  }
 
   // The list's limits are no lack of memory.
   FakePlatform q = BasicTree();

@@ -180,8 +180,12 @@ TEST(ScanEmptyTest, AnEmptyDirectoryIsKnownOnceReadAndListedBeforeItsContents) {
     params.insert(params.end(), row.options.begin(), row.options.end());
     const Choice choice = ChoiceOf(params, p.now, p.Style(), p.code);
     EntryList list;
-    ScanDirectory(p, "/d", list, row.options[0] == "/R" || choice.Levels() != 0, true, nullptr,
-                  choice);
+    // An unreadable one is left out, with /C, and reported.
+    std::size_t skipped = 0;
+    const SkippedDirectory skip = [&skipped](const IoFailure&) { ++skipped; };
+    ScanDirectory(p, "/d", list, row.options[0] == "/R" || choice.Levels() != 0, true,
+                  row.unreadable.empty() ? SkippedDirectory() : skip, choice);
+    EXPECT_EQ(skipped, row.unreadable.empty() ? 0u : 1u) << row.options.back();
     EXPECT_EQ(Names(list), row.listed) << row.options.back();
     EXPECT_EQ(p.reads, row.reads) << row.options.back();
   }

@@ -47,11 +47,15 @@ RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st,
   return entry;
 }
 
-// How many records a batch of got bytes holds: room made for them at once.
+// How many entries a batch of got bytes holds, "." and ".." left out: room
+// made for them at once, and no more (a walk deep down holds a listing of
+// one entry per level).
 std::size_t Records(const char* batch, long got) {
   std::size_t count = 0;
-  for (long pos = 0; pos < got; ++count) {
-    pos += reinterpret_cast<const LinuxDirent64*>(batch + pos)->d_reclen;
+  for (long pos = 0; pos < got;) {
+    const auto* d = reinterpret_cast<const LinuxDirent64*>(batch + pos);
+    if (!IsDotOrDotDot(d->d_name)) ++count;
+    pos += d->d_reclen;
   }
   return count;
 }

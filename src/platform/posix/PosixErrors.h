@@ -7,34 +7,33 @@
 
 namespace tvx {
 
-// errno onto the error numbers whose messages the program knows.
+// errno values that have a message of their own, and its number; every other
+// errno is shown as the system gave it.
+struct ErrnoCode {
+  int error;
+  int code;
+};
+
+inline constexpr ErrnoCode kErrnoCodes[] = {
+    {ENOENT, 2},
+    {ENOTDIR, 3},
+    {ENAMETOOLONG, 3},
+    {EMFILE, 4},
+    {ENFILE, 4},
+    {EACCES, 5},
+    {EPERM, 5},
+    {ENOSPC, IoFailure::kDiskFull},
+    {EDQUOT, IoFailure::kDiskFull},
+    {EPIPE, IoFailure::kBrokenPipe},
+};
+
+// errno as the failure number: its message's, or the errno itself marked as
+// the system's own (see IoFailure::SystemNumber).
 inline int MapErrno(int error) {
-  switch (error) {
-    case ENOENT:
-      return 2;
-    case ENOTDIR:
-      return 3;
-    case EMFILE:
-    case ENFILE:
-      return 4;
-    case EACCES:
-    case EPERM:
-      return 5;
-    case ENOSPC:
-      return IoFailure::kDiskFull;
-    case EPIPE:
-      return IoFailure::kBrokenPipe;
-    // Passed on as they are, these would read as other failures (errno 5 as
-    // "access denied", 100 and 101 as "end of file" and "disk full"): use the
-    // Windows numbers of a device and of a network error instead.
-    case EIO:
-      return 1117;
-    case ENETDOWN:
-    case ENETUNREACH:
-      return 59;
-    default:
-      return error;
+  for (const ErrnoCode& known : kErrnoCodes) {
+    if (known.error == error) return known.code;
   }
+  return IoFailure::SystemNumber(error);
 }
 
 [[noreturn]] inline void RaiseErrno(int error) {

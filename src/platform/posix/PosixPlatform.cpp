@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "Interrupt.h"
 #include "LocalClock.h"
 #include "LocaleReader.h"
 #include "PosixDirs.h"
@@ -43,6 +44,7 @@ class StderrSink final : public OutputSink {
   void Write(const char* data, std::size_t size) override {
     if (const int failure = WriteAll(STDERR_FILENO, data, size)) throw OutputFailure(failure);
   }
+  void SetInterruptText(std::string_view bytes) override { tvx::SetInterruptText(bytes); }
 };
 
 // The messages' language from the locale variables, in the order the C

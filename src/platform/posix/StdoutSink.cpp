@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <langinfo.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +18,11 @@ int WriteAll(int fd, const char* data, std::size_t size) {
     ssize_t n = write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return MapErrno(errno);
+      // A parent may have set the output not to block: wait for its reader.
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return MapErrno(errno);
+      pollfd ready{fd, POLLOUT, 0};
+      if (poll(&ready, 1, -1) < 0 && errno != EINTR) return MapErrno(errno);
+      continue;
     }
     if (n == 0) return IoFailure::kDiskFull;
     data += n;
@@ -49,6 +54,10 @@ StdoutSink::StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {
 }
 
 StdoutSink::~StdoutSink() {
+  StopWriter();
+}
+
+void StdoutSink::StopWriter() {
   if (!writer_.joinable()) return;
   {
     std::lock_guard lock(mutex_);
@@ -58,7 +67,19 @@ StdoutSink::~StdoutSink() {
   writer_.join();
 }
 
+void StdoutSink::Close() {
+  Drain();
+  StopWriter();
+  if (closed_) return;
+  closed_ = true;
+  // Linux closes the descriptor even when close is interrupted; one never
+  // opened (the run started with it closed) had nothing written to it.
+  if (close(STDOUT_FILENO) != 0 && errno != EINTR && errno != EBADF)
+    throw OutputFailure(MapErrno(errno));
+}
+
 void StdoutSink::Write(const char* data, std::size_t size) {
+  if (closed_) throw OutputFailure(MapErrno(EBADF));
   Drain();
   if (const int failure = WriteAll(STDOUT_FILENO, data, size)) throw OutputFailure(failure);
 }

@@ -12,8 +12,8 @@
 
 namespace tvx {
 
-// Writes all of the bytes to fd; returns 0, or the failure code once they
-// cannot all be written.
+// Writes all of the bytes to fd, waiting for it where it does not block;
+// returns 0, or the failure code once they cannot all be written.
 int WriteAll(int fd, const char* data, std::size_t size);
 
 class StdoutSink : public OutputSink {
@@ -30,9 +30,11 @@ class StdoutSink : public OutputSink {
   void Pass(std::string& bytes) override;
   bool PassIfIdle(std::string& bytes) override;
   void Drain() override;
+  void Close() override;
 
  private:
   void WriterLoop();
+  void StopWriter();
 
   bool interactive_;
   bool noThread_ = false;  // the writer could not be started: write in place
@@ -44,6 +46,7 @@ class StdoutSink : public OutputSink {
   bool busy_ = false;
   bool stopping_ = false;
   int failure_ = 0;  // sticky: every later call raises it again
+  bool closed_ = false;
 };
 
 }  // namespace tvx

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "RealFileSystem.h"
+#include "Win32Errors.h"
 #include "Win32Listing.h"
 #include "text/Failure.h"
 
@@ -57,7 +58,7 @@ std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec&
 
 std::unique_ptr<DirHandle> Entered(std::wstring path) {
   const DWORD error = EnterError(path);
-  if (error != 0) throw IoFailure(static_cast<int>(error));
+  if (error != 0) throw IoFailure(MapWindowsError(error));
   auto dir = std::make_unique<Win32Dir>();
   dir->path = std::move(path);
   return dir;

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "Win32Errors.h"
 #include "text/WideNames.h"
 
 namespace tvx {
@@ -133,7 +134,7 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
     // A drive's root holds no "." or "..": an empty one finds nothing.
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
-      listing.failure = static_cast<int>(error);
+      listing.failure = MapWindowsError(error);
     }
     return;
   }
@@ -152,7 +153,7 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
     listing.items.push_back(entry);
   } while (FindNextFileW(find.get(), &data));
   const DWORD error = GetLastError();
-  if (error != ERROR_NO_MORE_FILES) listing.failure = static_cast<int>(error);
+  if (error != ERROR_NO_MORE_FILES) listing.failure = MapWindowsError(error);
 }
 
 DWORD EnterError(const std::wstring& dir) {

@@ -1,0 +1,100 @@
+// The systems' error tables, the columns a name takes, and the room a held
+// listing's names take.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "ShiftJis.h"
+#include "platform/posix/PosixErrors.h"
+#include "platform/win32/Win32Errors.h"
+#include "text/Failure.h"
+#include "text/NameArena.h"
+#include "text/Width.h"
+
+namespace tvx {
+namespace {
+
+std::string Shown(int code) {
+  return IoFailure(code).Message(Language::English,
+                                 [](std::string_view t) { return std::string(t); });
+}
+
+TEST(SystemErrorsTest, EveryMappedErrorHasAMessageOfItsOwn) {
+  for (const ErrnoCode& row : kErrnoCodes) {
+    EXPECT_EQ(Shown(MapErrno(row.error)).find("I/O error"),
+              row.code == IoFailure::kBrokenPipe ? 0u : std::string::npos)
+        << row.error;
+  }
+  for (const WindowsErrorCode& row : kWindowsErrorCodes) {
+    EXPECT_EQ(Shown(MapWindowsError(row.error)), "Disk full") << row.error;
+  }
+}
+
+TEST(SystemErrorsTest, ErrorsAreShownAsTheSystemNumbersThem) {
+  struct Row {
+    int error;
+    std::string shown;
+  } posixRows[] = {
+      {EACCES, "File access denied"},  {EPERM, "File access denied"}, {ENOENT, "File not found"},
+      {EMFILE, "Too many open files"}, {ENOSPC, "Disk full"},         {EDQUOT, "Disk full"},
+      {EIO, "I/O error (5)"},          {ENETDOWN, "I/O error (100)"}, {ESTALE, "I/O error (116)"},
+  };
+  for (const Row& row : posixRows) EXPECT_EQ(Shown(MapErrno(row.error)), row.shown) << row.error;
+  struct WindowsRow {
+    unsigned long error;
+    std::string shown;
+  } windowsRows[] = {
+      {5, "File access denied"},
+      {112, "Disk full"},
+      {39, "Disk full"},
+      {1117, "I/O error (1117)"},
+  };
+  for (const WindowsRow& row : windowsRows)
+    EXPECT_EQ(Shown(MapWindowsError(row.error)), row.shown) << row.error;
+}
+
+TEST(DisplayWidthTest, ColumnsAsTheTerminalShowsThem) {
+  const CodePage utf8 = CodePage::Utf8(), single;
+  struct Row {
+    const CodePage& code;
+    std::string text;
+    std::size_t columns;
+  } rows[] = {
+      {utf8, "plain.txt", 9},
+      {utf8, "caf\xC3\xA9", 4},               // e acute, one character
+      {utf8, "cafe\xCC\x81", 4},              // e and a combining acute
+      {utf8, "\xE6\x97\xA5\xE6\x9C\xAC", 4},  // two wide ideographs
+      {utf8, "\xEF\xBC\xA1", 2},              // a full-width A
+      {utf8, "\xEF\xBD\xB1", 1},              // a half-width katakana
+      {utf8, "\xF0\x9F\x98\x80", 2},          // an emoji
+      {utf8, "\xE3\x81\x8B\xE3\x82\x99", 2},  // kana and a combining voiced mark
+      {utf8,
+       "a\xFF"
+       "b",
+       3},  // a stray byte takes a column
+      {single, "caf\xE9", 4},
+      {fixtures::ShiftJis(), "\x83\x41\x83\x61", 4},  // double-byte: two columns each
+  };
+  for (const Row& row : rows) EXPECT_EQ(DisplayWidth(row.text, row.code), row.columns) << row.text;
+}
+
+TEST(NameArenaTest, FewNamesTakeLittleMoreRoomThanTheyNeed) {
+  NameArena held(std::size_t{1} << 12);
+  held.Store("one");
+  EXPECT_EQ(held.Capacity(), NameArena::kFirstBlock);
+  // Blocks grow by doubling up to the block size, and no further.
+  const std::string name(99, 'n');
+  for (int i = 0; i < 200; ++i) held.Store(name);
+  EXPECT_LE(held.Capacity(), 2 * 200 * 100 + NameArena::kFirstBlock);
+  NameArena big;
+  const NameArena::Mark start = big.Here();
+  const char* stored = big.Store("a");
+  EXPECT_STREQ(stored, "a");
+  for (int i = 0; i < 5000; ++i) big.Store(name);
+  big.Rewind(start);
+  EXPECT_STREQ(big.Store("kept"), "kept");
+}
+
+}  // namespace
+}  // namespace tvx
