@@ -155,7 +155,8 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   AppendPadded(line_, FormatNumber(entry.Size(), locale_), 20, false);
   line_ += "  ";
   std::size_t width = 0;
-  for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_)) {
+  for (std::string_view piece :
+       QuotedPieces({}, {}, name, form_, locale_.Code, buffer_, entry.IsQuietName())) {
     line_.append(piece);
     width += piece.size();
   }

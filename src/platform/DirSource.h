@@ -36,6 +36,8 @@ struct RawEntry {
   bool System = false;
   bool ReadOnly = false;
   bool Archive = false;
+  // What the writers ask of Name, where the read learned it as it copied it.
+  NameFacts Facts;
 
   // The name patterns match: the long one where a short one stands in.
   std::string_view OwnName() const { return LongName.empty() ? Name : LongName; }

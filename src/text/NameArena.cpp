@@ -34,6 +34,27 @@ const char* NameArena::Store(std::string_view name) {
   return at;
 }
 
+char* NameArena::Room(std::size_t most) {
+  if (most > kLongest) throw LimitFailure();
+  const std::size_t size = most + 1;
+  roomLarge_ = size > block_ / 4;
+  if (roomLarge_) {
+    large_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    return room_ = large_.back().get();
+  }
+  if (block_ - used_ < size) {
+    blocks_.push_back(spare_ ? std::move(spare_) : std::make_unique_for_overwrite<char[]>(block_));
+    used_ = 0;
+  }
+  return room_ = blocks_.back().get() + used_;
+}
+
+const char* NameArena::Keep(std::size_t length) {
+  room_[length] = '\0';
+  if (!roomLarge_) used_ += length + 1;
+  return room_;
+}
+
 void NameArena::Rewind(const Mark& mark) {
   while (blocks_.size() > mark.blocks) {
     spare_ = std::move(blocks_.back());

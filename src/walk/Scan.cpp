@@ -40,6 +40,7 @@ struct Batch : EntrySink {
   struct Item {
     TTarvixFileInfo entry;
     std::uint32_t nameLength;
+    NameFacts facts;
     bool enter;
     bool listed;   // when not empty, for a directory whose emptiness decides
     bool pending;  // a directory listed or not by its emptiness: read first
@@ -75,8 +76,8 @@ struct Batch : EntrySink {
     const bool pending =
         e.IsDir && !e.IsLink && choice.AsksEmptiness() && choice.Lists(e, true) != listed;
     if (!listed && !enter && !pending) return;
-    items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), enter, listed, pending,
-                     pending && !enter});
+    items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), e.Facts, enter, listed,
+                     pending, pending && !enter});
   }
   static TTarvixFileInfo Record(const RawEntry& e) {
     using Info = TTarvixFileInfo;
@@ -226,7 +227,8 @@ class Walker {
   }
 
   void List(const Frame& frame, const Batch::Item& item) {
-    const TTarvixFileInfo& entry = list_.Add(item.entry, item.nameLength, frame.dirIndex);
+    const TTarvixFileInfo& entry =
+        list_.Add(item.entry, item.nameLength, frame.dirIndex, item.facts);
     total_ += entry.Size();
     done_ = rules_.done && rules_.done(entry);
   }

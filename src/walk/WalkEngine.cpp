@@ -296,9 +296,27 @@ void WalkEngine::Unplan(Dir& dir) {
 
 void WalkEngine::Leave(Dir& dir) {
   dir.reported.reset();
-  Unplan(dir);
+  Children children, strays;  // freed once the lock is let go
+  bool deep = false;
   {
+    // One lock round trip where, as nearly always, the walk has entered
+    // every child itself: none holds a plan of its own to undo.
     auto locked = Lock();
+    queue_->Remove(dir);
+    dir.nextAhead = dir.children.size();
+    WaitForReadersLocked(dir);
+    for (const auto& child : dir.children) deep = deep || child->planned;
+    if (!deep) {
+      TakeChildren(dir, children, strays);
+      dir.planned = false;
+      cache_->Drop(dir);
+      WakeIfRoom();
+    }
+  }
+  if (deep) {
+    FreeChildren(dir);
+    auto locked = Lock();
+    dir.planned = false;
     cache_->Drop(dir);
     WakeIfRoom();
   }
@@ -337,16 +355,22 @@ void WalkEngine::FreeChildren(Dir& dir) {
   Children children, strays;
   {
     auto locked = Lock();
-    children.swap(dir.children);
-    strays.swap(dir.strays);
-    for (auto& child : children) {
-      queue_->GiveBack(*child);
-      cache_->Drop(*child);
-    }
-    for (auto& child : strays) cache_->Drop(*child);
-    dir.nextAhead = dir.nextWalk = dir.unopened = 0;
+    TakeChildren(dir, children, strays);
     WakeIfRoom();
   }
+}
+
+// Under the lock, once no child of dir is being read: its children and
+// strays move to the caller, to be freed with the lock let go.
+void WalkEngine::TakeChildren(Dir& dir, Children& children, Children& strays) {
+  children.swap(dir.children);
+  strays.swap(dir.strays);
+  for (auto& child : children) {
+    queue_->GiveBack(*child);
+    cache_->Drop(*child);
+  }
+  for (auto& child : strays) cache_->Drop(*child);
+  dir.nextAhead = dir.nextWalk = dir.unopened = 0;
 }
 
 }  // namespace tvx

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,70 @@ TEST(TextTest, NamesQuotedForTheShell) {
     EXPECT_EQ(name, row.expected) << row.name;
     EXPECT_EQ(NeedsQuotes(row.name, row.rule, code), name != row.name) << row.name;
   }
+}
+
+}  // namespace
+}  // namespace tvx
+
+namespace tvx {
+namespace {
+
+// The facts a read learns of a name in one pass stand in for the writers'
+// full scans: they must never tell a name needs no quotes when it does.
+TEST(TextTest, NameFactsAgreeWithTheFullScans) {
+  std::vector<std::string> names = {"plain.txt",
+                                    "a b.txt",
+                                    "it's",
+                                    "say \"hi\"",
+                                    "tab\there",
+                                    "line\nbreak",
+                                    "cr\r",
+                                    "del\x7F",
+                                    "esc\x1B[31m",
+                                    "$(rm -rf)",
+                                    "`id`",
+                                    "a;b|c&d",
+                                    "*?[x]",
+                                    "back\\slash",
+                                    "colon:name",
+                                    "caf\xC3\xA9",
+                                    "bad\xFF\xFE",
+                                    "\x83\x5B\x83\x5D",
+                                    "\x83\x41[",
+                                    "-R",
+                                    "%x%",
+                                    "~user",
+                                    "R&D",
+                                    "x=1,y",
+                                    std::string("\x01", 1),
+                                    "\xE2\x80\xAE"
+                                    "txt.exe"};
+  // Every byte, alone and inside a name.
+  for (int b = 1; b < 256; ++b) {
+    names.push_back(std::string(1, static_cast<char>(b)));
+    names.push_back("a" + std::string(1, static_cast<char>(b)) + "z");
+  }
+  for (const std::string& name : names) {
+    const NameFacts facts = NameFactsOf(name);
+    EXPECT_TRUE(facts.Known);
+    EXPECT_EQ(facts.Control(), HasControlChars(name)) << name;
+    for (const CodePage& code : {CodePage::SingleByte(), fixtures::ShiftJis()}) {
+      for (QuoteRule rule : {QuoteRule::PosixShell, QuoteRule::CommandPrompt}) {
+        EXPECT_TRUE(facts.Special() || !NeedsQuotes(name, rule, code)) << name;
+      }
+    }
+    if (!facts.Special()) {
+      EXPECT_EQ(name.find_first_of("'\"*?<>|:\\"), std::string::npos) << name;
+    }
+    if (facts.Ascii()) {
+      EXPECT_TRUE(std::all_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80;
+      })) << name;
+    }
+  }
+  EXPECT_FALSE(NameFactsOf("plain-name_1.txt").Special());
+  EXPECT_FALSE(NameFactsOf("caf\xC3\xA9").Special());
+  EXPECT_FALSE(NameFactsOf("caf\xC3\xA9").Ascii());
 }
 
 }  // namespace

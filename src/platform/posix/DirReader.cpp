@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 
 #include "LocalClock.h"
 #include "PosixErrors.h"
@@ -47,6 +48,24 @@ RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st,
   return entry;
 }
 
+// Copies the name of record d into names, learning on the way what the
+// writers will ask of it: the one pass over its bytes.
+std::string_view CopyName(const LinuxDirent64* d, NameArena& names, NameFacts& facts) {
+  const std::size_t most = d->d_reclen - offsetof(LinuxDirent64, d_name);
+  char* at = names.Room(most);
+  const auto* from = reinterpret_cast<const unsigned char*>(d->d_name);
+  const std::uint8_t* bits = NameFactBits().data();
+  std::uint8_t found = 0;
+  std::size_t length = 0;
+  for (; length < most && from[length] != 0; ++length) {
+    at[length] = static_cast<char>(from[length]);
+    found |= bits[from[length]];
+  }
+  facts.Bits = found;
+  facts.Known = true;
+  return {names.Keep(length), length};
+}
+
 // How many records a batch of got bytes holds: room made for them at once.
 std::size_t Records(const char* batch, long got) {
   std::size_t count = 0;
@@ -81,7 +100,10 @@ void ReadListing(int fd, bool withDetails, std::vector<char>& buffer, HeldListin
       struct stat st;
       const bool asked = withDetails || d->d_type == DT_UNKNOWN;
       const bool told = asked && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-      out.items.push_back(Entry(out.names.Store(name), d->d_type, told ? &st : nullptr, details));
+      NameFacts facts;
+      const std::string_view kept = CopyName(d, out.names, facts);
+      out.items.push_back(Entry(kept, d->d_type, told ? &st : nullptr, details));
+      out.items.back().Facts = facts;
     }
   }
 }
