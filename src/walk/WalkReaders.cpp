@@ -146,14 +146,18 @@ void WalkEngine::WaitFor(Dir& parent, Dir& child) {
       Dir& candidate = *parent.children[--back];
       if (candidate.state == State::kQueued && parent.handle) other = &candidate;
     }
+    if (other) queue_->Count(*other);
+    // No sibling left: whatever a reader would read next, rather than sleep
+    // until the reader wakes the walk (a wait and a wake-up a directory).
+    if (!other && running_ == 1) other = queue_->Claim(cache_->AheadFull());
     if (other) {
-      queue_->Count(*other);
-      Begin(parent, *other);
+      Dir& up = *other->parent;
+      Begin(up, *other);
       mutex_->Unlock();
-      Fetch(parent, *other);
+      Fetch(up, *other);
       Children unused;
       mutex_->Lock();
-      Finish(parent, *other, 0, unused);
+      Finish(up, *other, 0, unused);
       if (!unused.empty()) {
         mutex_->Unlock();
         unused.clear();
