@@ -239,8 +239,7 @@ const std::array<std::uint8_t, 256>& NameFactBits() {
 
 NameFacts NameFactsOf(std::string_view name) {
   const std::array<std::uint8_t, 256>& bits = NameFactBits();
-  NameFacts facts;
-  facts.Known = true;
+  NameFacts facts{NameFacts::kKnown};
   for (char c : name) facts.Bits |= bits[static_cast<unsigned char>(c)];
   return facts;
 }

@@ -95,8 +95,10 @@ struct NameFacts {
   // A byte that some quoting rule asks quotes for, or that no Windows name holds.
   static constexpr std::uint8_t kSpecial = 2;
   static constexpr std::uint8_t kHigh = 4;  // a byte of 0x80 or above
-  std::uint8_t Bits = 0;
-  bool Known = false;  // learned; else nothing may be concluded from Bits
+  // Learned; else nothing may be concluded from the other bits.
+  static constexpr std::uint8_t kKnown = 0x80;
+  std::uint8_t Bits = 0;  // one byte: it rides in every entry read
+  bool Known() const { return (Bits & kKnown) != 0; }
   bool Control() const { return (Bits & kControl) != 0; }
   bool Special() const { return (Bits & kSpecial) != 0; }
   bool Ascii() const { return (Bits & kHigh) == 0; }

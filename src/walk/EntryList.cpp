@@ -83,7 +83,7 @@ const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t 
   TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
   entry = given;
   if (!consumer_) entry.NameData = names_.Store({given.NameData, nameLength});
-  if (!facts.Known) facts = NameFactsOf({entry.NameData, nameLength});
+  if (!facts.Known()) facts = NameFactsOf({entry.NameData, nameLength});
   const bool control = UnwritableOnALine({entry.NameData, nameLength}, facts);
   using Info = TTarvixFileInfo;
   entry.DirAndFlag =

@@ -325,7 +325,7 @@ TEST(TextTest, NameFactsAgreeWithTheFullScans) {
   }
   for (const std::string& name : names) {
     const NameFacts facts = NameFactsOf(name);
-    EXPECT_TRUE(facts.Known);
+    EXPECT_TRUE(facts.Known());
     EXPECT_EQ(facts.Control(), HasControlChars(name)) << name;
     for (const CodePage& code : {CodePage::SingleByte(), fixtures::ShiftJis()}) {
       for (QuoteRule rule : {QuoteRule::PosixShell, QuoteRule::CommandPrompt}) {

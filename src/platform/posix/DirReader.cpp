@@ -61,8 +61,7 @@ std::string_view CopyName(const LinuxDirent64* d, NameArena& names, NameFacts& f
     at[length] = static_cast<char>(from[length]);
     found |= bits[from[length]];
   }
-  facts.Bits = found;
-  facts.Known = true;
+  facts.Bits = found | NameFacts::kKnown;
   return {names.Keep(length), length};
 }
 
