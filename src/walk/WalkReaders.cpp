@@ -16,10 +16,14 @@ namespace {
 // Reads that had to wait before the readers take one more thread.
 constexpr int kSlowReadsPerThread = 4;
 
+// Waits over one read that tell it waited for the system.
+constexpr long kWaitsOfASlowRead = 2;
+
 // A read served from memory takes some tens of microseconds, and about a
 // microsecond an entry with details. A reader counts its waits (which costs
-// system calls) only over the read after one that took longer: on a warm
-// tree that is almost never, on a cold one every read, as before.
+// system calls) only over its first read, the read after one that took
+// longer and the read after one that waited: on a warm tree that is almost
+// never, on a cold one every read, as before.
 bool Slow(std::chrono::steady_clock::duration took, const DirListing* listing) {
   const std::size_t entries = listing ? listing->Count() : 0;
   return took > std::chrono::microseconds(200 + 4 * static_cast<long>(entries));
@@ -42,7 +46,8 @@ void WalkEngine::Work() {
     const long before = watch ? kit_->Waits() : 0;
     Fetch(parent, *child);
     const long waits = watch ? kit_->Waits() - before : 0;
-    watch = Slow(std::chrono::steady_clock::now() - start, child->listing.get());
+    watch = waits >= kWaitsOfASlowRead ||
+            Slow(std::chrono::steady_clock::now() - start, child->listing.get());
     Children unused;
     mutex_->Lock();
     Finish(parent, *child, waits, unused);
@@ -124,7 +129,7 @@ void WalkEngine::Finish(Dir& parent, Dir& child, long waits, Children& unused) {
 // Under the lock.
 void WalkEngine::NoteWait(long waits) {
   // Reads that wait: more of them in flight hide the waiting.
-  if (waits < 2 || ++slowReads_ < kSlowReadsPerThread) return;
+  if (waits < kWaitsOfASlowRead || ++slowReads_ < kSlowReadsPerThread) return;
   slowReads_ = 0;
   if (!quit_ && running_ + wanted_ < maxThreads_) ++wanted_;
 }

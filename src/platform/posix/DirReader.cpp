@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "LocalClock.h"
 #include "PosixErrors.h"
@@ -49,19 +50,26 @@ RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st,
 }
 
 // Copies the name of record d into names, learning on the way what the
-// writers will ask of it: the one pass over its bytes.
+// writers will ask of it: the one pass over its bytes that they make. The
+// length and the copy are the C library's (many bytes at a time); the facts
+// a table lookup a byte, with no test of its own.
 std::string_view CopyName(const LinuxDirent64* d, NameArena& names, NameFacts& facts) {
-  const std::size_t most = d->d_reclen - offsetof(LinuxDirent64, d_name);
-  char* at = names.Room(most);
+  const std::size_t length = strnlen(d->d_name, d->d_reclen - offsetof(LinuxDirent64, d_name));
+  char* at = names.Room(length);
+  std::memcpy(at, d->d_name, length);
   const auto* from = reinterpret_cast<const unsigned char*>(d->d_name);
   const std::uint8_t* bits = NameFactBits().data();
-  std::uint8_t found = 0;
-  std::size_t length = 0;
-  for (; length < most && from[length] != 0; ++length) {
-    at[length] = static_cast<char>(from[length]);
-    found |= bits[from[length]];
+  // Four lookups a turn, on their own chains.
+  std::uint8_t f0 = NameFacts::kKnown, f1 = 0, f2 = 0, f3 = 0;
+  std::size_t i = 0;
+  for (; i + 4 <= length; i += 4) {
+    f0 |= bits[from[i]];
+    f1 |= bits[from[i + 1]];
+    f2 |= bits[from[i + 2]];
+    f3 |= bits[from[i + 3]];
   }
-  facts.Bits = found | NameFacts::kKnown;
+  for (; i < length; ++i) f0 |= bits[from[i]];
+  facts.Bits = static_cast<std::uint8_t>(f0 | f1 | f2 | f3);
   return {names.Keep(length), length};
 }
 
