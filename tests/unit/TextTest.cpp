@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ShiftJis.h"
+#include "text/NameArena.h"
 #include "text/Text.h"
 
 namespace tvx {
@@ -344,6 +345,36 @@ TEST(TextTest, NameFactsAgreeWithTheFullScans) {
   EXPECT_FALSE(NameFactsOf("plain-name_1.txt").Special());
   EXPECT_FALSE(NameFactsOf("caf\xC3\xA9").Special());
   EXPECT_FALSE(NameFactsOf("caf\xC3\xA9").Ascii());
+}
+
+}  // namespace
+}  // namespace tvx
+
+namespace tvx {
+namespace {
+
+// Names written in place (as a directory read copies them) stay whole across
+// blocks, beside stored ones, and a long one gets a block of its own.
+TEST(TextTest, NamesWrittenInPlaceStayWhole) {
+  NameArena arena(64);
+  std::vector<std::pair<const char*, std::string>> kept;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "name-" + std::to_string(i) + std::string(i % 7, 'x');
+    if (i % 3 == 0) {
+      kept.emplace_back(arena.Store(name), name);
+      continue;
+    }
+    // Room for more than is written, as a directory record's length gives.
+    char* at = arena.Room(name.size() + 5);
+    name.copy(at, name.size());
+    kept.emplace_back(arena.Keep(name.size()), name);
+  }
+  const std::string longName(100, 'L');
+  char* at = arena.Room(longName.size());
+  longName.copy(at, longName.size());
+  kept.emplace_back(arena.Keep(longName.size()), longName);
+  kept.emplace_back(arena.Store("after"), "after");
+  for (const auto& [text, name] : kept) EXPECT_STREQ(text, name.c_str());
 }
 
 }  // namespace
