@@ -81,6 +81,7 @@ def main():
     row("tvx LIST /R (pipe)", "tvx LIST /R", 1.10)
     row("tvx DIR /R (pipe)", "tvx DIR /R", 1.10)
     p("")
+    floor_section(p, med, mins, paired, runs)
     p("DIR /R against du -a is the stronger goal (stat work on both cores). For comparison, the peers' "
       "own pipe costs: " + ", ".join(
           f"{a} {med[a] / med[b]:.2f}x" for a, b in (("find (pipe)", "find"),
@@ -122,6 +123,32 @@ def main():
         p(f"| {name} | {r['median']:.3f} | {r['mean']:.3f} ± {r['stddev']:.3f} | {r['min']:.3f} | "
           f"{r['max']:.3f} | {r['user']:.3f} | {r['system']:.3f} | {fmt_kib(rss.get((name, 'big')))} |")
     print("\n".join(out))
+
+
+def floor_section(p, med, mins, paired, runs):
+    """The ratios to the machine's limit: bench/floor.c walking the same tree."""
+    if "floor names" not in med:
+        return
+    p("### Against the machine's limit (bench/floor.c: one thread, no output)")
+    p("")
+    p("| tvx figure | tvx s | floor | its s | ratio of medians | paired ratio | target | result |")
+    p("|---|---:|---|---:|---:|---:|---|---|")
+    for a, b, target in (("tvx LIST /R", "floor names", 0.75), ("tvx DIR /R", "floor stat", 0.55),
+                         ("tvx STAT /R", "floor names", 0.70)):
+        if a not in med or b not in med:
+            continue
+        ratio = med[a] / med[b]
+        pr = paired.get((a, b))
+        judged = ratio if pr is None else pr
+        p(f"| {a} | {med[a]:.3f} | {b} | {med[b]:.3f} | {ratio:.2f} | "
+          f"{'-' if pr is None else f'{pr:.2f}'} | <= {target:.2f} | "
+          f"{'PASS' if judged <= target else 'FAIL'} |")
+    a, b = runs.get("tvx LIST /R"), runs.get("floor names")
+    if a and b:
+        cpu_a, cpu_b = a["user"] + a["system"], b["user"] + b["system"]
+        p(f"| tvx LIST /R CPU (user+system) | {cpu_a:.3f} | floor names CPU | {cpu_b:.3f} | "
+          f"{cpu_a / cpu_b:.2f} | - | <= 1.30 | {'PASS' if cpu_a <= 1.3 * cpu_b else 'FAIL'} |")
+    p("")
 
 
 def load_times(d):

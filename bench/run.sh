@@ -119,7 +119,11 @@ fi
 
 FMT='%TY/%Tm/%Td %TH:%TM:%TS %s %p\n'
 q() { printf '%q' "$1"; }
-QT=$(q "$TREE"); QX=$(q "$TVX"); QF=$(q "$FMT")
+
+# The machine's limit: the floor walker, built for this run.
+FLOOR="$RESULTS/floor"
+"${CC:-cc}" -O2 -o "$FLOOR" "$HERE/floor.c" || { echo "run.sh: cannot build bench/floor.c" >&2; exit 1; }
+QT=$(q "$TREE"); QX=$(q "$TVX"); QF=$(q "$FMT"); QL=$(q "$FLOOR")
 
 # name|command (run by hyperfine through sh -c)
 COMMANDS=(
@@ -133,6 +137,8 @@ COMMANDS=(
   "find -printf|find $QT -printf $QF > /dev/null"
   "bfs -printf|bfs $QT -printf $QF > /dev/null"
   "du -a|du -a $QT > /dev/null"
+  "floor names|$QL names $QT"
+  "floor stat|$QL stat $QT"
   "tvx LIST /R (pipe)|$QX LIST $QT /R | cat > /dev/null"
   "find (pipe)|find $QT | cat > /dev/null"
   "tvx DIR /R (pipe)|$QX DIR $QT /R | cat > /dev/null"
@@ -204,7 +210,8 @@ if [ "$PAIRED" -gt 0 ]; then
   pargs=()
   for p in "tvx LIST /R|find" "tvx DIR /R|bfs -printf" "tvx DIR /R|du -a" "tvx STAT /R|find" \
     "tvx LIST /R \$DATETIME|tvx DIR /R" "tvx LIST /R /O:N|tvx LIST /R" "tvx LIST /R (pipe)|tvx LIST /R" \
-    "tvx DIR /R (pipe)|tvx DIR /R"; do
+    "tvx DIR /R (pipe)|tvx DIR /R" "tvx LIST /R|floor names" "tvx DIR /R|floor stat" \
+    "tvx STAT /R|floor names"; do
     a=${p%%|*} b=${p#*|}
     pargs+=(--pair "$a" "$(cmd_of "$a")" "$b" "$(cmd_of "$b")")
   done

@@ -151,18 +151,19 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   line_ += ' ';
   AppendPadded(line_, FormatNumber(entry.Size(), locale_), 20, false);
   line_ += "  ";
-  AppendName(name);
+  AppendName(name, entry.IsQuietName());
   out_.WriteLine(line_);
 }
 
 // The name, in double quotes where it holds a blank (a double quote in it
 // doubled), padded to 30 columns as the terminal shows it. The table is for
 // people, not a shell: no other character asks for quotes, on any system.
-void DirWriter::AppendName(std::string_view name) {
+void DirWriter::AppendName(std::string_view name, bool quiet) {
   const std::size_t start = line_.size();
-  for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_))
+  for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_, quiet))
     line_.append(piece);
-  if (quote_ && line_.find(' ', start) != std::string::npos) {
+  // A quiet name holds no blank, so it is never quoted.
+  if (quote_ && !quiet && line_.find(' ', start) != std::string::npos) {
     shown_.assign(line_, start);
     line_.resize(start);
     line_ += '"';

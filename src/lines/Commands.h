@@ -99,7 +99,7 @@ class DirWriter final : public CommandWriter {
   void Finish(const EntryList& list, const Closing& closing) override;
 
  private:
-  void AppendName(std::string_view name);
+  void AppendName(std::string_view name, bool quiet);
 
   const WordForm form_;  // its letters only: DIR quotes by a rule of its own
   const bool quote_;

@@ -85,6 +85,7 @@ class MacroLines final : public ListLines {
              const TTarvixFileInfo& entry, LineWriter& out) override {
     if (dirIndex != dirIndex_) EnterDirectory(dirIndex, dir, rootLength);
     input_.Name = entry.Name();
+    nameQuiet_ = entry.IsQuietName();
     input_.Size = entry.Size();
     input_.Time = entry.DateTime();
     input_.ExactTime = entry.ExactDateTime();
@@ -147,7 +148,7 @@ class MacroLines final : public ListLines {
       }
       for (std::string_view piece :
            QuotedPieces(full ? input_.Dir : std::string_view(), full ? dirNeeds_ : QuoteNeeds(),
-                        input_.Name, form_, code_, line_)) {
+                        input_.Name, form_, code_, line_, nameQuiet_)) {
         if (!piece.empty()) out.Append(piece);
       }
     }
@@ -234,6 +235,7 @@ class MacroLines final : public ListLines {
   bool cmd_ = false, doublePercent_ = false, usesParent_ = false;
   bool nameAlone_ = false;
   QuoteNeeds dirNeeds_;
+  bool nameQuiet_ = false;  // the entry's name needs no quotes, as its read found
   MacroInput input_;
   std::uint32_t dirIndex_ = UINT32_MAX;
   std::string parent_;

@@ -43,6 +43,8 @@ struct RawEntry {
   std::int32_t UtcOffset = kUnknownUtcOffset;
   // Filled only after DirectorySource::AskStorage.
   StorageFacts Storage;
+  // What the writers ask of Name, where the read learned it as it copied it.
+  NameFacts Facts;
 
   // The name patterns match: the long one where a short one stands in.
   std::string_view OwnName() const { return LongName.empty() ? Name : LongName; }

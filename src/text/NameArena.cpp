@@ -43,6 +43,24 @@ void NameArena::AddBlock(std::size_t atLeast) {
   used_ = 0;
 }
 
+char* NameArena::Room(std::size_t most) {
+  if (most > kLongest) throw LimitFailure();
+  const std::size_t size = most + 1;
+  roomLarge_ = size > block_ / 4;
+  if (roomLarge_) {
+    large_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    return room_ = large_.back().get();
+  }
+  if (LastSize() - used_ < size) AddBlock(size);
+  return room_ = blocks_.back().bytes.get() + used_;
+}
+
+const char* NameArena::Keep(std::size_t length) {
+  room_[length] = '\0';
+  if (!roomLarge_) used_ += length + 1;
+  return room_;
+}
+
 void NameArena::Rewind(const Mark& mark) {
   while (blocks_.size() > mark.blocks) {
     // The largest given back is kept: the next one asked for is as large.

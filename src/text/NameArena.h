@@ -28,6 +28,11 @@ class NameArena {
   // A copy of name, followed by a zero byte. Raises LimitFailure for a name
   // longer than kLongest.
   const char* Store(std::string_view name);
+  // Room for a name of at most `most` bytes and its zero byte, to be written
+  // in place (while it is copied out of a directory read, say) and kept by
+  // Keep with its length; the next Room or Store forgets it otherwise.
+  char* Room(std::size_t most);
+  const char* Keep(std::size_t length);
   Mark Here() const { return {blocks_.size(), used_, large_.size()}; }
   void Rewind(const Mark& mark);
   void Clear();
@@ -49,6 +54,8 @@ class NameArena {
   std::vector<std::unique_ptr<char[]>> large_;
   Block spare_{};         // a block given back by Rewind, for the next one
   std::size_t used_ = 0;  // of the last block
+  char* room_ = nullptr;  // given by Room, in the last block or the last large one
+  bool roomLarge_ = false;
 };
 
 }  // namespace tvx

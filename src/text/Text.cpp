@@ -202,12 +202,47 @@ struct QuoteTables {
   }
 };
 
-const std::array<bool, 256>& SpecialBytes(QuoteRule rule) {
+const QuoteTables& Tables() {
   static const QuoteTables tables;
+  return tables;
+}
+
+const std::array<bool, 256>& SpecialBytes(QuoteRule rule) {
+  const QuoteTables& tables = Tables();
   return rule == QuoteRule::CommandPrompt ? tables.commandPrompt : tables.posixShell;
 }
 
+// Each byte's NameFacts bits.
+struct FactTable {
+  std::array<std::uint8_t, 256> bits{};
+  FactTable() {
+    const QuoteTables& quotes = Tables();
+    for (int b = 0; b < 256; ++b) {
+      const auto c = static_cast<unsigned char>(b);
+      const bool control = (b >= 0x01 && b <= 0x1F) || b == 0x7F;
+      const bool special =
+          quotes.commandPrompt[c] || quotes.posixShell[c] ||
+          std::string_view("\"*?<>|:\\").find(static_cast<char>(c)) != std::string_view::npos;
+      bits[c] = static_cast<std::uint8_t>((control ? NameFacts::kControl : 0) |
+                                          (special ? NameFacts::kSpecial : 0) |
+                                          (b >= 0x80 ? NameFacts::kHigh : 0));
+    }
+  }
+};
+
 }  // namespace
+
+const std::array<std::uint8_t, 256>& NameFactBits() {
+  static const FactTable table;
+  return table.bits;
+}
+
+NameFacts NameFactsOf(std::string_view name) {
+  const std::array<std::uint8_t, 256>& bits = NameFactBits();
+  NameFacts facts{NameFacts::kKnown};
+  for (char c : name) facts.Bits |= bits[static_cast<unsigned char>(c)];
+  return facts;
+}
 
 bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code) {
   const std::array<bool, 256>& special = SpecialBytes(rule);
@@ -259,12 +294,14 @@ QuoteNeeds QuoteNeedsOf(std::string_view text, QuoteRule rule, const CodePage& c
 }
 
 WordPieces QuotedPieces(std::string_view dir, const QuoteNeeds& dirNeeds, std::string_view name,
-                        const WordForm& form, const CodePage& code, std::string& buffer) {
+                        const WordForm& form, const CodePage& code, std::string& buffer,
+                        bool nameQuiet) {
   const char& quote = form.Rule == QuoteRule::CommandPrompt ? kDoubleQuote : kSingleQuote;
-  const bool quoted = form.Quote && (dirNeeds.Quotes || NeedsQuotes(name, form.Rule, code));
-  // Only a quoted word needs its quote characters escaped.
-  const bool escaped =
-      quoted && (dirNeeds.HasQuoteChar || name.find(quote) != std::string_view::npos);
+  const bool quoted =
+      form.Quote && (dirNeeds.Quotes || (!nameQuiet && NeedsQuotes(name, form.Rule, code)));
+  // Only a quoted word needs its quote characters escaped (a quiet name holds none).
+  const bool escaped = quoted && (dirNeeds.HasQuoteChar ||
+                                  (!nameQuiet && name.find(quote) != std::string_view::npos));
   if (!form.Upper && !form.Lower && !escaped) {
     const std::string_view mark = quoted ? std::string_view(&quote, 1) : std::string_view();
     return {mark, dir, name, mark};

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,27 @@ bool EndsWithChar(std::string_view text, char c, const CodePage& code);
 void ShowControlChars(std::string& text);
 bool HasControlChars(std::string_view text);
 
+// What the writers ask of a name, learned in one pass over its bytes (the
+// pass that copies it out of the directory read) so that none scans it again.
+// Each bit is a byte test: exact for control bytes; for the others a clear
+// bit settles the question and a set one sends the writer to the full test.
+struct NameFacts {
+  static constexpr std::uint8_t kControl = 1;  // HasControlChars
+  // A byte that some quoting rule asks quotes for, or that no Windows name holds.
+  static constexpr std::uint8_t kSpecial = 2;
+  static constexpr std::uint8_t kHigh = 4;  // a byte of 0x80 or above
+  // Learned; else nothing may be concluded from the other bits.
+  static constexpr std::uint8_t kKnown = 0x80;
+  std::uint8_t Bits = 0;  // one byte: it rides in every entry read
+  bool Known() const { return (Bits & kKnown) != 0; }
+  bool Control() const { return (Bits & kControl) != 0; }
+  bool Special() const { return (Bits & kSpecial) != 0; }
+  bool Ascii() const { return (Bits & kHigh) == 0; }
+};
+// Each byte's facts bits, to be or-ed over a name's bytes.
+const std::array<std::uint8_t, 256>& NameFactBits();
+NameFacts NameFactsOf(std::string_view name);
+
 // The command interpreter that displayed names are quoted for, so that a
 // generated batch runs each name as one word whatever it holds.
 enum class QuoteRule {
@@ -128,7 +150,9 @@ using WordPieces = std::array<std::string_view, 4>;
 // dir + name as form writes them, dirNeeds being QuoteNeedsOf(dir). Where
 // only quote marks are added, the pieces are dir and name themselves;
 // otherwise the word is made in buffer, which must outlive the pieces.
+// nameQuiet: the name is known to need no quotes (IsQuietName).
 WordPieces QuotedPieces(std::string_view dir, const QuoteNeeds& dirNeeds, std::string_view name,
-                        const WordForm& form, const CodePage& code, std::string& buffer);
+                        const WordForm& form, const CodePage& code, std::string& buffer,
+                        bool nameQuiet = false);
 
 }  // namespace tvx

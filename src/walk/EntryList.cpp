@@ -84,18 +84,18 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, std::string_view 
   const std::uint64_t length = std::uint64_t{dirs_[up].PrefixLength} + name.size() + 1;
   if (length > UINT32_MAX || dirCount_ > TTarvixFileInfo::kIndexMask) throw LimitFailure();
   dirs_.push_back({names_.Store(name), parent, static_cast<std::uint32_t>(length)});
-  const bool control = UnwritableOnALine(name);
+  const bool control = UnwritableOnALine(name, NameFactsOf(name));
   dirFlags_.push_back(
       static_cast<std::uint8_t>(dirFlags_[up] | (inexact ? 1 : 0) | (control ? 2 : 0)));
   if (stacked_) dirIndices_.push_back(dirCount_);
   return dirCount_++;
 }
 
-bool EntryList::UnwritableOnALine(std::string_view name) const {
+bool EntryList::UnwritableOnALine(std::string_view name, NameFacts facts) const {
   // Only a foreign file system (a Unix mount) gives a Windows program such
   // a name; no quoting makes cmd read it back.
-  if (HasControlChars(name)) return true;
-  if (style_ != PathStyle::Windows) return false;
+  if (facts.Control()) return true;
+  if (style_ != PathStyle::Windows || !facts.Special()) return false;
   constexpr std::string_view kNoWindowsName = "\"*?<>|:\\";
   if (!code_.IsMultiByte()) return name.find_first_of(kNoWindowsName) != std::string_view::npos;
   // Whole characters only: a Shift-JIS trail byte may equal "\\".
@@ -108,17 +108,20 @@ bool EntryList::UnwritableOnALine(std::string_view name) const {
 }
 
 const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t nameLength,
-                                      std::uint32_t dirIndex, const StorageFacts* storage) {
+                                      std::uint32_t dirIndex, NameFacts facts,
+                                      const StorageFacts* storage) {
   if (!consumer_ && count_ == chunks_.size() * kChunk) {
     chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
   }
   TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
   entry = given;
   if (!consumer_) entry.NameData = names_.Store({given.NameData, nameLength});
-  const bool control = UnwritableOnALine({entry.NameData, nameLength});
+  if (!facts.Known()) facts = NameFactsOf({entry.NameData, nameLength});
+  const bool control = UnwritableOnALine({entry.NameData, nameLength}, facts);
+  using Info = TTarvixFileInfo;
   entry.DirAndFlag =
-      (given.DirAndFlag & ~(TTarvixFileInfo::kIndexMask | TTarvixFileInfo::kControlFlag)) |
-      dirIndex | (control ? TTarvixFileInfo::kControlFlag : 0);
+      (given.DirAndFlag & ~(Info::kIndexMask | Info::kControlFlag | Info::kQuietFlag)) | dirIndex |
+      (control ? Info::kControlFlag : 0) | (facts.Special() ? 0 : Info::kQuietFlag);
   // An entry of a directory left out by a filter counts too: its line holds
   // that directory's name.
   if (firstInexact_ == count_ && !rootControl_ && !entry.IsInexact() && !control &&

@@ -12,6 +12,7 @@
 #include "text/Locale.h"
 #include "text/NameArena.h"
 #include "text/Paths.h"
+#include "text/Text.h"
 
 namespace tvx {
 
@@ -52,6 +53,9 @@ class TTarvixFileInfo {
   // command line would take for an operator or a wildcard. It is kept as it
   // is; a control byte is shown with "?" where it is displayed.
   bool HasControlBytes() const { return (DirAndFlag & kControlFlag) != 0; }
+  // No byte of the name asks for quotes under any rule (nor is one a quote
+  // character): no writer need look at it for that. Clear, it may still not.
+  bool IsQuietName() const { return (DirAndFlag & kQuietFlag) != 0; }
   std::uint32_t DirIndex() const { return DirAndFlag & kIndexMask; }
 
  private:
@@ -59,7 +63,8 @@ class TTarvixFileInfo {
   static constexpr std::uint32_t kDirFlag = 0x80000000u;
   static constexpr std::uint32_t kInexactFlag = 0x40000000u;
   static constexpr std::uint32_t kControlFlag = 0x20000000u;
-  static constexpr std::uint32_t kIndexMask = kControlFlag - 1;
+  static constexpr std::uint32_t kQuietFlag = 0x10000000u;
+  static constexpr std::uint32_t kIndexMask = kQuietFlag - 1;
   // The attributes, the odd second and the UTC offset's index (among the few
   // a run meets) ride in the size's top bits: no file comes near 32 PiB,
   // and the record stays at 24 bytes.
@@ -149,10 +154,12 @@ class EntryList {
   std::uint32_t AddSubdirectory(std::uint32_t parent, std::string_view name, bool inexact);
   // entry, whose name is nameLength bytes, found in directory dirIndex. A kept
   // record gets a copy of the name; a streamed one is handed over as it is.
-  // The record notes a name no line can hold.
-  // storage, where given, goes to the consumer with the record.
+  // The record notes a name no line can hold, by facts learned of the name
+  // when it was read (or, not known, learned here). storage, where given,
+  // goes to the consumer with the record.
   const TTarvixFileInfo& Add(const TTarvixFileInfo& entry, std::size_t nameLength,
-                             std::uint32_t dirIndex, const StorageFacts* storage = nullptr);
+                             std::uint32_t dirIndex, NameFacts facts = {},
+                             const StorageFacts* storage = nullptr);
   // Clears the list; a consumer set stays set.
   void Clear();
 
@@ -197,7 +204,7 @@ class EntryList {
   // Where directory dirIndex is kept: its index itself, or, streamed, its
   // place on the stack of directories (dirs_.size() once it was left).
   std::size_t Slot(std::uint32_t dirIndex) const;
-  bool UnwritableOnALine(std::string_view name) const;
+  bool UnwritableOnALine(std::string_view name, NameFacts facts) const;
 
   std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
   std::size_t count_ = 0;

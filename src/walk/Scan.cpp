@@ -41,7 +41,10 @@ struct Batch : EntrySink {
   // An entry read, and what the walk will do with it.
   struct Item {
     TTarvixFileInfo entry;
-    std::uint32_t nameLength;
+    // Packed so that an item stays at 32 bytes: no name kept is near 2^24 bytes.
+    static_assert(NameArena::kLongest < (1u << 24));
+    std::uint32_t nameLength : 24;
+    std::uint32_t factBits : 8;  // NameFacts, as the read learned them
     bool enter;
     bool listed;   // when not empty, for a directory whose emptiness decides
     bool pending;  // a directory listed or not by its emptiness: read first
@@ -79,8 +82,8 @@ struct Batch : EntrySink {
     const bool pending =
         e.IsDir && !e.IsLink && choice.AsksEmptiness() && choice.Lists(e, true) != listed;
     if (!listed && !enter && !pending) return;
-    items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), enter, listed, pending,
-                     pending && !enter});
+    items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), e.Facts.Bits, enter,
+                     listed, pending, pending && !enter});
     if (rules->storage) facts.push_back(e.Storage);
   }
   static TTarvixFileInfo Record(const RawEntry& e) {
@@ -246,7 +249,8 @@ class Walker {
 
   void List(const Frame& frame, const Batch::Item& item) {
     const TTarvixFileInfo& entry =
-        list_.Add(item.entry, item.nameLength, frame.dirIndex, frame.batch.FactsOf(item));
+        list_.Add(item.entry, item.nameLength, frame.dirIndex,
+                  NameFacts{static_cast<std::uint8_t>(item.factBits)}, frame.batch.FactsOf(item));
     total_ += entry.Size();
     done_ = rules_.done && rules_.done(entry);
   }

@@ -66,14 +66,25 @@
 //
 // The walk's own reading. While it waits for a child a single reader is
 // reading, the walk becomes a reader too (WaitFor): it claims a sibling from
-// the back of the parent's children exactly as a reader claims one (kQueued
-// to kReading under the lock), reads it with the lock let go, and finishes
-// it as a reader does, so that two reads are in flight.
+// the back of the parent's children, or, with none left, whatever the queue
+// gives a reader next, exactly as a reader claims one (kQueued to kReading
+// under the lock), reads it with the lock let go, and finishes it as a
+// reader does, so that two reads are in flight and the walk sleeps only when
+// there is nothing to read.
 //
 // A parent's handle is read by readers while they open a child through it:
 // they pin it (the cache, under mutex_), and a pinned handle is never closed
 // or parked. Leave first takes dir off the queue (no new claims), waits until
-// no child is kReading (so none pinned), then frees the children.
+// no child is kReading (so none pinned), then frees the children: all in one
+// hold of the lock, unless a child still holds a plan of its own (read ahead
+// by forecast and never entered), which is undone first.
+//
+// What the lock costs. A reader takes it once a directory (its Finish and
+// its next Claim are one hold); the walk once to enter a directory a reader
+// has read (three times to open one itself), once to hand over its
+// subdirectories and once to leave it. A reader counts its
+// waits for the system (Waits, a system call where the kit has one) only
+// over the read after one that took longer than a read from memory does.
 //
 // Nothing allocates or throws while mutex_ is held: a reader makes the Dirs
 // of its forecast before it takes the lock, a handle comes in a node made
@@ -296,9 +307,27 @@ void WalkEngine::Unplan(Dir& dir) {
 
 void WalkEngine::Leave(Dir& dir) {
   dir.reported.reset();
-  Unplan(dir);
+  Children children, strays;  // freed once the lock is let go
+  bool deep = false;
   {
+    // One lock round trip where, as nearly always, the walk has entered
+    // every child itself: none holds a plan of its own to undo.
     auto locked = Lock();
+    queue_->Remove(dir);
+    dir.nextAhead = dir.children.size();
+    WaitForReadersLocked(dir);
+    for (const auto& child : dir.children) deep = deep || child->planned;
+    if (!deep) {
+      TakeChildren(dir, children, strays);
+      dir.planned = false;
+      cache_->Drop(dir);
+      WakeIfRoom();
+    }
+  }
+  if (deep) {
+    FreeChildren(dir);
+    auto locked = Lock();
+    dir.planned = false;
     cache_->Drop(dir);
     WakeIfRoom();
   }
@@ -337,16 +366,22 @@ void WalkEngine::FreeChildren(Dir& dir) {
   Children children, strays;
   {
     auto locked = Lock();
-    children.swap(dir.children);
-    strays.swap(dir.strays);
-    for (auto& child : children) {
-      queue_->GiveBack(*child);
-      cache_->Drop(*child);
-    }
-    for (auto& child : strays) cache_->Drop(*child);
-    dir.nextAhead = dir.nextWalk = dir.unopened = 0;
+    TakeChildren(dir, children, strays);
     WakeIfRoom();
   }
+}
+
+// Under the lock, once no child of dir is being read: its children and
+// strays move to the caller, to be freed with the lock let go.
+void WalkEngine::TakeChildren(Dir& dir, Children& children, Children& strays) {
+  children.swap(dir.children);
+  strays.swap(dir.strays);
+  for (auto& child : children) {
+    queue_->GiveBack(*child);
+    cache_->Drop(*child);
+  }
+  for (auto& child : strays) cache_->Drop(*child);
+  dir.nextAhead = dir.nextWalk = dir.unopened = 0;
 }
 
 }  // namespace tvx

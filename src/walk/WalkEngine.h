@@ -95,6 +95,7 @@ class WalkEngine {
   void NoteWait(long waits);
   void WaitFor(Dir& parent, Dir& child);
   void WaitForReaders(Dir& dir);
+  void WaitForReadersLocked(Dir& dir);
   void WakeIfRoom();
   // Opening (WalkReaders.cpp).
   void EnsureOpen(Dir& dir);
@@ -104,6 +105,7 @@ class WalkEngine {
   void Plan(Dir& dir, Children& children);
   void Unplan(Dir& dir);
   void FreeChildren(Dir& dir);
+  void TakeChildren(Dir& dir, Children& children, Children& strays);
   void StartThreads();
 
   DirectorySource& platform_;

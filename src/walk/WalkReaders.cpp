@@ -2,6 +2,7 @@
 // them, and the opening of directories (the design note is in
 // WalkEngine.cpp).
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <utility>
 
@@ -14,9 +15,23 @@ namespace tvx {
 namespace {
 // Reads that had to wait before the readers take one more thread.
 constexpr int kSlowReadsPerThread = 4;
+
+// Waits over one read that tell it waited for the system.
+constexpr long kWaitsOfASlowRead = 2;
+
+// A read served from memory takes some tens of microseconds, and about a
+// microsecond an entry with details. A reader counts its waits (which costs
+// system calls) only over its first read, the read after one that took
+// longer and the read after one that waited: on a warm tree that is almost
+// never, on a cold one every read, as before.
+bool Slow(std::chrono::steady_clock::duration took, const DirListing* listing) {
+  const std::size_t entries = listing ? listing->Count() : 0;
+  return took > std::chrono::microseconds(200 + 4 * static_cast<long>(entries));
+}
 }  // namespace
 
 void WalkEngine::Work() {
+  bool watch = true;  // whether this read's waits are counted
   mutex_->Lock();
   while (!quit_) {
     Dir* child = queue_->Claim(cache_->AheadFull());
@@ -27,9 +42,12 @@ void WalkEngine::Work() {
     Dir& parent = *child->parent;
     Begin(parent, *child);
     mutex_->Unlock();
-    const long before = kit_->Waits();
+    const auto start = std::chrono::steady_clock::now();
+    const long before = watch ? kit_->Waits() : 0;
     Fetch(parent, *child);
-    const long waits = kit_->Waits() - before;
+    const long waits = watch ? kit_->Waits() - before : 0;
+    watch = waits >= kWaitsOfASlowRead ||
+            Slow(std::chrono::steady_clock::now() - start, child->listing.get());
     Children unused;
     mutex_->Lock();
     Finish(parent, *child, waits, unused);
@@ -111,7 +129,7 @@ void WalkEngine::Finish(Dir& parent, Dir& child, long waits, Children& unused) {
 // Under the lock.
 void WalkEngine::NoteWait(long waits) {
   // Reads that wait: more of them in flight hide the waiting.
-  if (waits < 2 || ++slowReads_ < kSlowReadsPerThread) return;
+  if (waits < kWaitsOfASlowRead || ++slowReads_ < kSlowReadsPerThread) return;
   slowReads_ = 0;
   if (!quit_ && running_ + wanted_ < maxThreads_) ++wanted_;
 }
@@ -133,14 +151,18 @@ void WalkEngine::WaitFor(Dir& parent, Dir& child) {
       Dir& candidate = *parent.children[--back];
       if (candidate.state == State::kQueued && parent.handle) other = &candidate;
     }
+    if (other) queue_->Count(*other);
+    // No sibling left: whatever a reader would read next, rather than sleep
+    // until the reader wakes the walk (a wait and a wake-up a directory).
+    if (!other && running_ == 1) other = queue_->Claim(cache_->AheadFull());
     if (other) {
-      queue_->Count(*other);
-      Begin(parent, *other);
+      Dir& up = *other->parent;
+      Begin(up, *other);
       mutex_->Unlock();
-      Fetch(parent, *other);
+      Fetch(up, *other);
       Children unused;
       mutex_->Lock();
-      Finish(parent, *other, 0, unused);
+      Finish(up, *other, 0, unused);
       if (!unused.empty()) {
         mutex_->Unlock();
         unused.clear();
@@ -157,6 +179,12 @@ void WalkEngine::WaitFor(Dir& parent, Dir& child) {
 void WalkEngine::WaitForReaders(Dir& dir) {
   if (!mutex_) return;
   auto locked = Lock();
+  WaitForReadersLocked(dir);
+}
+
+// Under the lock: until no child of dir is being read.
+void WalkEngine::WaitForReadersLocked(Dir& dir) {
+  if (!mutex_) return;
   for (const auto& child : dir.children) {
     while (child->state == State::kReading) {
       walkWaits_ = true;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "ShiftJis.h"
+#include "text/NameArena.h"
 #include "text/Text.h"
 
 namespace tvx {
@@ -279,6 +281,100 @@ TEST(TextTest, NamesQuotedForTheShell) {
     EXPECT_EQ(name, row.expected) << row.name;
     EXPECT_EQ(NeedsQuotes(row.name, row.rule, code), name != row.name) << row.name;
   }
+}
+
+}  // namespace
+}  // namespace tvx
+
+namespace tvx {
+namespace {
+
+// The facts a read learns of a name in one pass stand in for the writers'
+// full scans: they must never tell a name needs no quotes when it does.
+TEST(TextTest, NameFactsAgreeWithTheFullScans) {
+  std::vector<std::string> names = {"plain.txt",
+                                    "a b.txt",
+                                    "it's",
+                                    "say \"hi\"",
+                                    "tab\there",
+                                    "line\nbreak",
+                                    "cr\r",
+                                    "del\x7F",
+                                    "esc\x1B[31m",
+                                    "$(rm -rf)",
+                                    "`id`",
+                                    "a;b|c&d",
+                                    "*?[x]",
+                                    "back\\slash",
+                                    "colon:name",
+                                    "caf\xC3\xA9",
+                                    "bad\xFF\xFE",
+                                    "\x83\x5B\x83\x5D",
+                                    "\x83\x41[",
+                                    "-R",
+                                    "%x%",
+                                    "~user",
+                                    "R&D",
+                                    "x=1,y",
+                                    std::string("\x01", 1),
+                                    "\xE2\x80\xAE"
+                                    "txt.exe"};
+  // Every byte, alone and inside a name.
+  for (int b = 1; b < 256; ++b) {
+    names.push_back(std::string(1, static_cast<char>(b)));
+    names.push_back("a" + std::string(1, static_cast<char>(b)) + "z");
+  }
+  for (const std::string& name : names) {
+    const NameFacts facts = NameFactsOf(name);
+    EXPECT_TRUE(facts.Known());
+    EXPECT_EQ(facts.Control(), HasControlChars(name)) << name;
+    for (const CodePage& code : {CodePage::SingleByte(), fixtures::ShiftJis()}) {
+      for (QuoteRule rule : {QuoteRule::PosixShell, QuoteRule::CommandPrompt}) {
+        EXPECT_TRUE(facts.Special() || !NeedsQuotes(name, rule, code)) << name;
+      }
+    }
+    if (!facts.Special()) {
+      EXPECT_EQ(name.find_first_of("'\"*?<>|:\\"), std::string::npos) << name;
+    }
+    if (facts.Ascii()) {
+      EXPECT_TRUE(std::all_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80;
+      })) << name;
+    }
+  }
+  EXPECT_FALSE(NameFactsOf("plain-name_1.txt").Special());
+  EXPECT_FALSE(NameFactsOf("caf\xC3\xA9").Special());
+  EXPECT_FALSE(NameFactsOf("caf\xC3\xA9").Ascii());
+}
+
+}  // namespace
+}  // namespace tvx
+
+namespace tvx {
+namespace {
+
+// Names written in place (as a directory read copies them) stay whole across
+// blocks, beside stored ones, and a long one gets a block of its own.
+TEST(TextTest, NamesWrittenInPlaceStayWhole) {
+  NameArena arena(64);
+  std::vector<std::pair<const char*, std::string>> kept;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "name-" + std::to_string(i) + std::string(i % 7, 'x');
+    if (i % 3 == 0) {
+      kept.emplace_back(arena.Store(name), name);
+      continue;
+    }
+    // Room for more than is written, as a directory record's length gives.
+    char* at = arena.Room(name.size() + 5);
+    name.copy(at, name.size());
+    kept.emplace_back(arena.Keep(name.size()), name);
+  }
+  const std::string longName(100, 'L');
+  char* at = arena.Room(longName.size());
+  longName.copy(at, longName.size());
+  kept.emplace_back(arena.Keep(longName.size()), longName);
+  kept.emplace_back(arena.Store("after"), "after");
+  for (const auto& [text, name] : kept) EXPECT_STREQ(text, name.c_str());
 }
 
 }  // namespace

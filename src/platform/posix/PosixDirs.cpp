@@ -2,9 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <vector>
 
@@ -44,9 +47,35 @@ std::unique_ptr<DirHandle> EnterPosixRoot(const std::string& fullPath) {
   return Opened(open(fullPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
+namespace {
+
+// Where the kernel has no openat2 (or a filter refuses it): the two calls.
+std::atomic<bool> noOpenat2{false};
+
+// Opens "name/." below at in one call: the lookup of "." is itself the
+// search check of name, and no link is followed anywhere on the way. -1 with
+// errno when it fails for any reason.
+int OpenSearchable(int at, const std::string& child) {
+  if (noOpenat2.load(std::memory_order_relaxed)) return -1;
+  const std::string through = child + "/.";
+  open_how how{};
+  how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  how.resolve = RESOLVE_NO_SYMLINKS;
+  const long fd = syscall(SYS_openat2, at, through.c_str(), &how, sizeof how);
+  if (fd < 0 && (errno == ENOSYS || errno == EPERM)) noOpenat2.store(true);
+  return static_cast<int>(fd);
+}
+
+}  // namespace
+
 std::unique_ptr<DirHandle> EnterPosixChild(DirHandle& parent, std::string_view name) {
   const int at = static_cast<PosixDir&>(parent).Fd();
   const std::string child(name);
+  // Searchable and readable at once, as nearly every directory is: no
+  // separate check. Any failure takes the long way, which tells which.
+  const int fd = OpenSearchable(at, child);
+  if (fd >= 0) return Opened(fd);
+  if (errno == EMFILE || errno == ENFILE) return Opened(fd);
   if (faccessat(at, child.c_str(), X_OK, 0) != 0) RaiseErrno(errno);
   // A subdirectory must not be swapped for a link while the scan runs.
   return Opened(openat(at, child.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

@@ -56,8 +56,8 @@ std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec&
   return found == dir.subdirectories.end() ? std::wstring() : found->second;
 }
 
-std::unique_ptr<DirHandle> Entered(std::wstring path) {
-  const DWORD error = EnterError(path);
+std::unique_ptr<DirHandle> Entered(std::wstring path, bool knownDirectory = false) {
+  const DWORD error = EnterError(path, knownDirectory);
   if (error != 0) throw IoFailure(MapWindowsError(error));
   auto dir = std::make_unique<Win32Dir>();
   dir->path = std::move(path);
@@ -81,8 +81,10 @@ std::unique_ptr<DirHandle> EnterWin32Child(DirHandle& parentHandle, std::string_
   auto& parent = static_cast<Win32Dir&>(parentHandle);
   const std::string shown(name);
   std::wstring stored = StoredName(parent, shown, codec);
+  // Found by the parent's read among its directories: not asked again.
+  const bool knownDirectory = !stored.empty();
   if (stored.empty()) stored = codec.ToWide(shown);
-  return Entered(parent.path + stored + L'\\');
+  return Entered(parent.path + stored + L'\\', knownDirectory);
 }
 
 std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& handle, bool withDetails,

@@ -156,7 +156,7 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
   if (error != ERROR_NO_MORE_FILES) listing.failure = MapWindowsError(error);
 }
 
-DWORD EnterError(const std::wstring& dir) {
+DWORD EnterError(const std::wstring& dir, bool knownDirectory) {
   HANDLE handle = CreateFileW(dir.c_str(), FILE_TRAVERSE | SYNCHRONIZE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -165,7 +165,7 @@ DWORD EnterError(const std::wstring& dir) {
     return error != 0 ? error : ERROR_ACCESS_DENIED;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  const bool known = GetFileInformationByHandle(handle, &info) != FALSE;
+  const bool known = !knownDirectory && GetFileInformationByHandle(handle, &info) != FALSE;
   CloseHandle(handle);
   if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
   return 0;

@@ -43,6 +43,7 @@ std::string PathForOutput(std::wstring_view path, const TextCodec& codec);
 
 // 0 when dir can be entered, else the system's error: it must open for
 // traversal, as it must to become the current directory, and be a directory.
-DWORD EnterError(const std::wstring& dir);
+// knownDirectory: its parent's read found it one, so that is not asked again.
+DWORD EnterError(const std::wstring& dir, bool knownDirectory = false);
 
 }  // namespace tvx
