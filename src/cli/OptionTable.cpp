@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "lines/Macros.h"
 #include "text/CommandLine.h"
 #include "text/Failure.h"
+#include "text/Paths.h"
 #include "walk/Order.h"
 #include "walk/TopN.h"
 
@@ -54,26 +56,48 @@ void ReadRecords(const Uses& own, const OptionUses& all, const OptionContext&,
     throw InvalidValueFailure(line->Typed);
 }
 
-// The first value that is not empty, spelling by spelling, with its
-// environment references expanded; a bare option gives none.
-std::string FirstValue(const Uses& own, const OptionContext& context) {
+// The first use with a value, spelling by spelling, or null.
+const OptionUse* FirstValued(const Uses& own) {
   for (std::size_t spelling = 0; spelling < 2; ++spelling) {
     for (const OptionUse& use : own) {
-      if (use.Spelling == spelling && !use.Value.empty())
-        return ExpandEnvRefs(use.Value, context.Environment, context.Code);
+      if (use.Spelling == spelling && !use.Value.empty()) return &use;
     }
   }
-  return {};
+  return nullptr;
 }
 
-void ReadPrefix(const Uses& own, const OptionUses&, const OptionContext& context,
+// Its value with its environment references expanded; a bare option gives none.
+std::string FirstValue(const Uses& own, const OptionContext& context) {
+  const OptionUse* use = FirstValued(own);
+  return use ? ExpandEnvRefs(use->Value, context.Environment, context.Code) : std::string();
+}
+
+// LIST's lines are read as the system's shell reads them, before the scan:
+// a prefix and suffix whose macros' places are not sure are a bad value of
+// the one the reader stopped in.
+void CheckAroundName(const OptionUses& all, const OptionContext& context) {
+  const Uses& prefixes = all.Of("/P");
+  const Uses& suffixes = all.Of("/S");
+  const std::string prefix = FirstValue(prefixes, context);
+  const std::string suffix = FirstValue(suffixes, context);
+  const std::size_t at =
+      LineTemplate::AroundName(prefix, suffix, QuoteRuleOf(context.Style), context.Code)
+          .RefusedAt();
+  if (at == std::string::npos) return;
+  const bool inPrefix = !prefix.empty() && (suffix.empty() || at <= prefix.size() + 1);
+  throw InvalidValueFailure(FirstValued(inPrefix ? prefixes : suffixes)->Typed);
+}
+
+void ReadPrefix(const Uses& own, const OptionUses& all, const OptionContext& context,
                 ListOptions& options) {
   options.Prefix = FirstValue(own, context);
+  CheckAroundName(all, context);
 }
 
-void ReadSuffix(const Uses& own, const OptionUses&, const OptionContext& context,
+void ReadSuffix(const Uses& own, const OptionUses& all, const OptionContext& context,
                 ListOptions& options) {
   options.Suffix = FirstValue(own, context);
+  if (all.Of("/P").empty()) CheckAroundName(all, context);
 }
 
 // A template is the whole line: beside a prefix or suffix (even an empty
@@ -87,6 +111,9 @@ void ReadLine(const Uses& own, const OptionUses& all, const OptionContext& conte
   if (FirstUseOf(all, {"/P", "/S"})) throw InvalidValueFailure(line.Typed);
   options.HasLine = true;
   options.Line = ExpandEnvRefs(line.Value, context.Environment, context.Code);
+  const QuoteRule rule = QuoteRuleOf(context.Style);
+  if (LineTemplate::Whole(options.Line, rule, context.Code).RefusedAt() != std::string::npos)
+    throw InvalidValueFailure(line.Typed);
 }
 
 // A filter's values, one at a time, into the run's choice.

@@ -1,0 +1,421 @@
+// The line template read once per run as its shell reads it, with a stack
+// of the places the text opens (quotes, command substitutions, expansions),
+// so that each macro's step knows the form that gives exactly its value
+// there. Where the shell's reading goes beyond what is modelled here, the
+// place is not guessed: the template is refused.
+#include <algorithm>
+#include <utility>
+
+#include "Macros.h"
+#include "Options.h"
+#include "text/Paths.h"
+
+namespace tvx {
+
+namespace {
+
+// The places a text can open, innermost last.
+enum class Place : std::uint8_t {
+  Top,         // the line itself, outside quotes
+  Group,       // "( ... )" outside quotes
+  Command,     // "$( ... )": a command of its own, its own quotes nest
+  Arithmetic,  // "$(( ... ))"
+  Parameter,   // "${ ... }"
+  Backquote,   // "` ... `"
+  AnsiC,       // bash's "$' ... '", where "\" escapes
+  Double,      // "..."
+  Single,      // '...'
+  Comment,     // "#" at a word's start, to the end of the line
+};
+
+// How far "${" has been read: its name, then its operator and word.
+enum class ParamStage : std::uint8_t { Start, Name, Word, Unsure };
+
+struct Opened {
+  Place place;
+  std::size_t at;           // where it opened, in the template's text
+  std::uint32_t depth = 0;  // parentheses open inside "$(( ))"
+  ParamStage stage = ParamStage::Start;
+};
+
+bool IsBarePlace(Place place) {
+  return place == Place::Top || place == Place::Group || place == Place::Command;
+}
+
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+}  // namespace
+
+class LineTemplate::Reader {
+ public:
+  Reader(LineTemplate& line, QuoteRule rule, const CodePage& code)
+      : line_(line), posix_(rule == QuoteRule::PosixShell), code_(code) {
+    open_.push_back({Place::Top, 0});
+  }
+
+  void Read(std::string_view text) {
+    const std::size_t begin = line_.text_.size();
+    line_.text_.append(text);
+    const std::string_view all = line_.text_;
+    for (std::size_t pos = begin; pos < all.size();)
+      pos += posix_ ? ReadSh(all, pos) : ReadCmd(all, pos);
+  }
+  void DisplayedName() {
+    wordStart_ = false;
+    PlaceMacro(kSelfMacro, line_.text_.size());
+  }
+  void Finish();
+
+ private:
+  std::size_t ReadSh(std::string_view all, std::size_t pos);
+  std::size_t ReadCmd(std::string_view all, std::size_t pos);
+  std::size_t InQuotes(std::string_view all, std::size_t pos);
+  std::size_t AtDollar(std::string_view all, std::size_t pos, bool afterDollar);
+  std::size_t InArithmetic(std::string_view all, std::size_t pos);
+  std::size_t InParameter(std::string_view all, std::size_t pos);
+  std::size_t InBare(std::string_view all, std::size_t pos);
+  std::size_t Delimiter(std::string_view all, std::size_t pos);
+  void PlaceMacro(std::size_t macro, std::size_t pos);
+  bool ParameterInBare() const;
+  bool ParameterIsSure() const;
+
+  Place Innermost() const { return open_.back().place; }
+  void Open(Place place, std::size_t pos) { open_.push_back({place, pos}); }
+  void Close() { open_.pop_back(); }
+  void Refuse(std::size_t pos) {
+    if (line_.refusedAt_ == std::string::npos) line_.refusedAt_ = pos;
+  }
+  Context Where() const {
+    if (Innermost() == Place::Double) return Context::DoubleQuoted;
+    if (Innermost() == Place::Single) return Context::SingleQuoted;
+    return Context::Bare;
+  }
+  std::size_t Literal(std::size_t pos, std::size_t length) {
+    AddText(kLiteral, pos, length);
+    return length;
+  }
+  std::size_t Mark(std::size_t pos) {
+    AddText(kQuoteMark, pos, 1);
+    return 1;
+  }
+  void AddText(std::uint16_t kind, std::size_t pos, std::size_t length);
+  void AddMacro(std::size_t macro, Context where) {
+    line_.steps_.push_back({static_cast<std::uint16_t>(macro), where, false, word_, 0, 0});
+    line_.used_ |= 1u << macro;
+  }
+
+  LineTemplate& line_;
+  const bool posix_;
+  const CodePage& code_;
+  std::vector<Opened> open_;
+  bool escaped_ = false;       // the character before escapes this one
+  bool dollarBefore_ = false;  // the character before is a "$" the shell expands
+  bool wordStart_ = true;      // no character of the current word read yet
+  std::uint32_t braces_ = 0;   // "{" open in the current word, outside quotes
+  std::size_t wordBegin_ = 0;
+  std::uint32_t word_ = 0;
+};
+
+std::size_t LineTemplate::Reader::ReadSh(std::string_view all, std::size_t pos) {
+  const std::size_t length = code_.CharLength(all, pos);
+  const char c = all[pos];
+  const bool afterDollar = std::exchange(dollarBefore_, false);
+  const bool atStart = std::exchange(wordStart_, false);
+  if (length > 1 || escaped_) {
+    escaped_ = false;
+    return Literal(pos, length);
+  }
+  Place place = Innermost();
+  if (place == Place::Single || place == Place::AnsiC) return InQuotes(all, pos);
+  if (place == Place::Comment) {
+    // Its macros are written as outside quotes, as they always were.
+    if (c == '$' && MacroAt(all, pos) < MacroTable().size()) return AtDollar(all, pos, false);
+    if (c != '\n') return Literal(pos, 1);
+    Close();
+    place = Innermost();
+  }
+  if (c == '\\') {
+    escaped_ = true;
+    return Literal(pos, 1);
+  }
+  if (place == Place::Backquote) {
+    // Its text is read twice by the shell: no value is sure there.
+    if (c == '`') Close();
+    if (c == '$' && MacroAt(all, pos) < MacroTable().size()) Refuse(pos);
+    return Literal(pos, 1);
+  }
+  if (c == '$') return AtDollar(all, pos, afterDollar);
+  if (c == '`') {
+    Open(Place::Backquote, pos);
+    return Literal(pos, 1);
+  }
+  if (place == Place::Double) {
+    if (c != '"') return Literal(pos, 1);
+    Mark(pos);
+    Close();
+    return 1;
+  }
+  if (place == Place::Arithmetic) return InArithmetic(all, pos);
+  if (place == Place::Parameter) return InParameter(all, pos);
+  wordStart_ = atStart;
+  return InBare(all, pos);
+}
+
+// Inside single quotes every character is itself; bash's "$'...'" also
+// takes "\" escapes, which no value can be written for.
+std::size_t LineTemplate::Reader::InQuotes(std::string_view all, std::size_t pos) {
+  const char c = all[pos];
+  if (c == '\'') {
+    Mark(pos);
+    Close();
+    return 1;
+  }
+  if (Innermost() == Place::AnsiC && c == '\\') escaped_ = true;
+  const std::size_t macro = c == '$' ? MacroAt(all, pos) : MacroTable().size();
+  if (macro == MacroTable().size()) return Literal(pos, 1);
+  PlaceMacro(macro, pos);
+  return MacroTable()[macro].Name.size();
+}
+
+std::size_t LineTemplate::Reader::AtDollar(std::string_view all, std::size_t pos,
+                                           bool afterDollar) {
+  const std::size_t macro = MacroAt(all, pos);
+  if (macro < MacroTable().size()) {
+    // "$$SHORT" or bash's "$'...'" would join the value to the "$".
+    if (afterDollar) Refuse(pos);
+    PlaceMacro(macro, pos);
+    return MacroTable()[macro].Name.size();
+  }
+  if (afterDollar) return Literal(pos, 1);  // "$$", the shell's own
+  const std::string_view next = all.substr(pos + 1);
+  if (next.starts_with("((")) {
+    Open(Place::Arithmetic, pos);
+    return Literal(pos, 3);
+  }
+  if (next.starts_with("(")) {
+    Open(Place::Command, pos);
+    Literal(pos, 2);
+    ++word_;
+    wordStart_ = true;
+    wordBegin_ = pos + 2;
+    return 2;
+  }
+  if (next.starts_with("{")) {
+    Open(Place::Parameter, pos);
+    return Literal(pos, 2);
+  }
+  if (next.starts_with("'") && Innermost() != Place::Double) {
+    Open(Place::AnsiC, pos);
+    return Literal(pos, 2);
+  }
+  dollarBefore_ = true;
+  return Literal(pos, 1);
+}
+
+std::size_t LineTemplate::Reader::InArithmetic(std::string_view all, std::size_t pos) {
+  Opened& here = open_.back();
+  const char c = all[pos];
+  if (c == '(') ++here.depth;
+  if (c == ')' && here.depth > 0) {
+    --here.depth;
+  } else if (c == ')') {
+    if (all.substr(pos, 2) != "))") Refuse(pos);
+    Close();
+    return Literal(pos, all.substr(pos, 2).size());
+  }
+  if (c == '\'' || c == '"') Refuse(pos);
+  return Literal(pos, 1);
+}
+
+// "${name<operator>word}": a value is sure only in the word, after a name.
+std::size_t LineTemplate::Reader::InParameter(std::string_view all, std::size_t pos) {
+  Opened& here = open_.back();
+  const char c = all[pos];
+  if (here.stage == ParamStage::Start || here.stage == ParamStage::Name) {
+    if (IsNameChar(c)) {
+      here.stage = ParamStage::Name;
+    } else {
+      here.stage = here.stage == ParamStage::Name ? ParamStage::Word : ParamStage::Unsure;
+    }
+  }
+  if (c == '}') {
+    Close();
+    return Literal(pos, 1);
+  }
+  if (c == '\'' || c == '"') {
+    // Within double quotes, shells differ on whether "'" quotes there.
+    if (c == '\'' && !ParameterInBare()) Refuse(pos);
+    Open(c == '"' ? Place::Double : Place::Single, pos);
+    return Mark(pos);
+  }
+  return Literal(pos, 1);
+}
+
+std::size_t LineTemplate::Reader::InBare(std::string_view all, std::size_t pos) {
+  const char c = all[pos];
+  const bool atStart = std::exchange(wordStart_, false);
+  if (c == '\'' || c == '"') {
+    Open(c == '"' ? Place::Double : Place::Single, pos);
+    return Mark(pos);
+  }
+  if (c == '#' && atStart) {
+    Open(Place::Comment, pos);
+    return Literal(pos, 1);
+  }
+  if (c == '(') Open(Place::Group, pos);
+  if (c == ')' && (Innermost() == Place::Group || Innermost() == Place::Command)) Close();
+  if (c == '{') ++braces_;
+  if (c == '}' && braces_ > 0) --braces_;
+  // A here-document's body would be read by rules of its own ("<<<" gives
+  // one word, as any other).
+  if (all.substr(pos, 3) == "<<<") return Literal(pos, 3);
+  if (all.substr(pos, 2) == "<<") Refuse(pos);
+  if (std::string_view(" \t\n;&|<>()").find(c) != std::string_view::npos)
+    return Delimiter(all, pos);
+  return Literal(pos, 1);
+}
+
+std::size_t LineTemplate::Reader::Delimiter(std::string_view all, std::size_t pos) {
+  // A "case" pattern's ")" would close "$(...)" early for this reader.
+  const bool inCommand = std::any_of(open_.begin(), open_.end(),
+                                     [](const Opened& o) { return o.place == Place::Command; });
+  if (inCommand && all.substr(wordBegin_, pos - wordBegin_) == "case") Refuse(wordBegin_);
+  ++word_;
+  Literal(pos, 1);
+  ++word_;
+  braces_ = 0;
+  wordStart_ = true;
+  wordBegin_ = pos + 1;
+  return 1;
+}
+
+// cmd: double quotes, "^" escapes outside them; a quote never spans lines.
+std::size_t LineTemplate::Reader::ReadCmd(std::string_view all, std::size_t pos) {
+  const std::size_t length = code_.CharLength(all, pos);
+  const char c = all[pos];
+  if (length > 1 || escaped_) {
+    escaped_ = false;
+    return Literal(pos, length);
+  }
+  const bool quoted = Innermost() == Place::Double;
+  if (c == '"') {
+    Mark(pos);
+    if (quoted) Close();
+    if (!quoted) Open(Place::Double, pos);
+    return 1;
+  }
+  if (quoted && c == '\n') Refuse(pos);
+  if (!quoted && c == '^') {
+    // An escaped quote in a word that gets quoted whole has no sure form.
+    if (all.substr(pos + 1, 1) == "\"") Refuse(pos);
+    escaped_ = true;
+  }
+  if (!quoted && std::string_view(" \t&|<>").find(c) != std::string_view::npos)
+    return Delimiter(all, pos);
+  const std::size_t macro = c == '$' ? MacroAt(all, pos) : MacroTable().size();
+  if (macro == MacroTable().size()) return Literal(pos, 1);
+  PlaceMacro(macro, pos);
+  return MacroTable()[macro].Name.size();
+}
+
+bool LineTemplate::Reader::ParameterInBare() const {
+  for (auto o = open_.rbegin(); o != open_.rend(); ++o) {
+    if (o->place != Place::Parameter) return IsBarePlace(o->place);
+  }
+  return false;
+}
+
+bool LineTemplate::Reader::ParameterIsSure() const {
+  for (auto o = open_.rbegin(); o != open_.rend() && o->place == Place::Parameter; ++o) {
+    if (o->stage != ParamStage::Word) return false;
+  }
+  return ParameterInBare();
+}
+
+// A macro's step in the form its place asks for, or the template refused
+// where no form is sure.
+void LineTemplate::Reader::PlaceMacro(std::size_t macro, std::size_t pos) {
+  static const std::size_t kSize = MacroAt("$SIZE", 0);
+  bool sure = true;
+  Context where = Where();
+  switch (Innermost()) {
+    case Place::Arithmetic:
+      sure = macro == kSize;  // only a number is sure to stay one
+      break;
+    case Place::Parameter:
+      sure = ParameterIsSure();
+      break;
+    case Place::Backquote:
+    case Place::AnsiC:
+      sure = false;
+      break;
+    default:
+      if (where == Context::Bare && braces_ > 0) where = Context::InBraces;
+  }
+  if (!sure) Refuse(pos);
+  AddMacro(macro, where);
+}
+
+void LineTemplate::Reader::AddText(std::uint16_t kind, std::size_t pos, std::size_t length) {
+  std::vector<Step>& steps = line_.steps_;
+  const Context where = Where();
+  if (kind == kLiteral && !steps.empty()) {
+    Step& last = steps.back();
+    if (last.Macro == kLiteral && last.Word == word_ && last.Where == where &&
+        last.Start + last.Length == pos) {
+      last.Length += static_cast<std::uint32_t>(length);
+      return;
+    }
+  }
+  steps.push_back({kind, where, false, word_, static_cast<std::uint32_t>(pos),
+                   static_cast<std::uint32_t>(length)});
+}
+
+// The line must end where it began: outside every quote, substitution and
+// expansion, with no escape left over (the next entry's line would join it).
+void LineTemplate::Reader::Finish() {
+  if (escaped_) Refuse(line_.text_.size() - 1);
+  if (Innermost() == Place::Comment) Close();
+  if (open_.size() > 1) Refuse(open_.back().at);
+  std::vector<Step>& steps = line_.steps_;
+  for (std::size_t s = 0; s < steps.size(); ++s) {
+    const bool sameBefore = s > 0 && steps[s - 1].Word == steps[s].Word;
+    const bool sameAfter = s + 1 < steps.size() && steps[s + 1].Word == steps[s].Word;
+    steps[s].Alone = steps[s].Macro < MacroTable().size() && !sameBefore && !sameAfter;
+  }
+}
+
+LineTemplate LineTemplate::AroundName(std::string_view prefix, std::string_view suffix,
+                                      QuoteRule rule, const CodePage& code) {
+  LineTemplate line;
+  Reader reader(line, rule, code);
+  if (!prefix.empty()) {
+    reader.Read(prefix);
+    reader.Read(" ");
+  }
+  reader.DisplayedName();
+  if (!suffix.empty()) {
+    reader.Read(" ");
+    reader.Read(suffix);
+  }
+  reader.Finish();
+  return line;
+}
+
+LineTemplate LineTemplate::Whole(std::string_view text, QuoteRule rule, const CodePage& code) {
+  LineTemplate line;
+  Reader reader(line, rule, code);
+  reader.Read(text);
+  reader.Finish();
+  return line;
+}
+
+LineTemplate LineTemplate::For(const ListOptions& options, PathStyle style, const CodePage& code) {
+  const QuoteRule rule = QuoteRuleOf(style);
+  return options.HasLine ? Whole(options.Line, rule, code)
+                         : AroundName(options.Prefix, options.Suffix, rule, code);
+}
+
+}  // namespace tvx
