@@ -24,10 +24,10 @@ void AppendValue(std::string& out, std::string_view value, bool doublePercent) {
 }
 
 // The value inside the user's double quotes for sh: what sh would expand
-// there is escaped.
-void AppendForDoubleQuotes(std::string& out, std::string_view value) {
+// there is escaped, and a "}" where it would end "${V:-...}".
+void AppendForDoubleQuotes(std::string& out, std::string_view value, bool brace = false) {
   for (char c : value) {
-    if (c == '$' || c == '`' || c == '"' || c == '\\') out += '\\';
+    if (c == '$' || c == '`' || c == '"' || c == '\\' || (brace && c == '}')) out += '\\';
     out += c;
   }
 }
@@ -271,6 +271,8 @@ class MacroLines final : public ListLines {
     switch (step.Where) {
       case Context::DoubleQuoted:
         return AppendForDoubleQuotes(line_, value);
+      case Context::InQuotedDefault:
+        return AppendForDoubleQuotes(line_, value, true);
       case Context::SingleQuoted:
         return AppendForSingleQuotes(line_, value);
       case Context::InBraces:

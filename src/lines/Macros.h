@@ -77,8 +77,9 @@ std::size_t MacroAt(std::string_view text, std::size_t pos);
 
 // Where a macro stands in the user's text, as the target shell reads it.
 // InBraces: outside quotes within a word's "{...}", where bash would cut a
-// value at "," or "..".
-enum class Context : std::uint8_t { Bare, DoubleQuoted, SingleQuoted, InBraces };
+// value at "," or "..". InQuotedDefault: the word of "${V:-...}" inside
+// double quotes, where a "}" would end it.
+enum class Context : std::uint8_t { Bare, DoubleQuoted, SingleQuoted, InBraces, InQuotedDefault };
 
 // A prefix and suffix around the displayed name, or a /LINE template, cut
 // once per run into steps: literal text, the user's quote marks, macros.

@@ -28,8 +28,10 @@ enum class Place : std::uint8_t {
   Comment,     // "#" at a word's start, to the end of the line
 };
 
-// How far "${" has been read: its name, then its operator and word.
-enum class ParamStage : std::uint8_t { Start, Name, Word, Unsure };
+// How far "${" has been read: its name, then its operator and word: a
+// default ("-", "=", "?", "+", each with or without ":"), a pattern
+// ("#", "%", "/", "^", ","), or anything else.
+enum class ParamStage : std::uint8_t { Start, Name, Default, Word, Unsure };
 
 struct Opened {
   Place place;
@@ -79,7 +81,7 @@ class LineTemplate::Reader {
   std::size_t Delimiter(std::string_view all, std::size_t pos);
   void PlaceMacro(std::size_t macro, std::size_t pos);
   bool ParameterInBare() const;
-  bool ParameterIsSure() const;
+  bool ParameterForm(Context& where) const;
 
   Place Innermost() const { return open_.back().place; }
   void Open(Place place, std::size_t pos) { open_.push_back({place, pos}); }
@@ -234,10 +236,18 @@ std::size_t LineTemplate::Reader::InParameter(std::string_view all, std::size_t 
   Opened& here = open_.back();
   const char c = all[pos];
   if (here.stage == ParamStage::Start || here.stage == ParamStage::Name) {
+    const std::string_view defaults = "-=?+", patterns = "#%/^,";
+    const char after = c == ':' && pos + 1 < all.size() ? all[pos + 1] : c;
     if (IsNameChar(c)) {
       here.stage = ParamStage::Name;
+    } else if (here.stage == ParamStage::Start) {
+      here.stage = ParamStage::Unsure;
     } else {
-      here.stage = here.stage == ParamStage::Name ? ParamStage::Word : ParamStage::Unsure;
+      // Patterns take a quoted value as it is; a substring's offsets and
+      // an index are arithmetic, which would run a name's "$(...)".
+      here.stage = defaults.find(after) != std::string_view::npos ? ParamStage::Default
+                   : patterns.find(c) != std::string_view::npos   ? ParamStage::Word
+                                                                  : ParamStage::Unsure;
     }
   }
   if (c == '}') {
@@ -327,11 +337,19 @@ bool LineTemplate::Reader::ParameterInBare() const {
   return false;
 }
 
-bool LineTemplate::Reader::ParameterIsSure() const {
-  for (auto o = open_.rbegin(); o != open_.rend() && o->place == Place::Parameter; ++o) {
-    if (o->stage != ParamStage::Word) return false;
+// A value's form in "${...}": the bare one outside quotes, after a name and
+// its operator; inside double quotes only in a default's word, where "}" is
+// escaped too. False where no form is sure.
+bool LineTemplate::Reader::ParameterForm(Context& where) const {
+  auto o = open_.rbegin();
+  for (; o->place == Place::Parameter; ++o) {
+    if (o->stage != ParamStage::Default && o->stage != ParamStage::Word) return false;
   }
-  return ParameterInBare();
+  where = Context::Bare;
+  if (IsBarePlace(o->place)) return true;
+  where = Context::InQuotedDefault;
+  return o->place == Place::Double && o - open_.rbegin() == 1 &&
+         open_.back().stage == ParamStage::Default;
 }
 
 // A macro's step in the form its place asks for, or the template refused
@@ -345,7 +363,7 @@ void LineTemplate::Reader::PlaceMacro(std::size_t macro, std::size_t pos) {
       sure = macro == kSize;  // only a number is sure to stay one
       break;
     case Place::Parameter:
-      sure = ParameterIsSure();
+      sure = ParameterForm(where);
       break;
     case Place::Backquote:
     case Place::AnsiC:
