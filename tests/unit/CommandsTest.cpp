@@ -137,6 +137,19 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
       {"\\$SHORT \"\\$SHORT\"", "", "f", "\\$SHORT \"\\$SHORT\" /d/f"},
       // A quote left open by the prefix holds the displayed name.
       {"echo \"", "\"", "a'b", "echo \" /d/a'b \""},
+      // "$(...)" is a command of its own wherever it stands; "${V:-...}"
+      // outside quotes and inside them; a comment; bash's braces.
+      {"echo \"$(basename $FULL)\"", "", "x;touch P",
+       "echo \"$(basename '/d/x;touch P')\" '/d/x;touch P'"},
+      {"echo \"$(echo \"$SHORT\" '$EXT')\"", "", "a$b", "echo \"$(echo \"a\\$b\" '')\" '/d/a$b'"},
+      {"echo ${V:-$SHORT}", "", "a}b", "echo ${V:-'a}b'} '/d/a}b'"},
+      {"echo \"${V:-$SHORT}\"", "", "a}\"$b", "echo \"${V:-a\\}\\\"\\$b}\" '/d/a}\"$b'"},
+      {"echo ${V#$SHORT}", "", "a*", "echo ${V#'a*'} '/d/a*'"},
+      {"echo $(($SIZE + 1))", "", "f", "echo $((1536 + 1)) /d/f"},
+      {"echo $SHORT # it's", "", "a b", "echo 'a b' # it's '/d/a b'"},
+      {"echo {x,$SHORT} {$NAME}", "", "a,b..c", "echo {x,'a,b..c'} {'a,b.'} /d/a,b..c"},
+      {"echo x$SHORT,$SHORT", "", "a,b", "echo xa,b,a,b /d/a,b"},
+      {"echo \\$$SHORT '$$SHORT'", "", "a b", "echo \\$'a b' '$a b' '/d/a b'"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
@@ -172,6 +185,14 @@ TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
       {PathStyle::Windows,
        {.Line = "x \"$FULL\" --to=\"D:\\\"$NAME.png $EXT", .HasLine = true},
        "x \"C:\\r t\\s d\\a b\" \"--to=D:\\a b.png\" \"\""},
+      // Parentheses that open or end a word are cmd's: outside the quotes;
+      // a "^" the user wrote still escapes for the program.
+      {PathStyle::Windows,
+       {.Line = "if exist $FULL (rec $SHORT)", .HasLine = true},
+       "if exist \"C:\\r t\\s d\\a b\" (rec \"a b\")"},
+      {PathStyle::Windows,
+       {.Line = "for %%f in ($FULL) do ((echo pre^&$NAME^)) & x^^$EXT)", .HasLine = true},
+       "for %%f in (\"C:\\r t\\s d\\a b\") do ((echo \"pre&a b)\") & x^^)"},
   };
   for (const Row& row : rows) {
     FakePlatform p(row.style);
@@ -248,6 +269,14 @@ TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
   p.out.text.clear();
   p.AddDir("C:\\t\\", {{"\x83\x5C"}});
   EXPECT_EQ(List(p, "C:\\t", {}), "C:\\t\\\x83\x5C\r\n");
+  // Nor a backslash doubled before a closing quote; a real one still is.
+  p.out.text.clear();
+  p.AddDir("C:\\o d\\", {{"old \x95\x5C"}});
+  EXPECT_EQ(List(p, "C:\\o d", {.Batch = true, .Prefix = "del"}),
+            "del \"C:\\o d\\old \x95\x5C\"\r\n");
+  p.out.text.clear();
+  EXPECT_EQ(List(p, "C:\\o d", {.Line = "x \"$SHORT\" $FULL\\", .HasLine = true}),
+            "x \"old \x95\x5C\" \"C:\\o d\\old \x95\x5C\\\\\"\r\n");
 }
 
 TEST_F(CommandsTest, DirTableAndSummary) {
