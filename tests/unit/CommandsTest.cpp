@@ -4,6 +4,7 @@
 #include "FakePlatform.h"
 #include "ShiftJis.h"
 #include "lines/Commands.h"
+#include "lines/Macros.h"
 #include "lines/Output.h"
 #include "lines/Records.h"
 #include "walk/Scan.h"
@@ -156,6 +157,54 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
     p.AddDir("/d/", {{row.name, false, false, 1536, kTime}});
     EXPECT_EQ(List(p, "/d", {.Prefix = row.prefix, .Suffix = row.suffix}), row.expected + "\n")
         << row.prefix;
+  }
+}
+
+TEST(LineTemplateTest, ATemplateIsRefusedWhereNoMacroPlaceIsSure) {
+  using enum QuoteRule;
+  struct Row {
+    QuoteRule rule;
+    std::string text;
+    bool refused;
+  } rows[] = {
+      {PosixShell, "echo \"$SHORT", true},  // ends inside a quote...
+      {PosixShell, "echo '\\$SHORT", true},
+      {PosixShell, "echo $SHORT \\", true},  // ...or after a lone escape
+      {PosixShell, "echo \"$(basename $FULL", true},
+      {PosixShell, "echo $(( $SIZE", true},
+      {PosixShell, "echo $SHORT \\\\", false},
+      {PosixShell, "echo `basename $FULL`", true},  // read twice by the shell
+      {PosixShell, "echo \"`basename $FULL`\"", true},
+      {PosixShell, "echo `date` $SHORT", false},
+      {PosixShell, "cat <<EOF\n$SHORT\nEOF", true},
+      {PosixShell, "cat <<<$SHORT", false},
+      {PosixShell, "echo $SHORT\necho done", false},
+      {PosixShell, "echo US$$SHORT", true},  // "$" joins the value
+      {PosixShell, "echo \"US$$SHORT\"", true},
+      {PosixShell, "echo US\\$$SHORT 'US$$SHORT'", false},
+      {PosixShell, "echo $'$SHORT'", true},
+      {PosixShell, "echo ${$SHORT} ", true},
+      {PosixShell, "echo ${#$SHORT}", true},
+      {PosixShell, "echo ${V:1:$SIZE}", true},  // arithmetic
+      {PosixShell, "echo ${A[$SHORT]}", true},
+      {PosixShell, "echo $(($SHORT))", true},
+      {PosixShell, "echo $(($SIZE/2)) ${V:-$SHORT} ${V%$EXT}", false},
+      {PosixShell, "echo \"${V:-$SHORT}\" \"${V:+\"$SHORT\"}\"", false},
+      {PosixShell, "echo \"${V#$SHORT}\"", true},  // a pattern
+      {PosixShell, "echo \"${V:-'$SHORT'}\"", true},
+      {PosixShell, "echo $(case $SHORT in a) echo;; esac)", true},
+      {PosixShell, "case $SHORT in a) echo;; esac", false},
+      {PosixShell, "echo $SHORT # it's \"", false},
+      {PosixShell, "(cd $PARENT && rm $SHORT)", false},
+      {CommandPrompt, "echo \"$SHORT", true},
+      {CommandPrompt, "echo $SHORT ^", true},
+      {CommandPrompt, "echo pre^\"$SHORT", true},
+      {CommandPrompt, "echo \"$SHORT\n\"", true},  // a quote ends with its line
+      {CommandPrompt, "echo US$$SHORT ^^ '$SHORT", false},
+  };
+  for (const Row& row : rows) {
+    const std::size_t at = LineTemplate::Whole(row.text, row.rule, CodePage::Utf8()).RefusedAt();
+    EXPECT_EQ(at != std::string::npos, row.refused) << row.text;
   }
 }
 
