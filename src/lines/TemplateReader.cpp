@@ -322,7 +322,7 @@ std::size_t LineTemplate::Reader::ReadCmd(std::string_view all, std::size_t pos)
     if (all.substr(pos + 1, 1) == "\"") Refuse(pos);
     escaped_ = true;
   }
-  if (!quoted && std::string_view(" \t&|<>").find(c) != std::string_view::npos)
+  if (!quoted && std::string_view(" \t\r\n&|<>").find(c) != std::string_view::npos)
     return Delimiter(all, pos);
   const std::size_t macro = c == '$' ? MacroAt(all, pos) : MacroTable().size();
   if (macro == MacroTable().size()) return Literal(pos, 1);

@@ -242,6 +242,8 @@ TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
       {PathStyle::Windows,
        {.Line = "for %%f in ($FULL) do ((echo pre^&$NAME^)) & x^^$EXT)", .HasLine = true},
        "for %%f in (\"C:\\r t\\s d\\a b\") do ((echo \"pre&a b)\") & x^^)"},
+      // A line break ends a word: one macro's quotes never span two lines.
+      {PathStyle::Windows, {.Line = "x $SHORT\ny", .HasLine = true}, "x \"a b\"\ny"},
   };
   for (const Row& row : rows) {
     FakePlatform p(row.style);
