@@ -72,10 +72,16 @@ std::string FirstValue(const Uses& own, const OptionContext& context) {
   return use ? ExpandEnvRefs(use->Value, context.Environment, context.Code) : std::string();
 }
 
+// Lines written without quotes (/Q, /0) are text, not the shell's.
+bool LinesAreText(const OptionUses& all) {
+  return !all.Of("/Q").empty() || !all.Of("/0").empty();
+}
+
 // LIST's lines are read as the system's shell reads them, before the scan:
 // a prefix and suffix whose macros' places are not sure are a bad value of
 // the one the reader stopped in.
 void CheckAroundName(const OptionUses& all, const OptionContext& context) {
+  if (LinesAreText(all)) return;
   const Uses& prefixes = all.Of("/P");
   const Uses& suffixes = all.Of("/S");
   const std::string prefix = FirstValue(prefixes, context);
@@ -112,7 +118,8 @@ void ReadLine(const Uses& own, const OptionUses& all, const OptionContext& conte
   options.HasLine = true;
   options.Line = ExpandEnvRefs(line.Value, context.Environment, context.Code);
   const QuoteRule rule = QuoteRuleOf(context.Style);
-  if (LineTemplate::Whole(options.Line, rule, context.Code).RefusedAt() != std::string::npos)
+  if (!LinesAreText(all) &&
+      LineTemplate::Whole(options.Line, rule, context.Code).RefusedAt() != std::string::npos)
     throw InvalidValueFailure(line.Typed);
 }
 

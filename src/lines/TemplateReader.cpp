@@ -145,8 +145,10 @@ std::size_t LineTemplate::Reader::ReadSh(std::string_view all, std::size_t pos) 
   if (place == Place::Backquote) {
     // Its text is read twice by the shell: no value is sure there.
     if (c == '`') Close();
-    if (c == '$' && MacroAt(all, pos) < MacroTable().size()) Refuse(pos);
-    return Literal(pos, 1);
+    const std::size_t macro = c == '$' ? MacroAt(all, pos) : MacroTable().size();
+    if (macro == MacroTable().size()) return Literal(pos, 1);
+    PlaceMacro(macro, pos);  // refused, but replaced in lines that are only text
+    return MacroTable()[macro].Name.size();
   }
   if (c == '$') return AtDollar(all, pos, afterDollar);
   if (c == '`') {

@@ -118,6 +118,17 @@ TEST(RunTest, EachMessageGoesToItsStream) {
        "echo \" /top/f \"\necho \" /top/s \"\necho \" /top/t \"\n",
        ""},
       {PathStyle::Windows, {"LIST", "C:\\top", "/S=^"}, 1, "", "<Invalid value> [/S=^]\r\n"},
+      // Lines without quotes are text: no shell reads them.
+      {PathStyle::Posix,
+       {"LIST", "/top", "/P=it's", "/Q"},
+       0,
+       "it's /top/f\nit's /top/s\nit's /top/t\n",
+       ""},
+      {PathStyle::Posix,
+       {"LIST", "/top", "/NUL", "/O:N", "/LINE=`$SHORT"},
+       0,
+       std::string("`f\0`s\0`t\0", 9),
+       ""},
       // Sorted, and sorted in reverse; a template alone; NUL-ended records.
       {PathStyle::Posix, {"LIST", "/top", "/O:-N", "/F"}, 0, "t\ns\nf\n", ""},
       {PathStyle::Posix, {"LIST", "/top", "/O:gn", "/LINE=mk $REL"}, 0, "mk s\nmk f\nmk t\n", ""},
