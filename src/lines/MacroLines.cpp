@@ -235,20 +235,29 @@ class MacroLines final : public ListLines {
     line_ += '"';
     line_.append(closing);
   }
-  // The "(" that begin or the ")" that end a literal step outside quotes.
+  // The "(" that begin or the ")" that end a literal step outside quotes;
+  // a ")" escaped with "^" is the user's text, inside the quotes.
   std::string_view Parentheses(const Step& step, bool opening) const {
     if (step.Macro != LineTemplate::kLiteral || step.Where != Context::Bare) return {};
     const std::string_view text =
         std::string_view(template_.Text()).substr(step.Start, step.Length);
-    std::size_t n = 0;
-    if (opening) {
-      while (n < text.size() && text[n] == '(') ++n;
-      return text.substr(0, n);
+    if (opening) return text.substr(0, text.find_first_not_of('('));
+    std::size_t run = text.size();  // where the last run of ")" begins
+    for (std::size_t i = 0; i < text.size();) {
+      const std::size_t length = code_.CharLength(text, i);
+      if (length == 1 && text[i] == '^' && i + 1 < text.size()) {
+        i += 1 + code_.CharLength(text, i + 1);
+        run = text.size();
+        continue;
+      }
+      if (length > 1 || text[i] != ')') {
+        run = text.size();
+      } else if (run == text.size()) {
+        run = i;
+      }
+      i += length;
     }
-    while (n < text.size() && text[text.size() - 1 - n] == ')') ++n;
-    // An escaped ")" is the user's text, inside the quotes.
-    if (n > 0 && n < text.size() && text[text.size() - 1 - n] == '^') --n;
-    return text.substr(text.size() - n);
+    return text.substr(run);
   }
 
   void WriteStep(std::size_t k) {

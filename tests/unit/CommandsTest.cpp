@@ -242,6 +242,9 @@ TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
       {PathStyle::Windows,
        {.Line = "for %%f in ($FULL) do ((echo pre^&$NAME^)) & x^^$EXT)", .HasLine = true},
        "for %%f in (\"C:\\r t\\s d\\a b\") do ((echo \"pre&a b)\") & x^^)"},
+      {PathStyle::Windows,
+       {.Line = "(x $NAME^^)) & (y $NAME^))", .HasLine = true},
+       "(x \"a b^\")) & (y \"a b)\")"},
       // A line break ends a word: one macro's quotes never span two lines.
       {PathStyle::Windows, {.Line = "x $SHORT\ny", .HasLine = true}, "x \"a b\"\ny"},
   };
