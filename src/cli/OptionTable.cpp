@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "lines/Macros.h"
 #include "text/CommandLine.h"
 #include "text/Failure.h"
+#include "text/Paths.h"
 #include "walk/Order.h"
 #include "walk/TopN.h"
 
@@ -74,14 +76,38 @@ std::string FirstValue(const Uses& own, const OptionContext& context) {
   return use ? ExpandEnvRefs(use->Value, context.Environment, context.Code) : std::string();
 }
 
-void ReadPrefix(const Uses& own, const OptionUses&, const OptionContext& context,
-                ListOptions& options) {
-  options.Prefix = FirstValue(own, context);
+// Lines written without quotes (/Q, /0) are text, not the shell's.
+bool LinesAreText(const OptionUses& all) {
+  return !all.Of("/Q").empty() || !all.Of("/0").empty();
 }
 
-void ReadSuffix(const Uses& own, const OptionUses&, const OptionContext& context,
+// LIST's lines are read as the system's shell reads them, before the scan:
+// a prefix and suffix whose macros' places are not sure are a bad value of
+// the one the reader stopped in.
+void CheckAroundName(const OptionUses& all, const OptionContext& context) {
+  if (LinesAreText(all)) return;
+  const Uses& prefixes = all.Of("/P");
+  const Uses& suffixes = all.Of("/S");
+  const std::string prefix = FirstValue(prefixes, context);
+  const std::string suffix = FirstValue(suffixes, context);
+  const std::size_t at =
+      LineTemplate::AroundName(prefix, suffix, QuoteRuleOf(context.Style), context.Code)
+          .RefusedAt();
+  if (at == std::string::npos) return;
+  const bool inPrefix = !prefix.empty() && (suffix.empty() || at <= prefix.size() + 1);
+  throw InvalidValueFailure(CountingUse(inPrefix ? prefixes : suffixes)->Typed);
+}
+
+void ReadPrefix(const Uses& own, const OptionUses& all, const OptionContext& context,
+                ListOptions& options) {
+  options.Prefix = FirstValue(own, context);
+  CheckAroundName(all, context);
+}
+
+void ReadSuffix(const Uses& own, const OptionUses& all, const OptionContext& context,
                 ListOptions& options) {
   options.Suffix = FirstValue(own, context);
+  if (all.Of("/P").empty()) CheckAroundName(all, context);
 }
 
 // A template is the whole line: beside a prefix or suffix (even an empty
@@ -95,6 +121,10 @@ void ReadLine(const Uses& own, const OptionUses& all, const OptionContext& conte
   if (FirstUseOf(all, {"/P", "/S"})) throw InvalidValueFailure(line.Typed);
   options.HasLine = true;
   options.Line = ExpandEnvRefs(line.Value, context.Environment, context.Code);
+  const QuoteRule rule = QuoteRuleOf(context.Style);
+  if (!LinesAreText(all) &&
+      LineTemplate::Whole(options.Line, rule, context.Code).RefusedAt() != std::string::npos)
+    throw InvalidValueFailure(line.Typed);
 }
 
 // A filter's values, one at a time, into the run's choice.

@@ -24,10 +24,10 @@ void AppendValue(std::string& out, std::string_view value, bool doublePercent) {
 }
 
 // The value inside the user's double quotes for sh: what sh would expand
-// there is escaped.
-void AppendForDoubleQuotes(std::string& out, std::string_view value) {
+// there is escaped, and a "}" where it would end "${V:-...}".
+void AppendForDoubleQuotes(std::string& out, std::string_view value, bool brace = false) {
   for (char c : value) {
-    if (c == '$' || c == '`' || c == '"' || c == '\\') out += '\\';
+    if (c == '$' || c == '`' || c == '"' || c == '\\' || (brace && c == '}')) out += '\\';
     out += c;
   }
 }
@@ -46,10 +46,35 @@ void AppendForSingleQuotes(std::string& out, std::string_view value) {
 
 // Backslashes before a closing double quote: the C runtime reads "\"" as a
 // quote, so each is doubled to stay a backslash (cmd ignores the doubling).
-void DoubleTrailingBackslashes(std::string& out, std::size_t from) {
+// Counted by characters: a double-byte character's trail byte 0x5C is none.
+void DoubleTrailingBackslashes(std::string& out, std::size_t from, const CodePage& code) {
   std::size_t count = 0;
-  while (out.size() - count > from && out[out.size() - 1 - count] == '\\') ++count;
+  if (!code.IsMultiByte()) {
+    while (out.size() - count > from && out[out.size() - 1 - count] == '\\') ++count;
+  } else {
+    for (std::size_t i = from; i < out.size();) {
+      const std::size_t length = code.CharLength(out, i);
+      count = length == 1 && out[i] == '\\' ? count + 1 : 0;
+      i += length;
+    }
+  }
   out.append(count, '\\');
+}
+
+// A value bash's brace expansion would cut inside the user's "{...}".
+bool SplitByBraces(std::string_view value) {
+  return value.find(',') != std::string_view::npos || value.find("..") != std::string_view::npos;
+}
+
+// The user's text of a word that cmd gets in one pair of quotes: "^" escapes
+// are taken out, so that the program still gets the character escaped.
+void AppendUnescaped(std::string& out, std::string_view text, const CodePage& code) {
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == '^' && i + 1 < text.size()) ++i;
+    const std::size_t length = code.CharLength(text, i);
+    out.append(text.substr(i, length));
+    i += length;
+  }
 }
 
 class MacroLines final : public ListLines {
@@ -182,20 +207,58 @@ class MacroLines final : public ListLines {
     }
     return false;
   }
+  // Parentheses that open or end the word outside quotes are cmd's own
+  // (a block, an "if", a "for" set): they stay outside the quotes.
   void WriteQuotedWord(std::size_t begin, std::size_t end) {
+    const std::vector<Step>& steps = template_.Steps();
+    const std::string_view opening = Parentheses(steps[begin], true);
+    const std::string_view closing = Parentheses(steps[end - 1], false);
+    line_.append(opening);
     line_ += '"';
     const std::size_t inside = line_.size();
     for (std::size_t k = begin; k < end; ++k) {
-      const Step& step = template_.Steps()[k];
+      const Step& step = steps[k];
       if (step.Macro == LineTemplate::kQuoteMark) continue;  // the word's own quotes go
-      if (step.Macro == LineTemplate::kLiteral) {
-        line_.append(template_.Text(), step.Start, step.Length);
-      } else {
+      if (step.Macro != LineTemplate::kLiteral) {
         AppendValue(line_, values_[step.Macro], doublePercent_);
+        continue;
+      }
+      std::string_view text = std::string_view(template_.Text()).substr(step.Start, step.Length);
+      if (k == begin) text.remove_prefix(opening.size());
+      if (k + 1 == end) text.remove_suffix(closing.size());
+      if (step.Where == Context::Bare) {
+        AppendUnescaped(line_, text, code_);
+      } else {
+        line_.append(text);
       }
     }
-    DoubleTrailingBackslashes(line_, inside);
+    DoubleTrailingBackslashes(line_, inside, code_);
     line_ += '"';
+    line_.append(closing);
+  }
+  // The "(" that begin or the ")" that end a literal step outside quotes;
+  // a ")" escaped with "^" is the user's text, inside the quotes.
+  std::string_view Parentheses(const Step& step, bool opening) const {
+    if (step.Macro != LineTemplate::kLiteral || step.Where != Context::Bare) return {};
+    const std::string_view text =
+        std::string_view(template_.Text()).substr(step.Start, step.Length);
+    if (opening) return text.substr(0, text.find_first_not_of('('));
+    std::size_t run = text.size();  // where the last run of ")" begins
+    for (std::size_t i = 0; i < text.size();) {
+      const std::size_t length = code_.CharLength(text, i);
+      if (length == 1 && text[i] == '^' && i + 1 < text.size()) {
+        i += 1 + code_.CharLength(text, i + 1);
+        run = text.size();
+        continue;
+      }
+      if (length > 1 || text[i] != ')') {
+        run = text.size();
+      } else if (run == text.size()) {
+        run = i;
+      }
+      i += length;
+    }
+    return text.substr(run);
   }
 
   void WriteStep(std::size_t k) {
@@ -211,14 +274,20 @@ class MacroLines final : public ListLines {
       const std::size_t from = line_.size();
       AppendValue(line_, value, doublePercent_);
       const bool closes = k + 1 < steps.size() && steps[k + 1].Macro == LineTemplate::kQuoteMark;
-      if (step.Where == Context::DoubleQuoted && closes) DoubleTrailingBackslashes(line_, from);
+      if (step.Where == Context::DoubleQuoted && closes)
+        DoubleTrailingBackslashes(line_, from, code_);
       return;
     }
     switch (step.Where) {
       case Context::DoubleQuoted:
         return AppendForDoubleQuotes(line_, value);
+      case Context::InQuotedDefault:
+        return AppendForDoubleQuotes(line_, value, true);
       case Context::SingleQuoted:
         return AppendForSingleQuotes(line_, value);
+      case Context::InBraces:
+        if (SplitByBraces(value)) return AppendQuoted(line_, value, QuoteRule::PosixShell);
+        [[fallthrough]];
       case Context::Bare:
         if ((step.Alone && value.empty()) || NeedsQuotes(value, QuoteRule::PosixShell, code_))
           return AppendQuoted(line_, value, QuoteRule::PosixShell);

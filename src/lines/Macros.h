@@ -6,7 +6,8 @@
 // is never searched again, so a name that holds a macro word stays that
 // name. Each macro is written in the form that gives exactly its value where
 // it stands: outside quotes, inside the user's double quotes or inside the
-// user's single quotes.
+// user's single quotes, inside a command substitution nested in any of them.
+// A template whose places the reader cannot be sure of is refused whole.
 #pragma once
 
 #include <cstddef>
@@ -70,8 +71,15 @@ void AppendIsoDate(std::string& out, TDateTime time);
 void AppendIsoTime(std::string& out, TDateTime time);
 void AppendStamp(std::string& out, TDateTime time);
 
+// The longest macro name at text[pos] ("$DATETIME" rather than "$DATE"), or
+// MacroTable().size() when none stands there.
+std::size_t MacroAt(std::string_view text, std::size_t pos);
+
 // Where a macro stands in the user's text, as the target shell reads it.
-enum class Context : std::uint8_t { Bare, DoubleQuoted, SingleQuoted };
+// InBraces: outside quotes within a word's "{...}", where bash would cut a
+// value at "," or "..". InQuotedDefault: the word of "${V:-...}" inside
+// double quotes, where a "}" would end it.
+enum class Context : std::uint8_t { Bare, DoubleQuoted, SingleQuoted, InBraces, InQuotedDefault };
 
 // A prefix and suffix around the displayed name, or a /LINE template, cut
 // once per run into steps: literal text, the user's quote marks, macros.
@@ -95,6 +103,11 @@ class LineTemplate {
   // LIST's lines as the options ask, read by the rule of the system.
   static LineTemplate For(const ListOptions& options, PathStyle style, const CodePage& code);
 
+  // Where in Text() the reader lost certainty of a macro's place (an
+  // unclosed quote, a trailing escape, a here-document...), or npos. The
+  // lines of such a template are not to be written.
+  std::size_t RefusedAt() const { return refusedAt_; }
+
   const std::string& Text() const { return text_; }
   const std::vector<Step>& Steps() const { return steps_; }
   bool Uses(std::size_t macro) const { return (used_ >> macro) & 1u; }
@@ -106,6 +119,7 @@ class LineTemplate {
   std::string text_;
   std::vector<Step> steps_;
   std::uint32_t used_ = 0;  // a bit per macro
+  std::size_t refusedAt_ = std::string::npos;
 };
 
 // Makes LIST's lines: the prefix, the displayed name and the suffix with a

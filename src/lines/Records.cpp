@@ -88,7 +88,12 @@ void RecordWriter::EnterDirectory(const EntryList& list, std::uint32_t dirIndex)
   prefix_ = prefixes_->For(dirIndex);
   const std::string_view below = std::string_view(prefix_).substr(rootLength_);
   depth_ = 1;
-  for (char c : below) depth_ += c == Separator(list.Style()) ? 1 : 0;
+  // Separators are whole characters: a double-byte one's trail 0x5C is none.
+  for (std::size_t i = 0; i < below.size();) {
+    const std::size_t length = list.Code().CharLength(below, i);
+    depth_ += length == 1 && below[i] == Separator(list.Style()) ? 1 : 0;
+    i += length;
+  }
   jsonPrefix_.clear();
   jsonRel_.clear();
   prefixExact_ = AppendJsonText(jsonPrefix_, prefix_);

@@ -36,8 +36,10 @@ class OddParameters(E2E):
 
     @only("native", "a double quote cannot reach a Windows parameter")
     def test_quotes_in_values(self):
-        self.assert_output(["LIST", self.c.abs("one"), '/P=say "hi"', '/S="'],
-                           self.one_line('say "hi" ', ' "'))
+        self.assert_output(["LIST", self.c.abs("one"), '/P=say "hi" "', '/S="'],
+                           self.one_line('say "hi" " ', ' "'))
+        # A quote left open would join the next entry's line to this one.
+        self.assert_failure(["LIST", self.c.abs("one"), '/P=say "hi"', '/S="'], 'Invalid value [/S="]')
 
     def test_option_like_names(self):
         # Names that look like switches stay names; only parameters are switches.

@@ -57,6 +57,10 @@ class LinesDoWhatTheySay(HostileTree):
         "rec $NAME $EXT": lambda e: [e["stem"], e["ext"]],
         "rec \"x$NAME\" '$EXT'y": lambda e: ["x" + e["stem"], e["ext"] + "y"],
         "rec $FULL \"$PARENT\"/'$SHORT'": lambda e: [e["full"], e["full"]],
+        # A command substitution is a command of its own, inside quotes too;
+        # "${V:-...}" in and out of quotes; arithmetic; a comment.
+        'rec "$(printf %s $SHORT)" "x$(printf %s "$REL")"': lambda e: [e["name"], "x" + e["rel"]],
+        'rec ${V:-$SHORT} "${V:-$NAME}" $(($SIZE + 1)) # it\'s': lambda e: [e["name"], e["stem"], "2"],
     }
     WINDOWS_TEMPLATES = {
         "{rec} $SELF": lambda e: [e["full"]],
@@ -65,6 +69,10 @@ class LinesDoWhatTheySay(HostileTree):
         "{rec} $PARENT\\$NAME.png": lambda e: [e["parent"] + "\\" + e["stem"] + ".png"],
         "{rec} $NAME $EXT": lambda e: [e["stem"], e["ext"]],
         "{rec} $FULL x$SHORT": lambda e: [e["full"], "x" + e["name"]],
+        # A block's, an "if"'s and a "for" set's parentheses stay cmd's; a "^"
+        # the user wrote still escapes.
+        "if exist $FULL ({rec} $FULL)": lambda e: [e["full"]],
+        "for %%f in ($FULL) do {rec} %%f pre^&$SHORT": lambda e: [e["full"], "pre&" + e["name"]],
     }
 
     def make_tree(self) -> list[str]:
@@ -133,6 +141,50 @@ class LinesDoWhatTheySay(HostileTree):
                 problem = f"lines:\n{res.out.decode('latin-1')}\n{ran.describe()}  errors: {ran.err!r}"
                 self.assertEqual(self.pwned(), [], problem)
                 self.assertEqual(self.recorded(), sorted(tuple(expected(e)) for e in entries), problem)
+
+    def test_templates_no_shell_reads_surely_are_refused(self):
+        self.make_tree()
+        posix = ['echo "$SHORT', "echo '\\$SHORT", "echo $SHORT \\", "echo `basename $FULL`",
+                 "cat <<EOF\n$SHORT\nEOF", "echo US$$SHORT", 'echo "$(printf %s $SHORT']
+        # A Windows command line cannot hold a quote: it comes from %Q%.
+        for option in (["echo %Q%$SHORT", "echo $SHORT ^"] if self.c.wine else posix):
+            with self.subTest(option=option):
+                res = self.c.run(["LIST", self.host("src"), "/R", "/LINE=" + option], env={"Q": '"'})
+                shown = option.replace("\n", "?")  # a message shows a control byte so
+                self.c.check_failure(res, f"Invalid value [/LINE={shown}]")
+        res = self.c.run(["LIST", self.host("src"), "/P=echo %Q%", "/S=%Q%", "/M:0.txt"], env={"Q": '"'})
+        self.c.check_exact(res, f'echo " {self.entry("0.txt")["full"]} "\n')
+
+    @only("wine", "code page 932 is the Windows program's")
+    def test_code_page_932_names_ending_in_a_trail_backslash(self):
+        # 表 and ソ end in the byte 0x5C, which is no backslash: a line for cmd
+        # and the C runtime doubles none before the closing quote.
+        ja = "ja_JP.UTF-8"
+        src = os.path.join(self.base, "w7")
+        os.makedirs(os.path.join(self.base, "work"))
+        names = ["old 表", "a ソ", "keep.txt"]
+        os.makedirs(src)
+        for name in names:
+            open(os.path.join(src, name), "w").close()
+        res = self.c.run(["LIST", self.c.host(src), "/D", "/BAT", "/M:*表;*ソ", "/P=del"], locale=ja)
+        self.c.check_status(res, 0)
+        lines = sorted(res.out.decode("cp932").splitlines())
+        self.assertEqual(lines, sorted(f'del "{self.c.host(src)}\\{n}"' for n in names[:2]), res.describe())
+        batch = os.path.join(self.base, "del.bat")
+        with open(batch, "wb") as f:
+            f.write(res.out)
+        ran = self.c.run_batch(batch, cwd=os.path.join(self.base, "work"), locale=ja)
+        self.assertEqual(sorted(os.listdir(src)), ["keep.txt"], ran.describe())
+        # The next word stays a word of its own for the C runtime.
+        for name in names[:2]:
+            open(os.path.join(src, name), "w").close()
+        rec = self.recorder()
+        res = self.c.run(["LIST", self.c.host(src), "/D", "/BAT", "/M:*表;*ソ", f"/LINE={rec} $FULL tail"],
+                         locale=ja)
+        with open(batch, "wb") as f:
+            f.write(res.out)
+        self.c.run_batch(batch, cwd=os.path.join(self.base, "work"), locale=ja)
+        self.assertEqual(self.recorded(), sorted((self.c.host(src) + "\\" + n, "tail") for n in names[:2]))
 
     def test_nul_records_and_exact_seconds(self):
         names = self.make_tree()

@@ -337,9 +337,9 @@ class Ctx:
             raise HarnessError(f"cannot start {argv[0]}: {e}")
         return Result(argv, cwd, pins, rc, out, _read(err_path), note)
 
-    def run_batch(self, batch: str, cwd: str) -> Result:
+    def run_batch(self, batch: str, cwd: str, locale: str | None = None) -> Result:
         """Runs a batch file the program wrote: by sh natively, by cmd /c under Wine."""
-        full_env, pins = self._env(self.default_locale, None)
+        full_env, pins = self._env(locale or self.default_locale, None)
         argv = (self.wine_caps + [self.wine_loader, "cmd", "/c", self.host(batch)] if self.wine
                 else ["sh", batch])
         stem = self._next()

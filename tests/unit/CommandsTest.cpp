@@ -4,6 +4,7 @@
 #include "FakePlatform.h"
 #include "ShiftJis.h"
 #include "lines/Commands.h"
+#include "lines/Macros.h"
 #include "lines/Output.h"
 #include "lines/Records.h"
 #include "walk/Scan.h"
@@ -137,12 +138,73 @@ TEST_F(CommandsTest, MacrosInPrefixAndSuffix) {
       {"\\$SHORT \"\\$SHORT\"", "", "f", "\\$SHORT \"\\$SHORT\" /d/f"},
       // A quote left open by the prefix holds the displayed name.
       {"echo \"", "\"", "a'b", "echo \" /d/a'b \""},
+      // "$(...)" is a command of its own wherever it stands; "${V:-...}"
+      // outside quotes and inside them; a comment; bash's braces.
+      {"echo \"$(basename $FULL)\"", "", "x;touch P",
+       "echo \"$(basename '/d/x;touch P')\" '/d/x;touch P'"},
+      {"echo \"$(echo \"$SHORT\" '$EXT')\"", "", "a$b", "echo \"$(echo \"a\\$b\" '')\" '/d/a$b'"},
+      {"echo ${V:-$SHORT}", "", "a}b", "echo ${V:-'a}b'} '/d/a}b'"},
+      {"echo \"${V:-$SHORT}\"", "", "a}\"$b", "echo \"${V:-a\\}\\\"\\$b}\" '/d/a}\"$b'"},
+      {"echo ${V#$SHORT}", "", "a*", "echo ${V#'a*'} '/d/a*'"},
+      {"echo $(($SIZE + 1))", "", "f", "echo $((1536 + 1)) /d/f"},
+      {"echo $SHORT # it's", "", "a b", "echo 'a b' # it's '/d/a b'"},
+      {"echo {x,$SHORT} {$NAME}", "", "a,b..c", "echo {x,'a,b..c'} {'a,b.'} /d/a,b..c"},
+      {"echo x$SHORT,$SHORT", "", "a,b", "echo xa,b,a,b /d/a,b"},
+      {"echo \\$$SHORT '$$SHORT'", "", "a b", "echo \\$'a b' '$a b' '/d/a b'"},
   };
   for (const Row& row : rows) {
     FakePlatform p;
     p.AddDir("/d/", {{row.name, false, false, 1536, kTime}});
     EXPECT_EQ(List(p, "/d", {.Prefix = row.prefix, .Suffix = row.suffix}), row.expected + "\n")
         << row.prefix;
+  }
+}
+
+TEST(LineTemplateTest, ATemplateIsRefusedWhereNoMacroPlaceIsSure) {
+  using enum QuoteRule;
+  struct Row {
+    QuoteRule rule;
+    std::string text;
+    bool refused;
+  } rows[] = {
+      {PosixShell, "echo \"$SHORT", true},  // ends inside a quote...
+      {PosixShell, "echo '\\$SHORT", true},
+      {PosixShell, "echo $SHORT \\", true},  // ...or after a lone escape
+      {PosixShell, "echo \"$(basename $FULL", true},
+      {PosixShell, "echo $(( $SIZE", true},
+      {PosixShell, "echo $SHORT \\\\", false},
+      {PosixShell, "echo `basename $FULL`", true},  // read twice by the shell
+      {PosixShell, "echo \"`basename $FULL`\"", true},
+      {PosixShell, "echo `date` $SHORT", false},
+      {PosixShell, "cat <<EOF\n$SHORT\nEOF", true},
+      {PosixShell, "cat <<<$SHORT", false},
+      {PosixShell, "echo $SHORT\necho done", false},
+      {PosixShell, "echo US$$SHORT", true},  // "$" joins the value
+      {PosixShell, "echo \"US$$SHORT\"", true},
+      {PosixShell, "echo US\\$$SHORT 'US$$SHORT'", false},
+      {PosixShell, "echo $'$SHORT'", true},
+      {PosixShell, "echo ${$SHORT} ", true},
+      {PosixShell, "echo ${#$SHORT}", true},
+      {PosixShell, "echo ${V:1:$SIZE}", true},  // arithmetic
+      {PosixShell, "echo ${A[$SHORT]}", true},
+      {PosixShell, "echo $(($SHORT))", true},
+      {PosixShell, "echo $(($SIZE/2)) ${V:-$SHORT} ${V%$EXT}", false},
+      {PosixShell, "echo \"${V:-$SHORT}\" \"${V:+\"$SHORT\"}\"", false},
+      {PosixShell, "echo \"${V#$SHORT}\"", true},  // a pattern
+      {PosixShell, "echo \"${V:-'$SHORT'}\"", true},
+      {PosixShell, "echo $(case $SHORT in a) echo;; esac)", true},
+      {PosixShell, "case $SHORT in a) echo;; esac", false},
+      {PosixShell, "echo $SHORT # it's \"", false},
+      {PosixShell, "(cd $PARENT && rm $SHORT)", false},
+      {CommandPrompt, "echo \"$SHORT", true},
+      {CommandPrompt, "echo $SHORT ^", true},
+      {CommandPrompt, "echo pre^\"$SHORT", true},
+      {CommandPrompt, "echo \"$SHORT\n\"", true},  // a quote ends with its line
+      {CommandPrompt, "echo US$$SHORT ^^ '$SHORT", false},
+  };
+  for (const Row& row : rows) {
+    const std::size_t at = LineTemplate::Whole(row.text, row.rule, CodePage::Utf8()).RefusedAt();
+    EXPECT_EQ(at != std::string::npos, row.refused) << row.text;
   }
 }
 
@@ -172,6 +234,19 @@ TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
       {PathStyle::Windows,
        {.Line = "x \"$FULL\" --to=\"D:\\\"$NAME.png $EXT", .HasLine = true},
        "x \"C:\\r t\\s d\\a b\" \"--to=D:\\a b.png\" \"\""},
+      // Parentheses that open or end a word are cmd's: outside the quotes;
+      // a "^" the user wrote still escapes for the program.
+      {PathStyle::Windows,
+       {.Line = "if exist $FULL (rec $SHORT)", .HasLine = true},
+       "if exist \"C:\\r t\\s d\\a b\" (rec \"a b\")"},
+      {PathStyle::Windows,
+       {.Line = "for %%f in ($FULL) do ((echo pre^&$NAME^)) & x^^$EXT)", .HasLine = true},
+       "for %%f in (\"C:\\r t\\s d\\a b\") do ((echo \"pre&a b)\") & x^^)"},
+      {PathStyle::Windows,
+       {.Line = "(x $NAME^^)) & (y $NAME^))", .HasLine = true},
+       "(x \"a b^\")) & (y \"a b)\")"},
+      // A line break ends a word: one macro's quotes never span two lines.
+      {PathStyle::Windows, {.Line = "x $SHORT\ny", .HasLine = true}, "x \"a b\"\ny"},
   };
   for (const Row& row : rows) {
     FakePlatform p(row.style);
@@ -248,6 +323,14 @@ TEST_F(CommandsTest, ShiftJisNamesKeepTheirTrailBytes) {
   p.out.text.clear();
   p.AddDir("C:\\t\\", {{"\x83\x5C"}});
   EXPECT_EQ(List(p, "C:\\t", {}), "C:\\t\\\x83\x5C\r\n");
+  // Nor a backslash doubled before a closing quote; a real one still is.
+  p.out.text.clear();
+  p.AddDir("C:\\o d\\", {{"old \x95\x5C"}});
+  EXPECT_EQ(List(p, "C:\\o d", {.Batch = true, .Prefix = "del"}),
+            "del \"C:\\o d\\old \x95\x5C\"\r\n");
+  p.out.text.clear();
+  EXPECT_EQ(List(p, "C:\\o d", {.Line = "x \"$SHORT\" $FULL\\", .HasLine = true}),
+            "x \"old \x95\x5C\" \"C:\\o d\\old \x95\x5C\\\\\"\r\n");
 }
 
 TEST_F(CommandsTest, DirTableAndSummary) {
