@@ -54,12 +54,9 @@ void DoubleTrailingBackslashes(std::string& out, std::size_t from) {
 
 class MacroLines final : public ListLines {
  public:
-  MacroLines(const ListOptions& options, PathStyle style, const LocaleSettings& locale)
-      : options_(options),
-        style_(style),
-        code_(locale.Code),
-        forms_(locale),
-        template_(LineTemplate::For(options, style, locale.Code)) {
+  MacroLines(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
+             const LineTemplate& lines)
+      : options_(options), style_(style), code_(locale.Code), forms_(locale), template_(lines) {
     // How the values are written: the shell the lines are for, quoted at all
     // (not under /Q or /0), the letter case; and a "%" doubled so that a
     // batch file keeps it (/BAT on Windows).
@@ -247,8 +244,9 @@ class MacroLines final : public ListLines {
 }  // namespace
 
 std::unique_ptr<ListLines> ListLines::Make(const ListOptions& options, PathStyle style,
-                                           const LocaleSettings& locale) {
-  return std::make_unique<MacroLines>(options, style, locale);
+                                           const LocaleSettings& locale,
+                                           const LineTemplate& lines) {
+  return std::make_unique<MacroLines>(options, style, locale, lines);
 }
 
 }  // namespace tvx

@@ -6,6 +6,7 @@
 #include "Choice.h"
 #include "Order.h"
 #include "WalkEngine.h"
+#include "WalkPlan.h"
 #include "platform/DirSource.h"
 #include "text/Failure.h"
 #include "text/NameArena.h"
@@ -336,16 +337,33 @@ class Walker {
 }  // namespace
 
 std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
+                            const WalkPlan& plan, const WalkListeners& listeners,
+                            const WalkDone& done) {
+  list.Clear();
+  list.SetRoot(ScanRootPath(platform, dir), platform.Style(), platform.Code());
+  // Keeping the tree's best, each directory is walked in the system's order.
+  const bool sorted = plan.Order && plan.Until != WalkPlan::Stop::Best;
+  const WalkRules rules{plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr, done,
+                        listeners.Observer};
+  const SkippedDirectory skipped = plan.GoesOn ? listeners.Skipped : nullptr;
+  Walker walker(platform, list, rules, plan.Details || plan.Chosen.NeedsDetails(), skipped,
+                listeners.Progress);
+  const std::uint64_t total = walker.Run();
+  if (listeners.Progress) listeners.Progress->Erase();
+  return total;
+}
+
+std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
                             bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
                             const Choice& choice, WalkProgress* progress, const EntryOrder* order,
                             const WalkDone& done, WalkObserver* observer) {
-  list.Clear();
-  list.SetRoot(ScanRootPath(platform, dir), platform.Style(), platform.Code());
-  const WalkRules rules{recursive, choice, order, done, observer};
-  Walker walker(platform, list, rules, withDetails || choice.NeedsDetails(), onSkipped, progress);
-  const std::uint64_t total = walker.Run();
-  if (progress) progress->Erase();
-  return total;
+  WalkPlan plan;
+  plan.Recursive = recursive;
+  plan.Details = withDetails;
+  plan.Chosen = choice;
+  if (order) plan.Order = *order;
+  plan.GoesOn = onSkipped != nullptr;
+  return ScanDirectory(platform, dir, list, plan, {onSkipped, progress, observer}, done);
 }
 
 }  // namespace tvx

@@ -18,6 +18,8 @@ class DirectorySource;
 class IoFailure;
 class EntryOrder;
 class Choice;
+struct WalkPlan;
+struct WalkListeners;
 
 // Lists every entry and enters every directory.
 const Choice& NoChoice();
@@ -69,5 +71,12 @@ std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, E
                             const Choice& choice = NoChoice(), WalkProgress* progress = nullptr,
                             const EntryOrder* order = nullptr, const WalkDone& done = nullptr,
                             WalkObserver* observer = nullptr);
+
+// The same scan as plan asks: recursive or not, details, the choice and,
+// unless it keeps the tree's best, the order; who is told as listeners
+// say; done, when given, may end the walk early.
+std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
+                            const WalkPlan& plan, const WalkListeners& listeners,
+                            const WalkDone& done);
 
 }  // namespace tvx

@@ -129,13 +129,30 @@ class VanishingDirectory(E2E):
         p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                              stdin=subprocess.DEVNULL, env=env)
         try:
-            time.sleep(0.5)
+            self.wait_until_held(p)
             goes()
             out, err = p.communicate(timeout=120)
         finally:
             if p.poll() is None:
                 p.kill()
         return p.returncode, out, err
+
+    def wait_until_held(self, p):
+        """Waits until the run's pipe is full: its next write waits for the
+        reader, and a's lines, more than the pipe and the buffers hold, still
+        keep the walk from b."""
+        fd = p.stdout.fileno()
+        capacity = fcntl.fcntl(fd, 1032)  # F_GETPIPE_SZ
+        held = struct.pack("i", 0)
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline:
+            queued = struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, held))[0]
+            if queued >= capacity:
+                return
+            if p.poll() is not None:
+                self.fail(f"the run ended (exit {p.returncode}) before its pipe was full")
+            time.sleep(0.01)
+        self.fail("the run never filled its pipe")
 
     @only("native", "the walk is held on a pipe and the tree changed under it by POSIX calls")
     def test_it_keeps_its_line_and_one_message_and_the_walk_goes_on(self):
@@ -241,18 +258,20 @@ class SlowFileSystem(E2E):
             return
         mnt = os.path.join(ctx.tmp, "slowmnt")
         os.makedirs(mnt, exist_ok=True)
-        try:
-            rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny",
-                                 "barred", "--fail-readdir", "broken", "-o", "ro"], stderr=subprocess.DEVNULL,
-                                timeout=20).returncode
-        except subprocess.TimeoutExpired:
-            rc = None
-        for _ in range(50):
-            if rc == 0 and os.path.ismount(mnt):
-                cls.mnt = mnt
-                return
+        # slowfs returns once the mount is made, or failed: a slow mount is
+        # waited for, and only a refused one is no test.
+        rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny",
+                             "barred", "--fail-readdir", "broken", "-o", "ro"],
+                            stderr=subprocess.DEVNULL).returncode
+        if rc != 0:
+            cls.why = "FUSE cannot be mounted here (no /dev/fuse, or not allowed)"
+            return
+        deadline = time.monotonic() + 120
+        while not os.path.ismount(mnt):
+            if time.monotonic() > deadline:
+                raise RuntimeError(f"slowfs mounted nothing on {mnt}")
             time.sleep(0.1)
-        cls.why = "FUSE cannot be mounted here (no /dev/fuse, or not allowed)"
+        cls.mnt = mnt
 
     @classmethod
     def tearDownClass(cls):
