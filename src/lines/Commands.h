@@ -25,7 +25,9 @@ class LineWriter;
 class ListLines;
 struct DiskSpace;
 
-// What a command's output ends with, known once the walk is over.
+// What a command's output ends with, known once the walk is over. Each
+// reads its own: DIR the total, the drive and the banner; STAT the root and
+// the banner; the records DIR's and STAT's.
 struct Closing {
   std::uint64_t TotalBytes = 0;      // of the entries listed
   const DiskSpace* Space = nullptr;  // DIR's drive; null when the query failed

@@ -102,7 +102,8 @@ class MacroLines final : public ListLines {
 
  private:
   using Step = LineTemplate::Step;
-  static constexpr std::size_t kMacros = 32;
+  static constexpr std::size_t kMacroSlots =
+      32;  // room for every macro: the template keeps a bit each
 
   void EnterDirectory(std::uint32_t dirIndex, std::string_view dir, std::size_t rootLength) {
     dirIndex_ = dirIndex;
@@ -235,9 +236,9 @@ class MacroLines final : public ListLines {
   std::uint32_t dirIndex_ = UINT32_MAX;
   std::string parent_;
   // Reused across entries so the loop allocates only when a text outgrows them.
-  std::array<std::string, kMacros> values_;
-  std::array<bool, kMacros> made_{};
-  std::array<TDateTime, kMacros> madeFor_{};
+  std::array<std::string, kMacroSlots> values_;
+  std::array<bool, kMacroSlots> made_{};
+  std::array<TDateTime, kMacroSlots> madeFor_{};
   std::string line_;
 };
 
