@@ -15,7 +15,7 @@
 #include "text/Paths.h"
 #include "text/Text.h"
 #include "walk/EntryList.h"
-#include "walk/WalkPlan.h"
+#include "walk/TreeWalk.h"
 
 namespace tvx {
 

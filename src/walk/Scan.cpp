@@ -353,17 +353,4 @@ std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, E
   return total;
 }
 
-std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
-                            bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
-                            const Choice& choice, WalkProgress* progress, const EntryOrder* order,
-                            const WalkDone& done, WalkObserver* observer) {
-  WalkPlan plan;
-  plan.Recursive = recursive;
-  plan.Details = withDetails;
-  plan.Chosen = choice;
-  if (order) plan.Order = *order;
-  plan.GoesOn = onSkipped != nullptr;
-  return ScanDirectory(platform, dir, list, plan, {onSkipped, progress, observer}, done);
-}
-
 }  // namespace tvx

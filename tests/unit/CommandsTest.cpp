@@ -7,6 +7,7 @@
 #include "lines/Commands.h"
 #include "lines/Output.h"
 #include "lines/Records.h"
+#include "ScanWith.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {

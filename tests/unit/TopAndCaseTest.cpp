@@ -10,6 +10,7 @@
 #include "text/Pattern.h"
 #include "walk/Choice.h"
 #include "walk/Order.h"
+#include "ScanWith.h"
 #include "walk/Scan.h"
 #include "walk/TopN.h"
 

@@ -1,4 +1,4 @@
-#include "WalkPlan.h"
+#include "TreeWalk.h"
 
 #include <memory>
 
