@@ -89,8 +89,12 @@ TEST(Win32Platform, ReadDirectoryListsEverything) {
     EXPECT_TRUE(!plain->IsDir);
     EXPECT_TRUE(!plain->IsLink);
   }
-  if (hidden) EXPECT_EQ(hidden->Size, 2u);
-  if (blank) EXPECT_EQ(blank->Size, 0u);
+  if (hidden) {
+    EXPECT_EQ(hidden->Size, 2u);
+  }
+  if (blank) {
+    EXPECT_EQ(blank->Size, 0u);
+  }
   if (sub) {
     EXPECT_TRUE(sub->IsDir);
     EXPECT_TRUE(!sub->IsLink);
@@ -136,7 +140,9 @@ TEST(Win32Platform, TimesAreLocalToTheSecond) {
   p.Read(*p.EnterRoot(g_root), true)->Report(c);
   const Entry* e = c.Find("stamped.txt");
   EXPECT_TRUE(e != nullptr);
-  if (e) EXPECT_EQ(e->Stamp, tvx::MakeDateTime(2021, 6, 15, 13, 45, 27));
+  if (e) {
+    EXPECT_EQ(e->Stamp, tvx::MakeDateTime(2021, 6, 15, 13, 45, 27));
+  }
   DeleteFileA(path.c_str());
 }
 
@@ -158,7 +164,9 @@ TEST(Win32Platform, SizesAre64Bit) {
   p.Read(*p.EnterRoot(g_root), true)->Report(c);
   const Entry* e = c.Find("big.bin");
   EXPECT_TRUE(e != nullptr);
-  if (e) EXPECT_EQ(e->Size, 5368709120ull);
+  if (e) {
+    EXPECT_EQ(e->Size, 5368709120ull);
+  }
   DeleteFileA(path.c_str());
 }
 

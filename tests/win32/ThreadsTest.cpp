@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/ScanWith.h"
 #include "Checks.h"
 #include "Win32Threads.h"
 #include "platform/Platform.h"
@@ -84,7 +85,7 @@ void CheckScan(const std::string& root, const std::vector<std::string>& expected
   auto p = tvx::MakePlatform(0, nullptr);
   EXPECT_TRUE(p->Threads() != nullptr);
   tvx::EntryList list;
-  EXPECT_EQ(tvx::ScanDirectory(*p, root, list, true, true), total);
+  EXPECT_EQ(tvx::test::ScanDirectory(*p, root, list, true, true), total);
   std::vector<std::string> got;
   tvx::FullPrefixCache prefixes(list);
   list.ForEach([&](const tvx::TTarvixFileInfo& e) {
@@ -99,8 +100,9 @@ void CheckScanGoingOn(const std::string& root, const std::vector<std::string>& e
   auto p = tvx::MakePlatform(0, nullptr);
   tvx::EntryList list;
   std::vector<std::string> skipped;
-  tvx::ScanDirectory(*p, root, list, true, false,
-                     [&](const tvx::IoFailure& f) { skipped.push_back(std::to_string(f.Code())); });
+  tvx::test::ScanDirectory(*p, root, list, true, false, [&](const tvx::IoFailure& f) {
+    skipped.push_back(std::to_string(f.Code()));
+  });
   std::vector<std::string> marks;
   for (const std::string& line : expected) {
     const std::size_t blank = line.rfind(' ');
@@ -171,8 +173,8 @@ TEST(Win32Threads, ParkedFoldersOpenAgainByTheirStoredNames) {
     FewHandles few(*real);
     tvx::EntryList list;
     std::vector<std::string> skipped;
-    tvx::ScanDirectory(few, root, list, true, false,
-                       [&](const tvx::IoFailure& f) { skipped.push_back(f.what()); });
+    tvx::test::ScanDirectory(few, root, list, true, false,
+                             [&](const tvx::IoFailure& f) { skipped.push_back(f.what()); });
     std::vector<std::string> got;
     tvx::FullPrefixCache prefixes(list);
     list.ForEach([&](const tvx::TTarvixFileInfo& e) {
