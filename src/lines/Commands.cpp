@@ -26,41 +26,37 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width, bo
   if (leftAligned) out.append(pad, ' ');
 }
 
-Unwritable UnwritableName(const ListOptions& options, const TTarvixFileInfo& entry) {
+Unwritable UnwritableName(bool nul, const TTarvixFileInfo& entry) {
   if (entry.IsInexact()) return Unwritable::CodePage;
-  return entry.HasControlBytes() && !options.Nul ? Unwritable::Control : Unwritable::No;
+  return entry.HasControlBytes() && !nul ? Unwritable::Control : Unwritable::No;
 }
 
-bool InUnwritableDirectory(const ListOptions& options, const EntryList& list,
-                           std::uint32_t dirIndex) {
-  return list.InInexactDirectory(dirIndex) || (!options.Nul && list.InControlDirectory(dirIndex));
+bool InUnwritableDirectory(bool nul, const EntryList& list, std::uint32_t dirIndex) {
+  return list.InInexactDirectory(dirIndex) || (!nul && list.InControlDirectory(dirIndex));
 }
 
 // Thrown by its own type, so that its message stays its own.
 template <typename SomeFailure>
-void Report(const SomeFailure& failure, const std::function<void(const Failure&)>& leftOut) {
+void RaiseOrHandOn(const SomeFailure& failure, const std::function<void(const Failure&)>& leftOut) {
   if (!leftOut) throw failure;
   leftOut(failure);
 }
 
-PathReach ReachOf(const ListOptions& options, PathStyle style, const CodePage& code) {
-  return LineTemplate::For(options, style, code).Reach(options.FileNameOnly);
-}
-
 }  // namespace
 
-NameCheck::NameCheck(const ListOptions& options, PathReach reach,
+NameCheck::NameCheck(bool nul, bool unentered, PathReach reach,
                      std::function<void(const Failure&)> leftOut)
-    : options_(options), reach_(reach), leftOut_(std::move(leftOut)) {}
+    : nul_(nul), unentered_(unentered), reach_(reach), leftOut_(std::move(leftOut)) {}
 
 bool NameCheck::RootWritable(const EntryList& list) {
   if (!rootChecked_) {
     // The listed directory itself: every line that holds a whole path holds it.
     rootChecked_ = true;
-    rootBad_ = reach_ >= PathReach::Whole && !options_.Nul && list.RootHasControl();
+    rootBad_ = reach_ >= PathReach::Whole && !nul_ && list.RootHasControl();
     const CodePage& code = CodePage::SingleByte();  // only for the final separator
     if (rootBad_)
-      Report(ControlNameFailure(WithoutFinalSeparator(list.Root(), list.Style(), code)), leftOut_);
+      RaiseOrHandOn(ControlNameFailure(WithoutFinalSeparator(list.Root(), list.Style(), code)),
+                    leftOut_);
   }
   return !rootBad_;
 }
@@ -68,12 +64,11 @@ bool NameCheck::RootWritable(const EntryList& list) {
 bool NameCheck::Writable(const EntryList& list, const TTarvixFileInfo& entry,
                          FullPrefixCache& prefixes) {
   if (!RootWritable(list)) return false;
-  const Unwritable why =
-      reach_ >= PathReach::Name ? UnwritableName(options_, entry) : Unwritable::No;
+  const Unwritable why = reach_ >= PathReach::Name ? UnwritableName(nul_, entry) : Unwritable::No;
   const bool inBadDirectory =
-      reach_ >= PathReach::BelowRoot && InUnwritableDirectory(options_, list, entry.DirIndex());
+      reach_ >= PathReach::BelowRoot && InUnwritableDirectory(nul_, list, entry.DirIndex());
   if (why == Unwritable::No && !inBadDirectory) return true;
-  if (options_.NoDir && entry.IsDir() && !options_.Recursive) return false;
+  if (unentered_ && entry.IsDir()) return false;
   const std::string& prefix = prefixes.For(entry.DirIndex());
   // The contents of a directory reported go with it.
   if (!reported_.empty() && prefix.starts_with(reported_)) return false;
@@ -90,33 +85,34 @@ bool NameCheck::Writable(const EntryList& list, const TTarvixFileInfo& entry,
     if (entry.IsDir()) reported_ = path + Separator(list.Style());
   }
   if (inexact) {
-    Report(InexactNameFailure(path), leftOut_);
+    RaiseOrHandOn(InexactNameFailure(path), leftOut_);
   } else {
-    Report(ControlNameFailure(path), leftOut_);
+    RaiseOrHandOn(ControlNameFailure(path), leftOut_);
   }
   return false;
 }
 
-void Replay(CommandWriter& writer, const EntryList& list) {
-  writer.Check(list);
-  list.ForEach([&](const TTarvixFileInfo& entry) { writer.Take(list, entry); });
-}
-
-ListWriter::ListWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
-                       LineWriter& out, std::function<void(const Failure&)> leftOut)
-    : options_(options),
-      reach_(ReachOf(options, style, locale.Code)),
-      out_(out),
-      check_(options, reach_, std::move(leftOut)),
-      lines_(ListLines::Make(options, style, locale)) {}
+ListWriter::ListWriter(const WriterInputs& in)
+    : options_(in.Options),
+      locale_(in.Locale),
+      writesDirectories_(in.WritesDirectories),
+      reach_(in.Lines.Reach(in.Options.FileNameOnly)),
+      out_(in.Out),
+      check_(MakeCheck(in.LeftOut)),
+      lines_(ListLines::Make(options_, in.Style, locale_, in.Lines)) {}
 
 ListWriter::~ListWriter() = default;
+
+NameCheck ListWriter::MakeCheck(std::function<void(const Failure&)> leftOut) const {
+  return NameCheck(options_.Nul, !writesDirectories_ && !options_.Recursive, reach_,
+                   std::move(leftOut));
+}
 
 void ListWriter::Check(const EntryList& list) {
   // Entries before the first inexact one are writable, and a listed
   // directory that is not makes every entry inexact. A check of its own, so
   // that the writing starts afresh.
-  NameCheck check(options_, reach_, nullptr);
+  NameCheck check = MakeCheck(nullptr);
   FullPrefixCache prefixes(list);
   for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i)
     check.Writable(list, list[i], prefixes);
@@ -126,18 +122,17 @@ void ListWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
   // Checked before /D leaves a directory out: its contents' lines hold its name.
   if (!check_.Writable(list, entry, *prefixes_)) return;
-  if (options_.NoDir && entry.IsDir()) return;
+  if (!writesDirectories_ && entry.IsDir()) return;
   lines_->Write(entry.DirIndex(), prefixes_->For(entry.DirIndex()), list.Root().size(), entry,
                 out_);
 }
 
-DirWriter::DirWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
-                     LineWriter& out)
-    : form_{QuoteRuleOf(style), false, options.Upper, options.Lower},
-      quote_(!options.NoQuote),
-      widthCode_(style == PathStyle::Posix ? CodePage::Utf8() : locale.Code),
-      locale_(locale),
-      out_(out) {}
+DirWriter::DirWriter(const WriterInputs& in)
+    : form_{QuoteRuleOf(in.Style), false, in.Options.Upper, in.Options.Lower},
+      quote_(!in.Options.NoQuote),
+      widthCode_(in.Style == PathStyle::Posix ? CodePage::Utf8() : in.Locale.Code),
+      locale_(in.Locale),
+      out_(in.Out) {}
 
 void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   std::string_view name = entry.Name();

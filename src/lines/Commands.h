@@ -15,6 +15,7 @@
 #include "text/Paths.h"
 #include "text/Text.h"
 #include "walk/EntryList.h"
+#include "walk/TreeWalk.h"
 
 namespace tvx {
 
@@ -24,7 +25,9 @@ class LineWriter;
 class ListLines;
 struct DiskSpace;
 
-// What a command's output ends with, known once the walk is over.
+// What a command's output ends with, known once the walk is over. Each
+// reads its own: DIR the total, the drive and the banner; STAT the root and
+// the banner; the records DIR's and STAT's.
 struct Closing {
   std::uint64_t TotalBytes = 0;      // of the entries listed
   const DiskSpace* Space = nullptr;  // DIR's drive; null when the query failed
@@ -32,18 +35,28 @@ struct Closing {
   std::string Banner;
 };
 
-// A command's one writer. A kept list is first checked, then each of its
+// A command's one writer. A kept list is first checked (Check raises the
+// failure that stops it before anything is written), then each of its
 // entries taken; a streamed walk hands its entries over as it goes. Finish
 // ends the output; list is the walked or kept one, and counts the entries.
-class CommandWriter : public EntryConsumer {
+class CommandWriter : public ListConsumer {
  public:
-  // Raises the failure that stops a kept list before anything is written.
-  virtual void Check(const EntryList&) {}
   virtual void Finish(const EntryList& list, const Closing& closing) = 0;
 };
 
-// A kept list into writer: checked whole, then each entry in turn.
-void Replay(CommandWriter& writer, const EntryList& list);
+// What a command's writer is made from, by the command table. The writer
+// copies what it keeps, but for Out: the run's line writer, which outlives
+// every writer.
+struct WriterInputs {
+  const ListOptions& Options;
+  PathStyle Style;
+  const LocaleSettings& Locale;
+  const LineTemplate& Lines;  // LIST's lines, read once for the run
+  bool WritesDirectories;     // false: LIST /D, whose directories are no lines
+  LineWriter& Out;
+  std::function<void(const Failure&)> LeftOut;  // given where a streamed walk leaves out
+  std::function<int(TDateTime)> UtcOffset;      // seconds east of UTC, for records
+};
 
 // Tells, entry by entry in walk order, whether LIST can write the entry's
 // line truthfully: not with "?" for characters the code page lacks, nor
@@ -56,13 +69,15 @@ void Replay(CommandWriter& writer, const EntryList& list);
 // what is inside it.
 class NameCheck {
  public:
-  NameCheck(const ListOptions& options, PathReach reach,
-            std::function<void(const Failure&)> leftOut);
+  // nul: /0 ends the lines; unentered: directories neither written nor
+  // walked into, whose names no line holds.
+  NameCheck(bool nul, bool unentered, PathReach reach, std::function<void(const Failure&)> leftOut);
   bool Writable(const EntryList& list, const TTarvixFileInfo& entry, FullPrefixCache& prefixes);
 
  private:
   bool RootWritable(const EntryList& list);
-  const ListOptions& options_;
+  const bool nul_;        // /0: a line can hold a control byte
+  const bool unentered_;  // directories that are not written, nor walked into
   const PathReach reach_;
   std::function<void(const Failure&)> leftOut_;
   bool rootChecked_ = false, rootBad_ = false;
@@ -74,15 +89,18 @@ class NameCheck {
 // without it that stops the run.
 class ListWriter final : public CommandWriter {
  public:
-  ListWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
-             LineWriter& out, std::function<void(const Failure&)> leftOut);
+  explicit ListWriter(const WriterInputs& in);
   ~ListWriter() override;
   void Check(const EntryList& list) override;
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
   void Finish(const EntryList&, const Closing&) override {}
 
  private:
-  const ListOptions& options_;
+  NameCheck MakeCheck(std::function<void(const Failure&)> leftOut) const;
+  // The lines read these copies for as long as the writer lives.
+  const ListOptions options_;
+  const LocaleSettings locale_;
+  const bool writesDirectories_;
   const PathReach reach_;  // of the lines into the path, which the name check follows
   LineWriter& out_;
   NameCheck check_;
@@ -93,8 +111,7 @@ class ListWriter final : public CommandWriter {
 // DIR's table, a row at a time, then the count, total and drive lines.
 class DirWriter final : public CommandWriter {
  public:
-  DirWriter(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
-            LineWriter& out);
+  explicit DirWriter(const WriterInputs& in);
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
   void Finish(const EntryList& list, const Closing& closing) override;
 
@@ -106,7 +123,7 @@ class DirWriter final : public CommandWriter {
   // What the terminal shows names in: UTF-8 on POSIX, whose names are bytes
   // to the program; on Windows the code page they are written in.
   const CodePage widthCode_;
-  const LocaleSettings& locale_;
+  const LocaleSettings locale_;
   LineWriter& out_;
   std::string shown_, buffer_, line_;
 };
@@ -114,7 +131,7 @@ class DirWriter final : public CommandWriter {
 // STAT's count: nothing for each entry, then the banner and the ROOT line.
 class StatWriter final : public CommandWriter {
  public:
-  explicit StatWriter(LineWriter& out) : out_(out) {}
+  explicit StatWriter(const WriterInputs& in) : out_(in.Out) {}
   void Take(const EntryList&, const TTarvixFileInfo&) override {}
   void Finish(const EntryList& list, const Closing& closing) override;
 

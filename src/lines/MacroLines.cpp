@@ -79,12 +79,9 @@ void AppendUnescaped(std::string& out, std::string_view text, const CodePage& co
 
 class MacroLines final : public ListLines {
  public:
-  MacroLines(const ListOptions& options, PathStyle style, const LocaleSettings& locale)
-      : options_(options),
-        style_(style),
-        code_(locale.Code),
-        forms_(locale),
-        template_(LineTemplate::For(options, style, locale.Code)) {
+  MacroLines(const ListOptions& options, PathStyle style, const LocaleSettings& locale,
+             const LineTemplate& lines)
+      : options_(options), style_(style), code_(locale.Code), forms_(locale), template_(lines) {
     // How the values are written: the shell the lines are for, quoted at all
     // (not under /Q or /0), the letter case; and a "%" doubled so that a
     // batch file keeps it (/BAT on Windows).
@@ -131,7 +128,8 @@ class MacroLines final : public ListLines {
 
  private:
   using Step = LineTemplate::Step;
-  static constexpr std::size_t kMacros = 32;
+  static constexpr std::size_t kMacroSlots =
+      32;  // room for every macro: the template keeps a bit each
 
   void EnterDirectory(std::uint32_t dirIndex, std::string_view dir, std::size_t rootLength) {
     dirIndex_ = dirIndex;
@@ -309,17 +307,18 @@ class MacroLines final : public ListLines {
   std::uint32_t dirIndex_ = UINT32_MAX;
   std::string parent_;
   // Reused across entries so the loop allocates only when a text outgrows them.
-  std::array<std::string, kMacros> values_;
-  std::array<bool, kMacros> made_{};
-  std::array<TDateTime, kMacros> madeFor_{};
+  std::array<std::string, kMacroSlots> values_;
+  std::array<bool, kMacroSlots> made_{};
+  std::array<TDateTime, kMacroSlots> madeFor_{};
   std::string line_;
 };
 
 }  // namespace
 
 std::unique_ptr<ListLines> ListLines::Make(const ListOptions& options, PathStyle style,
-                                           const LocaleSettings& locale) {
-  return std::make_unique<MacroLines>(options, style, locale);
+                                           const LocaleSettings& locale,
+                                           const LineTemplate& lines) {
+  return std::make_unique<MacroLines>(options, style, locale, lines);
 }
 
 }  // namespace tvx

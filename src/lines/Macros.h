@@ -127,8 +127,10 @@ class LineTemplate {
 // either replaced per entry.
 class ListLines {
  public:
+  // options and locale must outlive the lines (the writer that owns the
+  // lines owns them too); lines, read once for the run, is copied.
   static std::unique_ptr<ListLines> Make(const ListOptions& options, PathStyle style,
-                                         const LocaleSettings& locale);
+                                         const LocaleSettings& locale, const LineTemplate& lines);
   virtual ~ListLines() = default;
   // Writes entry's line and its end. dir is the full path of its directory
   // with a final separator, of which the first rootLength bytes are the

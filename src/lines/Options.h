@@ -10,8 +10,8 @@
 
 namespace tvx {
 
-// Version: "--version" asked for the banner alone.
-enum class CommandKind { None, List, Stat, Dir, Du, Version };
+// Version: "--version" asked for the banner alone; Help: the usage text.
+enum class CommandKind { None, List, Stat, Dir, Du, Version, Help };
 
 // Records instead of lines: JSON Lines or CSV, in UTF-8.
 enum class RecordForm { None, Json, Csv };

@@ -6,10 +6,6 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-bool InRange(unsigned char byte, unsigned char low, unsigned char high) {
-  return byte >= low && byte <= high;
-}
-
 bool IsControl(unsigned char byte) {
   return byte < 0x20 || byte == 0x7F;
 }
@@ -39,34 +35,6 @@ bool AppendReplaced(std::string& out, std::string_view text) {
 }
 
 }  // namespace
-
-std::size_t Utf8Step(std::string_view text, std::size_t at, bool& valid) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const unsigned char lead = byte(0);
-  valid = lead < 0x80;
-  if (valid) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-  if (InRange(lead, 0xC2, 0xDF)) {
-    length = 2;
-  } else if (InRange(lead, 0xE0, 0xEF)) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (InRange(lead, 0xF0, 0xF4)) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
-  } else {
-    return 1;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    if (at + i >= text.size()) return i;
-    if (!InRange(byte(i), i == 1 ? low : 0x80, i == 1 ? high : 0xBF)) return i;
-  }
-  valid = true;
-  return length;
-}
 
 bool IsValidUtf8(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {

@@ -6,15 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "text/CaseFold.h"
 #include "text/Locale.h"
 
 namespace tvx {
-
-// Bytes taken by the UTF-8 sequence at text[at]. valid is false when they
-// are not one (an overlong form, a surrogate, beyond U+10FFFF, a cut
-// sequence): the result is then the longest start of a sequence there, or
-// 1, which one U+FFFD stands for (the usual "maximal subpart" rule).
-std::size_t Utf8Step(std::string_view text, std::size_t at, bool& valid);
 
 bool IsValidUtf8(std::string_view text);
 

@@ -46,13 +46,13 @@ void AppendNumber(std::string& out, std::uint64_t value) {
 
 }  // namespace
 
-RecordWriter::RecordWriter(const ListOptions& options, bool windows, LineWriter& out,
-                           std::function<int(TDateTime)> utcOffset)
-    : options_(options),
-      json_(options.Records == RecordForm::Json),
-      byteOrderMark_(windows && !json_),
-      out_(out),
-      utcOffset_(std::move(utcOffset)),
+RecordWriter::RecordWriter(const WriterInputs& in)
+    : options_(in.Options),
+      writesDirectories_(in.WritesDirectories),
+      json_(in.Options.Records == RecordForm::Json),
+      byteOrderMark_(in.Style == PathStyle::Windows && !json_),
+      out_(in.Out),
+      utcOffset_(in.UtcOffset),
       offsets_(kOffsetSlots) {}
 
 // Nothing is written before the first record or the end of the scan, so
@@ -69,7 +69,7 @@ void RecordWriter::Begin() {
 void RecordWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   ++(entry.IsDir() && !entry.IsLink() ? dirs_ : files_);
   if (options_.Command == CommandKind::Stat) return;
-  if (options_.Command == CommandKind::List && options_.NoDir && entry.IsDir()) return;
+  if (!writesDirectories_ && entry.IsDir()) return;
   if (!begun_) Begin();
   if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
   if (entry.DirIndex() != dirIndex_) EnterDirectory(list, entry.DirIndex());

@@ -20,11 +20,9 @@ class LineWriter;
 
 class RecordWriter final : public CommandWriter {
  public:
-  // utcOffset: seconds east of UTC at a local time, for entries whose reader
-  // did not tell the offset it converted their time at. windows: the CSV
-  // starts with a byte order mark, which spreadsheets there need.
-  RecordWriter(const ListOptions& options, bool windows, LineWriter& out,
-               std::function<int(TDateTime)> utcOffset);
+  // The CSV of Windows starts with a byte order mark, which spreadsheets
+  // there need.
+  explicit RecordWriter(const WriterInputs& in);
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
   // What follows the entries: DIR's total or STAT's object.
   void Finish(const EntryList& list, const Closing& closing) override;
@@ -40,7 +38,8 @@ class RecordWriter final : public CommandWriter {
   void AppendJsonRaw(std::string_view bytes);
   int OffsetAt(TDateTime local);
 
-  const ListOptions& options_;
+  const ListOptions options_;
+  const bool writesDirectories_;
   const bool json_;
   const bool byteOrderMark_;
   LineWriter& out_;

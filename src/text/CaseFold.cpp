@@ -107,31 +107,51 @@ char32_t FoldCase(char32_t c) {
   return static_cast<char32_t>(static_cast<std::int32_t>(c) + run.delta);
 }
 
-std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& c) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
+namespace {
+
+bool InRange(unsigned char byte, unsigned char low, unsigned char high) {
+  return byte >= low && byte <= high;
+}
+
+}  // namespace
+
+std::size_t Utf8Step(std::string_view text, std::size_t at, bool& valid) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
   const unsigned char lead = byte(0);
+  valid = lead < 0x80;
+  if (valid) return 1;
   std::size_t length = 0;
-  char32_t value = 0, least = 0;
-  if (lead < 0x80) {
-    c = lead;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (InRange(lead, 0xC2, 0xDF)) {
+    length = 2;
+  } else if (InRange(lead, 0xE0, 0xEF)) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (InRange(lead, 0xF0, 0xF4)) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+  } else {
     return 1;
   }
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, value = lead & 0x1F, least = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, value = lead & 0x0F, least = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, value = lead & 0x07, least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size()) return 0;
   for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte(i) & 0x3F);
+    if (at + i >= text.size()) return i;
+    if (!InRange(byte(i), i == 1 ? low : 0x80, i == 1 ? high : 0xBF)) return i;
   }
-  // Overlong forms, surrogates and values past the last code point are no characters.
-  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  valid = true;
+  return length;
+}
+
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& c) {
+  bool valid = false;
+  const std::size_t length = Utf8Step(text, pos, valid);
+  if (!valid) return 0;
+  // The lead byte's bits, then six from each byte that follows.
+  constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  char32_t value = static_cast<unsigned char>(text[pos]) & kLeadBits[length];
+  for (std::size_t i = 1; i < length; ++i)
+    value = (value << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
   c = value;
   return length;
 }

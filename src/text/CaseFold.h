@@ -17,6 +17,12 @@ enum class LetterCase { Exact, Ascii, Unicode };
 // has none): "É" gives "é", both sigmas give "σ", the Kelvin sign gives "k".
 char32_t FoldCase(char32_t c);
 
+// Bytes taken by the UTF-8 sequence at text[at]. valid is false when they
+// are not one (an overlong form, a surrogate, beyond U+10FFFF, a cut
+// sequence): the result is then the longest start of a sequence there, or
+// 1, which one U+FFFD stands for (the usual "maximal subpart" rule).
+std::size_t Utf8Step(std::string_view text, std::size_t at, bool& valid);
+
 // The well-formed UTF-8 character at text[pos]: its code point in c and its
 // length, or 0 (c untouched) when no valid sequence begins there.
 std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& c);

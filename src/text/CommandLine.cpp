@@ -48,6 +48,16 @@ std::vector<std::string> CutParameters(std::string_view commandLine) {
   return params;
 }
 
+bool ParseDigits(std::string_view text, std::uint64_t& value) {
+  if (text.empty() || text.size() > 18) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return true;
+}
+
 std::size_t FindSwitch(const std::vector<std::string>& params,
                        std::initializer_list<std::string_view> spellings) {
   std::size_t result = 0;

@@ -1,6 +1,7 @@
 // Cutting and reading the command line: pure routines, tested on every platform.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -15,6 +16,10 @@ namespace tvx {
 // is cut off): bytes 0x01-0x20 separate, double quotes group and vanish, a
 // leading "" pair is skipped, and counting stops at the first empty one.
 std::vector<std::string> CutParameters(std::string_view commandLine);
+
+// A whole number of ASCII digits into value: false for anything else,
+// for none, and beyond 18 digits (which cannot overflow).
+bool ParseDigits(std::string_view text, std::uint64_t& value);
 
 // Highest position (from 1) whose whole parameter equals a spelling, ASCII
 // letter case ignored; 0 when none does.

@@ -9,13 +9,8 @@ namespace {
 constexpr const char* kHelpText =
     "\r\n"
     "<HOW TO USE> TVX [COMMAND] DIRECTORY [OPTIONS]\r\n"
-    "- COMMAND\r\n"
-    "  H[ELP]  Display this\r\n"
-    "  L[IST]  List files\r\n"
-    "  D[IR]   Slightly similar to Dir command?\r\n"
-    "  S[TAT]  Display directory infomation\r\n"
-    "  DU      Total size of each directory, after its contents\r\n"
-    "- DIRECTORY  List up root directory\r\n";
+    "- COMMAND\r\n";
+constexpr const char* kDirectoryText = "- DIRECTORY  List up root directory\r\n";
 }  // namespace
 
 std::string BannerText(const VersionStrings& version) {
@@ -23,8 +18,10 @@ std::string BannerText(const VersionStrings& version) {
          version.Comments + ")";
 }
 
-std::string UsageText(const VersionStrings& version, std::string_view options) {
-  return BannerText(version) + "\r\n" + kHelpText + std::string(options);
+std::string UsageText(const VersionStrings& version, std::string_view commands,
+                      std::string_view options) {
+  return BannerText(version) + "\r\n" + kHelpText + std::string(commands) + kDirectoryText +
+         std::string(options);
 }
 
 std::string UnknownCommandText(const VersionStrings& version) {

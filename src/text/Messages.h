@@ -21,9 +21,10 @@ struct VersionStrings {
 enum class Language { English, Japanese };
 
 std::string BannerText(const VersionStrings& version);
-// The usage text: the commands, then the options' part, which the option
-// table gives.
-std::string UsageText(const VersionStrings& version, std::string_view options);
+// The usage text: the commands' lines and the options' part, which the
+// command and option tables give.
+std::string UsageText(const VersionStrings& version, std::string_view commands,
+                      std::string_view options);
 std::string UnknownCommandText(const VersionStrings& version);
 // "Specified directory [dir] is not found."
 std::string NotFoundText(const std::string& dir);

@@ -88,13 +88,6 @@ void AppendLines(std::string& out, std::string_view text, std::string_view lineB
   }
 }
 
-std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
-                       std::string_view text, const CodePage& code) {
-  std::string result(text);
-  ReplaceAllIn(result, pattern, replacement, code);
-  return result;
-}
-
 void ReplaceAllIn(std::string& result, std::string_view pattern, std::string_view replacement,
                   const CodePage& code) {
   if (pattern.empty()) return;

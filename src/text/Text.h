@@ -58,14 +58,11 @@ std::string ExtractField(std::size_t index, char separator, std::string_view tex
 // line (a Windows one ends at 32 KiB), it keeps repeated expansion bounded.
 constexpr std::size_t kMaxReplacedSize = 64u << 10;
 
-// Replaces the pattern until it no longer occurs, searching again from the
-// start, so text formed by a replacement is searched too. When the
+// Replaces the pattern in text until it no longer occurs, searching again
+// from the start, so text formed by a replacement is searched too. When the
 // replacement contains the pattern that would never end: then each occurrence
-// of the original text is replaced once, left to right.
-std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
-                       std::string_view text, const CodePage& code);
-// The same on text itself, which costs nothing when the pattern does not
-// occur. replacement must not point into text.
+// of the original text is replaced once, left to right. Costs nothing when
+// the pattern does not occur. replacement must not point into text.
 void ReplaceAllIn(std::string& text, std::string_view pattern, std::string_view replacement,
                   const CodePage& code);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "text/CommandLine.h"
 #include "text/Failure.h"
 #include "text/Pattern.h"
 
@@ -12,16 +13,6 @@ namespace {
 constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
 // Below this a number of days, from it on a date.
 constexpr std::uint64_t kFirstYear = 1900;
-
-bool ParseDigits(std::string_view text, std::uint64_t& value) {
-  if (text.empty() || text.size() > 18) return false;  // 18 digits cannot overflow
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return true;
-}
 
 // Whether the pattern names a path: it holds a separator of the system,
 // as a whole character (a trail byte 0x5C is none).

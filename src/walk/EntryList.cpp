@@ -85,8 +85,8 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, std::string_view 
   if (length > UINT32_MAX || dirCount_ > TTarvixFileInfo::kIndexMask) throw LimitFailure();
   dirs_.push_back({names_.Store(name), parent, static_cast<std::uint32_t>(length)});
   const bool control = UnwritableOnALine(name, NameFactsOf(name));
-  dirFlags_.push_back(
-      static_cast<std::uint8_t>(dirFlags_[up] | (inexact ? 1 : 0) | (control ? 2 : 0)));
+  dirFlags_.push_back(static_cast<std::uint8_t>(dirFlags_[up] | (inexact ? kInexactPath : 0) |
+                                                (control ? kUnwritablePath : 0)));
   if (stacked_) dirIndices_.push_back(dirCount_);
   return dirCount_++;
 }

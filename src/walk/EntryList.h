@@ -182,12 +182,12 @@ class EntryList {
   // Whether the directory's path below the root holds an inexact name, so
   // names no directory.
   bool InInexactDirectory(std::uint32_t dirIndex) const {
-    return (dirFlags_[Slot(dirIndex)] & 1) != 0;
+    return (dirFlags_[Slot(dirIndex)] & kInexactPath) != 0;
   }
   // Whether the directory's path below the root holds a name that no line
   // can hold (a control byte; on Windows a character no Windows name has).
   bool InControlDirectory(std::uint32_t dirIndex) const {
-    return (dirFlags_[Slot(dirIndex)] & 2) != 0;
+    return (dirFlags_[Slot(dirIndex)] & kUnwritablePath) != 0;
   }
   // Whether the listed directory's own path holds a control byte.
   bool RootHasControl() const { return rootControl_; }
@@ -213,7 +213,10 @@ class EntryList {
   EntryConsumer* consumer_ = nullptr;
   TTarvixFileInfo streamed_;  // the record being handed over
   std::vector<DirRecord> dirs_;
-  std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path
+  // What a directory's path below the root holds, with its parents': a
+  // name that is inexact, a name that no line can hold.
+  static constexpr std::uint8_t kInexactPath = 1, kUnwritablePath = 2;
+  std::vector<std::uint8_t> dirFlags_;  // beside dirs_
   bool rootControl_ = false;
   std::vector<std::uint32_t> dirIndices_;  // beside dirs_ when streamed: their indices, rising
   std::uint32_t dirCount_ = 0;             // directories added: the next one's index

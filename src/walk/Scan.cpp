@@ -6,6 +6,7 @@
 #include "Choice.h"
 #include "Order.h"
 #include "WalkEngine.h"
+#include "WalkPlan.h"
 #include "platform/DirSource.h"
 #include "text/Failure.h"
 #include "text/NameArena.h"
@@ -381,18 +382,22 @@ class Walker {
 }  // namespace
 
 std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
-                            bool recursive, bool withDetails, const SkippedDirectory& onSkipped,
-                            const Choice& choice, WalkProgress* progress, const EntryOrder* order,
-                            const WalkDone& done, WalkObserver* observer) {
+                            const WalkPlan& plan, const WalkListeners& listeners,
+                            const WalkDone& done) {
   list.Clear();
   list.SetRoot(ScanRootPath(platform, dir), platform.Style(), platform.Code());
   EntryConsumer* const consumer = list.Consumer();
   const bool storage = consumer && consumer->WantsStorage();
   if (storage) platform.AskStorage();
-  const WalkRules rules{recursive, choice, order, done, observer, consumer, storage};
-  Walker walker(platform, list, rules, withDetails || choice.NeedsDetails(), onSkipped, progress);
+  // Keeping the tree's best, each directory is walked in the system's order.
+  const bool sorted = plan.Order && plan.Until != WalkPlan::Stop::Best;
+  const WalkRules rules{plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr, done,
+                        listeners.Observer, consumer, storage};
+  const SkippedDirectory skipped = plan.GoesOn ? listeners.Skipped : nullptr;
+  Walker walker(platform, list, rules, plan.Details || plan.Chosen.NeedsDetails(), skipped,
+                listeners.Progress);
   const std::uint64_t total = walker.Run();
-  if (progress) progress->Erase();
+  if (listeners.Progress) listeners.Progress->Erase();
   return total;
 }
 

@@ -18,6 +18,7 @@ class DirectorySource;
 class IoFailure;
 class EntryOrder;
 class Choice;
+struct WalkPlan;
 
 // Lists every entry and enters every directory.
 const Choice& NoChoice();
@@ -53,21 +54,24 @@ class WalkObserver {
   virtual void BeforeRead() = 0;
 };
 
+// Who is told of the walk besides its consumer; each outlives the walk.
+struct WalkListeners {
+  SkippedDirectory Skipped;  // with GoesOn: a directory left out
+  WalkProgress* Progress = nullptr;
+  WalkObserver* Observer = nullptr;
+};
+
 // Scans dir (made a full path first) into list, in pre-order: each
 // directory's record comes right before its contents. Links are listed but
-// never entered. withDetails: sizes and times will be read. A failure names
-// the directory it concerns; a directory that cannot be entered or read ends
-// the scan, unless onSkipped is given. choice picks the entries listed and
-// the directories entered; progress, when given, is told of every directory
-// read; order: each directory's entries in that order rather than the
-// system's; done, when given, may end the walk early; observer, when given,
-// is told of every directory before it is read. Returns the total size of
-// the listed entries.
+// never entered. plan says whether the walk is recursive, whether sizes and
+// times are read, which entries are listed and directories entered, and
+// (unless it keeps the tree's best) each directory's order. A failure names
+// the directory it concerns; a directory that cannot be entered or read
+// ends the scan, unless the plan goes on past it and tells listeners. done,
+// when given, may end the walk early. Returns the total size of the listed
+// entries.
 std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, EntryList& list,
-                            bool recursive, bool withDetails,
-                            const SkippedDirectory& onSkipped = nullptr,
-                            const Choice& choice = NoChoice(), WalkProgress* progress = nullptr,
-                            const EntryOrder* order = nullptr, const WalkDone& done = nullptr,
-                            WalkObserver* observer = nullptr);
+                            const WalkPlan& plan, const WalkListeners& listeners,
+                            const WalkDone& done = nullptr);
 
 }  // namespace tvx

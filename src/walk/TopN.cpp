@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "text/CommandLine.h"
 #include "text/Failure.h"
 #include "text/Paths.h"
 
@@ -10,13 +11,7 @@ namespace tvx {
 
 std::uint64_t ParseTop(std::string_view value, const std::string& typed) {
   std::uint64_t n = 0;
-  // 18 digits cannot overflow.
-  if (value.empty() || value.size() > 18) throw InvalidValueFailure(typed);
-  for (char c : value) {
-    if (c < '0' || c > '9') throw InvalidValueFailure(typed);
-    n = n * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (n == 0) throw InvalidValueFailure(typed);
+  if (!ParseDigits(value, n) || n == 0) throw InvalidValueFailure(typed);
   return n;
 }
 
@@ -75,7 +70,7 @@ std::uint32_t TopKeeper::DirectoryOf(const Kept& kept, EntryList& best, Dirs& di
   return dirIndex;
 }
 
-std::uint64_t TopKeeper::Replay(const EntryList& walked, EntryList& best) {
+std::uint64_t TopKeeper::KeepBestIn(const EntryList& walked, EntryList& best) {
   std::sort_heap(heap_.begin(), heap_.end(),
                  [this](const Kept& a, const Kept& b) { return Better(a, b); });
   best.SetRoot(walked.Root(), walked.Style(), walked.Code());

@@ -47,7 +47,7 @@ class TopKeeper final : public EntryConsumer {
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
   // The kept entries, best first, into best (empty, its root that of the
   // walked list), each under its directory; returns their total size.
-  std::uint64_t Replay(const EntryList& walked, EntryList& best);
+  std::uint64_t KeepBestIn(const EntryList& walked, EntryList& best);
 
  private:
   struct Kept {

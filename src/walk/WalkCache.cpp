@@ -4,26 +4,26 @@
 
 namespace tvx {
 
-void WalkEngine::Cache::Link(Dir& dir) {
+void WalkCache::Link(Dir& dir) {
   dir.olderOpen = newest_;
   dir.newerOpen = nullptr;
   (newest_ ? newest_->newerOpen : oldest_) = &dir;
   newest_ = &dir;
 }
 
-void WalkEngine::Cache::Unlink(Dir& dir) {
+void WalkCache::Unlink(Dir& dir) {
   (dir.olderOpen ? dir.olderOpen->newerOpen : oldest_) = dir.newerOpen;
   (dir.newerOpen ? dir.newerOpen->olderOpen : newest_) = dir.olderOpen;
   dir.olderOpen = dir.newerOpen = nullptr;
 }
 
-void WalkEngine::Cache::Adopt(Dir& dir, std::unique_ptr<Opened> handle) {
+void WalkCache::Adopt(Dir& dir, std::unique_ptr<Opened> handle) {
   assert(!dir.handle && handle);
   dir.handle = std::move(handle);
   Link(dir);
 }
 
-void WalkEngine::Cache::Drop(Dir& dir) {
+void WalkCache::Drop(Dir& dir) {
   if (!dir.handle) return;
   assert(dir.pins == 0);
   Unlink(dir);
@@ -33,17 +33,17 @@ void WalkEngine::Cache::Drop(Dir& dir) {
   closing_ = opened;
 }
 
-void WalkEngine::Cache::Pin(Dir& dir) {
+void WalkCache::Pin(Dir& dir) {
   assert(dir.handle && dir.pins >= 0);
   ++dir.pins;
 }
 
-void WalkEngine::Cache::Unpin(Dir& dir) {
+void WalkCache::Unpin(Dir& dir) {
   assert(dir.handle && dir.pins > 0);
   --dir.pins;
 }
 
-bool WalkEngine::Cache::Park(const Dir* keep) {
+bool WalkCache::Park(const Dir* keep) {
   for (Dir* dir = oldest_; dir; dir = dir->newerOpen) {
     if (dir != keep && dir->pins == 0) {
       Drop(*dir);
@@ -53,23 +53,23 @@ bool WalkEngine::Cache::Park(const Dir* keep) {
   return false;
 }
 
-void WalkEngine::Cache::MarkOpened(Dir& parent, Dir& child) {
+void WalkCache::MarkOpened(Dir& parent, Dir& child) {
   if (child.opened) return;
   child.opened = true;
   if (parent.unopened > 0) --parent.unopened;
 }
 
-void WalkEngine::Cache::CloseIfDone(Dir& dir) {
+void WalkCache::CloseIfDone(Dir& dir) {
   if (dir.planned && dir.unopened == 0 && dir.pins == 0) Drop(dir);
 }
 
-WalkEngine::Opened* WalkEngine::Cache::TakeClosing() {
+WalkOpened* WalkCache::TakeClosing() {
   Opened* list = closing_;
   closing_ = nullptr;
   return list;
 }
 
-void WalkEngine::Cache::Close(Opened* list) {
+void WalkCache::Close(Opened* list) {
   while (list) {
     Opened* next = list->nextClosing;
     delete list;  // closes the handle: it was released from its owner by Drop

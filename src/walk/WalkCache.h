@@ -13,11 +13,13 @@
 
 namespace tvx {
 
-class WalkEngine::Cache {
+class WalkCache {
  public:
+  using Dir = WalkDir;
+  using Opened = WalkOpened;
   // Beyond walkHandles the walk parks one before it opens; readers open
   // only below aheadHandles.
-  Cache(int walkHandles, int aheadHandles) : walk_(walkHandles), ahead_(aheadHandles) {}
+  WalkCache(int walkHandles, int aheadHandles) : walk_(walkHandles), ahead_(aheadHandles) {}
 
   int Open() const { return handles_; }
   bool AheadFull() const { return handles_ >= ahead_; }

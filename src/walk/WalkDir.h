@@ -10,21 +10,33 @@
 #include <string_view>
 #include <vector>
 
-#include "WalkEngine.h"
+#include "platform/DirSource.h"
 
 namespace tvx {
 
 // A directory's open handle, in a node of its own: dropped under the lock,
 // it goes onto a list that is closed once the lock is let go, with no
 // allocation under the lock.
-struct WalkEngine::Opened {
-  explicit Opened(std::unique_ptr<DirHandle> own) : handle(std::move(own)) {}
+struct WalkOpened {
+  explicit WalkOpened(std::unique_ptr<DirHandle> own) : handle(std::move(own)) {}
   std::unique_ptr<DirHandle> handle;
-  Opened* nextClosing = nullptr;
+  WalkOpened* nextClosing = nullptr;
 };
 
-struct WalkEngine::Dir {
-  Dir(Dir* up, std::string_view own) : parent(up), name(own), depth(up ? up->depth + 1 : 0) {}
+// Bounds of what is read ahead and not yet taken.
+struct WalkBounds {
+  int Listings = 512;
+  std::size_t Entries = std::size_t{1} << 17;
+};
+
+// Where a directory is: waiting for a reader, being read, read, taken by the walk.
+enum class WalkDirState { kQueued, kReading, kDone, kTaken };
+
+struct WalkDir {
+  using Dir = WalkDir;
+  using State = WalkDirState;
+  using Opened = WalkOpened;
+  WalkDir(Dir* up, std::string_view own) : parent(up), name(own), depth(up ? up->depth + 1 : 0) {}
   Dir* parent;
   std::string name;  // the scanned directory's full path for the root
   std::size_t depth;
@@ -59,20 +71,6 @@ struct WalkEngine::Dir {
   Dir* nextQueued = nullptr;
   Dir* olderOpen = nullptr;
   Dir* newerOpen = nullptr;
-};
-
-// Holds the mutex for a scope (nothing to hold without threads); closes the
-// handles dropped meanwhile once it is let go.
-class WalkEngine::Locked {
- public:
-  Locked(ThreadKit::Mutex* mutex, Cache& cache);
-  ~Locked();
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  ThreadKit::Mutex* mutex_;
-  Cache& cache_;
 };
 
 }  // namespace tvx

@@ -12,20 +12,18 @@
 #include <string_view>
 #include <vector>
 
+#include "WalkDir.h"
 #include "platform/DirSource.h"
 #include "text/Failure.h"
 
 namespace tvx {
 
-// Bounds of what is read ahead and not yet taken.
-struct WalkBounds {
-  int Listings = 512;
-  std::size_t Entries = std::size_t{1} << 17;
-};
+class WalkCache;
+class WalkQueue;
 
 class WalkEngine {
  public:
-  struct Dir;
+  using Dir = WalkDir;
   using Bounds = WalkBounds;
   // What is held ahead now (for checks).
   struct Held {
@@ -79,11 +77,24 @@ class WalkEngine {
   };
 
  private:
-  enum class State { kQueued, kReading, kDone, kTaken };
-  struct Opened;
-  class Locked;
-  class Queue;
-  class Cache;
+  using State = WalkDirState;
+  using Opened = WalkOpened;
+  using Queue = WalkQueue;
+  using Cache = WalkCache;
+  // Holds the mutex for a scope (nothing to hold without threads); closes the
+  // handles dropped meanwhile once it is let go.
+  class Locked {
+   public:
+    Locked(ThreadKit::Mutex* mutex, Cache& cache);
+    ~Locked();
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+   private:
+    ThreadKit::Mutex* mutex_;
+    Cache& cache_;
+  };
+
   using Children = std::vector<std::unique_ptr<Dir>>;
 
   Locked Lock();

@@ -2,7 +2,7 @@
 
 namespace tvx {
 
-void WalkEngine::Queue::Add(Dir& dir) {
+void WalkQueue::Add(Dir& dir) {
   if (dir.queued) return;
   dir.queued = true;
   dir.prevQueued = nullptr;
@@ -11,7 +11,7 @@ void WalkEngine::Queue::Add(Dir& dir) {
   first_ = &dir;
 }
 
-void WalkEngine::Queue::Remove(Dir& dir) {
+void WalkQueue::Remove(Dir& dir) {
   if (!dir.queued) return;
   dir.queued = false;
   (dir.prevQueued ? dir.prevQueued->nextQueued : first_) = dir.nextQueued;
@@ -21,9 +21,9 @@ void WalkEngine::Queue::Remove(Dir& dir) {
 
 // Whether dir still has a child no one has started; those the walk took
 // itself are passed by.
-bool WalkEngine::Queue::Unclaimed(Dir& dir) {
+bool WalkQueue::Unclaimed(Dir& dir) {
   while (dir.nextAhead < dir.children.size() &&
-         dir.children[dir.nextAhead]->state != State::kQueued) {
+         dir.children[dir.nextAhead]->state != WalkDirState::kQueued) {
     ++dir.nextAhead;
   }
   return dir.nextAhead < dir.children.size();
@@ -31,7 +31,7 @@ bool WalkEngine::Queue::Unclaimed(Dir& dir) {
 
 // Whether child ai of a comes before child bi of b in the walk's order
 // (pre-order: a directory before what it holds, siblings in their order).
-bool WalkEngine::Queue::ComesBefore(const Dir* a, std::size_t ai, const Dir* b, std::size_t bi) {
+bool WalkQueue::ComesBefore(const Dir* a, std::size_t ai, const Dir* b, std::size_t bi) {
   const std::size_t lengthA = a->depth + 1, lengthB = b->depth + 1;
   std::size_t la = lengthA, lb = lengthB;
   // Cut the longer place to the length of the shorter, then compare upwards;
@@ -48,7 +48,7 @@ bool WalkEngine::Queue::ComesBefore(const Dir* a, std::size_t ai, const Dir* b, 
   return order != 0 ? order < 0 : lengthA < lengthB;
 }
 
-WalkEngine::Dir* WalkEngine::Queue::Claim(bool handlesFull) {
+WalkDir* WalkQueue::Claim(bool handlesFull) {
   if (Full(handlesFull)) {
     starved_ = true;
     return nullptr;
@@ -69,16 +69,16 @@ WalkEngine::Dir* WalkEngine::Queue::Claim(bool handlesFull) {
   return child;
 }
 
-bool WalkEngine::Queue::Full(bool handlesFull) const {
+bool WalkQueue::Full(bool handlesFull) const {
   return handlesFull || held_ >= bounds_.Listings || heldEntries_ >= bounds_.Entries;
 }
 
 // Counted at the claim, so that reads in flight cannot pass the bounds.
-void WalkEngine::Queue::Count(Dir&) {
+void WalkQueue::Count(Dir&) {
   ++held_;
 }
 
-void WalkEngine::Queue::Hold(Dir& child) {
+void WalkQueue::Hold(Dir& child) {
   if (!child.listing) {
     --held_;
     return;
@@ -88,14 +88,14 @@ void WalkEngine::Queue::Hold(Dir& child) {
   heldEntries_ += child.cost;
 }
 
-void WalkEngine::Queue::GiveBack(Dir& child) {
+void WalkQueue::GiveBack(Dir& child) {
   if (!child.held) return;
   child.held = false;
   --held_;
   heldEntries_ -= child.cost;
 }
 
-bool WalkEngine::Queue::Woken(bool handlesFull) {
+bool WalkQueue::Woken(bool handlesFull) {
   if (!starved_ || handlesFull || held_ > bounds_.Listings - bounds_.Listings / 4 ||
       heldEntries_ > bounds_.Entries - bounds_.Entries / 4) {
     return false;

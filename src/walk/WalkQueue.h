@@ -10,9 +10,11 @@
 
 namespace tvx {
 
-class WalkEngine::Queue {
+class WalkQueue {
  public:
-  explicit Queue(Bounds bounds) : bounds_(bounds) {}
+  using Dir = WalkDir;
+  using Bounds = WalkBounds;
+  explicit WalkQueue(Bounds bounds) : bounds_(bounds) {}
 
   // dir's children from dir.nextAhead on may be claimed; dir leaves the
   // queue by itself once all are taken.

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "WalkCache.h"
+#include "WalkEngine.h"
 #include "WalkQueue.h"
 #include "text/Failure.h"
 

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import fcntl
+import glob
 import os
 import signal
 import struct
@@ -132,13 +133,41 @@ class VanishingDirectory(E2E):
         p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                              stdin=subprocess.DEVNULL, env=env)
         try:
-            time.sleep(0.5)
+            self.wait_until_held(p)
             goes()
             out, err = p.communicate(timeout=120)
         finally:
             if p.poll() is None:
                 p.kill()
         return p.returncode, out, err
+
+    # The number of write(2), by machine, as /proc/<pid>/task/*/syscall shows it.
+    WRITE_CALL = {"x86_64": 1, "aarch64": 64, "i686": 4, "armv7l": 4}
+
+    def wait_until_held(self, p):
+        """Waits until the run is held on its pipe: a thread of it sleeps in
+        a write to standard output that the unread pipe cannot take. a's
+        lines, more than the pipe and the buffers hold, still keep the walk
+        from b then."""
+        write = self.WRITE_CALL.get(os.uname().machine)
+        if write is None:
+            raise NotApplicable(f"the number of write(2) on {os.uname().machine} is not known here")
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline:
+            for task in glob.glob(f"/proc/{p.pid}/task/*"):
+                try:
+                    with open(os.path.join(task, "syscall")) as f:
+                        call = f.read().split()
+                    with open(os.path.join(task, "stat")) as f:
+                        state = f.read().rsplit(")", 1)[1].split()[0]
+                except OSError:
+                    continue  # a thread that ended meanwhile
+                if state == "S" and call[:2] == [str(write), "0x1"]:
+                    return
+            if p.poll() is not None:
+                self.fail(f"the run ended (exit {p.returncode}) before it was held on its pipe")
+            time.sleep(0.01)
+        self.fail("the run was never held on its pipe")
 
     @only("native", "the walk is held on a pipe and the tree changed under it by POSIX calls")
     def test_it_keeps_its_line_and_one_message_and_the_walk_goes_on(self):
@@ -241,20 +270,22 @@ class SlowFileSystem(E2E):
             return
         mnt = os.path.join(ctx.tmp, "slowmnt")
         os.makedirs(mnt, exist_ok=True)
-        try:
-            # Not mounted read-only: the one file it lets be written is "flushfails".
-            rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny",
-                                 "barred", "--fail-readdir", "broken", "--fail-readdir-after",
-                                 "brokenlate", "--fail-flush", "flushfails"],
-                                stderr=subprocess.DEVNULL, timeout=20).returncode
-        except subprocess.TimeoutExpired:
-            rc = None
-        for _ in range(50):
-            if rc == 0 and os.path.ismount(mnt):
-                cls.mnt = mnt
-                return
+        # slowfs returns once the mount is made, or failed: a slow mount is
+        # waited for, and only a refused one is no test. Not mounted
+        # read-only: the one file it lets be written is "flushfails".
+        rc = subprocess.run([ctx.slowfs, ctx.root, mnt, "--delay-us", "500", "--deny",
+                             "barred", "--fail-readdir", "broken", "--fail-readdir-after",
+                             "brokenlate", "--fail-flush", "flushfails"],
+                            stderr=subprocess.DEVNULL).returncode
+        if rc != 0:
+            cls.why = "FUSE cannot be mounted here (no /dev/fuse, or not allowed)"
+            return
+        deadline = time.monotonic() + 120
+        while not os.path.ismount(mnt):
+            if time.monotonic() > deadline:
+                raise RuntimeError(f"slowfs mounted nothing on {mnt}")
             time.sleep(0.1)
-        cls.why = "FUSE cannot be mounted here (no /dev/fuse, or not allowed)"
+        cls.mnt = mnt
 
     @classmethod
     def tearDownClass(cls):

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "text/CommandLine.h"
 #include "FuzzInput.h"
-#include "lines/Macros.h"
 #include "ShiftJis.h"
+#include "lines/Macros.h"
+#include "text/CommandLine.h"
 #include "text/Text.h"
 
 namespace {
@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> env;
   for (std::string line = in.Next(); !line.empty(); line = in.Next()) env.push_back(line);
 
-  std::string replaced = tvx::ReplaceAll(pattern, replacement, text, code);
+  std::string replaced(text);
+  tvx::ReplaceAllIn(replaced, pattern, replacement, code);
   if (replaced.size() > (1u << 20) + text.size() + replacement.size()) std::abort();
 
   auto getEnv = [&](std::string_view name) {

@@ -3,14 +3,27 @@
 #include "DateTexts.h"
 #include "FakePlatform.h"
 #include "ShiftJis.h"
+#include "cli/RunPlan.h"
 #include "lines/Commands.h"
 #include "lines/Macros.h"
 #include "lines/Output.h"
 #include "lines/Records.h"
+#include "ScanWith.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {
 namespace {
+
+// A command's writer as a run makes it: by the command's row, from the
+// run's plan, which it may outlive.
+std::unique_ptr<CommandWriter> WriterFor(ListOptions options, CommandKind command, FakePlatform& p,
+                                         LineWriter& out) {
+  options.Command = command;
+  const RunPlan plan = MakeRunPlan(options, p.Style(), p.Code());
+  return MakeCommandWriter(
+      *plan.Command, {plan.Options, p.Style(), p.locale, plan.Lines, plan.WritesDirectories, out,
+                      nullptr, [](TDateTime) { return 0; }});
+}
 
 // A tree in either syntax, scanned, then printed by one command.
 class CommandsTest : public ::testing::Test {
@@ -20,9 +33,9 @@ class CommandsTest : public ::testing::Test {
     EntryList list;
     ScanDirectory(p, dir, list, recursive, true);
     LineWriter out(p.out, p.LineBreak());
-    ListWriter writer(options, list.Style(), p.locale, out, nullptr);
-    Replay(writer, list);
-    writer.Finish(list, {});
+    const std::unique_ptr<CommandWriter> writer = WriterFor(options, CommandKind::List, p, out);
+    HandKeptList(list, *writer);
+    writer->Finish(list, {});
     out.Flush();
     return p.out.text;
   }
@@ -30,9 +43,9 @@ class CommandsTest : public ::testing::Test {
     EntryList list;
     std::uint64_t total = ScanDirectory(p, dir, list, false, true);
     LineWriter out(p.out, p.LineBreak());
-    DirWriter writer(options, list.Style(), p.locale, out);
-    Replay(writer, list);
-    writer.Finish(list, {total, p.diskKnown ? &p.disk : nullptr, "", "<banner>"});
+    const std::unique_ptr<CommandWriter> writer = WriterFor(options, CommandKind::Dir, p, out);
+    HandKeptList(list, *writer);
+    writer->Finish(list, {total, p.diskKnown ? &p.disk : nullptr, "", "<banner>"});
     out.Flush();
     return p.out.text;
   }
@@ -438,18 +451,6 @@ TEST_F(CommandsTest, DirUsesTheLocaleSeparators) {
                                                "1.234.567  f                             ");
 }
 
-// Each command's writer, for its lines or its records.
-std::unique_ptr<CommandWriter> WriterFor(const ListOptions& options, FakePlatform& p,
-                                         LineWriter& out) {
-  if (options.Records != RecordForm::None)
-    return std::make_unique<RecordWriter>(options, false, out, [](TDateTime) { return 0; });
-  if (options.Command == CommandKind::List)
-    return std::make_unique<ListWriter>(options, p.Style(), p.locale, out, nullptr);
-  if (options.Command == CommandKind::Dir)
-    return std::make_unique<DirWriter>(options, p.Style(), p.locale, out);
-  return std::make_unique<StatWriter>(out);
-}
-
 // One writer, two ways: handed each entry as the walk reaches it, or
 // replaying the kept list after the scan. Both give the same bytes.
 TEST_F(CommandsTest, EachWriterGivesTheSameOutputStreamedAndKept) {
@@ -479,11 +480,12 @@ TEST_F(CommandsTest, EachWriterGivesTheSameOutputStreamedAndKept) {
       p.AddDir("/d/s/", {{"g", false, false, 5}, {"u", true}});
       p.AddDir("/d/s/u/", {{"h"}});
       LineWriter out(p.out, p.LineBreak());
-      const std::unique_ptr<CommandWriter> writer = WriterFor(row.options, p, out);
+      const std::unique_ptr<CommandWriter> writer =
+          WriterFor(row.options, row.options.Command, p, out);
       EntryList list;
       if (streamed) list.StreamTo(writer.get());
       const std::uint64_t total = ScanDirectory(p, "/d", list, true, true);
-      if (!streamed) Replay(*writer, list);
+      if (!streamed) HandKeptList(list, *writer);
       writer->Finish(list, {total, nullptr, list.Root(), "<b>"});
       out.Flush();
       outputs[streamed] = p.out.text;
@@ -502,8 +504,8 @@ TEST_F(CommandsTest, AKeptListStopsBeforeItsFirstLine) {
   ScanDirectory(p, "/d", list, false, false);
   LineWriter out(p.out, p.LineBreak());
   const ListOptions options{.Command = CommandKind::List};
-  ListWriter writer(options, p.Style(), p.locale, out, nullptr);
-  EXPECT_THROW(Replay(writer, list), ControlNameFailure);
+  const std::unique_ptr<CommandWriter> writer = WriterFor(options, CommandKind::List, p, out);
+  EXPECT_THROW(HandKeptList(list, *writer), ControlNameFailure);
   out.Flush();
   EXPECT_EQ(p.out.text, "");
 }
@@ -512,10 +514,11 @@ TEST_F(CommandsTest, StatShowsAControlByteOfItsRootAsAQuestionMark) {
   FakePlatform p;
   LineWriter out(p.out, p.LineBreak());
   EntryList list;
-  StatWriter(out).Finish(list, {0, nullptr,
-                                "/a\x01"
-                                "b/",
-                                "<b>"});
+  WriterFor({}, CommandKind::Stat, p, out)
+      ->Finish(list, {0, nullptr,
+                      "/a\x01"
+                      "b/",
+                      "<b>"});
   out.Flush();
   EXPECT_EQ(p.out.text, "<b>\nROOT /a?b/ FileCount=0\n");
 }

@@ -4,6 +4,7 @@
 #include "lines/Output.h"
 #include "lines/du/DuTotals.h"
 #include "lines/du/DuWriter.h"
+#include "ScanWith.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {

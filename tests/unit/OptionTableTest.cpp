@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "cli/CommandTable.h"
 #include "cli/OptionTable.h"
 #include "lines/Macros.h"
 #include "text/Failure.h"
@@ -187,9 +188,50 @@ TEST(OptionTableTest, UsageReadmeAndManualNameTheTableExactly) {
       EXPECT_NE(Read(document).find(macro.Name), std::string::npos) << macro.Name << document;
     }
   }
-  const std::string usage = UsageText({"1", "c", "x"}, OptionsUsage());
+  const std::string usage = UsageText({"1", "c", "x"}, CommandsUsage(), OptionsUsage());
   EXPECT_NE(usage.find("- CHOOSING ENTRIES"), std::string::npos);
   EXPECT_NE(usage.find("       $SIZE  Size in bytes\r\n- CHOOSING"), std::string::npos);
+}
+
+// The command table, as the option table: the usage text shows every row,
+// and the README and the manual name both spellings of every command.
+TEST(OptionTableTest, UsageReadmeAndManualNameEveryCommand) {
+  const std::string usage = UsageText({"1", "c", "x"}, CommandsUsage(), OptionsUsage());
+  for (const CommandRow& row : CommandTable()) {
+    const std::string word(row.Spellings[1]), letter(row.Spellings[0]);
+    EXPECT_NE(usage.find("\r\n" + std::string(row.Usage) + "\r\n"), std::string::npos) << word;
+    EXPECT_EQ(&RowOf(row.Kind), &row);
+    if (word == letter) {  // one spelling alone
+      EXPECT_EQ(row.Usage.find("  " + word + " "), 0u) << row.Usage;
+      EXPECT_NE(Read("README.md").find("| `" + word + "` |"), std::string::npos) << word;
+      EXPECT_NE(Read("doc/tvx.1").find(".B " + word + "\n"), std::string::npos) << word;
+      continue;
+    }
+    EXPECT_NE(row.Usage.find(letter + "[" + word.substr(letter.size()) + "]"), std::string::npos)
+        << row.Usage;
+    EXPECT_NE(Read("README.md").find("| `" + word + "` (`" + letter + "`"), std::string::npos)
+        << word;
+    EXPECT_NE(Read("doc/tvx.1").find(".BR " + word + " \", \" " + letter), std::string::npos)
+        << word;
+  }
+  EXPECT_NE(usage.find("- COMMAND\r\n  H[ELP]  Display this\r\n  L[IST]"), std::string::npos);
+  EXPECT_NE(usage.find("contents\r\n- DIRECTORY  List up root directory\r\n- OPTIONS"),
+            std::string::npos);
+}
+
+// The command is the first parameter, by either spelling in any letter
+// case; typed again later it is none.
+TEST(OptionTableTest, TheCommandIsTheFirstParameterAlone) {
+  struct Row {
+    std::vector<std::string> params;
+    CommandKind expected;  // None: no command
+  } rows[] = {{{"list", "."}, CommandKind::List}, {{"D", "/d"}, CommandKind::Dir},
+              {{"Stat"}, CommandKind::Stat},      {{"LIST", ".", "L"}, CommandKind::None},
+              {{".", "LIST"}, CommandKind::None}, {{"LISTS", "."}, CommandKind::None}};
+  for (const Row& row : rows) {
+    const CommandRow* found = FindCommand(row.params);
+    EXPECT_EQ(found ? found->Kind : CommandKind::None, row.expected) << row.params[0];
+  }
 }
 
 }  // namespace

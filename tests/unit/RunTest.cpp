@@ -3,10 +3,74 @@
 #include "FakePlatform.h"
 #include "RunFixture.h"
 #include "cli/Run.h"
+#include "cli/RunPlan.h"
 #include "text/Messages.h"
 
 namespace tvx::test {
 namespace {
+
+// The plan decides once what the walk does and whether directories are
+// written: /TOP without an order stops the walk, with one keeps the tree's
+// best; LIST /D writes no directory, and none counts toward /TOP.
+TEST(RunTest, ThePlanIsMadeOnceFromTheOptions) {
+  using Stop = WalkPlan::Stop;
+  const std::vector<SortKey> byName = {{SortBy::Name, false}};
+  struct Row {
+    const char* what;
+    ListOptions options;
+    Stop until;
+    bool writesDirectories, streamed, details;
+  } rows[] = {
+      {"LIST", {.Command = CommandKind::List}, Stop::All, true, false, false},
+      {"LIST /D /TOP:3",
+       {.Command = CommandKind::List, .NoDir = true, .Top = 3},
+       Stop::First,
+       false,
+       false,
+       false},
+      {"DIR /D", {.Command = CommandKind::Dir, .NoDir = true}, Stop::All, true, false, true},
+      {"LIST /C /TOP:3",
+       {.Command = CommandKind::List, .Continue = true, .Top = 3},
+       Stop::First,
+       true,
+       true,
+       false},
+      {"LIST /C /O:N /TOP:3",
+       {.Command = CommandKind::List, .Continue = true, .Order = byName, .Top = 3},
+       Stop::Best,
+       true,
+       false,
+       false},
+      {"LIST /P=$SIZE",
+       {.Command = CommandKind::List, .Prefix = "$SIZE"},
+       Stop::All,
+       true,
+       false,
+       true},
+      {"STAT /P=$SIZE",
+       {.Command = CommandKind::Stat, .Prefix = "$SIZE"},
+       Stop::All,
+       true,
+       false,
+       false},
+      {"STAT /JSON",
+       {.Command = CommandKind::Stat, .Records = RecordForm::Json},
+       Stop::All,
+       true,
+       false,
+       true},
+  };
+  for (const Row& row : rows) {
+    const RunPlan plan = MakeRunPlan(row.options, PathStyle::Posix, CodePage::Utf8());
+    EXPECT_EQ(plan.Command->Kind, row.options.Command) << row.what;
+    EXPECT_EQ(plan.Walk.Until, row.until) << row.what;
+    EXPECT_EQ(plan.Walk.Count, row.options.Top) << row.what;
+    EXPECT_EQ(plan.WritesDirectories, row.writesDirectories) << row.what;
+    EXPECT_EQ(plan.Walk.DirectoriesCount, row.writesDirectories) << row.what;
+    EXPECT_EQ(plan.Walk.Streamed, row.streamed) << row.what;
+    EXPECT_EQ(plan.Walk.Details, row.details) << row.what;
+  }
+}
 
 TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
   for (std::vector<std::string> params : {std::vector<std::string>{},

@@ -5,6 +5,7 @@
 #include "ListedNames.h"
 #include "walk/Choice.h"
 #include "walk/Order.h"
+#include "ScanWith.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {

@@ -11,6 +11,14 @@
 namespace tvx {
 namespace {
 
+// The replacement on a copy of text, as the rows read best.
+std::string ReplaceAll(std::string_view pattern, std::string_view replacement,
+                       std::string_view text, const CodePage& code) {
+  std::string result(text);
+  ReplaceAllIn(result, pattern, replacement, code);
+  return result;
+}
+
 struct ReplaceRow {
   const char* what;
   std::string pattern;

@@ -10,6 +10,7 @@
 #include "text/Pattern.h"
 #include "walk/Choice.h"
 #include "walk/Order.h"
+#include "ScanWith.h"
 #include "walk/Scan.h"
 #include "walk/TopN.h"
 
@@ -90,7 +91,7 @@ std::vector<std::string> Best(const std::vector<SortKey>& keys, std::uint64_t n,
              w.inSub ? sub : 0);
   }
   EntryList best;
-  const std::uint64_t sum = keeper.Replay(list, best);
+  const std::uint64_t sum = keeper.KeepBestIn(list, best);
   if (total) *total = sum;
   std::vector<std::string> names;
   FullPrefixCache prefixes(best);
@@ -131,7 +132,7 @@ TEST(TopKeeperTest, KeptDirectoriesKeepTheirFlagsLevelByLevel) {
   for (const auto& [dir, name] : walked)
     list.Add(TTarvixFileInfo(name, dir == q ? 1 : size--), 1, dir);
   EntryList best;
-  keeper.Replay(list, best);
+  keeper.KeepBestIn(list, best);
   EXPECT_EQ(Names(best), (std::vector<std::string>{"C:\\r\\s\\e", "C:\\r\\s\\\x83\x5C\\b",
                                                    "C:\\r\\q?\\t\\d", "C:\\r\\q?\\c"}));
   // "?" is no character of a Windows name: q? is both, as the walk found it.

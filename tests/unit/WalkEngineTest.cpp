@@ -12,6 +12,7 @@
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
 #include "walk/Choice.h"
+#include "ScanWith.h"
 #include "walk/Scan.h"
 #include "walk/WalkEngine.h"
 

@@ -1,7 +1,8 @@
-// What the Win32 layer checks share: the check macros and their counts,
-// a sink that collects entries, the test tree's root and a file writer.
+// What the Win32 layer's tests share: a sink that collects entries, the
+// test tree's root and a file writer.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -9,31 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "text/Failure.h"
 #include "platform/Platform.h"
+#include "text/Failure.h"
 
 namespace win32check {
-
-inline int g_failures = 0;
-inline int g_checks = 0;
-
-#define CHECK(condition)                                               \
-  do {                                                                 \
-    ++g_checks;                                                        \
-    if (!(condition)) {                                                \
-      ++g_failures;                                                    \
-      std::printf("FAIL %s:%d: %s\n", __FILE__, __LINE__, #condition); \
-    }                                                                  \
-  } while (0)
-
-#define CHECK_EQ(actual, expected)                                                   \
-  do {                                                                               \
-    ++g_checks;                                                                      \
-    if (!((actual) == (expected))) {                                                 \
-      ++g_failures;                                                                  \
-      std::printf("FAIL %s:%d: %s == %s\n", __FILE__, __LINE__, #actual, #expected); \
-    }                                                                                \
-  } while (0)
 
 struct Entry {
   std::string Name;
@@ -90,16 +70,9 @@ inline int IoCodeOf(const std::function<void()>& fn) {
   return -1;
 }
 
-// The sinks, the locale and the texts (TextsTest.cpp).
-void TestOutputToFile();
-void TestOutputFailures();
-void TestLocale(tvx::Platform& p);
-void TestUtf8Texts();
-void TestCodePageAndMessages(tvx::Platform& p);
-
-// What the Win32 layer gives the walk engine (ThreadsTest.cpp).
-void TestReadersMatchAWalkOneFolderAtATime();
-void TestParkedFoldersOpenAgainByTheirStoredNames();
-void TestThreadsAndLocks();
+// The platform the tests share, made with the first that asks for it.
+tvx::Platform& ThePlatform();
+// The parameters the tests were started with, GoogleTest's own included.
+inline std::vector<std::string> g_args;
 
 }  // namespace win32check

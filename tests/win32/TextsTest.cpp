@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "Checks.h"
-#include "text/Failure.h"
 #include "platform/Platform.h"
+#include "text/Failure.h"
 
 namespace win32check {
 
@@ -41,33 +41,33 @@ void WithStdOut(HANDLE handle, const std::function<void(tvx::OutputSink&)>& fn) 
 
 }  // namespace
 
-void TestOutputToFile() {
+TEST(Win32Texts, OutputToFile) {
   std::string path = g_root + "out.bin";
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  CHECK(h != INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(h != INVALID_HANDLE_VALUE);
   // Bytes go out unchanged: no line-end or code-page conversion, and a large
   // block arrives whole.
   std::string bytes = "line\r\n\x83\x5C\n";
   for (int i = 0; bytes.size() < 3u << 20; ++i) bytes += static_cast<char>(i * 7);
   WithStdOut(h, [&](tvx::OutputSink& sink) {
-    CHECK(!sink.IsInteractive());
+    EXPECT_TRUE(!sink.IsInteractive());
     sink.Write(bytes.data(), bytes.size());
     sink.Write("", 0);
   });
   CloseHandle(h);
-  CHECK(ReadFileBytes(path) == bytes);
+  EXPECT_TRUE(ReadFileBytes(path) == bytes);
   DeleteFileA(path.c_str());
 }
 
-void TestOutputFailures() {
+TEST(Win32Texts, OutputFailures) {
   WithStdOut(INVALID_HANDLE_VALUE,
-             [](tvx::OutputSink& sink) { CHECK_EQ(IoCodeOf([&] { sink.Write("x", 1); }), 6); });
+             [](tvx::OutputSink& sink) { EXPECT_EQ(IoCodeOf([&] { sink.Write("x", 1); }), 6); });
   WithStdOut(nullptr,
-             [](tvx::OutputSink& sink) { CHECK_EQ(IoCodeOf([&] { sink.Write("x", 1); }), 6); });
+             [](tvx::OutputSink& sink) { EXPECT_EQ(IoCodeOf([&] { sink.Write("x", 1); }), 6); });
 
   HANDLE readEnd, writeEnd;
-  CHECK(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
+  EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
   CloseHandle(readEnd);
   WithStdOut(writeEnd, [](tvx::OutputSink& sink) {
     // The reader has gone: the failure the sink raises ends the run quietly.
@@ -77,7 +77,7 @@ void TestOutputFailures() {
     } catch (const tvx::IoFailure& failure) {
       quiet = failure.IsClosedOutput();
     }
-    CHECK(quiet);
+    EXPECT_TRUE(quiet);
   });
   CloseHandle(writeEnd);
 
@@ -86,96 +86,98 @@ void TestOutputFailures() {
   HANDLE readOnly =
       CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   WithStdOut(readOnly, [](tvx::OutputSink& sink) {
-    CHECK_EQ(IoCodeOf([&] { sink.Write("x", 1); }), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(IoCodeOf([&] { sink.Write("x", 1); }), ERROR_ACCESS_DENIED);
   });
   CloseHandle(readOnly);
   DeleteFileA(path.c_str());
 }
 
-void TestLocale(tvx::Platform& p) {
+TEST(Win32Texts, Locale) {
+  tvx::Platform& p = ThePlatform();
   tvx::LocaleSettings s = p.ReadLocale();
   // Our arrays begin on Sunday, the system's on Monday.
-  CHECK_EQ(s.LongDayNames[0], LocaleText(LOCALE_SDAYNAME7));
-  CHECK_EQ(s.LongDayNames[1], LocaleText(LOCALE_SDAYNAME1));
-  CHECK_EQ(s.ShortDayNames[6], LocaleText(LOCALE_SABBREVDAYNAME6));
-  CHECK_EQ(s.LongMonthNames[0], LocaleText(LOCALE_SMONTHNAME1));
-  CHECK_EQ(s.ShortMonthNames[11], LocaleText(LOCALE_SABBREVMONTHNAME12));
-  CHECK(!s.ShortDateFormat.empty());
+  EXPECT_EQ(s.LongDayNames[0], LocaleText(LOCALE_SDAYNAME7));
+  EXPECT_EQ(s.LongDayNames[1], LocaleText(LOCALE_SDAYNAME1));
+  EXPECT_EQ(s.ShortDayNames[6], LocaleText(LOCALE_SABBREVDAYNAME6));
+  EXPECT_EQ(s.LongMonthNames[0], LocaleText(LOCALE_SMONTHNAME1));
+  EXPECT_EQ(s.ShortMonthNames[11], LocaleText(LOCALE_SABBREVMONTHNAME12));
+  EXPECT_TRUE(!s.ShortDateFormat.empty());
   // The forms must know the multi-byte characters of the code page.
-  CHECK_EQ(s.Code.IsMultiByte(), p.Code().IsMultiByte());
-  CHECK_EQ(LeadByte(s.Code, 0x83), LeadByte(p.Code(), 0x83));
-  CHECK(!s.TimeAmString.empty() && !s.TimePmString.empty());
+  EXPECT_EQ(s.Code.IsMultiByte(), p.Code().IsMultiByte());
+  EXPECT_EQ(LeadByte(s.Code, 0x83), LeadByte(p.Code(), 0x83));
+  EXPECT_TRUE(!s.TimeAmString.empty() && !s.TimePmString.empty());
 
   switch (PRIMARYLANGID(LANGIDFROMLCID(GetThreadLocale()))) {
     case LANG_ENGLISH:
-      CHECK_EQ(s.LongDayNames[0], std::string("Sunday"));
-      CHECK_EQ(s.ShortMonthNames[0], std::string("Jan"));
-      CHECK_EQ(s.LongTimeFormat, std::string("h:mm:ss AMPM"));
-      CHECK_EQ(s.DateSeparator, '/');
-      CHECK_EQ(s.ThousandSeparator, ',');
-      CHECK_EQ(s.TimeAmString, std::string("AM"));
+      EXPECT_EQ(s.LongDayNames[0], std::string("Sunday"));
+      EXPECT_EQ(s.ShortMonthNames[0], std::string("Jan"));
+      EXPECT_EQ(s.LongTimeFormat, std::string("h:mm:ss AMPM"));
+      EXPECT_EQ(s.DateSeparator, '/');
+      EXPECT_EQ(s.ThousandSeparator, ',');
+      EXPECT_EQ(s.TimeAmString, std::string("AM"));
       break;
     case LANG_GERMAN:
-      CHECK_EQ(s.LongDayNames[0], std::string("Sonntag"));
-      CHECK_EQ(s.LongTimeFormat, std::string("hh:mm:ss"));
-      CHECK_EQ(s.DateSeparator, '.');
-      CHECK_EQ(s.ThousandSeparator, '.');
+      EXPECT_EQ(s.LongDayNames[0], std::string("Sonntag"));
+      EXPECT_EQ(s.LongTimeFormat, std::string("hh:mm:ss"));
+      EXPECT_EQ(s.DateSeparator, '.');
+      EXPECT_EQ(s.ThousandSeparator, '.');
       break;
     case LANG_JAPANESE:
       // The 24-hour clock without a leading zero.
-      CHECK_EQ(s.LongTimeFormat, std::string("h:mm:ss"));
-      CHECK_EQ(s.DateSeparator, '/');
+      EXPECT_EQ(s.LongTimeFormat, std::string("h:mm:ss"));
+      EXPECT_EQ(s.DateSeparator, '/');
       break;
     default:
       std::printf("note: no fixed expectations for locale %04lx\n", GetThreadLocale());
   }
   tvx::LocaleSettings again = p.ReadLocale();
-  CHECK_EQ(again.LongTimeFormat, s.LongTimeFormat);
+  EXPECT_EQ(again.LongTimeFormat, s.LongTimeFormat);
 }
 
-void TestUtf8Texts() {
+TEST(Win32Texts, Utf8Texts) {
   auto p = tvx::MakePlatform(0, nullptr);
   p->UseUtf8();
-  CHECK(p->Code().IsMultiByte());
-  CHECK_EQ(p->Code().CharLength("\xE6\x97\xA5", 0), 3u);
-  CHECK_EQ(p->FromUtf8("I/O \xEF\xBD\xB4"), std::string("I/O \xEF\xBD\xB4"));
-  CHECK(p->SameTextIgnoringCase("\xC3\xA4x", "\xC3\x84X"));
+  EXPECT_TRUE(p->Code().IsMultiByte());
+  EXPECT_EQ(p->Code().CharLength("\xE6\x97\xA5", 0), 3u);
+  EXPECT_EQ(p->FromUtf8("I/O \xEF\xBD\xB4"), std::string("I/O \xEF\xBD\xB4"));
+  EXPECT_TRUE(p->SameTextIgnoringCase("\xC3\xA4x", "\xC3\x84X"));
   SetEnvironmentVariableW(L"TVX_PLATFORM_TEST", L"\u015D\U0001D11E");
   bool found = false;
   for (const std::string& line : p->Environment()) {
     found = found || line == "TVX_PLATFORM_TEST=\xC5\x9D\xF0\x9D\x84\x9E";
   }
-  CHECK(found);
+  EXPECT_TRUE(found);
   SetEnvironmentVariableW(L"TVX_PLATFORM_TEST", nullptr);
   const std::string here = p->CurrentDirectory();
-  CHECK(p->DirectoryExists(here));
-  CHECK_EQ(p->FullPath(here + "\\\xC3\xA4"), here + "\\\xC3\xA4");
+  EXPECT_TRUE(p->DirectoryExists(here));
+  EXPECT_EQ(p->FullPath(here + "\\\xC3\xA4"), here + "\\\xC3\xA4");
 }
 
-void TestCodePageAndMessages(tvx::Platform& p) {
-  CHECK(p.Style() == tvx::PathStyle::Windows);
-  CHECK_EQ(p.LineBreak(), std::string_view("\r\n"));
-  CHECK_EQ(p.FromUtf8("Specified directory [x] is not found."),
-           std::string("Specified directory [x] is not found."));
-  CHECK(p.FromUtf8("").empty());
+TEST(Win32Texts, CodePageAndMessages) {
+  tvx::Platform& p = ThePlatform();
+  EXPECT_TRUE(p.Style() == tvx::PathStyle::Windows);
+  EXPECT_EQ(p.LineBreak(), std::string_view("\r\n"));
+  EXPECT_EQ(p.FromUtf8("Specified directory [x] is not found."),
+            std::string("Specified directory [x] is not found."));
+  EXPECT_TRUE(p.FromUtf8("").empty());
   const tvx::CodePage& code = p.Code();
-  CHECK(!LeadByte(code, 'A'));
-  CHECK(!LeadByte(code, 0x5C));
+  EXPECT_TRUE(!LeadByte(code, 'A'));
+  EXPECT_TRUE(!LeadByte(code, 0x5C));
   switch (GetACP()) {
     case 932:
-      CHECK(code.IsMultiByte());
-      CHECK(LeadByte(code, 0x81));
-      CHECK(LeadByte(code, 0x83));
-      CHECK(LeadByte(code, 0xE0));
-      CHECK(!LeadByte(code, 0xA1));  // half-width katakana are single bytes
-      CHECK_EQ(p.FromUtf8("I/O ｴﾗｰ"), std::string("I/O \xB4\xD7\xB0"));
-      CHECK_EQ(p.FromUtf8("ソ 行"), std::string("\x83\x5C \x8D\x73"));
-      CHECK(p.MessageLanguage() == tvx::Language::Japanese);
+      EXPECT_TRUE(code.IsMultiByte());
+      EXPECT_TRUE(LeadByte(code, 0x81));
+      EXPECT_TRUE(LeadByte(code, 0x83));
+      EXPECT_TRUE(LeadByte(code, 0xE0));
+      EXPECT_TRUE(!LeadByte(code, 0xA1));  // half-width katakana are single bytes
+      EXPECT_EQ(p.FromUtf8("I/O ｴﾗｰ"), std::string("I/O \xB4\xD7\xB0"));
+      EXPECT_EQ(p.FromUtf8("ソ 行"), std::string("\x83\x5C \x8D\x73"));
+      EXPECT_TRUE(p.MessageLanguage() == tvx::Language::Japanese);
       break;
     case 1252:
-      CHECK(!code.IsMultiByte());
-      CHECK_EQ(p.FromUtf8("caf\xC3\xA9"), std::string("caf\xE9"));
-      CHECK(p.MessageLanguage() == tvx::Language::English);
+      EXPECT_TRUE(!code.IsMultiByte());
+      EXPECT_EQ(p.FromUtf8("caf\xC3\xA9"), std::string("caf\xE9"));
+      EXPECT_TRUE(p.MessageLanguage() == tvx::Language::English);
       break;
     default:
       std::printf("note: no fixed expectations for code page %u\n", GetACP());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/ScanWith.h"
 #include "Checks.h"
 #include "Win32Threads.h"
 #include "platform/Platform.h"
@@ -82,15 +83,15 @@ HANDLE HoldOpen(const std::string& dir, DWORD access, DWORD share) {
 void CheckScan(const std::string& root, const std::vector<std::string>& expected,
                std::uint64_t total) {
   auto p = tvx::MakePlatform(0, nullptr);
-  CHECK(p->Threads() != nullptr);
+  EXPECT_TRUE(p->Threads() != nullptr);
   tvx::EntryList list;
-  CHECK_EQ(tvx::ScanDirectory(*p, root, list, true, true), total);
+  EXPECT_EQ(tvx::test::ScanDirectory(*p, root, list, true, true), total);
   std::vector<std::string> got;
   tvx::FullPrefixCache prefixes(list);
   list.ForEach([&](const tvx::TTarvixFileInfo& e) {
     got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
   });
-  CHECK(got == expected);
+  EXPECT_TRUE(got == expected);
 }
 
 // With the scan going on past failures, each is reported where the walk
@@ -99,15 +100,16 @@ void CheckScanGoingOn(const std::string& root, const std::vector<std::string>& e
   auto p = tvx::MakePlatform(0, nullptr);
   tvx::EntryList list;
   std::vector<std::string> skipped;
-  tvx::ScanDirectory(*p, root, list, true, false,
-                     [&](const tvx::IoFailure& f) { skipped.push_back(std::to_string(f.Code())); });
+  tvx::test::ScanDirectory(*p, root, list, true, false, [&](const tvx::IoFailure& f) {
+    skipped.push_back(std::to_string(f.Code()));
+  });
   std::vector<std::string> marks;
   for (const std::string& line : expected) {
     const std::size_t blank = line.rfind(' ');
     if (blank != std::string::npos) marks.push_back(line.substr(blank + 1));
   }
-  CHECK(skipped == marks);
-  CHECK_EQ(list.Count() + marks.size(), expected.size());
+  EXPECT_TRUE(skipped == marks);
+  EXPECT_EQ(list.Count() + marks.size(), expected.size());
 }
 
 // The system's platform with a budget of 16 handles, the fewest a walk
@@ -141,7 +143,7 @@ class FewHandles final : public tvx::DirectorySource {
 // walk parks the oldest handles and opens them again on its way back up,
 // through parents opened again too, by their UTF-16 names. It lists what a
 // walk one folder at a time does, in every code page and with /UTF8.
-void TestParkedFoldersOpenAgainByTheirStoredNames() {
+TEST(Win32Threads, ParkedFoldersOpenAgainByTheirStoredNames) {
   const std::wstring names[] = {L"\u0416\u03a9", L"\u65e5\u0436", L"\u00e4\u0101"};
   std::wstring dir = std::wstring(g_root.begin(), g_root.end()) + L"deep\\";
   std::vector<std::wstring> made{dir};
@@ -167,19 +169,19 @@ void TestParkedFoldersOpenAgainByTheirStoredNames() {
     const std::string root = g_root + "deep\\";
     std::vector<std::string> expected;
     WalkInOrder(*real, *real->EnterRoot(root), root, expected);
-    CHECK_EQ(expected.size(), 90u);
+    EXPECT_EQ(expected.size(), 90u);
     FewHandles few(*real);
     tvx::EntryList list;
     std::vector<std::string> skipped;
-    tvx::ScanDirectory(few, root, list, true, false,
-                       [&](const tvx::IoFailure& f) { skipped.push_back(f.what()); });
+    tvx::test::ScanDirectory(few, root, list, true, false,
+                             [&](const tvx::IoFailure& f) { skipped.push_back(f.what()); });
     std::vector<std::string> got;
     tvx::FullPrefixCache prefixes(list);
     list.ForEach([&](const tvx::TTarvixFileInfo& e) {
       got.push_back(prefixes.For(e.DirIndex()) + std::string(e.Name()));
     });
-    CHECK(skipped.empty());
-    CHECK(got == expected);
+    EXPECT_TRUE(skipped.empty());
+    EXPECT_TRUE(got == expected);
   }
   for (auto it = made.rbegin(); it != made.rend(); ++it) {
     DeleteFileW((*it + L"f").c_str());
@@ -187,7 +189,7 @@ void TestParkedFoldersOpenAgainByTheirStoredNames() {
   }
 }
 
-void TestReadersMatchAWalkOneFolderAtATime() {
+TEST(Win32Threads, ReadersMatchAWalkOneFolderAtATime) {
   // Nested folders; a wide folder of leaf folders, which all readers share;
   // the same with d150 held so that it cannot be entered, and d250 so that it
   // is entered but cannot be listed (its listing does not share deletion).
@@ -209,12 +211,12 @@ void TestReadersMatchAWalkOneFolderAtATime() {
     auto plain = tvx::MakePlatform(0, nullptr);
     WalkInOrder(*plain, *plain->EnterRoot(root), root, expected);
     // Each failure stands for the file it hides.
-    CHECK_EQ(expected.size(), made.size() - 1 + files);
+    EXPECT_EQ(expected.size(), made.size() - 1 + files);
     const auto marked = [&](const std::string& line) {
       return std::find(expected.begin(), expected.end(), line) != expected.end();
     };
-    CHECK_EQ(marked(root + "d150 enter 32"), row.failing);
-    CHECK_EQ(marked(root + "d250\\ read 32"), row.failing);
+    EXPECT_EQ(marked(root + "d150 enter 32"), row.failing);
+    EXPECT_EQ(marked(root + "d250\\ read 32"), row.failing);
     for (int round = 0; round < 3; ++round) {
       if (!row.failing) CheckScan(root, expected, files * (files - 1) / 2);
       if (row.failing) CheckScanGoingOn(root, expected);
@@ -226,9 +228,9 @@ void TestReadersMatchAWalkOneFolderAtATime() {
 
 // The lock and its conditions hand work between threads: each of four
 // threads adds to a count under the lock, and the last wakes a waiter.
-void TestThreadsAndLocks() {
+TEST(Win32Threads, ThreadsAndLocks) {
   tvx::ThreadKit* kit = tvx::Win32ThreadKit::IfSupported();
-  CHECK(kit != nullptr);  // Wine is newer than Vista
+  EXPECT_TRUE(kit != nullptr);  // Wine is newer than Vista
   if (!kit) return;
   auto mutex = kit->NewMutex();
   auto done = kit->NewCondition();
@@ -243,14 +245,14 @@ void TestThreadsAndLocks() {
           mutex->Unlock();
         }
       }));
-      CHECK(threads.back() != nullptr);
+      EXPECT_TRUE(threads.back() != nullptr);
     }
     mutex->Lock();
     while (count < 40000) done->Wait(*mutex);
-    CHECK_EQ(count, 40000);
+    EXPECT_EQ(count, 40000);
     mutex->Unlock();
   }  // each thread is waited for here
-  CHECK_EQ(count, 40000);
+  EXPECT_EQ(count, 40000);
 }
 
 }  // namespace win32check

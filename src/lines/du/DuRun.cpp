@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "text/Failure.h"
 #include "walk/Scan.h"
+#include "walk/WalkPlan.h"
 
 namespace tvx {
 
@@ -51,8 +52,13 @@ void RunDu(Platform& platform, const ListOptions& options, const LocaleSettings&
   list.StreamTo(writer.get());
   // Where the system tells no storage facts, the directory read's sizes stand in.
   const bool details = platform.Style() == PathStyle::Windows;
-  ScanDirectory(platform, options.Directory, list, true, details, skipped,
-                options.Chosen.WithoutLevels(), progress, nullptr, nullptr, &pace);
+  WalkPlan plan;
+  plan.Recursive = true;
+  plan.Details = details;
+  plan.Chosen = options.Chosen.WithoutLevels();
+  plan.Streamed = true;
+  plan.GoesOn = static_cast<bool>(leftOut);
+  ScanDirectory(platform, options.Directory, list, plan, {skipped, progress, &pace});
   writer->Finish(list, {});
 }
 
