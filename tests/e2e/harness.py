@@ -77,8 +77,9 @@ HELP_LINES = [
     "  /LEV[ELS]:N  List N levels (1 = DIRECTORY's own entries), implies /R",
     "  /MAXAGE:N  Only entries written in the last N days, or since date YYYYMMDD",
     "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD",
-    "  /MIN:N[K|M|G|T]  Only entries of at least N bytes (directories count 0)",
-    "  /MAX:N[K|M|G|T]  Only entries of at most N bytes",
+    "  /MIN:N[K|M|G|T[B|iB]]  Only entries of at least N bytes (K, KiB 1024; KB 1000;",
+    "     directories count 0)",
+    "  /MAX:N[K|M|G|T[B|iB]]  Only entries of at most N bytes",
     "  /A:[-]DHSRALE  Only with attributes (- without): Dir Hidden System Readonly Archive Link",
     "     Empty (a file of 0 bytes, a directory of no entries)",
 ]
