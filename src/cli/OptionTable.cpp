@@ -127,13 +127,13 @@ const OptionRow kOptions[] = {
     {{"/Q", "/NOQUOTE", "/NOQ"},
      Switch,
      Options,
-     "  /[NO]Q[UOTE]  Omit quoting",
+     "  /Q, /NOQ[UOTE]  Omit quoting",
      SetFlag<&O::NoQuote>},
-    // "/[NO]D[IR]": the short form keeps its "NO", as "/DIR" would read as the opposite.
+    // "/NOD": the short form keeps its "NO", as "/DIR" would read as the opposite.
     {{"/D", "/NODIR", "/NOD"},
      Switch,
      Options,
-     "  /[NO]D[IR]  Omit directories",
+     "  /D, /NOD[IR]  Omit directories",
      SetFlag<&O::NoDir>},
     {{"/L", "/LOWER"},
      Switch,

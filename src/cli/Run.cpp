@@ -31,6 +31,12 @@ bool IsHelpRequest(const std::vector<std::string>& params) {
   return first == "-?" || first == "-h" || first == "--help";
 }
 
+// The POSIX spellings of a help request end as POSIX tools' do, with exit
+// code 0; the program's own (HELP, H, /?) keep 1.
+bool IsPosixHelp(const std::vector<std::string>& params) {
+  return params.front() == "-h" || params.front() == "--help";
+}
+
 // Where the run's messages go, in the language the output can carry.
 class Messenger {
  public:
@@ -159,7 +165,13 @@ void ScanAndWrite(Platform& platform, const ListOptions& options, bool details,
   const std::unique_ptr<CommandWriter> writer =
       MakeWriter(platform, options, locale, out, streamed ? leftOut : nullptr);
   std::unique_ptr<TopKeeper> top;
-  if (ranked) top = std::make_unique<TopKeeper>(options.Top, order, directoriesCount);
+  if (ranked) {
+    // With /C the best n are of the entries LIST can write.
+    TopKeeper::Admit admit;
+    if (leftOut && options.Command == CommandKind::List && options.Records == RecordForm::None)
+      admit = WritableNames(options, platform.Style(), locale.Code, leftOut);
+    top = std::make_unique<TopKeeper>(options.Top, order, directoriesCount, std::move(admit));
+  }
   OutputPace pace(out, [&platform] { return platform.Milliseconds(); });
   EntryList list;
   EntryConsumer* const taker = streamed ? writer.get() : nullptr;
@@ -213,16 +225,17 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
 // Writes the message of a failure that ends the run on standard error,
 // after what was written before it; the usage text asked for goes with the
 // output.
-void Report(LineWriter& out, const Messenger& messenger, std::string message, bool withOutput) {
+// True when the message went with the output, as asked.
+bool Report(LineWriter& out, const Messenger& messenger, std::string message, bool withOutput) {
   if (withOutput) {
     try {
       out.WriteText(message);
       out.Flush();
-      return;
+      return true;
     } catch (const IoFailure& failure) {
       // Lines written before the failure stay written; the output's own
       // failure is reported on standard error.
-      if (failure.IsClosedOutput()) return;
+      if (failure.IsClosedOutput()) return false;
       message = messenger.MessageOf(failure);
     }
   } else {
@@ -232,6 +245,7 @@ void Report(LineWriter& out, const Messenger& messenger, std::string message, bo
     }
   }
   messenger.ToStandardError(message);
+  return false;
 }
 
 // How the command line itself is read: the options that decide it are
@@ -276,7 +290,8 @@ CommandKind CommandOf(const std::vector<std::string>& params) {
 ListOptions ParseCommandLine(Platform& platform) {
   const std::vector<std::string> params = ReadParameters(platform);
   if (params.empty() || IsHelpRequest(params))
-    throw HelpRequest(UsageText(platform.ReadVersion(), OptionsUsage()));
+    throw HelpRequest(UsageText(platform.ReadVersion(), OptionsUsage()),
+                      !params.empty() && IsPosixHelp(params) ? 0 : 1);
 
   ListOptions options;
   if (params.front() == "--version") {
@@ -301,6 +316,7 @@ int RunTvx(Platform& platform) {
     LineWriter out(platform.StandardOutput(), platform.LineBreak());
     std::string message;
     bool withOutput = false;
+    int exitCode = 1;
     try {
       const bool complete = RunCommand(platform, ParseCommandLine(platform), out, messenger);
       out.Flush();
@@ -308,6 +324,7 @@ int RunTvx(Platform& platform) {
     } catch (const HelpRequest& help) {
       message = messenger.MessageOf(help);
       withOutput = true;
+      exitCode = help.ExitCode();
     } catch (const IoFailure& failure) {
       // A reader that closed the pipe early wants no more, not a message.
       if (failure.IsClosedOutput()) {
@@ -323,7 +340,8 @@ int RunTvx(Platform& platform) {
       message = failure.what();
     }
     // The list is gone by now.
-    Report(out, messenger, std::move(message), withOutput);
+    if (!Report(out, messenger, std::move(message), withOutput)) exitCode = 1;
+    return exitCode;
   } catch (...) {
   }
   return 1;

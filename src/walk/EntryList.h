@@ -44,7 +44,9 @@ class TTarvixFileInfo {
   // The name holds a control byte (0x01-0x1F, 0x7F), which would break a
   // line, or on Windows a character that no Windows name holds, which a
   // command line would take for an operator or a wildcard. It is kept as it
-  // is; a control byte is shown with "?" where it is displayed.
+  // is; a control byte is shown with "?" where it is displayed. On Windows
+  // it is set too for a name Win32 takes for another (Win32RewritesName),
+  // which the name check then tells apart.
   bool HasControlBytes() const { return (DirAndFlag & kControlFlag) != 0; }
   std::uint32_t DirIndex() const { return DirAndFlag & kIndexMask; }
 
@@ -153,6 +155,11 @@ class EntryList {
   bool InControlDirectory(std::uint32_t dirIndex) const {
     return (dirFlags_[Slot(dirIndex)] & 2) != 0;
   }
+  // Whether the directory's path below the root holds a name Win32 takes for
+  // another (on Windows), so names no directory on any line.
+  bool InRewrittenDirectory(std::uint32_t dirIndex) const {
+    return (dirFlags_[Slot(dirIndex)] & 4) != 0;
+  }
   // Whether the listed directory's own path holds a control byte.
   bool RootHasControl() const { return rootControl_; }
 
@@ -168,7 +175,8 @@ class EntryList {
   // Where directory dirIndex is kept: its index itself, or, streamed, its
   // place on the stack of directories (dirs_.size() once it was left).
   std::size_t Slot(std::uint32_t dirIndex) const;
-  bool UnwritableOnALine(std::string_view name) const;
+  // Why no line can hold the name: 0, or the directory flag 2 or 4.
+  std::uint8_t UnwritableOnALine(std::string_view name) const;
 
   std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
   std::size_t count_ = 0;
@@ -177,7 +185,8 @@ class EntryList {
   EntryConsumer* consumer_ = nullptr;
   TTarvixFileInfo streamed_;  // the record being handed over
   std::vector<DirRecord> dirs_;
-  std::vector<std::uint8_t> dirFlags_;  // beside dirs_: 1 inexact, 2 control byte in the path
+  // beside dirs_: 1 inexact, 2 control byte, 4 a name Win32 rewrites, in the path
+  std::vector<std::uint8_t> dirFlags_;
   bool rootControl_ = false;
   std::vector<std::uint32_t> dirIndices_;  // beside dirs_ when streamed: their indices, rising
   std::uint32_t dirCount_ = 0;             // directories added: the next one's index

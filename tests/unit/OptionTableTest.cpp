@@ -137,6 +137,14 @@ TEST(OptionTableTest, UsageReadmeAndManualNameTheTableExactly) {
       }
     }
   }
+  // And the usage shows no spelling the program refuses (as "/[NO]Q[UOTE]"
+  // showed /QUOTE).
+  for (const OptionRow& row : OptionTable()) {
+    const std::string_view usage(row.Usage);
+    const std::size_t start = std::min(usage.find_first_not_of(' '), usage.size());
+    for (const std::string& shown : UsageSpellings(usage.substr(start, usage.find("  ", start))))
+      EXPECT_TRUE(table.count(shown)) << shown << " in " << row.Usage;
+  }
   // The words the documents name that are no option of ours on purpose: the
   // typos they warn about, and cmd's own copy /Y.
   const std::set<std::string> notOurs = {"/RECURSIV", "/REC",    "/DIR", "/QUOTE",
