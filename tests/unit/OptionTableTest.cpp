@@ -162,6 +162,16 @@ TEST(OptionTableTest, UsageReadmeAndManualNameTheTableExactly) {
       EXPECT_NE(Read(document).find(macro.Name), std::string::npos) << macro.Name << document;
     }
   }
+  // The manual's SYNOPSIS names each option by its first spelling.
+  const std::string manual = Read("doc/tvx.1");
+  const std::size_t synopsis = manual.find(".SH SYNOPSIS");
+  const std::set<std::string> synopsisNames =
+      Named(manual.substr(synopsis, manual.find(".SH DESCRIPTION") - synopsis));
+  for (const OptionRow& row : OptionTable()) {
+    if (row.Group != OptionGroup::Hidden) {
+      EXPECT_TRUE(synopsisNames.count(std::string(row.Spellings[0]))) << row.Spellings[0];
+    }
+  }
   const std::string usage = UsageText({"1", "c", "x"}, OptionsUsage());
   EXPECT_NE(usage.find("- CHOOSING ENTRIES"), std::string::npos);
   EXPECT_NE(usage.find("       $SIZE  Size in bytes\r\n- CHOOSING"), std::string::npos);
