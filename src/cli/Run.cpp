@@ -224,8 +224,7 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
 
 // Writes the message of a failure that ends the run on standard error,
 // after what was written before it; the usage text asked for goes with the
-// output.
-// True when the message went with the output, as asked.
+// output. True when the message went with the output, as asked.
 bool Report(LineWriter& out, const Messenger& messenger, std::string message, bool withOutput) {
   if (withOutput) {
     try {

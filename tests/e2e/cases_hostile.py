@@ -137,6 +137,10 @@ class WideAndOddNames(HostileTree):
         self.assertEqual((res.rc, res.out), (1, f"{b}/plain\n".encode()), res.describe())
         shown = ["line?break", "cr?here", "tab?here", "bell??", "sub?dir"]
         self.assertEqual(sorted(res.err.decode().splitlines()), sorted(f"{text}{b}/{n}]" for n in shown))
+        # Ranked, the best that can be written are written.
+        res = self.c.run(["LIST", b, "/R", "/C", "/TOP:3", "/O:N"])
+        self.assertEqual((res.rc, res.out), (1, f"{b}/plain\n".encode()), res.describe())
+        self.assertEqual(len(res.err.splitlines()), 5, res.describe())
         # With /0 they are written exactly, and nothing is quoted.
         res = self.c.run(["LIST", b, "/R", "/0", "/P=$SHORT|"])
         self.c.check_status(res, 0)
@@ -156,7 +160,7 @@ class WideAndOddNames(HostileTree):
         res = self.c.run(["STAT", sub])
         self.assertTrue(res.out.endswith(f"ROOT {b}/sub?dir FileCount=1\n".encode()), res.describe())
         res = self.c.run(["LIST", "."], cwd=sub)
-        self.assertEqual((res.rc, res.out, res.err), (1, b"", f"{text}{b}/sub?dir]\n".encode()), res.describe())
+        self.assertEqual((res.rc, res.out, res.err), (1, b"", f"{text}{b}/sub?dir]\n{NOTHING_WRITTEN}\n".encode()), res.describe())
 
     def test_names_that_look_like_options_or_macros(self):
         for name in ["-R", "--help", "-P=x", "$SELF", "%PATH%"]:
