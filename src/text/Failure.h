@@ -172,6 +172,7 @@ class UnwritableNamesFailure : public Failure {
  private:
   std::vector<WordFailure> named_;
   std::size_t count_ = 0;
+  bool allControl_ = true;  // each a name /0 writes
 };
 
 // An option whose value is missing, malformed or out of range; it names the

@@ -102,9 +102,12 @@ std::string MoreNamesText(Language language, std::size_t more) {
   return "and " + count + (more == 1 ? " more name" : " more names") + " not writable";
 }
 
-std::string UnwritableNamesAdvice(Language language) {
-  return Pick(language, "Nothing written: /C leaves these names out; /0 or /JSON writes them",
-              "何も書いていません: /C でこれらの名前を除けます (/0 か /JSON で書けます)");
+std::string UnwritableNamesAdvice(Language language, bool zeroWrites) {
+  if (zeroWrites)
+    return Pick(language, "Nothing written: /C leaves these names out; /0 or /JSON writes them",
+                "何も書いていません: /C でこれらの名前を除けます (/0 か /JSON で書けます)");
+  return Pick(language, "Nothing written: /C leaves these names out; /JSON writes them all",
+              "何も書いていません: /C でこれらの名前を除けます (/JSON ですべて書けます)");
 }
 
 std::string ProgressText(Language language, std::string_view entries,

@@ -11,6 +11,8 @@ from harness import message
 
 # What follows the names LIST cannot write when it writes nothing.
 NOTHING_WRITTEN = "Nothing written: /C leaves these names out; /0 or /JSON writes them"
+# The same when /0 does not write them all.
+JSON_WRITES_ALL = "Nothing written: /C leaves these names out; /JSON writes them all"
 
 
 

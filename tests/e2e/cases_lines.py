@@ -10,7 +10,7 @@ import os
 import shutil
 import subprocess
 
-from cases_hostile import NOTHING_WRITTEN, HostileTree
+from cases_hostile import JSON_WRITES_ALL, HostileTree
 from e2e_base import only
 
 # Writes each argument as the C runtime splits the command line, in UTF-8,
@@ -165,7 +165,7 @@ class LinesDoWhatTheySay(HostileTree):
             res = self.c.run(["LIST", self.host("src"), "/R", "/BAT", "/P=del"] + extra)
             self.assertEqual((res.rc, res.out), (1, b""), res.describe())
             err = res.err.decode().replace("\r\n", "\n").split("\n")
-            self.assertEqual((sorted(err[:-2]), err[-2:]), (named, [NOTHING_WRITTEN, ""]))
+            self.assertEqual((sorted(err[:-2]), err[-2:]), (named, [JSON_WRITES_ALL, ""]))
         # With /C they are left out and reported; cmd deletes exactly the others.
         res = self.c.run(["LIST", self.host("src"), "/R", "/BAT", "/C", "/P=del"])
         self.assertEqual(res.rc, 1, res.describe())

@@ -157,6 +157,9 @@ TEST(RunTest, EachMessageGoesToItsStream) {
 // After the names LIST cannot write, when it stops before writing.
 const std::string kNothingWritten =
     "<Nothing written: /C leaves these names out; /0 or /JSON writes them>\n";
+// The same when /0 does not write them all.
+const std::string kJsonWritesAll =
+    "<Nothing written: /C leaves these names out; /JSON writes them all>\n";
 
 TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
   struct Row {
@@ -168,7 +171,7 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
   // On standard error; nothing is written before it.
   const std::string failure =
       "<Name not writable in this code page; /UTF8 writes it> [/top/s/g?.txt]\n";
-  const std::string stop = failure + kNothingWritten;
+  const std::string stop = failure + kJsonWritesAll;
   const std::vector<Row> rows = {
       // Nothing is written before the failure, as for a directory that
       // cannot be entered.
@@ -281,7 +284,7 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
   w.AddDir("C:\\top\\", {{"g?", false, false, 0, 0, true}});
   EXPECT_EQ(RunWith(w, {"LIST", "C:\\top", "/0"}).error,
             "<Name not writable in this code page; /UTF8 writes it> [C:\\top\\g?]\r\n<Nothing "
-            "written: /C leaves these names out; /0 or /JSON writes them>\r\n");
+            "written: /C leaves these names out; /JSON writes them all>\r\n");
 }
 
 TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
@@ -323,7 +326,7 @@ TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
   EXPECT_EQ(names.Message(Language::Japanese, same),
             "Windows が別のﾌｧｲﾙと読む名前です (/JSON で書けます) [C:\\d\\nul.txt]\r\n"
             "Windows が別のﾌｧｲﾙと読む名前です (/JSON で書けます) [C:\\d\\x.]\r\n"
-            "何も書いていません: /C でこれらの名前を除けます (/0 か /JSON で書けます)");
+            "何も書いていません: /C でこれらの名前を除けます (/JSON ですべて書けます)");
   for (std::size_t i = 0; i < UnwritableNamesFailure::kMaxNamed; ++i)
     names.Add(ControlNameFailure("/x"));
   EXPECT_NE(
