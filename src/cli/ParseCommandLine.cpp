@@ -22,6 +22,12 @@ bool IsHelpRequest(const std::vector<std::string>& params) {
   return first == "-?" || first == "-h" || first == "--help";
 }
 
+// The POSIX spellings of a help request end as POSIX tools' do, with exit
+// code 0; the program's own (HELP, H, /?) keep 1.
+bool IsPosixHelp(const std::vector<std::string>& params) {
+  return params.front() == "-h" || params.front() == "--help";
+}
+
 // How the command line itself is read: the options that decide it are
 // ASCII, so they are found in any code page; then the whole command line is
 // read again in UTF-8 (records are UTF-8 whatever the code page, and name
@@ -56,7 +62,8 @@ OptionContext ContextOf(Platform& platform) {
 ListOptions ParseCommandLine(Platform& platform) {
   const std::vector<std::string> params = ReadParameters(platform);
   if (params.empty() || IsHelpRequest(params))
-    throw HelpRequest(UsageText(platform.ReadVersion(), CommandsUsage(), OptionsUsage()));
+    throw HelpRequest(UsageText(platform.ReadVersion(), CommandsUsage(), OptionsUsage()),
+                      !params.empty() && IsPosixHelp(params) ? 0 : 1);
 
   ListOptions options;
   if (params.front() == "--version") {

@@ -73,6 +73,11 @@ void WalkAndWrite(Platform& platform, const RunPlan& plan, const LocaleSettings&
                       [&platform](TDateTime local) { return platform.UtcOffsetAt(local); }});
   OutputPace pace(out, [&platform] { return platform.Milliseconds(); });
   TreeWalk walk(platform, plan.Walk);
+  // With /C the best n of a tree are of the entries LIST can write.
+  if (plan.Walk.Until == WalkPlan::Stop::Best && leftOut && plan.Command->ReadsTemplate &&
+      plan.Options.Records == RecordForm::None)
+    walk.AdmitToRanking(WritableNames(plan.Options, plan.WritesDirectories,
+                                      plan.Lines.Reach(plan.Options.FileNameOnly), leftOut));
   const std::uint64_t total = walk.Run(plan.Options.Directory,
                                        {leftOut ? SkippedDirectory(leftOut) : SkippedDirectory(),
                                         progress, plan.Walk.Streamed ? &pace : nullptr},
@@ -115,18 +120,18 @@ bool RunCommand(Platform& platform, const ListOptions& options, LineWriter& out,
 
 // Writes the message of a failure that ends the run on standard error,
 // after what was written before it; the usage text asked for goes with the
-// output.
-void ShowEndingMessage(LineWriter& out, const Messenger& messenger, std::string message,
+// output. True when the message went with the output, as asked.
+bool ShowEndingMessage(LineWriter& out, const Messenger& messenger, std::string message,
                        bool withOutput) {
   if (withOutput) {
     try {
       out.WriteText(message);
       out.Finish();
-      return;
+      return true;
     } catch (const IoFailure& failure) {
       // Lines written before the failure stay written; the output's own
       // failure is reported on standard error.
-      if (failure.IsClosedOutput()) return;
+      if (failure.IsClosedOutput()) return false;
       message = messenger.MessageOf(failure);
     }
   } else {
@@ -136,6 +141,7 @@ void ShowEndingMessage(LineWriter& out, const Messenger& messenger, std::string 
     }
   }
   messenger.ToStandardError(message);
+  return false;
 }
 
 }  // namespace
@@ -146,6 +152,7 @@ int RunTvx(Platform& platform) {
     LineWriter out(platform.StandardOutput(), platform.LineBreak());
     std::string message;
     bool withOutput = false;
+    int exitCode = 1;
     try {
       const bool complete = RunCommand(platform, ParseCommandLine(platform), out, messenger);
       out.Finish();
@@ -153,6 +160,7 @@ int RunTvx(Platform& platform) {
     } catch (const HelpRequest& help) {
       message = messenger.MessageOf(help);
       withOutput = true;
+      exitCode = help.ExitCode();
     } catch (const IoFailure& failure) {
       // A reader that closed the pipe early wants no more, not a message.
       if (failure.IsClosedOutput()) {
@@ -168,7 +176,8 @@ int RunTvx(Platform& platform) {
       message = failure.what();
     }
     // The list is gone by now.
-    ShowEndingMessage(out, messenger, std::move(message), withOutput);
+    if (!ShowEndingMessage(out, messenger, std::move(message), withOutput)) exitCode = 1;
+    return exitCode;
   } catch (...) {
   }
   return 1;

@@ -14,8 +14,9 @@ namespace tvx {
 namespace {
 
 // Why LIST cannot write a name truthfully on its line, if it cannot: a
-// character the code page lacks, or (unless /0 ends the lines) a control byte.
-enum class Unwritable { No, CodePage, Control };
+// character the code page lacks, a name Windows takes for another, or
+// (unless /0 ends the lines) a control byte.
+enum class Unwritable { No, CodePage, Rewritten, Control };
 
 // Appends text padded with blanks to width bytes, as DIR's table columns are:
 // after it (left-aligned) or before it. A longer text is kept whole.
@@ -26,13 +27,18 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width, bo
   if (leftAligned) out.append(pad, ' ');
 }
 
-Unwritable UnwritableName(bool nul, const TTarvixFileInfo& entry) {
+Unwritable UnwritableName(bool nul, const EntryList& list, const TTarvixFileInfo& entry) {
   if (entry.IsInexact()) return Unwritable::CodePage;
-  return entry.HasControlBytes() && !nul ? Unwritable::Control : Unwritable::No;
+  if (!entry.HasControlBytes()) return Unwritable::No;
+  if (list.Style() == PathStyle::Windows && Win32RewritesName(entry.Name()))
+    return Unwritable::Rewritten;
+  return nul ? Unwritable::No : Unwritable::Control;
 }
 
-bool InUnwritableDirectory(bool nul, const EntryList& list, std::uint32_t dirIndex) {
-  return list.InInexactDirectory(dirIndex) || (!nul && list.InControlDirectory(dirIndex));
+Unwritable UnwritableDirectory(bool nul, const EntryList& list, std::uint32_t dirIndex) {
+  if (list.InInexactDirectory(dirIndex)) return Unwritable::CodePage;
+  if (list.InRewrittenDirectory(dirIndex)) return Unwritable::Rewritten;
+  return !nul && list.InControlDirectory(dirIndex) ? Unwritable::Control : Unwritable::No;
 }
 
 // Thrown by its own type, so that its message stays its own.
@@ -64,32 +70,50 @@ bool NameCheck::RootWritable(const EntryList& list) {
 bool NameCheck::Writable(const EntryList& list, const TTarvixFileInfo& entry,
                          FullPrefixCache& prefixes) {
   if (!RootWritable(list)) return false;
-  const Unwritable why = reach_ >= PathReach::Name ? UnwritableName(nul_, entry) : Unwritable::No;
-  const bool inBadDirectory =
-      reach_ >= PathReach::BelowRoot && InUnwritableDirectory(nul_, list, entry.DirIndex());
-  if (why == Unwritable::No && !inBadDirectory) return true;
+  Unwritable why = reach_ >= PathReach::Name ? UnwritableName(nul_, list, entry) : Unwritable::No;
+  const Unwritable directory = reach_ >= PathReach::BelowRoot
+                                   ? UnwritableDirectory(nul_, list, entry.DirIndex())
+                                   : Unwritable::No;
+  if (why == Unwritable::No && directory == Unwritable::No) return true;
   if (unentered_ && entry.IsDir()) return false;
   const std::string& prefix = prefixes.For(entry.DirIndex());
   // The contents of a directory reported go with it.
   if (!reported_.empty() && prefix.starts_with(reported_)) return false;
-  const bool inexact =
-      inBadDirectory ? list.InInexactDirectory(entry.DirIndex()) : why == Unwritable::CodePage;
   std::string path;
-  if (inBadDirectory) {
+  if (directory != Unwritable::No) {
     // A directory that a filter left out: the lines of its contents hold
     // its name all the same.
+    why = directory;
     reported_ = prefix;
     path = WithoutFinalSeparator(prefix, list.Style(), CodePage::SingleByte());
   } else {
     path = prefix + std::string(entry.Name());
     if (entry.IsDir()) reported_ = path + Separator(list.Style());
   }
-  if (inexact) {
+  if (why == Unwritable::CodePage) {
     RaiseOrHandOn(InexactNameFailure(path), leftOut_);
+  } else if (why == Unwritable::Rewritten) {
+    RaiseOrHandOn(RewrittenNameFailure(path), leftOut_);
   } else {
     RaiseOrHandOn(ControlNameFailure(path), leftOut_);
   }
   return false;
+}
+
+std::function<bool(const EntryList&, const TTarvixFileInfo&)> WritableNames(
+    const ListOptions& options, bool writesDirectories, PathReach reach,
+    std::function<void(const Failure&)> leftOut) {
+  struct State {
+    NameCheck check;
+    std::unique_ptr<FullPrefixCache> prefixes;  // made with the first entry, for its list
+  };
+  auto state = std::make_shared<State>(State{
+      NameCheck(options.Nul, !writesDirectories && !options.Recursive, reach, std::move(leftOut)),
+      nullptr});
+  return [state](const EntryList& list, const TTarvixFileInfo& entry) {
+    if (!state->prefixes) state->prefixes = std::make_unique<FullPrefixCache>(list);
+    return state->check.Writable(list, entry, *state->prefixes);
+  };
 }
 
 ListWriter::ListWriter(const WriterInputs& in)
@@ -112,10 +136,14 @@ void ListWriter::Check(const EntryList& list) {
   // Entries before the first inexact one are writable, and a listed
   // directory that is not makes every entry inexact. A check of its own, so
   // that the writing starts afresh.
-  NameCheck check = MakeCheck(nullptr);
+  // Every name is named (up to a bound) before the run stops: fixing one
+  // must not merely reveal the next.
+  UnwritableNamesFailure names;
+  NameCheck check = MakeCheck([&names](const Failure& name) { names.Add(name); });
   FullPrefixCache prefixes(list);
   for (std::size_t i = list.FirstInexact(); i < list.Count(); ++i)
     check.Writable(list, list[i], prefixes);
+  if (names.Count() != 0) throw names;
 }
 
 void ListWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {

@@ -84,6 +84,13 @@ class NameCheck {
   std::string reported_;  // the last directory reported, with its separator
 };
 
+// With /C and a ranking of the whole tree (/TOP with /O): whether LIST can
+// write an entry, as the walk meets it, each one it cannot handed to leftOut.
+// The best entries are then chosen among the writable ones.
+std::function<bool(const EntryList&, const TTarvixFileInfo&)> WritableNames(
+    const ListOptions& options, bool writesDirectories, PathReach reach,
+    std::function<void(const Failure&)> leftOut);
+
 // LIST's writer: leaves out what /NODIR and the name check leave out, and
 // writes each line. leftOut (/C, streamed only) takes what it cannot write;
 // without it that stops the run.

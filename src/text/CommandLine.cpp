@@ -89,14 +89,23 @@ std::string LookupValue(const std::vector<std::string>& lines, std::string_view 
 std::string ExpandEnvRefs(std::string_view text,
                           const std::function<std::string(std::string_view)>& getEnv,
                           const CodePage& code) {
-  std::string result(text);
-  std::size_t percents = CountChar(text, '%');
-  // Each expansion may insert further "%" characters; past the size bound
-  // nothing more is expanded, so repeated references cannot grow forever.
-  for (std::size_t i = 1; i < percents && result.size() <= kMaxReplacedSize; ++i) {
-    std::string name = ExtractField(i, '%', text);
-    std::string value = getEnv(name);
-    if (!value.empty()) ReplaceAllIn(result, "%" + name + "%", value, code);
+  // One pass from left to right: a value put in is never searched again, so
+  // a value holding "%" stays as it is and nothing can grow without end.
+  std::string result;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t close = text[pos] == '%' ? text.find('%', pos + 1) : std::string_view::npos;
+    std::string value;
+    if (close != std::string_view::npos) value = getEnv(text.substr(pos + 1, close - pos - 1));
+    if (!value.empty()) {
+      result += value;
+      pos = close + 1;
+      continue;
+    }
+    // Not a reference: the "%" that closes this stretch may open the next.
+    const std::size_t length = code.CharLength(text, pos);
+    result.append(text.substr(pos, length));
+    pos += length;
   }
   return result;
 }

@@ -33,7 +33,8 @@ using TextEquality = std::function<bool(std::string_view, std::string_view)>;
 std::string LookupValue(const std::vector<std::string>& lines, std::string_view name,
                         const TextEquality& equal);
 
-// Replaces every %NAME% whose variable has a non-empty value.
+// Replaces every %NAME% whose variable has a non-empty value, in one pass:
+// values put in are not searched again.
 std::string ExpandEnvRefs(std::string_view text,
                           const std::function<std::string(std::string_view)>& getEnv,
                           const CodePage& code);

@@ -30,4 +30,19 @@ std::string WordFailure::Text(Language language, const SystemText& toSystem) con
   return toSystem(text_(language));
 }
 
+void UnwritableNamesFailure::Add(const Failure& name) {
+  ++count_;
+  allControl_ = allControl_ && dynamic_cast<const ControlNameFailure*>(&name) != nullptr;
+  const auto* word = dynamic_cast<const WordFailure*>(&name);
+  if (word && named_.size() < kMaxNamed) named_.push_back(*word);
+}
+
+std::string UnwritableNamesFailure::Text(Language language, const SystemText& toSystem) const {
+  std::string text;
+  for (const WordFailure& name : named_) text += name.Message(language, toSystem) + "\r\n";
+  const std::string more = MoreNamesText(language, count_ - named_.size());
+  if (!more.empty()) text += toSystem(more) + "\r\n";
+  return text + toSystem(UnwritableNamesAdvice(language, allControl_));
+}
+
 }  // namespace tvx

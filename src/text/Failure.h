@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Messages.h"
 
@@ -35,10 +36,16 @@ class Failure : public std::exception {
   std::string path_;
 };
 
-// Help was asked for: the usage text ends the run, on standard output.
+// Help was asked for: the usage text ends the run, on standard output, with
+// the exit code given.
 class HelpRequest : public Failure {
  public:
-  using Failure::Failure;
+  explicit HelpRequest(std::string usage, int exitCode = 1)
+      : Failure(std::move(usage)), exitCode_(exitCode) {}
+  int ExitCode() const { return exitCode_; }
+
+ private:
+  int exitCode_;
 };
 
 // An input/output failure carrying the number that picks its message: a
@@ -150,6 +157,29 @@ using InexactNameFailure = WordFailureOf<InexactNameText>;
 // Windows name holds): on one line it would break the line, or name another
 // file. /0 writes it.
 using ControlNameFailure = WordFailureOf<ControlNameText>;
+
+// An entry whose name Win32 takes for another file or a device: no line,
+// /0's neither, names it.
+using RewrittenNameFailure = WordFailureOf<RewrittenNameText>;
+
+// Every name of a kept list that LIST cannot write, found before anything
+// is written: the first kMaxNamed named, then a count, then the advice.
+class UnwritableNamesFailure : public Failure {
+ public:
+  static constexpr std::size_t kMaxNamed = 20;
+  UnwritableNamesFailure() : Failure("unwritable names") {}
+  // name is one of the failures of a single name (a WordFailure).
+  void Add(const Failure& name);
+  std::size_t Count() const { return count_; }
+
+ protected:
+  std::string Text(Language language, const SystemText& toSystem) const override;
+
+ private:
+  std::vector<WordFailure> named_;
+  std::size_t count_ = 0;
+  bool allControl_ = true;  // each a name /0 writes
+};
 
 // An option whose value is missing, malformed or out of range; it names the
 // option as typed, and ends the run before anything is scanned.

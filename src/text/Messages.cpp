@@ -90,6 +90,26 @@ std::string ControlNameText(Language language) {
               "1行に書けない名前です (/0 で書けます)");
 }
 
+std::string RewrittenNameText(Language language) {
+  return Pick(language, "Name Windows reads as another file; /JSON writes it",
+              "Windows が別のﾌｧｲﾙと読む名前です (/JSON で書けます)");
+}
+
+std::string MoreNamesText(Language language, std::size_t more) {
+  if (more == 0) return {};
+  const std::string count = std::to_string(more);
+  if (language == Language::Japanese) return "ほかに書けない名前が " + count + " 個あります";
+  return "and " + count + (more == 1 ? " more name" : " more names") + " not writable";
+}
+
+std::string UnwritableNamesAdvice(Language language, bool zeroWrites) {
+  if (zeroWrites)
+    return Pick(language, "Nothing written: /C leaves these names out; /0 or /JSON writes them",
+                "何も書いていません: /C でこれらの名前を除けます (/0 か /JSON で書けます)");
+  return Pick(language, "Nothing written: /C leaves these names out; /JSON writes them all",
+              "何も書いていません: /C でこれらの名前を除けます (/JSON ですべて書けます)");
+}
+
 std::string ProgressText(Language language, std::string_view entries,
                          std::string_view directories) {
   if (language == Language::Japanese)

@@ -42,6 +42,14 @@ std::string LimitFailureText(Language language);
 std::string InexactNameText(Language language);
 // An entry whose name holds a control byte, which no line can carry.
 std::string ControlNameText(Language language);
+// An entry whose name Windows takes for another (a last dot or blank, a
+// device's name): no line names it.
+std::string RewrittenNameText(Language language);
+// After the names LIST cannot write, when it wrote nothing: how many more
+// there are beyond those named (none: empty), then what to do about them.
+std::string MoreNamesText(Language language, std::size_t more);
+// zeroWrites: /0 writes every one of them (they hold only control bytes).
+std::string UnwritableNamesAdvice(Language language, bool zeroWrites);
 // The progress line's counts, before the directory being read:
 // "Scanning: 123,456 entries, 12,345 directories: ".
 std::string ProgressText(Language language, std::string_view entries, std::string_view directories);

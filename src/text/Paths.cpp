@@ -61,6 +61,19 @@ std::string_view ExtensionOf(std::string_view name) {
   return name.substr(dot);
 }
 
+bool Win32RewritesName(std::string_view name) {
+  // No trail byte of a double-byte code page is a dot or a blank.
+  if (!name.empty() && (name.back() == '.' || name.back() == ' ')) return true;
+  std::string_view base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (EqualIgnoringAsciiCase(base, device)) return true;
+  }
+  if (base.size() != 4 || base[3] < '1' || base[3] > '9') return false;
+  return EqualIgnoringAsciiCase(base.substr(0, 3), "COM") ||
+         EqualIgnoringAsciiCase(base.substr(0, 3), "LPT");
+}
+
 std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code) {
   std::string result(path);
   if (!EndsWithChar(path, Separator(style), code)) result += Separator(style);

@@ -22,6 +22,13 @@ inline QuoteRule QuoteRuleOf(PathStyle style) {
 // is the first character (".profile" has none).
 std::string_view ExtensionOf(std::string_view name);
 
+// Whether Win32 takes the name for another than itself: it drops a last
+// dot or blank, and a DOS device's name (CON, PRN, AUX, NUL, COM1-COM9,
+// LPT1-LPT9, CONIN$, CONOUT$) before the first dot, with blanks after it,
+// names the device in any letter case. Such a name reaches Windows only
+// from a foreign file system (a Unix mount, a share).
+bool Win32RewritesName(std::string_view name);
+
 // path with the separator appended unless its last character is one.
 std::string WithSeparator(std::string_view path, PathStyle style, const CodePage& code);
 

@@ -43,20 +43,43 @@ bool ParseLevels(std::string_view text, std::uint32_t& levels) {
   return true;
 }
 
-bool ParseSize(std::string_view text, std::uint64_t& bytes) {
-  int shift = 0;
-  if (!text.empty()) {
-    const std::string_view units = "KMGT";
-    const char last = text.back();
-    const std::size_t unit = units.find(last >= 'a' && last <= 'z' ? last - 'a' + 'A' : last);
-    if (unit != std::string_view::npos) {
-      shift = 10 * static_cast<int>(unit + 1);
-      text.remove_suffix(1);
-    }
+namespace {
+
+// The unit after a size's digits, as people write them: K, M, G, T and KiB,
+// MiB, GiB, TiB are powers of 1024, KB, MB, GB, TB powers of 1000, in any
+// letter case. False for anything else.
+bool SizeUnit(std::string_view unit, std::uint64_t& base, int& power) {
+  if (unit.empty()) {
+    power = 0;
+    return true;
   }
-  std::uint64_t value = 0;
-  if (!ParseDigits(text, value) || value > (UINT64_MAX >> shift)) return false;
-  bytes = value << shift;
+  const char first = unit.front();
+  const std::size_t letter =
+      std::string_view("KMGT").find(first >= 'a' && first <= 'z' ? first - 'a' + 'A' : first);
+  if (letter == std::string_view::npos) return false;
+  power = static_cast<int>(letter) + 1;
+  const std::string_view rest = unit.substr(1);
+  if (rest.empty() || EqualIgnoringAsciiCase(rest, "iB")) {
+    base = 1024;
+    return true;
+  }
+  base = 1000;
+  return EqualIgnoringAsciiCase(rest, "B");
+}
+
+}  // namespace
+
+bool ParseSize(std::string_view text, std::uint64_t& bytes) {
+  const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+  std::uint64_t base = 1024, value = 0;
+  int power = 0;
+  if (!SizeUnit(text.substr(digits), base, power) || !ParseDigits(text.substr(0, digits), value))
+    return false;
+  for (int i = 0; i < power; ++i) {
+    if (value > UINT64_MAX / base) return false;
+    value *= base;
+  }
+  bytes = value;
   return true;
 }
 

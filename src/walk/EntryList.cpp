@@ -84,27 +84,30 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, std::string_view 
   const std::uint64_t length = std::uint64_t{dirs_[up].PrefixLength} + name.size() + 1;
   if (length > UINT32_MAX || dirCount_ > TTarvixFileInfo::kIndexMask) throw LimitFailure();
   dirs_.push_back({names_.Store(name), parent, static_cast<std::uint32_t>(length)});
-  const bool control = UnwritableOnALine(name, NameFactsOf(name));
   dirFlags_.push_back(static_cast<std::uint8_t>(dirFlags_[up] | (inexact ? kInexactPath : 0) |
-                                                (control ? kUnwritablePath : 0)));
+                                                UnwritableOnALine(name, NameFactsOf(name))));
   if (stacked_) dirIndices_.push_back(dirCount_);
   return dirCount_++;
 }
 
-bool EntryList::UnwritableOnALine(std::string_view name, NameFacts facts) const {
+std::uint8_t EntryList::UnwritableOnALine(std::string_view name, NameFacts facts) const {
+  // A name Win32 takes for another first: not even /0 writes it.
+  if (style_ == PathStyle::Windows && Win32RewritesName(name)) return kRewrittenPath;
+  if (facts.Control()) return kUnwritablePath;
   // Only a foreign file system (a Unix mount) gives a Windows program such
   // a name; no quoting makes cmd read it back.
-  if (facts.Control()) return true;
-  if (style_ != PathStyle::Windows || !facts.Special()) return false;
+  if (style_ != PathStyle::Windows || !facts.Special()) return 0;
   constexpr std::string_view kNoWindowsName = "\"*?<>|:\\";
-  if (!code_.IsMultiByte()) return name.find_first_of(kNoWindowsName) != std::string_view::npos;
+  if (!code_.IsMultiByte())
+    return name.find_first_of(kNoWindowsName) != std::string_view::npos ? kUnwritablePath : 0;
   // Whole characters only: a Shift-JIS trail byte may equal "\\".
   for (std::size_t i = 0; i < name.size();) {
     const std::size_t length = code_.CharLength(name, i);
-    if (length == 1 && kNoWindowsName.find(name[i]) != std::string_view::npos) return true;
+    if (length == 1 && kNoWindowsName.find(name[i]) != std::string_view::npos)
+      return kUnwritablePath;
     i += length;
   }
-  return false;
+  return 0;
 }
 
 const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t nameLength,
@@ -117,7 +120,7 @@ const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t 
   entry = given;
   if (!consumer_) entry.NameData = names_.Store({given.NameData, nameLength});
   if (!facts.Known()) facts = NameFactsOf({entry.NameData, nameLength});
-  const bool control = UnwritableOnALine({entry.NameData, nameLength}, facts);
+  const bool control = UnwritableOnALine({entry.NameData, nameLength}, facts) != 0;
   using Info = TTarvixFileInfo;
   entry.DirAndFlag =
       (given.DirAndFlag & ~(Info::kIndexMask | Info::kControlFlag | Info::kQuietFlag)) | dirIndex |

@@ -51,7 +51,9 @@ class TTarvixFileInfo {
   // The name holds a control byte (0x01-0x1F, 0x7F), which would break a
   // line, or on Windows a character that no Windows name holds, which a
   // command line would take for an operator or a wildcard. It is kept as it
-  // is; a control byte is shown with "?" where it is displayed.
+  // is; a control byte is shown with "?" where it is displayed. On Windows
+  // it is set too for a name Win32 takes for another (Win32RewritesName),
+  // which the name check then tells apart.
   bool HasControlBytes() const { return (DirAndFlag & kControlFlag) != 0; }
   // No byte of the name asks for quotes under any rule (nor is one a quote
   // character): no writer need look at it for that. Clear, it may still not.
@@ -189,6 +191,11 @@ class EntryList {
   bool InControlDirectory(std::uint32_t dirIndex) const {
     return (dirFlags_[Slot(dirIndex)] & kUnwritablePath) != 0;
   }
+  // Whether the directory's path below the root holds a name Win32 takes for
+  // another (on Windows), so names no directory on any line.
+  bool InRewrittenDirectory(std::uint32_t dirIndex) const {
+    return (dirFlags_[Slot(dirIndex)] & kRewrittenPath) != 0;
+  }
   // Whether the listed directory's own path holds a control byte.
   bool RootHasControl() const { return rootControl_; }
 
@@ -204,7 +211,8 @@ class EntryList {
   // Where directory dirIndex is kept: its index itself, or, streamed, its
   // place on the stack of directories (dirs_.size() once it was left).
   std::size_t Slot(std::uint32_t dirIndex) const;
-  bool UnwritableOnALine(std::string_view name, NameFacts facts) const;
+  // Why no line can hold the name: 0, kUnwritablePath or kRewrittenPath.
+  std::uint8_t UnwritableOnALine(std::string_view name, NameFacts facts) const;
 
   std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
   std::size_t count_ = 0;
@@ -214,8 +222,9 @@ class EntryList {
   TTarvixFileInfo streamed_;  // the record being handed over
   std::vector<DirRecord> dirs_;
   // What a directory's path below the root holds, with its parents': a
-  // name that is inexact, a name that no line can hold.
-  static constexpr std::uint8_t kInexactPath = 1, kUnwritablePath = 2;
+  // name that is inexact, a name that no line can hold, a name Win32
+  // takes for another.
+  static constexpr std::uint8_t kInexactPath = 1, kUnwritablePath = 2, kRewrittenPath = 4;
   std::vector<std::uint8_t> dirFlags_;  // beside dirs_
   bool rootControl_ = false;
   std::vector<std::uint32_t> dirIndices_;  // beside dirs_ when streamed: their indices, rising

@@ -21,6 +21,7 @@ bool TopKeeper::Better(const Kept& a, const Kept& b) const {
 }
 
 void TopKeeper::Take(const EntryList& list, const TTarvixFileInfo& entry) {
+  if (admit_ && !admit_(list, entry)) return;
   if (!directoriesCount_ && entry.IsDir()) return;
   const std::uint64_t seq = seq_++;
   if (heap_.size() == n_) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,10 +41,13 @@ class FirstEntries {
 
 // Takes every listed entry of a walk and keeps the best n by the order, ties
 // going to the one met first: a heap whose top is the worst one kept.
+// admit, when given, says which entries may be kept at all (with /C, the
+// ones a line can hold), so that those left out make room for the next best.
 class TopKeeper final : public EntryConsumer {
  public:
-  TopKeeper(std::uint64_t n, const EntryOrder& order, bool directoriesCount)
-      : n_(n), order_(order), directoriesCount_(directoriesCount) {}
+  using Admit = std::function<bool(const EntryList&, const TTarvixFileInfo&)>;
+  TopKeeper(std::uint64_t n, const EntryOrder& order, bool directoriesCount, Admit admit = {})
+      : n_(n), order_(order), directoriesCount_(directoriesCount), admit_(std::move(admit)) {}
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
   // The kept entries, best first, into best (empty, its root that of the
   // walked list), each under its directory; returns their total size.
@@ -70,6 +74,7 @@ class TopKeeper final : public EntryConsumer {
   std::uint64_t n_;
   const EntryOrder& order_;
   bool directoriesCount_;
+  Admit admit_;
   std::uint64_t seq_ = 0;
   std::vector<Kept> heap_;
   std::unique_ptr<FullPrefixCache> prefixes_;

@@ -19,7 +19,8 @@ std::uint64_t TreeWalk::Run(const std::string& dir, const WalkListeners& listene
                             ListConsumer& consumer) {
   const bool ranked = plan_.Until == WalkPlan::Stop::Best;
   std::unique_ptr<TopKeeper> top;
-  if (ranked) top = std::make_unique<TopKeeper>(plan_.Count, *plan_.Order, plan_.DirectoriesCount);
+  if (ranked)
+    top = std::make_unique<TopKeeper>(plan_.Count, *plan_.Order, plan_.DirectoriesCount, admit_);
   EntryConsumer* const taker = plan_.Streamed ? &consumer : nullptr;
   walked_.StreamTo(top ? top.get() : taker);
   WalkDone done;

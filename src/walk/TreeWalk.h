@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "EntryList.h"
@@ -27,6 +28,10 @@ void HandKeptList(const EntryList& list, ListConsumer& consumer);
 class TreeWalk {
  public:
   TreeWalk(DirectorySource& source, const WalkPlan& plan) : source_(source), plan_(plan) {}
+  // Keeping the best of a tree: which entries may be kept at all (with /C,
+  // those a line can hold), so that those left out make room for the next.
+  using Admit = std::function<bool(const EntryList&, const TTarvixFileInfo&)>;
+  void AdmitToRanking(Admit admit) { admit_ = std::move(admit); }
   // Walks dir, handing consumer the entries as planned; returns the total
   // size of those handed on.
   std::uint64_t Run(const std::string& dir, const WalkListeners& listeners, ListConsumer& consumer);
@@ -36,6 +41,7 @@ class TreeWalk {
  private:
   DirectorySource& source_;
   const WalkPlan& plan_;
+  Admit admit_;
   EntryList walked_, best_;
 };
 

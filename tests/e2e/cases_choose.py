@@ -39,6 +39,9 @@ class ChooseEntries(E2E):
             (["/MAXAGE:20200101", "/MINAGE:20200102", "/A:-D"], ["logs/old.log"]),
             (["/MIN:1g"], ["big.bin"]),
             (["/MIN:21", "/MAX:1K"], ["b.JPG"]),
+            # Units as people write them: KB, MB, GB powers of 1000, KiB of 1024.
+            (["/MIN:1GB", "/MAX:1074mb"], ["big.bin"]),
+            (["/MIN:21", "/MAX:1kib"], ["b.JPG"]),
             (["/A:R-D"], ["ro.txt"]),
         ]
         for args, rels in rows:

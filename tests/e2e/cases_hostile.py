@@ -9,6 +9,10 @@ import subprocess
 from e2e_base import E2E, only
 from harness import message
 
+# What follows the names LIST cannot write when it writes nothing.
+NOTHING_WRITTEN = "Nothing written: /C leaves these names out; /0 or /JSON writes them"
+# The same when /0 does not write them all.
+JSON_WRITES_ALL = "Nothing written: /C leaves these names out; /JSON writes them all"
 
 
 
@@ -122,14 +126,23 @@ class WideAndOddNames(HostileTree):
         b = self.base
         text = "Name not writable on one line; /0 writes it ["
         # LIST stops before writing: a "?" would name another file.
+        # It names every such name first, a directory once for what is in it.
         res = self.c.run(["LIST", b, "/R", "/P=rm"])
         self.assertEqual((res.rc, res.out), (1, b""), res.describe())
-        self.assertRegex(res.err.decode(), r"^Name not writable on one line; /0 writes it \[" + b + r"/[a-z]+\?[a-z?]*\]\n$")
+        lines = res.err.decode().split("\n")
+        self.assertEqual(lines[-2:], [NOTHING_WRITTEN, ""])
+        self.assertEqual(len(lines), 7, res.describe())
+        for line in lines[:-2]:
+            self.assertRegex(line, r"^Name not writable on one line; /0 writes it \[" + b + r"/[a-z]+\?[a-z?]*\]$")
         # With /C the names and the directory's contents are left out, each reported.
         res = self.c.run(["LIST", b, "/R", "/C"])
         self.assertEqual((res.rc, res.out), (1, f"{b}/plain\n".encode()), res.describe())
         shown = ["line?break", "cr?here", "tab?here", "bell??", "sub?dir"]
         self.assertEqual(sorted(res.err.decode().splitlines()), sorted(f"{text}{b}/{n}]" for n in shown))
+        # Ranked, the best that can be written are written.
+        res = self.c.run(["LIST", b, "/R", "/C", "/TOP:3", "/O:N"])
+        self.assertEqual((res.rc, res.out), (1, f"{b}/plain\n".encode()), res.describe())
+        self.assertEqual(len(res.err.splitlines()), 5, res.describe())
         # With /0 they are written exactly, and nothing is quoted.
         res = self.c.run(["LIST", b, "/R", "/0", "/P=$SHORT|"])
         self.c.check_status(res, 0)
@@ -149,7 +162,7 @@ class WideAndOddNames(HostileTree):
         res = self.c.run(["STAT", sub])
         self.assertTrue(res.out.endswith(f"ROOT {b}/sub?dir FileCount=1\n".encode()), res.describe())
         res = self.c.run(["LIST", "."], cwd=sub)
-        self.assertEqual((res.rc, res.out, res.err), (1, b"", f"{text}{b}/sub?dir]\n".encode()), res.describe())
+        self.assertEqual((res.rc, res.out, res.err), (1, b"", f"{text}{b}/sub?dir]\n{NOTHING_WRITTEN}\n".encode()), res.describe())
 
     def test_names_that_look_like_options_or_macros(self):
         for name in ["-R", "--help", "-P=x", "$SELF", "%PATH%"]:

@@ -10,7 +10,7 @@ import os
 import shutil
 import subprocess
 
-from cases_hostile import HostileTree
+from cases_hostile import JSON_WRITES_ALL, HostileTree
 from e2e_base import only
 
 # Writes each argument as the C runtime splits the command line, in UTF-8,
@@ -199,13 +199,44 @@ class LinesDoWhatTheySay(HostileTree):
         res = self.c.run(["LIST", self.host("src"), "/M:0.txt", "/LINE=$ISODATE $ISOTIME $STAMP"])
         self.c.check_exact(res, "2023-11-15 10:00:01 20231115-100001\n")
 
+    @only("wine", "only a Unix name reaches a Windows program in a form Win32 rewrites")
+    def test_names_win32_reads_as_other_files(self):
+        # Win32 drops a last dot or blank and maps device names: "del" given
+        # "keep " deletes keep, given nul.txt the null device.
+        src = os.path.join(self.base, "src")
+        os.makedirs(os.path.join(src, "d."))
+        rewritten = ["keep ", "x.", "nul.txt", "COM1.log", "conin$", "Aux", "lpt9.x"]
+        for name in ["keep", "ok.txt", "d./in.txt"] + rewritten:
+            with open(os.path.join(src, name), "w") as f:
+                f.write(name)
+        named = sorted(f"Name Windows reads as another file; /JSON writes it [{self.host('src')}\\{n}]"
+                       for n in rewritten + ["d."])
+        # Nothing is written, not even with /0, and every such name is named
+        # (the directory once for what is in it).
+        for extra in ([], ["/0"]):
+            res = self.c.run(["LIST", self.host("src"), "/R", "/BAT", "/P=del"] + extra)
+            self.assertEqual((res.rc, res.out), (1, b""), res.describe())
+            err = res.err.decode().replace("\r\n", "\n").split("\n")
+            self.assertEqual((sorted(err[:-2]), err[-2:]), (named, [JSON_WRITES_ALL, ""]))
+        # With /C they are left out and reported; cmd deletes exactly the others.
+        res = self.c.run(["LIST", self.host("src"), "/R", "/BAT", "/C", "/P=del"])
+        self.assertEqual(res.rc, 1, res.describe())
+        self.assertEqual(sorted(res.err.decode().replace("\r\n", "\n").split("\n")[:-1]), named)
+        batch = os.path.join(self.base, "del.bat")
+        with open(batch, "wb") as f:
+            f.write(res.out)
+        ran = self.c.run_batch(batch, cwd=self.base)
+        self.assertEqual(sorted(os.listdir(src)), sorted(rewritten + ["d."]), ran.describe())
+        self.assertEqual(os.listdir(os.path.join(src, "d.")), ["in.txt"])
+
     @only("wine", "only a Unix name reaches a Windows program with these characters")
     def test_names_no_windows_line_can_hold(self):
         os.makedirs(os.path.join(self.base, "src"))
         for name in ("x>PWNED7", "ok.txt"):
             open(os.path.join(self.base, "src", name), "w").close()
         res = self.c.run(["LIST", self.host("src"), "/P=echo"])
-        self.c.check_failure(res, f"Name not writable on one line; /0 writes it [{self.host('src')}\\x>PWNED7]")
+        self.c.check_failure(res, f"Name not writable on one line; /0 writes it [{self.host('src')}\\x>PWNED7]\n"
+                             "Nothing written: /C leaves these names out; /0 or /JSON writes them")
         res = self.c.run(["LIST", self.host("src"), "/C", "/F"])
         self.c.check_exact(res, "ok.txt\n", rc=1,
                            err=f"Name not writable on one line; /0 writes it [{self.host('src')}\\x>PWNED7]\n")

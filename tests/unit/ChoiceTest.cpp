@@ -75,6 +75,15 @@ TEST(ChoiceTest, ReadsValues) {
   EXPECT_TRUE(ParseSize("2T", bytes) && bytes == (2ull << 40));
   EXPECT_FALSE(ParseSize("1Q", bytes) || ParseSize("K", bytes) || ParseSize("-1", bytes) ||
                ParseSize("99999999999999999T", bytes));
+  // Units as people write them: binary with or without "iB", decimal with "B".
+  const std::pair<const char*, std::uint64_t> sizes[] = {
+      {"1MB", 1000000},       {"2GiB", 2ull << 30}, {"10k", 10240}, {"3kb", 3000},
+      {"1tB", 1000000000000}, {"5mib", 5ull << 20}, {"0KB", 0},
+  };
+  for (const auto& [text, expected] : sizes)
+    EXPECT_TRUE(ParseSize(text, bytes) && bytes == expected) << text;
+  for (const char* bad : {"1B", "1KiBB", "1 K", "1Ki", "1iB", "MB", "1KB2", "1E", "16777216T"})
+    EXPECT_FALSE(ParseSize(bad, bytes)) << bad;
   EXPECT_TRUE(ParseLevels("3", levels) && levels == 3);
   EXPECT_FALSE(ParseLevels("0", levels) || ParseLevels("x", levels) || ParseLevels("-1", levels));
   EXPECT_TRUE(ParseAge("30", now, moment) && moment == MakeDateTime(2026, 11, 7, 12, 0, 0));

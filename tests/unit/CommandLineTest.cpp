@@ -164,7 +164,8 @@ TEST(CommandLineTest, ExpandEnvRefs) {
       {"odd count leaves last percent", "%A%%", "1%"},
       {"value holding its own reference", "%SELFREF%", "x%SELFREF%y"},
       {"inserted value not expanded again", "%TOA%", "%A%"},
-      {"inserted percent joins the next name", "%PCT%A%", "1"},
+      {"inserted percent joins no name", "%PCT%A%", "%A%"},
+      {"inserted reference before a reference stays", "%TOA%%B%", "%A%2"},
       {"name case passed through", "%ab%", "lower"},
       {"empty name between percents", "%%", "%%"},
   };

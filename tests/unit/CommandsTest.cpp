@@ -104,8 +104,21 @@ TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
   for (const char* name : {"a b\"c", "x>y", "*", "a:b", "a\\b"}) {
     FakePlatform p(PathStyle::Windows);
     p.AddDir("C:\\d\\", {{name}});
-    EXPECT_THROW(List(p, "C:\\d", {}), ControlNameFailure) << name;
+    EXPECT_THROW(List(p, "C:\\d", {}), UnwritableNamesFailure) << name;
     EXPECT_EQ(List(p, "C:\\d", {.Nul = true}), std::string("C:\\d\\") + name + '\0');
+  }
+  // A name Win32 takes for another (a last dot or blank, a device's) would
+  // name that other on any line, /0's too; so would a directory's in a path.
+  for (const char* name : {"keep ", "x.", "nul.txt", "COM1.log", "conin$"}) {
+    FakePlatform p(PathStyle::Windows);
+    p.AddDir("C:\\d\\", {{"keep"}, {name, true}});
+    p.AddDir(std::string("C:\\d\\") + name + "\\", {{"f"}});
+    EXPECT_THROW(List(p, "C:\\d", {}), UnwritableNamesFailure) << name;
+    EXPECT_THROW(List(p, "C:\\d", {.Nul = true}), UnwritableNamesFailure) << name;
+    EXPECT_THROW(List(p, "C:\\d", {.FileNameOnly = true}, true), UnwritableNamesFailure) << name;
+    FakePlatform posix;
+    posix.AddDir("/d/", {{name}});
+    EXPECT_NO_THROW(List(posix, "/d", {})) << name;
   }
 }
 
@@ -505,7 +518,7 @@ TEST_F(CommandsTest, AKeptListStopsBeforeItsFirstLine) {
   LineWriter out(p.out, p.LineBreak());
   const ListOptions options{.Command = CommandKind::List};
   const std::unique_ptr<CommandWriter> writer = WriterFor(options, CommandKind::List, p, out);
-  EXPECT_THROW(HandKeptList(list, *writer), ControlNameFailure);
+  EXPECT_THROW(HandKeptList(list, *writer), UnwritableNamesFailure);
   out.Flush();
   EXPECT_EQ(p.out.text, "");
 }

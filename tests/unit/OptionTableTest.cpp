@@ -171,6 +171,14 @@ TEST(OptionTableTest, UsageReadmeAndManualNameTheTableExactly) {
       }
     }
   }
+  // And the usage shows no spelling the program refuses (as "/[NO]Q[UOTE]"
+  // showed /QUOTE).
+  for (const OptionRow& row : OptionTable()) {
+    const std::string_view usage(row.Usage);
+    const std::size_t start = std::min(usage.find_first_not_of(' '), usage.size());
+    for (const std::string& shown : UsageSpellings(usage.substr(start, usage.find("  ", start))))
+      EXPECT_TRUE(table.count(shown)) << shown << " in " << row.Usage;
+  }
   // The words the documents name that are no option of ours on purpose: the
   // typos they warn about, and cmd's own copy /Y.
   const std::set<std::string> notOurs = {"/RECURSIV", "/REC",    "/DIR", "/QUOTE",
@@ -186,6 +194,16 @@ TEST(OptionTableTest, UsageReadmeAndManualNameTheTableExactly) {
     }
     for (const MacroRow& macro : MacroTable()) {
       EXPECT_NE(Read(document).find(macro.Name), std::string::npos) << macro.Name << document;
+    }
+  }
+  // The manual's SYNOPSIS names each option by its first spelling.
+  const std::string manual = Read("doc/tvx.1");
+  const std::size_t synopsis = manual.find(".SH SYNOPSIS");
+  const std::set<std::string> synopsisNames =
+      Named(manual.substr(synopsis, manual.find(".SH DESCRIPTION") - synopsis));
+  for (const OptionRow& row : OptionTable()) {
+    if (row.Group != OptionGroup::Hidden) {
+      EXPECT_TRUE(synopsisNames.count(std::string(row.Spellings[0]))) << row.Spellings[0];
     }
   }
   const std::string usage = UsageText({"1", "c", "x"}, CommandsUsage(), OptionsUsage());

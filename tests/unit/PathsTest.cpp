@@ -42,6 +42,15 @@ TEST(PathsTest, WithSeparator) {
   }
 }
 
+TEST(PathsTest, Win32RewritesName) {
+  for (const char* name : {"keep ", "x.", "x..", "x. .", "nul.txt", "aux.c", "COM1.log", "CON",
+                           "conin$", "CONOUT$.x", "lpt1", "prn.x", "Nul .txt", "com9", "..."})
+    EXPECT_TRUE(Win32RewritesName(name)) << name;
+  for (const char* name : {"keep", ".x", " x", "a.b", "console", "nul_", "xnul.txt", "com10",
+                           "com0", "lpt", "conin", "con$", "a .b"})
+    EXPECT_FALSE(Win32RewritesName(name)) << name;
+}
+
 TEST(PathsTest, RootPrefix) {
   struct Row {
     const char* what;

@@ -188,6 +188,13 @@ TEST(RunTest, EachMessageGoesToItsStream) {
   EXPECT_EQ(RunWith(p, {"LIST", "/nowhere"}).exitCode, 1);
 }
 
+// After the names LIST cannot write, when it stops before writing.
+const std::string kNothingWritten =
+    "<Nothing written: /C leaves these names out; /0 or /JSON writes them>\n";
+// The same when /0 does not write them all.
+const std::string kJsonWritesAll =
+    "<Nothing written: /C leaves these names out; /JSON writes them all>\n";
+
 TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
   struct Row {
     std::vector<std::string> params;
@@ -198,11 +205,12 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
   // On standard error; nothing is written before it.
   const std::string failure =
       "<Name not writable in this code page; /UTF8 writes it> [/top/s/g?.txt]\n";
+  const std::string stop = failure + kJsonWritesAll;
   const std::vector<Row> rows = {
       // Nothing is written before the failure, as for a directory that
       // cannot be entered.
-      {{"LIST", "/top", "/R"}, 1, failure},
-      {{"LIST", "/top", "/R", "/D", "/F"}, 1, failure},
+      {{"LIST", "/top", "/R"}, 1, stop},
+      {{"LIST", "/top", "/R", "/D", "/F"}, 1, stop},
       {{"LIST", "/top"}, 0, "/top/f\n/top/s\n"},
       {{"STAT", "/top", "/R"}, 0, kBanner + "\nROOT /top FileCount=3\n"},
       {{"DIR", "/top", "/R"}, 0, "g?.txt", false},
@@ -249,7 +257,7 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
       {{"LIST", "/top", "/R"},
        1,
        "",
-       "<Name not writable on one line; /0 writes it> [/top/s/g?]\n"},
+       "<Name not writable on one line; /0 writes it> [/top/s/g?]\n" + kNothingWritten},
       {{"LIST", "/top", "/R", "/C", "/F"},
        1,
        "f\ns\nh\n",
@@ -268,13 +276,34 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
     EXPECT_EQ(o.output, row.output) << row.params.back();
     EXPECT_EQ(o.error, row.error) << row.params.back();
   }
+  // Every such name is named, the first 20 of them, before nothing is
+  // written; a directory's once for what is inside it. With /C and a ranking
+  // the best writable entries are written, the others reported.
+  FakePlatform many;
+  std::vector<FakeEntry> names;
+  for (char c = 'a'; c <= 'w'; ++c) names.push_back({std::string(1, c) + "\n"});
+  names.push_back({"ok"});
+  many.AddDir("/m/", names);
+  std::string named;
+  for (char c = 'a'; c <= 't'; ++c)
+    named += "<Name not writable on one line; /0 writes it> [/m/" + std::string(1, c) + "?]\n";
+  Outcome stopped = RunWith(many, {"LIST", "/m", "/O:N"});
+  EXPECT_EQ(stopped.output, "");
+  EXPECT_EQ(stopped.error, named + "<and 3 more names not writable>\n" + kNothingWritten);
+  FakePlatform top = Tree();
+  top.tree["/top/"] = {{"a\nb"}, {"c"}, {"d"}, {"e"}, {"f"}};
+  Outcome best = RunWith(top, {"LIST", "/top", "/C", "/TOP:3", "/O:N"});
+  EXPECT_EQ(best.output + "|" + best.error,
+            "/top/c\n/top/d\n/top/e\n|<Name not writable on one line; /0 writes it> [/top/a?b]\n");
+  EXPECT_EQ(best.exitCode, 1);
+
   // Only what a line holds counts: a listed directory whose path holds a
   // control byte, under /F and with no macro that puts in a path.
   FakePlatform r;
   r.AddDir("/a\nb/", {{"f"}});
   EXPECT_EQ(RunWith(r, {"LIST", "/a\nb", "/F", "/P=$SHORT"}).output, "f f\n");
   EXPECT_EQ(RunWith(r, {"LIST", "/a\nb", "/F", "/P=$PARENT"}).error,
-            "<Name not writable on one line; /0 writes it> [/a?b]\n");
+            "<Name not writable on one line; /0 writes it> [/a?b]\n" + kNothingWritten);
   // A directory a filter leaves out still stands in its contents' lines.
   FakePlatform m = Tree();
   m.tree["/top/"] = {{"f.txt"}, {"a\nb", true}};
@@ -288,7 +317,8 @@ TEST(RunTest, NamesWithMissingCharactersStopListButNotDirOrStat) {
   FakePlatform w(PathStyle::Windows);
   w.AddDir("C:\\top\\", {{"g?", false, false, 0, 0, true}});
   EXPECT_EQ(RunWith(w, {"LIST", "C:\\top", "/0"}).error,
-            "<Name not writable in this code page; /UTF8 writes it> [C:\\top\\g?]\r\n");
+            "<Name not writable in this code page; /UTF8 writes it> [C:\\top\\g?]\r\n<Nothing "
+            "written: /C leaves these names out; /JSON writes them all>\r\n");
 }
 
 TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
@@ -327,6 +357,18 @@ TEST(RunTest, FailureMessagesInBothLanguagesNameTheDirectory) {
   const AssertionFailure assertion("GetVersionEx() Error!", "Utils", 309);
   EXPECT_EQ(assertion.Message(Language::English, same), "GetVersionEx() Error! (Utils, line 309)");
   EXPECT_EQ(assertion.Message(Language::Japanese, same), "GetVersionEx() Error! (Utils, 309 行)");
+  UnwritableNamesFailure names;
+  names.Add(RewrittenNameFailure("C:\\d\\nul.txt"));
+  names.Add(RewrittenNameFailure("C:\\d\\x."));
+  EXPECT_EQ(names.Message(Language::Japanese, same),
+            "Windows が別のﾌｧｲﾙと読む名前です (/JSON で書けます) [C:\\d\\nul.txt]\r\n"
+            "Windows が別のﾌｧｲﾙと読む名前です (/JSON で書けます) [C:\\d\\x.]\r\n"
+            "何も書いていません: /C でこれらの名前を除けます (/JSON ですべて書けます)");
+  for (std::size_t i = 0; i < UnwritableNamesFailure::kMaxNamed; ++i)
+    names.Add(ControlNameFailure("/x"));
+  EXPECT_NE(
+      names.Message(Language::Japanese, same).find("\r\nほかに書けない名前が 2 個あります\r\n"),
+      std::string::npos);
   // Control bytes in a name or a typed directory reach the terminal as "?".
   IoFailure denied(5);
   denied.SetPath("/top/a\nb\x1b[2J");

@@ -72,6 +72,7 @@ TEST(RunTest, ThePlanIsMadeOnceFromTheOptions) {
   }
 }
 
+// The program's own spellings end with 1; the POSIX ones, as POSIX tools do, with 0.
 TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
   for (std::vector<std::string> params : {std::vector<std::string>{},
                                           {"HELP"},
@@ -85,7 +86,8 @@ TEST(RunTest, HelpRequestsPrintTheUsageAndEndWithOne) {
                                           {"--help"}}) {
     FakePlatform p = Tree();
     Outcome o = RunWith(p, params);
-    EXPECT_EQ(o.exitCode, 1);
+    const bool posix = !params.empty() && (params[0] == "-h" || params[0] == "--help");
+    EXPECT_EQ(o.exitCode, posix ? 0 : 1);
     EXPECT_EQ(o.output.rfind(kBanner + "\n\n<HOW TO USE> TVX [COMMAND] DIRECTORY [OPTIONS]\n", 0),
               0u)
         << o.output;
