@@ -29,6 +29,8 @@ have fusermount3 || missing+=(fuse3)
 have groff || missing+=(groff-base)
 have dpkg-shlibdeps || missing+=(dpkg-dev)
 have gzip || missing+=(gzip)
+# DU's export is loaded back by ncdu in an end-to-end case; du is coreutils'.
+have ncdu || missing+=(ncdu)
 
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
