@@ -396,9 +396,9 @@ std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, E
   if (storage) platform.AskStorage();
   // Keeping the tree's best, each directory is walked in the system's order.
   const bool sorted = plan.Order && plan.Until != WalkPlan::Stop::Best;
-  const WalkRules rules{plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr, done,
-                        listeners.Observer, consumer, storage,
-                        consumer && consumer->WantsLeftOut()};
+  const WalkRules rules{
+      plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr,     done, listeners.Observer,
+      consumer,       storage,     consumer && consumer->WantsLeftOut()};
   const SkippedDirectory skipped = plan.GoesOn ? listeners.Skipped : nullptr;
   Walker walker(platform, list, rules, plan.Details || plan.Chosen.NeedsDetails(), skipped,
                 listeners.Progress);

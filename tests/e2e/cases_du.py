@@ -93,6 +93,15 @@ class DuTotals(E2E):
                     self.assertEqual(got, du_figures(top, "--apparent-size", *du_args))
             res = self.c.run(["DU", top, "/JSON", "/XDEV"])
             self.assertEqual(records(res)[-1]["files"], 1)
+            if shutil.which("ncdu"):
+                res = self.c.run(["DU", top, "/NCDU", "/XDEV"])
+                export = os.path.join(self.c.tmp, "duxdev.json")
+                with open(export, "wb") as f:
+                    f.write(res.out)
+                again = subprocess.run(["ncdu", "-f", export, "-o", "-"], stdout=subprocess.PIPE, check=True)
+                direct = subprocess.run(["ncdu", "-x", "-o", "-", top], stdout=subprocess.PIPE, check=True)
+                self.assertEqual(ncdu_shape(again.stdout), ncdu_shape(direct.stdout))
+                self.assertIn(b'"excluded":"otherfs"', res.out)
         finally:
             subprocess.run(["umount", os.path.join(top, "mnt")], check=True)
 
