@@ -3,9 +3,11 @@
 from __future__ import annotations
 
 import json
+import math
 import os
 import shutil
 import subprocess
+from fractions import Fraction
 
 from e2e_base import E2E, NotApplicable, only
 from harness import group
@@ -147,14 +149,104 @@ class DuTotals(E2E):
 
 
 class DuTree(E2E):
-    def test_tree_into_a_file_starts_at_the_root(self):
+    def dus_sizes(self) -> dict[str, int]:
+        """The apparent size of dus and of each directory below it, by its path below dus."""
+        if self.c.wine:
+            return {"": 60, "sub": 50, "sub/deep": 30, "z": 0}
+        figures = du_figures(self.c.unix("dus"), "--apparent-size")
+        return {rel: figures[self.c.unix("dus/" + rel if rel else "dus")]
+                for rel in ("", "sub", "sub/deep", "z")}
+
+    def test_tree_into_a_file_is_ascii_largest_first(self):
         res = self.c.run(["DU", self.c.abs("dus"), "/TREE"])
         self.c.check_status(res, 0)
-        lines = res.out.decode().splitlines()
-        self.assertTrue(lines[0].startswith(self.c.abs("dus") + " "), lines)
-        self.assertTrue(all(line.isascii() for line in lines), lines)
+        size = self.dus_sizes()
+        sep = "\\" if self.c.wine else "/"
         # Two levels by default: sub, z and sub/deep, not below.
-        self.assertEqual(len(lines), 4, lines)
+        rows = [(self.c.abs("dus"), size[""], 1.0),
+                ("|-- sub", size["sub"], size["sub"] / size[""]),
+                ("|   `-- deep", size["sub/deep"], size["sub/deep"] / size["sub"]),
+                ("`-- z", size["z"], size["z"] / size[""])]
+        want = draw_tree(rows, 80, ASCII_GLYPHS)
+        self.assertEqual(res.out.decode(), "".join(line + self.c.lb for line in want))
+        self.assertNotIn(sep + "sub", res.out.decode())
+
+    @only("native", "a POSIX terminal")
+    def test_tree_on_a_terminal_draws_boxes_within_its_width(self):
+        size = self.dus_sizes()
+        for locale, (branch, last), glyphs in (("en_US.UTF-8", ("\u251c\u2500\u2500 ", "\u2514\u2500\u2500 "), BOX_GLYPHS),
+                                               ("C", ("|-- ", "`-- "), ASCII_GLYPHS)):
+            with self.subTest(locale=locale):
+                rows = [(self.c.abs("dus"), size[""], 1.0),
+                        (branch + "sub", size["sub"], size["sub"] / size[""]),
+                        (last + "z", size["z"], size["z"] / size[""])]
+                want = draw_tree(rows, 60, glyphs)
+                out = self.on_terminal(["DU", self.c.abs("dus"), "/TREE", "/LEV:1"], locale, 60)
+                self.assertEqual(out.decode("utf-8"), "".join(line + "\r\n" for line in want))
+
+    def on_terminal(self, args: list[str], locale: str, columns: int) -> bytes:
+        """Standard output of a run on a pseudo-terminal of that width."""
+        import fcntl
+        import struct
+        import termios
+        master, slave = os.openpty()
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+        env, _ = self.c._env(locale, None)
+        p = subprocess.Popen([self.c.exe, *args], stdout=slave, stderr=subprocess.PIPE,
+                             stdin=subprocess.DEVNULL, env=env)
+        os.close(slave)
+        out = b""
+        while True:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:  # the terminal's last writer has gone
+                break
+            if not chunk:
+                break
+            out += chunk
+        os.close(master)
+        self.assertEqual(p.wait(timeout=60), 0)
+        return out
+
+
+ASCII_GLYPHS = ("#", ".", "...")
+BOX_GLYPHS = ("\u2588", " ", "\u2026")
+
+
+def human(n: int) -> str:
+    """A size as /H writes it: tenths rounded up, whole units from 10 on."""
+    units = ["B", "KiB", "MiB", "GiB", "TiB"]
+    if n < 1024:
+        return f"{n} B"
+    unit = 0
+    value = Fraction(n)
+    while value >= 1024:
+        value /= 1024
+        unit += 1
+    tenths = math.ceil(value * 10)
+    if tenths >= 100:
+        whole = (tenths + 9) // 10
+        return f"1.0 {units[unit + 1]}" if whole >= 1024 else f"{whole} {units[unit]}"
+    return f"{tenths // 10}.{tenths % 10} {units[unit]}"
+
+
+def draw_tree(rows, width: int, glyphs) -> list[str]:
+    """The lines of a tree of (branches and name, size, share of the parent),
+    every name one column a character, as DU /TREE lays them out."""
+    full, empty, ellipsis = glyphs
+    sizes = [human(size) for _, size, _ in rows]
+    size_w = max(len(t) for t in sizes)
+    rest = max(0, width - (size_w + 3 + 4))
+    bar = min(30, rest // 3) if rest >= 8 else 0
+    tree_w = min(max(len(t) for t, _, _ in rows), rest - (bar + 1 if bar else 0))
+    lines = []
+    for (tree, _, share), text in zip(rows, sizes):
+        if len(tree) > tree_w:
+            tree = tree[:tree_w - len(ellipsis)] + ellipsis
+        filled = min(bar, int(share * bar + 0.5))
+        line = f"{tree:<{tree_w}} {text:>{size_w}}  {full * filled}{empty * (bar - filled)}"
+        lines.append(f"{line} {str(int(share * 100 + 0.5)) + '%':>4}")
+    return lines
 
 
 class DuExports(E2E):
