@@ -276,6 +276,26 @@ class DuExports(E2E):
                 direct = subprocess.run(["ncdu", *ncdu_args, "-o", "-", top], stdout=subprocess.PIPE, check=True)
                 self.assertEqual(ncdu_shape(again.stdout), ncdu_shape(direct.stdout))
 
+    @only("native", "ncdu reads the tree natively")
+    def test_ncdu_loads_the_export_of_a_closed_folder(self):
+        if shutil.which("ncdu") is None:
+            raise NotApplicable("ncdu is not installed (Debian package ncdu)")
+        dut = self.c.unix("dut")
+        res = self.run_unprivileged(["DU", dut, "/C", "/NCDU"])
+        self.c.check_status(res, 1, f"File access denied [{dut}/shut]\n")
+        export = os.path.join(self.c.tmp, "dut.ncdu.json")
+        with open(export, "wb") as f:
+            f.write(res.out)
+        os.chmod(export, 0o644)
+        # ncdu as the same user, so that the folder is closed to it too.
+        ncdu = ["env", "HOME=/tmp", "ncdu", "--ignore-config"]
+        if os.geteuid() == 0:
+            ncdu = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + ncdu
+        again = subprocess.run(ncdu + ["-f", export, "-o", "-"], stdout=subprocess.PIPE, check=True)
+        direct = subprocess.run(ncdu + ["-o", "-", dut], stdout=subprocess.PIPE, check=True)
+        self.assertEqual(ncdu_shape(again.stdout), ncdu_shape(direct.stdout))
+        self.assertIn(b'"read_error":true', again.stdout)
+
     @only("native", "gdu reads the tree natively")
     def test_gdu_loads_the_export(self):
         if shutil.which("gdu") is None:
