@@ -14,6 +14,7 @@ struct StorageFacts {
   std::uint64_t Inode = 0;
   std::uint32_t Links = 0;  // hard links to it
   bool Known = false;       // false: the system told none of this
+  bool Special = false;     // neither a regular file nor a directory (a pipe, a device, a link)
 };
 
 }  // namespace tvx

@@ -103,6 +103,12 @@ class EntryConsumer {
   // Asked of every entry read, where storage is wanted: true leaves it out,
   // neither listed nor entered (another file system, say).
   virtual bool Excludes(const StorageFacts&) const { return false; }
+  // Where WantsLeftOut: each entry left out by an exclusion pattern or by
+  // Excludes, told as its directory is read (after Entered, before the
+  // entries). Asked only once, so a walk that does not want them pays nothing.
+  enum class LeftOutBy { Pattern, OtherDevice };
+  virtual bool WantsLeftOut() const { return false; }
+  virtual void LeftOut(std::string_view /*name*/, bool /*isDir*/, const StorageFacts&, LeftOutBy) {}
   // The walk enters directory dirIndex (the root is 0), before any of its
   // entries, and leaves it after them and all below it. own: the
   // directory's storage facts, where wanted. A directory that could not be

@@ -24,6 +24,7 @@ struct WalkRules {
   WalkObserver* observer;
   EntryConsumer* consumer;  // the streamed list's, told of directories entered and left
   bool storage;             // the consumer wants each entry's storage facts
+  bool leftOut;             // the consumer wants to hear of the entries excluded
 };
 
 // Whether a recursive walk enters an entry read at level (1 for the scanned
@@ -66,16 +67,17 @@ struct Batch : EntrySink {
   void Add(const RawEntry& e) override {
     ++seen;
     if (countOnly) return;
-    if (rules->storage && rules->consumer->Excludes(e.Storage)) return;
+    if (rules->storage && rules->consumer->Excludes(e.Storage))
+      return TellLeftOut(e, EntryConsumer::LeftOutBy::OtherDevice);
     // Found as the directory is read, so that the failure names it.
     if (e.Name.size() > NameArena::kLongest) throw LimitFailure();
     const Choice& choice = rules->choice;
     const std::string_view own = e.OwnName();
     if (choice.HasPathPatterns()) {
       path.assign(relativeDir).append(own);
-      if (choice.Excluded(own, path)) return;
+      if (choice.Excluded(own, path)) return TellLeftOut(e, EntryConsumer::LeftOutBy::Pattern);
     } else if (choice.Excluded(own, {})) {
-      return;
+      return TellLeftOut(e, EntryConsumer::LeftOutBy::Pattern);
     }
     const bool enter = rules->recursive && Enters(e, level, choice);
     const bool listed = choice.Lists(e);
@@ -86,6 +88,9 @@ struct Batch : EntrySink {
     items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), e.Facts.Bits, enter,
                      listed, pending, pending && !enter});
     if (rules->storage) facts.push_back(e.Storage);
+  }
+  void TellLeftOut(const RawEntry& e, EntryConsumer::LeftOutBy by) const {
+    if (rules->leftOut) rules->consumer->LeftOut(e.OwnName(), e.IsDir && !e.IsLink, e.Storage, by);
   }
   static TTarvixFileInfo Record(const RawEntry& e) {
     using Info = TTarvixFileInfo;
@@ -391,8 +396,9 @@ std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, E
   if (storage) platform.AskStorage();
   // Keeping the tree's best, each directory is walked in the system's order.
   const bool sorted = plan.Order && plan.Until != WalkPlan::Stop::Best;
-  const WalkRules rules{plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr, done,
-                        listeners.Observer, consumer, storage};
+  const WalkRules rules{
+      plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr,     done, listeners.Observer,
+      consumer,       storage,     consumer && consumer->WantsLeftOut()};
   const SkippedDirectory skipped = plan.GoesOn ? listeners.Skipped : nullptr;
   Walker walker(platform, list, rules, plan.Details || plan.Chosen.NeedsDetails(), skipped,
                 listeners.Progress);

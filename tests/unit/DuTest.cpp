@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
+#include "ScanWith.h"
 #include "lines/Output.h"
 #include "lines/du/DuTotals.h"
 #include "lines/du/DuWriter.h"
-#include "ScanWith.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {
@@ -122,6 +122,109 @@ TEST(DuTest, NcduNamesKeepTheirBytes) {
   std::string out;
   AppendNcduName(out, std::string("a\"b\\c\x01\xff", 7));
   EXPECT_EQ(out, std::string("a\\\"b\\\\c\\u0001\xff"));
+}
+
+// A tree as each system reads it. POSIX: every entry's device, inode, links
+// and blocks (f and s/g one file of two names, sp a sparse file, s/m another
+// file system). Windows: the directory read's sizes only.
+FakePlatform StoredTree(bool posix) {
+  const auto facts = [](std::uint64_t apparent, std::uint64_t alloc, std::uint64_t device,
+                        std::uint64_t inode, std::uint32_t links = 1) {
+    return StorageFacts{apparent, alloc, device, inode, links, true};
+  };
+  FakePlatform p(posix ? PathStyle::Posix : PathStyle::Windows);
+  const std::string d = posix ? "/d/" : "C:\\d\\";
+  const char sep = posix ? '/' : '\\';
+  FakeEntry f{"f", false, false, 10}, s{"s", true}, sp{"sp", false, false, 1000000};
+  FakeEntry g{"g", false, false, 10}, m{"m", true}, x{"x", false, false, 50};
+  if (posix) {
+    f.Storage = facts(10, 4096, 1, 2, 2);
+    g.Storage = f.Storage;
+    s.Storage = facts(4096, 4096, 1, 3, 3);
+    sp.Storage = facts(1000000, 0, 1, 5);
+    m.Storage = facts(4096, 4096, 9, 1, 2);
+    x.Storage = facts(50, 4096, 9, 7);
+    p.storageOf[d] = facts(4096, 4096, 1, 1, 3);
+  }
+  p.AddDir(d, {f, s, sp});
+  p.AddDir(d + "s" + sep, {g, m});
+  p.AddDir(d + "s" + sep + "m" + sep, {x});
+  return p;
+}
+
+std::string DuOver(FakePlatform& p, const ListOptions& options) {
+  CaptureSink sink;
+  LineWriter out(sink, "\n");
+  const LocaleSettings locale;
+  DuWriter writer(options, p.Style(), locale, out);
+  EntryList list;
+  list.StreamTo(&writer);
+  ScanDirectory(p, p.Style() == PathStyle::Posix ? "/d" : "C:\\d", list, true, true);
+  writer.Finish(list, {});
+  out.Flush();
+  return sink.text;
+}
+
+std::string Record(const char* path, const char* rel, int depth, std::uint64_t size,
+                   std::uint64_t alloc, int files, int dirs) {
+  return std::string("{\"path\":\"") + path + "\",\"rel\":\"" + rel +
+         "\",\"depth\":" + std::to_string(depth) + ",\"size\":" + std::to_string(size) +
+         ",\"alloc\":" + std::to_string(alloc) + ",\"files\":" + std::to_string(files) +
+         ",\"dirs\":" + std::to_string(dirs) + "}\n";
+}
+
+TEST(DuTest, StorageFactsCountASecondNameOnceAndAllocatedBlocks) {
+  FakePlatform p = StoredTree(true);
+  ListOptions options;
+  options.Records = RecordForm::Json;
+  EXPECT_EQ(DuOver(p, options), Record("/d/s/m", "s/m", 2, 4146, 8192, 1, 0) +
+                                    Record("/d/s", "s", 1, 8242, 12288, 2, 1) +
+                                    Record("/d", "", 0, 1012348, 20480, 4, 2));
+  options.Xdev = true;
+  EXPECT_EQ(DuOver(p, options),
+            Record("/d/s", "s", 1, 4096, 4096, 1, 0) + Record("/d", "", 0, 1008202, 12288, 3, 1));
+  options.Records = RecordForm::None;
+  options.Alloc = true;
+  EXPECT_EQ(DuOver(p, options), std::string(15, ' ') + "4,096             1   /d/s\n" +
+                                    std::string(14, ' ') + "12,288             3   /d\n");
+}
+
+TEST(DuTest, WithoutStorageFactsTheListedSizesCountForBoth) {
+  // What a Windows directory read tells: no directory's own size, no second
+  // names, the listed size as the allocated one.
+  FakePlatform p = StoredTree(false);
+  ListOptions options;
+  options.Records = RecordForm::Json;
+  options.Xdev = true;
+  EXPECT_EQ(DuOver(p, options), Record("C:\\\\d\\\\s\\\\m", "s\\\\m", 2, 50, 50, 1, 0) +
+                                    Record("C:\\\\d\\\\s", "s", 1, 60, 60, 2, 1) +
+                                    Record("C:\\\\d", "", 0, 1000070, 1000070, 4, 2));
+}
+
+TEST(DuTest, TheNcduExportWritesWhatIsLeftOut) {
+  FakePlatform p = StoredTree(true);
+  p.tree["/d/"].push_back({"skip.log", false, false, 3});
+  ListOptions options;
+  options.Xdev = true;
+  options.Chosen.AddExclude("*.log", "/X:*.log");
+  CaptureSink sink;
+  LineWriter out(sink, "\n");
+  NcduWriter writer(options, out, "[1,2,{}");
+  EntryList list;
+  list.StreamTo(&writer);
+  ScanDirectory(p, "/d", list, true, true, nullptr, options.Chosen);
+  writer.Finish(list, {});
+  out.Flush();
+  EXPECT_NE(sink.text.find(",{\"name\":\"skip.log\",\"excluded\":\"pattern\"}\n"),
+            std::string::npos)
+      << sink.text;
+  EXPECT_NE(sink.text.find(",[{\"name\":\"m\",\"dev\":9,\"excluded\":\"otherfs\"}]\n"),
+            std::string::npos)
+      << sink.text;
+  // The second name of f: both carry the link count, for ncdu to count it once.
+  EXPECT_NE(sink.text.find("\"name\":\"g\",\"asize\":10,\"dsize\":4096,\"ino\":2,\"hlnkc\":true"),
+            std::string::npos)
+      << sink.text;
 }
 
 TEST(DuTest, LinesComeAfterTheirContentsDownToTheLevels) {

@@ -33,6 +33,7 @@ struct FakeEntry {
   bool ReadOnly = false;
   std::string LongName;                        // when Name is a short name
   std::int32_t UtcOffset = kUnknownUtcOffset;  // as a reader tells it beside Time
+  StorageFacts Storage;                        // told once storage is asked
 };
 
 class CaptureSink : public OutputSink {
@@ -124,6 +125,7 @@ class FakePlatform : public Platform {
     int failure = 0;
     bool partial = true;  // with a failure: one entry reported before it
     bool withDetails = false;
+    bool storage = false;
     std::size_t Count() const override { return entries.size(); }
     bool HasSubdirectories() const override {
       return std::any_of(entries.begin(), entries.end(),
@@ -146,6 +148,7 @@ class FakePlatform : public Platform {
         raw.Size = withDetails ? e.Size : 0;
         raw.DateTime = withDetails ? e.Time : 0;
         raw.UtcOffset = withDetails ? e.UtcOffset : kUnknownUtcOffset;
+        if (storage) raw.Storage = e.Storage;
         sink.Add(raw);
       }
     }
@@ -172,6 +175,7 @@ class FakePlatform : public Platform {
     const std::string& dir = static_cast<Handle&>(handle).path;
     auto listing = std::make_unique<Listing>();
     listing->withDetails = withDetails;
+    listing->storage = storageAsked;
     if (onRead) onRead(dir);
     std::lock_guard lock(mutex);
     if (auto it = allocFailures.find(dir);
@@ -189,6 +193,11 @@ class FakePlatform : public Platform {
     if (withDetails) ++detailedReads;
     if (auto it = tree.find(dir); it != tree.end()) listing->entries = it->second;
     return listing;
+  }
+  void AskStorage() override { storageAsked = true; }
+  StorageFacts StorageOf(const std::string& dir) override {
+    const auto it = storageOf.find(dir);
+    return storageAsked && it != storageOf.end() ? it->second : StorageFacts{};
   }
   ThreadKit* Threads() override { return threads; }
   ReadAheadLimits Limits() override { return limits; }
@@ -222,6 +231,9 @@ class FakePlatform : public Platform {
 
   std::map<std::string, std::vector<FakeEntry>> tree;
   std::map<std::string, int> enterFailures, readFailures;
+  // Storage facts: told only once asked, of the scanned directory by its full path.
+  bool storageAsked = false;
+  std::map<std::string, StorageFacts> storageOf;
   bool readsFailAtOnce = false;  // as the systems' reads do: nothing reported
   // Directories that fail every entering after the first.
   std::map<std::string, int> reenterFailures;

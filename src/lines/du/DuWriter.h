@@ -92,6 +92,9 @@ class NcduWriter final : public DuBase {
                   const StorageFacts& facts) override;
   void Entered(const EntryList& list, std::uint32_t dirIndex, const StorageFacts& own) override;
   void Left(const EntryList& list, std::uint32_t dirIndex) override;
+  // Entries /X and /XDEV leave out appear, marked as such.
+  bool WantsLeftOut() const override { return true; }
+  void LeftOut(std::string_view name, bool isDir, const StorageFacts& facts, LeftOutBy by) override;
   void MarkPartial() override;
   void Finish(const EntryList& list, const Closing& closing) override;
 

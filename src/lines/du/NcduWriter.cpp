@@ -87,8 +87,24 @@ void NcduWriter::TakeStored(const EntryList&, const TTarvixFileInfo& entry,
     item_ += ",\"ino\":" + std::to_string(facts.Inode);
     if (facts.Links > 1) item_ += ",\"hlnkc\":true,\"nlink\":" + std::to_string(facts.Links);
   }
-  if (entry.IsLink()) item_ += ",\"notreg\":true";
+  if (entry.IsLink() || facts.Special) item_ += ",\"notreg\":true";
   item_ += '}';
+  out_.Append(item_);
+  out_.EndLine();
+}
+
+void NcduWriter::LeftOut(std::string_view name, bool isDir, const StorageFacts& facts,
+                         LeftOutBy by) {
+  WritePending();
+  // As ncdu writes them: a mount point as a directory with its device and
+  // no entries, a name an exclusion pattern matched with nothing but that.
+  const bool otherDevice = by == LeftOutBy::OtherDevice;
+  item_ = otherDevice && isDir ? ",[{\"name\":\"" : ",{\"name\":\"";
+  AppendNcduName(item_, name);
+  item_ += '"';
+  if (otherDevice && facts.Known) item_ += ",\"dev\":" + std::to_string(facts.Device);
+  item_ += otherDevice ? ",\"excluded\":\"otherfs\"}" : ",\"excluded\":\"pattern\"}";
+  if (otherDevice && isDir) item_ += ']';
   out_.Append(item_);
   out_.EndLine();
 }

@@ -95,6 +95,7 @@ StorageFacts StorageOfStat(const struct stat& st) {
   facts.Device = static_cast<std::uint64_t>(st.st_dev);
   facts.Inode = static_cast<std::uint64_t>(st.st_ino);
   facts.Links = static_cast<std::uint32_t>(st.st_nlink);
+  facts.Special = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
   facts.Known = true;
   return facts;
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <langinfo.h>
+#include <locale.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -40,8 +41,14 @@ std::size_t StdoutSink::TerminalColumns() const {
 
 bool StdoutSink::ShowsBoxDrawing() const {
   if (!interactive_) return false;
-  const std::string_view codeset = nl_langinfo(CODESET);
-  return codeset == "UTF-8" || codeset == "utf8";
+  // The program never sets its own character type from the environment, so
+  // the environment's locale is asked on the side.
+  const locale_t asked = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+  if (asked == static_cast<locale_t>(0)) return false;
+  const std::string_view codeset = nl_langinfo_l(CODESET, asked);
+  const bool utf8 = codeset == "UTF-8" || codeset == "utf8";
+  freelocale(asked);
+  return utf8;
 }
 
 StdoutSink::StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {
