@@ -28,6 +28,7 @@ struct Win32Dir final : DirHandle {
   Win32Dir& operator=(const Win32Dir&) = delete;
 
   std::wstring path;
+  DirectoryHandle opened;  // until its read: the walk reads each once
   std::unordered_map<std::string, std::wstring> subdirectories;
   std::atomic<bool> known{false};  // subdirectories are written
   CRITICAL_SECTION learning;
@@ -57,9 +58,9 @@ std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec&
 }
 
 std::unique_ptr<DirHandle> Entered(std::wstring path, bool knownDirectory = false) {
-  const DWORD error = EnterError(path, knownDirectory);
-  if (error != 0) throw IoFailure(MapWindowsError(error));
   auto dir = std::make_unique<Win32Dir>();
+  const DWORD error = OpenToList(path, knownDirectory, dir->opened);
+  if (error != 0) throw IoFailure(MapWindowsError(error));
   dir->path = std::move(path);
   return dir;
 }
@@ -87,12 +88,19 @@ std::unique_ptr<DirHandle> EnterWin32Child(DirHandle& parentHandle, std::string_
   return Entered(parent.path + stored + L'\\', knownDirectory);
 }
 
+// Through the handle its entering opened, which is closed after: no path
+// to look up again, so no redirection to turn off.
 std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& handle, bool withDetails,
                                          const TextCodec& codec) {
-  const RealFileSystem real;
   auto& dir = static_cast<Win32Dir&>(handle);
   auto read = std::make_unique<Listing>();
-  ReadListing(dir.path, withDetails, codec, *read);
+  const bool done =
+      dir.opened && ReadThroughHandle(dir.opened.get(), dir.path, withDetails, codec, *read);
+  dir.opened.reset();
+  if (!done) {
+    const RealFileSystem real;
+    ReadListing(dir.path, withDetails, codec, *read);
+  }
   Learn(dir, *read);
   return read;
 }
