@@ -20,18 +20,33 @@ namespace {
 // A handle opened again after its read was done through another (closed
 // meanwhile) has none: the first entering of a name only they can find (an
 // inexact one, holding "?") reads them, under the lock, and every thread
-// reads them after.
+// reads them after. That is rare, so one lock serves every directory and
+// none is made per directory.
 struct Win32Dir final : DirHandle {
-  Win32Dir() { InitializeCriticalSection(&learning); }
-  ~Win32Dir() override { DeleteCriticalSection(&learning); }
-  Win32Dir(const Win32Dir&) = delete;
-  Win32Dir& operator=(const Win32Dir&) = delete;
-
   std::wstring path;
   DirectoryHandle opened;  // until its read: the walk reads each once
   std::unordered_map<std::string, std::wstring> subdirectories;
   std::atomic<bool> known{false};  // subdirectories are written
-  CRITICAL_SECTION learning;
+};
+
+// The lock under which a directory's names are learned a second time.
+class LearningLock {
+ public:
+  LearningLock() { EnterCriticalSection(&Section()); }
+  ~LearningLock() { LeaveCriticalSection(&Section()); }
+  LearningLock(const LearningLock&) = delete;
+  LearningLock& operator=(const LearningLock&) = delete;
+
+ private:
+  static CRITICAL_SECTION& Section() {
+    // Made on first use, which threads may race to: the compiler guards it.
+    static CRITICAL_SECTION* const section = [] {
+      static CRITICAL_SECTION made;
+      InitializeCriticalSection(&made);
+      return &made;
+    }();
+    return *section;
+  }
 };
 
 void Learn(Win32Dir& dir, Listing& listing) {
@@ -44,13 +59,12 @@ void Learn(Win32Dir& dir, Listing& listing) {
 std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec& codec) {
   // A name without "?" names its directory as it is (exact, or a short name).
   if (!dir.known.load(std::memory_order_acquire) && name.find('?') != std::string::npos) {
-    EnterCriticalSection(&dir.learning);
+    const LearningLock held;
     if (!dir.known.load(std::memory_order_relaxed)) {
       Listing listing;
       ReadListing(dir.path, false, codec, listing);
       Learn(dir, listing);
     }
-    LeaveCriticalSection(&dir.learning);
   }
   if (!dir.known.load(std::memory_order_acquire)) return {};
   const auto found = dir.subdirectories.find(name);
