@@ -269,7 +269,8 @@ bool ReadThroughHandle(HANDLE handle, const std::wstring& dir, bool withDetails,
   if (!call) return false;
   // As large as the find calls' larger batches; 8-byte aligned records.
   constexpr DWORD kBytes = 64 * 1024;
-  const auto buffer = std::make_unique<ULONGLONG[]>(kBytes / sizeof(ULONGLONG));
+  // Not cleared first: the system writes what is read.
+  const auto buffer = std::make_unique_for_overwrite<ULONGLONG[]>(kBytes / sizeof(ULONGLONG));
   for (bool first = true;; first = false) {
     if (!call(handle, FileFullDirectoryInfo, buffer.get(), kBytes)) {
       const DWORD error = GetLastError();
