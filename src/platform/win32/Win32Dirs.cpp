@@ -22,9 +22,19 @@ namespace {
 // inexact one, holding "?") reads them, under the lock, and every thread
 // reads them after. That is rare, so one lock serves every directory and
 // none is made per directory.
+//
+// opened: the handle its entering opened for its read, which takes it (the
+// walk reads each directory once). A directory opened again only to enter
+// its subdirectories is never read: the first of them to be entered closes
+// it, so that no folder is held open past its use. Threads entering
+// subdirectories at once each try to take it: an exchange hands it to one.
 struct Win32Dir final : DirHandle {
+  ~Win32Dir() override { Take(); }
+
+  DirectoryHandle Take() { return DirectoryHandle(opened.exchange(nullptr)); }
+
   std::wstring path;
-  DirectoryHandle opened;  // until its read: the walk reads each once
+  std::atomic<HANDLE> opened{nullptr};
   std::unordered_map<std::string, std::wstring> subdirectories;
   std::atomic<bool> known{false};  // subdirectories are written
 };
@@ -72,9 +82,11 @@ std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec&
 }
 
 std::unique_ptr<DirHandle> Entered(std::wstring path, bool knownDirectory = false) {
-  auto dir = std::make_unique<Win32Dir>();
-  const DWORD error = OpenToList(path, knownDirectory, dir->opened);
+  DirectoryHandle opened;
+  const DWORD error = OpenToList(path, knownDirectory, opened);
   if (error != 0) throw IoFailure(MapWindowsError(error));
+  auto dir = std::make_unique<Win32Dir>();
+  dir->opened.store(opened.release());
   dir->path = std::move(path);
   return dir;
 }
@@ -94,6 +106,7 @@ std::unique_ptr<DirHandle> EnterWin32Child(DirHandle& parentHandle, std::string_
                                            const TextCodec& codec) {
   const RealFileSystem real;
   auto& parent = static_cast<Win32Dir&>(parentHandle);
+  parent.Take();
   const std::string shown(name);
   std::wstring stored = StoredName(parent, shown, codec);
   // Found by the parent's read among its directories: not asked again.
@@ -108,9 +121,9 @@ std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& handle, bool withDetails,
                                          const TextCodec& codec) {
   auto& dir = static_cast<Win32Dir&>(handle);
   auto read = std::make_unique<Listing>();
-  const bool done =
-      dir.opened && ReadThroughHandle(dir.opened.get(), dir.path, withDetails, codec, *read);
-  dir.opened.reset();
+  DirectoryHandle opened = dir.Take();
+  const bool done = opened && ReadThroughHandle(opened.get(), dir.path, withDetails, codec, *read);
+  opened.reset();
   if (!done) {
     const RealFileSystem real;
     ReadListing(dir.path, withDetails, codec, *read);
