@@ -3,7 +3,8 @@
 // that are not there. A RealFileSystem turns that off for the calling thread
 // while it lives, and back on after, since the system's DLL loading relies
 // on it. The calls are looked up, so that systems without them still start;
-// there, and in a 64-bit program, nothing is redirected anyway.
+// there, and in a program that is not 32-bit on a 64-bit system, nothing is
+// redirected anyway, and nothing is called.
 #pragma once
 
 #include <windows.h>
@@ -30,7 +31,8 @@ class RealFileSystem {
   static const Calls& Found() {
     static const Calls calls = [] {
       Calls found;
-      if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+      HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+      if (kernel && Redirected(kernel)) {
         // Through the generic function type, which the compiler accepts as a
         // stand-in for any other.
         found.disable = reinterpret_cast<BOOL(WINAPI*)(PVOID*)>(
@@ -41,6 +43,14 @@ class RealFileSystem {
       return found;
     }();
     return calls;
+  }
+
+  static bool Redirected(HMODULE kernel) {
+    using Ask = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto ask = reinterpret_cast<Ask>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return ask && ask(GetCurrentProcess(), &wow64) && wow64;
   }
 
   PVOID previous_ = nullptr;

@@ -20,17 +20,43 @@ namespace {
 // A handle opened again after its read was done through another (closed
 // meanwhile) has none: the first entering of a name only they can find (an
 // inexact one, holding "?") reads them, under the lock, and every thread
-// reads them after.
+// reads them after. That is rare, so one lock serves every directory and
+// none is made per directory.
+//
+// opened: the handle its entering opened for its read, which takes it (the
+// walk reads each directory once). A directory opened again only to enter
+// its subdirectories is never read: the first of them to be entered closes
+// it, so that no folder is held open past its use. Threads entering
+// subdirectories at once each try to take it: an exchange hands it to one.
 struct Win32Dir final : DirHandle {
-  Win32Dir() { InitializeCriticalSection(&learning); }
-  ~Win32Dir() override { DeleteCriticalSection(&learning); }
-  Win32Dir(const Win32Dir&) = delete;
-  Win32Dir& operator=(const Win32Dir&) = delete;
+  ~Win32Dir() override { Take(); }
+
+  DirectoryHandle Take() { return DirectoryHandle(opened.exchange(nullptr)); }
 
   std::wstring path;
+  std::atomic<HANDLE> opened{nullptr};
   std::unordered_map<std::string, std::wstring> subdirectories;
   std::atomic<bool> known{false};  // subdirectories are written
-  CRITICAL_SECTION learning;
+};
+
+// The lock under which a directory's names are learned a second time.
+class LearningLock {
+ public:
+  LearningLock() { EnterCriticalSection(&Section()); }
+  ~LearningLock() { LeaveCriticalSection(&Section()); }
+  LearningLock(const LearningLock&) = delete;
+  LearningLock& operator=(const LearningLock&) = delete;
+
+ private:
+  static CRITICAL_SECTION& Section() {
+    // Made on first use, which threads may race to: the compiler guards it.
+    static CRITICAL_SECTION* const section = [] {
+      static CRITICAL_SECTION made;
+      InitializeCriticalSection(&made);
+      return &made;
+    }();
+    return *section;
+  }
 };
 
 void Learn(Win32Dir& dir, Listing& listing) {
@@ -43,13 +69,12 @@ void Learn(Win32Dir& dir, Listing& listing) {
 std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec& codec) {
   // A name without "?" names its directory as it is (exact, or a short name).
   if (!dir.known.load(std::memory_order_acquire) && name.find('?') != std::string::npos) {
-    EnterCriticalSection(&dir.learning);
+    const LearningLock held;
     if (!dir.known.load(std::memory_order_relaxed)) {
       Listing listing;
       ReadListing(dir.path, false, codec, listing);
       Learn(dir, listing);
     }
-    LeaveCriticalSection(&dir.learning);
   }
   if (!dir.known.load(std::memory_order_acquire)) return {};
   const auto found = dir.subdirectories.find(name);
@@ -57,9 +82,11 @@ std::wstring StoredName(Win32Dir& dir, const std::string& name, const TextCodec&
 }
 
 std::unique_ptr<DirHandle> Entered(std::wstring path, bool knownDirectory = false) {
-  const DWORD error = EnterError(path, knownDirectory);
+  DirectoryHandle opened;
+  const DWORD error = OpenToList(path, knownDirectory, opened);
   if (error != 0) throw IoFailure(MapWindowsError(error));
   auto dir = std::make_unique<Win32Dir>();
+  dir->opened.store(opened.release());
   dir->path = std::move(path);
   return dir;
 }
@@ -79,6 +106,7 @@ std::unique_ptr<DirHandle> EnterWin32Child(DirHandle& parentHandle, std::string_
                                            const TextCodec& codec) {
   const RealFileSystem real;
   auto& parent = static_cast<Win32Dir&>(parentHandle);
+  parent.Take();
   const std::string shown(name);
   std::wstring stored = StoredName(parent, shown, codec);
   // Found by the parent's read among its directories: not asked again.
@@ -87,12 +115,19 @@ std::unique_ptr<DirHandle> EnterWin32Child(DirHandle& parentHandle, std::string_
   return Entered(parent.path + stored + L'\\', knownDirectory);
 }
 
+// Through the handle its entering opened, which is closed after: no path
+// to look up again, so no redirection to turn off.
 std::unique_ptr<DirListing> ReadWin32Dir(DirHandle& handle, bool withDetails,
                                          const TextCodec& codec) {
-  const RealFileSystem real;
   auto& dir = static_cast<Win32Dir&>(handle);
   auto read = std::make_unique<Listing>();
-  ReadListing(dir.path, withDetails, codec, *read);
+  DirectoryHandle opened = dir.Take();
+  const bool done = opened && ReadThroughHandle(opened.get(), dir.path, withDetails, codec, *read);
+  opened.reset();
+  if (!done) {
+    const RealFileSystem real;
+    ReadListing(dir.path, withDetails, codec, *read);
+  }
   Learn(dir, *read);
   return read;
 }

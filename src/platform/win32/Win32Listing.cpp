@@ -1,8 +1,11 @@
 #include "Win32Listing.h"
 
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 
+#include "RealFileSystem.h"
 #include "Win32Errors.h"
 #include "text/WideNames.h"
 
@@ -55,6 +58,8 @@ std::wstring ExtendedPath(std::wstring_view fullPath) {
 }
 
 std::wstring ShortName(const std::wstring& dir, std::wstring_view name) {
+  // Asked by path, also while a directory is read through its handle.
+  const RealFileSystem real;
   WIN32_FIND_DATAW data;
   const std::wstring path = dir + std::wstring(name);
   HANDLE handle =
@@ -88,6 +93,13 @@ std::string PathForOutput(std::wstring_view path, const TextCodec& codec) {
 
 namespace {
 
+// What both the enumeration's and the handle's records tell of an entry.
+struct FoundFacts {
+  DWORD attributes;
+  std::uint64_t size;
+  FILETIME lastWrite;
+};
+
 // The names of one found entry into the listing: as the output writes it
 // (its short name where the code page cannot hold it), and its long name
 // beside a short one, which patterns match. name and longName are scratch
@@ -108,8 +120,8 @@ void AddNames(const std::wstring& dir, std::wstring_view wide, const TextCodec& 
   if (askedShort && longName != name) entry.LongName = listing.names.Store(longName);
 }
 
-void AddFacts(const WIN32_FIND_DATAW& data, bool withDetails, RawEntry& entry) {
-  const DWORD attributes = data.dwFileAttributes;
+void AddFacts(const FoundFacts& found, bool withDetails, RawEntry& entry) {
+  const DWORD attributes = found.attributes;
   entry.IsDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   entry.Hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
   entry.System = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
@@ -118,10 +130,31 @@ void AddFacts(const WIN32_FIND_DATAW& data, bool withDetails, RawEntry& entry) {
   // Junctions and directory symbolic links: entering them could loop.
   entry.IsLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   if (!withDetails) return;
-  if (!entry.IsDir && !entry.IsLink) {
-    entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (!entry.IsDir && !entry.IsLink) entry.Size = found.size;
+  entry.DateTime = ToLocalDateTime(found.lastWrite, entry.UtcOffset);
+}
+
+// One found entry, "." and ".." left out, into the listing.
+void AddEntry(const std::wstring& dir, std::wstring_view wide, const FoundFacts& found,
+              bool withDetails, const TextCodec& codec, Listing& listing, std::string& name,
+              std::string& longName) {
+  if (wide == L"." || wide == L"..") return;
+  RawEntry entry;
+  AddNames(dir, wide, codec, listing, entry, name, longName);
+  AddFacts(found, withDetails, entry);
+  // Entered by its UTF-16 name, which the shown one may only stand in
+  // for. Two inexact names may read alike: the first keeps it.
+  if (entry.IsDir && !entry.IsLink) {
+    listing.subdirectories.emplace(std::string(entry.Name), std::wstring(wide));
   }
-  entry.DateTime = ToLocalDateTime(data.ftLastWriteTime, entry.UtcOffset);
+  listing.items.push_back(entry);
+}
+
+FILETIME FileTimeOf(const LARGE_INTEGER& ticks) {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(ticks.QuadPart & 0xFFFFFFFF);
+  time.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(ticks.QuadPart) >> 32);
+  return time;
 }
 
 }  // namespace
@@ -140,20 +173,35 @@ void ReadListing(const std::wstring& dir, bool withDetails, const TextCodec& cod
   }
   std::string name, longName;
   do {
-    if (IsDotOrDotDot(data.cFileName)) continue;
     const std::wstring_view wide(data.cFileName, std::wcslen(data.cFileName));
-    RawEntry entry;
-    AddNames(dir, wide, codec, listing, entry, name, longName);
-    AddFacts(data, withDetails, entry);
-    // Entered by its UTF-16 name, which the shown one may only stand in
-    // for. Two inexact names may read alike: the first keeps it.
-    if (entry.IsDir && !entry.IsLink) {
-      listing.subdirectories.emplace(std::string(entry.Name), std::wstring(wide));
-    }
-    listing.items.push_back(entry);
+    const FoundFacts found{
+        data.dwFileAttributes,
+        (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+        data.ftLastWriteTime};
+    AddEntry(dir, wide, found, withDetails, codec, listing, name, longName);
   } while (FindNextFileW(find.get(), &data));
   const DWORD error = GetLastError();
   if (error != ERROR_NO_MORE_FILES) listing.failure = MapWindowsError(error);
+}
+
+void AddRecords(const std::wstring& dir, const void* records, bool withDetails,
+                const TextCodec& codec, Listing& listing) {
+  std::string name, longName;
+  const auto* at = static_cast<const unsigned char*>(records);
+  for (;;) {
+    FILE_FULL_DIR_INFO record;
+    std::memcpy(&record, at, offsetof(FILE_FULL_DIR_INFO, FileName));
+    // The name is counted in bytes and not ended by a null.
+    const std::wstring name16(
+        reinterpret_cast<const wchar_t*>(at + offsetof(FILE_FULL_DIR_INFO, FileName)),
+        record.FileNameLength / sizeof(wchar_t));
+    const FoundFacts found{record.FileAttributes,
+                           static_cast<std::uint64_t>(record.EndOfFile.QuadPart),
+                           FileTimeOf(record.LastWriteTime)};
+    AddEntry(dir, name16, found, withDetails, codec, listing, name, longName);
+    if (record.NextEntryOffset == 0) return;
+    at += record.NextEntryOffset;
+  }
 }
 
 DWORD EnterError(const std::wstring& dir, bool knownDirectory) {
@@ -169,6 +217,76 @@ DWORD EnterError(const std::wstring& dir, bool knownDirectory) {
   CloseHandle(handle);
   if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
   return 0;
+}
+
+namespace {
+
+using HandleInfoCall = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+// Looked up, so that systems without it still start and read by the find
+// calls.
+HandleInfoCall HandleInfo() {
+  static const HandleInfoCall call = [] {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel ? reinterpret_cast<HandleInfoCall>(reinterpret_cast<void (*)()>(
+                        GetProcAddress(kernel, "GetFileInformationByHandleEx")))
+                  : nullptr;
+  }();
+  return call;
+}
+
+}  // namespace
+
+DWORD OpenToList(const std::wstring& dir, bool knownDirectory, DirectoryHandle& opened) {
+  // Shared as the find calls share it, so that a folder they could not list
+  // (one held open for deletion) is not listed either.
+  HANDLE handle = CreateFileW(dir.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    // It may still be entered though not listed: then its read says why.
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == 0) {
+      return EnterError(dir, knownDirectory);
+    }
+    return error;
+  }
+  opened.reset(handle);
+  BY_HANDLE_FILE_INFORMATION info{};
+  // A file opens as well: a name not found among its parent's directories
+  // is asked.
+  if (!knownDirectory && GetFileInformationByHandle(handle, &info) != FALSE &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    opened.reset();
+    return ERROR_DIRECTORY;
+  }
+  return 0;
+}
+
+bool ReadThroughHandle(HANDLE handle, const std::wstring& dir, bool withDetails,
+                       const TextCodec& codec, Listing& listing) {
+  const HandleInfoCall call = HandleInfo();
+  if (!call) return false;
+  // As large as the find calls' larger batches; 8-byte aligned records.
+  constexpr DWORD kBytes = 64 * 1024;
+  // Not cleared first: the system writes what is read.
+  const auto buffer = std::make_unique_for_overwrite<ULONGLONG[]>(kBytes / sizeof(ULONGLONG));
+  for (bool first = true;; first = false) {
+    if (!call(handle, FileFullDirectoryInfo, buffer.get(), kBytes)) {
+      const DWORD error = GetLastError();
+      // Systems before Windows 8 refuse the record class.
+      if (first && (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+                    error == ERROR_INVALID_FUNCTION)) {
+        return false;
+      }
+      // A drive's root holds no "." or "..": an empty one finds nothing.
+      if (error != ERROR_NO_MORE_FILES && !(first && error == ERROR_FILE_NOT_FOUND)) {
+        listing.failure = MapWindowsError(error);
+      }
+      return true;
+    }
+    AddRecords(dir, buffer.get(), withDetails, codec, listing);
+  }
 }
 
 }  // namespace tvx

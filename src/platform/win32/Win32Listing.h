@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,5 +46,26 @@ std::string PathForOutput(std::wstring_view path, const TextCodec& codec);
 // traversal, as it must to become the current directory, and be a directory.
 // knownDirectory: its parent's read found it one, so that is not asked again.
 DWORD EnterError(const std::wstring& dir, bool knownDirectory = false);
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using DirectoryHandle = std::unique_ptr<void, HandleCloser>;
+
+// Opens dir to be read through one handle, as EnterError asks of it: 0 and
+// opened set when it can be, else the system's error. When it can be entered
+// but not listed, 0 with opened left empty: its read then says why.
+DWORD OpenToList(const std::wstring& dir, bool knownDirectory, DirectoryHandle& opened);
+
+// Reads the directory open as handle (whose path is dir) into listing;
+// false, and nothing read, when the system refuses the call, so that the
+// find calls read it instead.
+bool ReadThroughHandle(HANDLE handle, const std::wstring& dir, bool withDetails,
+                       const TextCodec& codec, Listing& listing);
+
+// Adds to listing the entries of records, a chain of FILE_FULL_DIR_INFO as
+// the system fills a buffer with them.
+void AddRecords(const std::wstring& dir, const void* records, bool withDetails,
+                const TextCodec& codec, Listing& listing);
 
 }  // namespace tvx
