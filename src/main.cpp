@@ -35,7 +35,10 @@
 //   Macros     LIST's macro table, and a template read as its shell reads it;
 //              MacroLines.cpp each entry's values written for their place
 //   Commands   LIST, DIR and STAT: one writer each, fed as the walk goes (/C)
-//              or from the kept list; Records the same as JSON Lines and CSV
+//              or from the kept list; Records the same as records, spelled
+//              by a form of records/ (RecordFormat: JSON Lines, CSV)
+//   quoting/   the shell's quoting: a name made one word, a value written
+//              inside the quotes the user's text opened
 //   Output, OutputPace, Progress  the line writer, the pace of a streamed
 //              run's lines, the progress line
 //   du/        DU: each directory's totals as the walk enters and leaves it

@@ -11,6 +11,7 @@
 
 #include "Macros.h"
 #include "Options.h"
+#include "quoting/Quoting.h"
 #include "text/Locale.h"
 #include "text/Paths.h"
 #include "text/Text.h"
