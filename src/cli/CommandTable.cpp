@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "lines/Records.h"
 #include "lines/du/DuRun.h"
+#include "lines/records/Records.h"
 #include "text/CommandLine.h"
 
 namespace tvx {

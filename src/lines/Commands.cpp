@@ -1,7 +1,7 @@
 #include "Commands.h"
 
-#include "Macros.h"
 #include "Output.h"
+#include "list/Macros.h"
 #include "platform/SystemFacts.h"
 #include "text/Failure.h"
 #include "text/Messages.h"

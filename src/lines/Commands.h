@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "Macros.h"
 #include "Options.h"
+#include "list/Macros.h"
 #include "quoting/Quoting.h"
 #include "text/Locale.h"
 #include "text/Paths.h"

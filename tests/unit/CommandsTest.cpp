@@ -2,13 +2,13 @@
 
 #include "DateTexts.h"
 #include "FakePlatform.h"
+#include "ScanWith.h"
 #include "ShiftJis.h"
 #include "cli/RunPlan.h"
 #include "lines/Commands.h"
-#include "lines/Macros.h"
 #include "lines/Output.h"
-#include "lines/Records.h"
-#include "ScanWith.h"
+#include "lines/list/Macros.h"
+#include "lines/records/Records.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "Commands.h"
-#include "Options.h"
-#include "records/RecordFormat.h"
+#include "RecordFormat.h"
+#include "lines/Commands.h"
+#include "lines/Options.h"
 #include "walk/EntryList.h"
 
 namespace tvx {

@@ -1,7 +1,7 @@
 #include "Records.h"
 
-#include "Output.h"
-#include "RecordText.h"
+#include "lines/Output.h"
+#include "lines/RecordText.h"
 #include "platform/SystemFacts.h"
 #include "text/CommandLine.h"
 #include "text/Failure.h"

@@ -3,9 +3,9 @@
 #include <array>
 
 #include "Macros.h"
-#include "Options.h"
-#include "Output.h"
-#include "quoting/Quoting.h"
+#include "lines/Options.h"
+#include "lines/Output.h"
+#include "lines/quoting/Quoting.h"
 #include "text/Paths.h"
 #include "walk/Scan.h"
 
