@@ -7,8 +7,11 @@
 #include "cli/RunPlan.h"
 #include "lines/Commands.h"
 #include "lines/Output.h"
+#include "lines/dir/DirWriter.h"
+#include "lines/list/ListWriter.h"
 #include "lines/list/Macros.h"
 #include "lines/records/Records.h"
+#include "lines/stat/StatWriter.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {
