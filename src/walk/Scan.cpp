@@ -137,7 +137,7 @@ std::vector<std::string> ForecastEntered(const WalkRules& rules, DirListing& lis
   Batch batch(rules);
   batch.level = static_cast<std::uint32_t>(depth + 1);
   batch.forecast = true;
-  listing.Report(batch);
+  listing.Deliver(batch);
   batch.Sort();
   return batch.Entered();
 }
