@@ -1,5 +1,5 @@
 // What every command's writer is: it takes the entries in walk order and
-// then the scan's closing facts. The same writer serves both ways of
+// then the run's summary. The same writer serves both ways of
 // running: handed each entry as the walk reaches it (/C), or replaying the
 // kept list, checked whole first, after the scan. Each command's writer is
 // in its folder: list/, dir/, stat/, records/, du/.
@@ -26,12 +26,14 @@ struct DiskSpace;
 // What a command's output ends with, known once the walk is over. Each
 // reads its own: DIR the total, the drive and the banner; STAT the root and
 // the banner; the records DIR's and STAT's.
-struct Closing {
+struct RunSummary {
   std::uint64_t TotalBytes = 0;      // of the entries listed
   const DiskSpace* Space = nullptr;  // DIR's drive; null when the query failed
   std::string Root;                  // STAT's directory as typed, made full
   std::string Banner;
 };
+// The former name, which du/'s writers still use.
+using Closing = RunSummary;
 
 // A command's one writer. A kept list is first checked (Check raises the
 // failure that stops it before anything is written), then each of its
@@ -39,7 +41,7 @@ struct Closing {
 // ends the output; list is the walked or kept one, and counts the entries.
 class CommandWriter : public ListConsumer {
  public:
-  virtual void Finish(const EntryList& list, const Closing& closing) = 0;
+  virtual void Finish(const EntryList& list, const RunSummary& summary) = 0;
 };
 
 // What a command's writer is made from, by the command table. The writer

@@ -65,20 +65,20 @@ void DirWriter::AppendName(std::string_view name, bool quiet) {
   line_.append(width < 30 ? 30 - width : 0, ' ');
 }
 
-void DirWriter::Finish(const EntryList& list, const Closing& closing) {
-  const std::uint64_t totalBytes = closing.TotalBytes;
+void DirWriter::Finish(const EntryList& list, const RunSummary& summary) {
+  const std::uint64_t totalBytes = summary.TotalBytes;
   const bool megabytes = totalBytes > 1048000;
   const std::uint64_t divisor = megabytes ? 1048000 : 1024;
   const std::string unit = megabytes ? " MB (" : " KB (";
-  const std::uint64_t capacity = closing.Space ? closing.Space->Total : 0;
-  const std::uint64_t free = closing.Space ? closing.Space->FreeForCaller : 0;
+  const std::uint64_t capacity = summary.Space ? summary.Space->Total : 0;
+  const std::uint64_t free = summary.Space ? summary.Space->FreeForCaller : 0;
   auto figures = [&](std::uint64_t bytes) {
     return FormatNumber(bytes / divisor, locale_) + unit + FormatNumber(bytes, locale_) + " bytes)";
   };
   out_.WriteText("\r\n " + std::to_string(list.Count()) + " files exists. " + figures(totalBytes) +
                  "\r\n\r\n - DRIVE INFO\r\n " + figures(capacity) + "\r\n " + figures(free) +
                  " free");
-  out_.WriteText(closing.Banner);
+  out_.WriteText(summary.Banner);
 }
 
 }  // namespace tvx

@@ -14,7 +14,7 @@ class DirWriter final : public CommandWriter {
  public:
   explicit DirWriter(const WriterInputs& in);
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
-  void Finish(const EntryList& list, const Closing& closing) override;
+  void Finish(const EntryList& list, const RunSummary& summary) override;
 
  private:
   void AppendName(std::string_view name, bool quiet);

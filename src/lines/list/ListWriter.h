@@ -55,7 +55,7 @@ class ListWriter final : public CommandWriter {
   ~ListWriter() override;
   void Check(const EntryList& list) override;
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
-  void Finish(const EntryList&, const Closing&) override {}
+  void Finish(const EntryList&, const RunSummary&) override {}
 
  private:
   NameCheck MakeCheck(std::function<void(const Failure&)> leftOut) const;

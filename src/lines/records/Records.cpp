@@ -106,20 +106,20 @@ int RecordWriter::OffsetAt(TDateTime local) {
   return slot.seconds;
 }
 
-void RecordWriter::Finish(const EntryList& list, const Closing& closing) {
+void RecordWriter::Finish(const EntryList& list, const RunSummary& summary) {
   if (!begun_) Begin();
   record_.clear();
-  RecordTotals totals{.Root = closing.Root,
+  RecordTotals totals{.Root = summary.Root,
                       .Count = list.Count(),
                       .Files = files_,
                       .Dirs = dirs_,
-                      .Bytes = closing.TotalBytes};
+                      .Bytes = summary.TotalBytes};
   if (options_.Command == CommandKind::Stat) {
     format_->AppendStat(record_, totals);
     out_.WriteLine(record_);
   } else if (options_.Command == CommandKind::Dir) {
-    totals.DriveBytes = closing.Space ? closing.Space->Total : 0;
-    totals.DriveFree = closing.Space ? closing.Space->FreeForCaller : 0;
+    totals.DriveBytes = summary.Space ? summary.Space->Total : 0;
+    totals.DriveFree = summary.Space ? summary.Space->FreeForCaller : 0;
     if (format_->AppendDirTotal(record_, totals)) out_.WriteLine(record_);
   }
 }

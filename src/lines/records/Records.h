@@ -25,7 +25,7 @@ class RecordWriter final : public CommandWriter {
   explicit RecordWriter(const WriterInputs& in);
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
   // What follows the entries: DIR's total or STAT's object.
-  void Finish(const EntryList& list, const Closing& closing) override;
+  void Finish(const EntryList& list, const RunSummary& summary) override;
 
  private:
   void Begin();

@@ -5,10 +5,10 @@
 
 namespace tvx {
 
-void StatWriter::Finish(const EntryList& list, const Closing& closing) {
-  std::string root = closing.Root;
+void StatWriter::Finish(const EntryList& list, const RunSummary& summary) {
+  std::string root = summary.Root;
   ShowControlChars(root);
-  out_.WriteText(closing.Banner);
+  out_.WriteText(summary.Banner);
   out_.WriteLine("ROOT " + root + " FileCount=" + std::to_string(list.Count()));
 }
 

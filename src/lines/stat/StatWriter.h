@@ -11,7 +11,7 @@ class StatWriter final : public CommandWriter {
  public:
   explicit StatWriter(const WriterInputs& in) : out_(in.Out) {}
   void Take(const EntryList&, const TTarvixFileInfo&) override {}
-  void Finish(const EntryList& list, const Closing& closing) override;
+  void Finish(const EntryList& list, const RunSummary& summary) override;
 
  private:
   LineWriter& out_;
