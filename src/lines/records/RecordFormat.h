@@ -1,6 +1,6 @@
 // A form of records (JSON Lines, CSV): how one entry, STAT's count and
 // DIR's total are spelled. The record writer gathers the fields, the form
-// spells them; a new form is a class here and its line in MakeRecordFormat.
+// spells them; a new form is a .cpp here and its line in MakeRecordFormat.
 #pragma once
 
 #include <cstddef>
@@ -46,11 +46,8 @@ class RecordFormat {
   virtual bool AppendDirTotal(std::string& record, const RecordTotals& totals) = 0;
 };
 
-std::unique_ptr<RecordFormat> MakeJsonRecords();
-// The CSV of Windows starts with a byte order mark, which spreadsheets
-// there need.
-std::unique_ptr<RecordFormat> MakeCsvRecords(bool byteOrderMark);
-
+// The form the run asked for. The CSV of Windows starts with a byte order
+// mark, which spreadsheets there need.
 std::unique_ptr<RecordFormat> MakeRecordFormat(RecordForm form, PathStyle style);
 
 }  // namespace tvx
