@@ -32,10 +32,16 @@
 //   Choice, Order, TopN  the filters, the orders, and the best n of a tree
 // lines/     what a run writes
 //   Options    the run state the command line fills
-//   Macros     LIST's macro table, and a template read as its shell reads it;
-//              MacroLines.cpp each entry's values written for their place
-//   Commands   LIST, DIR and STAT: one writer each, fed as the walk goes (/C)
-//              or from the kept list; Records the same as JSON Lines and CSV
+//   Commands   what every command's writer is, and what it is made from
+//   list/      LIST: its writer and the check of which names its lines can
+//              hold (ListWriter), the macro table and the template read as
+//              its shell reads it (Macros, TemplateReader), each entry's
+//              values written for their place (MacroLines.cpp)
+//   dir/, stat/  DIR's table and STAT's count
+//   records/   the three as records (Records), spelled by a form
+//              (RecordFormat: JSON Lines, CSV)
+//   quoting/   the shell's quoting: a name made one word, a value written
+//              inside the quotes the user's text opened
 //   Output, OutputPace, Progress  the line writer, the pace of a streamed
 //              run's lines, the progress line
 //   du/        DU: each directory's totals as the walk enters and leaves it

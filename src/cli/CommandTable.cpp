@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
-#include "lines/Records.h"
+#include "lines/dir/DirWriter.h"
 #include "lines/du/DuRun.h"
+#include "lines/list/ListWriter.h"
+#include "lines/records/Records.h"
+#include "lines/stat/StatWriter.h"
 #include "text/CommandLine.h"
 
 namespace tvx {

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "OptionTable.h"
-#include "lines/Macros.h"
+#include "lines/list/Macros.h"
 #include "text/Failure.h"
 #include "text/Text.h"
 

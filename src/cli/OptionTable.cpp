@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "lines/Macros.h"
+#include "lines/list/Macros.h"
 #include "text/CommandLine.h"
 #include "text/Failure.h"
 #include "text/Paths.h"

@@ -10,6 +10,7 @@
 #include "lines/OutputPace.h"
 #include "lines/Progress.h"
 #include "lines/du/DuRun.h"
+#include "lines/list/ListWriter.h"
 #include "platform/Platform.h"
 #include "text/Failure.h"
 #include "text/Messages.h"

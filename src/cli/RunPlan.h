@@ -3,8 +3,8 @@
 #pragma once
 
 #include "CommandTable.h"
-#include "lines/Macros.h"
 #include "lines/Options.h"
+#include "lines/list/Macros.h"
 #include "walk/WalkPlan.h"
 
 namespace tvx {

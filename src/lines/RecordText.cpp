@@ -142,6 +142,16 @@ void AppendBase64(std::string& out, std::string_view bytes) {
   out += '=';
 }
 
+void AppendNumber(std::string& out, std::uint64_t value) {
+  char digits[20];
+  std::size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) out += digits[--n];
+}
+
 void AppendUtcStamp(std::string& out, TDateTime utc) {
   const DateParts p = SplitDateTime(utc);
   const auto two = [&out](int value) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,9 @@ bool IsPlainCsv(std::string_view dir);
 // plain (found once for its directory), only the name is looked at.
 bool AppendCsvPath(std::string& out, std::string_view dir, bool dirPlain, std::string_view name,
                    std::string& scratch);
+
+// A count in decimal digits.
+void AppendNumber(std::string& out, std::uint64_t value);
 
 // Standard base64 with padding.
 void AppendBase64(std::string& out, std::string_view bytes);

@@ -69,7 +69,7 @@ class DirHandle {
   virtual ~DirHandle() = default;
 };
 
-// One directory's entries, read whole and held until the walk reports them.
+// One directory's entries, read whole and held until it delivers them to the walk.
 class DirListing {
  public:
   virtual ~DirListing() = default;
@@ -78,9 +78,9 @@ class DirListing {
   // Whether any entry is a directory, so that the handle it was read from
   // may still be needed to enter one.
   virtual bool HasSubdirectories() const = 0;
-  // Reports every entry but "." and "..", in the system's order; raises
+  // Hands sink every entry but "." and "..", in the system's order; raises
   // ReadFailure when the directory could not be read.
-  virtual void Report(EntrySink& sink) = 0;
+  virtual void Deliver(EntrySink& sink) = 0;
 };
 
 // Threads and locks, for systems whose standard library has none. A walk

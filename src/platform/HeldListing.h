@@ -28,7 +28,7 @@ class HeldListing : public DirListing {
     }
     return false;
   }
-  void Report(EntrySink& sink) override {
+  void Deliver(EntrySink& sink) override {
     if (failure != 0) throw ReadFailure(failure);
     for (const RawEntry& entry : items) sink.Add(entry);
   }

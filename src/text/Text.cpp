@@ -200,11 +200,6 @@ const QuoteTables& Tables() {
   return tables;
 }
 
-const std::array<bool, 256>& SpecialBytes(QuoteRule rule) {
-  const QuoteTables& tables = Tables();
-  return rule == QuoteRule::CommandPrompt ? tables.commandPrompt : tables.posixShell;
-}
-
 // Each byte's NameFacts bits.
 struct FactTable {
   std::array<std::uint8_t, 256> bits{};
@@ -237,78 +232,9 @@ NameFacts NameFactsOf(std::string_view name) {
   return facts;
 }
 
-bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code) {
-  const std::array<bool, 256>& special = SpecialBytes(rule);
-  if (!code.IsMultiByte()) {
-    for (char c : name) {
-      if (special[static_cast<unsigned char>(c)]) return true;
-    }
-    return false;
-  }
-  for (std::size_t i = 0; i < name.size();) {
-    const std::size_t length = code.CharLength(name, i);
-    if (length == 1 && special[static_cast<unsigned char>(name[i])]) return true;
-    i += length;
-  }
-  return false;
-}
-
-namespace {
-// The quote marks a word's pieces point at: they outlive every line.
-constexpr char kDoubleQuote = '"';
-constexpr char kSingleQuote = '\'';
-}  // namespace
-
-char QuoteChar(QuoteRule rule) {
-  return rule == QuoteRule::CommandPrompt ? '"' : '\'';
-}
-
-void AppendQuoted(std::string& out, std::string_view name, QuoteRule rule) {
-  // No trail byte is below 0x40, so a quote byte is always a quote character.
-  const char quote = QuoteChar(rule);
-  const std::string_view escaped = rule == QuoteRule::CommandPrompt ? "\"\"" : "'\\''";
-  out.reserve(out.size() + name.size() + 2);
-  out += quote;
-  for (std::size_t start = 0;;) {
-    const std::size_t at = name.find(quote, start);
-    if (at == std::string_view::npos) {
-      out.append(name.substr(start));
-      break;
-    }
-    out.append(name.substr(start, at - start));
-    out.append(escaped);
-    start = at + 1;
-  }
-  out += quote;
-}
-
-QuoteNeeds QuoteNeedsOf(std::string_view text, QuoteRule rule, const CodePage& code) {
-  return {NeedsQuotes(text, rule, code), text.find(QuoteChar(rule)) != std::string_view::npos};
-}
-
-WordPieces QuotedPieces(std::string_view dir, const QuoteNeeds& dirNeeds, std::string_view name,
-                        const WordForm& form, const CodePage& code, std::string& buffer,
-                        bool nameQuiet) {
-  const char& quote = form.Rule == QuoteRule::CommandPrompt ? kDoubleQuote : kSingleQuote;
-  const bool quoted =
-      form.Quote && (dirNeeds.Quotes || (!nameQuiet && NeedsQuotes(name, form.Rule, code)));
-  // Only a quoted word needs its quote characters escaped (a quiet name holds none).
-  const bool escaped = quoted && (dirNeeds.HasQuoteChar ||
-                                  (!nameQuiet && name.find(quote) != std::string_view::npos));
-  if (!form.Upper && !form.Lower && !escaped) {
-    const std::string_view mark = quoted ? std::string_view(&quote, 1) : std::string_view();
-    return {mark, dir, name, mark};
-  }
-  buffer.assign(dir);
-  buffer.append(name);
-  if (form.Upper) UpperAscii(buffer, code);
-  if (form.Lower) LowerAscii(buffer, code);
-  if (quoted) {
-    std::string word;
-    AppendQuoted(word, buffer, form.Rule);
-    buffer.swap(word);
-  }
-  return {buffer};
+const std::array<bool, 256>& QuoteSpecialBytes(QuoteRule rule) {
+  const QuoteTables& tables = Tables();
+  return rule == QuoteRule::CommandPrompt ? tables.commandPrompt : tables.posixShell;
 }
 
 }  // namespace tvx

@@ -115,41 +115,8 @@ enum class QuoteRule {
   PosixShell,
 };
 
-// Whether rule wants name quoted: one pass, no allocation. Only whole
-// characters count, so a trail byte never asks for quotes.
-bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code);
-// The character that rule puts around a name (and escapes inside it).
-char QuoteChar(QuoteRule rule);
-// Appends name in rule's quotes, its own quote characters escaped.
-void AppendQuoted(std::string& out, std::string_view name, QuoteRule rule);
-
-// How a name is written as one word of a command line: its ASCII letters
-// mapped (lower case wins over upper), then quoted when the rule wants it.
-struct WordForm {
-  QuoteRule Rule = QuoteRule::PosixShell;
-  bool Quote = true;  // false where the user asked for no quotes
-  bool Upper = false;
-  bool Lower = false;
-};
-
-// What quoting must know of a text, worked out once for a directory that
-// many names share.
-struct QuoteNeeds {
-  bool Quotes = false;        // the rule wants the word quoted
-  bool HasQuoteChar = false;  // it holds the rule's quote character
-};
-QuoteNeeds QuoteNeedsOf(std::string_view text, QuoteRule rule, const CodePage& code);
-
-// A word in up to four pieces, written in turn: a quote, a directory, a
-// name, a quote. Empty pieces write nothing.
-using WordPieces = std::array<std::string_view, 4>;
-
-// dir + name as form writes them, dirNeeds being QuoteNeedsOf(dir). Where
-// only quote marks are added, the pieces are dir and name themselves;
-// otherwise the word is made in buffer, which must outlive the pieces.
-// nameQuiet: the name is known to need no quotes (IsQuietName).
-WordPieces QuotedPieces(std::string_view dir, const QuoteNeeds& dirNeeds, std::string_view name,
-                        const WordForm& form, const CodePage& code, std::string& buffer,
-                        bool nameQuiet = false);
+// The bytes that ask for quotes under rule (whole characters only: a trail
+// byte never does). Name facts are learned from the same tables.
+const std::array<bool, 256>& QuoteSpecialBytes(QuoteRule rule);
 
 }  // namespace tvx

@@ -63,14 +63,21 @@ struct Batch : EntrySink {
   std::vector<StorageFacts> facts;  // beside items, where storage is wanted
   std::size_t seen = 0;             // entries read, chosen or not; 1 at least if unreadable
   bool countOnly = false;           // the directory is read only to know whether it is empty
+  // Read ahead on a reader's thread, for what the walk will enter only: the
+  // consumer, the walk's alone, is not asked, and the walk refuses long names.
+  bool forecast = false;
 
   void Add(const RawEntry& e) override {
     ++seen;
     if (countOnly) return;
-    if (rules->storage && rules->consumer->Excludes(e.Storage))
+    if (forecast && !(rules->recursive && Enters(e, level, rules->choice))) return;
+    if (!forecast && rules->storage && rules->consumer->Excludes(e.Storage))
       return TellLeftOut(e, EntryConsumer::LeftOutBy::OtherDevice);
     // Found as the directory is read, so that the failure names it.
-    if (e.Name.size() > NameArena::kLongest) throw LimitFailure();
+    if (e.Name.size() > NameArena::kLongest) {
+      if (forecast) return;
+      throw LimitFailure();
+    }
     const Choice& choice = rules->choice;
     const std::string_view own = e.OwnName();
     if (choice.HasPathPatterns()) {
@@ -90,7 +97,9 @@ struct Batch : EntrySink {
     if (rules->storage) facts.push_back(e.Storage);
   }
   void TellLeftOut(const RawEntry& e, EntryConsumer::LeftOutBy by) const {
-    if (rules->leftOut) rules->consumer->LeftOut(e.OwnName(), e.IsDir && !e.IsLink, e.Storage, by);
+    // Never from a reader's thread: the consumer is the walk's alone.
+    if (rules->leftOut && !forecast)
+      rules->consumer->LeftOut(e.OwnName(), e.IsDir && !e.IsLink, e.Storage, by);
   }
   static TTarvixFileInfo Record(const RawEntry& e) {
     using Info = TTarvixFileInfo;
@@ -126,33 +135,18 @@ struct Batch : EntrySink {
 
 // What the walk will enter of a listing read at depth (0 for the scanned
 // directory), in its order: told to the engine ahead of the walk, so that its
-// readers read on below what the walk has handed over. None where an
-// exclusion names a path, which a listing alone cannot tell.
+// readers read on below what the walk has handed over. The batch the walk
+// will read decides, as it will. None where an exclusion names a path, which
+// a listing alone cannot tell.
 std::vector<std::string> ForecastEntered(const WalkRules& rules, DirListing& listing,
                                          std::size_t depth) {
-  struct Subdirectories : EntrySink {
-    Subdirectories(const WalkRules& r, std::uint32_t l) : rules(r), level(l) {}
-    void Add(const RawEntry& e) override {
-      if (Enters(e, level, rules.choice)) found.push_back({std::string(e.Name), e.DateTime});
-    }
-    const WalkRules& rules;
-    const std::uint32_t level;
-    std::vector<std::pair<std::string, TDateTime>> found;
-  } sink(rules, static_cast<std::uint32_t>(depth + 1));
   if (rules.choice.HasPathPatterns()) return {};
-  listing.Report(sink);
-  std::vector<std::string> names;
-  if (!rules.order) {
-    for (auto& [name, time] : sink.found) names.push_back(std::move(name));
-    return names;
-  }
-  // Sorted as the walk's batch will be, by records of the same facts.
-  std::vector<TTarvixFileInfo> records;
-  for (const auto& [name, time] : sink.found) records.emplace_back(name.c_str(), 0, time, true);
-  rules.order->Sort(
-      records, [](const TTarvixFileInfo& r) -> auto& { return r; });
-  for (const TTarvixFileInfo& r : records) names.emplace_back(r.Name());
-  return names;
+  Batch batch(rules);
+  batch.level = static_cast<std::uint32_t>(depth + 1);
+  batch.forecast = true;
+  listing.Deliver(batch);
+  batch.Sort();
+  return batch.Entered();
 }
 
 // A directory being walked: where the engine has it, its batch and how far

@@ -117,7 +117,7 @@
 // --------
 // A reader keeps the failure to enter a child and the walk raises it from
 // Enter; a listing that could not be read raises from Read (the listing's
-// Report), where a walk without readers meets them too. Out of memory or of
+// Deliver), where a walk without readers meets them too. Out of memory or of
 // handles in a reader is no fault of the directory: the walk does it again.
 // A directory opened before whose handle was closed (parked, or read ahead
 // and let go) is opened again by its name when it is needed: when that fails
@@ -235,7 +235,7 @@ void WalkEngine::Read(Dir& dir, EntrySink& sink) {
     EnsureOpen(dir);
     dir.reported = platform_.Read(*dir.handle->handle, withDetails_);
   }
-  dir.reported->Report(sink);
+  dir.reported->Deliver(sink);
 }
 
 void WalkEngine::WillEnter(Dir& dir, std::vector<std::string> names) {

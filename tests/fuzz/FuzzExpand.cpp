@@ -6,7 +6,7 @@
 
 #include "FuzzInput.h"
 #include "ShiftJis.h"
-#include "lines/Macros.h"
+#include "lines/list/Macros.h"
 #include "text/CommandLine.h"
 #include "text/Text.h"
 

@@ -2,13 +2,16 @@
 
 #include "DateTexts.h"
 #include "FakePlatform.h"
+#include "ScanWith.h"
 #include "ShiftJis.h"
 #include "cli/RunPlan.h"
 #include "lines/Commands.h"
-#include "lines/Macros.h"
 #include "lines/Output.h"
-#include "lines/Records.h"
-#include "ScanWith.h"
+#include "lines/dir/DirWriter.h"
+#include "lines/list/ListWriter.h"
+#include "lines/list/Macros.h"
+#include "lines/records/Records.h"
+#include "lines/stat/StatWriter.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {

@@ -131,7 +131,7 @@ class FakePlatform : public Platform {
       return std::any_of(entries.begin(), entries.end(),
                          [](const FakeEntry& e) { return e.IsDir; });
     }
-    void Report(EntrySink& sink) override {
+    void Deliver(EntrySink& sink) override {
       if (failure != 0) {
         if (partial) sink.Add(RawEntry{"read before the failure"});
         throw ReadFailure(failure);

@@ -9,7 +9,7 @@
 
 #include "cli/CommandTable.h"
 #include "cli/OptionTable.h"
-#include "lines/Macros.h"
+#include "lines/list/Macros.h"
 #include "text/Failure.h"
 #include "text/Messages.h"
 

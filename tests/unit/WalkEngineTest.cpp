@@ -264,7 +264,7 @@ TEST(WalkEngineTest, TheWalksWordHoldsOverItsForecast) {
       const auto forecast = row.forecast;
       engine.ForecastWith([forecast](DirListing& listing, std::size_t) {
         Collect read;
-        listing.Report(read);
+        listing.Deliver(read);
         std::vector<std::string> names;
         for (const FakeEntry& e : read.entries) {
           if (e.IsDir && forecast(e.Name)) names.push_back(e.Name);

@@ -72,7 +72,7 @@ void RemoveTree() {
 TEST(Win32Platform, ReadDirectoryListsEverything) {
   tvx::Platform& p = ThePlatform();
   Collect c;
-  p.Read(*p.EnterRoot(g_root), true)->Report(c);
+  p.Read(*p.EnterRoot(g_root), true)->Deliver(c);
   EXPECT_TRUE(c.Find(".") == nullptr);
   EXPECT_TRUE(c.Find("..") == nullptr);
   const Entry* plain = c.Find("plain.txt");
@@ -105,7 +105,7 @@ TEST(Win32Platform, ReadDirectoryListsEverything) {
 TEST(Win32Platform, ReadDirectoryWithoutDetails) {
   tvx::Platform& p = ThePlatform();
   Collect c;
-  p.Read(*p.EnterRoot(g_root), false)->Report(c);
+  p.Read(*p.EnterRoot(g_root), false)->Deliver(c);
   const Entry* sub = c.Find("sub");
   EXPECT_TRUE(sub != nullptr && sub->IsDir);
   EXPECT_TRUE(c.Find("plain.txt") != nullptr);
@@ -128,7 +128,7 @@ TEST(Win32Platform, ReadDirectoryMissing) {
   // reason: the scan adds nothing, or names the directory under /C.
   int code = 0;
   try {
-    p.Read(*dir, true)->Report(c);
+    p.Read(*dir, true)->Deliver(c);
   } catch (const tvx::ReadFailure& failure) {
     code = failure.Code();
   }
@@ -147,7 +147,7 @@ TEST(Win32Platform, TimesAreLocalToTheSecond) {
   WriteFileBytes(path, "t");
   EXPECT_TRUE(SetLocalWriteTime(path, 2021, 6, 15, 13, 45, 27));
   Collect c;
-  p.Read(*p.EnterRoot(g_root), true)->Report(c);
+  p.Read(*p.EnterRoot(g_root), true)->Deliver(c);
   const Entry* e = c.Find("stamped.txt");
   EXPECT_TRUE(e != nullptr);
   if (e) {
@@ -171,7 +171,7 @@ TEST(Win32Platform, SizesAre64Bit) {
   CloseHandle(h);
   EXPECT_TRUE(sized);
   Collect c;
-  p.Read(*p.EnterRoot(g_root), true)->Report(c);
+  p.Read(*p.EnterRoot(g_root), true)->Deliver(c);
   const Entry* e = c.Find("big.bin");
   EXPECT_TRUE(e != nullptr);
   if (e) {
@@ -190,7 +190,7 @@ TEST(Win32Platform, DirectoryLinkIsNotToBeEntered) {
     return;
   }
   Collect c;
-  p.Read(*p.EnterRoot(g_root), true)->Report(c);
+  p.Read(*p.EnterRoot(g_root), true)->Deliver(c);
   const Entry* e = c.Find("link");
   EXPECT_TRUE(e != nullptr);
   if (e) {

@@ -26,7 +26,7 @@ void WalkInOrder(tvx::Platform& p, tvx::DirHandle& dir, const std::string& path,
                  std::vector<std::string>& out) {
   Collect c;
   try {
-    p.Read(dir, false)->Report(c);
+    p.Read(dir, false)->Deliver(c);
   } catch (const tvx::ReadFailure& failure) {
     out.push_back(path + " read " + std::to_string(failure.Code()));
   }

@@ -156,7 +156,7 @@ void DuWriter::WriteRecord(const DirTotal& total, const std::string& path, const
   out_.WriteLine(line_);
 }
 
-void DuWriter::Finish(const EntryList&, const Closing&) {
+void DuWriter::Finish(const EntryList&, const RunSummary&) {
   if (options_.Tree) {
     for (const std::string& line : DrawTree(tree_, treeStyle_, HumanSize)) out_.WriteLine(line);
     return;

@@ -54,7 +54,7 @@ class DuWriter final : public DuBase {
   void DrawAs(const TreeStyle& style) { treeStyle_ = style; }
   void Entered(const EntryList&, std::uint32_t, const StorageFacts& own) override;
   void Left(const EntryList& list, std::uint32_t dirIndex) override;
-  void Finish(const EntryList& list, const Closing& closing) override;
+  void Finish(const EntryList& list, const RunSummary& summary) override;
 
  private:
   std::uint32_t Levels() const;
@@ -96,7 +96,7 @@ class NcduWriter final : public DuBase {
   bool WantsLeftOut() const override { return true; }
   void LeftOut(std::string_view name, bool isDir, const StorageFacts& facts, LeftOutBy by) override;
   void MarkPartial() override;
-  void Finish(const EntryList& list, const Closing& closing) override;
+  void Finish(const EntryList& list, const RunSummary& summary) override;
 
  private:
   void WritePending();

@@ -121,7 +121,7 @@ void NcduWriter::MarkPartial() {
   pendingError_ = !pending_.empty();
 }
 
-void NcduWriter::Finish(const EntryList&, const Closing&) {
+void NcduWriter::Finish(const EntryList&, const RunSummary&) {
   out_.Append("]");
   out_.EndLine();
 }

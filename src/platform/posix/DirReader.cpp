@@ -100,8 +100,8 @@ StorageFacts StorageOfStat(const struct stat& st) {
   return facts;
 }
 
-void ReadListing(int fd, bool withDetails, bool storage, std::vector<char>& buffer,
-                 HeldListing& out) {
+void ReadOpenDirectory(int fd, bool withDetails, bool storage, std::vector<char>& buffer,
+                       HeldListing& out) {
   // A clock for each thread that reads: the readers and the walk.
   thread_local LocalClock clock;
   LocalClock* const details = withDetails ? &clock : nullptr;

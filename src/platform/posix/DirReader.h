@@ -15,8 +15,8 @@ namespace tvx {
 // give it, sizes, times and the owner's right to write when withDetails.
 // storage: every entry is stat'ed and its Storage filled. buffer is scratch
 // space.
-void ReadListing(int fd, bool withDetails, bool storage, std::vector<char>& buffer,
-                 HeldListing& out);
+void ReadOpenDirectory(int fd, bool withDetails, bool storage, std::vector<char>& buffer,
+                       HeldListing& out);
 
 // The storage facts a stat gave.
 StorageFacts StorageOfStat(const struct stat& st);

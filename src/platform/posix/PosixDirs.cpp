@@ -90,7 +90,7 @@ std::unique_ptr<DirListing> ReadPosixDir(DirHandle& handle, bool withDetails, bo
   }
   // One scratch buffer per thread that reads.
   thread_local std::vector<char> buffer(1 << 16);
-  ReadListing(dir.Fd(), withDetails, storage, buffer, *read);
+  ReadOpenDirectory(dir.Fd(), withDetails, storage, buffer, *read);
   return read;
 }
 

@@ -3,79 +3,15 @@
 #include <array>
 
 #include "Macros.h"
-#include "Options.h"
-#include "Output.h"
+#include "lines/Options.h"
+#include "lines/Output.h"
+#include "lines/quoting/Quoting.h"
 #include "text/Paths.h"
 #include "walk/Scan.h"
 
 namespace tvx {
 
 namespace {
-
-void AppendValue(std::string& out, std::string_view value, bool doublePercent) {
-  if (!doublePercent) {
-    out.append(value);
-    return;
-  }
-  for (char c : value) {
-    out += c;
-    if (c == '%') out += '%';
-  }
-}
-
-// The value inside the user's double quotes for sh: what sh would expand
-// there is escaped, and a "}" where it would end "${V:-...}".
-void AppendForDoubleQuotes(std::string& out, std::string_view value, bool brace = false) {
-  for (char c : value) {
-    if (c == '$' || c == '`' || c == '"' || c == '\\' || (brace && c == '}')) out += '\\';
-    out += c;
-  }
-}
-
-// The value inside the user's single quotes for sh: each "'" closes them,
-// gives a quote, and opens them again.
-void AppendForSingleQuotes(std::string& out, std::string_view value) {
-  for (char c : value) {
-    if (c == '\'') {
-      out.append("'\\''");
-    } else {
-      out += c;
-    }
-  }
-}
-
-// Backslashes before a closing double quote: the C runtime reads "\"" as a
-// quote, so each is doubled to stay a backslash (cmd ignores the doubling).
-// Counted by characters: a double-byte character's trail byte 0x5C is none.
-void DoubleTrailingBackslashes(std::string& out, std::size_t from, const CodePage& code) {
-  std::size_t count = 0;
-  if (!code.IsMultiByte()) {
-    while (out.size() - count > from && out[out.size() - 1 - count] == '\\') ++count;
-  } else {
-    for (std::size_t i = from; i < out.size();) {
-      const std::size_t length = code.CharLength(out, i);
-      count = length == 1 && out[i] == '\\' ? count + 1 : 0;
-      i += length;
-    }
-  }
-  out.append(count, '\\');
-}
-
-// A value bash's brace expansion would cut inside the user's "{...}".
-bool SplitByBraces(std::string_view value) {
-  return value.find(',') != std::string_view::npos || value.find("..") != std::string_view::npos;
-}
-
-// The user's text of a word that cmd gets in one pair of quotes: "^" escapes
-// are taken out, so that the program still gets the character escaped.
-void AppendUnescaped(std::string& out, std::string_view text, const CodePage& code) {
-  for (std::size_t i = 0; i < text.size();) {
-    if (text[i] == '^' && i + 1 < text.size()) ++i;
-    const std::size_t length = code.CharLength(text, i);
-    out.append(text.substr(i, length));
-    i += length;
-  }
-}
 
 class MacroLines final : public ListLines {
  public:

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "Options.h"
+#include "lines/Options.h"
 #include "text/Paths.h"
 
 namespace tvx {

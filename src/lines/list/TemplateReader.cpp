@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "Options.h"
+#include "lines/Options.h"
 #include "text/Paths.h"
 
 namespace tvx {

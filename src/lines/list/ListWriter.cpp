@@ -1,12 +1,10 @@
-#include "Commands.h"
+#include "ListWriter.h"
 
 #include "Macros.h"
-#include "Output.h"
-#include "platform/SystemFacts.h"
+#include "lines/Output.h"
 #include "text/Failure.h"
 #include "text/Messages.h"
 #include "text/Paths.h"
-#include "text/Width.h"
 #include "walk/Scan.h"
 
 namespace tvx {
@@ -17,15 +15,6 @@ namespace {
 // character the code page lacks, a name Windows takes for another, or
 // (unless /0 ends the lines) a control byte.
 enum class Unwritable { No, CodePage, Rewritten, Control };
-
-// Appends text padded with blanks to width bytes, as DIR's table columns are:
-// after it (left-aligned) or before it. A longer text is kept whole.
-void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned) {
-  std::size_t pad = text.size() < width ? width - text.size() : 0;
-  if (!leftAligned) out.append(pad, ' ');
-  out.append(text);
-  if (leftAligned) out.append(pad, ' ');
-}
 
 Unwritable UnwritableName(bool nul, const EntryList& list, const TTarvixFileInfo& entry) {
   if (entry.IsInexact()) return Unwritable::CodePage;
@@ -153,74 +142,6 @@ void ListWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   if (!writesDirectories_ && entry.IsDir()) return;
   lines_->Write(entry.DirIndex(), prefixes_->For(entry.DirIndex()), list.Root().size(), entry,
                 out_);
-}
-
-DirWriter::DirWriter(const WriterInputs& in)
-    : form_{QuoteRuleOf(in.Style), false, in.Options.Upper, in.Options.Lower},
-      quote_(!in.Options.NoQuote),
-      widthCode_(in.Style == PathStyle::Posix ? CodePage::Utf8() : in.Locale.Code),
-      locale_(in.Locale),
-      out_(in.Out) {}
-
-void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
-  std::string_view name = entry.Name();
-  if (entry.HasControlBytes()) {
-    shown_.assign(name);
-    ShowControlChars(shown_);
-    name = shown_;
-  }
-  line_.clear();
-  AppendPadded(line_, DirStampText(entry.DateTime(), locale_), 20, true);
-  line_ += ' ';
-  AppendPadded(line_, FormatNumber(entry.Size(), locale_), 20, false);
-  line_ += "  ";
-  AppendName(name, entry.IsQuietName());
-  out_.WriteLine(line_);
-}
-
-// The name, in double quotes where it holds a blank (a double quote in it
-// doubled), padded to 30 columns as the terminal shows it. The table is for
-// people, not a shell: no other character asks for quotes, on any system.
-void DirWriter::AppendName(std::string_view name, bool quiet) {
-  const std::size_t start = line_.size();
-  for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_, quiet))
-    line_.append(piece);
-  // A quiet name holds no blank, so it is never quoted.
-  if (quote_ && !quiet && line_.find(' ', start) != std::string::npos) {
-    shown_.assign(line_, start);
-    line_.resize(start);
-    line_ += '"';
-    for (const char c : shown_) {
-      line_ += c;
-      if (c == '"') line_ += '"';
-    }
-    line_ += '"';
-  }
-  const std::size_t width = DisplayWidth(std::string_view(line_).substr(start), widthCode_);
-  line_.append(width < 30 ? 30 - width : 0, ' ');
-}
-
-void DirWriter::Finish(const EntryList& list, const Closing& closing) {
-  const std::uint64_t totalBytes = closing.TotalBytes;
-  const bool megabytes = totalBytes > 1048000;
-  const std::uint64_t divisor = megabytes ? 1048000 : 1024;
-  const std::string unit = megabytes ? " MB (" : " KB (";
-  const std::uint64_t capacity = closing.Space ? closing.Space->Total : 0;
-  const std::uint64_t free = closing.Space ? closing.Space->FreeForCaller : 0;
-  auto figures = [&](std::uint64_t bytes) {
-    return FormatNumber(bytes / divisor, locale_) + unit + FormatNumber(bytes, locale_) + " bytes)";
-  };
-  out_.WriteText("\r\n " + std::to_string(list.Count()) + " files exists. " + figures(totalBytes) +
-                 "\r\n\r\n - DRIVE INFO\r\n " + figures(capacity) + "\r\n " + figures(free) +
-                 " free");
-  out_.WriteText(closing.Banner);
-}
-
-void StatWriter::Finish(const EntryList& list, const Closing& closing) {
-  std::string root = closing.Root;
-  ShowControlChars(root);
-  out_.WriteText(closing.Banner);
-  out_.WriteLine("ROOT " + root + " FileCount=" + std::to_string(list.Count()));
 }
 
 }  // namespace tvx

@@ -1,0 +1,94 @@
+// JSON Lines: one object per line. Names that are not UTF-8 are written
+// with U+FFFD and given exactly in a base64 "raw" field.
+#include "RecordFormat.h"
+#include "lines/RecordText.h"
+
+namespace tvx {
+
+namespace {
+
+class JsonRecords final : public RecordFormat {
+ public:
+  void Begin(LineWriter&, CommandKind) override {}
+
+  void EnterDirectory(std::string_view prefix, std::size_t rootLength) override {
+    prefix_.assign(prefix);
+    prefixText_.clear();
+    relText_.clear();
+    prefixExact_ = AppendJsonText(prefixText_, prefix);
+    AppendJsonText(relText_, prefix.substr(rootLength));
+  }
+
+  void AppendEntry(std::string& record, const RecordEntry& entry) override {
+    nameText_.clear();
+    const bool exact = AppendJsonText(nameText_, entry.Name) && prefixExact_;
+    record.append("{\"path\":\"").append(prefixText_).append(nameText_);
+    record.append("\",\"rel\":\"").append(relText_).append(nameText_);
+    record.append("\",\"name\":\"").append(nameText_);
+    record.append("\",\"ext\":\"");
+    AppendJsonText(record, entry.Ext);
+    record.append("\",\"type\":\"").append(entry.Type).append("\",\"size\":");
+    AppendNumber(record, entry.Size);
+    record.append(",\"mtime\":\"").append(entry.Mtime);
+    record.append("\",\"attr\":\"").append(entry.Attr);
+    record.append("\",\"depth\":");
+    AppendNumber(record, entry.Depth);
+    if (!exact) AppendRaw(record, prefix_ + std::string(entry.Name));
+    record += '}';
+  }
+
+  void AppendStat(std::string& record, const RecordTotals& totals) override {
+    record.append("{\"root\":\"");
+    const bool exact = AppendJsonText(record, totals.Root);
+    record.append("\",\"count\":");
+    AppendNumber(record, totals.Count);
+    AppendCounts(record, totals);
+    if (!exact) AppendRaw(record, totals.Root);
+    record += '}';
+  }
+
+  bool AppendDirTotal(std::string& record, const RecordTotals& totals) override {
+    record.append("{\"total\":{\"root\":\"");
+    const bool exact = AppendJsonText(record, totals.Root);
+    record.append("\",\"entries\":");
+    AppendNumber(record, totals.Count);
+    AppendCounts(record, totals);
+    record.append(",\"drive_bytes\":");
+    AppendNumber(record, totals.DriveBytes);
+    record.append(",\"drive_free\":");
+    AppendNumber(record, totals.DriveFree);
+    if (!exact) AppendRaw(record, totals.Root);
+    record.append("}}");
+    return true;
+  }
+
+ private:
+  static void AppendCounts(std::string& record, const RecordTotals& totals) {
+    record.append(",\"files\":");
+    AppendNumber(record, totals.Files);
+    record.append(",\"dirs\":");
+    AppendNumber(record, totals.Dirs);
+    record.append(",\"bytes\":");
+    AppendNumber(record, totals.Bytes);
+  }
+
+  static void AppendRaw(std::string& record, std::string_view bytes) {
+    record.append(",\"raw\":\"");
+    AppendBase64(record, bytes);
+    record += '"';
+  }
+
+  std::string prefix_;       // the directory's full path with its separator, as stored
+  std::string prefixText_;   // the same escaped
+  std::string relText_;      // its part below the listed directory, escaped
+  std::string nameText_;     // the entry's name, escaped once for its three fields
+  bool prefixExact_ = true;  // the prefix is valid UTF-8
+};
+
+}  // namespace
+
+std::unique_ptr<RecordFormat> MakeJsonRecords() {
+  return std::make_unique<JsonRecords>();
+}
+
+}  // namespace tvx
