@@ -46,9 +46,12 @@ void WalkEngine::Work() {
     const auto start = std::chrono::steady_clock::now();
     const long before = watch ? kit_->Waits() : 0;
     Fetch(parent, *child);
-    const long waits = watch ? kit_->Waits() - before : 0;
-    watch = waits >= kWaitsOfASlowRead ||
-            Slow(std::chrono::steady_clock::now() - start, child->listing.get());
+    const bool slow = Slow(std::chrono::steady_clock::now() - start, child->listing.get());
+    // A read whose waits were not counted but that took as long as one
+    // served from the disk counts as one that waited: on a cold tree every
+    // slow read must count toward another reader.
+    const long waits = watch ? kit_->Waits() - before : (slow ? kWaitsOfASlowRead : 0);
+    watch = waits >= kWaitsOfASlowRead || slow;
     Children unused;
     mutex_->Lock();
     Finish(parent, *child, waits, unused);
