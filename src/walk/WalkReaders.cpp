@@ -20,11 +20,14 @@ constexpr int kSlowReadsPerThread = 4;
 // Waits over one read that tell it waited for the system.
 constexpr long kWaitsOfASlowRead = 2;
 
+// Reads in turn that did not wait before a reader stops counting its waits.
+constexpr int kWatchedAfterAWait = 32;
+
 // A read served from memory takes some tens of microseconds, and about a
 // microsecond an entry with details. A reader counts its waits (which costs
-// system calls) only over its first read, the read after one that took
-// longer and the read after one that waited: on a warm tree that is almost
-// never, on a cold one every read, as before.
+// system calls) over its first reads, the reads after one that waited, and
+// the read after one that took longer: on a warm tree that is almost never,
+// on a cold one every read, as before.
 bool Slow(std::chrono::steady_clock::duration took, const DirListing* listing) {
   const std::size_t entries = listing ? listing->Count() : 0;
   return took > std::chrono::microseconds(200 + 4 * static_cast<long>(entries));
@@ -33,6 +36,7 @@ bool Slow(std::chrono::steady_clock::duration took, const DirListing* listing) {
 
 void WalkEngine::Work() {
   bool watch = true;  // whether this read's waits are counted
+  int unwaited = 0;   // reads in turn that did not wait
   mutex_->Lock();
   while (!quit_) {
     Dir* child = queue_->Claim(cache_->AheadFull());
@@ -46,12 +50,14 @@ void WalkEngine::Work() {
     const auto start = std::chrono::steady_clock::now();
     const long before = watch ? kit_->Waits() : 0;
     Fetch(parent, *child);
-    const bool slow = Slow(std::chrono::steady_clock::now() - start, child->listing.get());
-    // A read whose waits were not counted but that took as long as one
-    // served from the disk counts as one that waited: on a cold tree every
-    // slow read must count toward another reader.
-    const long waits = watch ? kit_->Waits() - before : (slow ? kWaitsOfASlowRead : 0);
-    watch = waits >= kWaitsOfASlowRead || slow;
+    const long waits = watch ? kit_->Waits() - before : 0;
+    // Watched until a long run of reads has not waited: on a cold tree,
+    // where waits come every few reads (fast ones between), every read is
+    // watched as before; on a warm one the watching stops after the first
+    // reads, and only a read slower than memory starts it again.
+    unwaited = waits >= kWaitsOfASlowRead ? 0 : std::min(unwaited + 1, kWatchedAfterAWait);
+    watch = unwaited < kWatchedAfterAWait ||
+            Slow(std::chrono::steady_clock::now() - start, child->listing.get());
     Children unused;
     mutex_->Lock();
     Finish(parent, *child, waits, unused);

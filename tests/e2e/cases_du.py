@@ -205,7 +205,7 @@ class DuTree(E2E):
                 break
             out += chunk
         os.close(master)
-        self.assertEqual(p.wait(timeout=60), 0)
+        self.assertEqual(p.wait(timeout=60), 0, p.stderr.read())
         return out
 
 

@@ -1,13 +1,15 @@
 #include "StdoutSink.h"
 
 #include <fcntl.h>
-#include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cstdlib>
+#include <string>
 #include <system_error>
 
 #include "PosixErrors.h"
@@ -42,13 +44,17 @@ std::size_t StdoutSink::TerminalColumns() const {
 bool StdoutSink::ShowsBoxDrawing() const {
   if (!interactive_) return false;
   // The program never sets its own character type from the environment, so
-  // the environment's locale is asked on the side.
-  const locale_t asked = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-  if (asked == static_cast<locale_t>(0)) return false;
-  const std::string_view codeset = nl_langinfo_l(CODESET, asked);
-  const bool utf8 = codeset == "UTF-8" || codeset == "utf8";
-  freelocale(asked);
-  return utf8;
+  // the environment is read as setlocale would read it: the first of these
+  // that is set names the character set. (Asking newlocale instead leaks
+  // inside the C library where LOCPATH is set.)
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') continue;
+    std::string lower(value);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
+  }
+  return false;
 }
 
 StdoutSink::StdoutSink() : interactive_(isatty(STDOUT_FILENO) == 1) {
