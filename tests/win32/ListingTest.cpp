@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,11 +68,11 @@ LONGLONG Ticks(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s) {
                                utc.dwLowDateTime);
 }
 
-const tvx::RawEntry* Find(const tvx::Listing& listing, std::string_view name) {
-  for (const tvx::RawEntry& entry : listing.items) {
-    if (entry.Name == name) return &entry;
+std::optional<tvx::RawEntry> Find(const tvx::Listing& listing, std::string_view name) {
+  for (std::size_t i = 0; i < listing.Count(); ++i) {
+    if (listing.At(i).Name == name) return listing.At(i);
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 tvx::Listing Added(const std::vector<Record>& records, bool withDetails, UINT page = 1252) {
@@ -96,12 +97,12 @@ TEST(Win32Listing, RecordsBecomeEntries) {
       {L"junction", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 77, noon},
   };
   const tvx::Listing listing = Added(records, true);
-  ASSERT_EQ(listing.items.size(), 4u);  // "." and ".." left out
+  ASSERT_EQ(listing.Count(), 4u);  // "." and ".." left out
   EXPECT_EQ(listing.failure, 0);
-  const tvx::RawEntry* plain = Find(listing, "plain.txt");
-  const tvx::RawEntry* sub = Find(listing, "Sub");
-  const tvx::RawEntry* big = Find(listing, "big.bin");
-  const tvx::RawEntry* link = Find(listing, "junction");
+  const auto plain = Find(listing, "plain.txt");
+  const auto sub = Find(listing, "Sub");
+  const auto big = Find(listing, "big.bin");
+  const auto link = Find(listing, "junction");
   ASSERT_TRUE(plain && sub && big && link);
   EXPECT_EQ(plain->Size, 5u);
   EXPECT_TRUE(plain->Archive && !plain->IsDir && !plain->Hidden && !plain->ReadOnly);
@@ -118,8 +119,8 @@ TEST(Win32Listing, RecordsBecomeEntries) {
   ASSERT_EQ(listing.subdirectories.size(), 1u);
   EXPECT_EQ(listing.subdirectories.at("Sub"), L"Sub");
   const tvx::Listing plainly = Added(records, false);
-  EXPECT_EQ(plainly.items[0].Size + plainly.items[2].Size, 0u);
-  EXPECT_EQ(plainly.items[0].DateTime, 0);
+  EXPECT_EQ(plainly.At(0).Size + plainly.At(2).Size, 0u);
+  EXPECT_EQ(plainly.At(0).DateTime, 0);
 }
 
 TEST(Win32Listing, NamesTheCodePageCannotHold) {
@@ -127,16 +128,16 @@ TEST(Win32Listing, NamesTheCodePageCannotHold) {
   // name inexact, and the directory is still entered by its own name.
   const tvx::Listing listing =
       Added({{L"a\x4E00.txt", 0, 1, 1}, {L"d\x4E00", FILE_ATTRIBUTE_DIRECTORY, 0, 1}}, true);
-  const tvx::RawEntry* file = Find(listing, "a?.txt");
-  const tvx::RawEntry* dir = Find(listing, "d?");
+  const auto file = Find(listing, "a?.txt");
+  const auto dir = Find(listing, "d?");
   ASSERT_TRUE(file && dir);
   EXPECT_TRUE(file->Inexact && dir->Inexact);
   EXPECT_EQ(listing.subdirectories.at("d?"), L"d\x4E00");
   // Written exactly in UTF-8.
   const tvx::Listing utf8 = Added({{L"a\x4E00.txt", 0, 1, 1}}, true, CP_UTF8);
-  ASSERT_EQ(utf8.items.size(), 1u);
-  EXPECT_EQ(utf8.items[0].Name, "a\xE4\xB8\x80.txt");
-  EXPECT_FALSE(utf8.items[0].Inexact);
+  ASSERT_EQ(utf8.Count(), 1u);
+  EXPECT_EQ(utf8.At(0).Name, "a\xE4\xB8\x80.txt");
+  EXPECT_FALSE(utf8.At(0).Inexact);
 }
 
 // A real folder reads through its handle as by the find calls; what cannot
@@ -149,10 +150,11 @@ TEST(Win32Listing, HandleReadMatchesFindRead) {
   tvx::Listing byHandle, byFind;
   EXPECT_TRUE(opened && tvx::ReadThroughHandle(opened.get(), dir, true, codec, byHandle));
   tvx::ReadListing(dir, true, codec, byFind);
-  ASSERT_EQ(byHandle.items.size(), byFind.items.size());
-  for (const tvx::RawEntry& found : byFind.items) {
-    const tvx::RawEntry* same = Find(byHandle, found.Name);
-    ASSERT_TRUE(same != nullptr);
+  ASSERT_EQ(byHandle.Count(), byFind.Count());
+  for (std::size_t i = 0; i < byFind.Count(); ++i) {
+    const tvx::RawEntry found = byFind.At(i);
+    const auto same = Find(byHandle, found.Name);
+    ASSERT_TRUE(same.has_value());
     EXPECT_TRUE(same->Size == found.Size && same->DateTime == found.DateTime);
     EXPECT_TRUE(same->IsDir == found.IsDir && same->ReadOnly == found.ReadOnly);
   }

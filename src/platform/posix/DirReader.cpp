@@ -29,24 +29,14 @@ struct LinuxDirent64 {
 
 namespace {
 
-// The entry name as the kernel reports it, its type as the directory read
-// gave it, with what a stat told (st, when it is not null): its size and
-// time only where details were asked for, by clock.
-RawEntry Entry(std::string_view name, unsigned char type, const struct stat* st,
-               LocalClock* clock) {
-  RawEntry entry;
-  entry.Name = name;
+// What kind of entry the read (or, when one was made, a stat) says it is.
+unsigned KindsOf(std::string_view name, unsigned char type, const struct stat* st) {
   if (st) type = S_ISDIR(st->st_mode) ? DT_DIR : S_ISLNK(st->st_mode) ? DT_LNK : DT_REG;
-  entry.IsDir = type == DT_DIR;
-  entry.IsLink = type == DT_LNK;
-  entry.Hidden = name.front() == '.';
-  if (!st) return entry;
+  unsigned kinds = type == DT_DIR ? HeldListing::kDir : type == DT_LNK ? HeldListing::kLink : 0;
+  if (name.front() == '.') kinds |= HeldListing::kHidden;
   // What "read-only" means here: the owner may not write it.
-  entry.ReadOnly = (st->st_mode & S_IWUSR) == 0;
-  if (!clock) return entry;
-  if (!entry.IsDir && !entry.IsLink) entry.Size = static_cast<std::uint64_t>(st->st_size);
-  entry.DateTime = clock->Convert(st->st_mtime, entry.UtcOffset);
-  return entry;
+  if (st && (st->st_mode & S_IWUSR) == 0) kinds |= HeldListing::kReadOnly;
+  return kinds;
 }
 
 // Copies the name of record d into names, learning on the way what the
@@ -111,11 +101,7 @@ void ReadOpenDirectory(int fd, bool withDetails, bool storage, std::vector<char>
     // removed meanwhile) must not pass for the end of a shorter listing.
     if (got < 0) out.failure = MapErrno(errno);
     if (got <= 0) break;
-    const std::size_t needed = out.items.size() + Records(buffer.data(), got);
-    // Doubling at least: a big directory comes in many batches.
-    if (needed > out.items.capacity()) {
-      out.items.reserve(std::max(needed, 2 * out.items.capacity()));
-    }
+    out.Reserve(Records(buffer.data(), got));
     for (long pos = 0; pos < got;) {
       auto* d = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);
       pos += d->d_reclen;
@@ -126,9 +112,15 @@ void ReadOpenDirectory(int fd, bool withDetails, bool storage, std::vector<char>
       const bool told = asked && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
       NameFacts facts;
       const std::string_view kept = CopyName(d, out.names, facts);
-      out.items.push_back(Entry(kept, d->d_type, told ? &st : nullptr, details));
-      out.items.back().Facts = facts;
-      if (storage && told) out.items.back().Storage = StorageOfStat(st);
+      const unsigned kinds = KindsOf(kept, d->d_type, told ? &st : nullptr);
+      out.Add(kept, kinds, facts);
+      if (details && told) {
+        std::int32_t offset = kUnknownUtcOffset;
+        const TDateTime time = details->Convert(st.st_mtime, offset);
+        const bool sized = (kinds & (HeldListing::kDir | HeldListing::kLink)) == 0;
+        out.SetDetails(sized ? static_cast<std::uint64_t>(st.st_size) : 0, time, offset);
+      }
+      if (storage && told) out.SetStorage(StorageOfStat(st));
     }
   }
 }

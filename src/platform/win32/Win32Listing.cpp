@@ -147,7 +147,7 @@ void AddEntry(const std::wstring& dir, std::wstring_view wide, const FoundFacts&
   if (entry.IsDir && !entry.IsLink) {
     listing.subdirectories.emplace(std::string(entry.Name), std::wstring(wide));
   }
-  listing.items.push_back(entry);
+  listing.Add(entry);
 }
 
 FILETIME FileTimeOf(const LARGE_INTEGER& ticks) {
