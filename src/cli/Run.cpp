@@ -69,9 +69,10 @@ void WalkAndWrite(Platform& platform, const RunPlan& plan, const LocaleSettings&
                   LineWriter& out, ScanProgress* progress,
                   const std::function<void(const Failure&)>& leftOut) {
   const std::unique_ptr<CommandWriter> writer = MakeCommandWriter(
-      *plan.Command, {plan.Options, platform.Style(), locale, plan.Lines, plan.WritesDirectories,
-                      out, plan.Walk.Streamed ? leftOut : nullptr,
-                      [&platform](TDateTime local) { return platform.UtcOffsetAt(local); }});
+      *plan.Command,
+      {plan.Options, platform.Style(), locale, plan.Lines, plan.WritesDirectories, out,
+       plan.Walk.Streamed ? leftOut : nullptr,
+       [&platform](TDateTime local) { return platform.UtcOffsetAt(local); }, platform.Threads()});
   OutputPace pace(out, [&platform] { return platform.Milliseconds(); });
   TreeWalk walk(platform, plan.Walk);
   // With /C the best n of a tree are of the entries LIST can write.

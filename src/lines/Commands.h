@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,7 @@ namespace tvx {
 class Failure;
 class LineTemplate;
 class LineWriter;
+class ThreadKit;
 struct DiskSpace;
 
 // What a command's output ends with, known once the walk is over. Each
@@ -40,6 +42,10 @@ struct RunSummary {
 class CommandWriter : public ListConsumer {
  public:
   virtual void Finish(const EntryList& list, const RunSummary& summary) = 0;
+  // A writer of the same lines into out, for a writer whose lines for an
+  // entry depend on nothing taken before it: a kept list may then be
+  // written by two at once (KeptInTurns.h). Null where they do depend.
+  virtual std::unique_ptr<CommandWriter> Fork(LineWriter& /*out*/) const { return nullptr; }
 };
 
 // What a command's writer is made from, by the command table. The writer
@@ -54,6 +60,7 @@ struct WriterInputs {
   LineWriter& Out;
   std::function<void(const Failure&)> LeftOut;  // given where a streamed walk leaves out
   std::function<int(TDateTime)> UtcOffset;      // seconds east of UTC, for records
+  ThreadKit* Threads = nullptr;                 // where a kept list may be written by two
 };
 
 }  // namespace tvx

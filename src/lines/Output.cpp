@@ -38,13 +38,29 @@ void LineWriter::Written() {
     Flush();
   } else if (buffer_.size() >= kBufferSize) {
     // After a failed write the bytes are dropped: nothing would take them.
-    try {
-      sink_.Pass(buffer_);
-    } catch (...) {
-      buffer_.clear();
-      throw;
-    }
-    buffer_.reserve(kBufferSize + 4096);  // the sink may have handed back a fresh one
+    PassAll();
+  }
+}
+
+void LineWriter::PassAll() {
+  if (buffer_.empty()) return;
+  try {
+    sink_.Pass(buffer_);
+  } catch (...) {
+    buffer_.clear();
+    throw;
+  }
+  buffer_.reserve(kBufferSize + 4096);  // the sink may have handed back a fresh one
+}
+
+void LineWriter::PassBlock(std::string& block) {
+  PassAll();
+  if (block.empty()) return;
+  try {
+    sink_.Pass(block);
+  } catch (...) {
+    block.clear();
+    throw;
   }
 }
 

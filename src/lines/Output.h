@@ -43,6 +43,13 @@ class LineWriter {
   bool PassPending();
   // Forgets buffered bytes (after a failed write, nothing more is tried).
   void Discard() { buffer_.clear(); }
+  // Hands what is buffered to the sink now, waiting if it must.
+  void PassAll();
+  // Hands what is buffered, then block (lines made elsewhere, in order
+  // after them), to the sink; block comes back empty.
+  void PassBlock(std::string& block);
+  bool Interactive() const { return interactive_; }
+  std::string_view LineBreak() const { return lineBreak_; }
 
  private:
   void Written();

@@ -8,7 +8,7 @@ namespace tvx {
 
 void HandKeptList(const EntryList& list, ListConsumer& consumer) {
   consumer.Check(list);
-  list.ForEach([&](const TTarvixFileInfo& entry) { consumer.Take(list, entry); });
+  consumer.TakeKept(list);
 }
 
 // Streamed, the consumer takes each entry as the walk reaches it; kept, the

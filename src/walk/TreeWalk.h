@@ -19,6 +19,10 @@ class DirectorySource;
 class ListConsumer : public EntryConsumer {
  public:
   virtual void Check(const EntryList&) {}
+  // Takes every entry of a kept list, once checked, in order.
+  virtual void TakeKept(const EntryList& list) {
+    list.ForEach([&](const TTarvixFileInfo& entry) { Take(list, entry); });
+  }
 };
 
 // A kept list into consumer: checked whole, then each entry in turn.

@@ -6,6 +6,7 @@
 #include "ShiftJis.h"
 #include "cli/RunPlan.h"
 #include "lines/Commands.h"
+#include "lines/KeptInTurns.h"
 #include "lines/Output.h"
 #include "lines/dir/DirWriter.h"
 #include "lines/list/ListWriter.h"
@@ -524,6 +525,63 @@ TEST_F(CommandsTest, AKeptListStopsBeforeItsFirstLine) {
   EXPECT_THROW(HandKeptList(list, *writer), UnwritableNamesFailure);
   out.Flush();
   EXPECT_EQ(p.out.text, "");
+}
+
+// Writes each entry's name; fails at the entry named failAt, forked or not.
+class NameLines final : public CommandWriter {
+ public:
+  NameLines(LineWriter& out, std::string failAt) : out_(out), failAt_(std::move(failAt)) {}
+  void Take(const EntryList&, const TTarvixFileInfo& entry) override {
+    if (entry.Name() == failAt_) throw LimitFailure();
+    out_.Append(entry.Name());
+    out_.EndLine();
+  }
+  void Finish(const EntryList&, const RunSummary&) override {}
+  std::unique_ptr<CommandWriter> Fork(LineWriter& out) const override {
+    return std::make_unique<NameLines>(out, failAt_);
+  }
+
+ private:
+  LineWriter& out_;
+  const std::string failAt_;
+};
+
+// Long enough for runs in turns, a kept list is written by two threads: in
+// the plain loop's order, and a failure in either thread's run (the helper's
+// at e5000, this thread's at e9000) ends it there, with nothing after.
+TEST_F(CommandsTest, AKeptListWrittenInTurnsKeepsItsOrder) {
+  std::vector<FakeEntry> entries;
+  for (int i = 0; i < 3 * 4096 + 5; ++i) entries.push_back({"e" + std::to_string(i)});
+  std::string whole;
+  for (const std::string failAt : {"", "e5000", "e9000"}) {
+    for (const bool inTurns : {false, true}) {
+      FakePlatform p;
+      p.AddDir("/d/", entries);
+      EntryList list;
+      ScanDirectory(p, "/d", list, false, false);
+      LineWriter out(p.out, p.LineBreak());
+      NameLines writer(out, failAt);
+      TestThreadKit kit;
+      bool failed = false;
+      try {
+        WriteKeptInTurns(list, writer, out, inTurns ? &kit : nullptr);
+        out.Flush();
+      } catch (const LimitFailure&) {
+        failed = true;
+        out.Discard();
+      }
+      EXPECT_EQ(kit.started, inTurns ? 1 : 0);
+      EXPECT_EQ(failed, !failAt.empty());
+      if (failAt.empty() && !inTurns) whole = p.out.text;
+      if (failAt.empty()) {
+        EXPECT_EQ(p.out.text, whole);
+      } else {
+        EXPECT_EQ(p.out.text.find(failAt + "\n"), std::string::npos);
+      }
+      EXPECT_TRUE(whole.starts_with(p.out.text));
+    }
+  }
+  EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), 3 * 4096 + 5);
 }
 
 TEST_F(CommandsTest, StatShowsAControlByteOfItsRootAsAQuestionMark) {

@@ -1,5 +1,6 @@
 #include "DirWriter.h"
 
+#include "lines/KeptInTurns.h"
 #include "lines/Output.h"
 #include "platform/SystemFacts.h"
 #include "text/Paths.h"
@@ -25,7 +26,25 @@ DirWriter::DirWriter(const WriterInputs& in)
       quote_(!in.Options.NoQuote),
       widthCode_(in.Style == PathStyle::Posix ? CodePage::Utf8() : in.Locale.Code),
       locale_(in.Locale),
+      threads_(in.Threads),
       out_(in.Out) {}
+
+DirWriter::DirWriter(const DirWriter& from, LineWriter& out)
+    : form_(from.form_),
+      quote_(from.quote_),
+      widthCode_(from.widthCode_),
+      locale_(from.locale_),
+      threads_(nullptr),
+      out_(out) {}
+
+// A row holds its entry alone: any run of rows may be written apart.
+std::unique_ptr<CommandWriter> DirWriter::Fork(LineWriter& out) const {
+  return std::unique_ptr<CommandWriter>(new DirWriter(*this, out));
+}
+
+void DirWriter::TakeKept(const EntryList& list) {
+  WriteKeptInTurns(list, *this, out_, threads_);
+}
 
 void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   std::string_view name = entry.Name();

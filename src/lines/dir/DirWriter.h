@@ -14,9 +14,12 @@ class DirWriter final : public CommandWriter {
  public:
   explicit DirWriter(const WriterInputs& in);
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
+  void TakeKept(const EntryList& list) override;
   void Finish(const EntryList& list, const RunSummary& summary) override;
+  std::unique_ptr<CommandWriter> Fork(LineWriter& out) const override;
 
  private:
+  DirWriter(const DirWriter& from, LineWriter& out);
   void AppendName(std::string_view name, bool quiet);
 
   const WordForm form_;  // its letters only: DIR quotes by a rule of its own
@@ -25,6 +28,7 @@ class DirWriter final : public CommandWriter {
   // to the program; on Windows the code page they are written in.
   const CodePage widthCode_;
   const LocaleSettings locale_;
+  ThreadKit* const threads_;
   LineWriter& out_;
   std::string shown_, buffer_, line_;
 };

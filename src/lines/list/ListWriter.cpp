@@ -1,6 +1,7 @@
 #include "ListWriter.h"
 
 #include "Macros.h"
+#include "lines/KeptInTurns.h"
 #include "lines/Output.h"
 #include "text/Failure.h"
 #include "text/Messages.h"
@@ -110,9 +111,34 @@ ListWriter::ListWriter(const WriterInputs& in)
       locale_(in.Locale),
       writesDirectories_(in.WritesDirectories),
       reach_(in.Lines.Reach(in.Options.FileNameOnly)),
+      style_(in.Style),
+      template_(in.Lines),
+      threads_(in.Threads),
       out_(in.Out),
       check_(MakeCheck(in.LeftOut)),
       lines_(ListLines::Make(options_, in.Style, locale_, in.Lines)) {}
+
+// A kept list's lines, which hold no name that cannot be written: checked
+// whole before, so the fork reports nothing.
+ListWriter::ListWriter(const ListWriter& from, LineWriter& out)
+    : options_(from.options_),
+      locale_(from.locale_),
+      writesDirectories_(from.writesDirectories_),
+      reach_(from.reach_),
+      style_(from.style_),
+      template_(from.template_),
+      threads_(nullptr),
+      out_(out),
+      check_(MakeCheck(nullptr)),
+      lines_(ListLines::Make(options_, style_, locale_, template_)) {}
+
+std::unique_ptr<CommandWriter> ListWriter::Fork(LineWriter& out) const {
+  return std::unique_ptr<CommandWriter>(new ListWriter(*this, out));
+}
+
+void ListWriter::TakeKept(const EntryList& list) {
+  WriteKeptInTurns(list, *this, out_, threads_);
+}
 
 ListWriter::~ListWriter() = default;
 

@@ -55,15 +55,21 @@ class ListWriter final : public CommandWriter {
   ~ListWriter() override;
   void Check(const EntryList& list) override;
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
+  void TakeKept(const EntryList& list) override;
   void Finish(const EntryList&, const RunSummary&) override {}
+  std::unique_ptr<CommandWriter> Fork(LineWriter& out) const override;
 
  private:
+  ListWriter(const ListWriter& from, LineWriter& out);
   NameCheck MakeCheck(std::function<void(const Failure&)> leftOut) const;
   // The lines read these copies for as long as the writer lives.
   const ListOptions options_;
   const LocaleSettings locale_;
   const bool writesDirectories_;
   const PathReach reach_;  // of the lines into the path, which the name check follows
+  const PathStyle style_;
+  const LineTemplate& template_;  // the run's, which outlives every writer
+  ThreadKit* const threads_;
   LineWriter& out_;
   NameCheck check_;
   std::unique_ptr<ListLines> lines_;
