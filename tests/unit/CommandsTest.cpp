@@ -21,12 +21,12 @@ namespace {
 // A command's writer as a run makes it: by the command's row, from the
 // run's plan, which it may outlive.
 std::unique_ptr<CommandWriter> WriterFor(ListOptions options, CommandKind command, FakePlatform& p,
-                                         LineWriter& out) {
+                                         LineWriter& out, ThreadKit* threads = nullptr) {
   options.Command = command;
   const RunPlan plan = MakeRunPlan(options, p.Style(), p.Code());
   return MakeCommandWriter(
       *plan.Command, {plan.Options, p.Style(), p.locale, plan.Lines, plan.WritesDirectories, out,
-                      nullptr, [](TDateTime) { return 0; }});
+                      nullptr, [](TDateTime) { return 0; }, threads});
 }
 
 // A tree in either syntax, scanned, then printed by one command.
@@ -582,6 +582,38 @@ TEST_F(CommandsTest, AKeptListWrittenInTurnsKeepsItsOrder) {
     }
   }
   EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), 3 * 4096 + 5);
+}
+
+// Each writer that forks, kept and written in turns: the plain loop's bytes,
+// the totals after the records included.
+TEST_F(CommandsTest, EachWriterGivesTheSameOutputInTurns) {
+  std::vector<FakeEntry> entries;
+  for (int i = 0; i < 2 * 4096 + 7; ++i)
+    entries.push_back({"n " + std::to_string(i), i % 5 == 0, false, std::uint64_t(i)});
+  const ListOptions rows[] = {
+      {.Command = CommandKind::List},
+      {.Command = CommandKind::Dir},
+      {.Command = CommandKind::Dir, .Records = RecordForm::Json},
+      {.Command = CommandKind::List, .Records = RecordForm::Csv},
+  };
+  for (const ListOptions& options : rows) {
+    std::string outputs[2];
+    for (const bool inTurns : {false, true}) {
+      FakePlatform p;
+      p.AddDir("/d/", entries);
+      TestThreadKit kit;
+      LineWriter out(p.out, p.LineBreak());
+      const auto writer = WriterFor(options, options.Command, p, out, inTurns ? &kit : nullptr);
+      EntryList list;
+      const std::uint64_t total = ScanDirectory(p, "/d", list, false, true);
+      HandKeptList(list, *writer);
+      writer->Finish(list, {total, nullptr, list.Root(), "<b>"});
+      out.Flush();
+      outputs[inTurns] = p.out.text;
+      EXPECT_EQ(kit.started, inTurns ? 1 : 0);
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+  }
 }
 
 TEST_F(CommandsTest, StatShowsAControlByteOfItsRootAsAQuestionMark) {

@@ -68,7 +68,7 @@ class ListWriter final : public CommandWriter {
   const bool writesDirectories_;
   const PathReach reach_;  // of the lines into the path, which the name check follows
   const PathStyle style_;
-  const LineTemplate& template_;  // the run's, which outlives every writer
+  const LineTemplate template_;  // for a fork
   ThreadKit* const threads_;
   LineWriter& out_;
   NameCheck check_;

@@ -1,5 +1,6 @@
 #include "Records.h"
 
+#include "lines/KeptInTurns.h"
 #include "lines/Output.h"
 #include "lines/RecordText.h"
 #include "platform/SystemFacts.h"
@@ -38,10 +39,40 @@ void AppendAttributes(std::string& out, const TTarvixFileInfo& entry) {
 RecordWriter::RecordWriter(const WriterInputs& in)
     : options_(in.Options),
       writesDirectories_(in.WritesDirectories),
+      style_(in.Style),
       format_(MakeRecordFormat(in.Options.Records, in.Style)),
+      threads_(in.Threads),
       out_(in.Out),
       utcOffset_(in.UtcOffset),
       offsets_(kOffsetSlots) {}
+
+// The records of a run of a kept list: the header is the writer's own.
+RecordWriter::RecordWriter(const RecordWriter& from, LineWriter& out)
+    : options_(from.options_),
+      writesDirectories_(from.writesDirectories_),
+      style_(from.style_),
+      format_(MakeRecordFormat(options_.Records, style_)),
+      threads_(nullptr),
+      out_(out),
+      utcOffset_(from.utcOffset_),
+      begun_(true),
+      offsets_(kOffsetSlots) {}
+
+std::unique_ptr<CommandWriter> RecordWriter::Fork(LineWriter& out) const {
+  return std::unique_ptr<CommandWriter>(new RecordWriter(*this, out));
+}
+
+void RecordWriter::TakeKept(const EntryList& list) {
+  if (options_.Command == CommandKind::Stat) return CommandWriter::TakeKept(list);
+  // Before the first record, as Take would; the fork writes none.
+  if (!begun_ && list.Count() != 0) Begin();
+  WriteKeptInTurns(list, *this, out_, threads_);
+  // The fork counted its runs' entries: all are counted here instead.
+  files_ = dirs_ = 0;
+  list.ForEach([this](const TTarvixFileInfo& entry) {
+    ++(entry.IsDir() && !entry.IsLink() ? dirs_ : files_);
+  });
+}
 
 // Nothing is written before the first record or the end of the scan, so
 // that a failure that stops the run leaves no header behind.

@@ -24,10 +24,13 @@ class RecordWriter final : public CommandWriter {
  public:
   explicit RecordWriter(const WriterInputs& in);
   void Take(const EntryList& list, const TTarvixFileInfo& entry) override;
+  void TakeKept(const EntryList& list) override;
   // What follows the entries: DIR's total or STAT's object.
   void Finish(const EntryList& list, const RunSummary& summary) override;
+  std::unique_ptr<CommandWriter> Fork(LineWriter& out) const override;
 
  private:
+  RecordWriter(const RecordWriter& from, LineWriter& out);
   void Begin();
   void EnterDirectory(const EntryList& list, std::uint32_t dirIndex);
   RecordEntry FieldsOf(const TTarvixFileInfo& entry);
@@ -35,7 +38,9 @@ class RecordWriter final : public CommandWriter {
 
   const ListOptions options_;
   const bool writesDirectories_;
+  const PathStyle style_;
   const std::unique_ptr<RecordFormat> format_;
+  ThreadKit* const threads_;
   LineWriter& out_;
   std::function<int(TDateTime)> utcOffset_;
   bool begun_ = false;
