@@ -36,6 +36,7 @@ const CommandRow kCommands[] = {
     {.Kind = CommandKind::Stat,
      .Spellings = {"S", "STAT"},
      .Usage = "  S[TAT]  Display directory infomation",
+     .WritesAtEnd = true,
      .MakeLines = Make<StatWriter>},
     {.Kind = CommandKind::Du,
      .Spellings = {"DU", "DU"},

@@ -36,6 +36,10 @@ struct CommandRow {
   bool AlwaysDetails = false;    // every entry's size and time (DIR's table)
   bool NoDirLeavesDirs = false;  // /D: its directories are no lines (LIST)
   bool AsksDiskSpace = false;    // it ends with the drive's capacity (DIR)
+  // It writes nothing for an entry, only once the walk is over (STAT): a
+  // failure stops it before its first line all the same, so its walk keeps
+  // no list.
+  bool WritesAtEnd = false;
   // Its writer of lines, or null where it walks nothing (HELP). The
   // records of /JSON and /CSV are the record writer's for every command.
   std::unique_ptr<CommandWriter> (*MakeLines)(const WriterInputs&) = nullptr;

@@ -34,7 +34,8 @@ RunPlan MakeRunPlan(const ListOptions& options, PathStyle style, const CodePage&
     walk.Order.emplace(options.Order, style, code, options.Chosen.NameCase());
   PlanStop(options, walk);
   walk.DirectoriesCount = plan.WritesDirectories;
-  walk.Streamed = options.Continue && walk.Until != WalkPlan::Stop::Best;
+  walk.Streamed =
+      (options.Continue || plan.Command->WritesAtEnd) && walk.Until != WalkPlan::Stop::Best;
   walk.GoesOn = options.Continue;
   return plan;
 }

@@ -47,17 +47,18 @@ TEST(RunTest, ThePlanIsMadeOnceFromTheOptions) {
        true,
        false,
        true},
+      // STAT writes nothing before the walk is over: it keeps no list.
       {"STAT /P=$SIZE",
        {.Command = CommandKind::Stat, .Prefix = "$SIZE"},
        Stop::All,
        true,
-       false,
+       true,
        false},
       {"STAT /JSON",
        {.Command = CommandKind::Stat, .Records = RecordForm::Json},
        Stop::All,
        true,
-       false,
+       true,
        true},
   };
   for (const Row& row : rows) {
