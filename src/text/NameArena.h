@@ -2,6 +2,7 @@
 // only all at once or back to a mark, as a walk leaves a directory.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string_view>
@@ -33,6 +34,11 @@ class NameArena {
   // Keep with its length; the next Room or Store forgets it otherwise.
   char* Room(std::size_t most);
   const char* Keep(std::size_t length);
+  // Names of about bytes in all (their zero bytes too) are to come: room for
+  // them in one block now (up to the block size), not in ever larger ones.
+  void Expect(std::size_t bytes) {
+    if (LastSize() - used_ < bytes) AddBlock(std::min(bytes, block_));
+  }
   Mark Here() const { return {blocks_.size(), used_, large_.size()}; }
   void Rewind(const Mark& mark);
   void Clear();

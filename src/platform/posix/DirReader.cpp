@@ -63,17 +63,23 @@ std::string_view CopyName(const LinuxDirent64* d, NameArena& names, NameFacts& f
   return {names.Keep(length), length};
 }
 
-// How many entries a batch of got bytes holds, "." and ".." left out: room
-// made for them at once, and no more (a walk deep down holds a listing of
-// one entry per level).
-std::size_t Records(const char* batch, long got) {
-  std::size_t count = 0;
+// How many entries a batch of got bytes holds, "." and ".." left out, and
+// the bytes their names take at most: room made for them at once, and no
+// more (a walk deep down holds a listing of one entry per level).
+struct BatchSize {
+  std::size_t entries = 0, nameBytes = 0;
+};
+BatchSize Records(const char* batch, long got) {
+  BatchSize size;
   for (long pos = 0; pos < got;) {
     const auto* d = reinterpret_cast<const LinuxDirent64*>(batch + pos);
-    if (!IsDotOrDotDot(d->d_name)) ++count;
+    if (!IsDotOrDotDot(d->d_name)) {
+      ++size.entries;
+      size.nameBytes += d->d_reclen - offsetof(LinuxDirent64, d_name);
+    }
     pos += d->d_reclen;
   }
-  return count;
+  return size;
 }
 
 }  // namespace
@@ -101,7 +107,9 @@ void ReadOpenDirectory(int fd, bool withDetails, bool storage, std::vector<char>
     // removed meanwhile) must not pass for the end of a shorter listing.
     if (got < 0) out.failure = MapErrno(errno);
     if (got <= 0) break;
-    out.Reserve(Records(buffer.data(), got));
+    const BatchSize size = Records(buffer.data(), got);
+    out.Reserve(size.entries);
+    out.names.Expect(size.nameBytes);
     for (long pos = 0; pos < got;) {
       auto* d = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);
       pos += d->d_reclen;
