@@ -130,13 +130,15 @@ ListWriter::ListWriter(const ListWriter& from, LineWriter& out)
       threads_(nullptr),
       out_(out),
       check_(MakeCheck(nullptr)),
-      lines_(ListLines::Make(options_, style_, locale_, template_)) {}
+      lines_(ListLines::Make(options_, style_, locale_, template_)),
+      checked_(true) {}
 
 std::unique_ptr<CommandWriter> ListWriter::Fork(LineWriter& out) const {
   return std::unique_ptr<CommandWriter>(new ListWriter(*this, out));
 }
 
 void ListWriter::TakeKept(const EntryList& list) {
+  checked_ = true;
   WriteKeptInTurns(list, *this, out_, threads_);
 }
 
@@ -164,7 +166,7 @@ void ListWriter::Check(const EntryList& list) {
 void ListWriter::Take(const EntryList& list, const TTarvixFileInfo& entry) {
   if (!prefixes_) prefixes_ = std::make_unique<FullPrefixCache>(list);
   // Checked before /D leaves a directory out: its contents' lines hold its name.
-  if (!check_.Writable(list, entry, *prefixes_)) return;
+  if (!checked_ && !check_.Writable(list, entry, *prefixes_)) return;
   if (!writesDirectories_ && entry.IsDir()) return;
   lines_->Write(entry.DirIndex(), prefixes_->For(entry.DirIndex()), list.Root().size(), entry,
                 out_);

@@ -74,6 +74,7 @@ class ListWriter final : public CommandWriter {
   NameCheck check_;
   std::unique_ptr<ListLines> lines_;
   std::unique_ptr<FullPrefixCache> prefixes_;  // made with the first entry, for its list
+  bool checked_ = false;  // a kept list, checked whole: every entry can be written
 };
 
 }  // namespace tvx
