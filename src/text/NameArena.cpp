@@ -43,22 +43,14 @@ void NameArena::AddBlock(std::size_t atLeast) {
   used_ = 0;
 }
 
-char* NameArena::Room(std::size_t most) {
-  if (most > kLongest) throw LimitFailure();
-  const std::size_t size = most + 1;
-  roomLarge_ = size > block_ / 4;
-  if (roomLarge_) {
-    large_.push_back(std::make_unique_for_overwrite<char[]>(size));
-    return room_ = large_.back().get();
-  }
-  if (LastSize() - used_ < size) AddBlock(size);
-  return room_ = blocks_.back().bytes.get() + used_;
+// A rare long name gets a block of its own so the shared block is not wasted.
+void NameArena::TooLong() {
+  throw LimitFailure();
 }
 
-const char* NameArena::Keep(std::size_t length) {
-  room_[length] = '\0';
-  if (!roomLarge_) used_ += length + 1;
-  return room_;
+char* NameArena::LargeRoom(std::size_t size) {
+  large_.push_back(std::make_unique_for_overwrite<char[]>(size));
+  return large_.back().get();
 }
 
 void NameArena::Rewind(const Mark& mark) {

@@ -32,8 +32,20 @@ class NameArena {
   // Room for a name of at most `most` bytes and its zero byte, to be written
   // in place (while it is copied out of a directory read, say) and kept by
   // Keep with its length; the next Room or Store forgets it otherwise.
-  char* Room(std::size_t most);
-  const char* Keep(std::size_t length);
+  // Inline: a directory read asks for room for every name it copies.
+  char* Room(std::size_t most) {
+    if (most > kLongest) TooLong();
+    const std::size_t size = most + 1;
+    roomLarge_ = size > block_ / 4;
+    if (roomLarge_) return room_ = LargeRoom(size);
+    if (LastSize() - used_ < size) AddBlock(size);
+    return room_ = blocks_.back().bytes.get() + used_;
+  }
+  const char* Keep(std::size_t length) {
+    room_[length] = '\0';
+    if (!roomLarge_) used_ += length + 1;
+    return room_;
+  }
   // Names of about bytes in all (their zero bytes too) are to come: room for
   // them in one block now (up to the block size), not in ever larger ones.
   void Expect(std::size_t bytes) {
@@ -53,6 +65,8 @@ class NameArena {
     std::size_t size;
   };
   void AddBlock(std::size_t atLeast);
+  char* LargeRoom(std::size_t size);
+  [[noreturn]] static void TooLong();
   std::size_t LastSize() const { return blocks_.empty() ? 0 : blocks_.back().size; }
 
   std::size_t block_;

@@ -43,12 +43,12 @@ unsigned KindsOf(std::string_view name, unsigned char type, const struct stat* s
 // writers will ask of it: the one pass over its bytes that they make. The
 // length and the copy are the C library's (many bytes at a time); the facts
 // a table lookup a byte, with no test of its own.
-std::string_view CopyName(const LinuxDirent64* d, NameArena& names, NameFacts& facts) {
+std::string_view CopyName(const LinuxDirent64* d, const std::uint8_t* bits, NameArena& names,
+                          NameFacts& facts) {
   const std::size_t length = strnlen(d->d_name, d->d_reclen - offsetof(LinuxDirent64, d_name));
   char* at = names.Room(length);
   std::memcpy(at, d->d_name, length);
   const auto* from = reinterpret_cast<const unsigned char*>(d->d_name);
-  const std::uint8_t* bits = NameFactBits().data();
   // Four lookups a turn, on their own chains.
   std::uint8_t f0 = NameFacts::kKnown, f1 = 0, f2 = 0, f3 = 0;
   std::size_t i = 0;
@@ -101,6 +101,7 @@ void ReadOpenDirectory(int fd, bool withDetails, bool storage, std::vector<char>
   // A clock for each thread that reads: the readers and the walk.
   thread_local LocalClock clock;
   LocalClock* const details = withDetails ? &clock : nullptr;
+  const std::uint8_t* const bits = NameFactBits().data();
   for (;;) {
     long got = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
     // A read that fails part way (a device or a server error, a directory
@@ -119,7 +120,7 @@ void ReadOpenDirectory(int fd, bool withDetails, bool storage, std::vector<char>
       const bool asked = withDetails || storage || d->d_type == DT_UNKNOWN;
       const bool told = asked && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
       NameFacts facts;
-      const std::string_view kept = CopyName(d, out.names, facts);
+      const std::string_view kept = CopyName(d, bits, out.names, facts);
       const unsigned kinds = KindsOf(kept, d->d_type, told ? &st : nullptr);
       out.Add(kept, kinds, facts);
       if (details && told) {
