@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "Choice.h"
 #include "Order.h"
@@ -92,8 +93,16 @@ struct Batch : EntrySink {
     const bool pending =
         e.IsDir && !e.IsLink && choice.AsksEmptiness() && choice.Lists(e, true) != listed;
     if (!listed && !enter && !pending) return;
-    items.push_back({Record(e), static_cast<std::uint32_t>(e.Name.size()), e.Facts.Bits, enter,
-                     listed, pending, pending && !enter});
+    // Made where it stays, field by field: a whole item made aside and
+    // copied in would be read back before its parts are stored.
+    Item& item = items.emplace_back();
+    Record(e, item.entry);
+    item.nameLength = static_cast<std::uint32_t>(e.Name.size());
+    item.factBits = e.Facts.Bits;
+    item.enter = enter;
+    item.listed = listed;
+    item.pending = pending;
+    item.peek = pending && !enter;
     if (rules->storage) facts.push_back(e.Storage);
   }
   void TellLeftOut(const RawEntry& e, EntryConsumer::LeftOutBy by) const {
@@ -101,13 +110,14 @@ struct Batch : EntrySink {
     if (rules->leftOut && !forecast)
       rules->consumer->LeftOut(e.OwnName(), e.IsDir && !e.IsLink, e.Storage, by);
   }
-  static TTarvixFileInfo Record(const RawEntry& e) {
+  static void Record(const RawEntry& e, TTarvixFileInfo& into) {
     using Info = TTarvixFileInfo;
     const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
                                 (e.ReadOnly ? Info::kReadOnly : 0) |
                                 (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
     const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
-    return Info(e.Name.data(), size, e.DateTime, e.IsDir, e.Inexact, attributes, e.UtcOffset);
+    std::construct_at(&into, e.Name.data(), size, e.DateTime, e.IsDir, e.Inexact, attributes,
+                      e.UtcOffset);
   }
   // The storage facts of item, where they are wanted.
   const StorageFacts* FactsOf(const Item& item) const {
