@@ -8,7 +8,32 @@ import time
 
 from e2e_base import E2E, only
 from harness import BANNER, message
-from trees import MANY_FILES, WIDE
+from trees import MANY_FILES, TURNS_FILES, WIDE
+
+
+class KeptInTurns(E2E):
+    """Over 8,192 entries a kept list is written by two threads in turns."""
+
+    def test_the_kept_list_is_the_streamed_one(self):
+        # Without /C the lines come after the walk, in turns; with /C as the
+        # walk meets them: the same bytes in the same order either way.
+        for command in (["LIST"], ["DIR"], ["LIST", "/CSV"], ["DIR", "/JSON"]):
+            args = [command[0], self.c.abs("turns"), "/R"] + command[1:]
+            kept, streamed = self.c.run(args), self.c.run(args + ["/C"])
+            self.c.check_status(kept, 0)
+            # The drive's free space may change between the two runs.
+            cut = (lambda out: out[:out.rfind(b"drive_bytes")]) if "/JSON" in command else \
+                (lambda out: out.split(b"DRIVE INFO")[0])
+            self.assertEqual(cut(kept.out), cut(streamed.out), " ".join(command))
+            self.assertGreater(kept.out.count(b"\n"), 3 * TURNS_FILES)
+
+    def test_a_failed_write_in_turns_ends_with_status_1(self):
+        args = ["LIST", self.c.abs("turns"), "/R", "/P=" + "p" * 400]
+        res = self.c.run(args, stdout_path="/dev/full")
+        self.c.check_status(res, 1, message(101) + "\n")
+        res = self.c.run(args, head_lines=1)
+        self.c.check_status(res, 1)
+        self.assertEqual(len(self.c.split_lines(res)), 1)
 
 
 class OddParameters(E2E):

@@ -33,6 +33,7 @@ SJIS_QUOTE_TRAILS = "ゼゾタチボマミ"  # trail bytes "[", "]", "^", "`", "
 NAME31 = "thirty-one-bytes-long-name.data"  # 31 bytes
 NAME35 = "abcdefghijklmnopqrstuvwxyz01234.dat"  # 35 bytes
 MANY_FILES = 300
+TURNS_FILES = 3000  # in each of turns/a, b and c: a kept list written in turns
 WIDE = 6  # wide and wideshut: 6 + 36 + 108 directories each
 
 
@@ -291,6 +292,13 @@ def many(b: Builder):
         b.file(f"many/file-{i:04d}.txt", 1)
 
 
+def turns(b: Builder):
+    for sub in ("a", "b", "c"):
+        b.dir(f"turns/{sub}")
+        for i in range(TURNS_FILES):
+            b.file(f"turns/{sub}/f {i:04d}", i % 7)
+
+
 def wide(b: Builder):
     # Enough directories, three levels deep, for reads to run far ahead of
     # the walk; "wideshut" holds one directory refused late in its walk.
@@ -380,7 +388,8 @@ CHOOSE_ALL = ["a.jpg", "b.JPG", "ro.txt", "\u00e9.txt", "big.bin", ".git", ".git
 
 
 BUILDERS = [basic, blanks_and_quotes, dollar_and_percent, nested, empty, single_entries, links,
-            dir_trees, sjis, outside_code_page, permissions, many, wide, choose, top, du_trees]
+            dir_trees, sjis, outside_code_page, permissions, many, turns, wide, choose, top,
+            du_trees]
 
 
 def build_all(root: str, mode: str):
