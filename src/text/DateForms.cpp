@@ -5,19 +5,22 @@ namespace tvx {
 
 namespace {
 
+// Written from the end of a buffer, then appended at once: a listing's
+// dates take millions of these.
 void AppendNumber(std::string& out, long long value, int minDigits) {
   char buf[24];
-  int n = 0;
-  bool negative = value < 0;
+  char* const end = buf + sizeof buf;
+  char* at = end;
+  const bool negative = value < 0;
   unsigned long long v = negative ? 0ull - static_cast<unsigned long long>(value)
                                   : static_cast<unsigned long long>(value);
   do {
-    buf[n++] = static_cast<char>('0' + v % 10);
+    *--at = static_cast<char>('0' + v % 10);
     v /= 10;
   } while (v != 0);
-  while (n < minDigits) buf[n++] = '0';
-  if (negative) out += '-';
-  while (n > 0) out += buf[--n];
+  while (end - at < minDigits) *--at = '0';
+  if (negative) *--at = '-';
+  out.append(at, static_cast<std::size_t>(end - at));
 }
 
 char Lower(char c) {
@@ -217,9 +220,13 @@ void DateForms::AppendDateTime(std::string& out, TDateTime value) const {
 }
 
 std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
-  const DateParts t = TwoSecondParts(value);
   std::string out;
-  out.reserve(19);
+  AppendDirStamp(out, value, locale);
+  return out;
+}
+
+void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale) {
+  const DateParts t = TwoSecondParts(value);
   AppendNumber(out, t.Year, 4);
   out += locale.DateSeparator;
   AppendNumber(out, t.Month, 2);
@@ -231,7 +238,6 @@ std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
   AppendNumber(out, t.Minute, 2);
   out += locale.TimeSeparator;
   AppendNumber(out, t.Second, 2);
-  return out;
 }
 
 }  // namespace tvx

@@ -33,21 +33,20 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
 
 constexpr std::int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
 
+// Written from the end of a buffer, a separator before each third digit.
 std::string GroupDigits(unsigned long long magnitude, bool negative, char separator) {
-  char digits[24];
-  int n = 0;
+  char buf[40];
+  char* const end = buf + sizeof buf;
+  char* at = end;
+  int digits = 0;
   do {
-    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    if (digits != 0 && digits % 3 == 0) *--at = separator;
+    *--at = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
+    ++digits;
   } while (magnitude != 0);
-  std::string out;
-  out.reserve(static_cast<std::size_t>(n + n / 3 + 1));
-  if (negative) out += '-';
-  for (int i = n - 1; i >= 0; --i) {
-    out += digits[i];
-    if (i > 0 && i % 3 == 0) out += separator;
-  }
-  return out;
+  if (negative) *--at = '-';
+  return std::string(at, end);
 }
 
 }  // namespace

@@ -112,6 +112,8 @@ class DateForms {
 
 // "YYYY/MM/DD HH:NN:SS" with the locale's separators.
 std::string DirStampText(TDateTime value, const LocaleSettings& locale);
+// The same, appended to out.
+void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale);
 
 // "#,##0": groups of three with the thousands separator.
 std::string FormatNumber(std::uint64_t value, const LocaleSettings& locale);

@@ -61,8 +61,11 @@ std::size_t CodePointWidth(char32_t c) {
 
 std::size_t DisplayWidth(std::string_view text, const CodePage& code) {
   if (!IsUtf8(code)) return text.size();
-  std::size_t columns = 0;
-  for (std::size_t pos = 0; pos < text.size();) {
+  // Most names are ASCII throughout: a column a byte, with no decoding.
+  std::size_t pos = 0;
+  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
+  std::size_t columns = pos;
+  while (pos < text.size()) {
     const std::size_t length = code.CharLength(text, pos);
     columns += length == 1 ? 1 : CodePointWidth(Decode(text, pos, length));
     pos += length;

@@ -54,7 +54,8 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
     name = shown_;
   }
   line_.clear();
-  AppendPadded(line_, DirStampText(entry.DateTime(), locale_), 20, true);
+  AppendDirStamp(line_, entry.DateTime(), locale_);
+  line_.append(line_.size() < 20 ? 20 - line_.size() : 0, ' ');
   line_ += ' ';
   AppendPadded(line_, FormatNumber(entry.Size(), locale_), 20, false);
   line_ += "  ";
