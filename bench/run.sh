@@ -122,7 +122,7 @@ q() { printf '%q' "$1"; }
 
 # The machine's limit: the floor walker, built for this run.
 FLOOR="$RESULTS/floor"
-"${CC:-cc}" -O2 -o "$FLOOR" "$HERE/floor.c" || { echo "run.sh: cannot build bench/floor.c" >&2; exit 1; }
+"${CC:-cc}" -O2 -pthread -o "$FLOOR" "$HERE/floor.c" || { echo "run.sh: cannot build bench/floor.c" >&2; exit 1; }
 QT=$(q "$TREE"); QX=$(q "$TVX"); QF=$(q "$FMT"); QL=$(q "$FLOOR")
 
 # name|command (run by hyperfine through sh -c)
@@ -139,6 +139,8 @@ COMMANDS=(
   "du -a|du -a $QT > /dev/null"
   "floor names|$QL names $QT"
   "floor stat|$QL stat $QT"
+  "floor names -j2|$QL -j 2 names $QT"
+  "floor stat -j2|$QL -j 2 stat $QT"
   "tvx LIST /R (pipe)|$QX LIST $QT /R | cat > /dev/null"
   "find (pipe)|find $QT | cat > /dev/null"
   "tvx DIR /R (pipe)|$QX DIR $QT /R | cat > /dev/null"

@@ -23,7 +23,7 @@ done
 TREE=$1
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-"${CC:-cc}" -O2 -o "$WORK/floor" "$HERE/floor.c"
+"${CC:-cc}" -O2 -pthread -o "$WORK/floor" "$HERE/floor.c"
 DIRS=$(find "$TREE" -type d | wc -l)
 
 CALLS="openat openat2 getdents64 close newfstatat statx faccessat2 getrusage futex write"
