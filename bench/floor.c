@@ -33,21 +33,25 @@ static int with_stat;
 static unsigned long long entries;
 static char buffer[1 << 16];
 
-// Reads the directory open as fd; enters each subdirectory after the read,
-// so that one buffer serves every level.
-static void walk(int fd) {
-  // The subdirectories' names, kept until the directory is read whole.
-  char *names = NULL;
-  size_t used = 0, room = 0;
+// The subdirectories' names of one directory, kept until it is read whole.
+struct names {
+  char *bytes;
+  size_t used, room;
+};
+
+// Reads the directory open as fd whole into batch (a buffer of the size of
+// buffer), counting its entries and keeping its subdirectories' names.
+static void read_whole(int fd, char *batch, struct names *subdirs, unsigned long long *counted) {
+  subdirs->used = 0;
   for (;;) {
-    long got = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+    long got = syscall(SYS_getdents64, fd, batch, sizeof buffer);
     if (got <= 0) break;
     for (long pos = 0; pos < got;) {
-      struct linux_dirent64 *d = (struct linux_dirent64 *)(buffer + pos);
+      struct linux_dirent64 *d = (struct linux_dirent64 *)(batch + pos);
       pos += d->d_reclen;
       const char *name = d->d_name;
       if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-      ++entries;
+      ++*counted;
       unsigned char type = d->d_type;
       if (with_stat || type == DT_UNKNOWN) {
         struct stat st;
@@ -57,22 +61,33 @@ static void walk(int fd) {
       }
       if (type != DT_DIR) continue;
       size_t length = strlen(name) + 1;
-      if (used + length > room) {
-        room = 2 * (used + length);
-        names = realloc(names, room);
-        if (!names) abort();
+      if (subdirs->used + length > subdirs->room) {
+        subdirs->room = 2 * (subdirs->used + length);
+        subdirs->bytes = realloc(subdirs->bytes, subdirs->room);
+        if (!subdirs->bytes) abort();
       }
-      memcpy(names + used, name, length);
-      used += length;
+      memcpy(subdirs->bytes + subdirs->used, name, length);
+      subdirs->used += length;
     }
   }
-  for (size_t at = 0; at < used; at += strlen(names + at) + 1) {
-    int child = openat(fd, names + at, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+static int open_child(int fd, const char *name) {
+  return openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Reads the directory open as fd; enters each subdirectory after the read,
+// so that one buffer serves every level.
+static void walk(int fd) {
+  struct names subdirs = {NULL, 0, 0};
+  read_whole(fd, buffer, &subdirs, &entries);
+  for (size_t at = 0; at < subdirs.used; at += strlen(subdirs.bytes + at) + 1) {
+    int child = open_child(fd, subdirs.bytes + at);
     if (child < 0) continue;
     walk(child);
     close(child);
   }
-  free(names);
+  free(subdirs.bytes);
 }
 
 // The threads of -j: a stack of directories open and not yet read, and how
@@ -98,6 +113,7 @@ static void push_all(const int *fds, int n) {
 static void *worker(void *unused) {
   (void)unused;
   char *batch = malloc(sizeof buffer);
+  struct names subdirs = {NULL, 0, 0};
   int *children = NULL, have = 0;
   unsigned long long counted = 0;
   for (;;) {
@@ -110,33 +126,17 @@ static void *worker(void *unused) {
     int fd = stack[--stacked];
     ++reading;
     pthread_mutex_unlock(&mutex);
+    read_whole(fd, batch, &subdirs, &counted);
     int n = 0;
-    for (;;) {
-      long got = syscall(SYS_getdents64, fd, batch, sizeof buffer);
-      if (got <= 0) break;
-      for (long pos = 0; pos < got;) {
-        struct linux_dirent64 *d = (struct linux_dirent64 *)(batch + pos);
-        pos += d->d_reclen;
-        const char *name = d->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        ++counted;
-        unsigned char type = d->d_type;
-        if (with_stat || type == DT_UNKNOWN) {
-          struct stat st;
-          if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-          }
-        }
-        if (type != DT_DIR) continue;
-        int child = openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child < 0) continue;
-        if (n == have) {
-          have = 2 * have + 16;
-          children = realloc(children, have * sizeof *children);
-          if (!children) abort();
-        }
-        children[n++] = child;
+    for (size_t at = 0; at < subdirs.used; at += strlen(subdirs.bytes + at) + 1) {
+      int child = open_child(fd, subdirs.bytes + at);
+      if (child < 0) continue;
+      if (n == have) {
+        have = 2 * have + 16;
+        children = realloc(children, have * sizeof *children);
+        if (!children) abort();
       }
+      children[n++] = child;
     }
     close(fd);
     push_all(children, n);
@@ -144,6 +144,7 @@ static void *worker(void *unused) {
   pthread_mutex_lock(&mutex);
   entries += counted;
   pthread_mutex_unlock(&mutex);
+  free(subdirs.bytes);
   free(children);
   free(batch);
   return NULL;
