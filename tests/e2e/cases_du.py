@@ -9,7 +9,7 @@ import shutil
 import subprocess
 from fractions import Fraction
 
-from e2e_base import E2E, NotApplicable, only
+from e2e_base import E2E, NotApplicable, only, open_terminal, read_terminal
 from harness import group
 
 DUT_DIRS = ["", "a", "a/b", "c", "shut"]
@@ -186,25 +186,12 @@ class DuTree(E2E):
 
     def on_terminal(self, args: list[str], locale: str, columns: int) -> bytes:
         """Standard output of a run on a pseudo-terminal of that width."""
-        import fcntl
-        import struct
-        import termios
-        master, slave = os.openpty()
-        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+        master, slave = open_terminal(columns)
         env, _ = self.c._env(locale, None)
         p = subprocess.Popen([self.c.exe, *args], stdout=slave, stderr=subprocess.PIPE,
                              stdin=subprocess.DEVNULL, env=env)
         os.close(slave)
-        out = b""
-        while True:
-            try:
-                chunk = os.read(master, 65536)
-            except OSError:  # the terminal's last writer has gone
-                break
-            if not chunk:
-                break
-            out += chunk
-        os.close(master)
+        out = read_terminal(master)
         self.assertEqual(p.wait(timeout=60), 0, p.stderr.read())
         return out
 

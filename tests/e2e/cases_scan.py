@@ -6,12 +6,10 @@ import fcntl
 import glob
 import os
 import signal
-import struct
-import termios
 import subprocess
 import time
 
-from e2e_base import E2E, NotApplicable, only
+from e2e_base import E2E, NotApplicable, only, open_terminal, read_terminal
 from harness import message
 
 IO_EIO = -5  # the system's own number: "I/O error (5)"
@@ -373,8 +371,7 @@ class SlowFileSystem(E2E):
         from cases_hostile import make_chain
         make_chain(self.c.unix("interrupted"), "d", 3000)
         try:
-            master, slave = os.openpty()
-            fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 70, 0, 0))
+            master, slave = open_terminal(70)
             env, _ = self.c._env(self.c.default_locale, None)
             for sig in (signal.SIGINT, signal.SIGTERM):
                 p = subprocess.Popen([self.c.exe, "LIST", os.path.join(self.mnt, "interrupted"),
@@ -408,23 +405,13 @@ class SlowFileSystem(E2E):
         make_chain(self.c.unix("progress"), "d", 1200)
         try:
             target = os.path.join(self.mnt, "progress")
-            master, slave = os.openpty()
-            fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 70, 0, 0))
+            master, slave = open_terminal(70)
             env, _ = self.c._env(self.c.default_locale, None)
             with open(os.path.join(self.c.tmp, "progress.out"), "wb+") as out:
                 p = subprocess.Popen([self.c.exe, "LIST", target, "/R"], stdout=out,
                                      stderr=slave, stdin=subprocess.DEVNULL, env=env)
                 os.close(slave)
-                err = b""
-                while True:
-                    try:
-                        chunk = os.read(master, 65536)
-                    except OSError:  # the terminal's last writer has gone
-                        break
-                    if not chunk:
-                        break
-                    err += chunk
-                os.close(master)
+                err = read_terminal(master)
                 self.assertEqual(p.wait(timeout=120), 0)
                 out.seek(0)
                 self.assertEqual(out.read().count(b"\n"), 1200)

@@ -2,9 +2,12 @@
 
 from __future__ import annotations
 
+import fcntl
 import functools
 import os
 import shutil
+import struct
+import termios
 import unittest
 
 from harness import Ctx
@@ -30,6 +33,28 @@ def only(mode: str, why: str):
             return fn(self, *a, **k)
         return inner
     return wrap
+
+
+def open_terminal(columns: int) -> tuple[int, int]:
+    """A pseudo-terminal that many columns wide: (master, slave)."""
+    master, slave = os.openpty()
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+    return master, slave
+
+
+def read_terminal(master: int) -> bytes:
+    """All the terminal shows until its last writer has gone; closes master."""
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:  # the terminal's last writer has gone
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(master)
+    return shown
 
 
 class E2E(unittest.TestCase):
