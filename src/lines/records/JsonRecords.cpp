@@ -38,21 +38,14 @@ class JsonRecords final : public RecordFormat {
   }
 
   void AppendStat(std::string& record, const RecordTotals& totals) override {
-    record.append("{\"root\":\"");
-    const bool exact = AppendJsonText(record, totals.Root);
-    record.append("\",\"count\":");
-    AppendNumber(record, totals.Count);
-    AppendCounts(record, totals);
+    const bool exact = AppendRootAndCounts(record, totals, "count");
     if (!exact) AppendRaw(record, totals.Root);
     record += '}';
   }
 
   bool AppendDirTotal(std::string& record, const RecordTotals& totals) override {
-    record.append("{\"total\":{\"root\":\"");
-    const bool exact = AppendJsonText(record, totals.Root);
-    record.append("\",\"entries\":");
-    AppendNumber(record, totals.Count);
-    AppendCounts(record, totals);
+    record.append("{\"total\":");
+    const bool exact = AppendRootAndCounts(record, totals, "entries");
     record.append(",\"drive_bytes\":");
     AppendNumber(record, totals.DriveBytes);
     record.append(",\"drive_free\":");
@@ -63,13 +56,21 @@ class JsonRecords final : public RecordFormat {
   }
 
  private:
-  static void AppendCounts(std::string& record, const RecordTotals& totals) {
+  // {"root":…,"<countName>":n,"files":n,"dirs":n,"bytes":n, open for more
+  // fields; true when the root is valid UTF-8, else a "raw" field is owed.
+  static bool AppendRootAndCounts(std::string& record, const RecordTotals& totals,
+                                  std::string_view countName) {
+    record.append("{\"root\":\"");
+    const bool exact = AppendJsonText(record, totals.Root);
+    record.append("\",\"").append(countName).append("\":");
+    AppendNumber(record, totals.Count);
     record.append(",\"files\":");
     AppendNumber(record, totals.Files);
     record.append(",\"dirs\":");
     AppendNumber(record, totals.Dirs);
     record.append(",\"bytes\":");
     AppendNumber(record, totals.Bytes);
+    return exact;
   }
 
   static void AppendRaw(std::string& record, std::string_view bytes) {
