@@ -37,31 +37,29 @@ void LineWriter::Written() {
   if (interactive_) {
     Flush();
   } else if (buffer_.size() >= kBufferSize) {
-    // After a failed write the bytes are dropped: nothing would take them.
     PassAll();
+  }
+}
+
+// Bytes the sink failed to take are dropped: nothing would take them.
+void LineWriter::PassOrDrop(std::string& bytes) {
+  try {
+    sink_.Pass(bytes);
+  } catch (...) {
+    bytes.clear();
+    throw;
   }
 }
 
 void LineWriter::PassAll() {
   if (buffer_.empty()) return;
-  try {
-    sink_.Pass(buffer_);
-  } catch (...) {
-    buffer_.clear();
-    throw;
-  }
+  PassOrDrop(buffer_);
   buffer_.reserve(kBufferSize + 4096);  // the sink may have handed back a fresh one
 }
 
 void LineWriter::PassBlock(std::string& block) {
   PassAll();
-  if (block.empty()) return;
-  try {
-    sink_.Pass(block);
-  } catch (...) {
-    block.clear();
-    throw;
-  }
+  if (!block.empty()) PassOrDrop(block);
 }
 
 bool LineWriter::PassPending() {

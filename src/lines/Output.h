@@ -53,6 +53,7 @@ class LineWriter {
 
  private:
   void Written();
+  void PassOrDrop(std::string& bytes);
 
   OutputSink& sink_;
   std::string lineBreak_;

@@ -43,11 +43,11 @@ void NameArena::AddBlock(std::size_t atLeast) {
   used_ = 0;
 }
 
-// A rare long name gets a block of its own so the shared block is not wasted.
 void NameArena::TooLong() {
   throw LimitFailure();
 }
 
+// A rare long name gets a block of its own so the shared block is not wasted.
 char* NameArena::LargeRoom(std::size_t size) {
   large_.push_back(std::make_unique_for_overwrite<char[]>(size));
   return large_.back().get();

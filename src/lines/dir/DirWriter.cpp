@@ -54,6 +54,7 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
     name = shown_;
   }
   line_.clear();
+  // The date starts the row, padded to 20 columns: appended in place.
   AppendDirStamp(line_, entry.DateTime(), locale_);
   line_.append(line_.size() < 20 ? 20 - line_.size() : 0, ' ');
   line_ += ' ';
