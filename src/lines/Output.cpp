@@ -5,11 +5,6 @@
 
 namespace tvx {
 
-namespace {
-// Large writes: a listing of a million entries is a few dozen system calls.
-constexpr std::size_t kBufferSize = 1 << 20;
-}  // namespace
-
 LineWriter::LineWriter(OutputSink& sink, std::string_view lineBreak)
     : sink_(sink), lineBreak_(lineBreak), interactive_(sink.IsInteractive()) {
   buffer_.reserve(kBufferSize + 4096);
@@ -33,10 +28,11 @@ void LineWriter::WriteLine(std::string_view line) {
   Written();
 }
 
-void LineWriter::Written() {
+// A terminal sees each line at once; a full buffer goes to the sink.
+void LineWriter::Hand() {
   if (interactive_) {
     Flush();
-  } else if (buffer_.size() >= kBufferSize) {
+  } else {
     PassAll();
   }
 }

@@ -52,8 +52,15 @@ class LineWriter {
   std::string_view LineBreak() const { return lineBreak_; }
 
  private:
-  void Written();
+  // Inline: every line ends here; most only grow the buffer.
+  void Written() {
+    if (interactive_ || buffer_.size() >= kBufferSize) Hand();
+  }
+  void Hand();
   void PassOrDrop(std::string& bytes);
+
+  // Large writes: a listing of a million entries is a few dozen system calls.
+  static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
   OutputSink& sink_;
   std::string lineBreak_;

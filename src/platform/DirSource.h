@@ -81,6 +81,9 @@ class DirListing {
   // Hands sink every entry but "." and "..", in the system's order; raises
   // ReadFailure when the directory could not be read.
   virtual void Deliver(EntrySink& sink) = 0;
+  // Hands sink at least the entries that are directories and not links, in
+  // the same order: all a walk asks of a listing to plan what it will enter.
+  virtual void DeliverSubdirectories(EntrySink& sink) { Deliver(sink); }
 };
 
 // Threads and locks, for systems whose standard library has none. A walk

@@ -61,16 +61,23 @@ RawEntry HeldListing::At(std::size_t index) const {
 }
 
 bool HeldListing::HasSubdirectories() const {
-  for (const Item& item : items_) {
-    if ((item.kinds & (kDir | kLink)) == kDir) return true;
-  }
-  return false;
+  return std::any_of(items_.begin(), items_.end(), IsSubdirectory);
 }
 
 void HeldListing::Deliver(EntrySink& sink) {
   if (failure != 0) throw ReadFailure(failure);
   RawEntry entry;
   for (std::size_t i = 0; i < items_.size(); ++i) {
+    Fill(i, entry);
+    sink.Add(entry);
+  }
+}
+
+void HeldListing::DeliverSubdirectories(EntrySink& sink) {
+  if (failure != 0) throw ReadFailure(failure);
+  RawEntry entry;
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (!IsSubdirectory(items_[i])) continue;
     Fill(i, entry);
     sink.Add(entry);
   }

@@ -60,6 +60,7 @@ class HeldListing : public DirListing {
   std::size_t Count() const override { return items_.size(); }
   bool HasSubdirectories() const override;
   void Deliver(EntrySink& sink) override;
+  void DeliverSubdirectories(EntrySink& sink) override;
 
  private:
   struct Item {
@@ -74,6 +75,7 @@ class HeldListing : public DirListing {
     std::int32_t utcOffset = kUnknownUtcOffset;
   };
   void Fill(std::size_t index, RawEntry& entry) const;
+  static bool IsSubdirectory(const Item& item) { return (item.kinds & (kDir | kLink)) == kDir; }
 
   std::vector<Item> items_;
   // Beside items_ up to their size; an entry past it has none.

@@ -17,7 +17,8 @@ char* CopyInto(char* at, std::string_view name) {
 
 }  // namespace
 
-const char* NameArena::Store(std::string_view name) {
+// Store's rarer cases: a name too long, one of its own, or a new block.
+const char* NameArena::StoreApart(std::string_view name) {
   // Names hold no zero byte on any system; one would cut the stored name short.
   if (name.size() > kLongest) throw LimitFailure();
   const std::size_t size = name.size() + 1;

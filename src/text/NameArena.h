@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -28,7 +29,17 @@ class NameArena {
 
   // A copy of name, followed by a zero byte. Raises LimitFailure for a name
   // longer than kLongest.
-  const char* Store(std::string_view name);
+  // Inline: the walk stores every name it keeps.
+  const char* Store(std::string_view name) {
+    const std::size_t size = name.size() + 1;
+    if (name.size() > kLongest || size > block_ / 4 || LastSize() - used_ < size)
+      return StoreApart(name);
+    char* at = blocks_.back().bytes.get() + used_;
+    std::memcpy(at, name.data(), name.size());
+    at[name.size()] = '\0';
+    used_ += size;
+    return at;
+  }
   // Room for a name of at most `most` bytes and its zero byte, to be written
   // in place (while it is copied out of a directory read, say) and kept by
   // Keep with its length; the next Room or Store forgets it otherwise.
@@ -64,6 +75,7 @@ class NameArena {
     std::unique_ptr<char[]> bytes;
     std::size_t size;
   };
+  const char* StoreApart(std::string_view name);
   void AddBlock(std::size_t atLeast);
   char* LargeRoom(std::size_t size);
   [[noreturn]] static void TooLong();

@@ -116,6 +116,7 @@ void Choice::AddMatch(std::string_view value, const std::string& typed) {
   for (std::string& pattern : SplitList(value)) {
     if (pattern.empty()) throw InvalidValueFailure(typed);
     matched_.push_back(std::move(pattern));
+    listsAll_ = false;
   }
 }
 
@@ -144,6 +145,7 @@ void Choice::AddNewest(std::string_view value, const std::string& typed, TDateTi
   if (!ParseAge(value, now, moment)) throw InvalidValueFailure(typed);
   notBefore_ = hasNewest_ ? std::max(notBefore_, moment) : moment;
   hasNewest_ = true;
+  listsAll_ = false;
 }
 
 void Choice::AddOldest(std::string_view value, const std::string& typed, TDateTime now) {
@@ -151,18 +153,21 @@ void Choice::AddOldest(std::string_view value, const std::string& typed, TDateTi
   if (!ParseAge(value, now, moment)) throw InvalidValueFailure(typed);
   before_ = hasOldest_ ? std::min(before_, moment) : moment;
   hasOldest_ = true;
+  listsAll_ = false;
 }
 
 void Choice::AddMinSize(std::string_view value, const std::string& typed) {
   std::uint64_t bytes = 0;
   if (!ParseSize(value, bytes)) throw InvalidValueFailure(typed);
   minSize_ = std::max(minSize_, bytes);
+  listsAll_ = false;
 }
 
 void Choice::AddMaxSize(std::string_view value, const std::string& typed) {
   std::uint64_t bytes = 0;
   if (!ParseSize(value, bytes)) throw InvalidValueFailure(typed);
   maxSize_ = std::min(maxSize_, bytes);
+  listsAll_ = false;
 }
 
 void Choice::AddAttributes(std::string_view value, const std::string& typed) {
@@ -176,6 +181,7 @@ void Choice::AddAttributes(std::string_view value, const std::string& typed) {
     if (letter == std::string_view::npos) throw InvalidValueFailure(typed);
     (negated ? refused_ : required_) |= 1u << letter;
   }
+  listsAll_ = false;
 }
 
 bool Choice::NeedsDetails() const {
@@ -190,7 +196,7 @@ bool Choice::MatchesAny(const std::vector<std::string>& patterns, std::string_vi
   return false;
 }
 
-bool Choice::Excluded(std::string_view name, std::string_view relativePath) const {
+bool Choice::ExcludedByPattern(std::string_view name, std::string_view relativePath) const {
   return MatchesAny(excludedNames_, name) ||
          (!excludedPaths_.empty() && MatchesAny(excludedPaths_, relativePath));
 }
@@ -203,7 +209,7 @@ unsigned Choice::AttributesOf(const RawEntry& entry, bool emptyDir) {
          (entry.Archive ? kArchive : 0) | (entry.IsLink ? kLink : 0);
 }
 
-bool Choice::Lists(const RawEntry& entry, bool emptyDir) const {
+bool Choice::Filtered(const RawEntry& entry, bool emptyDir) const {
   // Patterns match the entry's own long name, also where a short one stands in.
   const std::string_view own = entry.OwnName();
   if (!matched_.empty() && !MatchesAny(matched_, own)) return false;

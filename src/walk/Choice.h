@@ -50,7 +50,11 @@ class Choice {
   bool HasPathPatterns() const { return !excludedPaths_.empty(); }
   // Left out, and never entered when a directory. relativePath uses the
   // scanned system's separator; it may be empty when !HasPathPatterns().
-  bool Excluded(std::string_view name, std::string_view relativePath) const;
+  // Inline, and settled at once without patterns: asked of every entry read.
+  bool Excluded(std::string_view name, std::string_view relativePath) const {
+    return !(excludedNames_.empty() && excludedPaths_.empty()) &&
+           ExcludedByPattern(name, relativePath);
+  }
   // Whether a subdirectory found at level (1: in the scanned directory) is
   // entered by its name and level; a path pattern may still exclude it.
   bool Enters(std::string_view name, std::uint32_t level) const {
@@ -58,7 +62,9 @@ class Choice {
   }
   // Whether an entry that is not excluded is listed, as the directory read
   // reports it; emptyDir: a directory known to hold no entries at all.
-  bool Lists(const RawEntry& entry, bool emptyDir = false) const;
+  bool Lists(const RawEntry& entry, bool emptyDir = false) const {
+    return listsAll_ || Filtered(entry, emptyDir);
+  }
   // Whether Lists looks at EmptyDir, which is known only once the
   // directory has been read.
   bool AsksEmptiness() const { return ((required_ | refused_) & kEmpty) != 0; }
@@ -70,6 +76,8 @@ class Choice {
   static constexpr unsigned kDir = 1, kHidden = 2, kSystem = 4, kReadOnly = 8, kArchive = 16,
                             kLink = 32, kEmpty = 64;
   bool MatchesAny(const std::vector<std::string>& patterns, std::string_view text) const;
+  bool ExcludedByPattern(std::string_view name, std::string_view relativePath) const;
+  bool Filtered(const RawEntry& entry, bool emptyDir) const;
   static unsigned AttributesOf(const RawEntry& entry, bool emptyDir);
 
   PathStyle style_ = PathStyle::Posix;
@@ -85,6 +93,7 @@ class Choice {
   std::uint64_t minSize_ = 0;
   std::uint64_t maxSize_ = UINT64_MAX;
   unsigned required_ = 0, refused_ = 0;
+  bool listsAll_ = true;  // no filter but the exclusions was given
 };
 
 // The parts of a value, or false when it is malformed; pure helpers of Read.

@@ -90,13 +90,13 @@ std::uint32_t EntryList::AddSubdirectory(std::uint32_t parent, std::string_view 
   return dirCount_++;
 }
 
-std::uint8_t EntryList::UnwritableOnALine(std::string_view name, NameFacts facts) const {
+std::uint8_t EntryList::UnwritableOnWindows(std::string_view name, NameFacts facts) const {
   // A name Win32 takes for another first: not even /0 writes it.
-  if (style_ == PathStyle::Windows && Win32RewritesName(name)) return kRewrittenPath;
+  if (Win32RewritesName(name)) return kRewrittenPath;
   if (facts.Control()) return kUnwritablePath;
   // Only a foreign file system (a Unix mount) gives a Windows program such
   // a name; no quoting makes cmd read it back.
-  if (style_ != PathStyle::Windows || !facts.Special()) return 0;
+  if (!facts.Special()) return 0;
   constexpr std::string_view kNoWindowsName = "\"*?<>|:\\";
   if (!code_.IsMultiByte())
     return name.find_first_of(kNoWindowsName) != std::string_view::npos ? kUnwritablePath : 0;
@@ -164,8 +164,7 @@ void EntryList::Clear() {
   root_.clear();
 }
 
-const std::string& FullPrefixCache::For(std::uint32_t dirIndex) {
-  if (dirIndex == current_) return text_;
+const std::string& FullPrefixCache::MoveTo(std::uint32_t dirIndex) {
   const auto& dirs = list_.dirs_;
   const char sep = Separator(list_.style_);
   const auto& target = dirs[list_.Slot(dirIndex)];

@@ -218,7 +218,12 @@ class EntryList {
   // place on the stack of directories (dirs_.size() once it was left).
   std::size_t Slot(std::uint32_t dirIndex) const;
   // Why no line can hold the name: 0, kUnwritablePath or kRewrittenPath.
-  std::uint8_t UnwritableOnALine(std::string_view name, NameFacts facts) const;
+  // Inline: asked of every entry kept; a POSIX name needs no more than its facts.
+  std::uint8_t UnwritableOnALine(std::string_view name, NameFacts facts) const {
+    if (style_ == PathStyle::Windows) return UnwritableOnWindows(name, facts);
+    return facts.Control() ? kUnwritablePath : 0;
+  }
+  std::uint8_t UnwritableOnWindows(std::string_view name, NameFacts facts) const;
 
   std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
   std::size_t count_ = 0;
@@ -246,9 +251,13 @@ class EntryList {
 class FullPrefixCache {
  public:
   explicit FullPrefixCache(const EntryList& list) : list_(list) {}
-  const std::string& For(std::uint32_t dirIndex);
+  // Inline: asked for every entry, mostly of the directory asked last.
+  const std::string& For(std::uint32_t dirIndex) {
+    return dirIndex == current_ ? text_ : MoveTo(dirIndex);
+  }
 
  private:
+  const std::string& MoveTo(std::uint32_t dirIndex);
   bool IsAncestor(std::uint32_t a, std::uint32_t b) const;
 
   const EntryList& list_;

@@ -154,7 +154,7 @@ std::vector<std::string> ForecastEntered(const WalkRules& rules, DirListing& lis
   Batch batch(rules);
   batch.level = static_cast<std::uint32_t>(depth + 1);
   batch.forecast = true;
-  listing.Deliver(batch);
+  listing.DeliverSubdirectories(batch);
   batch.Sort();
   return batch.Entered();
 }

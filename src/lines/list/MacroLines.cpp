@@ -105,12 +105,23 @@ class MacroLines final : public ListLines {
         out.Append(std::string_view(template_.Text()).substr(step.Start, step.Length));
         continue;
       }
+      if (Unchanged(full)) {
+        if (full) out.Append(input_.Dir);
+        out.Append(input_.Name);
+        continue;
+      }
       for (std::string_view piece :
            QuotedPieces(full ? input_.Dir : std::string_view(), full ? dirNeeds_ : QuoteNeeds(),
                         input_.Name, form_, code_, line_, nameQuiet_)) {
         if (!piece.empty()) out.Append(piece);
       }
     }
+  }
+
+  // Whether the word is its directory and name as they are, as QuotedPieces
+  // would find: most are, and this is asked for every line.
+  bool Unchanged(bool full) const {
+    return nameQuiet_ && !form_.Upper && !form_.Lower && !(full && form_.Quote && dirNeeds_.Quotes);
   }
 
   void WriteSteps() {
