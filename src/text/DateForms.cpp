@@ -225,11 +225,38 @@ std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
   return out;
 }
 
+namespace {
+void PutTwoDigits(char* at, int value) {
+  at[0] = static_cast<char>('0' + value / 10);
+  at[1] = static_cast<char>('0' + value % 10);
+}
+}  // namespace
+
 void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale) {
   const DateParts t = TwoSecondParts(value);
-  AppendNumber(out, t.Year, 4);
-  out += locale.DateSeparator;
-  AppendNumber(out, t.Month, 2);
+  if (t.Year < 0 || t.Year > 9999) {
+    // Beyond four digits: the general form, which no file's time reaches.
+    AppendNumber(out, t.Year, 4);
+    out += locale.DateSeparator;
+    AppendNumber(out, t.Month, 2);
+  } else {
+    // Every row of DIR's table has one: written whole, then appended at once.
+    char stamp[19];
+    PutTwoDigits(stamp, t.Year / 100);
+    PutTwoDigits(stamp + 2, t.Year % 100);
+    stamp[4] = locale.DateSeparator;
+    PutTwoDigits(stamp + 5, t.Month);
+    stamp[7] = locale.DateSeparator;
+    PutTwoDigits(stamp + 8, t.Day);
+    stamp[10] = ' ';
+    PutTwoDigits(stamp + 11, t.Hour);
+    stamp[13] = locale.TimeSeparator;
+    PutTwoDigits(stamp + 14, t.Minute);
+    stamp[16] = locale.TimeSeparator;
+    PutTwoDigits(stamp + 17, t.Second);
+    out.append(stamp, sizeof stamp);
+    return;
+  }
   out += locale.DateSeparator;
   AppendNumber(out, t.Day, 2);
   out += ' ';

@@ -37,19 +37,24 @@ constexpr std::int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
 std::string GroupDigits(unsigned long long magnitude, bool negative, char separator) {
   char buf[40];
   char* const end = buf + sizeof buf;
-  char* at = end;
-  int digits = 0;
-  do {
-    if (digits != 0 && digits % 3 == 0) *--at = separator;
-    *--at = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-    ++digits;
-  } while (magnitude != 0);
+  char* at = GroupedDigitsBefore(end, magnitude, separator);
   if (negative) *--at = '-';
   return std::string(at, end);
 }
 
 }  // namespace
+
+char* GroupedDigitsBefore(char* end, std::uint64_t value, char separator) {
+  char* at = end;
+  int digits = 0;
+  do {
+    if (digits != 0 && digits % 3 == 0) *--at = separator;
+    *--at = static_cast<char>('0' + value % 10);
+    value /= 10;
+    ++digits;
+  } while (value != 0);
+  return at;
+}
 
 TDateTime MakeDateTime(int year, int month, int day, int hour, int minute, int second) {
   std::int64_t days =

@@ -117,5 +117,9 @@ void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& loc
 
 // "#,##0": groups of three with the thousands separator.
 std::string FormatNumber(std::uint64_t value, const LocaleSettings& locale);
+// FormatNumber's digits written backwards ending just before end (room for
+// kGroupedDigitsMost bytes), with no allocation; returns where they start.
+constexpr std::size_t kGroupedDigitsMost = 27;
+char* GroupedDigitsBefore(char* end, std::uint64_t value, char separator);
 
 }  // namespace tvx

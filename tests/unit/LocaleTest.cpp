@@ -263,6 +263,11 @@ TEST(LocaleTest, DirStampText) {
       {&plain, MakeDateTime(1999, 11, 14, 23, 59, 59), "1999/11/14 23:59:58"},
       {&plain, MakeDateTime(1850, 6, 7, 8, 9, 10), "1850/06/07 08:09:10"},
       {&dashed, MakeDateTime(1999, 11, 14, 14, 46, 24), "1999-11-14 14.46.24"},
+      // Four digits of year are written whole; others the general way.
+      {&plain, MakeDateTime(999, 1, 2, 3, 4, 5), "0999/01/02 03:04:04"},
+      {&plain, MakeDateTime(9999, 12, 31, 23, 59, 58), "9999/12/31 23:59:58"},
+      {&plain, MakeDateTime(10000, 1, 1, 0, 0, 0), "10000/01/01 00:00:00"},
+      {&plain, MakeDateTime(-1, 1, 1, 0, 0, 0), "-0001/01/01 00:00:00"},
   };
   for (const Row& row : rows) EXPECT_EQ(DirStampText(row.value, *row.locale), row.expected);
 }

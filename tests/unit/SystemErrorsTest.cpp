@@ -62,6 +62,12 @@ TEST(DisplayWidthTest, ColumnsAsTheTerminalShowsThem) {
     std::size_t columns;
   } rows[] = {
       {utf8, "plain.txt", 9},
+      {utf8, "sixteen-columns!", 16},           // words of ASCII at a time
+      {utf8, "seventeen columns\xC3\xA9", 18},  // then a character after them
+      {utf8,
+       "ab\xE6\x97\xA5"
+       "cdefgh\xE6\x97\xA5",
+       12},                                   // wide ones inside the first word
       {utf8, "caf\xC3\xA9", 4},               // e acute, one character
       {utf8, "cafe\xCC\x81", 4},              // e and a combining acute
       {utf8, "\xE6\x97\xA5\xE6\x9C\xAC", 4},  // two wide ideographs

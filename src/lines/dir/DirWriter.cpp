@@ -1,5 +1,7 @@
 #include "DirWriter.h"
 
+#include <algorithm>
+
 #include "lines/KeptInTurns.h"
 #include "lines/Output.h"
 #include "platform/SystemFacts.h"
@@ -10,13 +12,29 @@ namespace tvx {
 
 namespace {
 
-// Appends text padded with blanks to width bytes, as DIR's table columns are:
-// after it (left-aligned) or before it. A longer text is kept whole.
-void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool leftAligned) {
-  std::size_t pad = text.size() < width ? width - text.size() : 0;
-  if (!leftAligned) out.append(pad, ' ');
-  out.append(text);
-  if (leftAligned) out.append(pad, ' ');
+// DIR's columns: the date, a blank, the size right-aligned, two blanks, the
+// name, each padded with blanks to its width (a longer value is kept whole).
+constexpr std::size_t kDateWidth = 20, kSizeWidth = 20, kNameWidth = 30;
+
+char* PutBlanks(char* at, std::size_t count) {
+  for (; count != 0; --count) *at++ = ' ';
+  return at;
+}
+
+// What stands between a date of `written` bytes and the name: the date's
+// padding, a blank, the size with its thousands grouped and right-aligned,
+// and two blanks. Made whole, then appended at once: every row has one.
+void AppendSizeColumn(std::string& out, std::size_t written, std::uint64_t size, char separator) {
+  char digits[kGroupedDigitsMost];
+  char* const end = digits + sizeof digits;
+  const char* const start = GroupedDigitsBefore(end, size, separator);
+  const auto length = static_cast<std::size_t>(end - start);
+  char column[kDateWidth + 1 + kSizeWidth + kGroupedDigitsMost + 2];
+  char* at = PutBlanks(column, (written < kDateWidth ? kDateWidth - written : 0) + 1);
+  at = PutBlanks(at, length < kSizeWidth ? kSizeWidth - length : 0);
+  at = std::copy(start, static_cast<const char*>(end), at);
+  at = PutBlanks(at, 2);
+  out.append(column, static_cast<std::size_t>(at - column));
 }
 
 }  // namespace
@@ -56,10 +74,7 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   line_.clear();
   // The date starts the row, padded to 20 columns: appended in place.
   AppendDirStamp(line_, entry.DateTime(), locale_);
-  line_.append(line_.size() < 20 ? 20 - line_.size() : 0, ' ');
-  line_ += ' ';
-  AppendPadded(line_, FormatNumber(entry.Size(), locale_), 20, false);
-  line_ += "  ";
+  AppendSizeColumn(line_, line_.size(), entry.Size(), locale_.ThousandSeparator);
   AppendName(name, entry.IsQuietName());
   out_.WriteLine(line_);
 }
@@ -69,8 +84,13 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
 // people, not a shell: no other character asks for quotes, on any system.
 void DirWriter::AppendName(std::string_view name, bool quiet) {
   const std::size_t start = line_.size();
-  for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_, quiet))
-    line_.append(piece);
+  // DIR's form quotes nothing itself: only a change of letter case makes pieces.
+  if (!form_.Upper && !form_.Lower) {
+    line_.append(name);
+  } else {
+    for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_, quiet))
+      line_.append(piece);
+  }
   // A quiet name holds no blank, so it is never quoted.
   if (quote_ && !quiet && line_.find(' ', start) != std::string::npos) {
     shown_.assign(line_, start);
@@ -83,7 +103,7 @@ void DirWriter::AppendName(std::string_view name, bool quiet) {
     line_ += '"';
   }
   const std::size_t width = DisplayWidth(std::string_view(line_).substr(start), widthCode_);
-  line_.append(width < 30 ? 30 - width : 0, ' ');
+  line_.append(width < kNameWidth ? kNameWidth - width : 0, ' ');
 }
 
 void DirWriter::Finish(const EntryList& list, const RunSummary& summary) {
