@@ -13,8 +13,9 @@ Fact& Last(std::vector<Fact>& beside, std::size_t items) {
 
 }  // namespace
 
-void HeldListing::SetDetails(std::uint64_t size, TDateTime time, std::int32_t utcOffset) {
-  Last(details_, items_.size()) = {size, time, utcOffset};
+// The details of the entry added last, where some before it have none.
+void HeldListing::SetDetailsApart(const Details& details) {
+  Last(details_, items_.size()) = details;
 }
 
 void HeldListing::SetStorage(const StorageFacts& storage) {

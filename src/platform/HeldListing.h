@@ -50,7 +50,14 @@ class HeldListing : public DirListing {
                       static_cast<std::uint16_t>(kinds), facts.Bits});
   }
   // The size (0 for directories and links) and time of the entry added last.
-  void SetDetails(std::uint64_t size, TDateTime time, std::int32_t utcOffset);
+  // Inline, and appended where every entry before it has them: a listing
+  // read with details sets them for each entry in turn.
+  void SetDetails(std::uint64_t size, TDateTime time, std::int32_t utcOffset) {
+    if (details_.size() + 1 != items_.size()) return SetDetailsApart({size, time, utcOffset});
+    // As much room as the entries have: grown with them, not entry by entry.
+    if (details_.size() == details_.capacity()) details_.reserve(items_.capacity());
+    details_.push_back({size, time, utcOffset});
+  }
   void SetStorage(const StorageFacts& storage);
   // Any entry, its names kept in names.
   void Add(const RawEntry& entry);
@@ -75,6 +82,7 @@ class HeldListing : public DirListing {
     std::int32_t utcOffset = kUnknownUtcOffset;
   };
   void Fill(std::size_t index, RawEntry& entry) const;
+  void SetDetailsApart(const Details& details);
   static bool IsSubdirectory(const Item& item) { return (item.kinds & (kDir | kLink)) == kDir; }
 
   std::vector<Item> items_;
