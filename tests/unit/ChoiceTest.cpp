@@ -94,6 +94,34 @@ TEST(ChoiceTest, ReadsValues) {
                ParseAge("", now, moment));
 }
 
+// Each filter given alone decides; with none (exclusions aside) every entry is listed.
+TEST(ChoiceTest, EachFilterAloneDecides) {
+  const TDateTime now = MakeDateTime(2026, 12, 7, 12, 0, 0);
+  RawEntry file;
+  file.Name = "notes.txt";
+  file.Size = 100;
+  file.DateTime = MakeDateTime(2020, 1, 1, 0, 0, 0);
+  file.Archive = true;
+  const std::pair<const char*, bool> rows[] = {
+      {"/X:*.c", true},
+      {"/M:*.c", false},
+      {"/M:*.txt", true},
+      {"/MIN:1K", false},
+      {"/MAX:10", false},
+      {"/MAXAGE:30", false},
+      {"/MINAGE:20250101", true},
+      {"/MINAGE:20100101", false},
+      {"/A:D", false},
+      {"/A:-A", false},
+      {"/A:A", true},
+  };
+  for (const auto& [typed, listed] : rows) {
+    const Choice choice =
+        test::ChoiceOf({"LIST", "/top", typed}, now, PathStyle::Posix, CodePage());
+    EXPECT_EQ(choice.Lists(file), listed) << typed;
+  }
+}
+
 TEST(ChoiceTest, RefusesBadValues) {
   const char* bad[] = {"/LEV:",
                        "/LEV:x",

@@ -90,6 +90,22 @@ TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
     p.AddDir("/d/", {{"It's \"Doc\".txt"}, {"Plain", true}});
     EXPECT_EQ(List(p, "/d", row.options), row.expected);
   }
+  // A name that needs nothing is still quoted, escaped or cased with its directory.
+  struct DirRow {
+    std::string dir;
+    ListOptions options;
+    std::string expected;
+  } dirRows[] = {
+      {"/a b/", {}, "'/a b/Plain'\n"},
+      {"/it's/", {}, "'/it'\\''s/Plain'\n"},
+      {"/a b/", {.FileNameOnly = true}, "Plain\n"},
+      {"/a b/", {.Lower = true}, "'/a b/plain'\n"},
+  };
+  for (const DirRow& row : dirRows) {
+    FakePlatform p;
+    p.AddDir(row.dir, {{"Plain"}});
+    EXPECT_EQ(List(p, row.dir, row.options), row.expected) << row.dir;
+  }
   // On Windows: double quotes, inner ones doubled, for a blank or a character
   // cmd treats specially; a quote in the directory alone quotes every name.
   struct WindowsRow {
@@ -385,14 +401,19 @@ TEST_F(CommandsTest, DirTableAndSummary) {
 TEST_F(CommandsTest, DirColumnsArePaddedNeverCut) {
   FakePlatform p;
   const std::string longName(31, 'n');
-  p.AddDir("/d/", {{"ab", false, false, 3221225472, kTime}, {longName}, {"\x83\x5C"}});
+  p.AddDir("/d/", {{"ab", false, false, 3221225472, kTime},
+                   {longName},
+                   {"\x83\x5C"},
+                   {"big", false, false, std::uint64_t{1} << 60, kTime}});
   // Widths count bytes: a double-byte character fills two.
   p.locale.Code = fixtures::ShiftJis();
   const std::string stamp = "1999/11/14 14:46:24  ";
   const std::string zero = "1899/12/30 00:00:00                     0  ";
-  EXPECT_EQ(Dir(p, "/d", {}).substr(0, 3 * 74 + 1),
+  // The largest size a record keeps is wider than its column.
+  EXPECT_EQ(Dir(p, "/d", {}).substr(0, 4 * 74 + 2 + 1),
             stamp + "       3,221,225,472  ab" + std::string(28, ' ') + "\n" + zero + longName +
-                "\n" + zero + "\x83\x5C" + std::string(28, ' ') + "\n");
+                "\n" + zero + "\x83\x5C" + std::string(28, ' ') + "\n" + stamp +
+                "36,028,797,018,963,967  big" + std::string(27, ' ') + "\n");
 }
 
 // DIR quotes a name only for a blank, in double quotes on both systems, and

@@ -1,11 +1,13 @@
-// The systems' error tables, the columns a name takes, and the room a held
-// listing's names take.
+// The systems' error tables, the columns a name takes, and a held listing:
+// the room its names take and what it gives back.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "ShiftJis.h"
+#include "platform/HeldListing.h"
 #include "platform/posix/PosixErrors.h"
 #include "platform/win32/Win32Errors.h"
 #include "text/Failure.h"
@@ -100,6 +102,37 @@ TEST(NameArenaTest, FewNamesTakeLittleMoreRoomThanTheyNeed) {
   for (int i = 0; i < 5000; ++i) big.Store(name);
   big.Rewind(start);
   EXPECT_STREQ(big.Store("kept"), "kept");
+}
+
+// A listing gives back what its read added: details where some entry had
+// them, and only its subdirectories (no links) where only those are asked.
+TEST(HeldListingTest, GivesBackWhatItsReadAdded) {
+  HeldListing listing;
+  const auto add = [&listing](std::string_view name, unsigned kinds) {
+    std::memcpy(listing.names.Room(name.size()), name.data(), name.size());
+    listing.Add({listing.names.Keep(name.size()), name.size()}, kinds, {NameFacts::kKnown});
+  };
+  add("a.txt", 0);
+  add("sub", HeldListing::kDir);
+  listing.SetDetails(0, 100, 3600);
+  add("link", HeldListing::kDir | HeldListing::kLink);
+  add("b.txt", 0);
+  listing.SetDetails(42, 200, 3600);
+  add("c.txt", HeldListing::kHidden);
+  listing.SetDetails(7, 300, 0);
+  struct Seen : EntrySink {
+    std::string text;
+    void Add(const RawEntry& e) override {
+      text += std::string(e.Name) + ":" + std::to_string(e.Size) + "@" +
+              std::to_string(e.DateTime) + (e.IsDir ? "/" : "") + (e.Hidden ? "h" : "") + " ";
+    }
+  } all, subdirectories;
+  listing.Deliver(all);
+  EXPECT_EQ(all.text, "a.txt:0@0 sub:0@100/ link:0@0/ b.txt:42@200 c.txt:7@300h ");
+  EXPECT_EQ(listing.At(4).UtcOffset, 0);
+  EXPECT_EQ(listing.At(0).UtcOffset, kUnknownUtcOffset);
+  listing.DeliverSubdirectories(subdirectories);
+  EXPECT_EQ(subdirectories.text, "sub:0@100/ ");
 }
 
 }  // namespace
