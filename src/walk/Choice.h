@@ -65,6 +65,10 @@ class Choice {
   bool Lists(const RawEntry& entry, bool emptyDir = false) const {
     return listsAll_ || Filtered(entry, emptyDir);
   }
+  // No filter and no exclusion: every entry read is listed.
+  bool ListsEverything() const {
+    return listsAll_ && excludedNames_.empty() && excludedPaths_.empty();
+  }
   // Whether Lists looks at EmptyDir, which is known only once the
   // directory has been read.
   bool AsksEmptiness() const { return ((required_ | refused_) & kEmpty) != 0; }

@@ -23,7 +23,9 @@ std::atomic<std::int32_t> offsetTable[kOffsetSlots] = {
     kUnknownUtcOffset, kUnknownUtcOffset, kUnknownUtcOffset, kUnknownUtcOffset,
     kUnknownUtcOffset, kUnknownUtcOffset, kUnknownUtcOffset, kUnknownUtcOffset};
 
-std::uint64_t OffsetIndex(std::int32_t seconds) {
+}  // namespace
+
+std::uint64_t TTarvixFileInfo::OffsetIndex(std::int32_t seconds) {
   if (seconds == kUnknownUtcOffset) return 0;
   for (std::size_t i = 1; i < kOffsetSlots; ++i) {
     std::int32_t held = offsetTable[i].load(std::memory_order_acquire);
@@ -34,19 +36,6 @@ std::uint64_t OffsetIndex(std::int32_t seconds) {
     if (held == seconds) return i;  // held is the slot's value either way
   }
   return 0;  // the table is full: the record tells none
-}
-
-}  // namespace
-
-TTarvixFileInfo::TTarvixFileInfo(const char* name, std::uint64_t size, TDateTime time, bool isDir,
-                                 bool inexact, unsigned attributes, std::int32_t utcOffset)
-    : NameData(name),
-      SizeBytes(std::min(size, kSizeMask) |
-                static_cast<std::uint64_t>(attributes & 0x1F) << kAttributeShift |
-                OffsetIndex(utcOffset) << kOffsetShift | (time % 2 != 0 ? kOddSecond : 0)),
-      DirAndFlag((isDir ? kDirFlag : 0) | (inexact ? kInexactFlag : 0)) {
-  const TDateTime units = (time - (time % 2 + 2) % 2) / 2;
-  TimeUnits = units <= 0 ? 0 : units >= UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(units);
 }
 
 std::int32_t TTarvixFileInfo::UtcOffset() const {

@@ -2,6 +2,7 @@
 // were found in, and copies of their names.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,9 +30,21 @@ class TTarvixFileInfo {
   TTarvixFileInfo() = default;
   // name is zero-terminated and outlives the record; time may be odd.
   // utcOffset: the seconds east of UTC that time was read at, if known.
+  // Inline: the walk makes one for every entry it keeps.
   explicit TTarvixFileInfo(const char* name, std::uint64_t size = 0, TDateTime time = 0,
                            bool isDir = false, bool inexact = false, unsigned attributes = 0,
-                           std::int32_t utcOffset = kUnknownUtcOffset);
+                           std::int32_t utcOffset = kUnknownUtcOffset)
+      : NameData(name),
+        SizeBytes(std::min(size, kSizeMask) |
+                  static_cast<std::uint64_t>(attributes & 0x1F) << kAttributeShift |
+                  (utcOffset == kUnknownUtcOffset ? 0 : OffsetIndex(utcOffset)) << kOffsetShift |
+                  (time % 2 != 0 ? kOddSecond : 0)),
+        DirAndFlag((isDir ? kDirFlag : 0) | (inexact ? kInexactFlag : 0)) {
+    const TDateTime units = (time - (time % 2 + 2) % 2) / 2;
+    TimeUnits = units <= 0            ? 0
+                : units >= UINT32_MAX ? UINT32_MAX
+                                      : static_cast<std::uint32_t>(units);
+  }
   std::string_view Name() const { return NameData; }
   const char* NameText() const { return NameData; }             // zero-terminated
   std::uint64_t Size() const { return SizeBytes & kSizeMask; }  // 0 for directories and links
@@ -75,6 +88,8 @@ class TTarvixFileInfo {
   static constexpr std::uint64_t kOddSecond = std::uint64_t{1} << 63;
   static constexpr std::uint64_t kOffsetBits = std::uint64_t{7} << kOffsetShift;
   static constexpr std::uint64_t kSizeMask = (std::uint64_t{1} << kOffsetShift) - 1;
+  // The index of a known UTC offset in the run's small table; 0 when full.
+  static std::uint64_t OffsetIndex(std::int32_t seconds);
 
   const char* NameData = "";
   std::uint64_t SizeBytes = 0;

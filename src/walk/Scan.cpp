@@ -64,12 +64,16 @@ struct Batch : EntrySink {
   std::vector<StorageFacts> facts;  // beside items, where storage is wanted
   std::size_t seen = 0;             // entries read, chosen or not; 1 at least if unreadable
   bool countOnly = false;           // the directory is read only to know whether it is empty
+  // Every entry is listed and none asks for storage facts: the walk's
+  // common case, which asks the choice nothing per entry but Enters.
+  bool listsAll = false;
   // Read ahead on a reader's thread, for what the walk will enter only: the
   // consumer, the walk's alone, is not asked, and the walk refuses long names.
   bool forecast = false;
 
   void Add(const RawEntry& e) override {
     ++seen;
+    if (listsAll) return AddListed(e);
     if (countOnly) return;
     if (forecast && !(rules->recursive && Enters(e, level, rules->choice))) return;
     if (!forecast && rules->storage && rules->consumer->Excludes(e.Storage))
@@ -104,6 +108,18 @@ struct Batch : EntrySink {
     item.pending = pending;
     item.peek = pending && !enter;
     if (rules->storage) facts.push_back(e.Storage);
+  }
+  // An entry of a walk that lists every entry it reads: only whether it is
+  // entered is asked.
+  void AddListed(const RawEntry& e) {
+    if (e.Name.size() > NameArena::kLongest) throw LimitFailure();
+    Item& item = items.emplace_back();
+    Record(e, item.entry);
+    item.nameLength = static_cast<std::uint32_t>(e.Name.size());
+    item.factBits = e.Facts.Bits;
+    item.enter = rules->recursive && Enters(e, level, rules->choice);
+    item.listed = true;
+    item.pending = item.peek = false;
   }
   void TellLeftOut(const RawEntry& e, EntryConsumer::LeftOutBy by) const {
     // Never from a reader's thread: the consumer is the walk's alone.
@@ -333,6 +349,8 @@ class Walker {
     frame.batch.level = static_cast<std::uint32_t>(depth_ + 1);
     frame.batch.seen = 0;
     frame.batch.countOnly = item && item->peek;
+    frame.batch.listsAll =
+        !frame.batch.countOnly && !rules_.storage && rules_.choice.ListsEverything();
     if (parent && rules_.choice.HasPathPatterns()) {
       frame.batch.relativeDir = parent->batch.relativeDir;
       frame.batch.relativeDir.append(item->Name());
