@@ -5,9 +5,8 @@ namespace tvx {
 
 namespace {
 
-// Written from the end of a buffer, then appended at once: a listing's
-// dates take millions of these.
-void AppendNumber(std::string& out, long long value, int minDigits) {
+// Written from the end of a buffer, then appended at once.
+void AppendLongNumber(std::string& out, long long value, int minDigits) {
   char buf[24];
   char* const end = buf + sizeof buf;
   char* at = end;
@@ -21,6 +20,14 @@ void AppendNumber(std::string& out, long long value, int minDigits) {
   while (end - at < minDigits) *--at = '0';
   if (negative) *--at = '-';
   out.append(at, static_cast<std::size_t>(end - at));
+}
+
+// A listing's dates take millions of these: a date's parts but the year,
+// one or two digits, are appended as they are, with no call.
+inline void AppendNumber(std::string& out, long long value, int minDigits) {
+  if (value < 0 || value >= 100 || minDigits > 2) return AppendLongNumber(out, value, minDigits);
+  if (value >= 10 || minDigits == 2) out += static_cast<char>('0' + value / 10);
+  out += static_cast<char>('0' + value % 10);
 }
 
 char Lower(char c) {

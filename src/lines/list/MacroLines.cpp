@@ -1,6 +1,7 @@
 // LIST's lines: each entry's macro values, and each written in the form its
 // place in the user's text asks for.
 #include <array>
+#include <vector>
 
 #include "Macros.h"
 #include "lines/Options.h"
@@ -25,7 +26,9 @@ class MacroLines final : public ListLines {
     cmd_ = form_.Rule == QuoteRule::CommandPrompt;
     doublePercent_ = cmd_ && options.Batch && !options.Nul;
     for (std::size_t m = 0; m < MacroTable().size(); ++m) {
-      usesParent_ |= template_.Uses(m) && MacroTable()[m].Source == MacroSource::Directory;
+      if (!template_.Uses(m)) continue;
+      used_.push_back(m);
+      usesParent_ |= MacroTable()[m].Source == MacroSource::Directory;
     }
     input_.FileNameOnly = options.FileNameOnly;
     input_.Forms = &forms_;
@@ -79,8 +82,7 @@ class MacroLines final : public ListLines {
   }
   void MakeValues() {
     const auto table = MacroTable();
-    for (std::size_t m = 0; m < table.size(); ++m) {
-      if (!template_.Uses(m)) continue;
+    for (const std::size_t m : used_) {
       const MacroRow& row = table[m];
       // A date text is the same for the same time (files come in batches),
       // the directory's for the same directory.
@@ -248,6 +250,7 @@ class MacroLines final : public ListLines {
   WordForm form_;
   bool cmd_ = false, doublePercent_ = false, usesParent_ = false;
   bool nameAlone_ = false;
+  std::vector<std::size_t> used_;  // the macros the template holds, in the table's order
   QuoteNeeds dirNeeds_;
   bool nameQuiet_ = false;  // the entry's name needs no quotes, as its read found
   MacroInput input_;
