@@ -304,6 +304,18 @@ TEST_F(CommandsTest, PathMacrosInATreeOnBothSystems) {
     const std::string lb(p.LineBreak());
     EXPECT_EQ(out.substr(out.find(lb) + lb.size()), row.expected + lb) << out;
   }
+  // A name that needs nothing in a directory that needs quotes: $SELF is
+  // quoted by its directory, and not at all as the name alone.
+  for (const bool posix : {true, false}) {
+    for (const bool nameOnly : {false, true}) {
+      FakePlatform p(posix ? PathStyle::Posix : PathStyle::Windows);
+      const std::string dir = posix ? "/r t/" : "C:\\r t\\";
+      p.AddDir(dir, {{"ab"}});
+      const std::string self = nameOnly ? "ab" : posix ? "'/r t/ab'" : "\"C:\\r t\\ab\"";
+      EXPECT_EQ(List(p, dir, {.FileNameOnly = nameOnly, .Line = "x $SELF", .HasLine = true}),
+                "x " + self + std::string(p.LineBreak()));
+    }
+  }
   // A directory of the root gives its name; the root's parent is itself.
   FakePlatform p;
   p.AddDir("/", {{"x"}});

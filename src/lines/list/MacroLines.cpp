@@ -126,6 +126,15 @@ class MacroLines final : public ListLines {
     return nameQuiet_ && !form_.Upper && !form_.Lower && !(full && form_.Quote && dirNeeds_.Quotes);
   }
 
+  // Whether macro m's value asks quotes under the run's rule. $SELF's is
+  // known without a scan from its directory's, found once a directory, and
+  // its name's facts (a change of letter case aside).
+  bool NeedsQuotesAsValue(std::size_t m, const std::string& value) const {
+    if (m == kSelfMacro && nameQuiet_ && !form_.Upper && !form_.Lower)
+      return !input_.FileNameOnly && dirNeeds_.Quotes;
+    return NeedsQuotes(value, form_.Rule, code_);
+  }
+
   void WriteSteps() {
     const std::vector<Step>& steps = template_.Steps();
     for (std::size_t s = 0; s < steps.size();) {
@@ -149,8 +158,7 @@ class MacroLines final : public ListLines {
       const Step& step = template_.Steps()[k];
       if (step.Macro >= LineTemplate::kQuoteMark || step.Where != Context::Bare) continue;
       const std::string& value = values_[step.Macro];
-      if ((step.Alone && value.empty()) || NeedsQuotes(value, QuoteRule::CommandPrompt, code_))
-        return true;
+      if ((step.Alone && value.empty()) || NeedsQuotesAsValue(step.Macro, value)) return true;
     }
     return false;
   }
@@ -236,7 +244,7 @@ class MacroLines final : public ListLines {
         if (SplitByBraces(value)) return AppendQuoted(line_, value, QuoteRule::PosixShell);
         [[fallthrough]];
       case Context::Bare:
-        if ((step.Alone && value.empty()) || NeedsQuotes(value, QuoteRule::PosixShell, code_))
+        if ((step.Alone && value.empty()) || NeedsQuotesAsValue(step.Macro, value))
           return AppendQuoted(line_, value, QuoteRule::PosixShell);
         line_.append(value);
     }
