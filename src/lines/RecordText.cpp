@@ -10,14 +10,24 @@ bool IsControl(unsigned char byte) {
   return byte < 0x20 || byte == 0x7F;
 }
 
+// Whether the eight bytes hold no control byte and neither a nor b (ASCII
+// both: a byte of 0x80 or above is none of them).
+bool NoneOf(std::uint64_t word, unsigned char a, unsigned char b) {
+  using namespace word_bytes;
+  return !AnyBelow(word, 0x20) && !AnyEqual(word, 0x7F) && !AnyEqual(word, a) && !AnyEqual(word, b);
+}
+// Eight bytes a JSON string holds as they are.
+bool JsonPlainWord(std::uint64_t word) {
+  return !word_bytes::AnyHigh(word) && NoneOf(word, '"', '\\');
+}
+
 // Appends text with every invalid sequence replaced; false when one was.
 bool AppendReplaced(std::string& out, std::string_view text) {
   bool exact = true;
   std::size_t at = 0;
   while (at < text.size()) {
     // ASCII goes in by runs: most names are nothing else.
-    std::size_t end = at;
-    while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+    const std::size_t end = at + AsciiPrefixLength(text.substr(at));
     out.append(text.substr(at, end - at));
     if (end == text.size()) break;
     at = end;
@@ -37,7 +47,7 @@ bool AppendReplaced(std::string& out, std::string_view text) {
 }  // namespace
 
 bool IsValidUtf8(std::string_view text) {
-  for (std::size_t at = 0; at < text.size();) {
+  for (std::size_t at = AsciiPrefixLength(text); at < text.size();) {
     bool valid = true;
     at += Utf8Step(text, at, valid);
     if (!valid) return false;
@@ -52,6 +62,7 @@ bool AppendJsonText(std::string& out, std::string_view text) {
   while (at < text.size()) {
     // Runs of plain ASCII go in whole: most names are nothing else.
     std::size_t end = at;
+    while (end + 8 <= text.size() && JsonPlainWord(word_bytes::Load(text.data() + end))) end += 8;
     while (end < text.size()) {
       const auto c = static_cast<unsigned char>(text[end]);
       if (c >= 0x80 || IsControl(c) || c == '"' || c == '\\') break;
@@ -82,7 +93,9 @@ bool AppendJsonText(std::string& out, std::string_view text) {
 
 namespace {
 bool NeedsCsvQuotes(std::string_view text) {
-  for (const char c : text) {
+  std::size_t at = 0;
+  while (at + 8 <= text.size() && NoneOf(word_bytes::Load(text.data() + at), ',', '"')) at += 8;
+  for (const char c : text.substr(at)) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte == ',' || byte == '"' || IsControl(byte)) return true;
   }
@@ -154,23 +167,26 @@ void AppendNumber(std::string& out, std::uint64_t value) {
 
 void AppendUtcStamp(std::string& out, TDateTime utc) {
   const DateParts p = SplitDateTime(utc);
-  const auto two = [&out](int value) {
-    out += static_cast<char>('0' + value / 10 % 10);
-    out += static_cast<char>('0' + value % 10);
+  // Made whole, then appended at once: every record has one.
+  char stamp[20];
+  const auto two = [&stamp](std::size_t at, int value) {
+    stamp[at] = static_cast<char>('0' + value / 10 % 10);
+    stamp[at + 1] = static_cast<char>('0' + value % 10);
   };
-  two(p.Year / 100);
-  two(p.Year % 100);
-  out += '-';
-  two(p.Month);
-  out += '-';
-  two(p.Day);
-  out += 'T';
-  two(p.Hour);
-  out += ':';
-  two(p.Minute);
-  out += ':';
-  two(p.Second);
-  out += 'Z';
+  two(0, p.Year / 100);
+  two(2, p.Year % 100);
+  stamp[4] = '-';
+  two(5, p.Month);
+  stamp[7] = '-';
+  two(8, p.Day);
+  stamp[10] = 'T';
+  two(11, p.Hour);
+  stamp[13] = ':';
+  two(14, p.Minute);
+  stamp[16] = ':';
+  two(17, p.Second);
+  stamp[19] = 'Z';
+  out.append(stamp, sizeof stamp);
 }
 
 }  // namespace tvx

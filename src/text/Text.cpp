@@ -158,6 +158,13 @@ bool IsControl(char c) {
 }
 }  // namespace
 
+std::size_t AsciiPrefixLength(std::string_view text) {
+  std::size_t at = 0;
+  while (at + 8 <= text.size() && !word_bytes::AnyHigh(word_bytes::Load(text.data() + at))) at += 8;
+  while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) ++at;
+  return at;
+}
+
 bool HasControlChars(std::string_view text) {
   // Written so that the compiler tests many bytes at a time: this runs for
   // every name of every scan.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,31 @@ bool EndsWithChar(std::string_view text, char c, const CodePage& code);
 // break cannot split one entry's line in two.
 void ShowControlChars(std::string& text);
 bool HasControlChars(std::string_view text);
+
+// Text tested eight bytes at a time, for the routines that look at every
+// byte of millions of paths. Each says whether any byte of the word is so.
+namespace word_bytes {
+inline constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+inline constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+inline std::uint64_t Load(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+inline bool AnyHigh(std::uint64_t word) {
+  return (word & kHighs) != 0;
+}
+// Exact: a borrow reaches only bytes above one that is below n (n <= 128).
+inline bool AnyBelow(std::uint64_t word, unsigned n) {
+  return ((word - kOnes * n) & ~word & kHighs) != 0;
+}
+inline bool AnyEqual(std::uint64_t word, unsigned char c) {
+  return AnyBelow(word ^ (kOnes * c), 1);
+}
+}  // namespace word_bytes
+
+// Where the run of ASCII bytes from the start of text ends.
+std::size_t AsciiPrefixLength(std::string_view text);
 
 // What the writers ask of a name, learned in one pass over its bytes (the
 // pass that copies it out of the directory read) so that none scans it again.

@@ -1,8 +1,6 @@
 #include "Width.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <iterator>
 
 namespace tvx {
@@ -64,13 +62,7 @@ std::size_t CodePointWidth(char32_t c) {
 std::size_t DisplayWidth(std::string_view text, const CodePage& code) {
   if (!IsUtf8(code)) return text.size();
   // Most names are ASCII throughout: a column a byte, with no decoding.
-  std::size_t pos = 0;
-  // Eight bytes at a time while no top bit is set.
-  for (std::uint64_t word = 0; pos + 8 <= text.size(); pos += 8) {
-    std::memcpy(&word, text.data() + pos, 8);
-    if ((word & 0x8080808080808080ull) != 0) break;
-  }
-  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
+  std::size_t pos = AsciiPrefixLength(text);
   std::size_t columns = pos;
   while (pos < text.size()) {
     const std::size_t length = code.CharLength(text, pos);

@@ -34,6 +34,11 @@ TEST(RecordsTest, JsonTextEscapesAndReplaces) {
       {"surrogate (WTF-8)", "\xED\xA0\x80", kFffd + kFffd + kFffd, false},
       {"beyond U+10FFFF", "\xF4\x90\x80\x80", kFffd + kFffd + kFffd + kFffd, false},
       {"largest code point", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF", true},
+      // Past the first eight bytes, which are looked at a word at a time.
+      {"late quote", "abcdefghij\"k", "abcdefghij\\\"k", true},
+      {"late control", "abcdefgh\x7f", "abcdefgh\\u007f", true},
+      {"late stray byte", "abcdefgh-\xFF", "abcdefgh-" + kFffd, false},
+      {"UTF-8 beside a backslash", "caf\xC3\xA9-x\\y", "caf\xC3\xA9-x\\\\y", true},
   };
   for (const TextRow& row : rows) {
     std::string out;
@@ -58,6 +63,12 @@ TEST(RecordsTest, CsvFieldQuotesWhatItMust) {
       {"formula start stays", "=1+1", "=1+1", true},
       {"not UTF-8", "a\xFE", "a" + kFffd, false},
       {"not UTF-8, quoted", "\"\xFE", "\"\"\"" + kFffd + "\"", false},
+      // Past the first eight bytes, and beside bytes of 0x80 and above.
+      {"late comma", "abcdefghij,k", "\"abcdefghij,k\"", true},
+      {"comma beside UTF-8", "caf\xC3\xA9 \xC3\xA9,x", "\"caf\xC3\xA9 \xC3\xA9,x\"", true},
+      {"late line feed", "abcdefgh\n", "\"abcdefgh\n\"", true},
+      {"long and plain", "caf\xC3\xA9 \xC3\xA9 abcdefgh.txt", "caf\xC3\xA9 \xC3\xA9 abcdefgh.txt",
+       true},
   };
   for (const TextRow& row : rows) {
     std::string out;

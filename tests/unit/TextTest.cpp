@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -334,6 +335,32 @@ TEST(TextTest, NamesWrittenInPlaceStayWhole) {
   kept.emplace_back(arena.Keep(longName.size()), longName);
   kept.emplace_back(arena.Store("after"), "after");
   for (const auto& [text, name] : kept) EXPECT_STREQ(text, name.c_str());
+}
+
+// Each byte value at each place of a word, among ASCII, high and low
+// neighbours: the word tests find exactly what a byte-by-byte test finds.
+TEST(TextTest, WordTestsAgreeWithEachByte) {
+  using namespace word_bytes;
+  for (const int fill : {0x41, 0xFF, 0x80, 0x20}) {
+    for (int value = 0; value < 256; ++value) {
+      for (std::size_t place = 0; place < 8; ++place) {
+        char bytes[8];
+        std::memset(bytes, fill, sizeof bytes);
+        bytes[place] = static_cast<char>(value);
+        const std::uint64_t word = Load(bytes);
+        const auto any = [&](auto test) { return test(fill) || test(value); };
+        EXPECT_EQ(AnyHigh(word), any([](int b) { return b >= 0x80; })) << value;
+        EXPECT_EQ(AnyBelow(word, 0x20), any([](int b) { return b < 0x20; })) << value;
+        EXPECT_EQ(AnyEqual(word, ','), any([](int b) { return b == ','; })) << value;
+        EXPECT_EQ(AnyEqual(word, 0x7F), any([](int b) { return b == 0x7F; })) << value;
+      }
+    }
+  }
+  EXPECT_EQ(AsciiPrefixLength("abcdefghijk\xC3\xA9"), 11u);
+  EXPECT_EQ(AsciiPrefixLength("abc\x80"
+                              "defghijk"),
+            3u);
+  EXPECT_EQ(AsciiPrefixLength(""), 0u);
 }
 
 }  // namespace
