@@ -9,9 +9,9 @@ bool NeedsQuotes(std::string_view name, QuoteRule rule, const CodePage& code) {
     // hold nothing that needs quotes until their last part.
     const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
     std::size_t i = 0;
+    const auto at = [&](std::size_t k) { return static_cast<unsigned>(special[bytes[k]]); };
     for (; i + 4 <= name.size(); i += 4) {
-      if (special[bytes[i]] | special[bytes[i + 1]] | special[bytes[i + 2]] | special[bytes[i + 3]])
-        return true;
+      if ((at(i) | at(i + 1) | at(i + 2) | at(i + 3)) != 0) return true;
     }
     for (; i < name.size(); ++i) {
       if (special[bytes[i]]) return true;
