@@ -43,6 +43,12 @@ namespace {
 // are few and the blocks held stay small.
 constexpr std::size_t kRun = 4096;
 
+// Run run of the list, through writer.
+void WriteRun(const EntryList& list, std::size_t run, CommandWriter& writer) {
+  const std::size_t end = std::min(list.Count(), (run + 1) * kRun);
+  for (std::size_t i = run * kRun; i < end; ++i) writer.Take(list, list[i]);
+}
+
 // Where the helper's line writer puts its bytes: the block being filled.
 class BlockSink final : public OutputSink {
  public:
@@ -133,8 +139,7 @@ class Helper {
   void Write(std::size_t run, std::string& bytes) {
     bytes.clear();
     sink_.Fill(bytes);
-    const std::size_t end = std::min(list_.Count(), (run + 1) * kRun);
-    for (std::size_t i = run * kRun; i < end; ++i) fork_->Take(list_, list_[i]);
+    WriteRun(list_, run, *fork_);
     out_.PassAll();
   }
   void Stop() {
@@ -157,11 +162,6 @@ class Helper {
   bool quit_ = false;
   std::unique_ptr<ThreadKit::Thread> thread_;  // last: joined before the rest goes
 };
-
-void WriteRun(const EntryList& list, std::size_t run, CommandWriter& writer) {
-  const std::size_t end = std::min(list.Count(), (run + 1) * kRun);
-  for (std::size_t i = run * kRun; i < end; ++i) writer.Take(list, list[i]);
-}
 
 }  // namespace
 

@@ -241,12 +241,7 @@ void PutTwoDigits(char* at, int value) {
 
 void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale) {
   const DateParts t = TwoSecondParts(value);
-  if (t.Year < 0 || t.Year > 9999) {
-    // Beyond four digits: the general form, which no file's time reaches.
-    AppendNumber(out, t.Year, 4);
-    out += locale.DateSeparator;
-    AppendNumber(out, t.Month, 2);
-  } else {
+  if (t.Year >= 0 && t.Year <= 9999) {
     // Every row of DIR's table has one: written whole, then appended at once.
     char stamp[19];
     PutTwoDigits(stamp, t.Year / 100);
@@ -264,6 +259,10 @@ void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& loc
     out.append(stamp, sizeof stamp);
     return;
   }
+  // Beyond four digits of year: the general form, which no file's time reaches.
+  AppendNumber(out, t.Year, 4);
+  out += locale.DateSeparator;
+  AppendNumber(out, t.Month, 2);
   out += locale.DateSeparator;
   AppendNumber(out, t.Day, 2);
   out += ' ';

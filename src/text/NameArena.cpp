@@ -22,15 +22,9 @@ const char* NameArena::StoreApart(std::string_view name) {
   // Names hold no zero byte on any system; one would cut the stored name short.
   if (name.size() > kLongest) throw LimitFailure();
   const std::size_t size = name.size() + 1;
-  if (size > block_ / 4) {
-    // A rare long name gets a block of its own so the shared block is not wasted.
-    large_.push_back(std::make_unique_for_overwrite<char[]>(size));
-    return CopyInto(large_.back().get(), name);
-  }
-  if (LastSize() - used_ < size) AddBlock(size);
-  char* at = CopyInto(blocks_.back().bytes.get() + used_, name);
-  used_ += size;
-  return at;
+  if (size > block_ / 4) return CopyInto(LargeRoom(size), name);
+  AddBlock(size);
+  return Store(name);  // it fits now
 }
 
 void NameArena::AddBlock(std::size_t atLeast) {

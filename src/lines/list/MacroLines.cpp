@@ -123,15 +123,17 @@ class MacroLines final : public ListLines {
   // Whether the word is its directory and name as they are, as QuotedPieces
   // would find: most are, and this is asked for every line.
   bool Unchanged(bool full) const {
-    return nameQuiet_ && !form_.Upper && !form_.Lower && !(full && form_.Quote && dirNeeds_.Quotes);
+    return NameAsItIs() && !(full && form_.Quote && dirNeeds_.Quotes);
   }
+  // The name needs no quotes and keeps its letters: it adds nothing to
+  // what its directory asks of a word.
+  bool NameAsItIs() const { return nameQuiet_ && !form_.Upper && !form_.Lower; }
 
   // Whether macro m's value asks quotes under the run's rule. $SELF's is
   // known without a scan from its directory's, found once a directory, and
   // its name's facts (a change of letter case aside).
   bool NeedsQuotesAsValue(std::size_t m, const std::string& value) const {
-    if (m == kSelfMacro && nameQuiet_ && !form_.Upper && !form_.Lower)
-      return !input_.FileNameOnly && dirNeeds_.Quotes;
+    if (m == kSelfMacro && NameAsItIs()) return !input_.FileNameOnly && dirNeeds_.Quotes;
     return NeedsQuotes(value, form_.Rule, code_);
   }
 
