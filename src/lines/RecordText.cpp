@@ -170,11 +170,12 @@ void AppendUtcStamp(std::string& out, TDateTime utc) {
   // Made whole, then appended at once: every record has one.
   char stamp[20];
   const auto two = [&stamp](std::size_t at, int value) {
-    stamp[at] = static_cast<char>('0' + value / 10 % 10);
-    stamp[at + 1] = static_cast<char>('0' + value % 10);
+    PutTwoDigits(stamp + at, static_cast<unsigned>(value));
   };
-  two(0, p.Year / 100);
-  two(2, p.Year % 100);
+  // Four digits of year: the last four of a year no file reaches.
+  const int year = static_cast<int>(static_cast<unsigned>(p.Year) % 10000);
+  two(0, year / 100);
+  two(2, year % 100);
   stamp[4] = '-';
   two(5, p.Month);
   stamp[7] = '-';

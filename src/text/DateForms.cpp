@@ -196,33 +196,111 @@ void DatePicture::AppendTo(std::string& out, const DateParts& t,
   }
 }
 
+FixedPicture::FixedPicture(const DatePicture& picture, const LocaleSettings& locale)
+    : am_(locale.TimeAmString), pm_(locale.TimePmString), twelveHour_(picture.twelveHour_) {
+  for (const DatePicture::Step& step : picture.steps_) {
+    usable_ = usable_ && AddStep(step, locale);
+  }
+  usable_ = usable_ && text_.size() <= 0xFF;
+}
+
+// Whether step has one width; if so, adds it.
+bool FixedPicture::AddStep(const DatePicture::Step& step, const LocaleSettings& locale) {
+  using Kind = DatePicture::Kind;
+  using Part = DatePicture::Part;
+  switch (step.kind) {
+    case Kind::Literal:
+      text_ += step.text;
+      return true;
+    case Kind::DateSeparator:
+      text_ += locale.DateSeparator;
+      return true;
+    case Kind::TimeSeparator:
+      text_ += locale.TimeSeparator;
+      return true;
+    case Kind::AmPm:
+      AddSlot(Field::Marker);
+      text_ += am_;
+      return am_.size() == pm_.size();
+    case Kind::Number:
+      break;
+    default:
+      return false;  // names differ in length
+  }
+  if (step.part == Part::Year) AddSlot(Field::Century);
+  static constexpr Field kFields[] = {Field::Day,           Field::Month, Field::YearOfCentury,
+                                      Field::YearOfCentury, Field::Hour,  Field::Minute,
+                                      Field::Second};
+  AddSlot(kFields[static_cast<int>(step.part)]);
+  text_ += "00";
+  return step.width == 2 || step.part == Part::Year;
+}
+
+void FixedPicture::AddSlot(Field field) {
+  slots_.push_back({static_cast<std::uint8_t>(text_.size()), field});
+  if (field == Field::Century) text_ += "00";
+}
+
+void FixedPicture::AppendTo(std::string& out, const DateParts& t) const {
+  const int hour = twelveHour_ ? (t.Hour % 12 == 0 ? 12 : t.Hour % 12) : t.Hour;
+  const int values[] = {t.Day, t.Month, t.Year % 100, hour, t.Minute, t.Second, t.Year / 100};
+  const std::size_t start = out.size();
+  out.append(text_);
+  char* const at = out.data() + start;
+  for (const Slot& slot : slots_) {
+    if (slot.field == Field::Marker) {
+      const std::string& marker = t.Hour < 12 ? am_ : pm_;
+      std::memcpy(at + slot.at, marker.data(), marker.size());
+    } else {
+      PutTwoDigits(at + slot.at, static_cast<unsigned>(values[static_cast<int>(slot.field)]));
+    }
+  }
+}
+
 namespace {
 // The locale's texts and DIR show times in 2-second steps, as the DOS date
 // and time they come from did.
 DateParts TwoSecondParts(TDateTime value) {
   return SplitDateTime(value - ((value % 2) + 2) % 2);
 }
+
+// Where a fixed picture may write parts: a year of four digits.
+bool Fits(const FixedPicture& fixed, const DateParts& parts) {
+  return fixed.Usable() && parts.Year >= 0 && parts.Year <= 9999;
+}
 }  // namespace
 
 DateForms::DateForms(const LocaleSettings& locale)
     : locale_(locale),
       date_(locale.ShortDateFormat, locale.Code),
-      time_(locale.LongTimeFormat, locale.Code) {}
+      time_(locale.LongTimeFormat, locale.Code),
+      fixedDate_(date_, locale),
+      fixedTime_(time_, locale) {}
+
+void DateForms::AppendDate(std::string& out, const DateParts& parts) const {
+  if (Fits(fixedDate_, parts)) return fixedDate_.AppendTo(out, parts);
+  date_.AppendTo(out, parts, locale_);
+}
+
+void DateForms::AppendTime(std::string& out, const DateParts& parts) const {
+  if (Fits(fixedTime_, parts)) return fixedTime_.AppendTo(out, parts);
+  time_.AppendTo(out, parts, locale_);
+}
 
 void DateForms::AppendDate(std::string& out, TDateTime value) const {
-  date_.AppendTo(out, TwoSecondParts(value), locale_);
+  AppendDate(out, TwoSecondParts(value));
 }
 
 void DateForms::AppendTime(std::string& out, TDateTime value) const {
-  time_.AppendTo(out, TwoSecondParts(value), locale_);
+  AppendTime(out, TwoSecondParts(value));
 }
 
 void DateForms::AppendDateTime(std::string& out, TDateTime value) const {
   const DateParts parts = TwoSecondParts(value);
-  date_.AppendTo(out, parts, locale_);
+  AppendDate(out, parts);
   if (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0) {
     out += ' ';
-    time_.AppendTo(out, parts, locale_);
+    AppendTime(out, parts);
   }
 }
 
@@ -232,30 +310,24 @@ std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
   return out;
 }
 
-namespace {
-void PutTwoDigits(char* at, int value) {
-  at[0] = static_cast<char>('0' + value / 10);
-  at[1] = static_cast<char>('0' + value % 10);
-}
-}  // namespace
-
 void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale) {
   const DateParts t = TwoSecondParts(value);
   if (t.Year >= 0 && t.Year <= 9999) {
     // Every row of DIR's table has one: written whole, then appended at once.
     char stamp[19];
-    PutTwoDigits(stamp, t.Year / 100);
-    PutTwoDigits(stamp + 2, t.Year % 100);
+    const auto year = static_cast<unsigned>(t.Year);
+    PutTwoDigits(stamp, year / 100);
+    PutTwoDigits(stamp + 2, year % 100);
     stamp[4] = locale.DateSeparator;
-    PutTwoDigits(stamp + 5, t.Month);
+    PutTwoDigits(stamp + 5, static_cast<unsigned>(t.Month));
     stamp[7] = locale.DateSeparator;
-    PutTwoDigits(stamp + 8, t.Day);
+    PutTwoDigits(stamp + 8, static_cast<unsigned>(t.Day));
     stamp[10] = ' ';
-    PutTwoDigits(stamp + 11, t.Hour);
+    PutTwoDigits(stamp + 11, static_cast<unsigned>(t.Hour));
     stamp[13] = locale.TimeSeparator;
-    PutTwoDigits(stamp + 14, t.Minute);
+    PutTwoDigits(stamp + 14, static_cast<unsigned>(t.Minute));
     stamp[16] = locale.TimeSeparator;
-    PutTwoDigits(stamp + 17, t.Second);
+    PutTwoDigits(stamp + 17, static_cast<unsigned>(t.Second));
     out.append(stamp, sizeof stamp);
     return;
   }

@@ -91,6 +91,43 @@ class DatePicture {
 
   std::vector<Step> steps_;
   bool twelveHour_;
+  friend class FixedPicture;
+};
+
+// A picture whose every step has one width (numbers of two digits, a year of
+// four, markers of one length) kept as its text with the digits put in place
+// per value: a date of the millions a listing writes is one copy and a store
+// a field.
+class FixedPicture {
+ public:
+  FixedPicture(const DatePicture& picture, const LocaleSettings& locale);
+  bool Usable() const { return usable_; }
+  // parts' year is 0 to 9999.
+  void AppendTo(std::string& out, const DateParts& parts) const;
+
+ private:
+  enum class Field : std::uint8_t {
+    Day,
+    Month,
+    YearOfCentury,
+    Hour,
+    Minute,
+    Second,
+    Century,
+    Marker
+  };
+  struct Slot {
+    std::uint8_t at;
+    Field field;
+  };
+  bool AddStep(const DatePicture::Step& step, const LocaleSettings& locale);
+  void AddSlot(Field field);
+
+  std::string text_;
+  std::vector<Slot> slots_;
+  std::string am_, pm_;
+  bool twelveHour_;
+  bool usable_ = true;
 };
 
 // The locale's date text, time text and date-and-time text, pictures read once.
@@ -105,9 +142,14 @@ class DateForms {
   void AppendDateTime(std::string& out, TDateTime value) const;
 
  private:
+  void AppendDate(std::string& out, const DateParts& parts) const;
+  void AppendTime(std::string& out, const DateParts& parts) const;
+
   const LocaleSettings& locale_;
   DatePicture date_;
   DatePicture time_;
+  FixedPicture fixedDate_;
+  FixedPicture fixedTime_;
 };
 
 // "YYYY/MM/DD HH:NN:SS" with the locale's separators.

@@ -106,6 +106,20 @@ inline bool AnyEqual(std::uint64_t word, unsigned char c) {
 }
 }  // namespace word_bytes
 
+// The two decimal digits of value (below 100) written at at: the fields of
+// the dates and stamps that millions of rows carry, one copy each.
+inline constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+inline void PutTwoDigits(char* at, unsigned value) {
+  std::memcpy(at, kDigitPairs.data() + 2 * value, 2);
+}
+
 // Where the run of ASCII bytes from the start of text ends.
 std::size_t AsciiPrefixLength(std::string_view text);
 

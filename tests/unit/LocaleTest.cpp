@@ -57,6 +57,21 @@ TEST(LocaleTest, DateTimeRoundTripAndDayOfWeek) {
   }
 }
 
+// Every day from 1899-12-30 to past the year 10000 splits into the date it
+// was made of, and the days of the week follow in turn.
+TEST(LocaleTest, EveryDaySplitsBackToItsDate) {
+  const int kDays = 3'100'000;
+  int lastDayOfWeek = 5;
+  for (int day = 0; day < kDays; ++day) {
+    const TDateTime value = std::int64_t{day} * 86400 + (day % 86400 & ~1);
+    const DateParts p = SplitDateTime(value);
+    ASSERT_EQ(MakeDateTime(p.Year, p.Month, p.Day, p.Hour, p.Minute, p.Second), value) << day;
+    ASSERT_TRUE(p.Month >= 1 && p.Month <= 12 && p.Day >= 1 && p.Day <= 31) << day;
+    ASSERT_EQ(p.DayOfWeek, (lastDayOfWeek + 1) % 7) << day;
+    lastDayOfWeek = p.DayOfWeek;
+  }
+}
+
 TEST(LocaleTest, DefaultSettings) {
   const LocaleSettings locale;
   EXPECT_EQ(locale.DateSeparator, '/');
@@ -128,6 +143,11 @@ TEST(LocaleTest, FormatDateTimeTokens) {
       {"[d]", kAfternoon, "[5]"},
       {"x", kAfternoon, "x"},
       {"", kAfternoon, ""},
+      // Years a four-digit field cannot hold keep their own width.
+      {"yyyy-mm-dd", MakeDateTime(10000, 1, 2, 0, 0, 0), "10000-01-02"},
+      {"yy-mm-dd", MakeDateTime(-5, 1, 2, 0, 0, 0), "-05-01-02"},
+      {"yyyy-mm-dd", MakeDateTime(7, 1, 2, 0, 0, 0), "0007-01-02"},
+      {std::string(300, '.') + "dd", kAfternoon, std::string(300, '.') + "05"},
   };
   for (const FormatRow& row : rows) {
     EXPECT_EQ(FormatDateTime(row.picture, row.value, locale), row.expected) << row.picture;
@@ -154,6 +174,10 @@ TEST(LocaleTest, FormatDateTimeTwelveHourClock) {
       {"hh", At(23, 0, 0), "23"},
       // A quoted "AMPM" is text, not the marker.
       {"'AMPM' h", At(14, 0, 0), "AMPM 14"},
+      // Every field of one width: the marker and the digits put in place.
+      {"hh:nn:ss AMPM", At(0, 5, 4), "12:05:04 am"},
+      {"AMPM hh:nn", At(12, 0, 0), "pm 12:00"},
+      {"hh:nn AMPM", At(23, 59, 59), "11:59 pm"},
   };
   for (const FormatRow& row : rows) {
     EXPECT_EQ(FormatDateTime(row.picture, row.value, locale), row.expected) << row.picture;
@@ -163,6 +187,12 @@ TEST(LocaleTest, FormatDateTimeTwelveHourClock) {
   upper.TimePmString = "PM";
   EXPECT_EQ(FormatDateTime("h:mm AMPM", At(0, 7, 0), upper), "12:07 AM");
   EXPECT_EQ(FormatDateTime("h:mm AMPM", At(18, 7, 0), upper), "6:07 PM");
+  // Markers of two lengths: each as long as it is.
+  LocaleSettings uneven;
+  uneven.TimeAmString = "vorm.";
+  uneven.TimePmString = "nm";
+  EXPECT_EQ(FormatDateTime("hh:mm AMPM", At(9, 7, 0), uneven), "09:07 vorm.");
+  EXPECT_EQ(FormatDateTime("hh:mm AMPM", At(21, 7, 0), uneven), "09:07 nm");
 }
 
 TEST(LocaleTest, FormatDateTimeSeparatorsAndLiterals) {
