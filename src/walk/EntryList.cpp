@@ -112,8 +112,10 @@ const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t 
   const bool control = UnwritableOnALine({entry.NameData, nameLength}, facts) != 0;
   using Info = TTarvixFileInfo;
   entry.DirAndFlag =
-      (given.DirAndFlag & ~(Info::kIndexMask | Info::kControlFlag | Info::kQuietFlag)) | dirIndex |
-      (control ? Info::kControlFlag : 0) | (facts.Special() ? 0 : Info::kQuietFlag);
+      (given.DirAndFlag &
+       ~(Info::kIndexMask | Info::kControlFlag | Info::kQuietFlag | Info::kAsciiFlag)) |
+      dirIndex | (control ? Info::kControlFlag : 0) | (facts.Special() ? 0 : Info::kQuietFlag) |
+      (facts.Ascii() ? Info::kAsciiFlag : 0);
   // An entry of a directory left out by a filter counts too: its line holds
   // that directory's name.
   if (firstInexact_ == count_ && !rootControl_ && !entry.IsInexact() && !control &&

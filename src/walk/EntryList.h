@@ -71,6 +71,8 @@ class TTarvixFileInfo {
   // No byte of the name asks for quotes under any rule (nor is one a quote
   // character): no writer need look at it for that. Clear, it may still not.
   bool IsQuietName() const { return (DirAndFlag & kQuietFlag) != 0; }
+  // Every byte of the name is ASCII: as many columns as bytes, on any console.
+  bool IsAsciiName() const { return (DirAndFlag & kAsciiFlag) != 0; }
   std::uint32_t DirIndex() const { return DirAndFlag & kIndexMask; }
 
  private:
@@ -79,7 +81,8 @@ class TTarvixFileInfo {
   static constexpr std::uint32_t kInexactFlag = 0x40000000u;
   static constexpr std::uint32_t kControlFlag = 0x20000000u;
   static constexpr std::uint32_t kQuietFlag = 0x10000000u;
-  static constexpr std::uint32_t kIndexMask = kQuietFlag - 1;
+  static constexpr std::uint32_t kAsciiFlag = 0x08000000u;
+  static constexpr std::uint32_t kIndexMask = kAsciiFlag - 1;
   // The attributes, the odd second and the UTC offset's index (among the few
   // a run meets) ride in the size's top bits: no file comes near 32 PiB,
   // and the record stays at 24 bytes.

@@ -449,6 +449,13 @@ TEST_F(CommandsTest, DirQuotesBlanksOnlyAndPadsByColumns) {
       {PathStyle::Posix, "caf\xC3\xA9", {}, "caf\xC3\xA9", 4},
       {PathStyle::Posix, "e\xCC\x81", {}, "e\xCC\x81", 1},
       {PathStyle::Posix, "\xE6\x97\xA5\xE6\x9C\xAC", {}, "\xE6\x97\xA5\xE6\x9C\xAC", 4},
+      // Counted by characters even where the first one past ASCII comes late.
+      {PathStyle::Posix, "abcdefghij\xE6\x97\xA5", {}, "abcdefghij\xE6\x97\xA5", 12},
+      {PathStyle::Posix,
+       "abcdefghij \xE6\x97\xA5",
+       {.Lower = true},
+       "\"abcdefghij \xE6\x97\xA5\"",
+       15},
       // On Windows by the code page the names are written in: here UTF-8 (/UTF8).
       {PathStyle::Windows, "\xE6\x97\xA5 x", {}, "\"\xE6\x97\xA5 x\"", 6},
   };

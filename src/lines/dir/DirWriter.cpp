@@ -75,14 +75,14 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
   // The date starts the row, padded to 20 columns: appended in place.
   AppendDirStamp(line_, entry.DateTime(), locale_);
   AppendSizeColumn(line_, line_.size(), entry.Size(), locale_.ThousandSeparator);
-  AppendName(name, entry.IsQuietName());
+  AppendName(name, entry.IsQuietName(), entry.IsAsciiName());
   out_.WriteLine(line_);
 }
 
 // The name, in double quotes where it holds a blank (a double quote in it
 // doubled), padded to 30 columns as the terminal shows it. The table is for
 // people, not a shell: no other character asks for quotes, on any system.
-void DirWriter::AppendName(std::string_view name, bool quiet) {
+void DirWriter::AppendName(std::string_view name, bool quiet, bool ascii) {
   const std::size_t start = line_.size();
   // DIR's form quotes nothing itself: only a change of letter case makes pieces.
   if (!form_.Upper && !form_.Lower) {
@@ -102,7 +102,9 @@ void DirWriter::AppendName(std::string_view name, bool quiet) {
     }
     line_ += '"';
   }
-  const std::size_t width = DisplayWidth(std::string_view(line_).substr(start), widthCode_);
+  // An ASCII name stays ASCII through case and quotes: a column a byte.
+  const std::string_view shown = std::string_view(line_).substr(start);
+  const std::size_t width = ascii ? shown.size() : DisplayWidth(shown, widthCode_);
   line_.append(width < kNameWidth ? kNameWidth - width : 0, ' ');
 }
 

@@ -20,7 +20,7 @@ class DirWriter final : public CommandWriter {
 
  private:
   DirWriter(const DirWriter& from, LineWriter& out);
-  void AppendName(std::string_view name, bool quiet);
+  void AppendName(std::string_view name, bool quiet, bool ascii);
 
   const WordForm form_;  // its letters only: DIR quotes by a rule of its own
   const bool quote_;
