@@ -6,6 +6,7 @@
 
 #include "Choice.h"
 #include "Order.h"
+#include "ScanBatch.h"
 #include "WalkEngine.h"
 #include "WalkPlan.h"
 #include "platform/DirSource.h"
@@ -16,173 +17,14 @@ namespace tvx {
 
 namespace {
 
-// What the walk asks of the entries beyond the walk itself.
-struct WalkRules {
-  bool recursive;
-  const Choice& choice;
-  const EntryOrder* order;
-  const WalkDone& done;
-  WalkObserver* observer;
-  EntryConsumer* consumer;  // the streamed list's, told of directories entered and left
-  bool storage;             // the consumer wants each entry's storage facts
-  bool leftOut;             // the consumer wants to hear of the entries excluded
-};
-
-// Whether a recursive walk enters an entry read at level (1 for the scanned
-// directory's own): a directory, not a link, not excluded, above the last level.
-bool Enters(const RawEntry& e, std::uint32_t level, const Choice& choice) {
-  const std::string_view own = e.OwnName();
-  return e.IsDir && !e.IsLink && choice.Enters(own, level);
-}
-
-// One directory's entries, read whole before any of its subdirectories is
-// entered, so the walk needs no more than the entries of the directories on
-// the current path. Names stay in the directory's listing, which the engine
-// holds until the walk leaves it. Only what is listed, or entered, is kept:
-// the filters decide as it is read.
-struct Batch : EntrySink {
-  // An entry read, and what the walk will do with it.
-  struct Item {
-    TTarvixFileInfo entry;
-    // Packed so that an item stays at 32 bytes: no name kept is near 2^24 bytes.
-    static_assert(NameArena::kLongest < (1u << 24));
-    std::uint32_t nameLength : 24;
-    std::uint32_t factBits : 8;  // NameFacts, as the read learned them
-    bool enter;
-    bool listed;   // when not empty, for a directory whose emptiness decides
-    bool pending;  // a directory listed or not by its emptiness: read first
-    bool peek;     // pending and not entered: read only to know whether empty
-    std::string_view Name() const { return {entry.NameText(), nameLength}; }
-  };
-  explicit Batch(const WalkRules& rules) : rules(&rules) {}
-
-  const WalkRules* rules;
-  std::uint32_t level = 1;  // of the entries read: 1 for the scanned directory's own
-  std::string relativeDir;  // the directory's path below the scanned one, with /X paths only
-  std::string path;         // scratch: an entry's path below the scanned directory
-  std::vector<Item> items;
-  std::vector<StorageFacts> facts;  // beside items, where storage is wanted
-  std::size_t seen = 0;             // entries read, chosen or not; 1 at least if unreadable
-  bool countOnly = false;           // the directory is read only to know whether it is empty
-  // Every entry is listed and none asks for storage facts: the walk's
-  // common case, which asks the choice nothing per entry but Enters.
-  bool listsAll = false;
-  // Read ahead on a reader's thread, for what the walk will enter only: the
-  // consumer, the walk's alone, is not asked, and the walk refuses long names.
-  bool forecast = false;
-
-  void Add(const RawEntry& e) override {
-    ++seen;
-    if (listsAll) return AddListed(e);
-    if (countOnly) return;
-    if (forecast && !(rules->recursive && Enters(e, level, rules->choice))) return;
-    if (!forecast && rules->storage && rules->consumer->Excludes(e.Storage))
-      return TellLeftOut(e, EntryConsumer::LeftOutBy::OtherDevice);
-    // Found as the directory is read, so that the failure names it.
-    if (e.Name.size() > NameArena::kLongest) {
-      if (forecast) return;
-      throw LimitFailure();
-    }
-    const Choice& choice = rules->choice;
-    const std::string_view own = e.OwnName();
-    if (choice.HasPathPatterns()) {
-      path.assign(relativeDir).append(own);
-      if (choice.Excluded(own, path)) return TellLeftOut(e, EntryConsumer::LeftOutBy::Pattern);
-    } else if (choice.Excluded(own, {})) {
-      return TellLeftOut(e, EntryConsumer::LeftOutBy::Pattern);
-    }
-    const bool enter = rules->recursive && Enters(e, level, choice);
-    const bool listed = choice.Lists(e);
-    // Whether a directory is listed may depend on its being empty.
-    const bool pending =
-        e.IsDir && !e.IsLink && choice.AsksEmptiness() && choice.Lists(e, true) != listed;
-    if (!listed && !enter && !pending) return;
-    // Made where it stays, field by field: a whole item made aside and
-    // copied in would be read back before its parts are stored.
-    Item& item = items.emplace_back();
-    Record(e, item.entry);
-    item.nameLength = static_cast<std::uint32_t>(e.Name.size());
-    item.factBits = e.Facts.Bits;
-    item.enter = enter;
-    item.listed = listed;
-    item.pending = pending;
-    item.peek = pending && !enter;
-    if (rules->storage) facts.push_back(e.Storage);
-  }
-  // An entry of a walk that lists every entry it reads: only whether it is
-  // entered is asked.
-  void AddListed(const RawEntry& e) {
-    if (e.Name.size() > NameArena::kLongest) throw LimitFailure();
-    Item& item = items.emplace_back();
-    Record(e, item.entry);
-    item.nameLength = static_cast<std::uint32_t>(e.Name.size());
-    item.factBits = e.Facts.Bits;
-    item.enter = rules->recursive && Enters(e, level, rules->choice);
-    item.listed = true;
-    item.pending = item.peek = false;
-  }
-  void TellLeftOut(const RawEntry& e, EntryConsumer::LeftOutBy by) const {
-    // Never from a reader's thread: the consumer is the walk's alone.
-    if (rules->leftOut && !forecast)
-      rules->consumer->LeftOut(e.OwnName(), e.IsDir && !e.IsLink, e.Storage, by);
-  }
-  static void Record(const RawEntry& e, TTarvixFileInfo& into) {
-    using Info = TTarvixFileInfo;
-    const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
-                                (e.ReadOnly ? Info::kReadOnly : 0) |
-                                (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
-    const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
-    std::construct_at(&into, e.Name.data(), size, e.DateTime, e.IsDir, e.Inexact, attributes,
-                      e.UtcOffset);
-  }
-  // The storage facts of item, where they are wanted.
-  const StorageFacts* FactsOf(const Item& item) const {
-    return facts.empty() ? nullptr : &facts[static_cast<std::size_t>(&item - items.data())];
-  }
-  void Sort() {
-    // Facts stand beside the items: a walk that wants them keeps the system's order.
-    if (rules->order && !rules->storage)
-      rules->order->Sort(
-          items, [](const Item& i) -> auto& { return i.entry; });
-  }
-  // The names of the subdirectories the walk enters, in its order.
-  std::vector<std::string> Entered() const {
-    std::vector<std::string> names;
-    for (const Item& item : items) {
-      if (item.enter) names.emplace_back(item.Name());
-    }
-    return names;
-  }
-  void Clear() {
-    items.clear();
-    facts.clear();
-  }
-};
-
-// What the walk will enter of a listing read at depth (0 for the scanned
-// directory), in its order: told to the engine ahead of the walk, so that its
-// readers read on below what the walk has handed over. The batch the walk
-// will read decides, as it will. None where an exclusion names a path, which
-// a listing alone cannot tell.
-std::vector<std::string> ForecastEntered(const WalkRules& rules, DirListing& listing,
-                                         std::size_t depth) {
-  if (rules.choice.HasPathPatterns()) return {};
-  Batch batch(rules);
-  batch.level = static_cast<std::uint32_t>(depth + 1);
-  batch.forecast = true;
-  listing.DeliverSubdirectories(batch);
-  batch.Sort();
-  return batch.Entered();
-}
-
 // A directory being walked: where the engine has it, its batch and how far
 // it has been emitted. Frames are reused level by level, with their buffers.
 struct Frame {
-  explicit Frame(const WalkRules& rules) : batch(rules) {}
+  explicit Frame(const ScanRules& rules) : batch(rules) {}
   EntryList::PathMark listed{};  // the list before this directory
   WalkEngine::Dir* dir = nullptr;
   std::uint32_t dirIndex = 0;
-  Batch batch;
+  ScanBatch batch;
   std::size_t next = 0;
   bool entered = false;  // the consumer was told it entered the directory
 };
@@ -222,7 +64,7 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
 // not exhaust the call stack.
 class Walker {
  public:
-  Walker(DirectorySource& platform, EntryList& list, const WalkRules& rules, bool withDetails,
+  Walker(DirectorySource& platform, EntryList& list, const ScanRules& rules, bool withDetails,
          const SkippedDirectory& onSkipped, WalkProgress* progress)
       : platform_(platform),
         list_(list),
@@ -260,7 +102,7 @@ class Walker {
       --depth_;
       return;
     }
-    const Batch::Item& item = frame.batch.items[frame.next++];
+    const ScanBatch::Item& item = frame.batch.items[frame.next++];
     if (item.pending) {
       // Its line still comes before its contents, which are not listed yet.
       const std::size_t depth = depth_;
@@ -273,7 +115,7 @@ class Walker {
     if (item.enter && !done_) Open(&frame, &item);
   }
 
-  void List(const Frame& frame, const Batch::Item& item) {
+  void List(const Frame& frame, const ScanBatch::Item& item) {
     const TTarvixFileInfo& entry =
         list_.Add(item.entry, item.nameLength, frame.dirIndex,
                   NameFacts{static_cast<std::uint8_t>(item.factBits)}, frame.batch.FactsOf(item));
@@ -284,7 +126,7 @@ class Walker {
   // Enters and reads the root (parent null) or the subdirectory item of
   // parent, and pushes its frame. A failure names the directory; one that
   // cannot be entered or read is left out when onSkipped is given.
-  void Open(Frame* parent, const Batch::Item* item) {
+  void Open(Frame* parent, const ScanBatch::Item* item) {
     if (depth_ == stack_.size()) stack_.push_back(std::make_unique<Frame>(rules_));
     Frame& frame = *stack_[depth_];
     Prepare(frame, parent, item);
@@ -344,7 +186,7 @@ class Walker {
     depth_ = at;
   }
 
-  void Prepare(Frame& frame, const Frame* parent, const Batch::Item* item) {
+  void Prepare(Frame& frame, const Frame* parent, const ScanBatch::Item* item) {
     frame.batch.Clear();
     frame.batch.level = static_cast<std::uint32_t>(depth_ + 1);
     frame.batch.seen = 0;
@@ -363,7 +205,7 @@ class Walker {
     if (rules_.observer) rules_.observer->BeforeRead();
   }
 
-  void EnterAndRead(Frame& frame, Frame* parent, const Batch::Item* item) {
+  void EnterAndRead(Frame& frame, Frame* parent, const ScanBatch::Item* item) {
     frame.dir =
         parent ? &engine_.Enter(*parent->dir, item->Name()) : &engine_.EnterRoot(list_.Root());
     TellEntered(frame, parent, item);
@@ -375,7 +217,7 @@ class Walker {
   }
 
   // Adds frame's directory to the list, and tells the consumer it is entered.
-  void TellEntered(Frame& frame, const Frame* parent, const Batch::Item* item) {
+  void TellEntered(Frame& frame, const Frame* parent, const ScanBatch::Item* item) {
     frame.dirIndex =
         parent ? list_.AddSubdirectory(parent->dirIndex, item->Name(), item->entry.IsInexact()) : 0;
     if (!rules_.consumer) return;
@@ -396,7 +238,7 @@ class Walker {
 
   DirectorySource& platform_;
   EntryList& list_;
-  const WalkRules& rules_;
+  const ScanRules& rules_;
   const SkippedDirectory& onSkipped_;
   WalkProgress* progress_;
   WalkEngine engine_;
@@ -418,7 +260,7 @@ std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, E
   if (storage) platform.AskStorage();
   // Keeping the tree's best, each directory is walked in the system's order.
   const bool sorted = plan.Order && plan.Until != WalkPlan::Stop::Best;
-  const WalkRules rules{
+  const ScanRules rules{
       plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr,     done, listeners.Observer,
       consumer,       storage,     consumer && consumer->WantsLeftOut()};
   const SkippedDirectory skipped = plan.GoesOn ? listeners.Skipped : nullptr;
