@@ -64,11 +64,15 @@ std::string ShownPath(const EntryList& list, std::uint32_t dirIndex, std::string
 // not exhaust the call stack.
 class Walker {
  public:
-  Walker(DirectorySource& platform, EntryList& list, const ScanRules& rules, bool withDetails,
-         const SkippedDirectory& onSkipped, WalkProgress* progress)
+  // The run's done ends the walk; the observer hears of each read.
+  Walker(DirectorySource& platform, EntryList& list, const ScanRules& rules, const WalkDone& done,
+         WalkObserver* observer, bool withDetails, const SkippedDirectory& onSkipped,
+         WalkProgress* progress)
       : platform_(platform),
         list_(list),
         rules_(rules),
+        done_(done),
+        observer_(observer),
         onSkipped_(onSkipped),
         progress_(progress),
         engine_(platform, withDetails) {
@@ -81,7 +85,7 @@ class Walker {
 
   std::uint64_t Run() {
     Open(nullptr, nullptr);
-    while (depth_ > 0 && !done_) Step(*stack_[depth_ - 1]);
+    while (depth_ > 0 && !ended_) Step(*stack_[depth_ - 1]);
     // Ended early: the directories still on the path are left, innermost first.
     while (depth_ > 0) {
       Frame& frame = *stack_[--depth_];
@@ -112,7 +116,7 @@ class Walker {
       return;
     }
     if (item.listed) List(frame, item);
-    if (item.enter && !done_) Open(&frame, &item);
+    if (item.enter && !ended_) Open(&frame, &item);
   }
 
   void List(const Frame& frame, const ScanBatch::Item& item) {
@@ -120,7 +124,7 @@ class Walker {
         list_.Add(item.entry, item.nameLength, frame.dirIndex,
                   NameFacts{static_cast<std::uint8_t>(item.factBits)}, frame.batch.FactsOf(item));
     total_ += entry.Size();
-    done_ = rules_.done && rules_.done(entry);
+    ended_ = done_ && done_(entry);
   }
 
   // Enters and reads the root (parent null) or the subdirectory item of
@@ -202,7 +206,7 @@ class Walker {
     frame.listed = list_.Mark();
     frame.dir = nullptr;  // stays so when it cannot be entered
     frame.entered = false;
-    if (rules_.observer) rules_.observer->BeforeRead();
+    if (observer_) observer_->BeforeRead();
   }
 
   void EnterAndRead(Frame& frame, Frame* parent, const ScanBatch::Item* item) {
@@ -239,13 +243,15 @@ class Walker {
   DirectorySource& platform_;
   EntryList& list_;
   const ScanRules& rules_;
+  const WalkDone& done_;
+  WalkObserver* observer_;
   const SkippedDirectory& onSkipped_;
   WalkProgress* progress_;
   WalkEngine engine_;
   std::vector<std::unique_ptr<Frame>> stack_;
   std::size_t depth_ = 0;
   std::uint64_t total_ = 0;
-  bool done_ = false;  // the run's done said so: the walk ends
+  bool ended_ = false;  // the run's done said so: the walk ends
 };
 
 }  // namespace
@@ -260,12 +266,11 @@ std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, E
   if (storage) platform.AskStorage();
   // Keeping the tree's best, each directory is walked in the system's order.
   const bool sorted = plan.Order && plan.Until != WalkPlan::Stop::Best;
-  const ScanRules rules{
-      plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr,     done, listeners.Observer,
-      consumer,       storage,     consumer && consumer->WantsLeftOut()};
+  const ScanRules rules{plan.Recursive, plan.Chosen, sorted ? &*plan.Order : nullptr,
+                        consumer,       storage,     consumer && consumer->WantsLeftOut()};
   const SkippedDirectory skipped = plan.GoesOn ? listeners.Skipped : nullptr;
-  Walker walker(platform, list, rules, plan.Details || plan.Chosen.NeedsDetails(), skipped,
-                listeners.Progress);
+  Walker walker(platform, list, rules, done, listeners.Observer,
+                plan.Details || plan.Chosen.NeedsDetails(), skipped, listeners.Progress);
   const std::uint64_t total = walker.Run();
   if (listeners.Progress) listeners.Progress->Erase();
   return total;

@@ -9,19 +9,19 @@
 #include <vector>
 
 #include "EntryList.h"
-#include "Scan.h"
 #include "platform/DirSource.h"
 #include "text/NameArena.h"
 
 namespace tvx {
+
+class Choice;
+class EntryOrder;
 
 // What the walk asks of the entries beyond the walk itself.
 struct ScanRules {
   bool recursive;
   const Choice& choice;
   const EntryOrder* order;
-  const WalkDone& done;
-  WalkObserver* observer;
   EntryConsumer* consumer;  // the streamed list's, told of directories entered and left
   bool storage;             // the consumer wants each entry's storage facts
   bool leftOut;             // the consumer wants to hear of the entries excluded
