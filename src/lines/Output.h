@@ -32,6 +32,11 @@ class LineWriter {
     buffer_ += end;
     Written();
   }
+  // Ends a line with end, which holds its own line break or NUL.
+  void EndWith(std::string_view end) {
+    buffer_.append(end);
+    Written();
+  }
   // Raises IoFailure when the bytes cannot be written.
   void Flush();
   // Flushes and closes the output, raising IoFailure for a failure the

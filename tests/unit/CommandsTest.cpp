@@ -100,11 +100,23 @@ TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
       {"/it's/", {}, "'/it'\\''s/Plain'\n"},
       {"/a b/", {.FileNameOnly = true}, "Plain\n"},
       {"/a b/", {.Lower = true}, "'/a b/plain'\n"},
+      {"/a b/", {.Nul = true}, std::string("/a b/Plain") + '\0'},
+      {"/a b/", {.NoQuote = true}, "/a b/Plain\n"},
   };
   for (const DirRow& row : dirRows) {
     FakePlatform p;
     p.AddDir(row.dir, {{"Plain"}});
     EXPECT_EQ(List(p, row.dir, row.options), row.expected) << row.dir;
+  }
+  // Each directory's part of the line is its own, going down and back up.
+  {
+    FakePlatform p;
+    p.AddDir("/d/", {{"a b", true}, {"c", true}, {"x"}});
+    p.AddDir("/d/a b/", {{"f"}, {"it's", true}});
+    p.AddDir("/d/a b/it's/", {{"g"}});
+    p.AddDir("/d/c/", {{"h"}});
+    EXPECT_EQ(List(p, "/d", {}, true),
+              "'/d/a b'\n'/d/a b/f'\n'/d/a b/it'\\''s'\n'/d/a b/it'\\''s/g'\n/d/c\n/d/c/h\n/d/x\n");
   }
   // On Windows: double quotes, inner ones doubled, for a blank or a character
   // cmd treats specially; a quote in the directory alone quotes every name.

@@ -40,13 +40,22 @@ class MacroLines final : public ListLines {
       if (step.Macro >= LineTemplate::kQuoteMark) continue;
       nameAlone_ &= step.Macro == kSelfMacro && step.Where == Context::Bare && step.Alone;
     }
+    selfOnly_ = nameAlone_ && template_.Steps().size() == 1;
   }
 
   void Write(std::uint32_t dirIndex, std::string_view dir, std::size_t rootLength,
              const TTarvixFileInfo& entry, LineWriter& out) override {
-    if (dirIndex != dirIndex_) EnterDirectory(dirIndex, dir, rootLength);
-    input_.Name = entry.Name();
+    if (dirIndex != dirIndex_) EnterDirectory(dirIndex, dir, rootLength, out);
     nameQuiet_ = entry.IsQuietName();
+    if (quietLine_.ready && NameAsItIs()) {
+      // The line of most entries: a quiet name between its directory's
+      // part and its end, both made once a directory.
+      out.Append(quietLine_.open);
+      out.Append(entry.Name());
+      out.EndWith(quietLine_.close);
+      return;
+    }
+    input_.Name = entry.Name();
     input_.Size = entry.Size();
     input_.Time = entry.DateTime();
     input_.ExactTime = entry.ExactDateTime();
@@ -70,7 +79,8 @@ class MacroLines final : public ListLines {
   static constexpr std::size_t kMacroSlots =
       32;  // room for every macro: the template keeps a bit each
 
-  void EnterDirectory(std::uint32_t dirIndex, std::string_view dir, std::size_t rootLength) {
+  void EnterDirectory(std::uint32_t dirIndex, std::string_view dir, std::size_t rootLength,
+                      const LineWriter& out) {
     dirIndex_ = dirIndex;
     input_.Dir = dir;
     input_.RootLength = rootLength;
@@ -78,6 +88,24 @@ class MacroLines final : public ListLines {
     if (usesParent_) {
       parent_ = WithoutFinalSeparator(dir, style_, code_);
       input_.Parent = parent_;
+    }
+    if (selfOnly_) MakeQuietLine(out);
+  }
+  // What a quiet name's line holds around the name in this directory, as
+  // QuotedPieces would give it: the directory, in quotes where it asks
+  // them. Not where a quote character in it must be escaped.
+  void MakeQuietLine(const LineWriter& out) {
+    const bool full = !input_.FileNameOnly;
+    const bool quoted = full && form_.Quote && dirNeeds_.Quotes;
+    quietLine_.ready = !(quoted && dirNeeds_.HasQuoteChar);
+    const std::size_t marks = quoted ? 1 : 0;
+    const char quote = QuoteChar(form_.Rule);
+    quietLine_.open.assign(marks, quote).append(full ? input_.Dir : std::string_view());
+    quietLine_.close.assign(marks, quote);
+    if (options_.Nul) {
+      quietLine_.close += '\0';
+    } else {
+      quietLine_.close.append(out.LineBreak());
     }
   }
   void MakeValues() {
@@ -260,6 +288,11 @@ class MacroLines final : public ListLines {
   WordForm form_;
   bool cmd_ = false, doublePercent_ = false, usesParent_ = false;
   bool nameAlone_ = false;
+  bool selfOnly_ = false;  // the template is $SELF alone
+  struct {
+    bool ready = false;
+    std::string open, close;
+  } quietLine_;
   std::vector<std::size_t> used_;  // the macros the template holds, in the table's order
   QuoteNeeds dirNeeds_;
   bool nameQuiet_ = false;  // the entry's name needs no quotes, as its read found
