@@ -102,6 +102,8 @@ TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
       {"/a b/", {.Lower = true}, "'/a b/plain'\n"},
       {"/a b/", {.Nul = true}, std::string("/a b/Plain") + '\0'},
       {"/a b/", {.NoQuote = true}, "/a b/Plain\n"},
+      {"/a b/", {.Prefix = "cp", .Suffix = "/b/"}, "cp '/a b/Plain' /b/\n"},
+      {"/it's/", {.Prefix = "cp"}, "cp '/it'\\''s/Plain'\n"},
   };
   for (const DirRow& row : dirRows) {
     FakePlatform p;

@@ -40,7 +40,7 @@ class MacroLines final : public ListLines {
       if (step.Macro >= LineTemplate::kQuoteMark) continue;
       nameAlone_ &= step.Macro == kSelfMacro && step.Where == Context::Bare && step.Alone;
     }
-    selfOnly_ = nameAlone_ && template_.Steps().size() == 1;
+    if (nameAlone_) TextAroundSelf();
   }
 
   void Write(std::uint32_t dirIndex, std::string_view dir, std::size_t rootLength,
@@ -91,17 +91,33 @@ class MacroLines final : public ListLines {
     }
     if (selfOnly_) MakeQuietLine(out);
   }
+  // The template's text before and after its one $SELF, where it has one.
+  void TextAroundSelf() {
+    std::size_t macros = 0;
+    for (const Step& step : template_.Steps()) {
+      if (step.Macro < LineTemplate::kQuoteMark) {
+        ++macros;
+        continue;
+      }
+      const std::string_view text =
+          std::string_view(template_.Text()).substr(step.Start, step.Length);
+      (macros == 0 ? beforeSelf_ : afterSelf_).append(text);
+    }
+    selfOnly_ = macros == 1;
+  }
   // What a quiet name's line holds around the name in this directory, as
-  // QuotedPieces would give it: the directory, in quotes where it asks
-  // them. Not where a quote character in it must be escaped.
+  // WriteNameAlone would give it: the template's text and the directory, in
+  // quotes where it asks them. Not where a quote character in it must be
+  // escaped.
   void MakeQuietLine(const LineWriter& out) {
     const bool full = !input_.FileNameOnly;
     const bool quoted = full && form_.Quote && dirNeeds_.Quotes;
     quietLine_.ready = !(quoted && dirNeeds_.HasQuoteChar);
     const std::size_t marks = quoted ? 1 : 0;
     const char quote = QuoteChar(form_.Rule);
-    quietLine_.open.assign(marks, quote).append(full ? input_.Dir : std::string_view());
-    quietLine_.close.assign(marks, quote);
+    quietLine_.open.assign(beforeSelf_).append(marks, quote);
+    quietLine_.open.append(full ? input_.Dir : std::string_view());
+    quietLine_.close.assign(marks, quote).append(afterSelf_);
     if (options_.Nul) {
       quietLine_.close += '\0';
     } else {
@@ -288,7 +304,8 @@ class MacroLines final : public ListLines {
   WordForm form_;
   bool cmd_ = false, doublePercent_ = false, usesParent_ = false;
   bool nameAlone_ = false;
-  bool selfOnly_ = false;  // the template is $SELF alone
+  bool selfOnly_ = false;               // the template's one macro is $SELF, a word alone
+  std::string beforeSelf_, afterSelf_;  // the template's text around it
   struct {
     bool ready = false;
     std::string open, close;
