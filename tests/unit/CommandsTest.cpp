@@ -134,6 +134,12 @@ TEST_F(CommandsTest, DisplayedNamesCaseAndQuoting) {
     p.AddDir(row.dir, {{row.name}});
     EXPECT_EQ(List(p, row.dir, {}), row.expected) << row.name;
   }
+  {
+    FakePlatform p(PathStyle::Windows);
+    p.AddDir("C:\\a b\\", {{"f"}});
+    EXPECT_EQ(List(p, "C:\\a b\\", {.Prefix = "copy", .Suffix = "D:\\b"}),
+              "copy \"C:\\a b\\f\" D:\\b\r\n");
+  }
   // A name no Windows name can be (a Unix mount's) stops LIST like a control byte.
   for (const char* name : {"a b\"c", "x>y", "*", "a:b", "a\\b"}) {
     FakePlatform p(PathStyle::Windows);
@@ -530,8 +536,9 @@ TEST_F(CommandsTest, EachWriterGivesTheSameOutputStreamedAndKept) {
     ListOptions options;
     std::string ending;  // of the output
   } rows[] = {
-      {{.Command = CommandKind::List}, "/d/f\n/d/s\n/d/s/g\n/d/s/u\n/d/s/u/h\n/d/t\n"},
-      {{.Command = CommandKind::List, .NoDir = true}, "/d/f\n/d/s/g\n/d/s/u/h\n/d/t\n"},
+      {{.Command = CommandKind::List},
+       "/d/f\n'/d/s t'\n'/d/s t/g'\n'/d/s t/u'\n'/d/s t/u/h'\n/d/t\n"},
+      {{.Command = CommandKind::List, .NoDir = true}, "/d/f\n'/d/s t/g'\n'/d/s t/u/h'\n/d/t\n"},
       {{.Command = CommandKind::Dir}, "\n 6 files exists. 0 KB (35 bytes)\n" + drive + "<b>\n"},
       {{.Command = CommandKind::Stat}, "<b>\nROOT /d/ FileCount=6\n"},
       {{.Command = CommandKind::List, .NoDir = true, .Records = RecordForm::Json},
@@ -547,9 +554,9 @@ TEST_F(CommandsTest, EachWriterGivesTheSameOutputStreamedAndKept) {
     std::string outputs[2];
     for (const bool streamed : {true, false}) {
       FakePlatform p;
-      p.AddDir("/d/", {{"f", false, false, 10}, {"s", true}, {"t", false, false, 20}});
-      p.AddDir("/d/s/", {{"g", false, false, 5}, {"u", true}});
-      p.AddDir("/d/s/u/", {{"h"}});
+      p.AddDir("/d/", {{"f", false, false, 10}, {"s t", true}, {"t", false, false, 20}});
+      p.AddDir("/d/s t/", {{"g", false, false, 5}, {"u", true}});
+      p.AddDir("/d/s t/u/", {{"h"}});
       LineWriter out(p.out, p.LineBreak());
       const std::unique_ptr<CommandWriter> writer =
           WriterFor(row.options, row.options.Command, p, out);
@@ -642,8 +649,11 @@ TEST_F(CommandsTest, AKeptListWrittenInTurnsKeepsItsOrder) {
 // the totals after the records included.
 TEST_F(CommandsTest, EachWriterGivesTheSameOutputInTurns) {
   std::vector<FakeEntry> entries;
-  for (int i = 0; i < 2 * 4096 + 7; ++i)
-    entries.push_back({"n " + std::to_string(i), i % 5 == 0, false, std::uint64_t(i)});
+  // Names with a blank and quiet ones, in a directory whose part of a line is quoted.
+  for (int i = 0; i < 2 * 4096 + 7; ++i) {
+    entries.push_back(
+        {(i % 3 == 0 ? "n " : "n") + std::to_string(i), i % 5 == 0, false, std::uint64_t(i)});
+  }
   const ListOptions rows[] = {
       {.Command = CommandKind::List},
       {.Command = CommandKind::Dir},
@@ -654,12 +664,12 @@ TEST_F(CommandsTest, EachWriterGivesTheSameOutputInTurns) {
     std::string outputs[2];
     for (const bool inTurns : {false, true}) {
       FakePlatform p;
-      p.AddDir("/d/", entries);
+      p.AddDir("/d e/", entries);
       TestThreadKit kit;
       LineWriter out(p.out, p.LineBreak());
       const auto writer = WriterFor(options, options.Command, p, out, inTurns ? &kit : nullptr);
       EntryList list;
-      const std::uint64_t total = ScanDirectory(p, "/d", list, false, true);
+      const std::uint64_t total = ScanDirectory(p, "/d e", list, false, true);
       HandKeptList(list, *writer);
       writer->Finish(list, {total, nullptr, list.Root(), "<b>"});
       out.Flush();
