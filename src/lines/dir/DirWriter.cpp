@@ -1,6 +1,7 @@
 #include "DirWriter.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "lines/KeptInTurns.h"
 #include "lines/Output.h"
@@ -16,11 +17,6 @@ namespace {
 // name, each padded with blanks to its width (a longer value is kept whole).
 constexpr std::size_t kDateWidth = 20, kSizeWidth = 20, kNameWidth = 30;
 
-char* PutBlanks(char* at, std::size_t count) {
-  for (; count != 0; --count) *at++ = ' ';
-  return at;
-}
-
 // What stands between a date of `written` bytes and the name: the date's
 // padding, a blank, the size with its thousands grouped and right-aligned,
 // and two blanks. Made whole, then appended at once: every row has one.
@@ -29,11 +25,13 @@ void AppendSizeColumn(std::string& out, std::size_t written, std::uint64_t size,
   char* const end = digits + sizeof digits;
   const char* const start = GroupedDigitsBefore(end, size, separator);
   const auto length = static_cast<std::size_t>(end - start);
+  // Blanks first, all at once (a few wide stores of a known size); the
+  // digits then go in their place among them.
   char column[kDateWidth + 1 + kSizeWidth + kGroupedDigitsMost + 2];
-  char* at = PutBlanks(column, (written < kDateWidth ? kDateWidth - written : 0) + 1);
-  at = PutBlanks(at, length < kSizeWidth ? kSizeWidth - length : 0);
-  at = std::copy(start, static_cast<const char*>(end), at);
-  at = PutBlanks(at, 2);
+  std::memset(column, ' ', sizeof column);
+  char* at = column + (written < kDateWidth ? kDateWidth - written : 0) + 1;
+  at += length < kSizeWidth ? kSizeWidth - length : 0;
+  at = std::copy(start, static_cast<const char*>(end), at) + 2;
   out.append(column, static_cast<std::size_t>(at - column));
 }
 
@@ -95,12 +93,8 @@ void DirWriter::AppendName(std::string_view name, bool quiet, bool ascii) {
   if (quote_ && !quiet && line_.find(' ', start) != std::string::npos) {
     shown_.assign(line_, start);
     line_.resize(start);
-    line_ += '"';
-    for (const char c : shown_) {
-      line_ += c;
-      if (c == '"') line_ += '"';
-    }
-    line_ += '"';
+    // cmd's form on every system: a double quote inside is doubled.
+    AppendQuoted(line_, shown_, QuoteRule::CommandPrompt);
   }
   // An ASCII name stays ASCII through case and quotes: a column a byte.
   const std::string_view shown = std::string_view(line_).substr(start);
