@@ -166,27 +166,13 @@ void AppendNumber(std::string& out, std::uint64_t value) {
 }
 
 void AppendUtcStamp(std::string& out, TDateTime utc) {
-  const DateParts p = SplitDateTime(utc);
-  // Made whole, then appended at once: every record has one.
-  char stamp[20];
-  const auto two = [&stamp](std::size_t at, int value) {
-    PutTwoDigits(stamp + at, static_cast<unsigned>(value));
-  };
+  DateParts p = SplitDateTime(utc);
   // Four digits of year: the last four of a year no file reaches.
-  const int year = static_cast<int>(static_cast<unsigned>(p.Year) % 10000);
-  two(0, year / 100);
-  two(2, year % 100);
-  stamp[4] = '-';
-  two(5, p.Month);
-  stamp[7] = '-';
-  two(8, p.Day);
-  stamp[10] = 'T';
-  two(11, p.Hour);
-  stamp[13] = ':';
-  two(14, p.Minute);
-  stamp[16] = ':';
-  two(17, p.Second);
-  stamp[19] = 'Z';
+  p.Year = static_cast<int>(static_cast<unsigned>(p.Year) % 10000);
+  // Made whole, then appended at once: every record has one.
+  char stamp[kStampSize + 1];
+  PutStamp(stamp, p, '-', 'T', ':');
+  stamp[kStampSize] = 'Z';
   out.append(stamp, sizeof stamp);
 }
 

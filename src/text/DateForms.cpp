@@ -26,8 +26,13 @@ void AppendLongNumber(std::string& out, long long value, int minDigits) {
 // one or two digits, are appended as they are, with no call.
 inline void AppendNumber(std::string& out, long long value, int minDigits) {
   if (value < 0 || value >= 100 || minDigits > 2) return AppendLongNumber(out, value, minDigits);
-  if (value >= 10 || minDigits == 2) out += static_cast<char>('0' + value / 10);
-  out += static_cast<char>('0' + value % 10);
+  if (value < 10 && minDigits < 2) {
+    out += static_cast<char>('0' + value);
+    return;
+  }
+  char digits[2];
+  PutTwoDigits(digits, static_cast<unsigned>(value));
+  out.append(digits, 2);
 }
 
 char Lower(char c) {
@@ -310,24 +315,28 @@ std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
   return out;
 }
 
+void PutStamp(char* at, const DateParts& t, char dateSeparator, char between, char timeSeparator) {
+  const auto year = static_cast<unsigned>(t.Year);
+  PutTwoDigits(at, year / 100);
+  PutTwoDigits(at + 2, year % 100);
+  at[4] = dateSeparator;
+  PutTwoDigits(at + 5, static_cast<unsigned>(t.Month));
+  at[7] = dateSeparator;
+  PutTwoDigits(at + 8, static_cast<unsigned>(t.Day));
+  at[10] = between;
+  PutTwoDigits(at + 11, static_cast<unsigned>(t.Hour));
+  at[13] = timeSeparator;
+  PutTwoDigits(at + 14, static_cast<unsigned>(t.Minute));
+  at[16] = timeSeparator;
+  PutTwoDigits(at + 17, static_cast<unsigned>(t.Second));
+}
+
 void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale) {
   const DateParts t = TwoSecondParts(value);
   if (t.Year >= 0 && t.Year <= 9999) {
     // Every row of DIR's table has one: written whole, then appended at once.
-    char stamp[19];
-    const auto year = static_cast<unsigned>(t.Year);
-    PutTwoDigits(stamp, year / 100);
-    PutTwoDigits(stamp + 2, year % 100);
-    stamp[4] = locale.DateSeparator;
-    PutTwoDigits(stamp + 5, static_cast<unsigned>(t.Month));
-    stamp[7] = locale.DateSeparator;
-    PutTwoDigits(stamp + 8, static_cast<unsigned>(t.Day));
-    stamp[10] = ' ';
-    PutTwoDigits(stamp + 11, static_cast<unsigned>(t.Hour));
-    stamp[13] = locale.TimeSeparator;
-    PutTwoDigits(stamp + 14, static_cast<unsigned>(t.Minute));
-    stamp[16] = locale.TimeSeparator;
-    PutTwoDigits(stamp + 17, static_cast<unsigned>(t.Second));
+    char stamp[kStampSize];
+    PutStamp(stamp, t, locale.DateSeparator, ' ', locale.TimeSeparator);
     out.append(stamp, sizeof stamp);
     return;
   }

@@ -152,6 +152,12 @@ class DateForms {
   FixedPicture fixedTime_;
 };
 
+// The 19 bytes "YYYY" d "MM" d "DD" between "HH" t "NN" t "SS" at at, for
+// a year of 0 to 9999: DIR's stamp and the records' UTC time, made whole.
+constexpr std::size_t kStampSize = 19;
+void PutStamp(char* at, const DateParts& parts, char dateSeparator, char between,
+              char timeSeparator);
+
 // "YYYY/MM/DD HH:NN:SS" with the locale's separators.
 std::string DirStampText(TDateTime value, const LocaleSettings& locale);
 // The same, appended to out.

@@ -100,6 +100,7 @@ TEST(RecordsTest, Base64AndStamps) {
       {MakeDateTime(1980, 1, 1, 0, 0, 0), "1980-01-01T00:00:00Z"},
       {0, "1899-12-30T00:00:00Z"},
       {-3600, "1899-12-29T23:00:00Z"},  // the earliest local time, east of UTC
+      {MakeDateTime(9999, 12, 31, 23, 59, 58) + 1, "9999-12-31T23:59:59Z"},
   };
   for (const auto& [time, expected] : stamps) {
     std::string out;
