@@ -47,7 +47,7 @@ class MacroLines final : public ListLines {
              const TTarvixFileInfo& entry, LineWriter& out) override {
     if (dirIndex != dirIndex_) EnterDirectory(dirIndex, dir, rootLength, out);
     nameQuiet_ = entry.IsQuietName();
-    if (quietLine_.ready && NameAsItIs()) {
+    if (quietLine_.ready && nameQuiet_) {
       // The line of most entries: a quiet name between its directory's
       // part and its end, both made once a directory.
       out.Append(quietLine_.open);
@@ -108,11 +108,11 @@ class MacroLines final : public ListLines {
   // What a quiet name's line holds around the name in this directory, as
   // WriteNameAlone would give it: the template's text and the directory, in
   // quotes where it asks them. Not where a quote character in it must be
-  // escaped.
+  // escaped, nor where the letters' case changes.
   void MakeQuietLine(const LineWriter& out) {
     const bool full = !input_.FileNameOnly;
     const bool quoted = full && form_.Quote && dirNeeds_.Quotes;
-    quietLine_.ready = !(quoted && dirNeeds_.HasQuoteChar);
+    quietLine_.ready = !form_.Upper && !form_.Lower && !(quoted && dirNeeds_.HasQuoteChar);
     const std::size_t marks = quoted ? 1 : 0;
     const char quote = QuoteChar(form_.Rule);
     quietLine_.open.assign(beforeSelf_).append(marks, quote);
