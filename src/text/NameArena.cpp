@@ -28,12 +28,16 @@ const char* NameArena::StoreApart(std::string_view name) {
 }
 
 void NameArena::AddBlock(std::size_t atLeast) {
-  const std::size_t size = std::min(block_, std::max({atLeast, kFirstBlock, 2 * LastSize()}));
+  std::size_t size = std::min(block_, std::max({atLeast, kFirstBlock, 2 * LastSize()}));
+  // Grown to its full blocks and big: a large page's worth at a time.
+  const bool large = size == block_ && block_ <= kLargePage && LargePagesAdvised() &&
+                     Capacity() >= kLargeBlocksFrom;
+  if (large) size = kLargePage;
   if (spare_.bytes && spare_.size >= size) {
     blocks_.push_back(std::move(spare_));
     spare_ = {};
   } else {
-    blocks_.push_back({std::make_unique_for_overwrite<char[]>(size), size});
+    blocks_.push_back({large ? NewLargeBlock() : NewBlock(size), size});
   }
   used_ = 0;
 }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Blocks.h"
+
 namespace tvx {
 
 class NameArena {
@@ -72,7 +74,7 @@ class NameArena {
 
  private:
   struct Block {
-    std::unique_ptr<char[]> bytes;
+    BlockBytes bytes;
     std::size_t size;
   };
   const char* StoreApart(std::string_view name);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 
 #include "text/Failure.h"
 #include "text/Text.h"
@@ -102,9 +103,7 @@ std::uint8_t EntryList::UnwritableOnWindows(std::string_view name, NameFacts fac
 const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t nameLength,
                                       std::uint32_t dirIndex, NameFacts facts,
                                       const StorageFacts* storage) {
-  if (!consumer_ && count_ == chunks_.size() * kChunk) {
-    chunks_.push_back(std::make_unique<TTarvixFileInfo[]>(kChunk));
-  }
+  if (!consumer_ && count_ == chunks_.size() * kChunk) NewChunk();
   TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
   entry = given;
   if (!consumer_) entry.NameData = names_.Store({given.NameData, nameLength});
@@ -131,6 +130,23 @@ const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t 
   return entry;
 }
 
+TTarvixFileInfo* EntryList::NewChunk() {
+  constexpr std::size_t kChunkBytes = kChunk * sizeof(TTarvixFileInfo);
+  static_assert(kChunkBytes <= kLargePage && alignof(TTarvixFileInfo) <= 16);
+  if (blockLeft_ < kChunkBytes) {
+    const bool large = LargePagesAdvised() && chunks_.size() * kChunkBytes >= kLargeBlocksFrom;
+    chunkBlocks_.push_back(large ? NewLargeBlock() : NewBlock(kChunkBytes));
+    chunkAt_ = chunkBlocks_.back().get();
+    blockLeft_ = large ? kLargePage : kChunkBytes;
+  }
+  auto* const chunk = reinterpret_cast<TTarvixFileInfo*>(chunkAt_);
+  std::uninitialized_default_construct_n(chunk, kChunk);
+  chunkAt_ += kChunkBytes;
+  blockLeft_ -= kChunkBytes;
+  chunks_.push_back(chunk);
+  return chunk;
+}
+
 void EntryList::Rewind(const PathMark& mark) {
   if (!stacked_) return;
   names_.Rewind(mark.names);
@@ -143,6 +159,9 @@ void EntryList::Rewind(const PathMark& mark) {
 
 void EntryList::Clear() {
   chunks_.clear();
+  chunkBlocks_.clear();
+  chunkAt_ = nullptr;
+  blockLeft_ = 0;
   count_ = 0;
   firstInexact_ = 0;
   names_.Clear();

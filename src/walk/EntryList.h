@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/StorageFacts.h"
+#include "text/Blocks.h"
 #include "text/Locale.h"
 #include "text/NameArena.h"
 #include "text/Paths.h"
@@ -160,7 +161,7 @@ class EntryList {
   void ForEach(F&& f) const {
     for (std::size_t c = 0; c * kChunk < count_; ++c) {
       const std::size_t n = std::min(kChunk, count_ - c * kChunk);
-      const TTarvixFileInfo* chunk = chunks_[c].get();
+      const TTarvixFileInfo* chunk = chunks_[c];
       for (std::size_t i = 0; i < n; ++i) f(chunk[i]);
     }
   }
@@ -243,7 +244,14 @@ class EntryList {
   }
   std::uint8_t UnwritableOnWindows(std::string_view name, NameFacts facts) const;
 
-  std::vector<std::unique_ptr<TTarvixFileInfo[]>> chunks_;
+  // Room for kChunk more records: a block of its own while the list is
+  // small, a large block's share once it is big.
+  TTarvixFileInfo* NewChunk();
+
+  std::vector<TTarvixFileInfo*> chunks_;
+  std::vector<BlockBytes> chunkBlocks_;  // what the chunks are in
+  char* chunkAt_ = nullptr;              // where the next chunk goes in the last block
+  std::size_t blockLeft_ = 0;            // and the bytes after it
   std::size_t count_ = 0;
   std::size_t firstInexact_ = 0;
   NameArena names_;  // of the kept records, and of the directories

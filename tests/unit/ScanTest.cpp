@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
 #include "ListedNames.h"
+#include "ScanWith.h"
+#include "text/Blocks.h"
 #include "walk/Choice.h"
 #include "walk/Order.h"
-#include "ScanWith.h"
 #include "walk/Scan.h"
 
 namespace tvx::test {
@@ -358,6 +361,34 @@ TEST(ScanTest, ManyEntriesAndLongNamesSurviveTheArena) {
   EXPECT_EQ(list[10003].Name(), "s" + std::string(200, '.') + "0");
   EXPECT_EQ(list[16002].Name(), "s" + std::string(200, '.') + "5999");
   EXPECT_EQ(list[16004].Name(), "t" + std::string(200, '.') + "0");
+}
+
+// Where the platform advises large pages, a big list takes its records and
+// names a large page at a time, each such block aligned to one, and keeps
+// every entry as it would without.
+TEST(ScanTest, ABigListTakesLargeBlocksWhereAdvised) {
+  static std::vector<std::uintptr_t> advised;
+  advised.clear();
+  AdviseLargePagesBy([](void* at, std::size_t size) {
+    if (size == kLargePage) advised.push_back(reinterpret_cast<std::uintptr_t>(at));
+  });
+  struct Unadvise {
+    ~Unadvise() { AdviseLargePagesBy(nullptr); }
+  } unadvise;
+  const auto name = [](int i) { return std::string(24, 'n') + std::to_string(i); };
+  FakePlatform p;
+  std::vector<FakeEntry> entries;
+  for (int i = 0; i < 200000; ++i) entries.push_back({name(i)});
+  p.AddDir("/big/", entries);
+  EntryList list;
+  ScanDirectory(p, "/big", list, false, false);
+  ASSERT_EQ(list.Count(), 200000u);
+  // 4.8 MB of records and 6.2 MB of names: past 4 MiB each turns large.
+  EXPECT_GE(advised.size(), 2u);
+  for (const std::uintptr_t at : advised) EXPECT_EQ(at % kLargePage, 0u);
+  int wrong = 0;
+  for (int i = 0; i < 200000; ++i) wrong += list[static_cast<std::size_t>(i)].Name() != name(i);
+  EXPECT_EQ(wrong, 0);
 }
 
 // Streamed, the list keeps only the directories on the walk's path: each

@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -24,6 +25,7 @@
 #include "PosixThreads.h"
 #include "StdoutSink.h"
 #include "platform/Platform.h"
+#include "text/Blocks.h"
 
 extern char** environ;
 
@@ -67,6 +69,11 @@ class PosixPlatform : public Platform {
     // holding freed listings' memory: a few shared ones keep a streamed
     // walk's memory small.
     mallopt(M_ARENA_MAX, 2);
+#endif
+#ifdef MADV_HUGEPAGE
+    // A big walk's list in large pages: a fault per 2 MiB, not per 4 KiB.
+    // Where large pages are off, the advice is a no-op.
+    AdviseLargePagesBy([](void* at, std::size_t size) { madvise(at, size, MADV_HUGEPAGE); });
 #endif
     for (int i = 1; i < argc; ++i) {
       if (argv[i][0] != '\0') params_.emplace_back(argv[i]);

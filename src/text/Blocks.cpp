@@ -1,0 +1,43 @@
+#include "Blocks.h"
+
+#include <new>
+
+namespace tvx {
+
+namespace {
+
+LargePageAdvice advice = nullptr;
+
+}  // namespace
+
+void BlockFree::operator()(char* at) const {
+  if (large) {
+    ::operator delete[](at, std::align_val_t{kLargePage});
+  } else {
+    delete[] at;
+  }
+}
+
+BlockBytes NewBlock(std::size_t size) {
+  return BlockBytes(new char[size]);
+}
+
+BlockBytes NewLargeBlock() {
+  // Unaligned, no large page could back it: a plain block then, with no
+  // address space spent on alignment (a 32-bit process has little).
+  if (!advice) return NewBlock(kLargePage);
+  BlockBytes block(static_cast<char*>(::operator new[](kLargePage, std::align_val_t{kLargePage})),
+                   BlockFree{true});
+  advice(block.get(), kLargePage);
+  return block;
+}
+
+bool LargePagesAdvised() {
+  return advice != nullptr;
+}
+
+void AdviseLargePagesBy(LargePageAdvice advise) {
+  advice = advise;
+}
+
+}  // namespace tvx
