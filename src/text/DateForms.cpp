@@ -309,12 +309,6 @@ void DateForms::AppendDateTime(std::string& out, TDateTime value) const {
   }
 }
 
-std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
-  std::string out;
-  AppendDirStamp(out, value, locale);
-  return out;
-}
-
 void PutStamp(char* at, const DateParts& t, char dateSeparator, char between, char timeSeparator) {
   const auto year = static_cast<unsigned>(t.Year);
   PutTwoDigits(at, year / 100);

@@ -158,9 +158,7 @@ constexpr std::size_t kStampSize = 19;
 void PutStamp(char* at, const DateParts& parts, char dateSeparator, char between,
               char timeSeparator);
 
-// "YYYY/MM/DD HH:NN:SS" with the locale's separators.
-std::string DirStampText(TDateTime value, const LocaleSettings& locale);
-// The same, appended to out.
+// "YYYY/MM/DD HH:NN:SS" with the locale's separators, appended to out.
 void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale);
 
 // "#,##0": groups of three with the thousands separator.

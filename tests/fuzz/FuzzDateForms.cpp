@@ -33,7 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tvx::DateForms(locale).AppendDate(text, value);
   // Each picture byte yields a bounded amount of text (the longest being a day or month name).
   if (text.size() > picture.size() * 16 + 16) std::abort();
-  if (tvx::DirStampText(value, locale).size() != 19) std::abort();
+  std::string stamp;
+  tvx::AppendDirStamp(stamp, value, locale);
+  if (stamp.size() != 19) std::abort();
 
   char separator = '/';
   locale.ShortDateFormat = tvx::TranslateStrftimeDate(strftime, separator);

@@ -17,6 +17,13 @@ inline std::string FormatDateTime(std::string_view picture, TDateTime value,
   return out;
 }
 
+// DIR's stamp of value.
+inline std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
+  std::string out;
+  AppendDirStamp(out, value, locale);
+  return out;
+}
+
 inline std::string DateText(TDateTime value, const LocaleSettings& locale) {
   std::string out;
   DateForms(locale).AppendDate(out, value);

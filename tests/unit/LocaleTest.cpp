@@ -12,6 +12,7 @@
 namespace tvx {
 
 using test::DateText;
+using test::DirStampText;
 using test::DateTimeText;
 using test::FormatDateTime;
 using test::TimeText;
