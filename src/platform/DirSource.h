@@ -57,10 +57,15 @@ bool IsDotOrDotDot(const Char* name) {
          (name[1] == Char(0) || (name[1] == Char('.') && name[2] == Char(0)));
 }
 
+class HeldListing;
+
 class EntrySink {
  public:
   virtual ~EntrySink() = default;
   virtual void Add(const RawEntry& entry) = 0;
+  // Every entry of a listing held whole, in order: each one Add'ed, unless
+  // the sink takes them faster straight from the listing.
+  virtual void AddHeld(const HeldListing& listing);
 };
 
 // A directory entered by a scan; what it holds is the platform's affair.

@@ -34,25 +34,22 @@ void HeldListing::Add(const RawEntry& entry) {
   if (!entry.LongName.empty()) Last(longNames_, items_.size()) = entry.LongName;
 }
 
-// Every field of entry set anew: entry is reused from one to the next.
 void HeldListing::Fill(std::size_t index, RawEntry& entry) const {
-  const Item& item = items_[index];
-  entry.Name = {item.name, item.length};
-  entry.IsDir = (item.kinds & kDir) != 0;
-  entry.IsLink = (item.kinds & kLink) != 0;
-  entry.Inexact = (item.kinds & kInexact) != 0;
-  entry.Hidden = (item.kinds & kHidden) != 0;
-  entry.System = (item.kinds & kSystem) != 0;
-  entry.ReadOnly = (item.kinds & kReadOnly) != 0;
-  entry.Archive = (item.kinds & kArchive) != 0;
-  entry.Facts.Bits = item.facts;
-  const Details details = index < details_.size() ? details_[index] : Details{};
-  entry.Size = details.size;
-  entry.DateTime = details.time;
-  entry.UtcOffset = details.utcOffset;
+  const View held = ViewOf(index);
+  entry.Name = held.name;
+  entry.LongName = held.longName;
+  entry.IsDir = (held.kinds & kDir) != 0;
+  entry.IsLink = (held.kinds & kLink) != 0;
+  entry.Inexact = (held.kinds & kInexact) != 0;
+  entry.Hidden = (held.kinds & kHidden) != 0;
+  entry.System = (held.kinds & kSystem) != 0;
+  entry.ReadOnly = (held.kinds & kReadOnly) != 0;
+  entry.Archive = (held.kinds & kArchive) != 0;
+  entry.Facts = held.facts;
+  entry.Size = held.size;
+  entry.DateTime = held.time;
+  entry.UtcOffset = held.utcOffset;
   if (!storage_.empty()) entry.Storage = index < storage_.size() ? storage_[index] : StorageFacts{};
-  if (!longNames_.empty())
-    entry.LongName = index < longNames_.size() ? longNames_[index] : std::string_view();
 }
 
 RawEntry HeldListing::At(std::size_t index) const {
@@ -65,13 +62,17 @@ bool HeldListing::HasSubdirectories() const {
   return std::any_of(items_.begin(), items_.end(), IsSubdirectory);
 }
 
+void EntrySink::AddHeld(const HeldListing& listing) {
+  RawEntry entry;
+  for (std::size_t i = 0; i < listing.Count(); ++i) {
+    listing.Fill(i, entry);
+    Add(entry);
+  }
+}
+
 void HeldListing::Deliver(EntrySink& sink) {
   if (failure != 0) throw ReadFailure(failure);
-  RawEntry entry;
-  for (std::size_t i = 0; i < items_.size(); ++i) {
-    Fill(i, entry);
-    sink.Add(entry);
-  }
+  sink.AddHeld(*this);
 }
 
 void HeldListing::DeliverSubdirectories(EntrySink& sink) {

@@ -63,6 +63,28 @@ class HeldListing : public DirListing {
   void Add(const RawEntry& entry);
   // The entry at index as it was added.
   RawEntry At(std::size_t index) const;
+  // An entry as it is held: its kinds as Kind bits, nothing unpacked. Inline:
+  // a walk reads every entry through it.
+  struct View {
+    std::string_view name, longName;
+    unsigned kinds;
+    NameFacts facts;
+    std::uint64_t size;
+    TDateTime time;
+    std::int32_t utcOffset;
+  };
+  View ViewOf(std::size_t index) const {
+    const Item& item = items_[index];
+    const Details details = index < details_.size() ? details_[index] : Details{};
+    const std::string_view longName =
+        index < longNames_.size() ? longNames_[index] : std::string_view();
+    return {
+        {item.name, item.length}, longName, item.kinds, {item.facts}, details.size, details.time,
+        details.utcOffset};
+  }
+  // The entry at index, every field of entry set anew, so that one entry
+  // serves a loop over them all.
+  void Fill(std::size_t index, RawEntry& entry) const;
 
   std::size_t Count() const override { return items_.size(); }
   bool HasSubdirectories() const override;
@@ -81,7 +103,6 @@ class HeldListing : public DirListing {
     TDateTime time = 0;
     std::int32_t utcOffset = kUnknownUtcOffset;
   };
-  void Fill(std::size_t index, RawEntry& entry) const;
   void SetDetailsApart(const Details& details);
   static bool IsSubdirectory(const Item& item) { return (item.kinds & (kDir | kLink)) == kDir; }
 

@@ -4,6 +4,7 @@
 
 #include "Choice.h"
 #include "Order.h"
+#include "platform/HeldListing.h"
 #include "text/Failure.h"
 
 namespace tvx {
@@ -15,35 +16,62 @@ bool Enters(const RawEntry& e, std::uint32_t level, const Choice& choice) {
   const std::string_view own = e.OwnName();
   return e.IsDir && !e.IsLink && choice.Enters(own, level);
 }
+}  // namespace
 
-// Made in place: the record of entry e.
-inline void Record(const RawEntry& e, TTarvixFileInfo& into) {
-  using Info = TTarvixFileInfo;
-  const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
-                              (e.ReadOnly ? Info::kReadOnly : 0) |
-                              (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
-  const std::uint64_t size = e.IsDir || e.IsLink ? 0 : e.Size;
-  std::construct_at(&into, e.Name.data(), size, e.DateTime, e.IsDir, e.Inexact, attributes,
-                    e.UtcOffset);
+// What a listed item is made of, however its entry came: the attributes
+// already as the record keeps them.
+struct ScanBatch::Listed {
+  std::string_view name, own;
+  unsigned attributes;
+  bool dir, inexact;
+  std::uint64_t size;
+  TDateTime time;
+  std::int32_t utcOffset;
+  NameFacts facts;
+};
+
+namespace {
+
+using Info = TTarvixFileInfo;
+
+// The record's attributes of entry e.
+unsigned AttributesOf(const RawEntry& e) {
+  return (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
+         (e.ReadOnly ? Info::kReadOnly : 0) | (e.Archive ? Info::kArchive : 0) |
+         (e.IsLink ? Info::kLink : 0);
 }
+
+// The same of a held entry's kinds.
+unsigned AttributesOf(unsigned kinds) {
+  return ((kinds & HeldListing::kHidden) ? Info::kHidden : 0) |
+         ((kinds & HeldListing::kSystem) ? Info::kSystem : 0) |
+         ((kinds & HeldListing::kReadOnly) ? Info::kReadOnly : 0) |
+         ((kinds & HeldListing::kArchive) ? Info::kArchive : 0) |
+         ((kinds & HeldListing::kLink) ? Info::kLink : 0);
+}
+
 }  // namespace
 
 // An entry of a walk that lists every entry it reads: only whether it is
-// entered is asked.
-inline void ScanBatch::AddListed(const RawEntry& e) {
-  if (e.Name.size() > NameArena::kLongest) throw LimitFailure();
+// entered is asked. Made in place, field by field.
+inline void ScanBatch::AddListed(const Listed& e) {
+  if (e.name.size() > NameArena::kLongest) throw LimitFailure();
   Item& item = items.emplace_back();
-  Record(e, item.entry);
-  item.nameLength = static_cast<std::uint32_t>(e.Name.size());
-  item.factBits = e.Facts.Bits;
-  item.enter = rules->recursive && Enters(e, level, rules->choice);
+  const bool link = (e.attributes & Info::kLink) != 0;
+  std::construct_at(&item.entry, e.name.data(), e.dir || link ? 0 : e.size, e.time, e.dir,
+                    e.inexact, e.attributes, e.utcOffset);
+  item.nameLength = static_cast<std::uint32_t>(e.name.size());
+  item.factBits = e.facts.Bits;
+  item.enter = rules->recursive && e.dir && !link && rules->choice.Enters(e.own, level);
   item.listed = true;
   item.pending = item.peek = false;
 }
 
 void ScanBatch::Add(const RawEntry& e) {
   ++seen;
-  if (listsAll) return AddListed(e);
+  if (listsAll)
+    return AddListed({e.Name, e.OwnName(), AttributesOf(e), e.IsDir, e.Inexact, e.Size, e.DateTime,
+                      e.UtcOffset, e.Facts});
   if (countOnly) return;
   if (forecast && !(rules->recursive && Enters(e, level, rules->choice))) return;
   if (!forecast && rules->storage && rules->consumer->Excludes(e.Storage))
@@ -70,7 +98,8 @@ void ScanBatch::Add(const RawEntry& e) {
   // Made where it stays, field by field: a whole item made aside and
   // copied in would be read back before its parts are stored.
   Item& item = items.emplace_back();
-  Record(e, item.entry);
+  std::construct_at(&item.entry, e.Name.data(), e.IsDir || e.IsLink ? 0 : e.Size, e.DateTime,
+                    e.IsDir, e.Inexact, AttributesOf(e), e.UtcOffset);
   item.nameLength = static_cast<std::uint32_t>(e.Name.size());
   item.factBits = e.Facts.Bits;
   item.enter = enter;
@@ -78,6 +107,21 @@ void ScanBatch::Add(const RawEntry& e) {
   item.pending = pending;
   item.peek = pending && !enter;
   if (rules->storage) facts.push_back(e.Storage);
+}
+
+// The walk's common case in one loop: each entry straight from the listing
+// into its item, with no call between.
+void ScanBatch::AddHeld(const HeldListing& listing) {
+  if (!listsAll) return EntrySink::AddHeld(listing);
+  const std::size_t count = listing.Count();
+  items.reserve(items.size() + count);
+  for (std::size_t i = 0; i < count; ++i) {
+    ++seen;
+    const HeldListing::View e = listing.ViewOf(i);
+    const bool dir = (e.kinds & HeldListing::kDir) != 0;
+    AddListed({e.name, e.longName.empty() ? e.name : e.longName, AttributesOf(e.kinds), dir,
+               (e.kinds & HeldListing::kInexact) != 0, e.size, e.time, e.utcOffset, e.facts});
+  }
 }
 
 void ScanBatch::TellLeftOut(const RawEntry& e, EntryConsumer::LeftOutBy by) const {

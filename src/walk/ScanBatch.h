@@ -64,6 +64,7 @@ struct ScanBatch : EntrySink {
   bool forecast = false;
 
   void Add(const RawEntry& e) override;
+  void AddHeld(const HeldListing& listing) override;
   // The storage facts of item, where they are wanted.
   const StorageFacts* FactsOf(const Item& item) const {
     return facts.empty() ? nullptr : &facts[static_cast<std::size_t>(&item - items.data())];
@@ -77,7 +78,8 @@ struct ScanBatch : EntrySink {
   }
 
  private:
-  inline void AddListed(const RawEntry& e);
+  struct Listed;
+  inline void AddListed(const Listed& e);
   void TellLeftOut(const RawEntry& e, EntryConsumer::LeftOutBy by) const;
 };
 

@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <string>
+#include <tuple>
 
 #include "ShiftJis.h"
 #include "platform/HeldListing.h"
@@ -13,6 +15,8 @@
 #include "text/Failure.h"
 #include "text/NameArena.h"
 #include "text/Width.h"
+#include "walk/Scan.h"
+#include "walk/ScanBatch.h"
 
 namespace tvx {
 namespace {
@@ -133,6 +137,47 @@ TEST(HeldListingTest, GivesBackWhatItsReadAdded) {
   EXPECT_EQ(listing.At(0).UtcOffset, kUnknownUtcOffset);
   listing.DeliverSubdirectories(subdirectories);
   EXPECT_EQ(subdirectories.text, "sub:0@100/ ");
+}
+
+// A walk that lists every entry takes a held listing's entries straight
+// from it: the items are those it makes of each entry handed over alone, for
+// every kind and attribute, with and without details and long names.
+TEST(HeldListingTest, ABatchTakesItWholeAsEntryByEntry) {
+  std::deque<std::string> names;
+  HeldListing listing;
+  for (unsigned kinds = 0; kinds < 128; ++kinds) {
+    RawEntry e;
+    e.Name = names.emplace_back("n" + std::to_string(kinds));
+    if (kinds % 3 == 0) e.LongName = names.emplace_back("long " + std::to_string(kinds));
+    e.IsDir = kinds & 1, e.IsLink = kinds & 2, e.Inexact = kinds & 4, e.Hidden = kinds & 8;
+    e.System = kinds & 16, e.ReadOnly = kinds & 32, e.Archive = kinds & 64;
+    if (kinds % 4 != 1) {
+      e.Size = kinds * 1000 + 1;
+      e.DateTime = 1000000 + kinds;  // odd and even seconds
+      e.UtcOffset = kinds % 2 == 0 ? 3600 : kUnknownUtcOffset;
+    }
+    e.Facts = NameFactsOf(e.Name);
+    listing.Add(e);
+  }
+  const ScanRules rules{true, NoChoice(), nullptr, nullptr, false, false};
+  ScanBatch whole(rules), alone(rules);
+  whole.listsAll = alone.listsAll = true;
+  listing.Deliver(whole);
+  for (std::size_t i = 0; i < listing.Count(); ++i) alone.Add(listing.At(i));
+  ASSERT_EQ(whole.items.size(), 128u);
+  ASSERT_EQ(alone.items.size(), 128u);
+  EXPECT_EQ(whole.seen, alone.seen);
+  for (std::size_t i = 0; i < 128; ++i) {
+    const ScanBatch::Item &a = whole.items[i], &b = alone.items[i];
+    EXPECT_EQ(std::memcmp(&a.entry, &b.entry, sizeof a.entry), 0) << i;
+    EXPECT_EQ(a.Name(), b.Name()) << i;
+    EXPECT_EQ(a.factBits, b.factBits) << i;
+    EXPECT_EQ(std::tuple(a.enter, a.listed, a.pending, a.peek),
+              std::tuple(b.enter, b.listed, b.pending, b.peek))
+        << i;
+  }
+  EXPECT_TRUE(whole.items[1].enter);   // a directory
+  EXPECT_FALSE(whole.items[3].enter);  // a link to one
 }
 
 }  // namespace
