@@ -6,7 +6,8 @@ namespace tvx {
 
 namespace {
 
-LargePageAdvice advice = nullptr;
+PageAdvice advice = nullptr;
+PageAdvice release = nullptr;
 
 }  // namespace
 
@@ -36,8 +37,13 @@ bool LargePagesAdvised() {
   return advice != nullptr;
 }
 
-void AdviseLargePagesBy(LargePageAdvice advise) {
+void ReleaseUnused(char* from, char* to) {
+  if (release && from < to) release(from, static_cast<std::size_t>(to - from));
+}
+
+void UseLargePages(PageAdvice advise, PageAdvice giveBack) {
   advice = advise;
+  release = advise ? giveBack : nullptr;
 }
 
 }  // namespace tvx

@@ -31,12 +31,19 @@ BlockBytes NewBlock(std::size_t size);
 // take one where the platform said how, a plain block elsewhere.
 BlockBytes NewLargeBlock();
 
-// Whether the platform said how to advise large pages.
+// Whether the platform said how to use large pages.
 bool LargePagesAdvised();
 
-// How the platform asks the system to back [at, at + size) with large pages.
-// Set once at start, before any thread and any block; null turns it off.
-using LargePageAdvice = void (*)(void* at, std::size_t size);
-void AdviseLargePagesBy(LargePageAdvice advise);
+// Gives back the memory of the whole pages within [from, to) of a large
+// block, none of it used yet: the unused end of a list's last block once
+// its walk is over, which a large page would otherwise keep resident. The
+// bytes read as zeros when next touched.
+void ReleaseUnused(char* from, char* to);
+
+// How the platform has the system back [at, at + size) with large pages
+// (advise), and give back the memory of the whole pages in it (release).
+// Set once at start, before any thread and any block; null turns them off.
+using PageAdvice = void (*)(void* at, std::size_t size);
+void UseLargePages(PageAdvice advise, PageAdvice release);
 
 }  // namespace tvx

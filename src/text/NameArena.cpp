@@ -62,6 +62,12 @@ void NameArena::Rewind(const Mark& mark) {
   large_.resize(mark.large);
 }
 
+void NameArena::ReleaseUnusedEnd() {
+  if (blocks_.empty() || !blocks_.back().bytes.get_deleter().large) return;
+  char* const bytes = blocks_.back().bytes.get();
+  ReleaseUnused(bytes + used_, bytes + blocks_.back().size);
+}
+
 void NameArena::Clear() {
   blocks_.clear();
   large_.clear();

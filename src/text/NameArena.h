@@ -67,6 +67,9 @@ class NameArena {
   Mark Here() const { return {blocks_.size(), used_, large_.size()}; }
   void Rewind(const Mark& mark);
   void Clear();
+  // No more names are to come for a while: the unused end of a large last
+  // block is given back (ReleaseUnused).
+  void ReleaseUnusedEnd();
   // The bytes its shared blocks take (a long name's own are not counted).
   std::size_t Capacity() const;
 

@@ -147,6 +147,12 @@ TTarvixFileInfo* EntryList::NewChunk() {
   return chunk;
 }
 
+void EntryList::ReleaseUnusedEnd() {
+  names_.ReleaseUnusedEnd();
+  if (!chunkBlocks_.empty() && chunkBlocks_.back().get_deleter().large)
+    ReleaseUnused(chunkAt_, chunkAt_ + blockLeft_);
+}
+
 void EntryList::Rewind(const PathMark& mark) {
   if (!stacked_) return;
   names_.Rewind(mark.names);

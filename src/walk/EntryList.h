@@ -202,6 +202,8 @@ class EntryList {
     std::size_t dirs;
   };
   PathMark Mark() const { return {names_.Here(), dirs_.size()}; }
+  // The walk is over: what its last large blocks hold unused is given back.
+  void ReleaseUnusedEnd();
   void Rewind(const PathMark& mark);
   // The first entry whose name or directory path is inexact or holds a
   // control byte; Count() when there is none.

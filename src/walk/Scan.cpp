@@ -272,6 +272,8 @@ std::uint64_t ScanDirectory(DirectorySource& platform, const std::string& dir, E
   Walker walker(platform, list, rules, done, listeners.Observer,
                 plan.Details || plan.Chosen.NeedsDetails(), skipped, listeners.Progress);
   const std::uint64_t total = walker.Run();
+  // Kept whole now: no large page need hold what no entry will fill.
+  list.ReleaseUnusedEnd();
   if (listeners.Progress) listeners.Progress->Erase();
   return total;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "ChoiceOf.h"
 #include "FakePlatform.h"
@@ -369,11 +370,13 @@ TEST(ScanTest, ManyEntriesAndLongNamesSurviveTheArena) {
 TEST(ScanTest, ABigListTakesLargeBlocksWhereAdvised) {
   static std::vector<std::uintptr_t> advised;
   advised.clear();
-  AdviseLargePagesBy([](void* at, std::size_t size) {
-    if (size == kLargePage) advised.push_back(reinterpret_cast<std::uintptr_t>(at));
-  });
+  UseLargePages(
+      [](void* at, std::size_t size) {
+        if (size == kLargePage) advised.push_back(reinterpret_cast<std::uintptr_t>(at));
+      },
+      [](void* at, std::size_t size) { std::memset(at, 0, size); });
   struct Unadvise {
-    ~Unadvise() { AdviseLargePagesBy(nullptr); }
+    ~Unadvise() { UseLargePages(nullptr, nullptr); }
   } unadvise;
   const auto name = [](int i) { return std::string(24, 'n') + std::to_string(i); };
   FakePlatform p;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -59,6 +60,15 @@ Language LanguageOfEnvironment() {
   return Language::English;
 }
 
+// Gives back the whole pages in [at, at + size); they read as zeros when
+// next touched.
+void ReleasePages(void* at, std::size_t size) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto from = (reinterpret_cast<std::uintptr_t>(at) + page - 1) / page * page;
+  const auto to = (reinterpret_cast<std::uintptr_t>(at) + size) / page * page;
+  if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+}
+
 class PosixPlatform : public Platform {
  public:
   PosixPlatform(int argc, char** argv) {
@@ -73,7 +83,8 @@ class PosixPlatform : public Platform {
 #ifdef MADV_HUGEPAGE
     // A big walk's list in large pages: a fault per 2 MiB, not per 4 KiB.
     // Where large pages are off, the advice is a no-op.
-    AdviseLargePagesBy([](void* at, std::size_t size) { madvise(at, size, MADV_HUGEPAGE); });
+    UseLargePages([](void* at, std::size_t size) { madvise(at, size, MADV_HUGEPAGE); },
+                  ReleasePages);
 #endif
     for (int i = 1; i < argc; ++i) {
       if (argv[i][0] != '\0') params_.emplace_back(argv[i]);
