@@ -10,103 +10,112 @@
 namespace tvx {
 
 namespace {
-// Whether a recursive walk enters an entry read at level (1 for the scanned
-// directory's own): a directory, not a link, not excluded, above the last level.
-bool Enters(const RawEntry& e, std::uint32_t level, const Choice& choice) {
-  const std::string_view own = e.OwnName();
-  return e.IsDir && !e.IsLink && choice.Enters(own, level);
-}
-}  // namespace
 
-// What a listed item is made of, however its entry came: the attributes
-// already as the record keeps them.
-struct ScanBatch::Listed {
-  std::string_view name, own;
+using Info = TTarvixFileInfo;
+
+// What an item is made of, however its entry came: the attributes already
+// as the record keeps them.
+struct Listed {
+  std::string_view name, own;  // own: the name patterns match
   unsigned attributes;
   bool dir, inexact;
   std::uint64_t size;
   TDateTime time;
   std::int32_t utcOffset;
   NameFacts facts;
+  bool Link() const { return (attributes & Info::kLink) != 0; }
 };
 
-namespace {
-
-using Info = TTarvixFileInfo;
-
-// The record's attributes of entry e.
-unsigned AttributesOf(const RawEntry& e) {
-  return (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
-         (e.ReadOnly ? Info::kReadOnly : 0) | (e.Archive ? Info::kArchive : 0) |
-         (e.IsLink ? Info::kLink : 0);
+Listed ListedOf(const RawEntry& e) {
+  const unsigned attributes = (e.Hidden ? Info::kHidden : 0) | (e.System ? Info::kSystem : 0) |
+                              (e.ReadOnly ? Info::kReadOnly : 0) |
+                              (e.Archive ? Info::kArchive : 0) | (e.IsLink ? Info::kLink : 0);
+  return {e.Name, e.OwnName(), attributes,  e.IsDir, e.Inexact,
+          e.Size, e.DateTime,  e.UtcOffset, e.Facts};
 }
 
-// The same of a held entry's kinds.
-unsigned AttributesOf(unsigned kinds) {
-  return ((kinds & HeldListing::kHidden) ? Info::kHidden : 0) |
-         ((kinds & HeldListing::kSystem) ? Info::kSystem : 0) |
-         ((kinds & HeldListing::kReadOnly) ? Info::kReadOnly : 0) |
-         ((kinds & HeldListing::kArchive) ? Info::kArchive : 0) |
-         ((kinds & HeldListing::kLink) ? Info::kLink : 0);
+// The same of an entry as a listing holds it: its kinds packed straight
+// into the record's attributes.
+Listed ListedOf(const HeldListing::View& e) {
+  const unsigned kinds = e.kinds;
+  const unsigned attributes = ((kinds & HeldListing::kHidden) ? Info::kHidden : 0) |
+                              ((kinds & HeldListing::kSystem) ? Info::kSystem : 0) |
+                              ((kinds & HeldListing::kReadOnly) ? Info::kReadOnly : 0) |
+                              ((kinds & HeldListing::kArchive) ? Info::kArchive : 0) |
+                              ((kinds & HeldListing::kLink) ? Info::kLink : 0);
+  return {e.name,
+          e.longName.empty() ? e.name : e.longName,
+          attributes,
+          (kinds & HeldListing::kDir) != 0,
+          (kinds & HeldListing::kInexact) != 0,
+          e.size,
+          e.time,
+          e.utcOffset,
+          e.facts};
 }
 
-}  // namespace
+// Whether a recursive walk enters an entry read at level (1 for the scanned
+// directory's own): a directory, not a link, not excluded, above the last level.
+bool Enters(const Listed& e, std::uint32_t level, const ScanRules& rules) {
+  return rules.recursive && e.dir && !e.Link() && rules.choice.Enters(e.own, level);
+}
 
-// An entry of a walk that lists every entry it reads: only whether it is
-// entered is asked. Made in place, field by field.
-inline void ScanBatch::AddListed(const Listed& e) {
-  if (e.name.size() > NameArena::kLongest) throw LimitFailure();
-  Item& item = items.emplace_back();
-  const bool link = (e.attributes & Info::kLink) != 0;
-  std::construct_at(&item.entry, e.name.data(), e.dir || link ? 0 : e.size, e.time, e.dir,
+// A new item of e, its record made in place: a whole item made aside and
+// copied in would be read back before its parts are stored. Its flags are
+// the caller's to set. Inline: every entry kept is made here.
+inline ScanBatch::Item& NewItem(ScanBatch& batch, const Listed& e) {
+  ScanBatch::Item& item = batch.items.emplace_back();
+  std::construct_at(&item.entry, e.name.data(), e.dir || e.Link() ? 0 : e.size, e.time, e.dir,
                     e.inexact, e.attributes, e.utcOffset);
   item.nameLength = static_cast<std::uint32_t>(e.name.size());
   item.factBits = e.facts.Bits;
-  item.enter = rules->recursive && e.dir && !link && rules->choice.Enters(e.own, level);
+  return item;
+}
+
+// An entry of a walk that lists every entry it reads: only whether it is
+// entered is asked.
+inline void AddListed(ScanBatch& batch, const Listed& e) {
+  if (e.name.size() > NameArena::kLongest) throw LimitFailure();
+  ScanBatch::Item& item = NewItem(batch, e);
+  item.enter = Enters(e, batch.level, *batch.rules);
   item.listed = true;
   item.pending = item.peek = false;
 }
 
-void ScanBatch::Add(const RawEntry& e) {
+}  // namespace
+
+void ScanBatch::Add(const RawEntry& raw) {
   ++seen;
-  if (listsAll)
-    return AddListed({e.Name, e.OwnName(), AttributesOf(e), e.IsDir, e.Inexact, e.Size, e.DateTime,
-                      e.UtcOffset, e.Facts});
+  const Listed e = ListedOf(raw);
+  if (listsAll) return AddListed(*this, e);
   if (countOnly) return;
-  if (forecast && !(rules->recursive && Enters(e, level, rules->choice))) return;
-  if (!forecast && rules->storage && rules->consumer->Excludes(e.Storage))
-    return TellLeftOut(e, EntryConsumer::LeftOutBy::OtherDevice);
+  if (forecast && !Enters(e, level, *rules)) return;
+  if (!forecast && rules->storage && rules->consumer->Excludes(raw.Storage))
+    return TellLeftOut(raw, EntryConsumer::LeftOutBy::OtherDevice);
   // Found as the directory is read, so that the failure names it.
-  if (e.Name.size() > NameArena::kLongest) {
+  if (e.name.size() > NameArena::kLongest) {
     if (forecast) return;
     throw LimitFailure();
   }
   const Choice& choice = rules->choice;
-  const std::string_view own = e.OwnName();
   if (choice.HasPathPatterns()) {
-    path.assign(relativeDir).append(own);
-    if (choice.Excluded(own, path)) return TellLeftOut(e, EntryConsumer::LeftOutBy::Pattern);
-  } else if (choice.Excluded(own, {})) {
-    return TellLeftOut(e, EntryConsumer::LeftOutBy::Pattern);
+    path.assign(relativeDir).append(e.own);
+    if (choice.Excluded(e.own, path)) return TellLeftOut(raw, EntryConsumer::LeftOutBy::Pattern);
+  } else if (choice.Excluded(e.own, {})) {
+    return TellLeftOut(raw, EntryConsumer::LeftOutBy::Pattern);
   }
-  const bool enter = rules->recursive && Enters(e, level, choice);
-  const bool listed = choice.Lists(e);
+  const bool enter = Enters(e, level, *rules);
+  const bool listed = choice.Lists(raw);
   // Whether a directory is listed may depend on its being empty.
   const bool pending =
-      e.IsDir && !e.IsLink && choice.AsksEmptiness() && choice.Lists(e, true) != listed;
+      e.dir && !e.Link() && choice.AsksEmptiness() && choice.Lists(raw, true) != listed;
   if (!listed && !enter && !pending) return;
-  // Made where it stays, field by field: a whole item made aside and
-  // copied in would be read back before its parts are stored.
-  Item& item = items.emplace_back();
-  std::construct_at(&item.entry, e.Name.data(), e.IsDir || e.IsLink ? 0 : e.Size, e.DateTime,
-                    e.IsDir, e.Inexact, AttributesOf(e), e.UtcOffset);
-  item.nameLength = static_cast<std::uint32_t>(e.Name.size());
-  item.factBits = e.Facts.Bits;
+  Item& item = NewItem(*this, e);
   item.enter = enter;
   item.listed = listed;
   item.pending = pending;
   item.peek = pending && !enter;
-  if (rules->storage) facts.push_back(e.Storage);
+  if (rules->storage) facts.push_back(raw.Storage);
 }
 
 // The walk's common case in one loop: each entry straight from the listing
@@ -117,10 +126,7 @@ void ScanBatch::AddHeld(const HeldListing& listing) {
   items.reserve(items.size() + count);
   for (std::size_t i = 0; i < count; ++i) {
     ++seen;
-    const HeldListing::View e = listing.ViewOf(i);
-    const bool dir = (e.kinds & HeldListing::kDir) != 0;
-    AddListed({e.name, e.longName.empty() ? e.name : e.longName, AttributesOf(e.kinds), dir,
-               (e.kinds & HeldListing::kInexact) != 0, e.size, e.time, e.utcOffset, e.facts});
+    AddListed(*this, ListedOf(listing.ViewOf(i)));
   }
 }
 

@@ -78,8 +78,6 @@ struct ScanBatch : EntrySink {
   }
 
  private:
-  struct Listed;
-  inline void AddListed(const Listed& e);
   void TellLeftOut(const RawEntry& e, EntryConsumer::LeftOutBy by) const;
 };
 
