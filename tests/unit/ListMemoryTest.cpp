@@ -1,12 +1,14 @@
 // What the walk keeps as it goes: a deep path, many and long names, a big
 // list's blocks, the directories of a streamed list.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
 
 #include "FakePlatform.h"
 #include "ScanWith.h"
+#include "platform/posix/LargePages.h"
 #include "text/Blocks.h"
 #include "walk/Scan.h"
 
@@ -91,6 +93,25 @@ TEST(ScanTest, ABigListTakesLargeBlocksWhereAdvised) {
   int wrong = 0;
   for (int i = 0; i < 200000; ++i) wrong += list[static_cast<std::size_t>(i)].Name() != name(i);
   EXPECT_EQ(wrong, 0);
+}
+
+// The system's release gives back only whole pages inside what it is told:
+// the used start of a block, up to the page the unused end begins in, stays.
+TEST(ScanTest, TheSystemsReleaseKeepsEveryByteBeforeTheUnusedEnd) {
+  UsePosixLargePages();
+  struct Unadvise {
+    ~Unadvise() { UseLargePages(nullptr, nullptr); }
+  } unadvise;
+  BlockBytes block = NewLargeBlock();
+  ASSERT_EQ(reinterpret_cast<std::uintptr_t>(block.get()) % kLargePage, 0u);
+  std::memset(block.get(), 0xAB, kLargePage);
+  const std::size_t used = 5000, page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  ReleaseUnused(block.get() + used, block.get() + kLargePage);
+  std::size_t kept = 0;
+  while (kept < kLargePage && block[kept] == static_cast<char>(0xAB)) ++kept;
+  EXPECT_GE(kept, used);
+  EXPECT_LE(kept, (used + page - 1) / page * page);
+  EXPECT_EQ(block[kLargePage - 1], 0);
 }
 
 // Streamed, the list keeps only the directories on the walk's path: each

@@ -5,7 +5,6 @@
 #include <malloc.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -13,12 +12,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "Interrupt.h"
+#include "LargePages.h"
 #include "LocalClock.h"
 #include "LocaleReader.h"
 #include "PosixDirs.h"
@@ -26,7 +25,6 @@
 #include "PosixThreads.h"
 #include "StdoutSink.h"
 #include "platform/Platform.h"
-#include "text/Blocks.h"
 
 extern char** environ;
 
@@ -60,15 +58,6 @@ Language LanguageOfEnvironment() {
   return Language::English;
 }
 
-// Gives back the whole pages in [at, at + size); they read as zeros when
-// next touched.
-void ReleasePages(void* at, std::size_t size) {
-  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto from = (reinterpret_cast<std::uintptr_t>(at) + page - 1) / page * page;
-  const auto to = (reinterpret_cast<std::uintptr_t>(at) + size) / page * page;
-  if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
-}
-
 class PosixPlatform : public Platform {
  public:
   PosixPlatform(int argc, char** argv) {
@@ -80,12 +69,7 @@ class PosixPlatform : public Platform {
     // walk's memory small.
     mallopt(M_ARENA_MAX, 2);
 #endif
-#ifdef MADV_HUGEPAGE
-    // A big walk's list in large pages: a fault per 2 MiB, not per 4 KiB.
-    // Where large pages are off, the advice is a no-op.
-    UseLargePages([](void* at, std::size_t size) { madvise(at, size, MADV_HUGEPAGE); },
-                  ReleasePages);
-#endif
+    UsePosixLargePages();
     for (int i = 1; i < argc; ++i) {
       if (argv[i][0] != '\0') params_.emplace_back(argv[i]);
     }
