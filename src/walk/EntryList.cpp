@@ -60,8 +60,7 @@ std::uint32_t EntryList::SetRoot(std::string fullPath, PathStyle style, const Co
   return 0;
 }
 
-std::size_t EntryList::Slot(std::uint32_t dirIndex) const {
-  if (!stacked_) return dirIndex;
+std::size_t EntryList::StackSlot(std::uint32_t dirIndex) const {
   const auto it = std::lower_bound(dirIndices_.begin(), dirIndices_.end(), dirIndex);
   return it != dirIndices_.end() && *it == dirIndex
              ? static_cast<std::size_t>(it - dirIndices_.begin())
@@ -103,31 +102,15 @@ std::uint8_t EntryList::UnwritableOnWindows(std::string_view name, NameFacts fac
 const TTarvixFileInfo& EntryList::Add(const TTarvixFileInfo& given, std::size_t nameLength,
                                       std::uint32_t dirIndex, NameFacts facts,
                                       const StorageFacts* storage) {
-  if (!consumer_ && count_ == chunks_.size() * kChunk) NewChunk();
-  TTarvixFileInfo& entry = consumer_ ? streamed_ : chunks_[count_ / kChunk][count_ % kChunk];
-  entry = given;
-  if (!consumer_) entry.NameData = names_.Store({given.NameData, nameLength});
-  if (!facts.Known()) facts = NameFactsOf({entry.NameData, nameLength});
-  const bool control = UnwritableOnALine({entry.NameData, nameLength}, facts) != 0;
-  using Info = TTarvixFileInfo;
-  entry.DirAndFlag =
-      (given.DirAndFlag &
-       ~(Info::kIndexMask | Info::kControlFlag | Info::kQuietFlag | Info::kAsciiFlag)) |
-      dirIndex | (control ? Info::kControlFlag : 0) | (facts.Special() ? 0 : Info::kQuietFlag) |
-      (facts.Ascii() ? Info::kAsciiFlag : 0);
-  // An entry of a directory left out by a filter counts too: its line holds
-  // that directory's name.
-  if (firstInexact_ == count_ && !rootControl_ && !entry.IsInexact() && !control &&
-      dirFlags_[Slot(dirIndex)] == 0) {
-    ++firstInexact_;
+  if (!consumer_) return Keep(given, nameLength, dirIndex, facts);
+  streamed_ = given;
+  Note(streamed_, nameLength, dirIndex, facts);
+  if (storage) {
+    consumer_->TakeStored(*this, streamed_, *storage);
+  } else {
+    consumer_->Take(*this, streamed_);
   }
-  ++count_;
-  if (consumer_ && storage) {
-    consumer_->TakeStored(*this, entry, *storage);
-  } else if (consumer_) {
-    consumer_->Take(*this, entry);
-  }
-  return entry;
+  return streamed_;
 }
 
 TTarvixFileInfo* EntryList::NewChunk() {

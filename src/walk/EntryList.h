@@ -187,6 +187,17 @@ class EntryList {
   const TTarvixFileInfo& Add(const TTarvixFileInfo& entry, std::size_t nameLength,
                              std::uint32_t dirIndex, NameFacts facts = {},
                              const StorageFacts* storage = nullptr);
+  // Add where the list streams to no consumer: the walk's common case,
+  // inline so that a run of a directory's entries is kept in one loop.
+  const TTarvixFileInfo& Keep(const TTarvixFileInfo& given, std::size_t nameLength,
+                              std::uint32_t dirIndex, NameFacts facts) {
+    if (count_ == chunks_.size() * kChunk) NewChunk();
+    TTarvixFileInfo& entry = chunks_[count_ / kChunk][count_ % kChunk];
+    entry = given;
+    entry.NameData = names_.Store({given.NameData, nameLength});
+    Note(entry, nameLength, dirIndex, facts);
+    return entry;
+  }
   // Clears the list; a consumer set stays set.
   void Clear();
 
@@ -237,7 +248,29 @@ class EntryList {
 
   // Where directory dirIndex is kept: its index itself, or, streamed, its
   // place on the stack of directories (dirs_.size() once it was left).
-  std::size_t Slot(std::uint32_t dirIndex) const;
+  std::size_t Slot(std::uint32_t dirIndex) const {
+    return stacked_ ? StackSlot(dirIndex) : dirIndex;
+  }
+  std::size_t StackSlot(std::uint32_t dirIndex) const;
+  // Sets entry's directory and the flags of its name, and counts it.
+  void Note(TTarvixFileInfo& entry, std::size_t nameLength, std::uint32_t dirIndex,
+            NameFacts facts) {
+    if (!facts.Known()) facts = NameFactsOf({entry.NameData, nameLength});
+    const bool control = UnwritableOnALine({entry.NameData, nameLength}, facts) != 0;
+    using Info = TTarvixFileInfo;
+    entry.DirAndFlag =
+        (entry.DirAndFlag &
+         ~(Info::kIndexMask | Info::kControlFlag | Info::kQuietFlag | Info::kAsciiFlag)) |
+        dirIndex | (control ? Info::kControlFlag : 0) | (facts.Special() ? 0 : Info::kQuietFlag) |
+        (facts.Ascii() ? Info::kAsciiFlag : 0);
+    // An entry of a directory left out by a filter counts too: its line holds
+    // that directory's name.
+    if (firstInexact_ == count_ && !rootControl_ && !entry.IsInexact() && !control &&
+        dirFlags_[Slot(dirIndex)] == 0) {
+      ++firstInexact_;
+    }
+    ++count_;
+  }
   // Why no line can hold the name: 0, kUnwritablePath or kRewrittenPath.
   // Inline: asked of every entry kept; a POSIX name needs no more than its facts.
   std::uint8_t UnwritableOnALine(std::string_view name, NameFacts facts) const {

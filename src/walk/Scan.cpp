@@ -84,6 +84,7 @@ class Walker {
   }
 
   std::uint64_t Run() {
+    keeps_ = list_.Consumer() == nullptr;
     Open(nullptr, nullptr);
     while (depth_ > 0 && !ended_) Step(*stack_[depth_ - 1]);
     // Ended early: the directories still on the path are left, innermost first.
@@ -99,6 +100,10 @@ class Walker {
   // Emits the next entry of frame, entering it when the walk goes into it,
   // or leaves frame when it has no more.
   void Step(Frame& frame) {
+    if (keeps_) {
+      ListRun(frame);
+      if (ended_) return;
+    }
     if (frame.next == frame.batch.items.size()) {
       engine_.Leave(*frame.dir);
       TellLeft(frame);
@@ -117,6 +122,23 @@ class Walker {
     }
     if (item.listed) List(frame, item);
     if (item.enter && !ended_) Open(&frame, &item);
+  }
+
+  // Lists the items from frame.next on that are only listed (neither
+  // entered nor pending) in one loop: most entries of a walk that keeps them.
+  void ListRun(Frame& frame) {
+    const std::vector<ScanBatch::Item>& items = frame.batch.items;
+    std::size_t next = frame.next;
+    for (; next < items.size() && !ended_; ++next) {
+      const ScanBatch::Item& item = items[next];
+      if (!item.listed || item.enter || item.pending) break;
+      const TTarvixFileInfo& entry =
+          list_.Keep(item.entry, item.nameLength, frame.dirIndex,
+                     NameFacts{static_cast<std::uint8_t>(item.factBits)});
+      total_ += entry.Size();
+      ended_ = done_ && done_(entry);
+    }
+    frame.next = next;
   }
 
   void List(const Frame& frame, const ScanBatch::Item& item) {
@@ -252,6 +274,7 @@ class Walker {
   std::size_t depth_ = 0;
   std::uint64_t total_ = 0;
   bool ended_ = false;  // the run's done said so: the walk ends
+  bool keeps_ = false;  // the list keeps its records (streams to no consumer)
 };
 
 }  // namespace
