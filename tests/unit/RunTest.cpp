@@ -264,5 +264,66 @@ TEST(RunTest, OnlyCommandsThatShowDatesOrSizesAskForThem) {
   }
 }
 
+// How the output goes out: a broken one, a streamed one, a terminal.
+TEST(RunTest, BrokenOutputEndsWithOneAndNoCrash) {
+  FakePlatform p = Tree();
+  p.out.failWithCode = 32;
+  EXPECT_EQ(RunWith(p, {"LIST", "/top", "/R"}).exitCode, 1);
+  EXPECT_EQ(p.out.text, "");
+  // What the system reports only as the output is closed, after every
+  // line was taken, fails the run too; the output is closed once.
+  for (const std::vector<std::string>& params :
+       {std::vector<std::string>{"LIST", "/top", "/R"}, {"STAT", "/top"}, {"/?"}}) {
+    FakePlatform q = Tree();
+    q.out.closeFailure = IoFailure::kDiskFull;
+    const Outcome o = RunWith(q, params);
+    EXPECT_EQ(o.exitCode, 1) << params[0];
+    EXPECT_EQ(o.error, "<Disk full>\n") << params[0];
+    EXPECT_EQ(q.out.closes, 1) << params[0];
+  }
+  FakePlatform fine = Tree();
+  EXPECT_EQ(RunWith(fine, {"LIST", "/top"}).exitCode, 0);
+  EXPECT_EQ(fine.out.closes, 1);
+}
+
+// With /C the entries go out as the walk reaches them; without it, once the
+// walk has ended, so that a failure can still stop the run first.
+TEST(RunTest, ContinueWritesEntriesAsTheWalkGoes) {
+  struct Row {
+    std::vector<std::string> params;
+    std::string beforeSecondRead;
+  } rows[] = {
+      {{"LIST", "/top", "/R", "/C"}, "/top/f\n/top/s\n"},
+      {{"LIST", "/top", "/R", "/C", "/D", "/LINE=x $REL"}, "x f\n"},
+      {{"DIR", "/top", "/R", "/C"},
+       "1899/12/30 00:00:00                     0  f                             \n"
+       "1899/12/30 00:00:00                     0  s                             \n"},
+      {{"STAT", "/top", "/R", "/C"}, ""},
+      {{"LIST", "/top", "/R"}, ""},
+      {{"DIR", "/top", "/R"}, ""},
+  };
+  for (const Row& row : rows) {
+    FakePlatform p = Tree();
+    FakePlatform whole = Tree();
+    const Outcome o = RunWith(p, row.params);
+    ASSERT_EQ(p.outputAtRead.size(), 2u);
+    EXPECT_EQ(p.outputAtRead[1], row.beforeSecondRead) << row.params[0];
+    // The same bytes as the kept list gives.
+    std::vector<std::string> kept = row.params;
+    std::erase(kept, "/C");
+    EXPECT_EQ(o.output, RunWith(whole, kept).output);
+  }
+}
+
+TEST(RunTest, InteractiveOutputIsWrittenLineByLine) {
+  FakePlatform p = Tree();
+  p.out.interactive = true;
+  RunWith(p, {"LIST", "/top", "/R"});
+  EXPECT_EQ(p.out.writes, 3);
+  FakePlatform q = Tree();
+  RunWith(q, {"LIST", "/top", "/R"});
+  EXPECT_EQ(q.out.writes, 1);
+}
+
 }  // namespace
 }  // namespace tvx::test
