@@ -236,6 +236,10 @@ class EntryList {
   }
   // Whether the listed directory's own path holds a control byte.
   bool RootHasControl() const { return rootControl_; }
+  // Directory dirIndex's own name, as it was entered by (empty for the root).
+  std::string_view DirectoryName(std::uint32_t dirIndex) const {
+    return dirs_[Slot(dirIndex)].Name;
+  }
 
  private:
   friend class FullPrefixCache;

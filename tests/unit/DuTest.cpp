@@ -2,6 +2,7 @@
 
 #include "FakePlatform.h"
 #include "ScanWith.h"
+#include "ShiftJis.h"
 #include "lines/Output.h"
 #include "lines/du/DuTotals.h"
 #include "lines/du/DuWriter.h"
@@ -225,6 +226,25 @@ TEST(DuTest, TheNcduExportWritesWhatIsLeftOut) {
   EXPECT_NE(sink.text.find("\"name\":\"g\",\"asize\":10,\"dsize\":4096,\"ino\":2,\"hlnkc\":true"),
             std::string::npos)
       << sink.text;
+}
+
+// A directory's name in the export is its own, whole: a Shift-JIS trail
+// byte equal to "\\" in it cuts nothing off.
+TEST(DuTest, TheNcduExportNamesADirectoryWhole) {
+  FakePlatform p(PathStyle::Windows);
+  p.code = fixtures::ShiftJis();
+  p.AddDir("C:\\d\\", {{"\x83\x5C", true}});
+  p.AddDir("C:\\d\\\x83\x5C\\", {{"f", false, false, 5}});
+  ListOptions options;
+  CaptureSink sink;
+  LineWriter out(sink, "\n");
+  NcduWriter writer(options, out, "[1,2,{}");
+  EntryList list;
+  list.StreamTo(&writer);
+  ScanDirectory(p, "C:\\d", list, true, true);
+  writer.Finish(list, {});
+  out.Flush();
+  EXPECT_NE(sink.text.find(",[{\"name\":\"\x83\\\\\"}\n"), std::string::npos) << sink.text;
 }
 
 TEST(DuTest, LinesComeAfterTheirContentsDownToTheLevels) {

@@ -63,11 +63,7 @@ void NcduWriter::Entered(const EntryList& list, std::uint32_t dirIndex, const St
     rootDevice_ = own.Device;
     AppendNcduName(pending_, WithoutFinalSeparator(list.Root(), list.Style(), list.Code()));
   } else {
-    FullPrefixCache prefixes(list);
-    const std::string& prefix = prefixes.For(dirIndex);
-    const std::string path = WithoutFinalSeparator(prefix, list.Style(), list.Code());
-    const std::size_t slash = path.find_last_of(Separator(list.Style()));
-    AppendNcduName(pending_, std::string_view(path).substr(slash + 1));
+    AppendNcduName(pending_, list.DirectoryName(dirIndex));
   }
   pending_ += '"';
   AppendFigures(pending_, own, 0);
