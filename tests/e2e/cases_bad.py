@@ -7,7 +7,7 @@ import subprocess
 import time
 
 from e2e_base import E2E, only
-from harness import BANNER, message
+from texts import BANNER, message
 from trees import MANY_FILES, TURNS_FILES, WIDE
 
 

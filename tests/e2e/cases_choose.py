@@ -4,7 +4,7 @@ attributes, the same for LIST, DIR and STAT, over the "choose" tree."""
 from __future__ import annotations
 
 from e2e_base import E2E
-from harness import BANNER
+from texts import BANNER
 from trees import CHOOSE_ALL, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_UPPER_TRAIL
 
 STAMP_BIG = "2023/03/05 09:05:06"

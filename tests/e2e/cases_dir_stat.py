@@ -3,7 +3,9 @@
 from __future__ import annotations
 
 from e2e_base import E2E, NotApplicable
-from harness import BANNER, ascii_lower, ascii_upper, dir_quoted
+from compare import dir_quoted
+from harness import ascii_lower, ascii_upper
+from texts import BANNER
 from trees import (BASIC_ALL, BASIC_TOP, DQUOTE, NAME31, NAME35, SJIS_DIR, SJIS_LOWER_TRAIL,
                    SJIS_UPPER_TRAIL, UNI_SIZES)
 

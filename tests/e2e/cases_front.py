@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 from e2e_base import E2E, only
-from harness import BANNER, UNKNOWN, USAGE
+from texts import BANNER, UNKNOWN, USAGE
 from trees import BASIC_ALL, BASIC_TOP
 
 

@@ -7,7 +7,7 @@ import os
 import subprocess
 
 from e2e_base import E2E, only
-from harness import message
+from texts import message
 
 # What follows the names LIST cannot write when it writes nothing.
 NOTHING_WRITTEN = "Nothing written: /C leaves these names out; /0 or /JSON writes them"

@@ -7,7 +7,8 @@ import shutil
 import subprocess
 
 from e2e_base import E2E, only
-from harness import BANNER, ascii_lower, ascii_upper
+from harness import ascii_lower, ascii_upper
+from texts import BANNER
 from trees import (BASIC_ALL, DOLLAR_NAMES, SJIS_DIR, SJIS_LOWER_TRAIL, SJIS_QUOTE_TRAILS,
                    SJIS_UPPER_TRAIL, UNI_SIZES, blanks_entries)
 

@@ -10,7 +10,7 @@ import subprocess
 import time
 
 from e2e_base import E2E, NotApplicable, only, open_terminal, read_terminal
-from harness import message
+from texts import message
 
 IO_EIO = -5  # the system's own number: "I/O error (5)"
 from trees import BASIC_ALL, BASIC_TOP, NESTED_ALL, NESTED_DIRS, WIDE

@@ -6,7 +6,7 @@ from __future__ import annotations
 import os
 
 from e2e_base import E2E
-from harness import BANNER
+from texts import BANNER
 from trees import T_TOP, TOP_ENTRIES
 
 SIZE = {rel: size for rel, size, _ in TOP_ENTRIES}

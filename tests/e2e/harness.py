@@ -8,7 +8,6 @@ shows on its platform, and checks a run's exit code, standard error and bytes.
 from __future__ import annotations
 
 import collections
-import difflib
 import os
 import re
 import shlex
@@ -16,98 +15,9 @@ import shutil
 import string
 import subprocess
 import time
-import unicodedata
 
-# What the banner is built from on both builds.
-PRODUCT_VERSION = "1.02"
-COPYRIGHT = "Copyright (C) 2026 The tvx developers"
-COMMENTS = "Directory lister and command-line generator"
-
-BANNER = "\nTarvix ver. %s\n %s (%s)" % (PRODUCT_VERSION, COPYRIGHT, COMMENTS)
-
-HELP_LINES = [
-    "",
-    "<HOW TO USE> TVX [COMMAND] DIRECTORY [OPTIONS]",
-    "- COMMAND",
-    "  H[ELP]  Display this",
-    "  L[IST]  List files",
-    "  D[IR]   Slightly similar to Dir command?",
-    "  S[TAT]  Display directory infomation",
-    "  DU      Total size of each directory, after its contents",
-    "- DIRECTORY  List up root directory",
-    "- OPTIONS",
-    "  /F[ILENAMEONLY]  List up file name only, Not fullpath",
-    "  /Q, /NOQ[UOTE]  Omit quoting",
-    "  /D, /NOD[IR]  Omit directories",
-    "  /L[OWER]  Lower case file or directory name(LOWER has higher priority than UPPER)",
-    "  /U[PPER]  Upper case file or directory name",
-    "  /R[ECURSIVE]  List up sub directories",
-    "  /C[ONTINUE]  Continue past directories that cannot be read",
-    "  /UTF8  Write file names and every text in UTF-8",
-    "  /BAT[CH]  LIST lines for a batch file: % doubled, the console's code page",
-    "  /NP, /NOPROGRESS  No progress line on a terminal while scanning",
-    "  /O[RDER]:N|E|S|D|G  Sort each directory by Name, Ext, Size, Date; G directories first;",
-    "     - before a letter reverses it; letters combine (/O:G-D)",
-    "  /TOP:N  Only the first N entries; with /O the first N of the whole tree in that order",
-    "  /I[GNORECASE]  /M, /X and /O:N ignore letter case (as they always do on Windows)",
-    "  /0, /NUL  End LIST lines with NUL; names exactly as stored, not quoted",
-    "  /JSON  LIST and DIR as JSON Lines, one object per entry (path rel name ext type size",
-    "     mtime attr depth, raw: the path in base64 when not UTF-8); STAT as one object",
-    "  /CSV  The same fields as CSV columns under a header row (not with DIR /P /S /LINE /0)",
-    "  /H[UMAN]  DU sizes as people read them (1.2 GiB)",
-    "  /ALLOC  DU counts allocated size (blocks) instead of apparent size",
-    "  /XDEV  DU stays on the file system of DIRECTORY",
-    "  /TREE  DU draws the directories down to /LEV (2 by default) as a tree, largest first",
-    "  /NCDU  DU as ncdu's JSON export, which ncdu -f and gdu -f load",
-    "  /P(REFIX)=VALUE[%ENV%,$MACRO]  Prefix value",
-    "  /S(UFFIX)=VALUE[%ENV%,$MACRO]  Suffix value",
-    "  /LINE=VALUE[%ENV%,$MACRO]  The whole LIST line (not with /P or /S)",
-    "     %ENV%  System environment variable",
-    "     MACRO",
-    "       $SELF  Listed file or directory name",
-    "       $FULL  Full file or directory name",
-    "       $SHORT  Only file or Directory name",
-    "       $DATETIME  File date and time",
-    "       $DATE  File date",
-    "       $TIME  File time",
-    "       $ISODATE  File date as 2026-12-07",
-    "       $ISOTIME  File time as 16:44:40",
-    "       $STAMP  File date and time as 20261207-164440",
-    "       $REL  Path from the listed directory",
-    "       $PARENT  Directory holding the file or directory",
-    "       $NAME  Name without its extension",
-    "       $EXT  Extension with its dot",
-    "       $SIZE  Size in bytes",
-    "- CHOOSING ENTRIES  (value after : or =, options may repeat)",
-    "  /M[ATCH]:PATTERN[;...]  List only names matching a pattern (* any run, ? one character)",
-    "  /X|/EXCLUDE:PATTERN[;...]  Omit matching names, never entering them (a\\b: a path)",
-    "  /LEV[ELS]:N  List N levels (1 = DIRECTORY's own entries), implies /R",
-    "  /MAXAGE:N  Only entries written in the last N days, or since date YYYYMMDD",
-    "  /MINAGE:N  Only entries written before N days ago, or before date YYYYMMDD",
-    "  /MIN:N[K|M|G|T[B|iB]]  Only entries of at least N bytes (K, KiB 1024; KB 1000;",
-    "     directories count 0)",
-    "  /MAX:N[K|M|G|T[B|iB]]  Only entries of at most N bytes",
-    "  /A:[-]DHSRALE  Only with attributes (- without): Dir Hidden System Readonly Archive Link",
-    "     Empty (a file of 0 bytes, a directory of no entries)",
-]
-USAGE = BANNER + "\n" + "\n".join(HELP_LINES)
-UNKNOWN = "\nCommand Unknown.\n" + BANNER
-
-# I/O failure messages as the program words them, by language: Japanese under
-# a Japanese locale natively and code page 932 under Wine, English elsewhere.
-MESSAGES = {
-    "en": {2: "File not found", 3: "Invalid file name", 4: "Too many open files",
-           5: "File access denied", 101: "Disk full", "io": "I/O error ({})"},
-    "ja": {2: "ﾌｧｲﾙが見つかりません", 3: "不正なﾌｧｲﾙ名です", 4: "ｵｰﾌﾟﾝしたﾌｧｲﾙが多すぎます",
-           5: "ﾌｧｲﾙへのｱｸｾｽが拒否されました", 101: "ﾃﾞｨｽｸがいっぱいです", "io": "I/O ｴﾗｰ ({})"},
-}
-
-
-def message(code: int, lang: str = "en") -> str:
-    """The text of an error number; one below zero is a POSIX errno value,
-    which has no text of its own and is shown as the system numbers it."""
-    texts = MESSAGES[lang]
-    return texts[code] if code in texts else texts["io"].format(abs(code))
+from compare import arrange, bytes_diff, dir_row, output_excerpt, preorder_problem, read_file
+from texts import BANNER
 
 RUN_TIMEOUT = 120  # a guard against a hanging program, not a measurement
 
@@ -326,7 +236,7 @@ class Ctx:
                         rc = subprocess.run(argv, cwd=cwd, env=full_env, stdin=subprocess.DEVNULL,
                                             stdout=out_f, stderr=err_f,
                                             timeout=RUN_TIMEOUT).returncode
-                    out = b"" if stdout_path else _read(out_path)
+                    out = b"" if stdout_path else read_file(out_path)
                 else:
                     p = subprocess.run(argv, cwd=cwd, env=full_env, stdin=subprocess.DEVNULL,
                                        stdout=subprocess.PIPE, stderr=err_f, timeout=RUN_TIMEOUT)
@@ -336,7 +246,7 @@ class Ctx:
                                  + Result(argv, cwd, pins, None, b"", b"", note).describe())
         except FileNotFoundError as e:
             raise HarnessError(f"cannot start {argv[0]}: {e}")
-        return Result(argv, cwd, pins, rc, out, _read(err_path), note)
+        return Result(argv, cwd, pins, rc, out, read_file(err_path), note)
 
     def run_batch(self, batch: str, cwd: str, locale: str | None = None) -> Result:
         """Runs a batch file the program wrote: by sh natively, by cmd /c under Wine."""
@@ -352,7 +262,7 @@ class Ctx:
         except subprocess.TimeoutExpired:
             raise AssertionError(f"batch did not end within {RUN_TIMEOUT} s\n"
                                  + Result(argv, cwd, pins, None, b"", b"").describe())
-        return Result(argv, cwd, pins, rc, _read(stem + ".out"), _read(stem + ".err"))
+        return Result(argv, cwd, pins, rc, read_file(stem + ".out"), read_file(stem + ".err"))
 
     def _run_into_head(self, argv, cwd, env, err_f, n):
         prog = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
@@ -387,7 +297,7 @@ class Ctx:
                             + "\n    " + shown[:2000].replace("\n", "\n    "))
         if problems:
             raise AssertionError("\n".join(problems) + "\n" + res.describe()
-                                 + _output_excerpt(res.out, self.encoding(res.env_pins.get("LC_ALL"))))
+                                 + output_excerpt(res.out, self.encoding(res.env_pins.get("LC_ALL"))))
 
     def check_exact(self, res: Result, expected: str, rc: int = 0, locale: str | None = None,
                     err: str = ""):
@@ -405,7 +315,7 @@ class Ctx:
             return []
         if not res.out.endswith(lb):
             raise AssertionError("output does not end with a line break\n" + res.describe()
-                                 + _output_excerpt(res.out, self.encoding(locale)))
+                                 + output_excerpt(res.out, self.encoding(locale)))
         return res.out[: -len(lb)].split(lb)
 
     def check_failure(self, res: Result, message: str, before: str = "", locale: str | None = None):
@@ -429,7 +339,7 @@ class Ctx:
         want = [(path, self.encode(line, locale)) for path, line in entries]
         want_lines = [w for _, w in want]
         if collections.Counter(lines) != collections.Counter(want_lines):
-            arranged = _arrange(want_lines, lines)
+            arranged = arrange(want_lines, lines)
             lb = self.lb.encode()
             raise AssertionError(
                 "listed lines differ, compared in any order (- expected, + actual)\n" + res.describe()
@@ -459,7 +369,7 @@ class Ctx:
         tail_len = 9  # empty, files, empty, DRIVE INFO, capacity, free, banner (3)
         if len(lines) < tail_len:
             raise AssertionError("DIR output too short\n" + res.describe()
-                                 + _output_excerpt(res.out, self.encoding(locale)))
+                                 + output_excerpt(res.out, self.encoding(locale)))
         enc = self.encoding(locale)
         rows = [(p, dir_row(stamp, group(size, thousands), name, enc)) for p, stamp, size, name in table]
         self.check_entries(res, rows, locale=locale, lines=lines[:-tail_len])
@@ -494,191 +404,3 @@ class Ctx:
                     f"and its {unit} figure the bytes divided by {divisor})\n")
             raise AssertionError("DIR summary differs (- expected, + actual)\n" + res.describe() + hint
                                  + bytes_diff(want, got, self.lb.encode(), enc))
-
-
-def columns(text: str, encoding: str) -> int:
-    """The columns text takes on a terminal: in UTF-8 a wide character two, a
-    combining one none; in a code page a column per byte, as a double-byte
-    character takes two on the console."""
-    if encoding != "utf-8":
-        return len(text.encode(encoding))
-    return sum(0 if unicodedata.combining(c) else
-               2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in text)
-
-
-def dir_quoted(name: str) -> str:
-    """A name as DIR shows it: in double quotes for a blank alone, on both systems."""
-    return '"' + name.replace('"', '""') + '"' if " " in name else name
-
-
-def dir_row(stamp: str, size: str, name: str, encoding: str) -> str:
-    """One DIR table line; the name is padded to 30 columns."""
-    def pad_right(text, width):
-        return text + " " * max(0, width - columns(text, encoding))
-    return pad_right(stamp, 20) + " " + size.rjust(20) + "  " + pad_right(name, 30)
-
-
-def preorder_problem(order: list[str]) -> str | None:
-    """Why a sequence of tree paths is not a pre-order, or None."""
-    pos = {p: i for i, p in enumerate(order)}
-    ancestors = set()
-    for p in order:
-        parts = p.split("/")
-        for k in range(1, len(parts)):
-            ancestors.add("/".join(parts[:k]))
-    for a in sorted(ancestors):
-        inside = sorted(i for p, i in pos.items() if p.startswith(a + "/"))
-        if inside != list(range(inside[0], inside[-1] + 1)):
-            return f"the entries inside {a} are not one contiguous block"
-        if a in pos and pos[a] != inside[0] - 1:
-            return f"{a} is not listed right before its contents"
-    return None
-
-
-def _arrange(expected: list[bytes], actual: list[bytes]) -> list[bytes]:
-    """The expected lines in the actual order where they match, then the rest."""
-    left = collections.Counter(expected)
-    out = []
-    for line in actual:
-        if left[line] > 0:
-            left[line] -= 1
-            out.append(line)
-    for line in expected:
-        if left[line] > 0:
-            left[line] -= 1
-            out.append(line)
-    return out
-
-
-def _show(line: bytes, encoding: str) -> str:
-    text = line.decode(encoding, "backslashreplace")
-    return text.replace("\r", "\\r").replace("\n", "\\n").replace("\t", "\\t")
-
-
-def _split_keep(data: bytes) -> list[bytes]:
-    return data.splitlines(keepends=True)
-
-
-def bytes_diff(want: bytes, got: bytes, lb: bytes, encoding: str) -> str:
-    a = [_show(l, encoding) for l in _split_keep(want)]
-    b = [_show(l, encoding) for l in _split_keep(got)]
-    diff = list(difflib.unified_diff(a, b, "expected", "actual", lineterm="", n=3))
-    text = "\n".join("  " + d for d in diff[:400])
-    if len(diff) > 400:
-        text += f"\n  ... {len(diff) - 400} more diff lines"
-    if not diff:
-        text = "  (no line differs in text; compare the raw bytes)"
-    if encoding != "utf-8" and want != got:
-        # Show the differing lines as hex too: double-byte names are compared as bytes.
-        for x, y in zip(_split_keep(want), _split_keep(got)):
-            if x != y:
-                text += f"\n  first differing line, hex:\n    expected {x.hex(' ')}\n    actual   {y.hex(' ')}"
-                break
-    return text + "\n"
-
-
-def _output_excerpt(out: bytes, encoding: str) -> str:
-    if not out:
-        return "  standard output: (empty)\n"
-    lines = _split_keep(out)
-    shown = "".join("    " + _show(l, encoding) + "\n" for l in lines[:40])
-    more = f"    ... {len(lines) - 40} more lines\n" if len(lines) > 40 else ""
-    return "  standard output:\n" + shown + more
-
-
-def _read(path: str) -> bytes:
-    try:
-        with open(path, "rb") as f:
-            return f.read()
-    except FileNotFoundError:
-        return b""
-
-
-# ----- setting up a run -----
-
-NEEDED_LOCALES = ["en_US.UTF-8", "de_DE.UTF-8", "ja_JP.UTF-8"]
-
-
-def _norm_locale(name: str) -> str:
-    return name.lower().replace("-", "")
-
-
-def prepare_locales(ctx: Ctx) -> list[str]:
-    """Makes the locales the cases need available; returns notes for the log.
-
-    Uses the system's when all are installed, otherwise builds all of them
-    into the run's own folder and points LOCPATH there.
-    """
-    try:
-        have = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
-    except FileNotFoundError:
-        have = []
-    have = {_norm_locale(n) for n in have}
-    missing = [l for l in NEEDED_LOCALES if _norm_locale(l) not in have]
-    if not missing:
-        return []
-    folder = os.path.join(ctx.tmp, "locales")
-    os.makedirs(folder, exist_ok=True)
-    notes = [f"locales missing on this machine: {', '.join(missing)}; building them into {folder}"]
-    for name in NEEDED_LOCALES:
-        lang = name.split(".")[0]
-        try:
-            p = subprocess.run(["localedef", "-i", lang, "-f", "UTF-8", os.path.join(folder, name)],
-                               capture_output=True, text=True)
-            ok = p.returncode in (0, 1) and os.path.isdir(os.path.join(folder, name))
-            why = (p.stderr or p.stdout).strip()[-300:]
-        except FileNotFoundError:
-            ok, why = False, "localedef not found (install the Debian package 'locales')"
-        if not ok:
-            ctx.missing_locales[name] = f"localedef failed: {why}"
-            notes.append(f"LOCALE {name} COULD NOT BE BUILT: {why}")
-    ctx.locpath = folder
-    return notes
-
-
-def prepare_wine(ctx: Ctx) -> None:
-    """A private Wine prefix for this run with a persistent wineserver."""
-    for tool in (ctx.wine_loader, "wineserver"):
-        if shutil.which(tool) is None:
-            raise HarnessError(f"{tool} not found: install wine, wine32 and wine64 "
-                               "(dpkg --add-architecture i386)")
-    prefix = os.path.join(ctx.tmp, "wineprefix")
-    os.makedirs(prefix)
-    ctx.wineprefix = prefix
-    env, _ = ctx._env(ctx.default_locale, None)
-    # As root, Wine would enter every directory: its server (which opens the
-    # files) and programs run without root's override of permission bits, so
-    # a closed directory is closed to them as to a user.
-    drop = ["setpriv", "--bounding-set=-dac_override,-dac_read_search"]
-    if os.geteuid() == 0 and shutil.which("setpriv") and subprocess.run(
-            drop + ["true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
-        ctx.wine_caps = drop
-    # Persistent while the cases run (a wineserver started by a case would hold
-    # that case's output open), yet gone a minute after the last Wine process
-    # should this run be killed before it can stop the server itself.
-    subprocess.run(ctx.wine_caps + ["wineserver", "-p60"], env=env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-    t = time.time()
-    # Output to a file: the services wineboot starts keep running (and would
-    # hold a pipe open) until the wineserver ends.
-    log = os.path.join(ctx.tmp, "wineboot.log")
-    with open(log, "wb") as f:
-        subprocess.run(ctx.wine_caps + [ctx.wine_loader, "wineboot", "-i"], env=env,
-                       stdin=subprocess.DEVNULL,
-                       stdout=f, stderr=f, timeout=300)
-    if not os.path.isdir(os.path.join(prefix, "dosdevices")):
-        raise HarnessError("wineboot could not create a Wine prefix: "
-                           + _read(log).decode("utf-8", "replace")[-500:])
-    z = os.path.join(prefix, "dosdevices", "z:")
-    if os.path.realpath(z) != "/":
-        raise HarnessError("the Wine prefix has no drive Z: mapped to /")
-    return time.time() - t
-
-
-def stop_wine(ctx: Ctx) -> None:
-    if ctx.wineprefix:
-        env, _ = ctx._env(ctx.default_locale, None)
-        subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-        subprocess.run(["wineserver", "-w"], env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False, timeout=60)

@@ -28,6 +28,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, HERE)
 
+import environment  # noqa: E402
 import harness  # noqa: E402
 import trees  # noqa: E402
 from e2e_base import E2E, NotApplicable  # noqa: E402
@@ -163,14 +164,14 @@ def main() -> int:
     E2E.ctx = ctx
     try:
         try:
-            for note in harness.prepare_locales(ctx):
+            for note in environment.prepare_locales(ctx):
                 print(note, flush=True)
             trees.build_all(ctx.root, opts.mode)
             # An unprivileged user must reach the trees (mkdtemp made the folder private).
             os.chmod(tmp, 0o755)
             os.chmod(ctx.root, 0o755)
             if opts.mode == "wine":
-                took = harness.prepare_wine(ctx)
+                took = environment.prepare_wine(ctx)
                 print(f"Wine prefix {ctx.wineprefix} ready in {took:.1f} s", flush=True)
         except Exception as e:  # the suite cannot start: say why, fail everything
             print(f"---- FAIL (every case): could not prepare the test run: {e}")
@@ -182,7 +183,7 @@ def main() -> int:
         cases.run(result)
         took = time.time() - started
     finally:
-        harness.stop_wine(ctx)
+        environment.stop_wine(ctx)
         if opts.keep:
             print(f"kept {tmp}")
         else:
