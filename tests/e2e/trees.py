@@ -63,6 +63,16 @@ class Builder:
         os.truncate(self.p(rel), size)
         self.times[rel] = t
 
+    def tree(self, base: str, entries, t: int = T_DEFAULT):
+        """base, and below it each (rel, size) of entries: a file of size
+        bytes, or a directory where size is None; parents come first."""
+        self.dir(base, t)
+        for rel, size in entries:
+            if size is None:
+                self.dir(f"{base}/{rel}", t)
+            else:
+                self.file(f"{base}/{rel}", size, t)
+
     def link(self, rel: str, target: str):
         os.symlink(target, self.p(rel))
 
@@ -126,27 +136,17 @@ def dollar_and_percent(b: Builder):
 DOLLAR_NAMES = ["$DATE.txt", "$SHORT", "100%.txt", "%TVX_E2E_VAR%.txt", "a%b%c", "-R", "--help", "-h"]
 
 
+# One tree, as it is made and as the cases expect it: (path, size or None
+# for a directory).
+NESTED = [("top.txt", 1), ("x", None), ("x/f1.txt", 1), ("x/y", None), ("x/y/f2.txt", 1),
+          ("x/y/z", None), ("x/y/z/f3.txt", 1), ("x/y2", None), ("x/y2/g.txt", 1), ("w", None),
+          ("v", None), ("v/h.txt", 1), ("v/u", None), ("v/u/i.txt", 1)]
+NESTED_ALL = [rel for rel, _ in NESTED]
+NESTED_DIRS = {rel for rel, size in NESTED if size is None}
+
+
 def nested(b: Builder):
-    b.dir("nested")
-    b.file("nested/top.txt")
-    b.dir("nested/x")
-    b.file("nested/x/f1.txt")
-    b.dir("nested/x/y")
-    b.file("nested/x/y/f2.txt")
-    b.dir("nested/x/y/z")
-    b.file("nested/x/y/z/f3.txt")
-    b.dir("nested/x/y2")
-    b.file("nested/x/y2/g.txt")
-    b.dir("nested/w")
-    b.dir("nested/v")
-    b.file("nested/v/h.txt")
-    b.dir("nested/v/u")
-    b.file("nested/v/u/i.txt")
-
-
-NESTED_ALL = ["top.txt", "x", "x/f1.txt", "x/y", "x/y/f2.txt", "x/y/z", "x/y/z/f3.txt", "x/y2",
-              "x/y2/g.txt", "w", "v", "v/h.txt", "v/u", "v/u/i.txt"]
-NESTED_DIRS = {"x", "x/y", "x/y/z", "x/y2", "w", "v", "v/u"}
+    b.tree("nested", NESTED)
 
 
 def empty(b: Builder):
@@ -220,35 +220,17 @@ UNI_SIZES = {"a.txt": 2, "ä.txt": 1, "𝄞.txt": 3, "€dir": None, "€dir/x.t
 
 
 def outside_code_page(b: Builder):
-    b.dir("uni")
-    for rel, size in UNI_SIZES.items():
-        if size is None:
-            b.dir("uni/" + rel)
-        else:
-            b.file("uni/" + rel, size)
+    b.tree("uni", UNI_SIZES.items())
 
 
 def permissions(b: Builder):
     # Used natively by an unprivileged user: "closed" cannot be entered,
     # "unreadable" can be entered but not read.
-    b.dir("perm")
-    b.file("perm/a.txt")
-    b.dir("perm/closed")
-    b.file("perm/closed/hidden.txt")
-    b.dir("perm2")
-    b.file("perm2/a.txt")
-    b.dir("perm2/unreadable")
-    b.file("perm2/unreadable/inside.txt")
+    b.tree("perm", [("a.txt", 1), ("closed", None), ("closed/hidden.txt", 1)])
+    b.tree("perm2", [("a.txt", 1), ("unreadable", None), ("unreadable/inside.txt", 1)])
     # A closed directory in the middle of a tree, for /C.
-    b.dir("permc")
-    b.file("permc/top.txt")
-    b.dir("permc/a")
-    b.file("permc/a/in.txt")
-    b.dir("permc/closed")
-    b.file("permc/closed/hidden.txt")
-    b.dir("permc/z")
-    b.dir("permc/z/deep")
-    b.file("permc/z/deep/in.txt")
+    b.tree("permc", [("top.txt", 1), ("a", None), ("a/in.txt", 1), ("closed", None),
+                     ("closed/hidden.txt", 1), ("z", None), ("z/deep", None), ("z/deep/in.txt", 1)])
 
 
 def du_trees(b: Builder):
@@ -268,13 +250,8 @@ def du_trees(b: Builder):
     b.dir("dut/shut")
     b.file("dut/shut/x.txt", 7)
     # Sizes the directory read tells on both systems.
-    b.dir("dus")
-    b.file("dus/a.txt", 10)
-    b.dir("dus/sub")
-    b.file("dus/sub/b.txt", 20)
-    b.dir("dus/sub/deep")
-    b.file("dus/sub/deep/c.txt", 30)
-    b.dir("dus/z")
+    b.tree("dus", [("a.txt", 10), ("sub", None), ("sub/b.txt", 20), ("sub/deep", None),
+                   ("sub/deep/c.txt", 30), ("z", None)])
 
 
 def lock_permissions(root: str):
