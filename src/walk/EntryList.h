@@ -236,7 +236,8 @@ class EntryList {
   }
   // Whether the listed directory's own path holds a control byte.
   bool RootHasControl() const { return rootControl_; }
-  // Directory dirIndex's own name, as it was entered by (empty for the root).
+  // Directory dirIndex's own name, as the walk entered it (empty for the
+  // root); streamed, only while the walk is in it.
   std::string_view DirectoryName(std::uint32_t dirIndex) const {
     return dirs_[Slot(dirIndex)].Name;
   }
