@@ -254,7 +254,10 @@ class EntryList {
   // Where directory dirIndex is kept: its index itself, or, streamed, its
   // place on the stack of directories (dirs_.size() once it was left).
   std::size_t Slot(std::uint32_t dirIndex) const {
-    return stacked_ ? StackSlot(dirIndex) : dirIndex;
+    if (!stacked_) return dirIndex;
+    // Most asks are of the directory the walk is in: the stack's top.
+    if (dirIndices_.back() == dirIndex) return dirIndices_.size() - 1;
+    return StackSlot(dirIndex);
   }
   std::size_t StackSlot(std::uint32_t dirIndex) const;
   // Sets entry's directory and the flags of its name, and counts it.
