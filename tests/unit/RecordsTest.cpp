@@ -5,6 +5,7 @@
 
 #include "RunFixture.h"
 #include "lines/RecordText.h"
+#include "text/Text.h"
 #include "text/WideNames.h"
 
 namespace tvx {
@@ -83,6 +84,27 @@ TEST(RecordsTest, CsvFieldQuotesWhatItMust) {
       EXPECT_EQ(parts, whole) << row.what << dir;
     }
   }
+}
+
+// What the record writer takes as a plain name by its facts (a CSV entry
+// then copies it as it is) is one that CSV and JSON leave as it is, wherever
+// the byte stands.
+TEST(RecordsTest, APlainNameNeedsNoQuotesNorEscapes) {
+  int plain = 0;
+  for (int c = 1; c < 0x80; ++c) {
+    for (const std::string& name :
+         {std::string(1, static_cast<char>(c)), std::string("a") + static_cast<char>(c) + "b"}) {
+      const NameFacts facts = NameFactsOf(name);
+      if (facts.Special() || facts.Control() || !facts.Ascii()) continue;
+      ++plain;
+      std::string csv, json;
+      EXPECT_TRUE(AppendCsvField(csv, name));
+      EXPECT_EQ(csv, name) << c;
+      EXPECT_TRUE(AppendJsonText(json, name));
+      EXPECT_EQ(json, name) << c;
+    }
+  }
+  EXPECT_GT(plain, 2 * 62);  // letters and digits at least
 }
 
 TEST(RecordsTest, Base64AndStamps) {

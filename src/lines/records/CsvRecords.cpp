@@ -29,14 +29,13 @@ class CsvRecords final : public RecordFormat {
   }
 
   void AppendEntry(std::string& record, const RecordEntry& entry) override {
-    const bool exact = AppendCsvPath(record, prefix_, prefixPlain_, entry.Name, scratch_);
+    const bool exact = AppendPath(record, prefix_, prefixPlain_, entry);
     record += ',';
-    AppendCsvPath(record, std::string_view(prefix_).substr(rootLength_), relPlain_, entry.Name,
-                  scratch_);
+    AppendPath(record, std::string_view(prefix_).substr(rootLength_), relPlain_, entry);
     record += ',';
-    AppendCsvField(record, entry.Name);
+    AppendField(record, entry.Name, entry.Plain);
     record += ',';
-    AppendCsvField(record, entry.Ext);
+    AppendField(record, entry.Ext, entry.Plain);
     record.append(",").append(entry.Type).append(",");
     AppendNumber(record, entry.Size);
     record.append(",").append(entry.Mtime).append(",").append(entry.Attr).append(",");
@@ -59,6 +58,23 @@ class CsvRecords final : public RecordFormat {
   bool AppendDirTotal(std::string&, const RecordTotals&) override { return false; }
 
  private:
+  // The path of the entry below dir; a plain name below a plain directory
+  // goes in as it is, with no look at its bytes.
+  bool AppendPath(std::string& record, std::string_view dir, bool dirPlain,
+                  const RecordEntry& entry) {
+    if (!entry.Plain || !dirPlain)
+      return AppendCsvPath(record, dir, dirPlain, entry.Name, scratch_);
+    record.append(dir).append(entry.Name);
+    return true;
+  }
+  static void AppendField(std::string& record, std::string_view text, bool plain) {
+    if (plain) {
+      record.append(text);
+    } else {
+      AppendCsvField(record, text);
+    }
+  }
+
   const bool byteOrderMark_;
   std::string prefix_;  // the directory's full path with its separator, as stored
   std::size_t rootLength_ = 0;

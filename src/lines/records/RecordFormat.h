@@ -23,6 +23,9 @@ struct RecordEntry {
   std::string_view Mtime;  // already as a UTC stamp
   std::string_view Attr;   // the letters /A takes
   std::uint32_t Depth = 1;
+  // The name is ASCII that no form quotes or escapes (letters, digits and
+  // a few marks): it may go in as it is.
+  bool Plain = false;
 };
 
 // What STAT's record and DIR's total tell.

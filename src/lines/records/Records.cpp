@@ -124,7 +124,8 @@ RecordEntry RecordWriter::FieldsOf(const TTarvixFileInfo& entry) {
           .Size = entry.Size(),
           .Mtime = mtime_,
           .Attr = attr_,
-          .Depth = depth_};
+          .Depth = depth_,
+          .Plain = entry.IsQuietName() && entry.IsAsciiName() && !entry.HasControlBytes()};
 }
 
 int RecordWriter::OffsetAt(TDateTime local) {
