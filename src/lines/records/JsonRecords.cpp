@@ -20,13 +20,23 @@ class JsonRecords final : public RecordFormat {
   }
 
   void AppendEntry(std::string& record, const RecordEntry& entry) override {
+    // A plain name needs no escape: it goes in as it is, with no look at its bytes.
     nameText_.clear();
-    const bool exact = AppendJsonText(nameText_, entry.Name) && prefixExact_;
+    bool exact = prefixExact_;
+    if (entry.Plain) {
+      nameText_.append(entry.Name);
+    } else {
+      exact = AppendJsonText(nameText_, entry.Name) && exact;
+    }
     record.append("{\"path\":\"").append(prefixText_).append(nameText_);
     record.append("\",\"rel\":\"").append(relText_).append(nameText_);
     record.append("\",\"name\":\"").append(nameText_);
     record.append("\",\"ext\":\"");
-    AppendJsonText(record, entry.Ext);
+    if (entry.Plain) {
+      record.append(entry.Ext);
+    } else {
+      AppendJsonText(record, entry.Ext);
+    }
     record.append("\",\"type\":\"").append(entry.Type).append("\",\"size\":");
     AppendNumber(record, entry.Size);
     record.append(",\"mtime\":\"").append(entry.Mtime);
