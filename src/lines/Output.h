@@ -23,6 +23,9 @@ class LineWriter {
   void WriteLine(std::string_view line);
   // A line made of pieces: Append them, then EndLine.
   void Append(std::string_view piece) { buffer_.append(piece); }
+  // A line made in place, by writers that append to a string: add to what
+  // this returns (never take from it), then EndLine.
+  std::string& Pending() { return buffer_; }
   void EndLine() {
     buffer_.append(lineBreak_);
     Written();

@@ -265,8 +265,12 @@ void FixedPicture::AppendTo(std::string& out, const DateParts& t) const {
 namespace {
 // The locale's texts and DIR show times in 2-second steps, as the DOS date
 // and time they come from did.
+TDateTime TwoSecondTime(TDateTime value) {
+  return value - ((value % 2) + 2) % 2;
+}
+
 DateParts TwoSecondParts(TDateTime value) {
-  return SplitDateTime(value - ((value % 2) + 2) % 2);
+  return SplitDateTime(TwoSecondTime(value));
 }
 
 // Where a fixed picture may write parts: a year of four digits.
@@ -325,13 +329,19 @@ void PutStamp(char* at, const DateParts& t, char dateSeparator, char between, ch
   PutTwoDigits(at + 17, static_cast<unsigned>(t.Second));
 }
 
-void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale) {
-  const DateParts t = TwoSecondParts(value);
+void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale,
+                    StampMemo& memo) {
+  const TDateTime shown = TwoSecondTime(value);
+  if (shown == memo.Time) {
+    out.append(memo.Text, sizeof memo.Text);
+    return;
+  }
+  const DateParts t = SplitDateTime(shown);
   if (t.Year >= 0 && t.Year <= 9999) {
     // Every row of DIR's table has one: written whole, then appended at once.
-    char stamp[kStampSize];
-    PutStamp(stamp, t, locale.DateSeparator, ' ', locale.TimeSeparator);
-    out.append(stamp, sizeof stamp);
+    PutStamp(memo.Text, t, locale.DateSeparator, ' ', locale.TimeSeparator);
+    memo.Time = shown;
+    out.append(memo.Text, sizeof memo.Text);
     return;
   }
   // Beyond four digits of year: the general form, which no file's time reaches.

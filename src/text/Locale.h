@@ -158,8 +158,17 @@ constexpr std::size_t kStampSize = 19;
 void PutStamp(char* at, const DateParts& parts, char dateSeparator, char between,
               char timeSeparator);
 
+// The last stamp made and its time. A tree's files often share their two
+// seconds (one checkout, one unpacked archive, one package): the same time
+// needs no new date. One a writer: it is not shared between threads.
+struct StampMemo {
+  TDateTime Time = -1;  // odd: no time a stamp is made for (two-second units)
+  char Text[kStampSize] = {};
+};
+
 // "YYYY/MM/DD HH:NN:SS" with the locale's separators, appended to out.
-void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale);
+void AppendDirStamp(std::string& out, TDateTime value, const LocaleSettings& locale,
+                    StampMemo& memo);
 
 // "#,##0": groups of three with the thousands separator.
 std::string FormatNumber(std::uint64_t value, const LocaleSettings& locale);

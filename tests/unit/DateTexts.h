@@ -17,10 +17,17 @@ inline std::string FormatDateTime(std::string_view picture, TDateTime value,
   return out;
 }
 
-// DIR's stamp of value.
+// DIR's stamp of value, made afresh or through a memo of earlier stamps.
 inline std::string DirStampText(TDateTime value, const LocaleSettings& locale) {
   std::string out;
-  AppendDirStamp(out, value, locale);
+  StampMemo memo;
+  AppendDirStamp(out, value, locale, memo);
+  return out;
+}
+
+inline std::string DirStampText(TDateTime value, const LocaleSettings& locale, StampMemo& memo) {
+  std::string out;
+  AppendDirStamp(out, value, locale, memo);
   return out;
 }
 

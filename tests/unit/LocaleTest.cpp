@@ -292,6 +292,11 @@ TEST(LocaleTest, DirStampText) {
       {&plain, MakeDateTime(2024, 1, 2, 3, 4, 6), "2024/01/02 03:04:06"},
       {&plain, At(0, 0, 0), "2024/03/05 00:00:00"},
       {&plain, MakeDateTime(1999, 11, 14, 23, 59, 59), "1999/11/14 23:59:58"},
+      // The same two seconds again, and the next two: one stamp, then a new one.
+      {&plain, MakeDateTime(1999, 11, 14, 23, 59, 58), "1999/11/14 23:59:58"},
+      {&plain, MakeDateTime(1999, 11, 15, 0, 0, 0), "1999/11/15 00:00:00"},
+      // A second before the epoch of these times: no memo takes it for "none".
+      {&plain, MakeDateTime(1899, 12, 29, 23, 59, 59), "1899/12/29 23:59:58"},
       {&plain, MakeDateTime(1850, 6, 7, 8, 9, 10), "1850/06/07 08:09:10"},
       {&dashed, MakeDateTime(1999, 11, 14, 14, 46, 24), "1999-11-14 14.46.24"},
       // Four digits of year are written whole; others the general way.
@@ -300,7 +305,12 @@ TEST(LocaleTest, DirStampText) {
       {&plain, MakeDateTime(10000, 1, 1, 0, 0, 0), "10000/01/01 00:00:00"},
       {&plain, MakeDateTime(-1, 1, 1, 0, 0, 0), "-0001/01/01 00:00:00"},
   };
-  for (const Row& row : rows) EXPECT_EQ(DirStampText(row.value, *row.locale), row.expected);
+  // In turn through one memo, as a writer makes its rows, and each afresh.
+  StampMemo memo;
+  for (const Row& row : rows) {
+    EXPECT_EQ(DirStampText(row.value, *row.locale), row.expected);
+    EXPECT_EQ(DirStampText(row.value, *row.locale, memo), row.expected);
+  }
 }
 
 TEST(LocaleTest, FormatNumber) {

@@ -69,37 +69,39 @@ void DirWriter::Take(const EntryList&, const TTarvixFileInfo& entry) {
     ShowControlChars(shown_);
     name = shown_;
   }
-  line_.clear();
+  // The row is made where it goes out, in the output's own buffer.
+  std::string& row = out_.Pending();
+  const std::size_t start = row.size();
   // The date starts the row, padded to 20 columns: appended in place.
-  AppendDirStamp(line_, entry.DateTime(), locale_);
-  AppendSizeColumn(line_, line_.size(), entry.Size(), locale_.ThousandSeparator);
-  AppendName(name, entry.IsQuietName(), entry.IsAsciiName());
-  out_.WriteLine(line_);
+  AppendDirStamp(row, entry.DateTime(), locale_, stamp_);
+  AppendSizeColumn(row, row.size() - start, entry.Size(), locale_.ThousandSeparator);
+  AppendName(row, name, entry.IsQuietName(), entry.IsAsciiName());
+  out_.EndLine();
 }
 
 // The name, in double quotes where it holds a blank (a double quote in it
 // doubled), padded to 30 columns as the terminal shows it. The table is for
 // people, not a shell: no other character asks for quotes, on any system.
-void DirWriter::AppendName(std::string_view name, bool quiet, bool ascii) {
-  const std::size_t start = line_.size();
+void DirWriter::AppendName(std::string& row, std::string_view name, bool quiet, bool ascii) {
+  const std::size_t start = row.size();
   // DIR's form quotes nothing itself: only a change of letter case makes pieces.
   if (!form_.Upper && !form_.Lower) {
-    line_.append(name);
+    row.append(name);
   } else {
     for (std::string_view piece : QuotedPieces({}, {}, name, form_, locale_.Code, buffer_, quiet))
-      line_.append(piece);
+      row.append(piece);
   }
   // A quiet name holds no blank, so it is never quoted.
-  if (quote_ && !quiet && line_.find(' ', start) != std::string::npos) {
-    shown_.assign(line_, start);
-    line_.resize(start);
+  if (quote_ && !quiet && row.find(' ', start) != std::string::npos) {
+    shown_.assign(row, start);
+    row.resize(start);
     // cmd's form on every system: a double quote inside is doubled.
-    AppendQuoted(line_, shown_, QuoteRule::CommandPrompt);
+    AppendQuoted(row, shown_, QuoteRule::CommandPrompt);
   }
   // An ASCII name stays ASCII through case and quotes: a column a byte.
-  const std::string_view shown = std::string_view(line_).substr(start);
+  const std::string_view shown = std::string_view(row).substr(start);
   const std::size_t width = ascii ? shown.size() : DisplayWidth(shown, widthCode_);
-  line_.append(width < kNameWidth ? kNameWidth - width : 0, ' ');
+  row.append(width < kNameWidth ? kNameWidth - width : 0, ' ');
 }
 
 void DirWriter::Finish(const EntryList& list, const RunSummary& summary) {

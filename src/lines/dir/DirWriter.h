@@ -20,7 +20,7 @@ class DirWriter final : public CommandWriter {
 
  private:
   DirWriter(const DirWriter& from, LineWriter& out);
-  void AppendName(std::string_view name, bool quiet, bool ascii);
+  void AppendName(std::string& row, std::string_view name, bool quiet, bool ascii);
 
   const WordForm form_;  // its letters only: DIR quotes by a rule of its own
   const bool quote_;
@@ -30,7 +30,8 @@ class DirWriter final : public CommandWriter {
   const LocaleSettings locale_;
   ThreadKit* const threads_;
   LineWriter& out_;
-  std::string shown_, buffer_, line_;
+  std::string shown_, buffer_;
+  StampMemo stamp_;  // a fork has its own
 };
 
 }  // namespace tvx
