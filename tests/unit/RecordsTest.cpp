@@ -235,6 +235,20 @@ TEST(RecordsTest, MtimeIsTheInstantTheReaderTold) {
     const std::string got = RunWith(p, {"LIST", "/top", "/JSON"}).output;
     EXPECT_NE(got.find("\"mtime\":\"" + row.expected + "\""), std::string::npos) << got;
   }
+  // All in one directory, one after another: the same time told otherwise
+  // is another instant, never the stamp of the record before.
+  FakePlatform p;
+  std::vector<test::FakeEntry> entries;
+  for (const Row& row : rows) {
+    entries.push_back({row.name, false, false, 1, twice});
+    entries.back().UtcOffset = row.told;
+  }
+  p.AddDir("/top/", entries);
+  const std::string got = RunWith(p, {"LIST", "/top", "/JSON"}).output;
+  for (const Row& row : rows) {
+    const std::string record = got.substr(got.find(std::string("/top/") + row.name));
+    EXPECT_EQ(record.substr(record.find("mtime") + 8, 20), row.expected) << row.name;
+  }
 }
 
 TEST(RecordsTest, DirAsCsvIsABadValue) {

@@ -113,8 +113,14 @@ void RecordWriter::EnterDirectory(const EntryList& list, std::uint32_t dirIndex)
 RecordEntry RecordWriter::FieldsOf(const TTarvixFileInfo& entry) {
   const TDateTime time = entry.ExactDateTime();
   const std::int32_t told = entry.UtcOffset();
-  mtime_.clear();
-  AppendUtcStamp(mtime_, time - (told != kUnknownUtcOffset ? told : OffsetAt(time)));
+  // Files made together share a time: the same time told the same way keeps
+  // the stamp it had.
+  if (time != stampedTime_ || told != stampedOffset_) {
+    mtime_.clear();
+    AppendUtcStamp(mtime_, time - (told != kUnknownUtcOffset ? told : OffsetAt(time)));
+    stampedTime_ = time;
+    stampedOffset_ = told;
+  }
   attr_.clear();
   AppendAttributes(attr_, entry);
   const std::string_view name = entry.Name();

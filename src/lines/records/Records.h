@@ -49,6 +49,8 @@ class RecordWriter final : public CommandWriter {
   std::uint32_t depth_ = 1;             // of the directory's entries
   std::uint64_t files_ = 0, dirs_ = 0;  // entries taken: directories, and the rest
   std::string record_, mtime_, attr_;
+  TDateTime stampedTime_ = INT64_MIN;  // what mtime_ was made of: none yet
+  std::int32_t stampedOffset_ = 0;
   struct Offset {
     TDateTime window = INT64_MIN;
     int seconds = 0;
