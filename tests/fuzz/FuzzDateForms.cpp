@@ -34,8 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Each picture byte yields a bounded amount of text (the longest being a day or month name).
   if (text.size() > picture.size() * 16 + 16) std::abort();
   std::string stamp;
-  tvx::AppendDirStamp(stamp, value, locale);
+  tvx::StampMemo memo;
+  tvx::AppendDirStamp(stamp, value, locale, memo);
   if (stamp.size() != 19) std::abort();
+  // Asked again, the kept stamp gives the same bytes.
+  std::string again;
+  tvx::AppendDirStamp(again, value, locale, memo);
+  if (again != stamp) std::abort();
 
   char separator = '/';
   locale.ShortDateFormat = tvx::TranslateStrftimeDate(strftime, separator);
