@@ -24,7 +24,7 @@ class LineWriter {
   // A line made of pieces: Append them, then EndLine.
   void Append(std::string_view piece) { buffer_.append(piece); }
   // A line made in place, by writers that append to a string: add to what
-  // this returns (never take from it), then EndLine.
+  // this returns (take back only bytes of the line being made), then EndLine.
   std::string& Pending() { return buffer_; }
   void EndLine() {
     buffer_.append(lineBreak_);
