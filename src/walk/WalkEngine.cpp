@@ -343,17 +343,25 @@ void WalkEngine::StartThreads() {
     wanted_ = 0;
   }
   for (; want > 0 && !cannotGrow_; --want) {
+    // Counted before it starts: a reader it plans for at once must not see
+    // none running and ask for one more.
+    {
+      auto locked = Lock();
+      ++running_;
+    }
     try {
       auto thread = kit_->Start([this] { Work(); });
       cannotGrow_ = !thread;
-      if (!thread) break;
-      threads_.push_back(std::move(thread));  // reserved: allocates nothing
+      if (thread) {
+        threads_.push_back(std::move(thread));  // reserved: allocates nothing
+        continue;
+      }
     } catch (const std::bad_alloc&) {
       cannotGrow_ = true;  // the threads there are do it all
-      break;
     }
     auto locked = Lock();
-    ++running_;
+    --running_;
+    break;
   }
 }
 
